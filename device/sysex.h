@@ -1,0 +1,74 @@
+// The Kilnbox's System Exclusive messages: the byte codec, the command
+// messages, the transfer request and the data-block packet.
+#pragma once
+
+#include "platform/platform.h"
+
+constexpr BYTE SYSEX_START = 0xF0;
+constexpr BYTE SYSEX_END = 0xF7;
+constexpr BYTE KILNBOX_MFR_ID = 0x10;
+constexpr BYTE KILNBOX_PRODUCT_ID = 0x05;
+constexpr BYTE PACKET_TRANSFER_REQUEST = 0;
+constexpr BYTE PACKET_DATA_BLOCK = 1;
+constexpr BYTE PACKET_COMMAND = 2;
+
+// Bytes of a data-block packet before its data, and in all for n data bytes.
+constexpr UINT SYSEX_BLOCK_HEADER = 45;
+constexpr UINT SysexBlockPacketSize(UINT nData) { return 46 + 2 * nData; }
+
+// A data byte travels as two bytes, stored low byte first: 0x40 | high
+// nibble, then the low nibble.
+typedef WORD UNPACKED;
+
+#pragma pack(push, 1)
+typedef struct _KILNBOX_SYSEX_BLOCK {
+  BYTE sysexStatus;
+  BYTE sysexMfrID;
+  BYTE sysexProductID;
+  BYTE sysexPacketType;
+  BYTE sysexBlockNumber;
+  UNPACKED unpackedStartAddressMSB;
+  UNPACKED unpackedStartAddressLSB;
+  UNPACKED unpackedBlockLengthMSB;
+  UNPACKED unpackedBlockLengthLSB;
+  UNPACKED unpackedLoopStartMSB;
+  UNPACKED unpackedLoopStartLSB;
+  UNPACKED unpackedLoopEndMSB;
+  UNPACKED unpackedLoopEndLSB;
+  UNPACKED unpackedZoneUpperLimit;
+  UNPACKED unpackedZoneLowerLimit;
+  UNPACKED unpackedStatus;
+  UNPACKED unpackedPlaybackMode;
+  UNPACKED unpackedPitchTranspose;
+  UNPACKED unpackedPitchFineTune;
+  UNPACKED unpackedFilterFreq;
+  UNPACKED unpackedFutureExpansion1;
+  UNPACKED unpackedFutureExpansion2;
+  UNPACKED unpackedFutureExpansion3;
+  UNPACKED unpackedFutureExpansion4;
+  UNPACKED unpackedFutureExpansion5;
+  UNPACKED unpackedData[1];  // open-ended: n fields, then the end byte
+} KILNBOX_SYSEX_BLOCK, *PKILNBOX_SYSEX_BLOCK;
+#pragma pack(pop)
+
+static_assert(sizeof(KILNBOX_SYSEX_BLOCK) == SYSEX_BLOCK_HEADER + 2, "packet header must be packed");
+
+WORD SysexSplitBytes(BYTE d);
+BYTE SysexCombineBytes(WORD w);
+// Rejoins the two-byte field at `p` (low byte first).
+inline BYTE SysexCombineAt(const BYTE* p) { return SysexCombineBytes(static_cast<WORD>(p[0] | (p[1] << 8))); }
+
+void TxSysexMsg(const BYTE* msg);
+void SysexSendStop();
+void SysexSendTransferReq();
+void SysexRequestTransfer(BYTE blocknum);
+void SysexSetBlockSize(BYTE blocknum, BYTE blocksize);
+void SysexSetEPROMType(UINT etype);
+void SysexStartProgramming(BYTE blocknum);
+void SysexReadEPROM(BYTE blocknum);
+void SysexBlankCheck(BYTE blocknum);
+void SysexVerify(BYTE blocknum);
+// Sends `sizek` KB of the image from byte `buffOffset` as block `blocknum`,
+// built in `outBuffer`. Returns false (sending nothing) when the block would
+// not fit the image or the send buffer.
+bool SysexSendBlock(BYTE blocknum, BYTE* outBuffer, BYTE sizek, DWORD buffOffset);

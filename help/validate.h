@@ -1,0 +1,30 @@
+// The help-file check, the online-help fallback and the stored texts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+struct SUPFILE {
+  char name[32];
+  uint8_t text;       // nonzero: control characters are left out of the digest
+  uint32_t hash[5];
+};
+
+constexpr int SUPPORT_FILE_COUNT = 9;
+extern const SUPFILE support_file[SUPPORT_FILE_COUNT];
+
+// Bytes of a file that take part in its digest.
+constexpr unsigned HELP_READ_LIMIT = 100000;
+
+// 0 all present and intact, 1 a file missing, 2 a file altered, 3 no memory.
+int ValidateSupportFiles(HWND hWnd, HINSTANCE hInst);
+void AltMessageBox(HWND hWnd);
+// 0 the contact text, 1 the online help address, anything else "".
+const char* ContactInfo(int which);
+
+// The digest the check computes for one file; false when it can't be read.
+bool SupportFileDigest(const std::string& path, bool text, uint32_t digest[5]);
+// The Help command: check the help folder and open its start page.
+void ShowHelp(HWND hWnd);

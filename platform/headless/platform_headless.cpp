@@ -1,0 +1,814 @@
+#include "platform/headless/platform_headless.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "platform/os/os_services.h"
+
+namespace headless {
+
+// ---------------------------------------------------------------------------
+// Windows and controls
+// ---------------------------------------------------------------------------
+struct HeadlessPlatform::Control {
+  ControlKind kind = ControlKind::Static;
+  int id = 0;
+  std::string text;
+  bool checked = false;
+  bool enabled = true;
+  bool groupStart = false;
+  std::vector<std::string> items;
+  int selection = -1;
+};
+
+struct HeadlessPlatform::Window {
+  enum Kind { Main, Button, Status, Progress, Dialog } kind;
+  HWND parent = nullptr;
+  WNDPROC proc = nullptr;       // main window
+  DLGPROC dlgProc = nullptr;    // dialog
+  std::string text;
+  int id = 0;
+  int x = 0, y = 0, w = 0, h = 0;
+  bool destroyed = false;
+  // status bar
+  std::vector<int> parts;
+  std::string partText[3];
+  // progress bar
+  int low = 0, high = 100, step = 10, position = 0;
+  // dialog
+  int templateId = 0;
+  std::vector<Control> controls;
+  bool ended = false;
+  INT_PTR result = 0;
+};
+
+struct HeadlessPlatform::Drop {
+  std::vector<std::string> files;
+  POINT point{};
+  bool inClient = true;
+  bool finished = false;
+};
+
+class HeadlessPlatform::RecordingCanvas : public Canvas {
+ public:
+  explicit RecordingCanvas(std::vector<CanvasOp>& ops) : ops_(ops) {}
+  void SetPen(int width, COLORREF colour, bool insideFrame) override {
+    ops_.push_back({CanvasOp::Pen, width, static_cast<int>(colour), insideFrame ? 1 : 0, 0, 0, {}});
+  }
+  void MoveTo(int x, int y) override { ops_.push_back({CanvasOp::MoveTo, x, y, 0, 0, 0, {}}); }
+  void LineTo(int x, int y) override { ops_.push_back({CanvasOp::LineTo, x, y, 0, 0, 0, {}}); }
+  void DrawBitmap(int bitmapId, int x, int y, int w, int h) override {
+    ops_.push_back({CanvasOp::Bitmap, bitmapId, x, y, w, h, {}});
+  }
+  void SetFont(const LOGFONT& font) override {
+    ops_.push_back({CanvasOp::Font, static_cast<int>(font.lfHeight), static_cast<int>(font.lfWeight), 0, 0, 0,
+                    font.lfFaceName});
+  }
+  void SetTextAlign(UINT align) override { ops_.push_back({CanvasOp::Align, static_cast<int>(align), 0, 0, 0, 0, {}}); }
+  void TextOut(int x, int y, const char* text) override { ops_.push_back({CanvasOp::Text, x, y, 0, 0, 0, text}); }
+
+ private:
+  std::vector<CanvasOp>& ops_;
+};
+
+HeadlessPlatform::HeadlessPlatform()
+    : midi_(std::make_unique<MidiPortSet>(
+          [this](HWND target, UINT msg, WPARAM w, LPARAM l) { PostMessage(target, msg, w, l); })),
+      canvas_(std::make_unique<RecordingCanvas>(lastPaint)),
+      cwd_(os::CurrentDirectory()) {}
+
+HeadlessPlatform::~HeadlessPlatform() = default;
+
+HeadlessPlatform::Window* HeadlessPlatform::Find(HWND h) const {
+  for (const auto& w : windows_)
+    if (reinterpret_cast<HWND>(w.get()) == h) return w.get();
+  return nullptr;
+}
+
+HWND HeadlessPlatform::NewWindow(std::unique_ptr<Window> w) {
+  HWND handle = reinterpret_cast<HWND>(w.get());
+  windows_.push_back(std::move(w));
+  return handle;
+}
+
+HWND HeadlessPlatform::MainWindow() const { return main_; }
+
+// ---------------------------------------------------------------------------
+// The message loop
+// ---------------------------------------------------------------------------
+LRESULT HeadlessPlatform::Dispatch(const Message& m) {
+  Window* w = Find(m.window);
+  if (w == nullptr || w->destroyed) return 0;
+  ++dispatchDepth_;
+  LRESULT result = 0;
+  if (w->kind == Window::Main && w->proc) {
+    result = w->proc(m.window, m.msg, m.wParam, m.lParam);
+  } else if (w->kind == Window::Dialog && w->dlgProc) {
+    result = w->dlgProc(m.window, m.msg, m.wParam, m.lParam);
+  }
+  --dispatchDepth_;
+  return result;
+}
+
+bool HeadlessPlatform::DispatchOne() {
+  midi_->Deliver();
+  if (queue_.empty()) return false;
+  Message m = queue_.front();
+  queue_.pop_front();
+  Dispatch(m);
+  return true;
+}
+
+void HeadlessPlatform::PaintIfNeeded() {
+  if (!invalidated || main_ == nullptr) return;
+  invalidated = false;
+  Dispatch({main_, WM_PAINT, 0, 0});
+}
+
+void HeadlessPlatform::Pump() {
+  for (;;) {
+    while (DispatchOne()) {
+    }
+    PaintIfNeeded();
+    midi_->Deliver();
+    if (queue_.empty() && !invalidated) return;
+  }
+}
+
+std::optional<uint64_t> HeadlessPlatform::NextEventTime() const {
+  std::optional<uint64_t> next;
+  for (const Timer& t : timers_)
+    if (!next || t.due < *next) next = t.due;
+  for (const TimeSource* s : timeSources_) {
+    std::optional<uint64_t> due = s->NextDue();
+    if (due && (!next || *due < *next)) next = due;
+  }
+  return next;
+}
+
+void HeadlessPlatform::RunTimeSourcesTo(uint64_t t) {
+  // Copy: a source may add or remove sources while it runs.
+  std::vector<TimeSource*> sources = timeSources_;
+  for (TimeSource* s : sources)
+    if (std::find(timeSources_.begin(), timeSources_.end(), s) != timeSources_.end()) s->RunTo(t);
+}
+
+void HeadlessPlatform::FireDueTimers() {
+  for (Timer& t : timers_) {
+    if (t.due > now_) continue;
+    // One tick for this period; the next is a period later.
+    t.due += t.period;
+    if (t.due <= now_) t.due = now_ + t.period;
+    PostMessage(t.window, WM_TIMER, t.id, 0);
+  }
+}
+
+void HeadlessPlatform::AdvanceTime(uint64_t ms) {
+  const uint64_t target = now_ + ms;
+  Pump();
+  for (;;) {
+    std::optional<uint64_t> next = NextEventTime();
+    if (!next || *next > target) break;
+    if (*next > now_) now_ = *next;
+    RunTimeSourcesTo(now_);
+    FireDueTimers();
+    Pump();
+    if (quit_) return;
+  }
+  now_ = std::max(now_, target);
+  RunTimeSourcesTo(now_);
+  Pump();
+}
+
+bool HeadlessPlatform::RunUntil(const std::function<bool()>& done, uint64_t maxMs, uint64_t stepMs) {
+  const uint64_t end = now_ + maxMs;
+  Pump();
+  while (!done()) {
+    if (now_ >= end || quit_) return done();
+    AdvanceTime(std::min(stepMs, end - now_));
+  }
+  return true;
+}
+
+int HeadlessPlatform::RunMessageLoop() {
+  // Runs on virtual time until the program quits or nothing is left to do.
+  Pump();
+  while (!quit_) {
+    std::optional<uint64_t> next = NextEventTime();
+    if (!next) break;
+    AdvanceTime(*next > now_ ? *next - now_ : 0);
+  }
+  return exitCode_;
+}
+
+void HeadlessPlatform::PostMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  queue_.push_back({hWnd, msg, wParam, lParam});
+}
+
+void HeadlessPlatform::PostQuitMessage(int exitCode) {
+  quit_ = true;
+  exitCode_ = exitCode;
+}
+
+UINT HeadlessPlatform::SetTimer(HWND hWnd, UINT id, UINT periodMs) {
+  KillTimer(hWnd, id);
+  timers_.push_back({hWnd, id, std::max<UINT>(periodMs, 1), now_ + std::max<UINT>(periodMs, 1)});
+  return id;
+}
+
+void HeadlessPlatform::KillTimer(HWND hWnd, UINT id) {
+  timers_.erase(std::remove_if(timers_.begin(), timers_.end(),
+                               [&](const Timer& t) { return t.window == hWnd && t.id == id; }),
+                timers_.end());
+}
+
+bool HeadlessPlatform::TimerRunning(UINT id) const {
+  return std::any_of(timers_.begin(), timers_.end(), [&](const Timer& t) { return t.id == id; });
+}
+
+void HeadlessPlatform::AddTimeSource(TimeSource* source) { timeSources_.push_back(source); }
+
+void HeadlessPlatform::RemoveTimeSource(TimeSource* source) {
+  timeSources_.erase(std::remove(timeSources_.begin(), timeSources_.end(), source), timeSources_.end());
+}
+
+// ---------------------------------------------------------------------------
+// Driving the main window
+// ---------------------------------------------------------------------------
+HWND HeadlessPlatform::CreateMainWindow(const char* /*className*/, const char* caption, WNDPROC wndProc) {
+  auto w = std::make_unique<Window>();
+  w->kind = Window::Main;
+  w->proc = wndProc;
+  w->text = caption ? caption : "";
+  w->w = clientWidth_;
+  w->h = clientHeight_;
+  main_ = NewWindow(std::move(w));
+  if (Dispatch({main_, WM_CREATE, 0, 0}) == -1) {
+    DestroyWindow(main_);
+    main_ = nullptr;
+  }
+  return main_;
+}
+
+void HeadlessPlatform::SetClientSize(int width, int height) {
+  clientWidth_ = width;
+  clientHeight_ = height;
+  if (main_ == nullptr) return;
+  Dispatch({main_, WM_SIZE, 0, MAKELPARAM(static_cast<WORD>(width), static_cast<WORD>(height))});
+  invalidated = true;
+  Pump();
+}
+
+LRESULT HeadlessPlatform::Send(UINT msg, WPARAM wParam, LPARAM lParam) {
+  return Dispatch({main_, msg, wParam, lParam});
+}
+
+void HeadlessPlatform::Command(int id) {
+  PostMessage(main_, WM_COMMAND, static_cast<WPARAM>(id), 0);
+  Pump();
+}
+
+bool HeadlessPlatform::ClickButton(int id) {
+  for (const auto& w : windows_) {
+    if (w->kind != Window::Button || w->destroyed || w->id != id) continue;
+    Dispatch({w->parent, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED),
+              reinterpret_cast<LPARAM>(w.get())});
+    Pump();
+    return true;
+  }
+  return false;
+}
+
+void HeadlessPlatform::LeftClick(int x, int y, WPARAM keys) {
+  Dispatch({main_, WM_LBUTTONDOWN, keys, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y))});
+  Pump();
+}
+
+void HeadlessPlatform::DropFiles(const std::vector<std::string>& files, POINT at, bool inClient) {
+  auto drop = std::make_unique<Drop>();
+  drop->files = files;
+  drop->point = at;
+  drop->inClient = inClient;
+  HDROP handle = reinterpret_cast<HDROP>(drop.get());
+  drops_.push_back(std::move(drop));
+  Dispatch({main_, WM_DROPFILES, reinterpret_cast<WPARAM>(handle), 0});
+  Pump();
+}
+
+// ---------------------------------------------------------------------------
+// Message boxes
+// ---------------------------------------------------------------------------
+void HeadlessPlatform::QueueMessageBoxAnswer(int button, uint64_t waitMs) { boxAnswers_.emplace_back(button, waitMs); }
+
+static int FirstButton(UINT type) {
+  switch (type & MB_TYPEMASK) {
+    case MB_YESNO: return IDYES;
+    default: return IDOK;
+  }
+}
+
+int HeadlessPlatform::MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+  MessageBoxRecord r;
+  r.owner = owner;
+  r.text = text ? text : "";
+  r.defaultCaption = caption == nullptr;
+  r.caption = caption ? caption : "Error";
+  r.type = type;
+  r.timeMs = now_;
+  if (!boxAnswers_.empty()) {
+    auto [button, wait] = boxAnswers_.front();
+    boxAnswers_.pop_front();
+    // The box is modal: the nested loop keeps delivering while it is open.
+    if (wait) AdvanceTime(wait);
+    r.answer = button;
+  } else if (onMessageBox) {
+    r.answer = onMessageBox(r);
+  } else {
+    r.answer = FirstButton(type);
+  }
+  messageBoxes.push_back(r);
+  return r.answer;
+}
+
+// ---------------------------------------------------------------------------
+// Child windows
+// ---------------------------------------------------------------------------
+void HeadlessPlatform::InvalidateRect(HWND hWnd, bool erase) {
+  if (hWnd != main_ && hWnd != nullptr) return;
+  invalidated = true;
+  lastEraseRequested = erase;
+}
+
+RECT HeadlessPlatform::GetClientRect(HWND hWnd) {
+  if (Window* w = Find(hWnd); w && w->kind != Window::Main) return {0, 0, w->w, w->h};
+  return {0, 0, clientWidth_, clientHeight_};
+}
+
+void HeadlessPlatform::DestroyWindow(HWND hWnd) {
+  if (Window* w = Find(hWnd)) w->destroyed = true;
+  if (hWnd == main_) main_ = nullptr;
+}
+
+void HeadlessPlatform::MoveWindow(HWND hWnd, int x, int y, int w, int h, bool /*repaint*/) {
+  if (Window* win = Find(hWnd)) {
+    win->x = x;
+    win->y = y;
+    win->w = w;
+    win->h = h;
+  }
+}
+
+void HeadlessPlatform::SetForegroundWindow(HWND) {}
+
+HWND HeadlessPlatform::CreateButton(HWND parent, const char* label, int id, int x, int y, int w, int h) {
+  auto b = std::make_unique<Window>();
+  b->kind = Window::Button;
+  b->parent = parent;
+  b->text = label ? label : "";
+  b->id = id;
+  b->x = x;
+  b->y = y;
+  b->w = w;
+  b->h = h;
+  return NewWindow(std::move(b));
+}
+
+std::vector<HeadlessPlatform::ButtonInfo> HeadlessPlatform::Buttons() const {
+  std::vector<ButtonInfo> out;
+  for (const auto& w : windows_)
+    if (w->kind == Window::Button && !w->destroyed) out.push_back({w->id, w->text, w->x, w->y, w->w, w->h});
+  return out;
+}
+
+HWND HeadlessPlatform::CreateStatusBar(HWND parent, int id) {
+  auto s = std::make_unique<Window>();
+  s->kind = Window::Status;
+  s->parent = parent;
+  s->id = id;
+  return NewWindow(std::move(s));
+}
+
+void HeadlessPlatform::StatusSetParts(HWND status, int count, const int* rightEdges) {
+  if (Window* w = Find(status)) w->parts.assign(rightEdges, rightEdges + count);
+}
+
+void HeadlessPlatform::StatusSetText(HWND status, int part, const char* text) {
+  Window* w = Find(status);
+  if (w == nullptr || w->kind != Window::Status || part < 0 || part > 2) return;
+  w->partText[part] = text ? text : "";
+  StatusRecord r{part, w->partText[part], now_};
+  statusLog.push_back(r);
+  if (onStatus) onStatus(r);
+}
+
+void HeadlessPlatform::StatusReposition(HWND) {}
+
+std::string HeadlessPlatform::StatusText(int part) const {
+  for (const auto& w : windows_)
+    if (w->kind == Window::Status && !w->destroyed && part >= 0 && part <= 2) return w->partText[part];
+  return "";
+}
+
+std::vector<int> HeadlessPlatform::StatusParts() const {
+  for (const auto& w : windows_)
+    if (w->kind == Window::Status && !w->destroyed) return w->parts;
+  return {};
+}
+
+HWND HeadlessPlatform::CreateProgressBar(HWND parent, int x, int y, int w, int h) {
+  auto p = std::make_unique<Window>();
+  p->kind = Window::Progress;
+  p->parent = parent;
+  p->x = x;
+  p->y = y;
+  p->w = w;
+  p->h = h;
+  return NewWindow(std::move(p));
+}
+
+void HeadlessPlatform::ProgressSetRange(HWND bar, int low, int high) {
+  if (Window* w = Find(bar)) {
+    w->low = low;
+    w->high = high;
+    w->position = low;
+  }
+}
+
+void HeadlessPlatform::ProgressSetStep(HWND bar, int step) {
+  if (Window* w = Find(bar)) w->step = step;
+}
+
+void HeadlessPlatform::ProgressStepIt(HWND bar) {
+  if (Window* w = Find(bar)) {
+    w->position += w->step;
+    if (w->position > w->high) w->position = w->low;  // a full bar wraps, as the control does
+  }
+}
+
+std::vector<HeadlessPlatform::ProgressInfo> HeadlessPlatform::ProgressBars() const {
+  std::vector<ProgressInfo> out;
+  for (const auto& w : windows_)
+    if (w->kind == Window::Progress)
+      out.push_back({w->x, w->y, w->w, w->h, w->low, w->high, w->step, w->position, !w->destroyed});
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Painting
+// ---------------------------------------------------------------------------
+Canvas* HeadlessPlatform::BeginPaint(HWND) {
+  lastPaint.clear();
+  invalidated = false;
+  return canvas_.get();
+}
+
+void HeadlessPlatform::EndPaint(HWND, Canvas*) { ++paintCount; }
+
+// ---------------------------------------------------------------------------
+// Dialogs
+// ---------------------------------------------------------------------------
+void HeadlessPlatform::QueueDialog(DialogScript script) { dialogScripts_.push_back(std::move(script)); }
+
+INT_PTR HeadlessPlatform::DialogBoxParam(HWND owner, int templateId, DLGPROC proc, LPARAM param) {
+  const DialogTemplate* tpl = FindDialogTemplate(templateId);
+  if (tpl == nullptr || proc == nullptr) return -1;
+  auto d = std::make_unique<Window>();
+  d->kind = Window::Dialog;
+  d->parent = owner;
+  d->dlgProc = proc;
+  d->templateId = templateId;
+  d->text = tpl->caption;
+  for (const DialogControl& c : tpl->controls) {
+    Control control;
+    control.kind = c.kind;
+    control.id = c.id;
+    control.text = c.text ? c.text : "";
+    control.groupStart = (c.style & CS_GROUP_START) != 0;
+    d->controls.push_back(control);
+  }
+  Window* dialog = d.get();
+  HWND hDlg = NewWindow(std::move(d));
+  Dispatch({hDlg, WM_INITDIALOG, 0, param});
+
+  DialogRecord record{templateId, 0, true};
+  DialogDriver driver(*this, hDlg);
+  if (!dialog->ended && !dialogScripts_.empty()) {
+    DialogScript script = std::move(dialogScripts_.front());
+    dialogScripts_.pop_front();
+    script(driver);
+  }
+  // A dialog the script left open is closed as a user in a hurry would:
+  // OK first, then Cancel.
+  if (!dialog->ended) {
+    record.endedByScript = false;
+    driver.PressOk();
+  }
+  if (!dialog->ended) driver.PressCancel();
+  if (!dialog->ended) {
+    dialog->ended = true;
+    dialog->result = -1;
+  }
+  dialog->destroyed = true;
+  record.result = dialog->result;
+  dialogs.push_back(record);
+  return dialog->result;
+}
+
+void HeadlessPlatform::EndDialog(HWND hDlg, INT_PTR result) {
+  if (Window* w = Find(hDlg); w && w->kind == Window::Dialog) {
+    w->ended = true;
+    w->result = result;
+  }
+}
+
+HeadlessPlatform::Control* HeadlessPlatform::FindControl(HWND hDlg, int id) const {
+  Window* w = Find(hDlg);
+  if (w == nullptr || w->kind != Window::Dialog) return nullptr;
+  for (Control& c : w->controls)
+    if (c.id == id) return &c;
+  return nullptr;
+}
+
+void HeadlessPlatform::DlgListAdd(HWND hDlg, int id, const char* text) {
+  if (Control* c = FindControl(hDlg, id)) c->items.emplace_back(text ? text : "");
+}
+
+void HeadlessPlatform::DlgListSelect(HWND hDlg, int id, int index) {
+  if (Control* c = FindControl(hDlg, id))
+    c->selection = (index >= 0 && index < static_cast<int>(c->items.size())) ? index : -1;
+}
+
+int HeadlessPlatform::DlgListGetSel(HWND hDlg, int id) {
+  Control* c = FindControl(hDlg, id);
+  return c ? c->selection : -1;
+}
+
+void HeadlessPlatform::SetDlgItemText(HWND hDlg, int id, const char* text) {
+  if (Control* c = FindControl(hDlg, id)) c->text = text ? text : "";
+}
+
+std::string HeadlessPlatform::GetDlgItemText(HWND hDlg, int id) {
+  Control* c = FindControl(hDlg, id);
+  return c ? c->text : "";
+}
+
+void HeadlessPlatform::CheckDlgButton(HWND hDlg, int id, bool checked) {
+  if (Control* c = FindControl(hDlg, id)) c->checked = checked;
+}
+
+bool HeadlessPlatform::IsDlgButtonChecked(HWND hDlg, int id) {
+  Control* c = FindControl(hDlg, id);
+  return c && c->checked;
+}
+
+void HeadlessPlatform::EnableDlgItem(HWND hDlg, int id, bool enabled) {
+  if (Control* c = FindControl(hDlg, id)) c->enabled = enabled;
+}
+
+int DialogDriver::TemplateId() const {
+  auto* w = platform_.Find(dialog_);
+  return w ? w->templateId : 0;
+}
+
+bool DialogDriver::Ended() const {
+  auto* w = platform_.Find(dialog_);
+  return w == nullptr || w->ended;
+}
+
+void DialogDriver::Command(int id) {
+  if (Ended()) return;
+  platform_.Dispatch({dialog_, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED), 0});
+}
+
+bool DialogDriver::Click(int id) {
+  auto* w = platform_.Find(dialog_);
+  HeadlessPlatform::Control* c = platform_.FindControl(dialog_, id);
+  if (w == nullptr || c == nullptr || !c->enabled || Ended()) return false;
+  if (c->kind == ControlKind::AutoRadioButton) {
+    // Check it and clear the other buttons of its group.
+    auto& controls = w->controls;
+    auto self = std::find_if(controls.begin(), controls.end(), [&](const auto& k) { return k.id == id; });
+    auto first = self;
+    while (first != controls.begin() && !first->groupStart && (first - 1)->kind == ControlKind::AutoRadioButton)
+      --first;
+    for (auto it = first; it != controls.end() && it->kind == ControlKind::AutoRadioButton; ++it) {
+      if (it != first && it->groupStart) break;
+      it->checked = false;
+    }
+    c->checked = true;
+  } else if (c->kind == ControlKind::AutoCheckBox) {
+    c->checked = !c->checked;
+  } else if (c->kind == ControlKind::Static || c->kind == ControlKind::GroupBox ||
+             c->kind == ControlKind::Edit || c->kind == ControlKind::DropDownList) {
+    return false;
+  }
+  platform_.Dispatch({dialog_, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED), 0});
+  return true;
+}
+
+bool DialogDriver::SelectListEntry(int id, int index) {
+  HeadlessPlatform::Control* c = platform_.FindControl(dialog_, id);
+  if (c == nullptr || !c->enabled || Ended() || index < 0 || index >= static_cast<int>(c->items.size()))
+    return false;
+  c->selection = index;
+  platform_.Dispatch({dialog_, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), CBN_SELCHANGE), 0});
+  return true;
+}
+
+bool DialogDriver::Type(int id, const std::string& text) {
+  HeadlessPlatform::Control* c = platform_.FindControl(dialog_, id);
+  if (c == nullptr || !c->enabled || Ended() || c->kind != ControlKind::Edit) return false;
+  c->text = text;
+  platform_.Dispatch({dialog_, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), EN_CHANGE), 0});
+  return true;
+}
+
+void DialogDriver::AdvanceTime(uint64_t ms) { platform_.AdvanceTime(ms); }
+
+bool DialogDriver::IsChecked(int id) const {
+  HeadlessPlatform::Control* c = platform_.FindControl(dialog_, id);
+  return c && c->checked;
+}
+
+bool DialogDriver::IsEnabled(int id) const {
+  HeadlessPlatform::Control* c = platform_.FindControl(dialog_, id);
+  return c && c->enabled;
+}
+
+std::string DialogDriver::Text(int id) const {
+  HeadlessPlatform::Control* c = platform_.FindControl(dialog_, id);
+  return c ? c->text : "";
+}
+
+std::vector<std::string> DialogDriver::ListItems(int id) const {
+  HeadlessPlatform::Control* c = platform_.FindControl(dialog_, id);
+  return c ? c->items : std::vector<std::string>{};
+}
+
+int DialogDriver::ListSelection(int id) const {
+  HeadlessPlatform::Control* c = platform_.FindControl(dialog_, id);
+  return c ? c->selection : -1;
+}
+
+// ---------------------------------------------------------------------------
+// File dialogs and the shell
+// ---------------------------------------------------------------------------
+void HeadlessPlatform::QueueFileDialogAnswer(FileDialogAnswer answer) { fileAnswers_.push_back(std::move(answer)); }
+
+FileDialogAnswer HeadlessPlatform::NextFileDialogAnswer() {
+  if (fileAnswers_.empty()) return {};
+  FileDialogAnswer a = fileAnswers_.front();
+  fileAnswers_.pop_front();
+  return a;
+}
+
+bool HeadlessPlatform::RunFileDialog(OPENFILENAME& ofn, bool save) {
+  fileDialogs.push_back({save, ofn});
+  FileDialogAnswer a = NextFileDialogAnswer();
+  commDlgError_ = a.error;
+  if (!a.chosen) return false;
+  ofn.file = a.path;
+  const std::string::size_type slash = a.path.find_last_of('/');
+  ofn.fileTitle = slash == std::string::npos ? a.path : a.path.substr(slash + 1);
+  if (a.filterIndex != 0) ofn.nFilterIndex = a.filterIndex;
+  return true;
+}
+
+bool HeadlessPlatform::GetOpenFileName(OPENFILENAME& ofn) { return RunFileDialog(ofn, false); }
+bool HeadlessPlatform::GetSaveFileName(OPENFILENAME& ofn) { return RunFileDialog(ofn, true); }
+DWORD HeadlessPlatform::CommDlgExtendedError() { return commDlgError_; }
+
+void HeadlessPlatform::DragAcceptFiles(HWND, bool accept) { acceptsDrops = accept; }
+
+UINT HeadlessPlatform::DragQueryFileCount(HDROP drop) {
+  auto* d = reinterpret_cast<Drop*>(drop);
+  return d ? static_cast<UINT>(d->files.size()) : 0;
+}
+
+UINT HeadlessPlatform::DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) {
+  auto* d = reinterpret_cast<Drop*>(drop);
+  if (d == nullptr || index >= d->files.size()) return 0;
+  const std::string& name = d->files[index];
+  if (buffer && size > 0) {
+    const size_t n = std::min<size_t>(name.size(), size - 1);
+    std::memcpy(buffer, name.data(), n);
+    buffer[n] = '\0';
+  }
+  return static_cast<UINT>(name.size());
+}
+
+bool HeadlessPlatform::DragQueryPoint(HDROP drop, POINT* pt) {
+  auto* d = reinterpret_cast<Drop*>(drop);
+  if (d == nullptr) return false;
+  if (pt) *pt = d->point;
+  return d->inClient;
+}
+
+void HeadlessPlatform::DragFinish(HDROP drop) {
+  if (auto* d = reinterpret_cast<Drop*>(drop)) d->finished = true;
+}
+
+void HeadlessPlatform::ShellOpen(HWND, const char* file) {
+  shellOpened.push_back(os::ResolvePath(cwd_, file ? file : ""));
+}
+
+bool HeadlessPlatform::PlaySoundMemory(const void* wavImage, UINT) {
+  soundsPlayed.push_back(wavImage);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Kernel
+// ---------------------------------------------------------------------------
+void HeadlessPlatform::Sleep(UINT ms) {
+  sleeps.push_back(ms);
+  now_ += ms;
+  // The outside world goes on while the program sleeps; its timer does not
+  // catch up on the ticks it missed.
+  RunTimeSourcesTo(now_);
+  for (Timer& t : timers_)
+    while (t.due <= now_) t.due += t.period;
+}
+
+int64_t HeadlessPlatform::TimeSeconds() { return static_cast<int64_t>(now_ / 1000); }
+
+std::string HeadlessPlatform::GetCurrentDirectory() { return cwd_; }
+
+bool HeadlessPlatform::SetCurrentDirectory(const std::string& dir) {
+  const std::string resolved = os::ResolvePath(cwd_, dir);
+  if (!os::DirectoryExists(resolved)) return false;
+  cwd_ = resolved;
+  return true;
+}
+
+std::string HeadlessPlatform::GetConfigDirectory() {
+  if (configDir_.empty()) configDir_ = os::ConfigDirectory();
+  return configDir_;
+}
+
+FILE* HeadlessPlatform::OpenFile(const std::string& path, const char* mode) {
+  return std::fopen(os::ResolvePath(cwd_, path).c_str(), mode);
+}
+
+bool HeadlessPlatform::ReplaceFile(const std::string& from, const std::string& to) {
+  return os::RenameOver(os::ResolvePath(cwd_, from), os::ResolvePath(cwd_, to));
+}
+
+bool HeadlessPlatform::RemoveFile(const std::string& path) { return os::Remove(os::ResolvePath(cwd_, path)); }
+
+void* HeadlessPlatform::AllocMemory(size_t bytes) {
+  if (failAllocations_ > 0) {
+    --failAllocations_;
+    return nullptr;
+  }
+  return std::calloc(bytes, 1);
+}
+
+void HeadlessPlatform::FreeMemory(void* block) { std::free(block); }
+
+bool HeadlessPlatform::AcquireSingleInstance(const char*) { return true; }
+void HeadlessPlatform::ReleaseSingleInstance() {}
+void HeadlessPlatform::DebugTrace(const char* text) { debugTraces.emplace_back(text ? text : ""); }
+
+// ---------------------------------------------------------------------------
+// MIDI: the port set
+// ---------------------------------------------------------------------------
+UINT HeadlessPlatform::midiInGetNumDevs() { return midi_->midiInGetNumDevs(); }
+UINT HeadlessPlatform::midiOutGetNumDevs() { return midi_->midiOutGetNumDevs(); }
+UINT HeadlessPlatform::midiInGetDevCaps(UINT id, MIDICAPS* caps) { return midi_->midiInGetDevCaps(id, caps); }
+UINT HeadlessPlatform::midiOutGetDevCaps(UINT id, MIDICAPS* caps) { return midi_->midiOutGetDevCaps(id, caps); }
+UINT HeadlessPlatform::midiInOpen(HMIDIIN* handle, UINT id, HWND target) { return midi_->midiInOpen(handle, id, target); }
+UINT HeadlessPlatform::midiOutOpen(HMIDIOUT* handle, UINT id, HWND target) {
+  return midi_->midiOutOpen(handle, id, target);
+}
+UINT HeadlessPlatform::midiInClose(HMIDIIN h) { return midi_->midiInClose(h); }
+UINT HeadlessPlatform::midiOutClose(HMIDIOUT h) { return midi_->midiOutClose(h); }
+UINT HeadlessPlatform::midiInReset(HMIDIIN h) { return midi_->midiInReset(h); }
+UINT HeadlessPlatform::midiOutReset(HMIDIOUT h) { return midi_->midiOutReset(h); }
+UINT HeadlessPlatform::midiInPrepareHeader(HMIDIIN h, MIDIHDR* hdr) { return midi_->midiInPrepareHeader(h, hdr); }
+UINT HeadlessPlatform::midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* hdr) { return midi_->midiOutPrepareHeader(h, hdr); }
+UINT HeadlessPlatform::midiInUnprepareHeader(HMIDIIN h, MIDIHDR* hdr) { return midi_->midiInUnprepareHeader(h, hdr); }
+UINT HeadlessPlatform::midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* hdr) {
+  return midi_->midiOutUnprepareHeader(h, hdr);
+}
+UINT HeadlessPlatform::midiInAddBuffer(HMIDIIN h, MIDIHDR* hdr) { return midi_->midiInAddBuffer(h, hdr); }
+UINT HeadlessPlatform::midiOutLongMsg(HMIDIOUT h, MIDIHDR* hdr) { return midi_->midiOutLongMsg(h, hdr); }
+UINT HeadlessPlatform::midiOutShortMsg(HMIDIOUT h, DWORD packed) { return midi_->midiOutShortMsg(h, packed); }
+UINT HeadlessPlatform::midiInStart(HMIDIIN h) { return midi_->midiInStart(h); }
+UINT HeadlessPlatform::midiInStop(HMIDIIN h) { return midi_->midiInStop(h); }
+UINT HeadlessPlatform::midiInGetErrorText(UINT error, char* text, UINT size) {
+  return midi_->midiInGetErrorText(error, text, size);
+}
+UINT HeadlessPlatform::midiOutGetErrorText(UINT error, char* text, UINT size) {
+  return midi_->midiOutGetErrorText(error, text, size);
+}
+
+// ---------------------------------------------------------------------------
+ScopedHeadless::ScopedHeadless()
+    : platform_(std::make_unique<HeadlessPlatform>()), previous_(plat::Install(platform_.get())) {}
+
+ScopedHeadless::~ScopedHeadless() { plat::Install(previous_); }
+
+}  // namespace headless

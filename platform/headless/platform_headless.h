@@ -1,0 +1,328 @@
+// The headless back end: no window system, no sound, no real time.
+//
+// Implements:
+// - a virtual clock: Sleep advances it; timers tick as it advances, and
+//   ticks missed during a Sleep are not made up;
+// - a message queue that the caller pumps (Pump, AdvanceTime);
+// - message boxes, file dialogs and option dialogs answered from a script
+//   (an answer may let virtual time pass first, so that a nested loop still
+//   delivers ticks and MIDI input);
+// - every effect recorded: status texts, message boxes, painted strokes,
+//   buttons, progress bars, sounds played, documents opened;
+// - MIDI ports through a MidiPortSet, on which tests register in-memory
+//   ports or the simulated Kilnbox.
+// Tests and talverine-cli run the core on it.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/midi/ports.h"
+#include "platform/platform.h"
+#include "resources/dialog_templates.h"
+
+namespace headless {
+
+// Something outside the program that acts as virtual time passes (the
+// simulated Kilnbox, a scripted device).
+class TimeSource {
+ public:
+  virtual ~TimeSource() = default;
+  // The next time, in ms, at which it has something to do; nullopt: none.
+  virtual std::optional<uint64_t> NextDue() const = 0;
+  // Does everything due up to `nowMs`.
+  virtual void RunTo(uint64_t nowMs) = 0;
+};
+
+struct MessageBoxRecord {
+  HWND owner = nullptr;
+  std::string text;
+  std::string caption;     // "Error" when the default caption was asked for
+  bool defaultCaption = false;
+  UINT type = 0;
+  int answer = 0;
+  uint64_t timeMs = 0;
+};
+
+struct StatusRecord {
+  int part = 0;
+  std::string text;
+  uint64_t timeMs = 0;
+};
+
+// One recorded canvas call.
+struct CanvasOp {
+  enum Kind { Pen, MoveTo, LineTo, Bitmap, Font, Align, Text } kind;
+  int a = 0, b = 0, c = 0, d = 0, e = 0;  // pen: width, colour, inside; bitmap: id, x, y, w, h
+  std::string text;
+};
+
+struct FileDialogAnswer {
+  bool chosen = false;        // false: cancelled (or failed, with `error`)
+  std::string path;           // as the dialog returns it
+  DWORD filterIndex = 0;      // 0: leave the index as the caller set it
+  DWORD error = 0;            // CommDlgExtendedError after a failure
+};
+
+struct FileDialogRecord {
+  bool save = false;
+  OPENFILENAME request;       // what the caller asked for
+};
+
+class HeadlessPlatform;
+
+// What a dialog script can do with an open dialog, as a user would.
+class DialogDriver {
+ public:
+  DialogDriver(HeadlessPlatform& platform, HWND dialog) : platform_(platform), dialog_(dialog) {}
+  int TemplateId() const;
+  // Clicks a button, radio button or check box (nothing when disabled);
+  // returns false when the control is disabled or absent.
+  bool Click(int id);
+  bool SelectListEntry(int id, int index);
+  bool Type(int id, const std::string& text);
+  void PressOk() { Command(IDOK); }
+  void PressCancel() { Command(IDCANCEL); }
+  void PressEsc() { Command(IDCANCEL); }
+  void CloseBox() { Command(IDCANCEL); }
+  void AdvanceTime(uint64_t ms);
+  bool IsChecked(int id) const;
+  bool IsEnabled(int id) const;
+  std::string Text(int id) const;
+  std::vector<std::string> ListItems(int id) const;
+  int ListSelection(int id) const;
+  bool Ended() const;
+  HWND Handle() const { return dialog_; }
+
+ private:
+  void Command(int id);
+  HeadlessPlatform& platform_;
+  HWND dialog_;
+};
+
+using DialogScript = std::function<void(DialogDriver&)>;
+
+struct DialogRecord {
+  int templateId = 0;
+  INT_PTR result = 0;
+  bool endedByScript = true;   // false: the host had to close it
+};
+
+class HeadlessPlatform : public Platform {
+ public:
+  HeadlessPlatform();
+  ~HeadlessPlatform() override;
+
+  // --- driving the program --------------------------------------------------
+  uint64_t NowMs() const { return now_; }
+  // Dispatches queued messages (and MIDI input, and a pending paint) until
+  // the queue is empty; no time passes.
+  void Pump();
+  // Lets `ms` of virtual time pass, delivering timer ticks, time-source
+  // events and messages in time order.
+  void AdvanceTime(uint64_t ms);
+  // Advances in steps until `done` holds or `maxMs` have passed; returns
+  // whether it holds.
+  bool RunUntil(const std::function<bool()>& done, uint64_t maxMs, uint64_t stepMs = 10);
+  bool QuitPosted() const { return quit_; }
+  int ExitCode() const { return exitCode_; }
+
+  HWND MainWindow() const;
+  void SetClientSize(int width, int height);  // sends WM_SIZE when the window exists
+  LRESULT Send(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);  // to the main window
+  void Command(int id);                       // a menu command, posted and pumped
+  bool ClickButton(int id);                   // a child push button of the main window
+  void LeftClick(int x, int y, WPARAM keys = MK_LBUTTON);
+  void DropFiles(const std::vector<std::string>& files, POINT at, bool inClient = true);
+
+  void AddTimeSource(TimeSource* source);
+  void RemoveTimeSource(TimeSource* source);
+  MidiPortSet& Midi() { return *midi_; }
+
+  // --- scripts ---------------------------------------------------------------
+  // Answers the next message box with `button` after `waitMs` of virtual
+  // time (the nested loop runs meanwhile).
+  void QueueMessageBoxAnswer(int button, uint64_t waitMs = 0);
+  // Called for every message box that has no scripted answer; the default
+  // answers the first button (OK, Yes).
+  std::function<int(const MessageBoxRecord&)> onMessageBox;
+  void QueueFileDialogAnswer(FileDialogAnswer answer);
+  void QueueDialog(DialogScript script);
+  // Called for every status text set; may be empty.
+  std::function<void(const StatusRecord&)> onStatus;
+
+  // --- recorded effects ------------------------------------------------------
+  std::vector<MessageBoxRecord> messageBoxes;
+  std::vector<StatusRecord> statusLog;
+  std::string StatusText(int part) const;
+  std::vector<int> StatusParts() const;
+  std::vector<FileDialogRecord> fileDialogs;
+  std::vector<DialogRecord> dialogs;
+  std::vector<CanvasOp> lastPaint;   // the canvas calls of the latest paint
+  int paintCount = 0;
+  bool invalidated = false;
+  bool lastEraseRequested = false;
+  std::vector<const void*> soundsPlayed;
+  std::vector<std::string> shellOpened;
+  std::vector<std::string> debugTraces;
+  std::vector<uint64_t> sleeps;      // every Sleep, in ms
+  bool acceptsDrops = false;
+
+  struct ButtonInfo { int id; std::string label; int x, y, w, h; };
+  std::vector<ButtonInfo> Buttons() const;
+  struct ProgressInfo { int x, y, w, h, low, high, step, position; bool alive; };
+  std::vector<ProgressInfo> ProgressBars() const;  // every bar created, in order
+  bool TimerRunning(UINT id) const;
+
+  // Allocation failures for tests: the next `n` allocations fail.
+  void FailNextAllocations(int n) { failAllocations_ = n; }
+
+  // --- Platform ----------------------------------------------------------------
+  HWND CreateMainWindow(const char* className, const char* caption, WNDPROC wndProc) override;
+  int RunMessageLoop() override;
+  void PostMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+  void PostQuitMessage(int exitCode) override;
+  UINT SetTimer(HWND hWnd, UINT id, UINT periodMs) override;
+  void KillTimer(HWND hWnd, UINT id) override;
+  int MessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
+  void InvalidateRect(HWND hWnd, bool erase) override;
+  RECT GetClientRect(HWND hWnd) override;
+  void DestroyWindow(HWND hWnd) override;
+  void MoveWindow(HWND hWnd, int x, int y, int w, int h, bool repaint) override;
+  void SetForegroundWindow(HWND hWnd) override;
+  HWND CreateButton(HWND parent, const char* label, int id, int x, int y, int w, int h) override;
+  HWND CreateStatusBar(HWND parent, int id) override;
+  void StatusSetParts(HWND status, int count, const int* rightEdges) override;
+  void StatusSetText(HWND status, int part, const char* text) override;
+  void StatusReposition(HWND status) override;
+  HWND CreateProgressBar(HWND parent, int x, int y, int w, int h) override;
+  void ProgressSetRange(HWND bar, int low, int high) override;
+  void ProgressSetStep(HWND bar, int step) override;
+  void ProgressStepIt(HWND bar) override;
+  Canvas* BeginPaint(HWND hWnd) override;
+  void EndPaint(HWND hWnd, Canvas* canvas) override;
+  INT_PTR DialogBoxParam(HWND owner, int templateId, DLGPROC proc, LPARAM param) override;
+  void EndDialog(HWND hDlg, INT_PTR result) override;
+  void DlgListAdd(HWND hDlg, int id, const char* text) override;
+  void DlgListSelect(HWND hDlg, int id, int index) override;
+  int DlgListGetSel(HWND hDlg, int id) override;
+  void SetDlgItemText(HWND hDlg, int id, const char* text) override;
+  std::string GetDlgItemText(HWND hDlg, int id) override;
+  void CheckDlgButton(HWND hDlg, int id, bool checked) override;
+  bool IsDlgButtonChecked(HWND hDlg, int id) override;
+  void EnableDlgItem(HWND hDlg, int id, bool enabled) override;
+  bool GetOpenFileName(OPENFILENAME& ofn) override;
+  bool GetSaveFileName(OPENFILENAME& ofn) override;
+  DWORD CommDlgExtendedError() override;
+  void DragAcceptFiles(HWND hWnd, bool accept) override;
+  UINT DragQueryFileCount(HDROP drop) override;
+  UINT DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) override;
+  bool DragQueryPoint(HDROP drop, POINT* pt) override;
+  void DragFinish(HDROP drop) override;
+  void ShellOpen(HWND owner, const char* file) override;
+  bool PlaySoundMemory(const void* wavImage, UINT flags) override;
+  void Sleep(UINT ms) override;
+  int64_t TimeSeconds() override;
+  std::string GetCurrentDirectory() override;
+  bool SetCurrentDirectory(const std::string& dir) override;
+  std::string GetConfigDirectory() override;
+  FILE* OpenFile(const std::string& path, const char* mode) override;
+  bool ReplaceFile(const std::string& from, const std::string& to) override;
+  bool RemoveFile(const std::string& path) override;
+  void* AllocMemory(size_t bytes) override;
+  void FreeMemory(void* block) override;
+  bool AcquireSingleInstance(const char* name) override;
+  void ReleaseSingleInstance() override;
+  void DebugTrace(const char* text) override;
+  UINT midiInGetNumDevs() override;
+  UINT midiOutGetNumDevs() override;
+  UINT midiInGetDevCaps(UINT id, MIDICAPS* caps) override;
+  UINT midiOutGetDevCaps(UINT id, MIDICAPS* caps) override;
+  UINT midiInOpen(HMIDIIN* handle, UINT id, HWND target) override;
+  UINT midiOutOpen(HMIDIOUT* handle, UINT id, HWND target) override;
+  UINT midiInClose(HMIDIIN h) override;
+  UINT midiOutClose(HMIDIOUT h) override;
+  UINT midiInReset(HMIDIIN h) override;
+  UINT midiOutReset(HMIDIOUT h) override;
+  UINT midiInPrepareHeader(HMIDIIN h, MIDIHDR* hdr) override;
+  UINT midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* hdr) override;
+  UINT midiInUnprepareHeader(HMIDIIN h, MIDIHDR* hdr) override;
+  UINT midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* hdr) override;
+  UINT midiInAddBuffer(HMIDIIN h, MIDIHDR* hdr) override;
+  UINT midiOutLongMsg(HMIDIOUT h, MIDIHDR* hdr) override;
+  UINT midiOutShortMsg(HMIDIOUT h, DWORD packed) override;
+  UINT midiInStart(HMIDIIN h) override;
+  UINT midiInStop(HMIDIIN h) override;
+  UINT midiInGetErrorText(UINT error, char* text, UINT size) override;
+  UINT midiOutGetErrorText(UINT error, char* text, UINT size) override;
+
+  // The current directory is the platform's own, so that the process's
+  // working directory (and the user's relative paths) never move.
+  void SetCurrentDirectoryForTest(const std::string& dir) { cwd_ = dir; }
+  void SetConfigDirectory(const std::string& dir) { configDir_ = dir; }
+
+ private:
+  friend class DialogDriver;
+  struct Window;
+  struct Control;
+  struct Timer { HWND window; UINT id; UINT period; uint64_t due; };
+  struct Message { HWND window; UINT msg; WPARAM wParam; LPARAM lParam; };
+  struct Drop;
+  class RecordingCanvas;
+
+  Window* Find(HWND h) const;
+  HWND NewWindow(std::unique_ptr<Window> w);
+  LRESULT Dispatch(const Message& m);
+  bool DispatchOne();
+  void PaintIfNeeded();
+  void RunTimeSourcesTo(uint64_t t);
+  std::optional<uint64_t> NextEventTime() const;
+  void FireDueTimers();
+  Control* FindControl(HWND hDlg, int id) const;
+  FileDialogAnswer NextFileDialogAnswer();
+  bool RunFileDialog(OPENFILENAME& ofn, bool save);
+
+  uint64_t now_ = 0;
+  std::deque<Message> queue_;
+  std::vector<Timer> timers_;
+  std::vector<std::unique_ptr<Window>> windows_;
+  std::vector<TimeSource*> timeSources_;
+  std::deque<std::pair<int, uint64_t>> boxAnswers_;
+  std::deque<FileDialogAnswer> fileAnswers_;
+  std::deque<DialogScript> dialogScripts_;
+  std::vector<std::unique_ptr<Drop>> drops_;
+  std::unique_ptr<MidiPortSet> midi_;
+  std::unique_ptr<RecordingCanvas> canvas_;
+  HWND main_ = nullptr;
+  int clientWidth_ = 600;
+  int clientHeight_ = 480;
+  bool quit_ = false;
+  int exitCode_ = 0;
+  DWORD commDlgError_ = 0;
+  int failAllocations_ = 0;
+  int dispatchDepth_ = 0;
+  std::string cwd_;
+  std::string configDir_;
+};
+
+// Installs a fresh headless platform for the life of the object.
+class ScopedHeadless {
+ public:
+  ScopedHeadless();
+  ~ScopedHeadless();
+  HeadlessPlatform& operator*() { return *platform_; }
+  HeadlessPlatform* operator->() { return platform_.get(); }
+  const HeadlessPlatform* operator->() const { return platform_.get(); }
+
+ private:
+  std::unique_ptr<HeadlessPlatform> platform_;
+  Platform* previous_;
+};
+
+}  // namespace headless

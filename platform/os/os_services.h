@@ -1,0 +1,28 @@
+// Operating-system services shared by the back ends: paths, the
+// configuration folder, files and the single-instance lock.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace os {
+
+std::string CurrentDirectory();
+bool DirectoryExists(const std::string& path);
+// `path` made absolute against `base` when it is relative.
+std::string ResolvePath(const std::string& base, const std::string& path);
+// $TALVERINE_CONFIG_DIR, else $XDG_CONFIG_HOME/talverine, else
+// ~/.config/talverine; created when missing.
+std::string ConfigDirectory();
+bool MakeDirectories(const std::string& path);
+bool RenameOver(const std::string& from, const std::string& to);
+bool Remove(const std::string& path);
+// Directory of the running executable.
+std::string ExecutableDirectory();
+
+// An advisory lock held for the life of the process: true when no other
+// process holds the lock named `name`.
+bool LockSingleInstance(const std::string& name);
+void UnlockSingleInstance();
+
+}  // namespace os

@@ -1,0 +1,436 @@
+// The seam between the portable core and the operating system.
+//
+// The core (shell/, device/, files/, settings/, help/) reaches the outside
+// world only through the operations declared here. A back end (platform/qt,
+// platform/headless) implements the abstract class `Platform`; the free
+// functions in namespace `plat` forward to the back end installed with
+// `plat::Install`. Message ids, flags and records keep the names and values
+// of the desktop API the program was first written for, so that the core
+// reads like the procedures it implements.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// ---------------------------------------------------------------------------
+// Basic types
+// ---------------------------------------------------------------------------
+using BYTE = uint8_t;
+using WORD = uint16_t;
+using UINT = uint32_t;
+using DWORD = uint32_t;
+using LONG = int32_t;
+using WPARAM = uintptr_t;
+using LPARAM = intptr_t;
+using LRESULT = intptr_t;
+using INT_PTR = intptr_t;
+
+struct PlatWindow;                 // defined by each back end
+using HWND = PlatWindow*;
+struct PlatDrop;                   // files dropped on a window
+using HDROP = PlatDrop*;
+struct PlatMidiPort;               // an open MIDI port
+using HMIDIIN = PlatMidiPort*;
+using HMIDIOUT = PlatMidiPort*;
+using HINSTANCE = void*;
+
+using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
+
+struct RECT { LONG left, top, right, bottom; };
+struct POINT { LONG x, y; };
+
+inline WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
+inline WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+inline WPARAM MAKEWPARAM(WORD lo, WORD hi) { return static_cast<WPARAM>(lo) | (static_cast<WPARAM>(hi) << 16); }
+inline LPARAM MAKELPARAM(WORD lo, WORD hi) { return static_cast<LPARAM>(static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16)); }
+
+// ---------------------------------------------------------------------------
+// Window messages
+// ---------------------------------------------------------------------------
+constexpr UINT WM_CREATE = 0x0001;
+constexpr UINT WM_SIZE = 0x0005;
+constexpr UINT WM_PAINT = 0x000F;
+constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_INITDIALOG = 0x0110;
+constexpr UINT WM_COMMAND = 0x0111;
+constexpr UINT WM_TIMER = 0x0113;
+constexpr UINT WM_LBUTTONDOWN = 0x0201;
+constexpr UINT WM_DROPFILES = 0x0233;
+
+constexpr UINT MM_MIM_OPEN = 0x3C1;
+constexpr UINT MM_MIM_CLOSE = 0x3C2;
+constexpr UINT MM_MIM_DATA = 0x3C3;
+constexpr UINT MM_MIM_LONGDATA = 0x3C4;
+constexpr UINT MM_MIM_ERROR = 0x3C5;
+constexpr UINT MM_MIM_LONGERROR = 0x3C6;
+constexpr UINT MM_MOM_OPEN = 0x3C7;
+constexpr UINT MM_MOM_CLOSE = 0x3C8;
+constexpr UINT MM_MOM_DONE = 0x3C9;
+
+// Key state of mouse messages (wParam).
+constexpr WPARAM MK_LBUTTON = 0x0001;
+constexpr WPARAM MK_RBUTTON = 0x0002;
+constexpr WPARAM MK_SHIFT = 0x0004;
+constexpr WPARAM MK_CONTROL = 0x0008;
+constexpr WPARAM MK_MBUTTON = 0x0010;
+
+// Dialog commands and notifications.
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+constexpr WORD BN_CLICKED = 0;
+constexpr WORD CBN_SELCHANGE = 1;
+constexpr WORD EN_CHANGE = 0x0300;
+
+// ---------------------------------------------------------------------------
+// Message boxes
+// ---------------------------------------------------------------------------
+constexpr UINT MB_OK = 0x0000;
+constexpr UINT MB_OKCANCEL = 0x0001;
+constexpr UINT MB_YESNO = 0x0004;
+constexpr UINT MB_ICONERROR = 0x0010;
+constexpr UINT MB_ICONQUESTION = 0x0020;
+constexpr UINT MB_ICONWARNING = 0x0030;
+constexpr UINT MB_ICONINFORMATION = 0x0040;
+constexpr UINT MB_TASKMODAL = 0x2000;
+constexpr UINT MB_TYPEMASK = 0x000F;
+constexpr UINT MB_ICONMASK = 0x00F0;
+
+// ---------------------------------------------------------------------------
+// Drawing
+// ---------------------------------------------------------------------------
+using COLORREF = DWORD;
+constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
+  return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) | (static_cast<COLORREF>(b) << 16);
+}
+inline BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c & 0xFF); }
+inline BYTE GetGValue(COLORREF c) { return static_cast<BYTE>((c >> 8) & 0xFF); }
+inline BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF); }
+
+// Description of a font, as the label font of the main window is given.
+struct LOGFONT {
+  LONG lfHeight = 0;
+  LONG lfWidth = 0;
+  LONG lfEscapement = 0;
+  LONG lfOrientation = 0;
+  LONG lfWeight = 0;
+  BYTE lfItalic = 0;
+  BYTE lfUnderline = 0;
+  BYTE lfStrikeOut = 0;
+  BYTE lfCharSet = 0;
+  BYTE lfOutPrecision = 0;
+  BYTE lfClipPrecision = 0;
+  BYTE lfQuality = 0;
+  BYTE lfPitchAndFamily = 0;
+  char lfFaceName[32] = {};
+};
+
+constexpr UINT TA_LEFT = 0;
+constexpr UINT TA_TOP = 0;
+constexpr UINT TA_CENTER = 6;
+
+// Bitmap resources of the main window.
+constexpr int IDB_EPROM = 1;      // 64 x 64 EPROM picture
+constexpr int IDB_CHECK = 2;      // 32 x 32 green tick
+constexpr int IDB_CROSS = 3;      // 32 x 32 orange cross
+
+// What the paint code draws on. Qt implements it with QPainter; the headless
+// back end records every call.
+class Canvas {
+ public:
+  virtual ~Canvas() = default;
+  // A solid pen; `insideFrame` keeps wide lines within the figure drawn.
+  virtual void SetPen(int width, COLORREF colour, bool insideFrame) = 0;
+  virtual void MoveTo(int x, int y) = 0;
+  virtual void LineTo(int x, int y) = 0;
+  // Copies the top-left `w` x `h` pixels of bitmap resource `bitmapId`
+  // unscaled to (x, y).
+  virtual void DrawBitmap(int bitmapId, int x, int y, int w, int h) = 0;
+  virtual void SetFont(const LOGFONT& font) = 0;
+  virtual void SetTextAlign(UINT align) = 0;
+  virtual void TextOut(int x, int y, const char* text) = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Open and save file dialogs
+// ---------------------------------------------------------------------------
+constexpr DWORD OFN_OVERWRITEPROMPT = 0x00000002;
+constexpr DWORD OFN_HIDEREADONLY = 0x00000004;
+constexpr DWORD OFN_PATHMUSTEXIST = 0x00000800;
+constexpr DWORD OFN_FILEMUSTEXIST = 0x00001000;
+
+struct FileFilter {
+  std::string description;  // "Binary files (*.BIN)"
+  std::string pattern;      // "*.BIN"
+};
+
+struct OPENFILENAME {
+  HWND hwndOwner = nullptr;
+  std::vector<FileFilter> filters;
+  DWORD nFilterIndex = 0;          // 1-based; updated to the filter in use when the dialog closes
+  std::string initialDir;          // empty: the dialog's default
+  std::string file;                // out: the chosen path
+  std::string fileTitle;           // out: the chosen file's name without folder
+  DWORD flags = 0;
+};
+
+// ---------------------------------------------------------------------------
+// MIDI ports
+// ---------------------------------------------------------------------------
+constexpr UINT MMSYSERR_NOERROR = 0;
+constexpr UINT MMSYSERR_ERROR = 1;
+constexpr UINT MMSYSERR_BADDEVICEID = 2;
+constexpr UINT MMSYSERR_ALLOCATED = 4;
+constexpr UINT MMSYSERR_INVALHANDLE = 5;
+constexpr UINT MMSYSERR_NODRIVER = 6;
+constexpr UINT MMSYSERR_NOMEM = 7;
+constexpr UINT MMSYSERR_BADERRNUM = 9;
+constexpr UINT MMSYSERR_INVALPARAM = 11;
+constexpr UINT MIDIERR_UNPREPARED = 64;
+constexpr UINT MIDIERR_STILLPLAYING = 65;
+constexpr UINT MIDIERR_NOTREADY = 67;
+
+constexpr DWORD MHDR_DONE = 0x00000001;
+constexpr DWORD MHDR_PREPARED = 0x00000002;
+constexpr DWORD MHDR_INQUEUE = 0x00000004;
+
+struct MIDIHDR {
+  char* lpData = nullptr;
+  DWORD dwBufferLength = 0;
+  DWORD dwBytesRecorded = 0;
+  DWORD dwFlags = 0;
+};
+
+constexpr size_t MAXPNAMELEN = 32;
+struct MIDICAPS {
+  char szPname[MAXPNAMELEN] = {};  // product name, at most 31 characters
+};
+
+// ---------------------------------------------------------------------------
+// Sound playback
+// ---------------------------------------------------------------------------
+constexpr UINT SND_ASYNC = 0x0001;
+constexpr UINT SND_NODEFAULT = 0x0002;
+constexpr UINT SND_MEMORY = 0x0004;
+
+// ---------------------------------------------------------------------------
+// The operations a back end supplies
+// ---------------------------------------------------------------------------
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // Windows and messages ----------------------------------------------------
+  // Creates the main window; `wndProc` receives WM_CREATE before this returns.
+  virtual HWND CreateMainWindow(const char* className, const char* caption, WNDPROC wndProc) = 0;
+  // Runs the message loop until WM_QUIT; returns its wParam.
+  virtual int RunMessageLoop() = 0;
+  virtual void PostMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) = 0;
+  virtual void PostQuitMessage(int exitCode) = 0;
+  virtual UINT SetTimer(HWND hWnd, UINT id, UINT periodMs) = 0;
+  virtual void KillTimer(HWND hWnd, UINT id) = 0;
+  // Text, caption (nullptr: the system's default caption), owner (may be
+  // null), buttons and icon; returns the button pressed (IDOK, IDYES...).
+  virtual int MessageBox(HWND owner, const char* text, const char* caption, UINT type) = 0;
+  virtual void InvalidateRect(HWND hWnd, bool erase) = 0;
+  virtual RECT GetClientRect(HWND hWnd) = 0;
+  virtual void DestroyWindow(HWND hWnd) = 0;
+  virtual void MoveWindow(HWND hWnd, int x, int y, int w, int h, bool repaint) = 0;
+  virtual void SetForegroundWindow(HWND hWnd) = 0;
+
+  // Child controls of the main window ---------------------------------------
+  virtual HWND CreateButton(HWND parent, const char* label, int id, int x, int y, int w, int h) = 0;
+  virtual HWND CreateStatusBar(HWND parent, int id) = 0;
+  virtual void StatusSetParts(HWND status, int count, const int* rightEdges) = 0;
+  virtual void StatusSetText(HWND status, int part, const char* text) = 0;
+  virtual void StatusReposition(HWND status) = 0;
+  virtual HWND CreateProgressBar(HWND parent, int x, int y, int w, int h) = 0;
+  virtual void ProgressSetRange(HWND bar, int low, int high) = 0;
+  virtual void ProgressSetStep(HWND bar, int step) = 0;
+  virtual void ProgressStepIt(HWND bar) = 0;
+
+  // Painting ----------------------------------------------------------------
+  virtual Canvas* BeginPaint(HWND hWnd) = 0;
+  virtual void EndPaint(HWND hWnd, Canvas* canvas) = 0;
+
+  // Modal dialogs built from the templates in resources/ ----------------------
+  virtual INT_PTR DialogBoxParam(HWND owner, int templateId, DLGPROC proc, LPARAM param) = 0;
+  virtual void EndDialog(HWND hDlg, INT_PTR result) = 0;
+  virtual void DlgListAdd(HWND hDlg, int id, const char* text) = 0;
+  virtual void DlgListSelect(HWND hDlg, int id, int index) = 0;
+  virtual int DlgListGetSel(HWND hDlg, int id) = 0;          // -1: none
+  virtual void SetDlgItemText(HWND hDlg, int id, const char* text) = 0;
+  virtual std::string GetDlgItemText(HWND hDlg, int id) = 0;
+  virtual void CheckDlgButton(HWND hDlg, int id, bool checked) = 0;
+  virtual bool IsDlgButtonChecked(HWND hDlg, int id) = 0;
+  virtual void EnableDlgItem(HWND hDlg, int id, bool enabled) = 0;
+
+  // Common dialogs and the shell ----------------------------------------------
+  virtual bool GetOpenFileName(OPENFILENAME& ofn) = 0;
+  virtual bool GetSaveFileName(OPENFILENAME& ofn) = 0;
+  virtual DWORD CommDlgExtendedError() = 0;
+  virtual void DragAcceptFiles(HWND hWnd, bool accept) = 0;
+  virtual UINT DragQueryFileCount(HDROP drop) = 0;
+  // Copies the name of file `index` into `buffer` (at most size-1 characters
+  // and a terminator); returns the full length of the name.
+  virtual UINT DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) = 0;
+  // The drop point in client coordinates; true when it lies in the client area.
+  virtual bool DragQueryPoint(HDROP drop, POINT* pt) = 0;
+  virtual void DragFinish(HDROP drop) = 0;
+  // Opens a document or an address with its program.
+  virtual void ShellOpen(HWND owner, const char* file) = 0;
+
+  // Sound -------------------------------------------------------------------
+  // Plays a complete WAV file image held in memory (`flags`: SND_*).
+  virtual bool PlaySoundMemory(const void* wavImage, UINT flags) = 0;
+
+  // Kernel ------------------------------------------------------------------
+  virtual void Sleep(UINT ms) = 0;
+  virtual int64_t TimeSeconds() = 0;                 // time of day in whole seconds
+  virtual std::string GetCurrentDirectory() = 0;
+  virtual bool SetCurrentDirectory(const std::string& dir) = 0;
+  // The directory that holds the configuration file.
+  virtual std::string GetConfigDirectory() = 0;
+  // Opens a file like fopen; relative paths resolve against the current
+  // directory above. nullptr on failure.
+  virtual FILE* OpenFile(const std::string& path, const char* mode) = 0;
+  // Replaces `to` by `from` in one step (rename over).
+  virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
+  virtual bool RemoveFile(const std::string& path) = 0;
+  // Zero-filled memory, or nullptr when none can be had.
+  virtual void* AllocMemory(size_t bytes) = 0;
+  virtual void FreeMemory(void* block) = 0;
+  // Single instance: true when this is the only running instance; otherwise
+  // the running instance's window has been raised.
+  virtual bool AcquireSingleInstance(const char* name) = 0;
+  virtual void ReleaseSingleInstance() = 0;
+  virtual void DebugTrace(const char* text) = 0;
+
+  // MIDI ports (indexes 0 .. count-1 per direction) ---------------------------
+  virtual UINT midiInGetNumDevs() = 0;
+  virtual UINT midiOutGetNumDevs() = 0;
+  virtual UINT midiInGetDevCaps(UINT id, MIDICAPS* caps) = 0;
+  virtual UINT midiOutGetDevCaps(UINT id, MIDICAPS* caps) = 0;
+  // Input events arrive as MM_MIM_* messages posted to `target`.
+  virtual UINT midiInOpen(HMIDIIN* handle, UINT id, HWND target) = 0;
+  virtual UINT midiOutOpen(HMIDIOUT* handle, UINT id, HWND target) = 0;
+  virtual UINT midiInClose(HMIDIIN h) = 0;
+  virtual UINT midiOutClose(HMIDIOUT h) = 0;
+  virtual UINT midiInReset(HMIDIIN h) = 0;
+  virtual UINT midiOutReset(HMIDIOUT h) = 0;
+  virtual UINT midiInPrepareHeader(HMIDIIN h, MIDIHDR* hdr) = 0;
+  virtual UINT midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* hdr) = 0;
+  virtual UINT midiInUnprepareHeader(HMIDIIN h, MIDIHDR* hdr) = 0;
+  virtual UINT midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* hdr) = 0;
+  virtual UINT midiInAddBuffer(HMIDIIN h, MIDIHDR* hdr) = 0;
+  // Hands the header's buffer over as one System Exclusive message; the
+  // message is never cut by a later reset.
+  virtual UINT midiOutLongMsg(HMIDIOUT h, MIDIHDR* hdr) = 0;
+  virtual UINT midiOutShortMsg(HMIDIOUT h, DWORD packed) = 0;
+  virtual UINT midiInStart(HMIDIIN h) = 0;
+  virtual UINT midiInStop(HMIDIIN h) = 0;
+  virtual UINT midiInGetErrorText(UINT error, char* text, UINT size) = 0;
+  virtual UINT midiOutGetErrorText(UINT error, char* text, UINT size) = 0;
+};
+
+// ---------------------------------------------------------------------------
+// The installed back end and the calls the core makes
+// ---------------------------------------------------------------------------
+namespace plat {
+
+// Installs `p` as the platform for every call below; returns the previous one.
+Platform* Install(Platform* p);
+Platform& Current();
+
+inline HWND CreateMainWindow(const char* c, const char* t, WNDPROC p) { return Current().CreateMainWindow(c, t, p); }
+inline int RunMessageLoop() { return Current().RunMessageLoop(); }
+inline void PostMessage(HWND h, UINT m, WPARAM w, LPARAM l) { Current().PostMessage(h, m, w, l); }
+inline void PostQuitMessage(int code) { Current().PostQuitMessage(code); }
+inline UINT SetTimer(HWND h, UINT id, UINT ms) { return Current().SetTimer(h, id, ms); }
+inline void KillTimer(HWND h, UINT id) { Current().KillTimer(h, id); }
+inline int MessageBox(HWND o, const char* t, const char* c, UINT type) { return Current().MessageBox(o, t, c, type); }
+inline void InvalidateRect(HWND h, bool erase) { Current().InvalidateRect(h, erase); }
+inline RECT GetClientRect(HWND h) { return Current().GetClientRect(h); }
+inline void DestroyWindow(HWND h) { Current().DestroyWindow(h); }
+inline void MoveWindow(HWND h, int x, int y, int w, int hh, bool r) { Current().MoveWindow(h, x, y, w, hh, r); }
+inline void SetForegroundWindow(HWND h) { Current().SetForegroundWindow(h); }
+
+inline HWND CreateButton(HWND p, const char* l, int id, int x, int y, int w, int h) { return Current().CreateButton(p, l, id, x, y, w, h); }
+inline HWND CreateStatusBar(HWND p, int id) { return Current().CreateStatusBar(p, id); }
+inline void StatusSetParts(HWND s, int n, const int* e) { Current().StatusSetParts(s, n, e); }
+inline void StatusSetText(HWND s, int part, const char* t) { Current().StatusSetText(s, part, t); }
+inline void StatusReposition(HWND s) { Current().StatusReposition(s); }
+inline HWND CreateProgressBar(HWND p, int x, int y, int w, int h) { return Current().CreateProgressBar(p, x, y, w, h); }
+inline void ProgressSetRange(HWND b, int lo, int hi) { Current().ProgressSetRange(b, lo, hi); }
+inline void ProgressSetStep(HWND b, int s) { Current().ProgressSetStep(b, s); }
+inline void ProgressStepIt(HWND b) { Current().ProgressStepIt(b); }
+
+inline Canvas* BeginPaint(HWND h) { return Current().BeginPaint(h); }
+inline void EndPaint(HWND h, Canvas* c) { Current().EndPaint(h, c); }
+
+inline INT_PTR DialogBoxParam(HWND o, int id, DLGPROC p, LPARAM l) { return Current().DialogBoxParam(o, id, p, l); }
+inline void EndDialog(HWND d, INT_PTR r) { Current().EndDialog(d, r); }
+inline void DlgListAdd(HWND d, int id, const char* t) { Current().DlgListAdd(d, id, t); }
+inline void DlgListSelect(HWND d, int id, int i) { Current().DlgListSelect(d, id, i); }
+inline int DlgListGetSel(HWND d, int id) { return Current().DlgListGetSel(d, id); }
+inline void SetDlgItemText(HWND d, int id, const char* t) { Current().SetDlgItemText(d, id, t); }
+inline std::string GetDlgItemText(HWND d, int id) { return Current().GetDlgItemText(d, id); }
+inline void CheckDlgButton(HWND d, int id, bool c) { Current().CheckDlgButton(d, id, c); }
+inline bool IsDlgButtonChecked(HWND d, int id) { return Current().IsDlgButtonChecked(d, id); }
+inline void EnableDlgItem(HWND d, int id, bool e) { Current().EnableDlgItem(d, id, e); }
+
+inline bool GetOpenFileName(OPENFILENAME& o) { return Current().GetOpenFileName(o); }
+inline bool GetSaveFileName(OPENFILENAME& o) { return Current().GetSaveFileName(o); }
+inline DWORD CommDlgExtendedError() { return Current().CommDlgExtendedError(); }
+inline void DragAcceptFiles(HWND h, bool a) { Current().DragAcceptFiles(h, a); }
+inline UINT DragQueryFileCount(HDROP d) { return Current().DragQueryFileCount(d); }
+inline UINT DragQueryFile(HDROP d, UINT i, char* b, UINT s) { return Current().DragQueryFile(d, i, b, s); }
+inline bool DragQueryPoint(HDROP d, POINT* p) { return Current().DragQueryPoint(d, p); }
+inline void DragFinish(HDROP d) { Current().DragFinish(d); }
+inline void ShellOpen(HWND o, const char* f) { Current().ShellOpen(o, f); }
+
+inline bool PlaySoundMemory(const void* w, UINT f) { return Current().PlaySoundMemory(w, f); }
+
+inline void Sleep(UINT ms) { Current().Sleep(ms); }
+inline int64_t TimeSeconds() { return Current().TimeSeconds(); }
+inline std::string GetCurrentDirectory() { return Current().GetCurrentDirectory(); }
+inline bool SetCurrentDirectory(const std::string& d) { return Current().SetCurrentDirectory(d); }
+inline std::string GetConfigDirectory() { return Current().GetConfigDirectory(); }
+inline FILE* OpenFile(const std::string& p, const char* m) { return Current().OpenFile(p, m); }
+inline bool ReplaceFile(const std::string& f, const std::string& t) { return Current().ReplaceFile(f, t); }
+inline bool RemoveFile(const std::string& p) { return Current().RemoveFile(p); }
+inline void* AllocMemory(size_t n) { return Current().AllocMemory(n); }
+inline void FreeMemory(void* b) { Current().FreeMemory(b); }
+inline bool AcquireSingleInstance(const char* n) { return Current().AcquireSingleInstance(n); }
+inline void ReleaseSingleInstance() { Current().ReleaseSingleInstance(); }
+inline void DebugTrace(const char* t) { Current().DebugTrace(t); }
+
+inline UINT midiInGetNumDevs() { return Current().midiInGetNumDevs(); }
+inline UINT midiOutGetNumDevs() { return Current().midiOutGetNumDevs(); }
+inline UINT midiInGetDevCaps(UINT id, MIDICAPS* c) { return Current().midiInGetDevCaps(id, c); }
+inline UINT midiOutGetDevCaps(UINT id, MIDICAPS* c) { return Current().midiOutGetDevCaps(id, c); }
+inline UINT midiInOpen(HMIDIIN* h, UINT id, HWND t) { return Current().midiInOpen(h, id, t); }
+inline UINT midiOutOpen(HMIDIOUT* h, UINT id, HWND t) { return Current().midiOutOpen(h, id, t); }
+inline UINT midiInClose(HMIDIIN h) { return Current().midiInClose(h); }
+inline UINT midiOutClose(HMIDIOUT h) { return Current().midiOutClose(h); }
+inline UINT midiInReset(HMIDIIN h) { return Current().midiInReset(h); }
+inline UINT midiOutReset(HMIDIOUT h) { return Current().midiOutReset(h); }
+inline UINT midiInPrepareHeader(HMIDIIN h, MIDIHDR* m) { return Current().midiInPrepareHeader(h, m); }
+inline UINT midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* m) { return Current().midiOutPrepareHeader(h, m); }
+inline UINT midiInUnprepareHeader(HMIDIIN h, MIDIHDR* m) { return Current().midiInUnprepareHeader(h, m); }
+inline UINT midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* m) { return Current().midiOutUnprepareHeader(h, m); }
+inline UINT midiInAddBuffer(HMIDIIN h, MIDIHDR* m) { return Current().midiInAddBuffer(h, m); }
+inline UINT midiOutLongMsg(HMIDIOUT h, MIDIHDR* m) { return Current().midiOutLongMsg(h, m); }
+inline UINT midiOutShortMsg(HMIDIOUT h, DWORD p) { return Current().midiOutShortMsg(h, p); }
+inline UINT midiInStart(HMIDIIN h) { return Current().midiInStart(h); }
+inline UINT midiInStop(HMIDIIN h) { return Current().midiInStop(h); }
+inline UINT midiInGetErrorText(UINT e, char* t, UINT s) { return Current().midiInGetErrorText(e, t, s); }
+inline UINT midiOutGetErrorText(UINT e, char* t, UINT s) { return Current().midiOutGetErrorText(e, t, s); }
+
+}  // namespace plat

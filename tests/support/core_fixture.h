@@ -1,0 +1,56 @@
+// A clean core on a fresh headless platform, with a scratch folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/headless/platform_headless.h"
+
+namespace testsupport {
+
+// Restores every core module to its first-start state.
+void ResetCore();
+
+std::vector<uint8_t> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+void WriteText(const std::string& path, const std::string& text);
+bool FileExists(const std::string& path);
+// True when `tool` is on the PATH.
+bool HaveTool(const std::string& tool);
+// Runs a shell command; returns its exit status.
+int Run(const std::string& command);
+
+// A folder removed with everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// The core on a headless platform: modules reset, buffers allocated, a
+// status bar made (hWndStatus), the platform's current and configuration
+// folders in a scratch folder.
+class CoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  headless::HeadlessPlatform& P() { return *platform_; }
+  std::string Path(const std::string& name) const { return temp_.File(name); }
+  // Message box texts shown so far, in order.
+  std::vector<std::string> BoxTexts() const;
+
+  TempDir temp_;
+  headless::ScopedHeadless platform_;
+};
+
+}  // namespace testsupport

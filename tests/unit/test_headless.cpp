@@ -1,0 +1,72 @@
+// The headless platform is what every scenario and the CLI stand on: its
+// clock, queue and scripts must behave like a real desktop's.
+#include <gtest/gtest.h>
+
+#include "platform/headless/platform_headless.h"
+#include "resources/dialog_templates.h"
+
+namespace {
+
+int g_ticks = 0;
+int g_commands = 0;
+
+LRESULT TestProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM) {
+  if (msg == WM_CREATE) plat::SetTimer(hWnd, 200, 320);
+  if (msg == WM_TIMER && wParam == 200) ++g_ticks;
+  if (msg == WM_COMMAND) ++g_commands;
+  return 0;
+}
+
+TEST(HeadlessClock, TimerTicksFollowVirtualTimeAndSleepDoesNotCatchUp) {
+  headless::ScopedHeadless p;
+  g_ticks = 0;
+  plat::CreateMainWindow("T", "T", TestProc);
+  p->AdvanceTime(319);
+  EXPECT_EQ(g_ticks, 0);
+  p->AdvanceTime(1);
+  EXPECT_EQ(g_ticks, 1);
+  plat::Sleep(2000);  // six ticks missed, none made up
+  p->Pump();
+  EXPECT_EQ(g_ticks, 1);
+  p->AdvanceTime(320);
+  EXPECT_EQ(g_ticks, 2);
+}
+
+TEST(HeadlessMessageBoxes, ScriptedAnswerLetsTimePassInsideTheBox) {
+  headless::ScopedHeadless p;
+  g_ticks = 0;
+  plat::CreateMainWindow("T", "T", TestProc);
+  p->QueueMessageBoxAnswer(IDNO, 1000);
+  EXPECT_EQ(plat::MessageBox(nullptr, "Q?", "Cap", MB_YESNO), IDNO);
+  EXPECT_EQ(g_ticks, 3);  // the nested loop delivered the ticks
+  EXPECT_EQ(plat::MessageBox(nullptr, "Plain", nullptr, MB_OK), IDOK);
+  ASSERT_EQ(p->messageBoxes.size(), 2u);
+  EXPECT_EQ(p->messageBoxes[1].caption, "Error");
+  EXPECT_TRUE(p->messageBoxes[1].defaultCaption);
+}
+
+INT_PTR ChooserProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM) {
+  if (msg == WM_INITDIALOG) plat::CheckDlgButton(hDlg, 101, true);
+  if (msg == WM_COMMAND && LOWORD(wParam) == IDOK) {
+    for (int id = 101; id <= 103; ++id)
+      if (plat::IsDlgButtonChecked(hDlg, id)) plat::EndDialog(hDlg, id - 101);
+  }
+  return 0;
+}
+
+TEST(HeadlessDialogs, AutoRadioButtonsClearTheirGroupAndUnscriptedDialogsPressOk) {
+  headless::ScopedHeadless p;
+  p->QueueDialog([](headless::DialogDriver& d) {
+    EXPECT_TRUE(d.IsChecked(101));
+    d.Click(103);
+    EXPECT_FALSE(d.IsChecked(101));
+    EXPECT_TRUE(d.IsChecked(103));
+    d.PressOk();
+  });
+  EXPECT_EQ(plat::DialogBoxParam(nullptr, IDD_CHOOSE_SOUND, ChooserProc, 0), 2);
+  EXPECT_EQ(plat::DialogBoxParam(nullptr, IDD_CHOOSE_SOUND, ChooserProc, 0), 0);
+  ASSERT_EQ(p->dialogs.size(), 2u);
+  EXPECT_FALSE(p->dialogs[1].endedByScript);
+}
+
+}  // namespace
