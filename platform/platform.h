@@ -287,7 +287,8 @@ class Platform {
   virtual void ShellOpen(HWND owner, const char* file) = 0;
 
   // Sound -------------------------------------------------------------------
-  // Plays a complete WAV file image held in memory (`flags`: SND_*).
+  // Plays a complete WAV file image held in memory (`flags`: SND_*); a new
+  // sound stops the one playing, and a null image only stops it.
   virtual bool PlaySoundMemory(const void* wavImage, UINT flags) = 0;
 
   // Kernel ------------------------------------------------------------------
@@ -303,6 +304,8 @@ class Platform {
   // Replaces `to` by `from` in one step (rename over).
   virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
+  enum class PathKind { Missing, Regular, Directory, Other };
+  virtual PathKind GetPathKind(const std::string& path) = 0;
   // Zero-filled memory, or nullptr when none can be had.
   virtual void* AllocMemory(size_t bytes) = 0;
   virtual void FreeMemory(void* block) = 0;
@@ -405,6 +408,7 @@ inline std::string GetConfigDirectory() { return Current().GetConfigDirectory();
 inline FILE* OpenFile(const std::string& p, const char* m) { return Current().OpenFile(p, m); }
 inline bool ReplaceFile(const std::string& f, const std::string& t) { return Current().ReplaceFile(f, t); }
 inline bool RemoveFile(const std::string& p) { return Current().RemoveFile(p); }
+inline Platform::PathKind GetPathKind(const std::string& p) { return Current().GetPathKind(p); }
 inline void* AllocMemory(size_t n) { return Current().AllocMemory(n); }
 inline void FreeMemory(void* b) { Current().FreeMemory(b); }
 inline bool AcquireSingleInstance(const char* n) { return Current().AcquireSingleInstance(n); }

@@ -758,6 +758,15 @@ bool HeadlessPlatform::ReplaceFile(const std::string& from, const std::string& t
 
 bool HeadlessPlatform::RemoveFile(const std::string& path) { return os::Remove(os::ResolvePath(cwd_, path)); }
 
+Platform::PathKind HeadlessPlatform::GetPathKind(const std::string& path) {
+  switch (os::KindOfPath(os::ResolvePath(cwd_, path))) {
+    case os::PathKind::Missing: return PathKind::Missing;
+    case os::PathKind::Regular: return PathKind::Regular;
+    case os::PathKind::Directory: return PathKind::Directory;
+    default: return PathKind::Other;
+  }
+}
+
 void* HeadlessPlatform::AllocMemory(size_t bytes) {
   if (failAllocations_ > 0) {
     --failAllocations_;

@@ -235,6 +235,7 @@ class HeadlessPlatform : public Platform {
   FILE* OpenFile(const std::string& path, const char* mode) override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
+  PathKind GetPathKind(const std::string& path) override;
   void* AllocMemory(size_t bytes) override;
   void FreeMemory(void* block) override;
   bool AcquireSingleInstance(const char* name) override;

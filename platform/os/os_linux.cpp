@@ -28,6 +28,14 @@ bool DirectoryExists(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+PathKind KindOfPath(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return PathKind::Missing;
+  if (S_ISREG(st.st_mode)) return PathKind::Regular;
+  if (S_ISDIR(st.st_mode)) return PathKind::Directory;
+  return PathKind::Other;
+}
+
 std::string ResolvePath(const std::string& base, const std::string& path) {
   if (path.empty() || path[0] == '/' || base.empty()) return path;
   if (base.back() == '/') return base + path;

@@ -9,6 +9,8 @@ namespace os {
 
 std::string CurrentDirectory();
 bool DirectoryExists(const std::string& path);
+enum class PathKind { Missing, Regular, Directory, Other };
+PathKind KindOfPath(const std::string& path);
 // `path` made absolute against `base` when it is relative.
 std::string ResolvePath(const std::string& base, const std::string& path);
 // $TALVERINE_CONFIG_DIR, else $XDG_CONFIG_HOME/talverine, else

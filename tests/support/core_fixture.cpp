@@ -5,6 +5,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "device/midi.h"
+#include "files/fileio.h"
+#include "settings/config.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
 
@@ -13,6 +16,9 @@ namespace testsupport {
 void ResetCore() {
   ImageModelInit();
   AppStateInit();
+  FileIoInit();
+  ConfigInit();
+  MidiLayerInit();
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {

@@ -1,0 +1,3 @@
+#include "files/wav_read.h"
+
+UINT AutoScale = 0;

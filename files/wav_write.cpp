@@ -1,0 +1,3 @@
+#include "files/wav_write.h"
+
+UINT sample_rate = 24000;
