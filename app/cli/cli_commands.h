@@ -1,0 +1,13 @@
+// The commands of talverine-cli; each takes the arguments after its name
+// and returns the exit code.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace cli {
+
+int ConvertCommand(const std::vector<std::string>& argv);
+int HashCommand(const std::vector<std::string>& argv);
+
+}  // namespace cli

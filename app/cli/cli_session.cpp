@@ -1,0 +1,43 @@
+#include "app/cli/cli_session.h"
+
+#include <cstdio>
+
+#include "shell/app_state.h"
+#include "shell/modules.h"
+
+namespace cli {
+
+Session::Session() {
+  ResetAllModules();
+  AllocateBuffers();
+  hWndStatus = plat::CreateStatusBar(nullptr, 123);
+  platform_->onMessageBox = [this](const headless::MessageBoxRecord& box) {
+    std::fprintf(stderr, "talverine-cli: %s\n", box.text.c_str());
+    failed_ = true;
+    return (box.type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDCANCEL;
+  };
+  // A load reports its problems in the status bar's part 1.
+  platform_->onStatus = [this](const headless::StatusRecord& status) {
+    if (status.part != 1 || status.text.empty()) return;
+    std::string text = status.text;
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    while (!text.empty() && text.front() == ' ') text.erase(text.begin());
+    std::fprintf(stderr, "talverine-cli: %s\n", text.c_str());
+    failed_ = true;
+  };
+}
+
+Session::~Session() { FreeBuffers(); }
+
+void Session::Fail(const std::string& text) {
+  std::fprintf(stderr, "talverine-cli: %s\n", text.c_str());
+  failed_ = true;
+}
+
+int Usage(const std::string& problem, const char* usage) {
+  if (!problem.empty()) std::fprintf(stderr, "talverine-cli: %s\n", problem.c_str());
+  std::fputs(usage, stderr);
+  return EXIT_USAGE;
+}
+
+}  // namespace cli

@@ -1,0 +1,33 @@
+// The core on the headless platform for one command: message boxes and
+// status problems go to stderr and count as errors.
+#pragma once
+
+#include <string>
+
+#include "platform/headless/platform_headless.h"
+
+namespace cli {
+
+constexpr int EXIT_OK = 0;
+constexpr int EXIT_FAILED = 1;
+constexpr int EXIT_USAGE = 2;
+
+class Session {
+ public:
+  Session();
+  ~Session();
+  headless::HeadlessPlatform& platform() { return *platform_; }
+  // Whether anything went wrong since the last Reset.
+  bool failed() const { return failed_; }
+  void ResetFailure() { failed_ = false; }
+  // Prints a problem of the command itself and marks the session failed.
+  void Fail(const std::string& text);
+
+ private:
+  headless::ScopedHeadless platform_;
+  bool failed_ = false;
+};
+
+int Usage(const std::string& problem, const char* usage);
+
+}  // namespace cli

@@ -1,0 +1,15 @@
+#include "shell/modules.h"
+
+#include "device/midi.h"
+#include "files/fileio.h"
+#include "settings/config.h"
+#include "shell/app_state.h"
+#include "shell/image_model.h"
+
+void ResetAllModules() {
+  ImageModelInit();
+  AppStateInit();
+  FileIoInit();
+  ConfigInit();
+  MidiLayerInit();
+}

@@ -1,0 +1,4 @@
+// Every core module's first-start state, restored in one call.
+#pragma once
+
+void ResetAllModules();
