@@ -298,6 +298,9 @@ class Platform {
   virtual bool SetCurrentDirectory(const std::string& dir) = 0;
   // The directory that holds the configuration file.
   virtual std::string GetConfigDirectory() = 0;
+  // The folder of the files installed with the program (its help pages), or
+  // "" when there is none.
+  virtual std::string GetDataDirectory() = 0;
   // Opens a file like fopen; relative paths resolve against the current
   // directory above. nullptr on failure.
   virtual FILE* OpenFile(const std::string& path, const char* mode) = 0;
@@ -405,6 +408,7 @@ inline int64_t TimeSeconds() { return Current().TimeSeconds(); }
 inline std::string GetCurrentDirectory() { return Current().GetCurrentDirectory(); }
 inline bool SetCurrentDirectory(const std::string& d) { return Current().SetCurrentDirectory(d); }
 inline std::string GetConfigDirectory() { return Current().GetConfigDirectory(); }
+inline std::string GetDataDirectory() { return Current().GetDataDirectory(); }
 inline FILE* OpenFile(const std::string& p, const char* m) { return Current().OpenFile(p, m); }
 inline bool ReplaceFile(const std::string& f, const std::string& t) { return Current().ReplaceFile(f, t); }
 inline bool RemoveFile(const std::string& p) { return Current().RemoveFile(p); }

@@ -232,6 +232,7 @@ class HeadlessPlatform : public Platform {
   std::string GetCurrentDirectory() override;
   bool SetCurrentDirectory(const std::string& dir) override;
   std::string GetConfigDirectory() override;
+  std::string GetDataDirectory() override { return dataDir_; }
   FILE* OpenFile(const std::string& path, const char* mode) override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
@@ -267,6 +268,7 @@ class HeadlessPlatform : public Platform {
   // working directory (and the user's relative paths) never move.
   void SetCurrentDirectoryForTest(const std::string& dir) { cwd_ = dir; }
   void SetConfigDirectory(const std::string& dir) { configDir_ = dir; }
+  void SetDataDirectory(const std::string& dir) { dataDir_ = dir; }
 
  private:
   friend class DialogDriver;
@@ -310,6 +312,7 @@ class HeadlessPlatform : public Platform {
   int dispatchDepth_ = 0;
   std::string cwd_;
   std::string configDir_;
+  std::string dataDir_;
 };
 
 // Installs a fresh headless platform for the life of the object.

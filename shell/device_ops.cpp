@@ -1,0 +1,471 @@
+#include "shell/device_ops.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "device/midi.h"
+#include "device/sysex.h"
+#include "resources/command_ids.h"
+#include "resources/dialog_templates.h"
+#include "settings/dialogs.h"
+#include "shell/app_state.h"
+#include "shell/image_model.h"
+#include "shell/playback.h"
+
+ermEnum ReadMode = ermRead;
+BYTE kilnbox_detected = 0;
+UINT PendingMsg = 0;
+UINT PendingProgressCommand = 0;
+UINT response_timeout = 0;
+long rawbytecount = 0;
+HWND hwndPB = nullptr;
+char SzTimerInfo[1024] = {};
+
+namespace {
+
+// True while a reply is being handled; a reply arriving in the nested loop
+// of the verify-difference box must not release the buffer a second time.
+bool g_inReply = false;
+
+void SetStatus(int part, const char* text) { plat::StatusSetText(hWndStatus, part, text); }
+void ClearStatus(int part) { SetStatus(part, ""); }
+
+void Redraw(HWND hWnd) { plat::InvalidateRect(hWnd, true); }
+
+void AppendToString(const char* suffix) {
+  const size_t used = std::strlen(szString);
+  std::snprintf(szString + used, sizeof szString - used, "%s", suffix);
+}
+
+long EpromSizeK() { return static_cast<long>(EpromBytes() / 1024); }
+BYTE BlockOfSelectedEprom() { return static_cast<BYTE>(WhichEPROM + 1); }
+DWORD SelectedEpromOffset() { return static_cast<DWORD>(WhichEPROM) * EpromBytes(); }
+
+void ArmAndListen(HWND hWnd) {
+  MidiAssignBuffer(hWnd, &MidiInInfo, reinterpret_cast<char*>(MIDIinBuffer), BUFFER_SIZE, 1);
+  MidiRecord(hWnd, &MidiInInfo, 1);
+}
+
+void ReleaseInput(HWND hWnd) { MidiAssignBuffer(hWnd, &MidiInInfo, nullptr, 0, 0); }
+
+void SetReplyTimeout() { response_timeout = ReplyTimeoutTicks(rawbytecount); }
+
+// The operations need the image and both MIDI buffers; without them they are
+// refused rather than run on missing memory.
+bool BuffersReady(HWND hWnd) {
+  if (imgMemory && MIDIinBuffer && MIDIoutBuffer) return true;
+  plat::MessageBox(hWnd, "Unable to allocate image memory", nullptr, MB_OK);
+  return false;
+}
+
+// Detect or defer: true when the Kilnbox is known to answer; otherwise a
+// presence check runs and `command` is posted again once it answers.
+bool Detected(HWND hWnd, UINT command) {
+  if (KilnboxDetect(hWnd)) return true;
+  PendingMsg = command;
+  return false;
+}
+
+// Sends `sizeK` KB of the image from `offset` as `block` and credits the
+// whole seconds the hand-over took to the estimate. False when nothing
+// could be sent.
+bool SendBlockAndCredit(BYTE block, long sizeK, DWORD offset) {
+  const int64_t started = plat::TimeSeconds();
+  const bool sent = SysexSendBlock(block, MIDIoutBuffer, static_cast<BYTE>(sizeK), offset);
+  const int64_t finished = plat::TimeSeconds();
+  rawbytecount -= static_cast<long>(finished - started) * MIDI_WIRE_RATE;
+  return sent;
+}
+
+// ---------------------------------------------------------------------------
+// The operations
+// ---------------------------------------------------------------------------
+void GetData(HWND hWnd) {
+  if (!Detected(hWnd, IDM_GET_DATA)) return;
+  ClearStatus(1);
+  SetStatus(0, "Setting Kilnbox block size");
+  const long sizeK = static_cast<long>(myDataSize() / 1024);
+  SysexSetBlockSize(1, static_cast<BYTE>(sizeK));
+  plat::Sleep(500);
+  SetStatus(0, "Reading block 1...");
+  rawbytecount = TransferBytes(sizeK);
+  CreateProgressBar(hWnd, rawbytecount);
+  SoundFileLoaded[0] = SoundFileLoaded[1] = 0;
+  ClearEpromFlags();
+  ReadMode = ermRead;
+  WhichEPROM = 0;
+  SetReplyTimeout();
+  ArmAndListen(hWnd);
+  SysexRequestTransfer(1);
+}
+
+void SendData(HWND hWnd) {
+  if (!Detected(hWnd, IDM_SEND_DATA)) return;
+  ClearStatus(1);
+  SetStatus(0, "Setting Kilnbox block size");
+  const long sizeK = static_cast<long>(myDataSize() / 1024);
+  SysexSetBlockSize(1, static_cast<BYTE>(sizeK));
+  plat::Sleep(500);
+  SetStatus(0, "Transferring data to Kilnbox...");
+  rawbytecount = TransferBytes(sizeK);
+  WhichEPROM = 0;
+  if (!SendBlockAndCredit(1, sizeK, 0)) {
+    ClearStatus(0);
+    return;
+  }
+  if (rawbytecount > 0) {
+    CreateProgressBar(hWnd, rawbytecount);
+    return;
+  }
+  ClearStatus(0);
+  std::snprintf(szString, sizeof szString, "Transferred %ld bytes", sizeK * 1024);
+  SetStatus(1, szString);
+}
+
+// Block size, EPROM type and the read command: the first half of both Read
+// and Verify EPROM.
+void SetUpEpromRead(HWND hWnd) {
+  const long sizeK = EpromSizeK();
+  const BYTE block = BlockOfSelectedEprom();
+  ClearStatus(1);
+  SetStatus(0, "Setting Kilnbox block size");
+  SysexSetBlockSize(block, static_cast<BYTE>(sizeK));
+  plat::Sleep(500);
+  SetStatus(0, "Setting EPROM type");
+  SysexSetEPROMType(EPROM_type);
+  plat::Sleep(500);
+  rawbytecount = TransferBytes(sizeK);
+  CreateProgressBar(hWnd, rawbytecount);
+  SetStatus(0, "Reading EPROM");
+  SysexReadEPROM(block);
+  plat::Sleep(2000);
+  char text[64];
+  std::snprintf(text, sizeof text, "Reading block %d...", block);
+  SetStatus(0, text);
+}
+
+void ReadSelected(HWND hWnd) {
+  if (!Detected(hWnd, IDM_READ_SELECTED)) return;
+  SetUpEpromRead(hWnd);
+  ClearEpromFlags();
+  SoundFileLoaded[0] = SoundFileLoaded[1] = 0;
+  ReadMode = ermRead;
+  SetReplyTimeout();
+  ArmAndListen(hWnd);
+  SysexRequestTransfer(BlockOfSelectedEprom());
+}
+
+void VerifySelected(HWND hWnd) {
+  EpromFlags[WhichEPROM % MAX_EPROMS] &= ~(efVerified | efVerifyFailed);
+  if (!Detected(hWnd, IDM_VERIFY_SELECTED)) return;
+  SetUpEpromRead(hWnd);
+  ReadMode = ermVerify;
+  SetReplyTimeout();
+  ArmAndListen(hWnd);
+  SysexRequestTransfer(BlockOfSelectedEprom());
+  Redraw(hWnd);
+}
+
+void StartProgramming(HWND hWnd) {
+  const UINT eprom = WhichEPROM % MAX_EPROMS;
+  SetStatus(0, "Programming EPROM");
+  SysexStartProgramming(BlockOfSelectedEprom());
+  const int answer = plat::MessageBox(hWnd, "Watch Kilnbox display for progress...\nWas the EPROM programmed OK?",
+                                      "Programming...", MB_YESNO);
+  EpromFlags[eprom] |= efProgrammed;
+  EpromFlags[eprom] &= ~efProgramFailed;
+  Redraw(hWnd);
+  if (answer == IDNO) {
+    EpromFlags[eprom] |= efProgramFailed;
+    Redraw(hWnd);
+  }
+}
+
+void ProgramSelected(HWND hWnd) {
+  EpromFlags[WhichEPROM % MAX_EPROMS] = 0;
+  if (!Detected(hWnd, IDM_PROGRAM_SELECTED)) return;
+  const long sizeK = EpromSizeK();
+  const BYTE block = BlockOfSelectedEprom();
+  ClearStatus(1);
+  rawbytecount = 0;
+  SetStatus(0, "Setting Kilnbox block size");
+  SysexSetBlockSize(block, static_cast<BYTE>(sizeK));
+  plat::Sleep(500);
+  SetStatus(0, "Setting EPROM type");
+  SysexSetEPROMType(EPROM_type);
+  plat::Sleep(500);
+  SetStatus(0, "Transferring data to Kilnbox...");
+  rawbytecount = TransferBytes(sizeK);
+  // Nothing sent, nothing to program: the Kilnbox would burn stale memory.
+  if (!SendBlockAndCredit(block, sizeK, SelectedEpromOffset())) {
+    ClearStatus(0);
+    return;
+  }
+  if (rawbytecount > 0) {
+    CreateProgressBar(hWnd, rawbytecount);
+    PendingProgressCommand = IDM_START_PROGRAMMING;
+    return;
+  }
+  ClearStatus(0);
+  std::snprintf(szString, sizeof szString, "Transferred %ld bytes", sizeK * 1024);
+  SetStatus(1, szString);
+  Redraw(hWnd);
+  StartProgramming(hWnd);
+}
+
+void BlankCheck(HWND hWnd) {
+  ClearStatus(1);
+  SetStatus(0, "Setting EPROM type");
+  SysexSetEPROMType(EPROM_type);
+  plat::Sleep(500);
+  SetStatus(0, "Blank Checking EPROM");
+  SysexBlankCheck(BlockOfSelectedEprom());
+  plat::MessageBox(hWnd, "See Kilnbox display for result", "Blank Checking...", MB_ICONINFORMATION | MB_OK);
+  ClearStatus(0);
+}
+
+void Cancel(HWND hWnd) {
+  PendingMsg = 0;
+  response_timeout = 0;
+  MidiRecord(hWnd, &MidiInInfo, 0);
+  ReleaseInput(hWnd);
+  ClearStatus(0);
+  ClearStatus(1);
+}
+
+// Commands 106, 111 and 112 first ask which EPROM when there are several.
+bool ChooseEprom(HWND hWnd) {
+  if (EPROM_Arrangement != eaTwoEpromsOneSound && EPROM_Arrangement != eaFourEpromsOneSound) {
+    WhichEPROM = 0;
+    return true;
+  }
+  const INT_PTR choice = plat::DialogBoxParam(hWnd, IDD_WHICH_EPROM, WhichEPROMDialog, WhichEPROM);
+  if (choice < 0) return false;
+  WhichEPROM = static_cast<BYTE>(choice);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// The reply
+// ---------------------------------------------------------------------------
+bool IsDataBlock(const BYTE* m, DWORD n) {
+  return n > 5 && m[0] == SYSEX_START && m[1] == KILNBOX_MFR_ID && m[2] == KILNBOX_PRODUCT_ID &&
+         m[3] == PACKET_DATA_BLOCK;
+}
+
+bool PairIsWellFormed(const BYTE* pair) { return (pair[0] & 0xF0) == 0x40 && (pair[1] & 0xF0) == 0x00; }
+
+// The data of a packet can be used only when every announced pair arrived,
+// each pair carries the codec's marks and, where the bytes go into or are
+// compared with the image, they lie within it.
+bool PacketIsUsable(const BYTE* m, DWORD n, DWORD blkLength, DWORD destination, bool touchesImage) {
+  const DWORD pairsArrived = n > SYSEX_BLOCK_HEADER ? (n - SYSEX_BLOCK_HEADER) / 2 : 0;
+  if (n < 13 || blkLength != pairsArrived) return false;
+  if (touchesImage && (destination > IMAGE_SIZE || blkLength > IMAGE_SIZE - destination)) return false;
+  for (DWORD i = 0; i < blkLength; ++i)
+    if (!PairIsWellFormed(m + SYSEX_BLOCK_HEADER + 2 * i)) return false;
+  return true;
+}
+
+// Steps through the data of a usable packet; false when a verify difference
+// stopped it early.
+bool ProcessData(const BYTE* m, DWORD blkLength, DWORD destination) {
+  const BYTE* data = m + SYSEX_BLOCK_HEADER;
+  if (ReadMode == ermRead) {
+    for (DWORD i = 0; i < blkLength; ++i) imgMemory[destination + i] = SysexCombineAt(data + 2 * i);
+    return true;
+  }
+  if (ReadMode != ermVerify) return true;
+  for (DWORD i = 0; i < blkLength; ++i) {
+    const BYTE v = SysexCombineAt(data + 2 * i);
+    const BYTE expected = imgMemory[destination + i];
+    if (v == expected) continue;
+    std::snprintf(szString, sizeof szString, "Verify error at address 0x%04X (0x%02X vs 0x%02X)", i, v, expected);
+    // The difference is the answer: no time-out may cancel while the user reads it.
+    response_timeout = 0;
+    plat::MessageBox(nullptr, szString, nullptr, MB_OK);
+    EpromFlags[WhichEPROM % MAX_EPROMS] |= efVerified | efVerifyFailed;
+    Redraw(MyWindow);
+    return false;
+  }
+  return true;
+}
+
+void FinishCompleteReply(HWND hWnd) {
+  switch (ReadMode) {
+    case ermRead:
+      AppendToString(" - Read OK.");
+      ComputeWAVfromBuffer();
+      Redraw(hWnd);
+      break;
+    case ermVerify:
+      AppendToString(" - Verify OK.");
+      EpromFlags[WhichEPROM % MAX_EPROMS] |= efVerified;
+      EpromFlags[WhichEPROM % MAX_EPROMS] &= ~efVerifyFailed;
+      Redraw(hWnd);
+      break;
+    case ermNothing:
+      if (response_timeout != 0) {
+        kilnbox_detected = 1;
+        SetStatus(2, "Kilnbox detected");
+        if (PendingMsg != 0) plat::PostMessage(hWnd, WM_COMMAND, PendingMsg, 0);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void HandleDataBlock(HWND hWnd, const BYTE* m, DWORD n) {
+  const DWORD received = n >= 46 ? (n - 46) / 2 : 0;
+  std::snprintf(szString, sizeof szString, "Received Block %d:  %u bytes", m[4] + 1, received);
+  SetStatus(1, szString);
+  ClearStatus(0);
+  const DWORD blkLength = n >= 13 ? SysexCombineAt(m + 9) * 256u + SysexCombineAt(m + 11) + 1 : 0;
+  const DWORD destination = SelectedEpromOffset();
+  const bool touchesImage = ReadMode == ermRead || ReadMode == ermVerify;
+  bool complete = false;
+  if (PacketIsUsable(m, n, blkLength, destination, touchesImage)) complete = ProcessData(m, blkLength, destination);
+  if (complete) {
+    FinishCompleteReply(hWnd);
+  } else {
+    AppendToString(" - Error!");
+  }
+  response_timeout = 0;
+  SetStatus(1, szString);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+BYTE KilnboxDetect(HWND hWnd) {
+  if (kilnbox_detected) return 1;
+  response_timeout = PRESENCE_TIMEOUT_TICKS;
+  SysexSetBlockSize(16, 1);
+  plat::Sleep(250);
+  ReadMode = ermNothing;
+  ArmAndListen(hWnd);
+  SysexRequestTransfer(16);
+  return 0;
+}
+
+void CreateProgressBar(HWND hwndParent, long nBytes) {
+  // Only one bar at a time: a newer estimate replaces the older bar.
+  if (hwndPB) plat::DestroyWindow(hwndPB);
+  const RECT client = plat::GetClientRect(hwndParent);
+  hwndPB = plat::CreateProgressBar(hwndParent, client.left, client.bottom - 44, client.right, 24);
+  const unsigned long steps = static_cast<unsigned long>(nBytes > 0 ? nBytes : 0) / 1000 + 1;
+  plat::ProgressSetRange(hwndPB, 0, static_cast<int>(steps & 0xFFFF));
+  plat::ProgressSetStep(hwndPB, 1);
+}
+
+bool DeviceCommand(HWND hWnd, int id) {
+  const bool isButton = (id >= IDB_PROGRAM_FIRST && id < IDB_PROGRAM_FIRST + 4) ||
+                        (id >= IDB_VERIFY_FIRST && id < IDB_VERIFY_FIRST + 4);
+  switch (id) {
+    case IDM_GET_DATA:
+    case IDM_SEND_DATA:
+    case IDM_READ_EPROM:
+    case IDM_READ_SELECTED:
+    case IDM_PROGRAM_EPROM:
+    case IDM_PROGRAM_SELECTED:
+    case IDM_START_PROGRAMMING:
+    case IDM_VERIFY_EPROM:
+    case IDM_VERIFY_SELECTED:
+    case IDM_BLANK_CHECK:
+    case IDM_CANCEL:
+      break;
+    default:
+      if (!isButton) return false;
+  }
+  if (id != IDM_CANCEL && !isButton && !BuffersReady(hWnd)) return true;
+  switch (id) {
+    case IDM_GET_DATA: GetData(hWnd); break;
+    case IDM_SEND_DATA: SendData(hWnd); break;
+    case IDM_READ_EPROM:
+      if (ChooseEprom(hWnd)) ReadSelected(hWnd);
+      break;
+    case IDM_READ_SELECTED: ReadSelected(hWnd); break;
+    case IDM_PROGRAM_EPROM:
+      if (ChooseEprom(hWnd)) ProgramSelected(hWnd);
+      break;
+    case IDM_PROGRAM_SELECTED: ProgramSelected(hWnd); break;
+    case IDM_START_PROGRAMMING: StartProgramming(hWnd); break;
+    case IDM_VERIFY_EPROM:
+      if (ChooseEprom(hWnd)) VerifySelected(hWnd);
+      break;
+    case IDM_VERIFY_SELECTED: VerifySelected(hWnd); break;
+    case IDM_BLANK_CHECK: BlankCheck(hWnd); break;
+    case IDM_CANCEL: Cancel(hWnd); break;
+    default:
+      if (id < IDB_VERIFY_FIRST) {
+        WhichEPROM = static_cast<BYTE>(id - IDB_PROGRAM_FIRST);
+        plat::PostMessage(hWnd, WM_COMMAND, IDM_PROGRAM_SELECTED, 0);
+      } else {
+        WhichEPROM = static_cast<BYTE>(id - IDB_VERIFY_FIRST);
+        plat::PostMessage(hWnd, WM_COMMAND, IDM_VERIFY_SELECTED, 0);
+      }
+      break;
+  }
+  return true;
+}
+
+void DeviceTimer(HWND hWnd) {
+  if (response_timeout != 0 && --response_timeout == 0) {
+    SetStatus(2, "Kilnbox not responding!");
+    kilnbox_detected = 0;
+    plat::PostMessage(hWnd, WM_COMMAND, IDM_CANCEL, 0);
+  }
+  rawbytecount -= BYTES_PER_TICK;
+  if (hwndPB) {
+    plat::ProgressStepIt(hwndPB);
+    if (rawbytecount < 0) {
+      plat::DestroyWindow(hwndPB);
+      hwndPB = nullptr;
+      ClearStatus(0);
+      if (PendingProgressCommand != 0) plat::PostMessage(hWnd, WM_COMMAND, PendingProgressCommand, 0);
+      PendingProgressCommand = 0;
+    }
+  }
+  if (MidiInInfo.uDeviceStatus == MIDI_BUSY) {
+    if (rawbytecount < 0) rawbytecount = 0;
+    std::snprintf(SzTimerInfo, sizeof SzTimerInfo, "Receiving: %ld bytes remaining", rawbytecount);
+    SetStatus(1, SzTimerInfo);
+  }
+}
+
+void DeviceReply(HWND hWnd, UINT message, LPARAM lParam) {
+  if (g_inReply) return;
+  MIDIHDR& header = MidiInInfo.MidiHdr;
+  // Only a long message delivered into the armed buffer is a reply. A short
+  // message ends the reception as well, but must not make the handler
+  // re-read an older packet still standing in the buffer.
+  if (message == MM_MIM_LONGDATA) {
+    const bool ours = reinterpret_cast<MIDIHDR*>(lParam) == &header &&
+                      header.lpData == reinterpret_cast<char*>(MIDIinBuffer) && (header.dwFlags & MHDR_DONE);
+    // A stale message of an earlier reception: the buffer now belongs to a
+    // later one, which it must not end.
+    if (!ours) return;
+  }
+  g_inReply = true;
+  if (message == MM_MIM_LONGDATA && MIDIinBuffer) {
+    const DWORD n = header.dwBytesRecorded < BUFFER_SIZE ? header.dwBytesRecorded : BUFFER_SIZE;
+    if (IsDataBlock(MIDIinBuffer, n)) HandleDataBlock(hWnd, MIDIinBuffer, n);
+  }
+  ReleaseInput(hWnd);
+  g_inReply = false;
+}
+
+void DeviceInputError(HWND) { SetStatus(1, "MIDI In Error"); }
+
+void DeviceOpsInit() {
+  ReadMode = ermRead;
+  kilnbox_detected = 0;
+  PendingMsg = 0;
+  PendingProgressCommand = 0;
+  response_timeout = 0;
+  rawbytecount = 0;
+  hwndPB = nullptr;
+  SzTimerInfo[0] = '\0';
+  g_inReply = false;
+}

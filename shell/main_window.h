@@ -1,0 +1,22 @@
+// Start-up, the main window procedure and shutdown.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+// Runs the program on the installed platform: one instance only, the main
+// window, its message loop. Returns the exit code.
+int TalverineMain(HINSTANCE instance);
+
+// The one door from a back end into the core.
+LRESULT BaseMsgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+void ShutDown();
+
+// The help folder for a start-up directory: its "help" folder, or the
+// installed copy when it has none.
+std::string ResolveHelpPath(const std::string& startDirectory);
+
+// The status bar's part edges for a client area `width` pixels wide.
+void StatusPartEdges(int width, int edges[3]);
