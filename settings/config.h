@@ -1,4 +1,5 @@
-// The configuration file: twelve settings as key = value lines.
+// The configuration file: twelve settings as key = value lines, kept in the
+// platform's configuration folder.
 #pragma once
 
 #include "platform/platform.h"
@@ -6,9 +7,22 @@
 extern UINT cMidiInDevice;
 extern UINT cMidiOutDevice;
 
+// A line holds at most this many characters; a longer one is read in pieces.
+constexpr int CONFIG_LINE_MAX = 255;
+// SaveConfig writes "<name><CONFIG_TEMP_SUFFIX>" beside the file and renames
+// it over the file once it is complete.
+constexpr char CONFIG_TEMP_SUFFIX[] = ".tmp";
+
+// Reads every setting from the file; always 1.
 int LoadConfig(const char* configfile);
+// Writes every setting; on failure the old file stays as it was.
 void SaveConfig(const char* configfile);
+// 1 when `str` and an '=' after it stand in `line`; a number there is stored
+// in `*var`, anything else leaves `*var` as it was.
 int ReadUInt(const char* line, const char* str, UINT* var);
+// 1 when `str` and an '=' after it stand in `line`; the value, without
+// surrounding quotes, is copied into `var` (at most `maxlen` characters and a
+// terminator, so `var` holds maxlen + 1).
 int ReadString(char* var, const char* line, const char* str, int maxlen);
 
 void ConfigInit();

@@ -1,0 +1,273 @@
+// The configuration file: what a save writes, what a load makes of files
+// written by us and by hand, and that a failed save never costs the old file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "files/fileio.h"
+#include "files/wav_read.h"
+#include "files/wav_write.h"
+#include "settings/config.h"
+#include "shell/app_state.h"
+#include "shell/image_model.h"
+#include "tests/support/core_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ConfigFile : public testsupport::CoreTest {
+ protected:
+  std::string CfgPath() const { return Path(szCfgName); }
+  std::string TempPath() const { return CfgPath() + CONFIG_TEMP_SUFFIX; }
+  std::string Contents() const {
+    const std::vector<uint8_t> bytes = testsupport::ReadBytes(CfgPath());
+    return std::string(bytes.begin(), bytes.end());
+  }
+  void Load(const std::string& text) {
+    testsupport::WriteText(CfgPath(), text);
+    EXPECT_EQ(LoadConfig(szCfgName), 1);
+  }
+  // Saves, forgets everything, loads again.
+  void RoundTrip() {
+    SaveConfig(szCfgName);
+    testsupport::ResetCore();
+    LoadConfig(szCfgName);
+  }
+};
+
+const char kDefaultFile[] =
+    "# Configuration file for TALVERINE\n\n"
+    "MIDI_in_device = 0\nMIDI_out_device = 0\nEPROM_type = 2\nEPROM_Arrangement = 0\n"
+    "cMemoryFillValue = 0\nsample_rate = 24000\nAutoScale = 0\nAutoDetectSampleRate = 0\n"
+    "AutoCleanup = 0\nDefaultFileFormat = 0\nRecentLoadPath = \nRecentSavePath = \n";
+
+TEST_F(ConfigFile, FirstStartHasTheDefaultsAndTheFirstSaveWritesAllTwelveLines) {
+  EXPECT_EQ(LoadConfig(szCfgName), 1);
+  EXPECT_EQ(cMidiInDevice, 0u);
+  EXPECT_EQ(cMidiOutDevice, 0u);
+  EXPECT_EQ(EPROM_type, et2764);
+  EXPECT_EQ(EPROM_Arrangement, eaOneEpromOneSound);
+  EXPECT_EQ(cMemoryFillValue, 0u);
+  EXPECT_EQ(sample_rate, 24000u);
+  EXPECT_EQ(AutoScale + AutoDetectSampleRate + AutoCleanup + DefaultFileFormat, 0u);
+  EXPECT_TRUE(RecentLoadPath.empty() && RecentSavePath.empty());
+
+  SaveConfig(szCfgName);
+  EXPECT_EQ(Contents(), kDefaultFile);
+  EXPECT_FALSE(testsupport::FileExists(TempPath()));
+  EXPECT_TRUE(P().messageBoxes.empty());
+}
+
+TEST_F(ConfigFile, EverySettingSurvivesASaveAndALoad) {
+  cMidiInDevice = 0xFFFFFFFFu;  // no port chosen
+  cMidiOutDevice = 2;
+  EPROM_type = et27128A;
+  EPROM_Arrangement = eaFourEpromsOneSound;
+  cMemoryFillValue = 255;
+  sample_rate = 44100;
+  AutoScale = 1;
+  AutoDetectSampleRate = 1;
+  AutoCleanup = 1;
+  DefaultFileFormat = 2;
+  RecentLoadPath = "/home/ana/Drum Sounds/kicks (old)=1";
+  RecentSavePath = "/home/ana/Mu\xCC\x88sik/Tambours \xC3\xA0 main";
+
+  SaveConfig(szCfgName);
+  EXPECT_NE(Contents().find("\nMIDI_in_device = -1\n"), std::string::npos);
+  testsupport::ResetCore();
+  LoadConfig(szCfgName);
+
+  EXPECT_EQ(cMidiInDevice, 0xFFFFFFFFu);
+  EXPECT_EQ(cMidiOutDevice, 2u);
+  EXPECT_EQ(EPROM_type, et27128A);
+  EXPECT_EQ(EPROM_Arrangement, eaFourEpromsOneSound);
+  EXPECT_EQ(cMemoryFillValue, 255u);
+  EXPECT_EQ(sample_rate, 44100u);
+  EXPECT_EQ(AutoScale, 1u);
+  EXPECT_EQ(AutoDetectSampleRate, 1u);
+  EXPECT_EQ(AutoCleanup, 1u);
+  EXPECT_EQ(DefaultFileFormat, 2u);
+  EXPECT_EQ(RecentLoadPath, "/home/ana/Drum Sounds/kicks (old)=1");
+  EXPECT_EQ(RecentSavePath, "/home/ana/Mu\xCC\x88sik/Tambours \xC3\xA0 main");
+}
+
+TEST_F(ConfigFile, LivesInTheConfigFolderAndLeavesTheCurrentDirectoryAlone) {
+  fs::create_directory(Path("work"));
+  P().SetCurrentDirectoryForTest(Path("work"));
+  SaveConfig(szCfgName);
+  LoadConfig(szCfgName);
+  EXPECT_EQ(plat::GetCurrentDirectory(), Path("work"));
+  EXPECT_TRUE(testsupport::FileExists(CfgPath()));
+  EXPECT_FALSE(testsupport::FileExists(Path("work/") + szCfgName));
+}
+
+TEST_F(ConfigFile, MissingKeysOneToFiveResetAndTheOthersKeepTheirValues) {
+  cMidiInDevice = 4;
+  cMidiOutDevice = 5;
+  EPROM_type = et27256;
+  EPROM_Arrangement = eaTwoEpromsOneSound;
+  cMemoryFillValue = 255;
+  sample_rate = 8000;
+  AutoScale = 1;
+  DefaultFileFormat = 1;
+  RecentLoadPath = "/kept";
+  Load("# nothing but a comment\n\n");
+  EXPECT_EQ(cMidiInDevice, 0u);
+  EXPECT_EQ(cMidiOutDevice, 0u);
+  EXPECT_EQ(EPROM_type, et2764);
+  EXPECT_EQ(EPROM_Arrangement, eaOneEpromOneSound);
+  EXPECT_EQ(cMemoryFillValue, 0u);
+  EXPECT_EQ(sample_rate, 8000u);
+  EXPECT_EQ(AutoScale, 1u);
+  EXPECT_EQ(DefaultFileFormat, 1u);
+  EXPECT_EQ(RecentLoadPath, "/kept");
+}
+
+TEST_F(ConfigFile, OutOfRangeTypeOrArrangementFallsBack) {
+  for (const char* type : {"11", "99", "-1", "4294967295"}) {
+    Load(std::string("EPROM_type = ") + type + "\nEPROM_Arrangement = 1\n");
+    EXPECT_EQ(EPROM_type, et2764) << type;
+    EXPECT_EQ(EPROM_Arrangement, eaOneEpromTwoSounds);
+  }
+  for (const char* arrangement : {"4", "-1"}) {
+    Load(std::string("EPROM_type = 4\nEPROM_Arrangement = ") + arrangement + "\n");
+    EXPECT_EQ(EPROM_type, et27128);
+    EXPECT_EQ(EPROM_Arrangement, eaOneEpromOneSound) << arrangement;
+  }
+}
+
+TEST_F(ConfigFile, ArrangementTooLargeForTheImageIsReducedAsTheEpromDialogWould) {
+  struct Case { etEnum type; eaEnum stored, loaded; };
+  for (const Case& c : {Case{et27512, eaFourEpromsOneSound, eaOneEpromOneSound},
+                        Case{et27256D, eaFourEpromsOneSound, eaTwoEpromsOneSound},
+                        Case{et27512, eaTwoEpromsOneSound, eaOneEpromOneSound},
+                        Case{et27128, eaFourEpromsOneSound, eaFourEpromsOneSound},
+                        Case{et27256, eaTwoEpromsOneSound, eaTwoEpromsOneSound},
+                        Case{et27512, eaOneEpromTwoSounds, eaOneEpromTwoSounds}}) {
+    Load("EPROM_type = " + std::to_string(c.type) + "\nEPROM_Arrangement = " + std::to_string(c.stored) + "\n");
+    EXPECT_EQ(EPROM_Arrangement, c.loaded) << "type " << c.type << ", arrangement " << c.stored;
+    EXPECT_LE(myDataSize() * (EPROM_Arrangement == eaOneEpromTwoSounds ? 2 : 1), IMAGE_SIZE);
+  }
+}
+
+TEST_F(ConfigFile, SampleRateIsClampedToTheAudioOptionsRange) {
+  for (auto [text, rate] : {std::pair{"0", 1200u}, {"500", 1200u}, {"200000", 96000u}, {"22050", 22050u}}) {
+    Load(std::string("sample_rate = ") + text + "\n");
+    EXPECT_EQ(sample_rate, rate) << text;
+  }
+}
+
+TEST_F(ConfigFile, HandEditedLines) {
+  Load("   EPROM_type=5\r\n"
+       "# EPROM_Arrangement = 2\r\n"
+       "\t  xMIDI_out_device = 7 \r\n"
+       "eprom_arrangement = 3\n"
+       "RecentLoadPath = \"/music/my kicks\"\n"
+       "RecentSavePath='/music/out'\n"
+       "cMemoryFillValue = 1\n"
+       "cMemoryFillValue = +255\n"
+       "what is this = 3\n");
+  EXPECT_EQ(EPROM_type, et27128A);
+  EXPECT_EQ(EPROM_Arrangement, eaOneEpromOneSound);  // the comment and the wrong case are ignored
+  EXPECT_EQ(cMidiOutDevice, 7u);
+  EXPECT_EQ(RecentLoadPath, "/music/my kicks");
+  EXPECT_EQ(RecentSavePath, "/music/out");
+  EXPECT_EQ(cMemoryFillValue, 255u);  // the last of several lines wins
+}
+
+TEST_F(ConfigFile, ALineLongerThan255CharactersIsReadInPieces) {
+  // The first piece is a comment; the rest, read as a line of its own, sets the type.
+  Load("#" + std::string(254, 'x') + "EPROM_type = 6\n");
+  EXPECT_EQ(EPROM_type, et27256);
+}
+
+TEST_F(ConfigFile, ANumericKeyWithoutANumberKeepsItsValue) {
+  AutoScale = 1;
+  sample_rate = 32000;
+  Load("AutoScale = yes\nsample_rate = 99999999999\n");
+  EXPECT_EQ(AutoScale, 1u);
+  EXPECT_EQ(sample_rate, 32000u);
+
+  UINT value = 9;
+  EXPECT_EQ(ReadUInt("AutoCleanup = on", "AutoCleanup", &value), 1);  // matched all the same
+  EXPECT_EQ(value, 9u);
+  EXPECT_EQ(ReadUInt("AutoCleanup 1", "AutoCleanup", &value), 0);
+  EXPECT_EQ(ReadUInt("= 1 AutoCleanup", "AutoCleanup", &value), 0);
+  EXPECT_EQ(value, 9u);
+}
+
+TEST_F(ConfigFile, ReadStringStopsAtQuotesAndControlCharactersButKeepsUtf8) {
+  char value[8];
+  EXPECT_EQ(ReadString(value, "k = abcdefghij", "k", 7), 1);
+  EXPECT_STREQ(value, "abcdefg");
+  EXPECT_EQ(ReadString(value, "k= \"ab\"cd", "k", 7), 1);
+  EXPECT_STREQ(value, "ab");
+  EXPECT_EQ(ReadString(value, "k = a\tb", "k", 7), 1);
+  EXPECT_STREQ(value, "a");
+  EXPECT_EQ(ReadString(value, "k = \xC3\xA9t\xC3\xA9", "k", 7), 1);
+  EXPECT_STREQ(value, "\xC3\xA9t\xC3\xA9");
+  EXPECT_EQ(ReadString(value, "k abc", "k", 7), 0);
+}
+
+TEST_F(ConfigFile, ARecentPathIsSavedOnlyWhenItReadsBackUnchanged) {
+  const std::string prefix = "RecentLoadPath = ";
+  const std::string longest = "/" + std::string(255 - prefix.size() - 1, 'd');  // the line is 255 long
+  RecentLoadPath = longest;
+  RoundTrip();
+  EXPECT_EQ(RecentLoadPath, longest);
+
+  for (const std::string& path : {longest + "d", std::string("/it's here"), std::string("/say \"hi\""),
+                                  std::string(" /leading blank"), std::string("/tab\there"),
+                                  std::string("/odd/MIDI_in_device=3")}) {
+    RecentLoadPath = path;
+    RecentSavePath = path;
+    cMidiInDevice = 1;
+    RoundTrip();
+    EXPECT_EQ(RecentLoadPath, "") << path;
+    EXPECT_EQ(RecentSavePath, "") << path;
+    EXPECT_EQ(cMidiInDevice, 1u) << path;
+  }
+}
+
+TEST_F(ConfigFile, AFailedSaveKeepsTheOldFileAndShowsNothing) {
+  SaveConfig(szCfgName);
+  const std::string old = Contents();
+  EPROM_type = et27512;
+
+  fs::create_directory(TempPath());  // the temporary file can't be made
+  SaveConfig(szCfgName);
+  EXPECT_EQ(Contents(), old);
+  fs::remove(TempPath());
+
+  fs::remove(CfgPath());
+  fs::create_directory(CfgPath());  // the rename fails
+  testsupport::WriteText(CfgPath() + "/keep", "x");
+  SaveConfig(szCfgName);
+  EXPECT_FALSE(testsupport::FileExists(TempPath()));
+  EXPECT_EQ(fs::status(CfgPath()).type(), fs::file_type::directory);
+
+  P().SetConfigDirectory(Path("keep-me.txt"));  // a file where the folder should be
+  testsupport::WriteText(Path("keep-me.txt"), "mine");
+  SaveConfig(szCfgName);
+  EXPECT_EQ(testsupport::ReadBytes(Path("keep-me.txt")).size(), 4u);
+
+  EXPECT_TRUE(P().messageBoxes.empty());
+  EXPECT_EQ(P().debugTraces.size(), 3u);
+}
+
+TEST_F(ConfigFile, AFullDiskLeavesTheOldFileWhole) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  SaveConfig(szCfgName);
+  const std::string old = Contents();
+  fs::create_symlink("/dev/full", TempPath());  // every write of the new file fails
+  DefaultFileFormat = 2;
+  SaveConfig(szCfgName);
+  EXPECT_EQ(Contents(), old);
+  EXPECT_FALSE(fs::is_symlink(fs::symlink_status(TempPath())));
+  EXPECT_TRUE(P().messageBoxes.empty());
+  EXPECT_EQ(P().debugTraces.size(), 1u);
+}
+
+}  // namespace
