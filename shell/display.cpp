@@ -1,0 +1,289 @@
+#include "shell/display.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "files/u255.h"
+#include "shell/app_state.h"
+
+RECT rScopeWindow[MAX_EPROMS] = {};
+int hPosSound[MAX_EPROMS] = {};
+int hPosEPROM[MAX_EPROMS] = {};
+HWND hProgButton[MAX_EPROMS] = {};
+HWND hVerifyButton[MAX_EPROMS] = {};
+LOGFONT lf;
+
+const COLORREF color_table[COLOR_COUNT] = {
+    RGB(0, 0, 0),     RGB(158, 114, 0), RGB(232, 0, 0),     RGB(232, 177, 0),   RGB(235, 239, 0),
+    RGB(14, 219, 0),  RGB(26, 0, 231),  RGB(163, 0, 194),   RGB(128, 128, 128), RGB(255, 255, 255),
+};
+
+namespace {
+
+constexpr int COLOR_BLUE = 6;
+constexpr int COLOR_GREY = 8;
+
+constexpr int PICTURE_SIZE = 64;
+constexpr int MARK_SIZE = 28;  // the mark bitmaps are 32 x 32; only this corner is copied
+constexpr int BUTTON_WIDTH = 64;
+constexpr int BUTTON_HEIGHT = 28;
+constexpr int ROW_GAP = 30;    // from the Program row down to the Verify row
+
+struct ClientSize {
+  int w;
+  int h;
+};
+
+ClientSize ReadClientSize(HWND hWnd) {
+  const RECT r = plat::GetClientRect(hWnd);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+// The type in use; an out-of-range value (only a damaged configuration could
+// leave one) reads as the default type, as the image model does.
+const EPROM_INFO& CurrentTypeInfo() { return EPROM_info[EPROM_type < etINVALID ? EPROM_type : et2764]; }
+
+void LayoutFor(ClientSize c) {
+  hPosSound[0] = 64;
+  hPosSound[1] = c.w / 2 + 64;
+  rScopeWindow[0].left = 4;
+  rScopeWindow[0].right = c.w - 4;
+  switch (EPROM_Arrangement) {
+    case eaOneEpromTwoSounds:
+      nSounds = 2;
+      nEPROMs = 1;
+      rScopeWindow[0].right = c.w / 2 - 2;
+      rScopeWindow[1].left = c.w / 2 - 2;
+      rScopeWindow[1].right = c.w - 4;
+      hPosEPROM[0] = c.w / 2 - 64;
+      break;
+    case eaOneEpromOneSound:
+      nSounds = 1;
+      nEPROMs = 1;
+      hPosEPROM[0] = c.w / 2 - 64;
+      break;
+    case eaTwoEpromsOneSound:
+      nSounds = 1;
+      nEPROMs = 2;
+      hPosEPROM[0] = c.w / 4 - 64;
+      hPosEPROM[1] = 3 * c.w / 4 - 64;
+      break;
+    default:
+      nSounds = 1;
+      nEPROMs = 4;
+      hPosEPROM[0] = c.w / 8 - 64;
+      hPosEPROM[1] = 3 * c.w / 8 - 64;
+      hPosEPROM[2] = 5 * c.w / 8 - 64;
+      hPosEPROM[3] = 7 * c.w / 8 - 64;
+      break;
+  }
+}
+
+int ProgramRow(ClientSize c) { return c.h / 2 + 10; }
+int VerifyRow(ClientSize c) { return ProgramRow(c) + ROW_GAP; }
+int ButtonColumn(UINT i) { return hPosEPROM[i] + 34; }
+int MarkColumn(UINT i) { return hPosEPROM[i] + 112; }
+int MidRow(const RECT& panel) { return (panel.top + panel.bottom) / 2; }
+
+void DrawLine(Canvas& dc, int x0, int y0, int x1, int y1) {
+  dc.MoveTo(x0, y0);
+  dc.LineTo(x1, y1);
+}
+
+void DrawFramesAndDividers(Canvas& dc, ClientSize c) {
+  dc.SetPen(4, color_table[COLOR_GREY], true);
+  for (UINT i = 0; i < nSounds; ++i) {
+    const RECT& r = rScopeWindow[i];
+    dc.MoveTo(r.left, r.top);
+    dc.LineTo(r.right, r.top);
+    dc.LineTo(r.right, r.bottom);
+    dc.LineTo(r.left, r.bottom);
+    dc.LineTo(r.left, r.top);
+  }
+  // Where one EPROM's share of the single sound ends and the next begins.
+  const RECT& panel = rScopeWindow[0];
+  if (nEPROMs > 1) DrawLine(dc, c.w / 2 - 2, panel.top, c.w / 2 - 2, panel.bottom);
+  if (nEPROMs > 2) {
+    DrawLine(dc, c.w / 4 - 2, panel.top, c.w / 4 - 2, panel.bottom);
+    DrawLine(dc, 3 * c.w / 4 - 2, panel.top, 3 * c.w / 4 - 2, panel.bottom);
+  }
+}
+
+void DrawZeroLines(Canvas& dc) {
+  dc.SetPen(1, color_table[COLOR_GREY], true);
+  for (UINT i = 0; i < nSounds; ++i) {
+    const RECT& r = rScopeWindow[i];
+    DrawLine(dc, r.left, MidRow(r), r.right, MidRow(r));
+  }
+}
+
+// One vertical stroke per pixel column, covering the samples gathered since
+// the previous stroke. The bounds are exchanged after each stroke, so the
+// next range starts from the nearer end of the last one and the strokes join
+// into a continuous trace. Only `count` of the sound's `n` samples are drawn
+// (fewer when the sound would run past the image), spaced as for all `n`.
+void DrawWaveform(Canvas& dc, const RECT& panel, const BYTE* samples, UINT count, UINT n) {
+  const double dx = static_cast<double>(panel.right - panel.left) / n;
+  const int mid = MidRow(panel);
+  double oldx = panel.left;
+  double miny = 0;
+  double maxy = 0;
+  for (UINT j = 0; j < count; ++j) {
+    const double newx = oldx + dx;
+    const double newy = ScaleForDisplay(samples[j], mid, panel.top);
+    if (j == 0) miny = maxy = newy;
+    if (j == 0 || static_cast<int>(newx) != static_cast<int>(oldx)) {
+      const int x = static_cast<int>(newx);
+      DrawLine(dc, x, static_cast<int>(miny), x, static_cast<int>(maxy));
+      std::swap(miny, maxy);
+    }
+    if (newy > maxy) maxy = newy;
+    if (newy < miny) miny = newy;
+    oldx = newx;
+  }
+}
+
+// Samples of sound `s` that lie within the image: a type and arrangement
+// that would run past its end (a hand-edited configuration) are cut there.
+UINT SamplesInImage(UINT s, UINT n) {
+  const uint64_t start = static_cast<uint64_t>(s) * n;
+  if (start >= IMAGE_SIZE) return 0;
+  const uint64_t room = IMAGE_SIZE - start;
+  return static_cast<UINT>(n < room ? n : room);
+}
+
+void DrawWaveforms(Canvas& dc, UINT n) {
+  // The missing image was reported at start-up; there is simply nothing to show.
+  if (imgMemory == nullptr) return;
+  dc.SetPen(2, color_table[COLOR_BLUE], true);
+  for (UINT i = 0; i < nSounds; ++i) {
+    const RECT& panel = rScopeWindow[i];
+    if (panel.right <= panel.left) continue;  // a window too narrow has no room for a trace
+    const UINT count = SamplesInImage(i, n);
+    if (count > 0) DrawWaveform(dc, panel, imgMemory + static_cast<size_t>(i) * n, count, n);
+  }
+}
+
+void DrawMark(Canvas& dc, UINT flags, UINT doneBit, UINT failedBit, int x, int y) {
+  if (!(flags & doneBit)) return;
+  dc.DrawBitmap((flags & failedBit) ? IDB_CROSS : IDB_CHECK, x, y, MARK_SIZE, MARK_SIZE);
+}
+
+void DrawPicturesAndMarks(Canvas& dc, ClientSize c) {
+  for (UINT i = 0; i < nEPROMs; ++i) {
+    dc.DrawBitmap(IDB_EPROM, hPosEPROM[i] - 32, ProgramRow(c), PICTURE_SIZE, PICTURE_SIZE);
+    DrawMark(dc, EpromFlags[i], efProgrammed, efProgramFailed, MarkColumn(i), ProgramRow(c));
+    DrawMark(dc, EpromFlags[i], efVerified, efVerifyFailed, MarkColumn(i), VerifyRow(c));
+  }
+}
+
+void DrawTexts(Canvas& dc, ClientSize c) {
+  dc.SetFont(lf);
+  dc.SetTextAlign(TA_CENTER | TA_TOP);
+  const EPROM_INFO& type = CurrentTypeInfo();
+  for (UINT i = 0; i < nEPROMs; ++i) {
+    const int centre = hPosEPROM[i] + 32;
+    std::snprintf(szString, sizeof szString, "EPROM %d of %d", static_cast<int>(i + 1), static_cast<int>(nEPROMs));
+    dc.TextOut(centre, 2 * c.h / 3 - 10, szString);
+    std::snprintf(szString, sizeof szString, "%s (%dK)", type.etName, static_cast<int>(type.etSizeK));
+    dc.TextOut(centre, 2 * c.h / 3 + 10, szString);
+  }
+  dc.SetTextAlign(TA_LEFT | TA_TOP);
+  for (UINT i = 0; i < nSounds; ++i) {
+    const int number = static_cast<int>(i + 1);
+    if (nSounds > 1) {
+      std::snprintf(szString, sizeof szString, "File %d", number);
+      dc.TextOut(hPosSound[i] + 32, c.h / 3 + 12, szString);
+    }
+    if (SoundFileLoaded[i])
+      std::snprintf(szString, sizeof szString, "File %d: %s", number, SoundFile[i].c_str());
+    else
+      std::snprintf(szString, sizeof szString, "File %d: ?", number);
+    dc.TextOut(10, 3 * c.h / 4 + 32 * static_cast<int>(i), szString);
+  }
+}
+
+void DestroyButton(HWND& button) {
+  if (button != nullptr) plat::DestroyWindow(button);
+  button = nullptr;
+}
+
+}  // namespace
+
+void InitLabelFont() {
+  lf = LOGFONT();
+  lf.lfHeight = -13;
+  lf.lfWeight = 400;
+  lf.lfCharSet = 0;            // ANSI
+  lf.lfOutPrecision = 3;       // stroke
+  lf.lfClipPrecision = 2;      // stroke
+  lf.lfQuality = 1;            // draft
+  lf.lfPitchAndFamily = 0x22;  // variable pitch, Swiss family
+  std::snprintf(lf.lfFaceName, sizeof lf.lfFaceName, "%s", "Courier New");
+}
+
+void ComputeEpromCoordinates(HWND hWnd) { LayoutFor(ReadClientSize(hWnd)); }
+
+void CreateButttons(HWND hWnd) {
+  const ClientSize c = ReadClientSize(hWnd);
+  LayoutFor(c);
+  for (UINT i = 0; i < MAX_EPROMS; ++i) {
+    DestroyButton(hProgButton[i]);
+    DestroyButton(hVerifyButton[i]);
+  }
+  for (UINT i = 0; i < nEPROMs; ++i) {
+    const int id = static_cast<int>(i);
+    hProgButton[i] = plat::CreateButton(hWnd, "Program", ID_PROGRAM_BUTTON + id, ButtonColumn(i), ProgramRow(c),
+                                        BUTTON_WIDTH, BUTTON_HEIGHT);
+    hVerifyButton[i] = plat::CreateButton(hWnd, "Verify", ID_VERIFY_BUTTON + id, ButtonColumn(i), VerifyRow(c),
+                                          BUTTON_WIDTH, BUTTON_HEIGHT);
+  }
+}
+
+void MoveButtons(HWND hWnd) {
+  const ClientSize c = ReadClientSize(hWnd);
+  LayoutFor(c);
+  for (UINT i = 0; i < nEPROMs; ++i) {
+    if (hProgButton[i] != nullptr)
+      plat::MoveWindow(hProgButton[i], ButtonColumn(i), ProgramRow(c), BUTTON_WIDTH, BUTTON_HEIGHT, true);
+    if (hVerifyButton[i] != nullptr)
+      plat::MoveWindow(hVerifyButton[i], ButtonColumn(i), VerifyRow(c), BUTTON_WIDTH, BUTTON_HEIGHT, true);
+  }
+}
+
+double ScaleForDisplay(int k, int zeroline, int maxheight) {
+  const int outputRange = maxheight > zeroline ? maxheight - zeroline : zeroline - maxheight;
+  return static_cast<double>(zeroline - u255lawToLinear(k, outputRange));
+}
+
+void PaintMainWindow(HWND hWnd) {
+  const ClientSize c = ReadClientSize(hWnd);
+  LayoutFor(c);
+  for (UINT i = 0; i < nSounds; ++i) {
+    rScopeWindow[i].top = SCOPE_TOP;
+    rScopeWindow[i].bottom = ScopeBottom(c.h);
+  }
+  Canvas* dc = plat::BeginPaint(hWnd);
+  if (dc == nullptr) return;
+  DrawFramesAndDividers(*dc, c);
+  DrawZeroLines(*dc);
+  const UINT n = myDataSize();
+  if (n == 0)
+    plat::MessageBox(hWnd, "Scale problem", nullptr, MB_OK);
+  else
+    DrawWaveforms(*dc, n);
+  DrawPicturesAndMarks(*dc, c);
+  DrawTexts(*dc, c);
+  plat::EndPaint(hWnd, dc);
+}
+
+void DisplayInit() {
+  for (UINT i = 0; i < MAX_EPROMS; ++i) {
+    rScopeWindow[i] = RECT{0, 0, 0, 0};
+    hPosSound[i] = 0;
+    hPosEPROM[i] = 0;
+    hProgButton[i] = nullptr;
+    hVerifyButton[i] = nullptr;
+  }
+  lf = LOGFONT();
+}

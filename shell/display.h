@@ -1,0 +1,52 @@
+// The main window's client area: one framed panel per sound with its
+// waveform, one picture per EPROM with its texts, marks and the Program and
+// Verify buttons. Everything is laid out again from the client size and the
+// arrangement on every paint, button creation and move.
+#pragma once
+
+#include "platform/platform.h"
+#include "shell/image_model.h"
+
+// Layout, rewritten by ComputeEpromCoordinates and by every paint; the click
+// and drop handlers read it too.
+extern RECT rScopeWindow[MAX_EPROMS];  // frame of each sound panel; the first nSounds are used
+extern int hPosSound[MAX_EPROMS];      // x anchor of each sound's short label
+extern int hPosEPROM[MAX_EPROMS];      // x anchor of each EPROM's picture, buttons, marks and texts
+
+// The Program and Verify buttons of EPROM 0..3; empty slots hold nullptr.
+extern HWND hProgButton[MAX_EPROMS];
+extern HWND hVerifyButton[MAX_EPROMS];
+
+// The font of every text in the client area; filled when the window is made.
+extern LOGFONT lf;
+
+// Resistor colour-code palette: black, brown, red, orange, yellow, green,
+// blue, violet, grey, white.
+constexpr int COLOR_COUNT = 10;
+extern const COLORREF color_table[COLOR_COUNT];
+
+// Control ids of the per-EPROM buttons: base + EPROM index.
+constexpr int ID_PROGRAM_BUTTON = 210;
+constexpr int ID_VERIFY_BUTTON = 220;
+
+// The sound panels fill the top third of the client area, `SCOPE_TOP` down
+// to ScopeBottom(client height); clicks and drops test against these rows.
+constexpr int SCOPE_TOP = 4;
+inline int ScopeBottom(int clientHeight) { return clientHeight / 3 - 4; }
+
+void InitLabelFont();
+// Sets nSounds, nEPROMs, hPosSound, hPosEPROM and the left and right edges of
+// rScopeWindow for the client size of `hWnd`.
+void ComputeEpromCoordinates(HWND hWnd);
+// Destroys every Program/Verify button and makes one pair per EPROM.
+void CreateButttons(HWND hWnd);
+// Moves the existing pairs to the current layout; creates and destroys nothing.
+void MoveButtons(HWND hWnd);
+// Pixel row of sample code `k` in a panel whose zero line is `zeroline` and
+// whose full scale reaches row `maxheight`.
+double ScaleForDisplay(int k, int zeroline, int maxheight);
+// Paints the whole client area of the main window.
+void PaintMainWindow(HWND hWnd);
+
+// First-start state: no buttons, empty layout and font.
+void DisplayInit();
