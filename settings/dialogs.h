@@ -11,6 +11,10 @@ INT_PTR WhichEPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR AudioOptionsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);
 void CheckSizeLimits(HWND hDlg, UINT type);
 
+// Restores the option dialogs' first-start state (the remembered audio
+// values).
+void OptionDialogsInit();
+
 // Choose Sound answers.
 constexpr int CHOOSE_SOUND_1 = 0;
 constexpr int CHOOSE_SOUND_2 = 1;

@@ -1,0 +1,365 @@
+// The settings dialogs (MIDI, EPROM, file format, audio) and the Which
+// EPROM chooser. Each settings dialog writes its globals only on OK and then
+// saves the configuration; Cancel, Esc and the close box change nothing.
+#include <cstdio>
+#include <string>
+
+#include "device/midi.h"
+#include "files/fileio.h"
+#include "files/wav_read.h"
+#include "files/wav_write.h"
+#include "settings/config.h"
+#include "settings/dialogs.h"
+#include "shell/app_state.h"
+#include "shell/image_model.h"
+
+namespace {
+
+// Control ids of the MIDI Options dialog.
+constexpr int IDC_MIDI_IN_LIST = 101;
+constexpr int IDC_MIDI_OUT_LIST = 102;
+
+// Control ids of the EPROM Options dialog.
+constexpr int IDC_EPROM_TYPE_LIST = 11;
+constexpr int IDC_ONE_EPROM_ONE_SOUND = 13;
+constexpr int IDC_ONE_EPROM_TWO_SOUNDS = 14;
+constexpr int IDC_TWO_EPROMS = 15;
+constexpr int IDC_FOUR_EPROMS = 16;
+constexpr int IDC_FILL_AUDIO = 17;
+constexpr int IDC_FILL_DATA = 18;
+constexpr int IDC_EPROM_HELP = 9;
+
+// Control ids of the File Options dialog.
+constexpr int IDC_FORMAT_BIN = 11;
+constexpr int IDC_FORMAT_HEX = 13;
+
+// Control ids of the Which EPROM dialog.
+constexpr int IDC_EPROM_1 = 101;
+constexpr int IDC_EPROM_3 = 103;
+constexpr int IDC_EPROM_4 = 104;
+
+// Control ids of the Audio Options dialog.
+constexpr int IDC_SAMPLE_RATE = 11;
+constexpr int IDC_AUTO_SCALE = 12;
+constexpr int IDC_AUTO_DETECT_RATE = 13;
+constexpr int IDC_AUTO_CLEANUP = 14;
+
+constexpr UINT MIN_SAMPLE_RATE = 1200;
+constexpr UINT MAX_SAMPLE_RATE = 96000;
+
+constexpr INT_PTR SETTINGS_DIALOG_RESULT = 1;
+constexpr INT_PTR WHICH_EPROM_CANCELLED = -1;
+
+const char kEpromHelpCaption[] = "EPROM Options Help";
+const char kEpromHelpText[] =
+    "EPROM Type:  Select the type of EPROM you want to use in the Kilnbox\n\n"
+    "Audio or Data:  Determines the fill value for unused memory spaces.\n"
+    "   Audio = 0, Data = FFh\n\n"
+    "Drum Sound Organization   -- Examples:\n"
+    "   One EPROM, One Sound   -- DMX Bass, Snare, Hi-Hat or Tom\n"
+    "   One EPROM, Two Sounds  -- DMX percussion\n"
+    "   Two EPROMs, One Sound  -- Custom DMX 1675 voice\n"
+    "   Four EPROMs, One Sound -- DMX Crash or Ride\n\n"
+    "Your EPROM type and sound organization selections set the size of\n"
+    "the memory buffer used by Talverine.";
+
+// The Audio Options values as they were when the dialog opened.
+UINT old_sr = 24000;
+UINT oldF1 = 0;
+UINT oldF2 = 0;
+UINT oldF3 = 0;
+
+// Checks `checkId` and clears every other button of `firstId` .. `lastId`.
+void CheckRadioButton(HWND hDlg, int firstId, int lastId, int checkId) {
+  for (int id = firstId; id <= lastId; ++id) plat::CheckDlgButton(hDlg, id, id == checkId);
+}
+
+// Position of the first checked button of `firstId` .. `lastId`, or -1.
+int FirstCheckedButton(HWND hDlg, int firstId, int lastId) {
+  for (int id = firstId; id <= lastId; ++id)
+    if (plat::IsDlgButtonChecked(hDlg, id)) return id - firstId;
+  return -1;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Reads an edit box as an unsigned decimal number: blanks around the digits
+// are allowed, anything else makes the text read as 0, and a number beyond
+// 32 bits reads as the largest value rather than wrapping round.
+UINT GetDlgItemInt(HWND hDlg, int id) {
+  const std::string text = plat::GetDlgItemText(hDlg, id);
+  size_t pos = 0;
+  while (pos < text.size() && IsBlank(text[pos])) ++pos;
+  const size_t firstDigit = pos;
+  unsigned long long value = 0;
+  for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+    value = value * 10 + static_cast<unsigned>(text[pos] - '0');
+    if (value > 0xFFFFFFFFull) value = 0xFFFFFFFFull + 1;  // stays above the limit
+  }
+  if (pos == firstDigit) return 0;
+  while (pos < text.size() && IsBlank(text[pos])) ++pos;
+  if (pos != text.size()) return 0;
+  return value > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<UINT>(value);
+}
+
+void SetDlgItemInt(HWND hDlg, int id, UINT value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%u", value);
+  plat::SetDlgItemText(hDlg, id, text);
+}
+
+UINT ClampSampleRate(UINT rate) {
+  if (rate < MIN_SAMPLE_RATE) return MIN_SAMPLE_RATE;
+  if (rate > MAX_SAMPLE_RATE) return MAX_SAMPLE_RATE;
+  return rate;
+}
+
+// --- MIDI Options -------------------------------------------------------------
+
+void FillMidiDeviceList(HWND hDlg, int listId, UINT uDeviceType, UINT count, UINT selected) {
+  for (UINT i = 0; i < count; ++i) {
+    // A name the platform cannot give leaves an empty entry, so that every
+    // entry keeps its device's index.
+    char szName[256] = "";
+    MidiGetDeviceName(hDlg, uDeviceType, i, szName);
+    plat::DlgListAdd(hDlg, listId, szName);
+  }
+  plat::DlgListSelect(hDlg, listId, selected < count ? static_cast<int>(selected) : -1);
+}
+
+// The ports are opened with the main window as the target of their input,
+// as at start-up: the dialog is gone when the replies come.
+void ReopenMidiDevices() {
+  MidiInInfo.uDeviceID = cMidiInDevice;
+  MidiActivateDevice(MyWindow, &MidiInInfo, MIDI_OPEN);
+  MidiOutInfo.uDeviceID = cMidiOutDevice;
+  MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_OPEN);
+}
+
+// --- EPROM Options ------------------------------------------------------------
+
+void FillEpromTypeList(HWND hDlg) {
+  for (UINT type = 0; type < etINVALID; ++type) {
+    char szEntry[32];
+    std::snprintf(szEntry, sizeof szEntry, "%.7s (%3dK)", EPROM_info[type].etName,
+                  static_cast<int>(EPROM_info[type].etSizeK));
+    plat::DlgListAdd(hDlg, IDC_EPROM_TYPE_LIST, szEntry);
+  }
+  plat::DlgListSelect(hDlg, IDC_EPROM_TYPE_LIST, EPROM_type < etINVALID ? static_cast<int>(EPROM_type) : -1);
+}
+
+int ArrangementButton(eaEnum arrangement) {
+  switch (arrangement) {
+    case eaOneEpromTwoSounds: return IDC_ONE_EPROM_TWO_SOUNDS;
+    case eaTwoEpromsOneSound: return IDC_TWO_EPROMS;
+    case eaFourEpromsOneSound: return IDC_FOUR_EPROMS;
+    default: return IDC_ONE_EPROM_ONE_SOUND;
+  }
+}
+
+void InitEpromDialog(HWND hDlg) {
+  FillEpromTypeList(hDlg);
+  CheckRadioButton(hDlg, IDC_ONE_EPROM_ONE_SOUND, IDC_FOUR_EPROMS, ArrangementButton(EPROM_Arrangement));
+  // The limits come after the stored arrangement, so that a combination too
+  // large for the image (a hand-edited configuration) is reduced to one that
+  // fits instead of being offered, disabled but checked, for OK to keep.
+  CheckSizeLimits(hDlg, EPROM_type);
+  CheckRadioButton(hDlg, IDC_FILL_AUDIO, IDC_FILL_DATA, cMemoryFillValue == 0 ? IDC_FILL_AUDIO : IDC_FILL_DATA);
+}
+
+void StoreEpromSettings(HWND hDlg) {
+  // A list without a selection keeps the type in use.
+  const int type = plat::DlgListGetSel(hDlg, IDC_EPROM_TYPE_LIST);
+  if (type >= 0 && static_cast<UINT>(type) < etINVALID) EPROM_type = static_cast<etEnum>(type);
+  const int arrangement = FirstCheckedButton(hDlg, IDC_ONE_EPROM_ONE_SOUND, IDC_FOUR_EPROMS);
+  if (arrangement >= 0) EPROM_Arrangement = static_cast<eaEnum>(arrangement);
+  if (plat::IsDlgButtonChecked(hDlg, IDC_FILL_AUDIO)) cMemoryFillValue = 0;
+  if (plat::IsDlgButtonChecked(hDlg, IDC_FILL_DATA)) cMemoryFillValue = 0xFF;
+}
+
+// --- File Options -------------------------------------------------------------
+
+int FormatButton(UINT format) {
+  return format <= 1 ? IDC_FORMAT_BIN + static_cast<int>(format) : IDC_FORMAT_HEX;
+}
+
+// --- Audio Options ------------------------------------------------------------
+
+UINT CheckBoxValue(HWND hDlg, int id) { return plat::IsDlgButtonChecked(hDlg, id) ? 1 : 0; }
+
+void InitAudioDialog(HWND hDlg) {
+  old_sr = sample_rate;
+  oldF1 = AutoScale;
+  oldF2 = AutoDetectSampleRate;
+  oldF3 = AutoCleanup;
+  plat::CheckDlgButton(hDlg, IDC_AUTO_SCALE, AutoScale != 0);
+  plat::CheckDlgButton(hDlg, IDC_AUTO_DETECT_RATE, AutoDetectSampleRate != 0);
+  plat::CheckDlgButton(hDlg, IDC_AUTO_CLEANUP, AutoCleanup != 0);
+  SetDlgItemInt(hDlg, IDC_SAMPLE_RATE, sample_rate);
+}
+
+void StoreAudioSettings(HWND hDlg) {
+  sample_rate = ClampSampleRate(GetDlgItemInt(hDlg, IDC_SAMPLE_RATE));
+  AutoScale = CheckBoxValue(hDlg, IDC_AUTO_SCALE);
+  AutoDetectSampleRate = CheckBoxValue(hDlg, IDC_AUTO_DETECT_RATE);
+  AutoCleanup = CheckBoxValue(hDlg, IDC_AUTO_CLEANUP);
+  if (sample_rate != old_sr || AutoScale != oldF1 || AutoDetectSampleRate != oldF2 || AutoCleanup != oldF3)
+    SaveConfig(szCfgName);
+}
+
+}  // namespace
+
+void OptionDialogsInit() {
+  old_sr = 24000;
+  oldF1 = 0;
+  oldF2 = 0;
+  oldF3 = 0;
+}
+
+INT_PTR PrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+  if (message == WM_INITDIALOG) {
+    MidiActivateDevice(MyWindow, &MidiInInfo, MIDI_FORCE_CLOSE);
+    MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_FORCE_CLOSE);
+    FillMidiDeviceList(hDlg, IDC_MIDI_IN_LIST, MIDI_INPUT, uMidiInDevices, cMidiInDevice);
+    FillMidiDeviceList(hDlg, IDC_MIDI_OUT_LIST, MIDI_OUTPUT, uMidiOutDevices, cMidiOutDevice);
+    return 1;
+  }
+  if (message != WM_COMMAND) return 0;
+  switch (LOWORD(wParam)) {
+    case IDOK:
+      // An empty list gives -1, all bits set: no port chosen.
+      cMidiOutDevice = static_cast<UINT>(plat::DlgListGetSel(hDlg, IDC_MIDI_OUT_LIST));
+      cMidiInDevice = static_cast<UINT>(plat::DlgListGetSel(hDlg, IDC_MIDI_IN_LIST));
+      SaveConfig(szCfgName);
+      [[fallthrough]];
+    case IDCANCEL:
+      ReopenMidiDevices();
+      plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+void CheckSizeLimits(HWND hDlg, UINT type) {
+  if (type >= etINVALID) return;  // no such type: nothing to limit by
+  const UINT S = EPROM_info[type].etSizeK;
+  if (S > 16) {
+    plat::EnableDlgItem(hDlg, IDC_FOUR_EPROMS, false);
+    if (plat::IsDlgButtonChecked(hDlg, IDC_FOUR_EPROMS))
+      CheckRadioButton(hDlg, IDC_ONE_EPROM_ONE_SOUND, IDC_FOUR_EPROMS, IDC_TWO_EPROMS);
+  } else {
+    plat::EnableDlgItem(hDlg, IDC_FOUR_EPROMS, true);
+    plat::EnableDlgItem(hDlg, IDC_TWO_EPROMS, true);
+  }
+  if (S > 32) {
+    plat::EnableDlgItem(hDlg, IDC_TWO_EPROMS, false);
+    if (plat::IsDlgButtonChecked(hDlg, IDC_FOUR_EPROMS) || plat::IsDlgButtonChecked(hDlg, IDC_TWO_EPROMS))
+      CheckRadioButton(hDlg, IDC_ONE_EPROM_ONE_SOUND, IDC_FOUR_EPROMS, IDC_ONE_EPROM_ONE_SOUND);
+  } else {
+    plat::EnableDlgItem(hDlg, IDC_TWO_EPROMS, true);
+  }
+}
+
+INT_PTR EPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+  if (message == WM_INITDIALOG) {
+    InitEpromDialog(hDlg);
+    return 1;
+  }
+  if (message != WM_COMMAND) return 0;
+  const int id = LOWORD(wParam);
+  switch (id) {
+    case IDC_EPROM_TYPE_LIST:
+      CheckSizeLimits(hDlg, static_cast<UINT>(plat::DlgListGetSel(hDlg, IDC_EPROM_TYPE_LIST)));
+      return 1;
+    case IDC_ONE_EPROM_ONE_SOUND:
+    case IDC_ONE_EPROM_TWO_SOUNDS:
+    case IDC_TWO_EPROMS:
+    case IDC_FOUR_EPROMS:
+      CheckRadioButton(hDlg, IDC_ONE_EPROM_ONE_SOUND, IDC_FOUR_EPROMS, id);
+      return 1;
+    case IDC_FILL_AUDIO:
+    case IDC_FILL_DATA:
+      CheckRadioButton(hDlg, IDC_FILL_AUDIO, IDC_FILL_DATA, id);
+      return 1;
+    case IDC_EPROM_HELP:
+      plat::MessageBox(hDlg, kEpromHelpText, kEpromHelpCaption, MB_OK);
+      return 1;
+    case IDOK:
+      StoreEpromSettings(hDlg);
+      SaveConfig(szCfgName);
+      plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
+      return 1;
+    case IDCANCEL:
+      plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+INT_PTR FilePrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+  if (message == WM_INITDIALOG) {
+    CheckRadioButton(hDlg, IDC_FORMAT_BIN, IDC_FORMAT_HEX, FormatButton(DefaultFileFormat));
+    return 1;
+  }
+  if (message != WM_COMMAND) return 0;
+  const int id = LOWORD(wParam);
+  if (id >= IDC_FORMAT_BIN && id <= IDC_FORMAT_HEX) {
+    CheckRadioButton(hDlg, IDC_FORMAT_BIN, IDC_FORMAT_HEX, id);
+    return 1;
+  }
+  if (id == IDOK) {
+    const int format = FirstCheckedButton(hDlg, IDC_FORMAT_BIN, IDC_FORMAT_HEX);
+    if (format >= 0) DefaultFileFormat = static_cast<UINT>(format);
+    SaveConfig(szCfgName);
+  }
+  if (id == IDOK || id == IDCANCEL) {
+    plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
+    return 1;
+  }
+  return 0;
+}
+
+INT_PTR WhichEPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    LPARAM sel = lParam < 0 ? 0 : (lParam > 3 ? 3 : lParam);
+    if (EPROM_Arrangement == eaTwoEpromsOneSound) {
+      if (sel > 1) sel = 1;
+      plat::EnableDlgItem(hDlg, IDC_EPROM_3, false);
+      plat::EnableDlgItem(hDlg, IDC_EPROM_4, false);
+    }
+    CheckRadioButton(hDlg, IDC_EPROM_1, IDC_EPROM_4, IDC_EPROM_1 + static_cast<int>(sel));
+    return 1;
+  }
+  if (message != WM_COMMAND) return 0;
+  switch (LOWORD(wParam)) {
+    case IDOK: {
+      // The automatic buttons always leave one checked; should none be,
+      // the operation is abandoned rather than aimed at a guessed EPROM.
+      const int chosen = FirstCheckedButton(hDlg, IDC_EPROM_1, IDC_EPROM_4);
+      plat::EndDialog(hDlg, chosen >= 0 ? chosen : WHICH_EPROM_CANCELLED);
+      return 1;
+    }
+    case IDCANCEL:
+      plat::EndDialog(hDlg, WHICH_EPROM_CANCELLED);
+      return 1;
+    default:
+      return 0;  // Help has no effect
+  }
+}
+
+INT_PTR AudioOptionsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+  if (message == WM_INITDIALOG) {
+    InitAudioDialog(hDlg);
+    return 1;
+  }
+  if (message != WM_COMMAND) return 0;
+  const int id = LOWORD(wParam);
+  if (id == IDOK) StoreAudioSettings(hDlg);
+  if (id == IDOK || id == IDCANCEL) {
+    plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
+    return 1;
+  }
+  return 0;
+}
