@@ -23,40 +23,36 @@ inline void StoreBigEndian(unsigned char* p, uint32_t value) {
   p[3] = static_cast<unsigned char>(value);
 }
 
-// The 80 rounds over one 512-bit block.
+struct Words {
+  uint32_t a, b, c, d, e;
+};
+
+// One round: `f` is the round group's function of b, c and d.
+inline void Round(Words& v, uint32_t f, uint32_t k, uint32_t w) {
+  const uint32_t temp = RotateLeft(v.a, 5) + f + v.e + w + k;
+  v.e = v.d;
+  v.d = v.c;
+  v.c = RotateLeft(v.b, 30);
+  v.b = v.a;
+  v.a = temp;
+}
+
+// The 80 rounds over one 512-bit block, in the four groups of twenty.
 void ProcessBlock(uint32_t digest[5], const unsigned char* block) {
   uint32_t w[80];
   for (int t = 0; t < 16; ++t) w[t] = LoadBigEndian(block + 4 * t);
   for (int t = 16; t < 80; ++t) w[t] = RotateLeft(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);
 
-  uint32_t a = digest[0], b = digest[1], c = digest[2], d = digest[3], e = digest[4];
-  for (int t = 0; t < 80; ++t) {
-    uint32_t f, k;
-    if (t < 20) {
-      f = (b & c) | (~b & d);
-      k = 0x5A827999u;
-    } else if (t < 40) {
-      f = b ^ c ^ d;
-      k = 0x6ED9EBA1u;
-    } else if (t < 60) {
-      f = (b & c) | (b & d) | (c & d);
-      k = 0x8F1BBCDCu;
-    } else {
-      f = b ^ c ^ d;
-      k = 0xCA62C1D6u;
-    }
-    const uint32_t temp = RotateLeft(a, 5) + f + e + w[t] + k;
-    e = d;
-    d = c;
-    c = RotateLeft(b, 30);
-    b = a;
-    a = temp;
-  }
-  digest[0] += a;
-  digest[1] += b;
-  digest[2] += c;
-  digest[3] += d;
-  digest[4] += e;
+  Words v{digest[0], digest[1], digest[2], digest[3], digest[4]};
+  for (int t = 0; t < 20; ++t) Round(v, (v.b & v.c) | (~v.b & v.d), 0x5A827999u, w[t]);
+  for (int t = 20; t < 40; ++t) Round(v, v.b ^ v.c ^ v.d, 0x6ED9EBA1u, w[t]);
+  for (int t = 40; t < 60; ++t) Round(v, (v.b & v.c) | (v.b & v.d) | (v.c & v.d), 0x8F1BBCDCu, w[t]);
+  for (int t = 60; t < 80; ++t) Round(v, v.b ^ v.c ^ v.d, 0xCA62C1D6u, w[t]);
+  digest[0] += v.a;
+  digest[1] += v.b;
+  digest[2] += v.c;
+  digest[3] += v.d;
+  digest[4] += v.e;
 }
 
 // Adds `bytes` to the bit count; false when it would pass 2^64 bits.
