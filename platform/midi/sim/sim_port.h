@@ -1,0 +1,119 @@
+// The simulated Kilnbox as a pair of MIDI ports.
+//
+// Implements:
+// - KilnboxLink: one sim::Kilnbox behind a lock, with the host-to-device
+//   wire (a message handed over takes len / 3125 s, scaled by the speed
+//   factor, and messages queue on it in order) and the clock it runs on;
+// - SimInputDevice / SimOutputDevice: MidiInputDevice and MidiOutputDevice
+//   sharing one link ("Kilnbox Simulator In" / "Kilnbox Simulator Out");
+// - HeadlessKilnbox: the link driven by the headless platform's virtual
+//   clock, as one of its time sources, with both ports registered;
+// - the real-time driver: a back end with a real clock creates the link
+//   with that clock and calls Poll() periodically (MsUntilDue() says when).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/headless/platform_headless.h"
+#include "platform/midi/ports.h"
+#include "sim/kilnbox.h"
+
+namespace simport {
+
+constexpr const char* kInputName = "Kilnbox Simulator In";
+constexpr const char* kOutputName = "Kilnbox Simulator Out";
+
+class KilnboxLink {
+ public:
+  using Clock = std::function<uint64_t()>;  // ms, never going back
+  KilnboxLink(Clock clock, double speed = 1.0);
+
+  // Host side: a whole message put on the wire now (after those before it).
+  void HostSend(const uint8_t* data, size_t size);
+  // Device side: where its output goes; an empty sink drops it, as a cable
+  // with nobody listening. SetSink waits for a sink call under way.
+  void SetSink(MidiByteSink sink);
+
+  // Driving: does everything due by the clock's time now.
+  void Poll();
+  void RunTo(uint64_t nowMs);
+  std::optional<uint64_t> NextDue();
+  // Ms from now until the next thing is due (0 when overdue); nullopt: idle.
+  std::optional<uint64_t> MsUntilDue();
+  uint64_t Now() const { return clock_(); }
+
+  // The model, locked, for set-up, tests and a viewer.
+  void WithModel(const std::function<void(sim::Kilnbox&)>& fn);
+
+ private:
+  Clock clock_;
+  std::mutex modelMutex_;
+  std::mutex sinkMutex_;
+  sim::Kilnbox model_;
+  MidiByteSink sink_;
+  std::vector<uint8_t> pendingOut_;
+  uint64_t wireFreeUs_ = 0;  // when the host-to-device wire is next free
+};
+
+class SimInputDevice : public MidiInputDevice {
+ public:
+  explicit SimInputDevice(std::shared_ptr<KilnboxLink> link) : link_(std::move(link)) {}
+  std::string Name() const override { return kInputName; }
+  UINT Open(MidiByteSink sink) override;
+  void Close() override;
+
+ private:
+  std::shared_ptr<KilnboxLink> link_;
+  bool open_ = false;
+};
+
+class SimOutputDevice : public MidiOutputDevice {
+ public:
+  explicit SimOutputDevice(std::shared_ptr<KilnboxLink> link) : link_(std::move(link)) {}
+  std::string Name() const override { return kOutputName; }
+  UINT Open() override;
+  void Close() override;
+  UINT Send(const BYTE* data, size_t size) override;
+
+ private:
+  std::shared_ptr<KilnboxLink> link_;
+  bool open_ = false;
+};
+
+struct PortIndices {
+  UINT input = 0;
+  UINT output = 0;
+};
+// Adds the link's two ports to `ports`; returns their indices.
+PortIndices RegisterPorts(MidiPortSet& ports, const std::shared_ptr<KilnboxLink>& link);
+
+// The simulated Kilnbox on the headless platform's virtual clock: its ports
+// are registered with the platform's port set and it runs as virtual time
+// passes. Lives no longer than the platform.
+class HeadlessKilnbox : public headless::TimeSource {
+ public:
+  explicit HeadlessKilnbox(headless::HeadlessPlatform& platform, double speed = 1.0);
+  ~HeadlessKilnbox() override;
+  HeadlessKilnbox(const HeadlessKilnbox&) = delete;
+  HeadlessKilnbox& operator=(const HeadlessKilnbox&) = delete;
+
+  std::optional<uint64_t> NextDue() const override { return link_->NextDue(); }
+  void RunTo(uint64_t nowMs) override { link_->RunTo(nowMs); }
+
+  void WithModel(const std::function<void(sim::Kilnbox&)>& fn) { link_->WithModel(fn); }
+  const std::shared_ptr<KilnboxLink>& Link() const { return link_; }
+  PortIndices Ports() const { return ports_; }
+
+ private:
+  headless::HeadlessPlatform& platform_;
+  std::shared_ptr<KilnboxLink> link_;
+  PortIndices ports_;
+};
+
+}  // namespace simport
