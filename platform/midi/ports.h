@@ -24,7 +24,10 @@ class MidiInputDevice {
   virtual std::string Name() const = 0;
   // Starts handing received bytes to `sink`; MMSYSERR_* result.
   virtual UINT Open(MidiByteSink sink) = 0;
+  // Stops calling the sink; no call may be under way when it returns.
   virtual void Close() = 0;
+  // Text for an error this device reported, or "" for the generic text.
+  virtual std::string ErrorText(UINT /*error*/) const { return ""; }
 };
 
 class MidiOutputDevice {
@@ -63,6 +66,19 @@ class MidiPortSet {
   // Called (from any thread) whenever bytes arrive, so that a back end can
   // wake its GUI thread; may be empty.
   void SetWakeup(std::function<void()> wakeup);
+
+  // Called on the GUI thread for every message handed to an output device
+  // and every complete message received on an open input (whether or not
+  // a buffer took it); may be empty.
+  using Monitor = std::function<void(bool outgoing, const BYTE* data, size_t size)>;
+  void SetMonitor(Monitor monitor);
+
+  // The longest System Exclusive message an input frames; a longer one is
+  // reported as an error and its bytes dropped.
+  static constexpr size_t kMaxSysexBytes = 1 << 20;
+  // Bytes an input keeps for Deliver(); beyond that, arriving bytes are
+  // dropped and the message they belong to is reported as an error.
+  static constexpr size_t kMaxPendingBytes = 4 << 20;
 
   // The platform's MIDI operations, with their contracts.
   UINT midiInGetNumDevs();
