@@ -1,6 +1,7 @@
 // WAV files into u255 codes.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/platform.h"
@@ -10,13 +11,24 @@ constexpr int WAV_OK = 0;
 constexpr int WAV_NOT_RIFF = 3;
 constexpr int WAV_NOT_WAVE = 4;
 constexpr int WAV_SHORT_FMT = 5;
-constexpr int WAV_BAD_FORMAT = 6;
+constexpr int WAV_BAD_FORMAT = 6;   // also: a frame layout the reader can't hold
 constexpr int WAV_SHORT_BITS = 7;
 constexpr int WAV_SHORT_DATA = 8;
 
+// Full scale a conversion starts with: the 16-bit scale.
+constexpr int32_t WAV_FULL_SCALE = 32768;
+
 extern UINT AutoScale;
 
+// Loads the WAV file into the `lSize` bytes at imgMemory + `lOffset`;
+// problems go to part 1 of the status bar `hWndStatus`.
 void LoadWavFile(const char* filename, UINT lOffset, UINT lSize, HWND hWndStatus);
+// Converts the stream (rewound first) into at most `buffersize` codes at
+// `outbuff`, encoding against *peak; on a normal end *peak receives the
+// peak of the last data chunk converted. Returns a WAV_* code.
 int ConvertWavToDMX(FILE* ip, BYTE* outbuff, UINT buffersize, int32_t* peak, HWND hWndStatus);
-void flush_chunk(FILE* ip, long i);
+// Skips `i` bytes and the pad byte when `i` is odd, stopping at end of file;
+// nothing for `i` <= 0.
+void flush_chunk(FILE* ip, int64_t i);
+// Shows "Unexpected end of input" and returns `rv`.
 int UnexpectedEnd(int rv, HWND hWndStatus);

@@ -1,0 +1,69 @@
+// The u255 curve: the values the drum machine's sounds are stored in.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "files/u255.h"
+
+namespace {
+
+TEST(U255Decode, WorkedValuesAtTheWavScale) {
+  const struct { int code; int32_t linear; } cases[] = {
+      {0x80, 128}, {0x81, 134}, {0x90, 257}, {0xC0, 2056}, {0xFF, 31524},
+      {0x00, -128}, {0x10, -257}, {0x7F, -31524},
+  };
+  for (const auto& c : cases) EXPECT_EQ(u255lawToLinear(c.code, 32767), c.linear) << std::hex << c.code;
+}
+
+TEST(U255Decode, OnlyTheLowEightBitsCountAndSignsMirror) {
+  EXPECT_EQ(u255lawToLinear(0x180, 32767), 128);
+  for (int k = 0; k < 128; ++k) EXPECT_EQ(u255lawToLinear(k, 32767), -u255lawToLinear(k | 0x80, 32767)) << k;
+  // Below a scale of 255 the smallest codes truncate to zero.
+  EXPECT_EQ(u255lawToLinear(0x80, 254), 0);
+}
+
+TEST(U255Encode, WorkedValuesAgainstTheSixteenBitScale) {
+  const struct { int32_t linear; int code; } cases[] = {
+      {0, 0x80},     {1, 0x80},     {128, 0x8F},   {129, 0x90},  {1000, 0xB2},   {8192, 0xE0},
+      {16384, 0xF0}, {32767, 0xFF}, {40000, 0xFF}, {-1, 0x00},   {-129, 0x10},   {-32768, 0x7F},
+  };
+  for (const auto& c : cases) EXPECT_EQ(LinearTou255law(c.linear, 32768), c.code) << c.linear;
+}
+
+TEST(U255Encode, FullScaleAndBeyondSaturate) {
+  for (int32_t m : {1, 255, 16384, 32768, 1 << 24, INT_MAX}) {
+    EXPECT_EQ(LinearTou255law(m, m), 0xFF) << m;
+    EXPECT_EQ(LinearTou255law(-m, m), 0x7F) << m;
+    EXPECT_EQ(LinearTou255law(0, m), 0x80) << m;
+  }
+  EXPECT_EQ(LinearTou255law(INT_MAX, 1), 0xFF);
+  EXPECT_EQ(LinearTou255law(INT_MIN, 1), 0x7F);
+}
+
+TEST(U255Encode, ZeroOrNegativeFullScaleCountsAsOne) {
+  for (int32_t max : {0, -1, INT_MIN}) {
+    EXPECT_EQ(LinearTou255law(0, max), 0x80) << max;
+    EXPECT_EQ(LinearTou255law(5, max), 0xFF) << max;
+    EXPECT_EQ(LinearTou255law(-5, max), 0x7F) << max;
+  }
+}
+
+TEST(U255Encode, CodesNeverFallWhenTheInputRises) {
+  int previous = LinearTou255law(-32768, 32768);
+  for (int32_t x = -32767; x <= 32767; ++x) {
+    const int code = LinearTou255law(x, 32768);
+    const int ordered = code & 0x80 ? code : 0x7F - code;  // negative codes run backwards
+    const int orderedPrevious = previous & 0x80 ? previous : 0x7F - previous;
+    ASSERT_GE(ordered, orderedPrevious) << x;
+    previous = code;
+  }
+}
+
+TEST(U255RoundTrip, DecodingThenEncodingNeverFallsBelowTheCode) {
+  // Not exact inverses: small magnitudes come back higher (0x80 as 0x8F).
+  EXPECT_EQ(LinearTou255law(u255lawToLinear(0x80, 32767), 32768), 0x8F);
+  for (int code = 0x80; code <= 0xFF; ++code)
+    EXPECT_GE(LinearTou255law(u255lawToLinear(code, 32767), 32768), code) << code;
+}
+
+}  // namespace
