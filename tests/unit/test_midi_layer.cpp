@@ -1,0 +1,316 @@
+// The MIDI layer between the program and the ports: its messages, results
+// and the port record's state are what the device operations and the
+// option dialogs build on, and the interrupted state keeps the clean-up
+// after a refused request quiet.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "device/midi.h"
+#include "platform/midi/memory_port.h"
+#include "shell/app_state.h"
+#include "tests/support/core_fixture.h"
+
+namespace {
+
+std::vector<UINT> g_messages;
+std::vector<DWORD> g_recorded;
+
+LRESULT RecordingProc(HWND, UINT msg, WPARAM, LPARAM lParam) {
+  if (msg >= MM_MIM_OPEN && msg <= MM_MOM_DONE) g_messages.push_back(msg);
+  if (msg == MM_MIM_LONGDATA) g_recorded.push_back(reinterpret_cast<MIDIHDR*>(lParam)->dwBytesRecorded);
+  return 0;
+}
+
+class MidiLayerTest : public testsupport::CoreTest {
+ protected:
+  void SetUp() override {
+    CoreTest::SetUp();
+    g_messages.clear();
+    g_recorded.clear();
+    MyWindow = plat::CreateMainWindow("T", "T", RecordingProc);
+  }
+
+  // One input and one output port, both records initialised and opened.
+  void OpenBoth() {
+    mem = midimem::AddMemoryPorts(P().Midi(), "Kilnbox MIDI");
+    ASSERT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 1);
+    MidiInInfo.uDeviceID = mem.inputId;
+    MidiOutInfo.uDeviceID = mem.outputId;
+    ASSERT_EQ(MidiActivateDevice(MyWindow, &MidiInInfo, MIDI_OPEN), 0u);
+    ASSERT_EQ(MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_OPEN), 0u);
+  }
+
+  UINT ArmInput() {
+    return MidiAssignBuffer(MyWindow, &MidiInInfo, reinterpret_cast<char*>(MIDIinBuffer), BUFFER_SIZE, 1);
+  }
+  UINT Release(LPMIDIINFO info) { return MidiAssignBuffer(MyWindow, info, nullptr, 0, 0); }
+
+  const headless::MessageBoxRecord& LastBox() { return P().messageBoxes.back(); }
+
+  midimem::MemoryPorts mem;
+};
+
+TEST_F(MidiLayerTest, InitNamesTheMissingKindsFromTheCounts) {
+  MidiInInfo.MidiHdr.dwBufferLength = 77;  // the header is not the layer's to clear
+  EXPECT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 0);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"No MIDI input or output devices are present"});
+  EXPECT_EQ(LastBox().caption, "MidiInit");
+  EXPECT_EQ(LastBox().owner, nullptr);
+  EXPECT_EQ(LastBox().type, MB_OK | MB_ICONERROR);
+  EXPECT_EQ(MidiInInfo.uDeviceType, MIDI_INVALID);
+  EXPECT_EQ(MidiInInfo.uDeviceID, MIDI_INVALID);
+  EXPECT_EQ(MidiInInfo.MidiHdr.dwBufferLength, 77u);
+
+  // Only an output port: the input record is unusable and says so.
+  P().Midi().AddOutput(std::make_unique<midimem::MemoryOutput>("Out"));
+  EXPECT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 0);
+  EXPECT_EQ(LastBox().text, "No MIDI input devices are present");
+  EXPECT_EQ(uMidiOutDevices, 1u);
+  EXPECT_EQ(MidiOutInfo.uDeviceType, MIDI_OUTPUT);
+  EXPECT_EQ(MidiRecord(MyWindow, &MidiInInfo, 1), MIDI_INVALID);
+  EXPECT_EQ(LastBox().text, "Must use a MIDI input device");
+  EXPECT_EQ(LastBox().caption, "MidiRecord");
+  // Asking for the output record alone succeeds quietly.
+  const size_t boxes = P().messageBoxes.size();
+  EXPECT_EQ(MidiInit(nullptr, &MidiOutInfo), 1);
+  EXPECT_EQ(P().messageBoxes.size(), boxes);
+}
+
+TEST_F(MidiLayerTest, OpenKeepsAnOpenPortAndAFailedOpenForgetsTheIndex) {
+  OpenBoth();
+  PlatMidiPort* handle = MidiInInfo.hMidi;
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiInInfo, MIDI_OPEN), 0u);
+  EXPECT_EQ(MidiInInfo.hMidi, handle);
+  EXPECT_TRUE(P().messageBoxes.empty());
+
+  ASSERT_EQ(MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_FORCE_CLOSE), 0u);
+  MidiOutInfo.uDeviceID = 5;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_OPEN), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(MidiOutInfo.uDeviceID, MIDI_INVALID);
+    EXPECT_EQ(MidiOutInfo.hMidi, nullptr);
+    EXPECT_EQ(LastBox().text, "The specified device identifier is out of range.");
+    EXPECT_EQ(LastBox().caption, "MIDI Output Error");
+    EXPECT_EQ(LastBox().owner, MyWindow);
+    EXPECT_EQ(LastBox().type, MB_OK | MB_ICONERROR | MB_TASKMODAL);
+  }
+  EXPECT_EQ(P().messageBoxes.size(), 2u);
+}
+
+TEST_F(MidiLayerTest, PlainCloseSparesABusyOrKeptPortAndForcedCloseStopsAndReleases) {
+  OpenBoth();
+  ASSERT_EQ(ArmInput(), 0u);
+  ASSERT_EQ(MidiRecord(MyWindow, &MidiInInfo, 1), 0u);
+  EXPECT_EQ(MidiInInfo.uDeviceStatus, MIDI_BUSY);
+  EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiInInfo, MIDI_CLOSE), 0u);
+  EXPECT_TRUE(mem.input->IsOpen());
+
+  EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiInInfo, MIDI_FORCE_CLOSE), 0u);
+  EXPECT_EQ(MidiInInfo.hMidi, nullptr);
+  EXPECT_EQ(MidiInInfo.uDeviceStatus, MIDI_IDLE);
+  EXPECT_EQ(MidiInInfo.MidiHdr.lpData, nullptr);
+  EXPECT_EQ(MidiInInfo.MidiHdr.dwBufferLength, 0u);
+  EXPECT_FALSE(mem.input->IsOpen());
+
+  MidiOutInfo.fAlwaysKeepOpen = 1;
+  EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_CLOSE), 0u);
+  EXPECT_TRUE(mem.output->IsOpen());
+  MidiOutInfo.fAlwaysKeepOpen = 0;
+  EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_CLOSE), 0u);
+  EXPECT_FALSE(mem.output->IsOpen());
+  EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_CLOSE), 0u);  // closed already
+  EXPECT_TRUE(P().messageBoxes.empty());
+}
+
+TEST_F(MidiLayerTest, ClosedOutputComplainsOnceThenItsReleasePassesAndReturnsToIdle) {
+  mem = midimem::AddMemoryPorts(P().Midi());
+  ASSERT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 1);
+  char data[4] = {};
+  EXPECT_EQ(MidiAssignBuffer(MyWindow, &MidiOutInfo, data, 4, 1), MIDI_INVALID);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Must open MIDI output device first"});
+  EXPECT_EQ(LastBox().caption, "MidiAssignBuffer");
+  EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_INTERRUPTED);
+  EXPECT_EQ(MidiSendLongMsg(MyWindow, &MidiOutInfo, 0), 0u);  // cancelling passes too
+  EXPECT_EQ(Release(&MidiOutInfo), 0u);
+  EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
+  EXPECT_EQ(P().messageBoxes.size(), 1u);
+  EXPECT_EQ(Release(&MidiOutInfo), MIDI_INVALID);
+  EXPECT_EQ(P().messageBoxes.size(), 2u);
+  EXPECT_EQ(MidiSendLongMsg(MyWindow, &MidiOutInfo, 1), MIDI_INVALID);
+  EXPECT_EQ(LastBox().caption, "MidiSendLongMsg");
+  EXPECT_EQ(MidiSendShortMsg(MyWindow, &MidiOutInfo, 0x90, 1, 0x40, 0x7F), MIDI_INVALID);
+  EXPECT_EQ(LastBox().text, "Must open MIDI output device first");
+  EXPECT_EQ(LastBox().caption, "MidiSendShortMsg");
+}
+
+TEST_F(MidiLayerTest, ClosedInputComplainsOnceAndEveryLaterReleaseOrStopPasses) {
+  mem = midimem::AddMemoryPorts(P().Midi());
+  ASSERT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 1);
+  EXPECT_EQ(ArmInput(), MIDI_INVALID);
+  EXPECT_EQ(LastBox().text, "Must open MIDI input device first");
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(MidiRecord(MyWindow, &MidiInInfo, 0), 0u);
+    EXPECT_EQ(Release(&MidiInInfo), 0u);
+  }
+  EXPECT_EQ(MidiInInfo.uDeviceStatus, MIDI_INTERRUPTED);
+  EXPECT_EQ(P().messageBoxes.size(), 1u);
+  EXPECT_EQ(MidiRecord(MyWindow, &MidiInInfo, 1), MIDI_INVALID);
+  EXPECT_EQ(LastBox().caption, "MidiRecord");
+}
+
+TEST_F(MidiLayerTest, AttachingWithoutBufferOrLengthLeavesTheHeaderAlone) {
+  OpenBoth();
+  char data[4] = {};
+  EXPECT_EQ(MidiAssignBuffer(MyWindow, &MidiOutInfo, nullptr, 4, 1), MIDI_INVALID);
+  EXPECT_EQ(MidiAssignBuffer(MyWindow, &MidiOutInfo, data, 0, 1), MIDI_INVALID);
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>(2, "Must specify a buffer and size")));
+  EXPECT_EQ(LastBox().caption, "MidiAssignBuffer");
+  EXPECT_EQ(MidiOutInfo.MidiHdr.lpData, nullptr);
+  EXPECT_EQ(MidiOutInfo.MidiHdr.dwBufferLength, 0u);
+  EXPECT_EQ(MidiOutInfo.MidiHdr.dwFlags, 0u);
+}
+
+TEST_F(MidiLayerTest, SendingReleasesToIdleAndCancelFollowsTheFlagWord) {
+  OpenBoth();
+  std::memcpy(MIDIoutBuffer, "\xF0\x10\x05\x02\x1F\xF7", 6);
+  ASSERT_EQ(MidiAssignBuffer(MyWindow, &MidiOutInfo, reinterpret_cast<char*>(MIDIoutBuffer), 6, 1), 0u);
+  ASSERT_EQ(MidiSendLongMsg(MyWindow, &MidiOutInfo, 1), 0u);
+  EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_BUSY);
+  ASSERT_EQ(mem.output->Messages().size(), 1u);
+  EXPECT_EQ(mem.output->Messages()[0].size(), 6u);
+
+  // Done but still prepared: cancelling resets and marks the send interrupted.
+  EXPECT_EQ(MidiSendLongMsg(MyWindow, &MidiOutInfo, 0), 0u);
+  EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_INTERRUPTED);
+  EXPECT_EQ(Release(&MidiOutInfo), 0u);
+  EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
+  EXPECT_EQ(MidiOutInfo.MidiHdr.dwFlags, MHDR_DONE);
+  EXPECT_EQ(MidiOutInfo.MidiHdr.lpData, nullptr);
+  // Done alone: cancelling only returns to idle.
+  MidiOutInfo.uDeviceStatus = MIDI_BUSY;
+  EXPECT_EQ(MidiSendLongMsg(MyWindow, &MidiOutInfo, 0), 0u);
+  EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
+  EXPECT_EQ(mem.output->Messages().size(), 1u);
+  EXPECT_TRUE(P().messageBoxes.empty());
+  P().Pump();
+  EXPECT_EQ(g_messages, (std::vector<UINT>{MM_MIM_OPEN, MM_MOM_OPEN, MM_MOM_DONE}));
+}
+
+TEST_F(MidiLayerTest, AFailedSendShowsTheDevicesTextAndKeepsTheStatus) {
+  OpenBoth();
+  mem.output->FailNextSend(MMSYSERR_NOMEM, "Kilnbox MIDI: output queue full");
+  std::memcpy(MIDIoutBuffer, "\xF0\xF7", 2);
+  ASSERT_EQ(MidiAssignBuffer(MyWindow, &MidiOutInfo, reinterpret_cast<char*>(MIDIoutBuffer), 2, 1), 0u);
+  EXPECT_EQ(MidiSendLongMsg(MyWindow, &MidiOutInfo, 1), MMSYSERR_NOMEM);
+  EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
+  EXPECT_EQ(LastBox().text, "Kilnbox MIDI: output queue full");
+  EXPECT_EQ(LastBox().caption, "MIDI Output Error");
+  // Unprepared header: the platform's own complaint.
+  EXPECT_EQ(Release(&MidiOutInfo), 0u);
+  EXPECT_EQ(MidiSendLongMsg(MyWindow, &MidiOutInfo, 1), MIDIERR_UNPREPARED);
+  EXPECT_EQ(P().messageBoxes.size(), 2u);
+}
+
+TEST_F(MidiLayerTest, ReceivingOneReplyThenReleasingTwiceIsHarmless) {
+  OpenBoth();
+  ASSERT_EQ(ArmInput(), 0u);
+  ASSERT_EQ(MidiRecord(MyWindow, &MidiInInfo, 1), 0u);
+  mem.input->Feed({0xF0, 0x10, 0x05, 0x01, 0x00, 0x40, 0x00, 0xF7});
+  P().Pump();
+  EXPECT_EQ(g_recorded, std::vector<DWORD>{8});
+  EXPECT_EQ(MidiInInfo.MidiHdr.dwBytesRecorded, 8u);
+  EXPECT_EQ(MIDIinBuffer[7], 0xF7);
+
+  EXPECT_EQ(Release(&MidiInInfo), 0u);
+  EXPECT_EQ(MidiInInfo.uDeviceStatus, MIDI_IDLE);
+  EXPECT_EQ(MidiInInfo.MidiHdr.dwFlags, MHDR_DONE);
+  EXPECT_EQ(Release(&MidiInInfo), 0u);
+  EXPECT_TRUE(P().messageBoxes.empty());
+
+  // Released: a later reply lands nowhere and posts nothing.
+  mem.input->Feed({0xF0, 0x10, 0xF7});
+  P().Pump();
+  EXPECT_EQ(g_recorded.size(), 1u);
+}
+
+TEST_F(MidiLayerTest, CancelledReceptionLeavesNoStaleReplyForTheNextOne) {
+  OpenBoth();
+  ASSERT_EQ(ArmInput(), 0u);
+  ASSERT_EQ(MidiRecord(MyWindow, &MidiInInfo, 1), 0u);
+  mem.input->Feed({0xF0, 0x10, 0x05, 0x01, 0x0F, 0xF7});  // arrives, not yet pumped
+  ASSERT_EQ(MidiRecord(MyWindow, &MidiInInfo, 0), 0u);
+  ASSERT_EQ(Release(&MidiInInfo), 0u);
+  ASSERT_EQ(ArmInput(), 0u);
+  ASSERT_EQ(MidiRecord(MyWindow, &MidiInInfo, 1), 0u);
+  P().Pump();
+  EXPECT_TRUE(g_recorded.empty());
+  mem.input->Feed({0xF0, 0x10, 0x05, 0x01, 0x02, 0x40, 0x00, 0xF7});
+  P().Pump();
+  EXPECT_EQ(g_recorded, std::vector<DWORD>{8});
+  EXPECT_EQ(MIDIinBuffer[4], 0x02);
+}
+
+TEST_F(MidiLayerTest, DeviceNamesAreCopiedVerbatimAndErrorsGoToTheRightCaption) {
+  P().Midi().AddInput(std::make_unique<midimem::MemoryInput>("50% Kilnbox %s %n port"));
+  ASSERT_EQ(MidiInit(&MidiInInfo, nullptr), 1);
+  char name[256];
+  std::memset(name, 'z', sizeof name);
+  EXPECT_EQ(MidiGetDeviceName(MyWindow, MIDI_INPUT, 0, name), 0u);
+  EXPECT_STREQ(name, "50% Kilnbox %s %n port");
+
+  EXPECT_EQ(MidiGetDeviceName(MyWindow, MIDI_OUTPUT, 0, name), MMSYSERR_BADDEVICEID);
+  EXPECT_STREQ(name, "50% Kilnbox %s %n port");
+  EXPECT_EQ(LastBox().caption, "MIDI Output Error");
+
+  EXPECT_EQ(MidiGetDeviceName(MyWindow, 3, 0, name), MIDI_INVALID);
+  EXPECT_EQ(P().debugTraces.back(), "\r\nMidiGetDeviceName: uDeviceType bad");
+  EXPECT_EQ(P().messageBoxes.size(), 1u);
+}
+
+TEST_F(MidiLayerTest, RecordsOfNeitherKindLeaveOnlyTracesAndBadModesNothing) {
+  ASSERT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 0);
+  P().messageBoxes.clear();
+  EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiInInfo, MIDI_OPEN), MIDI_INVALID);
+  EXPECT_EQ(MidiAssignBuffer(MyWindow, &MidiOutInfo, nullptr, 0, 0), MIDI_INVALID);
+  MidiShowError(MyWindow, MMSYSERR_ERROR, MIDI_INVALID);
+  EXPECT_EQ(P().debugTraces,
+            (std::vector<std::string>{"\r\nMidiActivateDevice: uDeviceType bad", "\r\nMidiAssignBuffer: uDeviceType bad",
+                                      "MidiShowError: Bad MIDI device type\r\n"}));
+  EXPECT_TRUE(P().messageBoxes.empty());
+
+  OpenBoth();
+  const size_t traces = P().debugTraces.size();
+  EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiInInfo, 0x42), MIDI_INVALID);
+  EXPECT_EQ(P().debugTraces.size(), traces);
+  EXPECT_TRUE(P().messageBoxes.empty());
+}
+
+TEST_F(MidiLayerTest, UnknownErrorNumbersShowWhyTheLookupFailed) {
+  MidiShowError(nullptr, 0x1234, MIDI_INPUT);
+  EXPECT_EQ(LastBox().text, "The specified error number is out of range.");
+  EXPECT_EQ(LastBox().caption, "MIDI Input Error");
+}
+
+TEST_F(MidiLayerTest, ShortMessagesAreSentPackedAndExitClosesBothPorts) {
+  OpenBoth();
+  EXPECT_EQ(MidiSendShortMsg(MyWindow, &MidiOutInfo, 0x90, 0x03, 0x40, 0x7F), 0u);
+  EXPECT_EQ(mem.output->Messages(), (std::vector<std::vector<BYTE>>{{0x93, 0x40, 0x7F}}));
+  EXPECT_EQ(MidiSendShortMsg(MyWindow, &MidiInInfo, 0x90, 0, 0, 0), MIDI_INVALID);
+  EXPECT_EQ(LastBox().text, "Must use a MIDI output device");
+  EXPECT_EQ(LastBox().caption, "MidiSendShortMsg");
+
+  ASSERT_EQ(ArmInput(), 0u);
+  ASSERT_EQ(MidiRecord(MyWindow, &MidiInInfo, 1), 0u);
+  EXPECT_EQ(MidiExit(MyWindow, &MidiInInfo, &MidiOutInfo), 1);
+  EXPECT_EQ(MidiInInfo.hMidi, nullptr);
+  EXPECT_EQ(MidiOutInfo.hMidi, nullptr);
+  EXPECT_FALSE(mem.input->IsOpen());
+  EXPECT_FALSE(mem.output->IsOpen());
+  P().Pump();
+  EXPECT_EQ(g_messages, (std::vector<UINT>{MM_MIM_OPEN, MM_MOM_OPEN, MM_MIM_CLOSE, MM_MOM_CLOSE}));
+}
+
+}  // namespace
