@@ -130,4 +130,83 @@ TEST(HeadlessKilnbox, RunsOnVirtualTime) {
   EXPECT_FALSE(kilnbox.NextDue().has_value());
 }
 
+// --- end to end through the port set -------------------------------------------
+
+MIDIHDR* g_longData = nullptr;
+int g_longDataCount = 0;
+
+LRESULT RecordingProc(HWND, UINT msg, WPARAM, LPARAM lParam) {
+  if (msg == MM_MIM_LONGDATA) {
+    g_longData = reinterpret_cast<MIDIHDR*>(lParam);
+    ++g_longDataCount;
+  }
+  return 0;
+}
+
+TEST(HeadlessKilnbox, ReadsAnEpromThroughTheMidiPortSet) {
+  headless::ScopedHeadless p;
+  simport::HeadlessKilnbox kilnbox(*p);
+  Bytes eprom(16384);
+  for (size_t i = 0; i < eprom.size(); ++i) eprom[i] = static_cast<uint8_t>(i ^ (i >> 7));
+  kilnbox.WithModel([&eprom](sim::Kilnbox& box) {
+    box.InsertEprom(sim::TypeByName("27128"), eprom);
+    sim::FaultKnobs clock;
+    clock.realTimeEvery = 7;  // a MIDI clock running through the reply
+    box.SetFaults(clock);
+  });
+  g_longData = nullptr;
+  g_longDataCount = 0;
+  HWND window = plat::CreateMainWindow("T", "T", RecordingProc);
+
+  MIDICAPS caps;
+  ASSERT_EQ(plat::midiInGetDevCaps(kilnbox.Ports().input, &caps), MMSYSERR_NOERROR);
+  EXPECT_STREQ(caps.szPname, "Kilnbox Simulator In");
+  HMIDIIN in = nullptr;
+  HMIDIOUT out = nullptr;
+  ASSERT_EQ(plat::midiInOpen(&in, kilnbox.Ports().input, window), MMSYSERR_NOERROR);
+  ASSERT_EQ(plat::midiOutOpen(&out, kilnbox.Ports().output, window), MMSYSERR_NOERROR);
+  auto send = [out](Bytes m) {
+    MIDIHDR hdr;
+    hdr.lpData = reinterpret_cast<char*>(m.data());
+    hdr.dwBufferLength = static_cast<DWORD>(m.size());
+    ASSERT_EQ(plat::midiOutPrepareHeader(out, &hdr), MMSYSERR_NOERROR);
+    ASSERT_EQ(plat::midiOutLongMsg(out, &hdr), MMSYSERR_NOERROR);
+    plat::midiOutUnprepareHeader(out, &hdr);
+  };
+
+  send({0xF0, 0x10, 0x05, 0x02, 0x14, 0x03, 0x16, 0x03, 0x02, 0x16, 0x01, 0x06, 0xF7});  // block 3: 16 K at 32 K
+  p->AdvanceTime(500);
+  send({0xF0, 0x10, 0x05, 0x02, 0x24, 0x0D, 0x0E, 0x0E, 0xF7});  // 27128
+  p->AdvanceTime(500);
+  send({0xF0, 0x10, 0x05, 0x02, 0x14, 0x03, 0x21, 0x15, 0xF7});
+  p->AdvanceTime(2000);
+  std::vector<char> buffer(132096);
+  MIDIHDR hdr;
+  hdr.lpData = buffer.data();
+  hdr.dwBufferLength = static_cast<DWORD>(buffer.size());
+  ASSERT_EQ(plat::midiInPrepareHeader(in, &hdr), MMSYSERR_NOERROR);
+  ASSERT_EQ(plat::midiInAddBuffer(in, &hdr), MMSYSERR_NOERROR);
+  ASSERT_EQ(plat::midiInStart(in), MMSYSERR_NOERROR);
+  send({0xF0, 0x10, 0x05, 0x00, 0x02, 0xF7});
+
+  p->AdvanceTime(11900);  // 32814 bytes and 4687 clock bytes take 12 s
+  EXPECT_EQ(g_longDataCount, 0);
+  p->AdvanceTime(200);
+  ASSERT_EQ(g_longDataCount, 1);
+  ASSERT_EQ(g_longData, &hdr);
+  ASSERT_EQ(hdr.dwBytesRecorded, 46u + 2 * 16384);
+  const auto* reply = reinterpret_cast<const uint8_t*>(buffer.data());
+  EXPECT_EQ(reply[4], 0x02);
+  for (size_t i = 0; i < eprom.size(); ++i) {
+    uint8_t d = 0;
+    ASSERT_TRUE(sim::JoinPair(reply + 45 + 2 * i, &d));
+    ASSERT_EQ(d, eprom[i]) << i;
+  }
+  plat::midiInStop(in);
+  plat::midiInReset(in);
+  plat::midiInUnprepareHeader(in, &hdr);
+  plat::midiInClose(in);
+  plat::midiOutClose(out);
+}
+
 }  // namespace
