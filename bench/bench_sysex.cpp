@@ -1,0 +1,40 @@
+// Building and handing over the largest data block: 64 KB of the image as a
+// 131,118-byte SysEx message, through the MIDI layer and the port set of
+// the headless platform to an in-memory output port.
+#include <benchmark/benchmark.h>
+
+#include "device/midi.h"
+#include "device/sysex.h"
+#include "platform/headless/platform_headless.h"
+#include "platform/midi/memory_port.h"
+#include "shell/app_state.h"
+#include "shell/image_model.h"
+
+namespace {
+
+void BM_SysexSendBlock64K(benchmark::State& state) {
+  headless::ScopedHeadless platform;
+  AppStateInit();
+  if (!AllocateBuffers()) {
+    state.SkipWithError("no buffers");
+    return;
+  }
+  for (UINT i = 0; i < IMAGE_SIZE; ++i) imgMemory[i] = static_cast<BYTE>(i * 13);
+  midimem::MemoryPorts mem = midimem::AddMemoryPorts(platform->Midi(), "Bench");
+  mem.output->SetRecording(false);
+  MidiInit(nullptr, &MidiOutInfo);
+  MidiOutInfo.uDeviceID = mem.outputId;
+  MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_OPEN);
+
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(SysexSendBlock(1, MIDIoutBuffer, 64, 0));
+  }
+  if (mem.output->MessagesSent() != state.iterations()) state.SkipWithError("blocks were not sent");
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * SysexBlockPacketSize(65536));
+
+  MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_FORCE_CLOSE);
+  FreeBuffers();
+}
+BENCHMARK(BM_SysexSendBlock64K)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
