@@ -21,8 +21,15 @@
 // - Commands are taken without acknowledgement. Read, program, blank check
 //   and verify act on the socket EPROM with the selected type; a socket EPROM
 //   of another type is refused ("Type mismatch"), as is an empty socket
-//   ("No EPROM"). They take time (see the constants below) and what arrives
-//   meanwhile waits in order.
+//   ("No EPROM"). Read, program and verify pair EPROM address 0 with the
+//   block's start, over the smaller of block and EPROM; blank check covers
+//   the whole EPROM. They take time (see the constants below) and what
+//   arrives meanwhile waits in order.
+// - Commands are read as front-panel key sequences and must be complete:
+//   an operation key needs its Enter (programming a second one to confirm);
+//   anything else is refused as "Bad command". Stop acts at once, also while
+//   an operation runs: it ends the operation with nothing written and drops
+//   the messages waiting (a reply already on the wire still goes out whole).
 // - A transfer request is answered by exactly one data-block packet carrying
 //   the requested block (unless a fault knob says otherwise).
 // - A data-block packet is stored at its block's start, never beyond the
