@@ -3,6 +3,7 @@
 #include "device/midi.h"
 #include "files/fileio.h"
 #include "settings/config.h"
+#include "settings/dialogs.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
 
@@ -12,4 +13,5 @@ void ResetAllModules() {
   FileIoInit();
   ConfigInit();
   MidiLayerInit();
+  OptionDialogsInit();
 }

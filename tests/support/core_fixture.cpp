@@ -8,6 +8,7 @@
 #include "device/midi.h"
 #include "files/fileio.h"
 #include "settings/config.h"
+#include "settings/dialogs.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
 
@@ -19,6 +20,7 @@ void ResetCore() {
   FileIoInit();
   ConfigInit();
   MidiLayerInit();
+  OptionDialogsInit();
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {

@@ -52,14 +52,6 @@ TEST(Sha1, FipsVectors) {
   EXPECT_EQ(Digest(million, {1, 63, 64, 65, 4096, 7}), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
 }
 
-TEST(Sha1, HowTheInputIsSplitDoesNotMatter) {
-  const std::vector<uint8_t> data = RandomBytes(1000, 7);
-  const std::string whole = Digest(data);
-  for (const std::vector<unsigned>& pieces :
-       std::vector<std::vector<unsigned>>{{1}, {3, 61}, {64}, {55, 9, 128}, {127}})
-    EXPECT_EQ(Digest(data, pieces), whole);
-}
-
 TEST(Sha1, MatchesSha1sumAroundBlockAndPaddingBoundaries) {
   if (!testsupport::HaveTool("sha1sum")) GTEST_SKIP() << "sha1sum not installed";
   testsupport::TempDir dir;

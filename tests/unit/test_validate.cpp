@@ -174,15 +174,6 @@ TEST_F(HelpCheck, WithoutAHelpFolderTheOnlineHelpIsOffered) {
   EXPECT_EQ(plat::GetCurrentDirectory(), before);
 }
 
-TEST_F(HelpCheck, TheShippedTableIsCheckedAndTheDirectoryComesBack) {
-  P().SetCurrentDirectoryForTest(Path(""));
-  const std::string before = plat::GetCurrentDirectory();
-  P().QueueMessageBoxAnswer(IDCANCEL);
-  ShowHelp(Owner());  // the nine files are not in this folder
-  EXPECT_EQ(P().messageBoxes.size(), 1u);
-  EXPECT_EQ(plat::GetCurrentDirectory(), before);
-}
-
 TEST(ContactInfo, TheTwoStoredTextsAndNothingElse) {
   const std::string contact = ContactInfo(0);
   EXPECT_EQ(contact.size(), 137u);
