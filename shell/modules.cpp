@@ -5,6 +5,7 @@
 #include "settings/config.h"
 #include "settings/dialogs.h"
 #include "shell/app_state.h"
+#include "shell/display.h"
 #include "shell/image_model.h"
 
 void ResetAllModules() {
@@ -14,4 +15,5 @@ void ResetAllModules() {
   ConfigInit();
   MidiLayerInit();
   OptionDialogsInit();
+  DisplayInit();
 }

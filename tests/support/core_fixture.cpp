@@ -10,6 +10,7 @@
 #include "settings/config.h"
 #include "settings/dialogs.h"
 #include "shell/app_state.h"
+#include "shell/display.h"
 #include "shell/image_model.h"
 
 namespace testsupport {
@@ -21,6 +22,7 @@ void ResetCore() {
   ConfigInit();
   MidiLayerInit();
   OptionDialogsInit();
+  DisplayInit();
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
