@@ -332,11 +332,13 @@ TEST_F(MidiPortsTest, BytesFromAnotherThreadArriveWholeAndWakeTheGuiThread) {
   for (int i = 0; i < 65536; ++i) reply.push_back(static_cast<BYTE>(i & 0x7F));
   reply.push_back(0xF7);
 
+  std::atomic<bool> fed{false};
   std::thread device([&] {
     for (size_t pos = 0; pos < reply.size(); pos += 1000)
       mem.input->Feed(reply.data() + pos, std::min<size_t>(1000, reply.size() - pos));
+    fed = true;
   });
-  while (posted.empty()) ports.Deliver();
+  while (!fed) ports.Deliver();  // framing while the device thread appends
   device.join();
   ports.Deliver();
   ASSERT_EQ(PostedIds(), (std::vector<UINT>{MM_MIM_LONGDATA}));
