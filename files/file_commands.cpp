@@ -1,0 +1,146 @@
+// The Load File and Save File commands: the file dialogs, the Choose Sound
+// question and the folders remembered for the next dialog.
+#include <cstdio>
+#include <string>
+
+#include "files/fileio.h"
+#include "files/hexfile.h"
+#include "files/wav_write.h"
+#include "resources/dialog_templates.h"
+#include "settings/config.h"
+#include "settings/dialogs.h"
+#include "shell/app_state.h"
+#include "shell/image_model.h"
+
+const FileFilter file_filter[FILE_FILTER_COUNT] = {
+    {"Binary files (*.BIN)", "*.BIN"},
+    {"Wave files (*.WAV)", "*.WAV"},
+    {"Intel Hex files", "*.HEX"},
+    {"All  files", "*.*"},
+};
+
+namespace {
+
+OPENFILENAME FileDialogRecord(HWND hWnd, const std::string& initialDir, DWORD flags) {
+  OPENFILENAME ofn;
+  ofn.hwndOwner = hWnd;
+  ofn.filters.assign(file_filter, file_filter + FILE_FILTER_COUNT);
+  ofn.nFilterIndex = DefaultFilterIndex(DefaultFileFormat);
+  ofn.initialDir = initialDir;
+  ofn.flags = flags;
+  return ofn;
+}
+
+// A dialog that failed (rather than being cancelled) is reported.
+void ReportDialogFailure(HWND hWnd) {
+  const DWORD error = plat::CommDlgExtendedError();
+  if (error == 0) return;
+  char text[64];
+  std::snprintf(text, sizeof text, "Unable to open dialog: %lX", static_cast<unsigned long>(error));
+  plat::MessageBox(hWnd, text, "Error!", MB_OK);
+}
+
+// The part of the image a dialog load or save works on.
+struct SectionChoice {
+  bool chosen = false;
+  BYTE sound = 0;
+  UINT length = 0;
+  bool bothSounds = false;
+};
+
+// One sound by default; in the one-EPROM two-sounds arrangement the user
+// picks a sound or the whole EPROM.
+SectionChoice ChooseSection(HWND hWnd, const std::string& path) {
+  SectionChoice c;
+  c.length = myDataSize();
+  if (EPROM_Arrangement != eaOneEpromTwoSounds) {
+    c.chosen = true;
+    return c;
+  }
+  const INT_PTR answer =
+      plat::DialogBoxParam(hWnd, IDD_CHOOSE_SOUND, WhichHalfDialog, reinterpret_cast<LPARAM>(path.c_str()));
+  if (answer == CHOOSE_SOUND_1 || answer == CHOOSE_SOUND_2) {
+    c.chosen = true;
+    c.sound = static_cast<BYTE>(answer);
+  } else if (answer == CHOOSE_BOTH_SOUNDS) {
+    c.chosen = true;
+    c.length = EpromBytes();
+    c.bothSounds = true;
+  }
+  return c;
+}
+
+// The extension a save appends when the name has none: the one of the
+// filter in use, or the default format's for the all-files filter.
+const char* ExtensionForFilter(DWORD filterIndex) {
+  if (filterIndex >= 1 && filterIndex <= 3) return file_extension[filterIndex - 1];
+  return DefaultExtension(DefaultFileFormat);
+}
+
+void SaveSection(const std::string& path, int kind, UINT lOffset, UINT lSize) {
+  switch (kind) {
+    case FILE_KIND_HEX: SaveHexFile(path.c_str(), lOffset, lSize); break;
+    case FILE_KIND_WAV: SaveWavFile(path.c_str(), lOffset, lSize); break;
+    default: SaveBinaryFile(path.c_str(), lOffset, lSize); break;
+  }
+}
+
+}  // namespace
+
+DWORD DefaultFilterIndex(UINT format) { return format < 3 ? format + 1 : 1; }
+
+std::string FolderOfPath(const std::string& path) {
+#ifdef _WIN32
+  const std::string::size_type sep = path.find_last_of("/\\");
+#else
+  const std::string::size_type sep = path.find_last_of('/');
+#endif
+  if (sep == std::string::npos) return plat::GetCurrentDirectory();
+  // Keep the separator of a root folder ("/", "C:\").
+  if (sep == 0 || path[sep - 1] == ':') return path.substr(0, sep + 1);
+  return path.substr(0, sep);
+}
+
+void tvOpenFile(HWND hWnd, HWND hWndStatus) {
+  OPENFILENAME ofn = FileDialogRecord(hWnd, RecentLoadPath, OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
+  if (!plat::GetOpenFileName(ofn) || ofn.file.empty()) {
+    SoundFileLoaded[0] = 0;
+    SoundFileLoaded[1] = 0;
+    ReportDialogFailure(hWnd);
+    return;
+  }
+  const std::string filename = ofn.file;
+  const SectionChoice c = ChooseSection(hWnd, filename);
+  if (c.chosen) {
+    if (c.bothSounds) SoundFileLoaded[1] = 0;
+    tvOpenFileName(filename.c_str(), c.sound, static_cast<int>(c.length), static_cast<int>(c.length), hWndStatus);
+  }
+  // The dialog doesn't move the current folder here, so the folder to start
+  // in next time comes from the chosen path itself.
+  RecentLoadPath = FolderOfPath(filename);
+  SaveConfig(szCfgName);
+}
+
+void tvSaveFile(HWND hWnd) {
+  OPENFILENAME ofn = FileDialogRecord(hWnd, RecentSavePath, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
+  if (!plat::GetSaveFileName(ofn) || ofn.file.empty()) {
+    ReportDialogFailure(hWnd);
+    return;
+  }
+  std::string filename = ofn.file;
+  const SectionChoice c = ChooseSection(hWnd, filename);
+  if (c.chosen) {
+    char ext[5];
+    GetFileExtension(ext, filename.c_str());
+    std::string extension = ext;
+    if (extension.empty()) {
+      extension = ExtensionForFilter(ofn.nFilterIndex);
+      filename += "." + extension;
+    }
+    SoundFileLoaded[c.sound] = 1;
+    SoundFile[c.sound] = filename;
+    SaveSection(filename, FileKindOfExtension(extension.c_str()), c.sound * c.length, c.length);
+  }
+  RecentSavePath = FolderOfPath(filename);
+  SaveConfig(szCfgName);
+}

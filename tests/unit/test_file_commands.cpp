@@ -1,0 +1,246 @@
+// The Load File and Save File commands as a user drives them: the file
+// dialogs, the Choose Sound question, the remembered folders.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "files/fileio.h"
+#include "files/wav_read.h"
+#include "resources/dialog_templates.h"
+#include "settings/dialogs.h"
+#include "shell/app_state.h"
+#include "shell/image_model.h"
+#include "tests/unit/files_test_support.h"
+
+namespace {
+
+using filestest::Bytes;
+using headless::DialogDriver;
+using headless::FileDialogAnswer;
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
+LRESULT IdleWindowProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
+
+class FileCommands : public testsupport::CoreTest {
+ protected:
+  void SetUp() override {
+    CoreTest::SetUp();
+    window_ = plat::CreateMainWindow("T", "T", IdleWindowProc);
+    std::memset(imgMemory, 0x11, IMAGE_SIZE);
+  }
+  void Choose(const std::string& path, DWORD filterIndex = 0) {
+    P().QueueFileDialogAnswer(FileDialogAnswer{true, path, filterIndex, 0});
+  }
+  // Answers the Choose Sound dialog by clicking `button` (0: none) and OK.
+  void AnswerChooseSound(int button) {
+    P().QueueDialog([button](DialogDriver& d) {
+      if (button) d.Click(button);
+      d.PressOk();
+    });
+  }
+  std::string ConfigText() {
+    const Bytes b = ReadBytes(Path("TALVERINE.CFG"));
+    return std::string(b.begin(), b.end());
+  }
+  HWND window_ = nullptr;
+};
+
+TEST_F(FileCommands, OpenDialogIsAskedWithTheFiltersAndTheRememberedFolder) {
+  DefaultFileFormat = 2;
+  RecentLoadPath = "/samples";
+  tvOpenFile(window_, hWndStatus);
+  ASSERT_EQ(P().fileDialogs.size(), 1u);
+  const OPENFILENAME& asked = P().fileDialogs[0].request;
+  EXPECT_FALSE(P().fileDialogs[0].save);
+  EXPECT_EQ(asked.hwndOwner, window_);
+  ASSERT_EQ(asked.filters.size(), 4u);
+  const std::pair<std::string, std::string> filters[] = {{"Binary files (*.BIN)", "*.BIN"},
+                                                         {"Wave files (*.WAV)", "*.WAV"},
+                                                         {"Intel Hex files", "*.HEX"},
+                                                         {"All  files", "*.*"}};
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(asked.filters[i].description, filters[i].first);
+    EXPECT_EQ(asked.filters[i].pattern, filters[i].second);
+  }
+  EXPECT_EQ(asked.nFilterIndex, 3u);
+  EXPECT_EQ(asked.initialDir, "/samples");
+  EXPECT_EQ(asked.flags, OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
+
+  DefaultFileFormat = 7;  // from a hand-edited configuration
+  tvOpenFile(window_, hWndStatus);
+  EXPECT_EQ(P().fileDialogs[1].request.nFilterIndex, 1u);
+}
+
+TEST_F(FileCommands, LoadFileLoadsTheSoundAndRemembersItsFolder) {
+  EPROM_type = et27128;
+  WriteBytes(Path("kick.bin"), Bytes(20000, 0x42));
+  Choose(Path("kick.bin"));
+  tvOpenFile(window_, hWndStatus);
+  EXPECT_EQ(Bytes(imgMemory, imgMemory + 16384), Bytes(16384, 0x42));
+  EXPECT_EQ(imgMemory[16384], 0x11);
+  EXPECT_EQ(SoundFile[0], Path("kick.bin"));
+  EXPECT_EQ(SoundFileLoaded[0], 1u);
+  EXPECT_EQ(RecentLoadPath, temp_.path());
+  EXPECT_NE(ConfigText().find(temp_.path()), std::string::npos);
+  EXPECT_TRUE(P().dialogs.empty());  // no Choose Sound with one sound
+}
+
+TEST_F(FileCommands, ARelativeChoiceIsInTheCurrentFolder) {
+  WriteBytes(Path("rel.bin"), {1});
+  Choose("rel.bin");
+  tvOpenFile(window_, hWndStatus);
+  EXPECT_EQ(imgMemory[0], 1);
+  EXPECT_EQ(RecentLoadPath, temp_.path());
+}
+
+TEST_F(FileCommands, CancelAndFailureOfTheOpenDialog) {
+  SoundFileLoaded[0] = SoundFileLoaded[1] = SoundFileLoaded[2] = 1;
+  tvOpenFile(window_, hWndStatus);  // cancelled
+  EXPECT_TRUE(P().messageBoxes.empty());
+  EXPECT_EQ((std::vector<UINT>(SoundFileLoaded, SoundFileLoaded + 3)), (std::vector<UINT>{0, 0, 1}));
+  EXPECT_FALSE(testsupport::FileExists(Path("TALVERINE.CFG")));
+
+  P().QueueFileDialogAnswer(FileDialogAnswer{false, "", 0, 0x3002});
+  tvOpenFile(window_, hWndStatus);
+  ASSERT_EQ(P().messageBoxes.size(), 1u);
+  EXPECT_EQ(P().messageBoxes[0].text, "Unable to open dialog: 3002");
+  EXPECT_EQ(P().messageBoxes[0].caption, "Error!");
+  EXPECT_EQ(P().messageBoxes[0].owner, window_);
+}
+
+// --- one EPROM, two sounds --------------------------------------------------------
+
+class TwoSounds : public FileCommands {
+ protected:
+  void SetUp() override {
+    FileCommands::SetUp();
+    EPROM_type = et27128;
+    EPROM_Arrangement = eaOneEpromTwoSounds;
+    WriteBytes(Path("both.bin"), Bytes(16384, 0x42));
+  }
+};
+
+TEST_F(TwoSounds, ChooseSoundShowsTheFileAndStartsOnSoundOne) {
+  Choose(Path("both.bin"));
+  P().QueueDialog([this](DialogDriver& d) {
+    EXPECT_EQ(d.TemplateId(), IDD_CHOOSE_SOUND);
+    EXPECT_EQ(d.Text(104), Path("both.bin"));
+    EXPECT_TRUE(d.IsChecked(101));
+    d.PressEsc();  // no way out but OK
+    d.CloseBox();
+    EXPECT_FALSE(d.Ended());
+    d.PressOk();
+  });
+  tvOpenFile(window_, hWndStatus);
+  ASSERT_EQ(P().dialogs.size(), 1u);
+  EXPECT_TRUE(P().dialogs[0].endedByScript);
+  EXPECT_EQ(P().dialogs[0].result, CHOOSE_SOUND_1);
+  EXPECT_EQ(Bytes(imgMemory, imgMemory + 8192), Bytes(8192, 0x42));
+  EXPECT_EQ(imgMemory[8192], 0x11);
+}
+
+TEST_F(TwoSounds, SoundTwoLoadsTheUpperHalf) {
+  Choose(Path("both.bin"));
+  AnswerChooseSound(102);
+  tvOpenFile(window_, hWndStatus);
+  EXPECT_EQ(imgMemory[8191], 0x11);
+  EXPECT_EQ(Bytes(imgMemory + 8192, imgMemory + 16384), Bytes(8192, 0x42));
+  EXPECT_EQ(imgMemory[16384], 0x11);
+  EXPECT_EQ(SoundFile[1], Path("both.bin"));
+  EXPECT_EQ(SoundFileLoaded[1], 1u);
+}
+
+TEST_F(TwoSounds, BothSoundsLoadTheWholeEprom) {
+  SoundFileLoaded[1] = 1;
+  Choose(Path("both.bin"));
+  AnswerChooseSound(103);
+  tvOpenFile(window_, hWndStatus);
+  EXPECT_EQ(P().dialogs[0].result, CHOOSE_BOTH_SOUNDS);
+  EXPECT_EQ(Bytes(imgMemory, imgMemory + 16384), Bytes(16384, 0x42));
+  EXPECT_EQ(imgMemory[16384], 0x11);
+  EXPECT_EQ(SoundFileLoaded[0], 1u);
+  EXPECT_EQ(SoundFileLoaded[1], 0u);
+}
+
+TEST_F(TwoSounds, SavingSoundTwoWritesTheUpperHalf) {
+  std::memset(imgMemory + 8192, 0x99, 8192);
+  Choose(Path("upper.bin"));
+  AnswerChooseSound(102);
+  tvSaveFile(window_);
+  EXPECT_EQ(ReadBytes(Path("upper.bin")), Bytes(8192, 0x99));
+  EXPECT_EQ(SoundFile[1], Path("upper.bin"));
+
+  SoundFileLoaded[1] = 1;
+  Choose(Path("whole.bin"));
+  AnswerChooseSound(103);
+  tvSaveFile(window_);
+  EXPECT_EQ(ReadBytes(Path("whole.bin")).size(), 16384u);
+  EXPECT_EQ(SoundFileLoaded[1], 1u);  // a save leaves the second sound's name
+}
+
+// --- Save File ----------------------------------------------------------------------
+
+TEST_F(FileCommands, SaveDialogIsAskedLikeTheOpenDialog) {
+  DefaultFileFormat = 1;
+  RecentSavePath = "/out";
+  tvSaveFile(window_);
+  ASSERT_EQ(P().fileDialogs.size(), 1u);
+  EXPECT_TRUE(P().fileDialogs[0].save);
+  EXPECT_EQ(P().fileDialogs[0].request.nFilterIndex, 2u);
+  EXPECT_EQ(P().fileDialogs[0].request.initialDir, "/out");
+  EXPECT_EQ(P().fileDialogs[0].request.flags, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
+  EXPECT_TRUE(P().messageBoxes.empty());
+}
+
+TEST_F(FileCommands, ANameWithoutExtensionTakesTheFiltersOrTheDefaultFormats) {
+  EPROM_type = et2732;
+  Choose(Path("snare"), 2);
+  tvSaveFile(window_);
+  EXPECT_EQ(SoundFile[0], Path("snare.wav"));
+  EXPECT_EQ(ReadBytes(Path("snare.wav")).size(), 44u + 2 * 4096);
+
+  DefaultFileFormat = 2;
+  Choose(Path("snare"), 4);
+  tvSaveFile(window_);
+  const Bytes hex = ReadBytes(Path("snare.hex"));
+  EXPECT_EQ(std::string(hex.end() - 13, hex.end()), ":00000001FF\r\n");
+
+  DefaultFileFormat = 9;
+  Choose(Path("snare"), 4);
+  tvSaveFile(window_);
+  EXPECT_EQ(ReadBytes(Path("snare.bin")), Bytes(4096, 0x11));
+
+  Choose(Path("tom.HEX"), 1);  // a typed extension wins over the filter
+  tvSaveFile(window_);
+  EXPECT_EQ(ReadBytes(Path("tom.HEX"))[0], ':');
+  EXPECT_FALSE(testsupport::FileExists(Path("snare")));
+  EXPECT_EQ(RecentSavePath, temp_.path());
+  EXPECT_TRUE(P().messageBoxes.empty());
+}
+
+TEST_F(FileCommands, SavedWavLoadsBackThroughTheReader) {
+  EPROM_type = et2732;
+  for (UINT i = 0; i < 4096; ++i) imgMemory[i] = static_cast<BYTE>(0x80 + i % 128);
+  Choose(Path("round.wav"));
+  tvSaveFile(window_);
+  std::memset(imgMemory, 0, 4096);
+  Choose(Path("round.wav"));
+  tvOpenFile(window_, hWndStatus);
+  // Decoding and encoding aren't inverses: the codes come back no lower.
+  for (UINT i = 0; i < 4096; ++i) ASSERT_GE(imgMemory[i], 0x80 + i % 128) << i;
+  EXPECT_EQ(imgMemory[0], 0x8F);
+}
+
+TEST_F(FileCommands, CancelledSaveTouchesNothing) {
+  SoundFileLoaded[0] = SoundFileLoaded[1] = 1;
+  tvSaveFile(window_);
+  P().QueueFileDialogAnswer(FileDialogAnswer{false, "", 0, 0xFFFF});
+  tvSaveFile(window_);
+  EXPECT_EQ(SoundFileLoaded[0], 1u);
+  EXPECT_EQ(SoundFileLoaded[1], 1u);
+  EXPECT_EQ(P().messageBoxes.size(), 1u);
+  EXPECT_EQ(P().messageBoxes[0].text, "Unable to open dialog: FFFF");
+}
+
+}  // namespace

@@ -1,0 +1,255 @@
+// Loading and saving image sections: binary files, the choice of kind, the
+// post-load fix-ups, the Load File and Save File commands and their dialogs,
+// and saves that fail without harming the old file.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "files/file_access.h"
+#include "files/fileio.h"
+#include "files/hexfile.h"
+#include "files/wav_read.h"
+#include "files/wav_write.h"
+#include "resources/dialog_templates.h"
+#include "shell/app_state.h"
+#include "shell/image_model.h"
+#include "tests/unit/files_test_support.h"
+
+namespace {
+
+using filestest::Bytes;
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
+class FileIo : public testsupport::CoreTest {
+ protected:
+  Bytes Section(UINT offset, UINT size) { return Bytes(imgMemory + offset, imgMemory + offset + size); }
+  static std::string Extension(const char* path) {
+    char ext[5];
+    std::memset(ext, 'x', sizeof ext);
+    GetFileExtension(ext, path);
+    return ext;
+  }
+};
+
+// --- binary files and the fix-ups ----------------------------------------------
+
+TEST_F(FileIo, BinaryLoadFillsTheRestAndIgnoresTheExcess) {
+  cMemoryFillValue = 0x1FF;  // only the low byte fills
+  std::memset(imgMemory, 0x11, IMAGE_SIZE);
+  WriteBytes(Path("short.bin"), Bytes(100, 0x42));
+  LoadBinaryFile(Path("short.bin").c_str(), 16384, 16384);
+  EXPECT_EQ(Section(16384, 100), Bytes(100, 0x42));
+  EXPECT_EQ(Section(16484, 16284), Bytes(16284, 0xFF));
+  EXPECT_EQ(imgMemory[16383], 0x11);
+  EXPECT_EQ(imgMemory[32768], 0x11);
+
+  WriteBytes(Path("long.bin"), Bytes(20000, 0x24));
+  LoadBinaryFile(Path("long.bin").c_str(), 0, 16384);
+  EXPECT_EQ(imgMemory[16383], 0x24);
+  EXPECT_EQ(imgMemory[16384], 0x42);
+  EXPECT_TRUE(P().messageBoxes.empty());
+}
+
+TEST_F(FileIo, BinaryFilesThatCantBeReadLeaveTheImage) {
+  std::memset(imgMemory, 0x11, IMAGE_SIZE);
+  LoadBinaryFile(Path("missing.bin").c_str(), 0, 16);
+  LoadBinaryFile(temp_.path().c_str(), 0, 16);
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Unable to open input file " + Path("missing.bin"),
+                                                  "Unable to open input file " + temp_.path()}));
+  EXPECT_EQ(Section(0, 16), Bytes(16, 0x11));
+}
+
+TEST_F(FileIo, BinarySaveWritesTheSectionUnchanged) {
+  for (UINT i = 0; i < 8192; ++i) imgMemory[8192 + i] = static_cast<BYTE>(i * 3);
+  SaveBinaryFile(Path("out.bin").c_str(), 8192, 8192);
+  EXPECT_EQ(ReadBytes(Path("out.bin")), Section(8192, 8192));
+  EXPECT_FALSE(testsupport::FileExists(Path("out.bin") + kPartialSuffix));
+}
+
+TEST_F(FileIo, SampleRateDetectionNeedsTwoEqualCodesAtTheImageStart) {
+  AutoDetectSampleRate = 1;
+  const struct { Bytes head; UINT offset; UINT rate; } cases[] = {
+      {{2, 2}, 0, 16000}, {{2, 3}, 0, 24000}, {{4, 4}, 0, 24000}, {{0, 0}, 0, 32000}, {{2, 2}, 16384, 24000},
+  };
+  for (const auto& c : cases) {
+    sample_rate = 24000;
+    WriteBytes(Path("r.bin"), c.head);
+    LoadBinaryFile(Path("r.bin").c_str(), c.offset, 16384);
+    EXPECT_EQ(sample_rate, c.rate) << int(c.head[0]) << " " << int(c.head[1]) << " at " << c.offset;
+  }
+  // Detection rebuilds the playback image at once, at the new rate.
+  sample_rate = 24000;
+  WriteBytes(Path("r.bin"), {3, 3});
+  LoadBinaryFile(Path("r.bin").c_str(), 0, 8192);
+  EXPECT_EQ(wavbuffer[0][24] | wavbuffer[0][25] << 8, 12000);
+  AutoDetectSampleRate = 0;
+  WriteBytes(Path("r.bin"), {1, 1});
+  LoadBinaryFile(Path("r.bin").c_str(), 0, 8192);
+  EXPECT_EQ(sample_rate, 12000u);
+}
+
+TEST_F(FileIo, HeaderCleanupOnlyForAudioAtTheImageStart) {
+  AutoCleanup = 1;
+  WriteBytes(Path("c.bin"), {5, 1, 9});
+  LoadBinaryFile(Path("c.bin").c_str(), 0, 3);
+  EXPECT_EQ(Section(0, 3), (Bytes{0, 0, 9}));
+  WriteBytes(Path("c.bin"), {3, 2, 9});
+  LoadBinaryFile(Path("c.bin").c_str(), 0, 3);
+  EXPECT_EQ(Section(0, 3), (Bytes{3, 2, 9}));
+  cMemoryFillValue = 0xFF;
+  WriteBytes(Path("c.bin"), {5, 1, 9});
+  LoadBinaryFile(Path("c.bin").c_str(), 0, 3);
+  EXPECT_EQ(Section(0, 3), (Bytes{5, 1, 9}));
+}
+
+TEST_F(FileIo, SectionsOutsideTheImageOrWithoutOneAreRefused) {
+  std::memset(imgMemory, 0x11, IMAGE_SIZE);
+  WriteBytes(Path("x.bin"), Bytes(100, 0x42));
+  LoadBinaryFile(Path("x.bin").c_str(), 65500, 100);
+  LoadBinaryFile(Path("x.bin").c_str(), 0xFFFFFFFF, 2);  // no wrap-around
+  tvOpenFileName(Path("x.bin").c_str(), 3, 32768, 32768, hWndStatus);
+  tvOpenFileName(Path("x.bin").c_str(), 0, 16, -1, hWndStatus);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>(4, "Section outside the image"));
+  EXPECT_EQ(Section(0, IMAGE_SIZE), Bytes(IMAGE_SIZE, 0x11));
+  EXPECT_TRUE(CheckImageSection(65536 - 16, 16));
+  EXPECT_TRUE(CheckImageSection(65536, 0));
+
+  P().messageBoxes.clear();
+  FreeBuffers();
+  LoadBinaryFile(Path("x.bin").c_str(), 0, 16);
+  SaveBinaryFile(Path("y.bin").c_str(), 0, 16);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>(2, "Unable to allocate image memory"));
+  EXPECT_FALSE(testsupport::FileExists(Path("y.bin")));
+}
+
+// --- the kind of a file ---------------------------------------------------------------
+
+TEST_F(FileIo, ExtensionIsAtMostFourCharactersAfterTheLastDot) {
+  EXPECT_EQ(Extension("C:\\drums.old\\kick"), "old\\");
+  EXPECT_EQ(Extension("kick.wave"), "wave");
+  EXPECT_EQ(Extension("/samples/kick.WAV"), "WAV");
+  EXPECT_EQ(Extension("/my.drums/kick"), "drum");
+  EXPECT_EQ(Extension("kick.b n"), "b");
+  EXPECT_EQ(Extension("kick.w\xE4v"), "w");
+  EXPECT_EQ(Extension("kick."), "");
+  EXPECT_EQ(Extension("kick"), "");
+}
+
+TEST_F(FileIo, GuessingByContent) {
+  WriteBytes(Path("riff"), {'R', 'I', 'F', 'F', 0});
+  WriteBytes(Path("hex"), {':', '1', '0', '0'});
+  WriteBytes(Path("hexletter"), {':', '0', 'A', '0'});
+  WriteBytes(Path("tiny"), {':', '1', '0'});
+  EXPECT_EQ(GuessFileType(Path("riff").c_str()), FILE_KIND_WAV);
+  EXPECT_EQ(GuessFileType(Path("hex").c_str()), FILE_KIND_HEX);
+  EXPECT_EQ(GuessFileType(Path("hexletter").c_str()), FILE_KIND_BIN);
+  EXPECT_EQ(GuessFileType(Path("tiny").c_str()), FILE_KIND_BIN);
+  EXPECT_EQ(GuessFileType(Path("missing").c_str()), FILE_KIND_BIN);
+}
+
+TEST_F(FileIo, LoadingDispatchesByExtensionThenContent) {
+  const Bytes wav = filestest::Wav16({1000});
+  WriteBytes(Path("kick"), wav);          // no extension: content says WAV
+  WriteBytes(Path("kick.wave"), wav);     // "wave" is not "wav": binary
+  tvOpenFileName(Path("kick").c_str(), 0, 16, 16, hWndStatus);
+  EXPECT_EQ(imgMemory[0], 0xB2);
+  tvOpenFileName(Path("kick.wave").c_str(), 1, 16, 16, hWndStatus);
+  EXPECT_EQ(Section(16, 4), (Bytes{'R', 'I', 'F', 'F'}));
+  testsupport::WriteText(Path("snare.HEX"), ":0100000077\n");
+  tvOpenFileName(Path("snare.HEX").c_str(), 2, 16, 16, hWndStatus);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Record too short at line 1"});
+  EXPECT_EQ(SoundFile[2], Path("snare.HEX"));
+  EXPECT_EQ((std::vector<UINT>(SoundFileLoaded, SoundFileLoaded + 4)), (std::vector<UINT>{1, 1, 1, 0}));
+}
+
+TEST_F(FileIo, AFailedLoadStillNamesTheFile) {
+  tvOpenFileName(Path("gone.bin").c_str(), 1, 8192, 8192, hWndStatus);
+  EXPECT_EQ(SoundFile[1], Path("gone.bin"));
+  EXPECT_EQ(SoundFileLoaded[1], 1u);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to open input file " + Path("gone.bin")});
+}
+
+// --- saves that fail -----------------------------------------------------------------
+
+// A platform whose disk fills up, or whose rename fails, for the temporary
+// file a save writes first.
+class FailingDisk : public headless::HeadlessPlatform {
+ public:
+  bool diskFull = false;
+  bool renameFails = false;
+  FILE* OpenFile(const std::string& path, const char* mode) override {
+    if (diskFull && path.ends_with(kPartialSuffix)) return std::fopen("/dev/full", mode);
+    return HeadlessPlatform::OpenFile(path, mode);
+  }
+  bool ReplaceFile(const std::string& from, const std::string& to) override {
+    return renameFails ? false : HeadlessPlatform::ReplaceFile(from, to);
+  }
+};
+
+class FailedSave : public FileIo {
+ protected:
+  void SetUp() override {
+    FileIo::SetUp();
+    disk_.SetCurrentDirectoryForTest(temp_.path());
+    previous_ = plat::Install(&disk_);
+    WriteBytes(Path("old.bin"), Bytes(300, 0x77));
+  }
+  void TearDown() override {
+    plat::Install(previous_);
+    FileIo::TearDown();
+  }
+  void ExpectOldFileIntact(const std::vector<std::string>& boxes) {
+    EXPECT_EQ(ReadBytes(Path("old.bin")), Bytes(300, 0x77));
+    EXPECT_FALSE(testsupport::FileExists(Path("old.bin") + kPartialSuffix));
+    std::vector<std::string> shown;
+    for (const auto& box : disk_.messageBoxes) shown.push_back(box.text);
+    EXPECT_EQ(shown, boxes);
+  }
+  FailingDisk disk_;
+  Platform* previous_ = nullptr;
+};
+
+TEST_F(FailedSave, FullDiskKeepsTheOldFileForEveryFormat) {
+  disk_.diskFull = true;
+  const std::string old = Path("old.bin");
+  SaveBinaryFile(old.c_str(), 0, 16384);
+  SaveHexFile(old.c_str(), 0, 16384);
+  SaveWavFile(old.c_str(), 0, 16384);
+  ExpectOldFileIntact(std::vector<std::string>(3, "Unable to write output file " + old));
+}
+
+TEST_F(FailedSave, FailedRenameKeepsTheOldFile) {
+  disk_.renameFails = true;
+  SaveBinaryFile(Path("old.bin").c_str(), 0, 16);
+  ExpectOldFileIntact({"Unable to write output file " + Path("old.bin")});
+}
+
+TEST_F(FailedSave, UnopenableTemporaryKeepsTheOldFile) {
+  ASSERT_EQ(testsupport::Run("mkdir '" + Path("old.bin") + kPartialSuffix + "'"), 0);
+  SaveBinaryFile(Path("old.bin").c_str(), 0, 16);
+  ASSERT_EQ(testsupport::Run("rmdir '" + Path("old.bin") + kPartialSuffix + "'"), 0);
+  ExpectOldFileIntact({"Unable to open output file " + Path("old.bin")});
+}
+
+TEST_F(FileIo, ReadOnlyFolderKeepsTheOldFile) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions don't bind root";
+  ASSERT_EQ(testsupport::Run("mkdir -p '" + Path("ro") + "' && printf abc > '" + Path("ro/old.bin") + "' && chmod 555 '" +
+                             Path("ro") + "'"),
+            0);
+  SaveBinaryFile(Path("ro/old.bin").c_str(), 0, 16);
+  testsupport::Run("chmod 755 '" + Path("ro") + "'");
+  EXPECT_EQ(ReadBytes(Path("ro/old.bin")), (Bytes{'a', 'b', 'c'}));
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to open output file " + Path("ro/old.bin")});
+}
+
+TEST_F(FileIo, DevicesAreWrittenDirectly) {
+  SaveBinaryFile("/dev/full", 0, 16384);
+  SaveHexFile("/dev/null", 0, 16384);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to write output file /dev/full"});
+  EXPECT_FALSE(testsupport::FileExists(std::string("/dev/full") + kPartialSuffix));
+  EXPECT_FALSE(testsupport::FileExists(std::string("/dev/null") + kPartialSuffix));
+}
+
+}  // namespace
