@@ -5,6 +5,7 @@
 #include "settings/config.h"
 #include "settings/dialogs.h"
 #include "shell/app_state.h"
+#include "shell/device_ops.h"
 #include "shell/display.h"
 #include "shell/image_model.h"
 
@@ -16,4 +17,5 @@ void ResetAllModules() {
   MidiLayerInit();
   OptionDialogsInit();
   DisplayInit();
+  DeviceOpsInit();
 }

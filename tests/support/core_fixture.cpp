@@ -5,25 +5,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "device/midi.h"
-#include "files/fileio.h"
-#include "settings/config.h"
-#include "settings/dialogs.h"
 #include "shell/app_state.h"
-#include "shell/display.h"
-#include "shell/image_model.h"
+#include "shell/modules.h"
 
 namespace testsupport {
 
-void ResetCore() {
-  ImageModelInit();
-  AppStateInit();
-  FileIoInit();
-  ConfigInit();
-  MidiLayerInit();
-  OptionDialogsInit();
-  DisplayInit();
-}
+void ResetCore() { ResetAllModules(); }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -1,0 +1,81 @@
+#include "shell/commands.h"
+
+#include <cstdio>
+
+#include "files/fileio.h"
+#include "help/validate.h"
+#include "resources/command_ids.h"
+#include "resources/dialog_templates.h"
+#include "settings/dialogs.h"
+#include "shell/app_state.h"
+#include "shell/device_ops.h"
+#include "shell/display.h"
+#include "shell/image_model.h"
+#include "shell/playback.h"
+
+namespace {
+
+void FullRedraw(HWND hWnd) { plat::InvalidateRect(hWnd, true); }
+
+void LoadFile(HWND hWnd) {
+  tvOpenFile(hWnd, hWndStatus);
+  // Also after a cancelled dialog: the image may have been partly loaded
+  // before a failure, and the marks no longer describe it.
+  ComputeWAVfromBuffer();
+  ClearEpromFlags();
+  FullRedraw(hWnd);
+}
+
+void EpromOptions(HWND hWnd) {
+  plat::DialogBoxParam(hWnd, IDD_EPROM_OPTIONS, EPROMDialog, 0);
+  if (EPROM_Arrangement != Old_EPROM_Arrangement) {
+    CreateButttons(hWnd);
+    Old_EPROM_Arrangement = EPROM_Arrangement;
+    ClearEpromFlags();
+  }
+  ComputeWAVfromBuffer();
+  FullRedraw(hWnd);
+}
+
+void About(HWND hWnd) {
+  std::snprintf(szString, sizeof szString, "%s \n%s\n\nVersion 1.02 (Mar 24 2012)\n", szAppName, ContactInfo(0));
+  plat::MessageBox(hWnd, szString, "About", MB_ICONINFORMATION | MB_OK);
+}
+
+}  // namespace
+
+LRESULT OnCommand(HWND hWnd, WPARAM wParam) {
+  const int id = LOWORD(wParam);
+  switch (id) {
+    case IDM_EXIT: plat::PostMessage(hWnd, WM_CLOSE, 0, 0); break;
+    case IDM_LOAD_FILE: LoadFile(hWnd); break;
+    case IDM_SAVE_FILE:
+      tvSaveFile(hWnd);
+      FullRedraw(hWnd);
+      break;
+    case IDM_MIDI_DEVICES:
+      plat::DialogBoxParam(hWnd, IDD_MIDI_OPTIONS, PrefsDialog, 0);
+      FullRedraw(hWnd);
+      break;
+    case IDM_EPROM_TYPE: EpromOptions(hWnd); break;
+    case IDM_FILE_FORMAT:
+      plat::DialogBoxParam(hWnd, IDD_FILE_OPTIONS, FilePrefsDialog, 0);
+      FullRedraw(hWnd);
+      break;
+    case IDM_AUDIO_SETTINGS:
+      plat::DialogBoxParam(hWnd, IDD_AUDIO_OPTIONS, AudioOptionsDialog, 0);
+      ComputeWAVfromBuffer();
+      FullRedraw(hWnd);
+      break;
+    case IDM_CLEAR_MARKS:
+      ClearEpromFlags();
+      FullRedraw(hWnd);
+      break;
+    case IDM_HELP: ShowHelp(hWnd); break;
+    case IDM_ABOUT: About(hWnd); break;
+    default:
+      if (!DeviceCommand(hWnd, id)) plat::MessageBox(hWnd, "Undefined Menu Command!", nullptr, MB_OK);
+      break;
+  }
+  return 0;
+}

@@ -1,0 +1,115 @@
+#include "shell/main_window.h"
+
+#include "device/midi.h"
+#include "resources/command_ids.h"
+#include "settings/config.h"
+#include "shell/app_state.h"
+#include "shell/commands.h"
+#include "shell/device_ops.h"
+#include "shell/display.h"
+#include "shell/pointer_input.h"
+
+namespace {
+
+UINT g_timer = 0;
+
+void SetStatusParts(HWND hWnd) {
+  const RECT client = plat::GetClientRect(hWnd);
+  int edges[3];
+  StatusPartEdges(client.right - client.left, edges);
+  plat::StatusSetParts(hWndStatus, 3, edges);
+}
+
+void OnCreate(HWND hWnd) {
+  MyWindow = hWnd;
+  InitLabelFont();
+  hWndStatus = plat::CreateStatusBar(hWnd, ID_STATUS_BAR);
+  if (hWndStatus == nullptr) plat::MessageBox(nullptr, "Status Bar not created!", nullptr, MB_OK);
+  SetStatusParts(hWnd);
+  for (int part = 0; part < 3; ++part) plat::StatusSetText(hWndStatus, part, "");
+
+  if (MidiInit(&MidiInInfo, &MidiOutInfo)) bMidiInit = 1;
+  LoadConfig(szCfgName);
+  MidiInInfo.uDeviceID = cMidiInDevice;
+  MidiOutInfo.uDeviceID = cMidiOutDevice;
+  MidiActivateDevice(hWnd, &MidiInInfo, MIDI_OPEN);
+  MidiActivateDevice(hWnd, &MidiOutInfo, MIDI_OPEN);
+
+  if (!AllocateBuffers()) plat::MessageBox(hWnd, "Unable to allocate image memory", nullptr, MB_OK);
+  g_timer = plat::SetTimer(hWnd, ID_TIMER, 320);
+  CreateButttons(hWnd);
+}
+
+void OnSize(HWND hWnd) {
+  SetStatusParts(hWnd);
+  plat::StatusReposition(hWndStatus);
+  MoveButtons(hWnd);
+}
+
+void OnClose(HWND hWnd) {
+  plat::DragAcceptFiles(MyWindow, false);
+  if (bMidiInit == 1) {
+    MidiAssignBuffer(nullptr, &MidiInInfo, nullptr, 0, 0);
+    MidiActivateDevice(hWnd, &MidiInInfo, MIDI_FORCE_CLOSE);
+    MidiActivateDevice(hWnd, &MidiOutInfo, MIDI_FORCE_CLOSE);
+  }
+  plat::KillTimer(MyWindow, g_timer);
+  ShutDown();
+  plat::PostQuitMessage(0);
+}
+
+}  // namespace
+
+void StatusPartEdges(int width, int edges[3]) {
+  edges[0] = (width - 20) / 4;
+  edges[1] = 3 * (width - 20) / 4;
+  edges[2] = -1;
+}
+
+std::string ResolveHelpPath(const std::string& startDirectory) {
+  const std::string local =
+      startDirectory + (!startDirectory.empty() && startDirectory.back() == '/' ? "help" : "/help");
+  if (plat::GetPathKind(local) == Platform::PathKind::Directory) return local;
+  const std::string installed = plat::GetDataDirectory();
+  if (!installed.empty() && plat::GetPathKind(installed + "/help") == Platform::PathKind::Directory)
+    return installed + "/help";
+  return local;
+}
+
+LRESULT BaseMsgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE: OnCreate(hWnd); return 0;
+    case WM_SIZE: OnSize(hWnd); return 0;
+    case WM_CLOSE: OnClose(hWnd); return 0;
+    case WM_PAINT: PaintMainWindow(hWnd); return 0;
+    case WM_LBUTTONDOWN: OnLeftButtonDown(hWnd, wParam, lParam); return 0;
+    case WM_DROPFILES: OnDropFiles(hWnd, reinterpret_cast<HDROP>(wParam)); return 0;
+    case WM_COMMAND: return OnCommand(hWnd, wParam);
+    case WM_TIMER:
+      if (wParam == ID_TIMER) DeviceTimer(hWnd);
+      return 0;
+    case MM_MIM_DATA:
+    case MM_MIM_LONGDATA: DeviceReply(hWnd, message, lParam); return 0;
+    case MM_MIM_ERROR:
+    case MM_MIM_LONGERROR: DeviceInputError(hWnd); return 0;
+    default: return 0;
+  }
+}
+
+void ShutDown() {
+  FreeBuffers();
+  plat::ReleaseSingleInstance();
+}
+
+int TalverineMain(HINSTANCE instance) {
+  if (!plat::AcquireSingleInstance(szAppName)) return 0;
+  // Fixed before the window exists, so it is the folder the program was
+  // started in.
+  helpPath = ResolveHelpPath(plat::GetCurrentDirectory());
+  MyInstance = instance;
+  HWND window = plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc);
+  if (window == nullptr) return 0;
+  MyWindow = window;
+  plat::DragAcceptFiles(MyWindow, true);
+  return plat::RunMessageLoop();
+}

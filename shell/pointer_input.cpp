@@ -1,0 +1,86 @@
+#include "shell/pointer_input.h"
+
+#include <cstring>
+#include <string>
+
+#include "files/fileio.h"
+#include "shell/app_state.h"
+#include "shell/display.h"
+#include "shell/image_model.h"
+#include "shell/playback.h"
+
+namespace {
+
+// The band of the sound panels: strictly between their frame rows.
+bool InPanelBand(long y, long height) { return 4 < y && y < height / 3 - 4; }
+
+bool HoldsSound(const BYTE* wav) { return wav && std::memcmp(wav, "RIFF", 4) == 0; }
+
+std::string DroppedName(HDROP drop, UINT index) {
+  const UINT length = plat::DragQueryFile(drop, index, nullptr, 0);
+  std::string name(length + 1, '\0');
+  plat::DragQueryFile(drop, index, name.data(), length + 1);
+  name.resize(std::strlen(name.c_str()));
+  return name;
+}
+
+// The section a drop at `at` starts with; 0 outside the panel band.
+BYTE DropSection(HDROP drop, HWND hWnd, UINT sections) {
+  POINT at{};
+  const bool inClient = plat::DragQueryPoint(drop, &at);
+  const RECT client = plat::GetClientRect(hWnd);
+  const long width = client.right - client.left;
+  const long height = client.bottom - client.top;
+  if (!inClient || sections < 1 || sections > 4 || width <= 1) return 0;
+  if (at.x < 0 || at.x > width || !InPanelBand(at.y, height)) return 0;
+  const long columnWidth = width / static_cast<long>(sections);
+  // Too narrow a window to tell the sections apart: the first one.
+  if (columnWidth == 0) return 0;
+  return static_cast<BYTE>(at.x / columnWidth);
+}
+
+}  // namespace
+
+void OnLeftButtonDown(HWND hWnd, WPARAM keys, LPARAM position) {
+  if (keys != MK_LBUTTON) return;
+  const RECT client = plat::GetClientRect(hWnd);
+  const long width = client.right - client.left;
+  const long height = client.bottom - client.top;
+  const long x = LOWORD(static_cast<uintptr_t>(position));
+  const long y = HIWORD(static_cast<uintptr_t>(position));
+  if (!InPanelBand(y, height)) return;
+  int which = 0;
+  // With two sounds the right half plays the second; the last column of an
+  // odd width belongs to it too, and a window too narrow to halve plays the
+  // first.
+  if (EPROM_Arrangement == eaOneEpromTwoSounds && width > 1) which = x / (width / 2) >= 1 ? 1 : 0;
+  if (!HoldsSound(wavbuffer[which])) return;
+  plat::PlaySoundMemory(wavbuffer[which], SND_ASYNC | SND_NODEFAULT | SND_MEMORY);
+}
+
+void OnDropFiles(HWND hWnd, HDROP drop) {
+  // The layout decides the sections; bring it up to date with the arrangement.
+  ComputeEpromCoordinates(hWnd);
+  const bool twoSounds = EPROM_Arrangement == eaOneEpromTwoSounds;
+  const UINT sections = twoSounds ? 2 : nEPROMs;
+  const UINT soundBytes = myDataSize();
+  const UINT epromBytes = EpromBytes();
+  UINT count = plat::DragQueryFileCount(drop);
+  if (count > sections) count = sections;
+  BYTE fNum = DropSection(drop, hWnd, sections);
+  for (UINT k = 0; k < count; ++k) {
+    const std::string name = DroppedName(drop, k);
+    if (fNum >= sections) continue;
+    if (twoSounds) {
+      tvOpenFileName(name.c_str(), fNum, static_cast<int>(soundBytes), static_cast<int>(soundBytes), hWndStatus);
+    } else {
+      const int room = static_cast<int>(soundBytes) - static_cast<int>(fNum * epromBytes);
+      tvOpenFileName(name.c_str(), fNum, static_cast<int>(epromBytes), room, hWndStatus);
+    }
+    ++fNum;
+  }
+  plat::DragFinish(drop);
+  ComputeWAVfromBuffer();
+  ClearEpromFlags();
+  plat::InvalidateRect(hWnd, true);
+}
