@@ -1,6 +1,42 @@
+// talverine-cli: the program's core without a window.
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
-int main() {
-  std::puts("talverine-cli");
-  return 0;
+#include "app/cli/cli_commands.h"
+#include "app/cli/cli_session.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: talverine-cli COMMAND [OPTIONS] [ARGS]\n"
+    "\n"
+    "Commands:\n"
+    "  convert   load a WAV, Intel HEX or binary file into the EPROM image and\n"
+    "            save that section as WAV, Intel HEX or binary\n"
+    "  hash      print the SHA-1 digests the help check computes\n"
+    "\n"
+    "Options:\n"
+    "  --help      this text (after a command: that command's help)\n"
+    "  --version   the program's version\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) return cli::Usage("no command given", kUsage);
+  const std::string command = args.front();
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kUsage, stdout);
+    return cli::EXIT_OK;
+  }
+  if (command == "--version") {
+    std::printf("talverine-cli %s\n", TALVERINE_VERSION);
+    return cli::EXIT_OK;
+  }
+  if (command == "convert") return cli::ConvertCommand(rest);
+  if (command == "hash") return cli::HashCommand(rest);
+  return cli::Usage("unknown command \"" + command + "\"", kUsage);
 }

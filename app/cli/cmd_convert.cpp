@@ -1,0 +1,162 @@
+// talverine-cli convert: a file into the image as Load File would, and the
+// same section out again as Save File would.
+#include <strings.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/cli/cli_args.h"
+#include "app/cli/cli_commands.h"
+#include "app/cli/cli_session.h"
+#include "files/fileio.h"
+#include "files/hexfile.h"
+#include "files/wav_read.h"
+#include "files/wav_write.h"
+#include "shell/app_state.h"
+#include "shell/image_model.h"
+
+namespace cli {
+namespace {
+
+const char kUsage[] =
+    "usage: talverine-cli convert [--type NAME] [--arrangement 0-3] [--sound N | --both]\n"
+    "                             [--fill audio|data] [--auto-scale] [--auto-cleanup]\n"
+    "                             [--auto-detect-rate] [--sample-rate HZ] INPUT OUTPUT\n"
+    "\n"
+    "Loads INPUT (binary, Intel HEX or WAV, by extension or content) into the\n"
+    "section of sound N (1 = the first; with several EPROMs, N counts EPROMs) or,\n"
+    "with --both, the whole EPROM of a two-sound arrangement, then saves that\n"
+    "section to OUTPUT as binary, Intel HEX or WAV by OUTPUT's extension.\n"
+    "Defaults: --type 2764 --arrangement 0 --sound 1 --fill audio --sample-rate 24000.\n"
+    "Arrangements: 0 one EPROM one sound, 1 one EPROM two sounds,\n"
+    "              2 two EPROMs one sound, 3 four EPROMs one sound.\n";
+
+struct Section {
+  BYTE number;      // sound or EPROM index handed to the loader
+  UINT stride;      // the loader's section stride
+  UINT length;      // bytes the file may fill
+  UINT Offset() const { return number * stride; }
+};
+
+bool FindType(const std::string& name, etEnum* type) {
+  for (UINT t = 0; t < etINVALID; ++t) {
+    if (strcasecmp(EPROM_info[t].etName, name.c_str()) == 0) {
+      *type = static_cast<etEnum>(t);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string TypeNames() {
+  std::string names;
+  for (UINT t = 0; t < etINVALID; ++t) names += std::string(t ? ", " : "") + EPROM_info[t].etName;
+  return names;
+}
+
+// The image must stay within 64 KB: four EPROMs only up to 16 K, two up to 32 K.
+bool ArrangementFits(etEnum type, eaEnum arrangement) {
+  const UINT k = EPROM_info[type].etSizeK;
+  if (arrangement == eaFourEpromsOneSound) return k <= 16;
+  if (arrangement == eaTwoEpromsOneSound) return k <= 32;
+  return true;
+}
+
+const char* SaveKind(const std::string& path) {
+  char ext[8] = {};
+  GetFileExtension(ext, path.c_str());
+  if (strcasecmp(ext, "hex") == 0) return "hex";
+  if (strcasecmp(ext, "wav") == 0) return "wav";
+  return "bin";
+}
+
+void SaveSection(const std::string& path, const Section& s) {
+  const std::string kind = SaveKind(path);
+  if (kind == "hex") {
+    SaveHexFile(path.c_str(), s.Offset(), s.length);
+  } else if (kind == "wav") {
+    SaveWavFile(path.c_str(), s.Offset(), s.length);
+  } else {
+    SaveBinaryFile(path.c_str(), s.Offset(), s.length);
+  }
+}
+
+}  // namespace
+
+int ConvertCommand(const std::vector<std::string>& argv) {
+  Args args(argv, {"--both", "--auto-scale", "--auto-cleanup", "--auto-detect-rate", "--help"},
+            {"--type", "--arrangement", "--sound", "--fill", "--sample-rate"});
+  if (!args.ok()) return Usage(args.error(), kUsage);
+  if (args.Has("--help")) {
+    std::fputs(kUsage, stdout);
+    return EXIT_OK;
+  }
+  if (args.positional().size() != 2) return Usage("convert needs an INPUT and an OUTPUT file", kUsage);
+
+  Session session;
+  etEnum type = et2764;
+  if (auto name = args.Value("--type"); name && !FindType(*name, &type))
+    return Usage("unknown EPROM type \"" + *name + "\" (types: " + TypeNames() + ")", kUsage);
+  eaEnum arrangement = eaOneEpromOneSound;
+  if (auto a = args.Value("--arrangement")) {
+    auto n = ParseNumber(*a, 0, 3);
+    if (!n) return Usage("--arrangement must be 0, 1, 2 or 3", kUsage);
+    arrangement = static_cast<eaEnum>(*n);
+  }
+  if (!ArrangementFits(type, arrangement))
+    return Usage(std::string("a ") + EPROM_info[type].etName + " is too large for that arrangement (the image holds 64 KB)",
+                 kUsage);
+  EPROM_type = type;
+  EPROM_Arrangement = arrangement;
+
+  if (auto fill = args.Value("--fill")) {
+    if (*fill == "audio") {
+      cMemoryFillValue = 0;
+    } else if (*fill == "data") {
+      cMemoryFillValue = 0xFF;
+    } else {
+      return Usage("--fill must be audio or data", kUsage);
+    }
+  }
+  if (auto rate = args.Value("--sample-rate")) {
+    auto hz = ParseNumber(*rate, 1200, 96000);
+    if (!hz) return Usage("--sample-rate must be a number from 1200 to 96000", kUsage);
+    sample_rate = static_cast<UINT>(*hz);
+  }
+  AutoScale = args.Has("--auto-scale") ? 1 : 0;
+  AutoCleanup = args.Has("--auto-cleanup") ? 1 : 0;
+  AutoDetectSampleRate = args.Has("--auto-detect-rate") ? 1 : 0;
+
+  const UINT soundBytes = myDataSize();
+  const UINT epromBytes = EpromBytes();
+  const bool twoSounds = arrangement == eaOneEpromTwoSounds;
+  const UINT sections = twoSounds ? 2 : (arrangement == eaTwoEpromsOneSound ? 2 : arrangement == eaFourEpromsOneSound ? 4 : 1);
+  Section section{0, soundBytes, soundBytes};
+  if (args.Has("--both")) {
+    if (!twoSounds) return Usage("--both applies to the one-EPROM two-sound arrangement (--arrangement 1)", kUsage);
+    if (args.Has("--sound")) return Usage("give either --sound or --both", kUsage);
+    section = {0, epromBytes, epromBytes};
+  } else if (auto s = args.Value("--sound")) {
+    auto n = ParseNumber(*s, 1, sections);
+    if (!n) return Usage("--sound must be a number from 1 to " + std::to_string(sections) + " here", kUsage);
+    const BYTE index = static_cast<BYTE>(*n - 1);
+    section = twoSounds ? Section{index, soundBytes, soundBytes}
+                        : Section{index, epromBytes, soundBytes - index * epromBytes};
+  }
+
+  const std::string& input = args.positional()[0];
+  const std::string& output = args.positional()[1];
+  if (plat::GetPathKind(input) != Platform::PathKind::Regular) {
+    session.Fail("cannot read " + input);
+    return EXIT_FAILED;
+  }
+  tvOpenFileName(input.c_str(), section.number, static_cast<int>(section.stride), static_cast<int>(section.length),
+                 hWndStatus);
+  session.platform().Pump();
+  // A failed load leaves the output alone.
+  if (session.failed()) return EXIT_FAILED;
+  SaveSection(output, section);
+  return session.failed() ? EXIT_FAILED : EXIT_OK;
+}
+
+}  // namespace cli
