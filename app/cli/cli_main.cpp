@@ -18,13 +18,27 @@ const char kUsage[] =
     "  hash      print the SHA-1 digests the help check computes\n"
     "\n"
     "Options:\n"
-    "  --help      this text (after a command: that command's help)\n"
-    "  --version   the program's version\n";
+    "  --midi-log FILE  log every MIDI message sent and received to FILE\n"
+    "  --help           this text (after a command: that command's help)\n"
+    "  --version        the program's version\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  while (!args.empty() && args.front().rfind("--midi-log", 0) == 0) {
+    std::string path;
+    if (args.front().rfind("--midi-log=", 0) == 0) {
+      path = args.front().substr(11);
+      args.erase(args.begin());
+    } else if (args.size() >= 2 && args.front() == "--midi-log") {
+      path = args[1];
+      args.erase(args.begin(), args.begin() + 2);
+    } else {
+      return cli::Usage("option --midi-log needs a FILE", kUsage);
+    }
+    cli::SetMidiLogPath(path);
+  }
   if (args.empty()) return cli::Usage("no command given", kUsage);
   const std::string command = args.front();
   const std::vector<std::string> rest(args.begin() + 1, args.end());

@@ -6,6 +6,11 @@
 #include "shell/modules.h"
 
 namespace cli {
+namespace {
+std::string g_midiLogPath;
+}
+
+void SetMidiLogPath(const std::string& path) { g_midiLogPath = path; }
 
 Session::Session() {
   ResetAllModules();
@@ -25,6 +30,10 @@ Session::Session() {
     std::fprintf(stderr, "talverine-cli: %s\n", text.c_str());
     failed_ = true;
   };
+  std::string error;
+  if (!g_midiLogPath.empty() &&
+      !log_.Start(g_midiLogPath, platform_->Midi(), [this] { return platform_->NowMs(); }, &error))
+    Fail(error);
 }
 
 Session::~Session() { FreeBuffers(); }

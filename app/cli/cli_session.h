@@ -5,12 +5,16 @@
 #include <string>
 
 #include "platform/headless/platform_headless.h"
+#include "platform/midi/traffic_log.h"
 
 namespace cli {
 
 constexpr int EXIT_OK = 0;
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
+
+// Every session logs its MIDI traffic to this file when it is set.
+void SetMidiLogPath(const std::string& path);
 
 class Session {
  public:
@@ -25,6 +29,7 @@ class Session {
 
  private:
   headless::ScopedHeadless platform_;
+  MidiTrafficLog log_;
   bool failed_ = false;
 };
 

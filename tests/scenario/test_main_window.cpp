@@ -1,0 +1,232 @@
+// The main window's life and everything it routes besides the device
+// operations: start and close, resizing, the menu commands, clicks on the
+// panels, files dropped on them, the help, and the MIDI traffic log.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "device/midi.h"
+#include "platform/midi/traffic_log.h"
+#include "resources/command_ids.h"
+#include "resources/dialog_templates.h"
+#include "shell/app_state.h"
+#include "shell/device_ops.h"
+#include "shell/image_model.h"
+#include "shell/main_window.h"
+#include "tests/scenario/scenario_fixture.h"
+
+namespace scenario {
+namespace {
+
+class MainWindow : public ScenarioTest {
+ protected:
+  void StartWith(etEnum type, eaEnum arrangement) {
+    testsupport::WriteText(Path("TALVERINE.CFG"), "EPROM_type = " + std::to_string(type) +
+                                                      "\nEPROM_Arrangement = " + std::to_string(arrangement) + "\n");
+    StartProgram();
+  }
+  int SoundPlayed() {
+    if (P().soundsPlayed.empty()) return -1;
+    const void* last = P().soundsPlayed.back();
+    return last == wavbuffer[0] ? 0 : last == wavbuffer[1] ? 1 : 9;
+  }
+  void WriteFile(const std::string& name, size_t size, uint8_t value) {
+    testsupport::WriteBytes(Path(name), std::vector<uint8_t>(size, value));
+  }
+};
+
+TEST_F(MainWindow, StartsWithItsPartsAndClosesCleanlyThroughExit) {
+  StartProgram();
+  EXPECT_EQ(P().StatusParts(), (std::vector<int>{145, 435, -1}));
+  EXPECT_TRUE(P().TimerRunning(200));
+  EXPECT_TRUE(P().acceptsDrops);
+  EXPECT_EQ(bMidiInit, 1u);
+  EXPECT_NE(MidiInInfo.hMidi, nullptr);
+  EXPECT_NE(MidiOutInfo.hMidi, nullptr);
+  ASSERT_EQ(P().Buttons().size(), 2u);
+  EXPECT_TRUE(BoxTexts().empty());
+
+  P().SetClientSize(820, 500);
+  EXPECT_EQ(P().StatusParts(), (std::vector<int>{200, 600, -1}));
+
+  Command(IDM_EXIT);
+  EXPECT_TRUE(P().QuitPosted());
+  EXPECT_EQ(P().ExitCode(), 0);
+  EXPECT_FALSE(P().TimerRunning(200));
+  EXPECT_FALSE(P().acceptsDrops);
+  EXPECT_EQ(MidiInInfo.hMidi, nullptr);
+  EXPECT_EQ(MidiOutInfo.hMidi, nullptr);
+  EXPECT_EQ(imgMemory, nullptr);
+}
+
+TEST(MainWindowWithoutMidi, SaysSoAndStillEndsWithExitCodeZero) {
+  testsupport::TempDir temp;
+  headless::ScopedHeadless p;
+  testsupport::ResetCore();
+  p->SetConfigDirectory(temp.path());
+  ASSERT_NE(plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc), nullptr);
+  ASSERT_FALSE(p->messageBoxes.empty());
+  EXPECT_EQ(p->messageBoxes[0].text, "No MIDI input or output devices are present");
+  EXPECT_EQ(p->messageBoxes[0].caption, "MidiInit");
+  EXPECT_EQ(bMidiInit, 0u);
+  const size_t boxes = p->messageBoxes.size();
+  p->Send(WM_CLOSE);
+  EXPECT_EQ(p->messageBoxes.size(), boxes);  // no device calls, no complaints
+  EXPECT_TRUE(p->QuitPosted());
+  EXPECT_EQ(p->ExitCode(), 0);
+}
+
+TEST_F(MainWindow, UnknownCommandsAndTheAboutBox) {
+  StartProgram();
+  for (int id : {114, 214, 100, 224, 150}) P().Send(WM_COMMAND, id);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>(5, "Undefined Menu Command!"));
+  P().messageBoxes.clear();
+  P().Send(WM_COMMAND, MAKEWPARAM(IDM_ABOUT, 1));  // the notification code plays no part
+  ASSERT_EQ(P().messageBoxes.size(), 1u);
+  const auto& about = P().messageBoxes[0];
+  EXPECT_EQ(about.caption, "About");
+  EXPECT_EQ(about.type, MB_ICONINFORMATION | MB_OK);
+  EXPECT_EQ(about.text.rfind("TALVERINE \n", 0), 0u);
+  const std::string tail = "\n\nVersion 1.02 (Mar 24 2012)\n";
+  EXPECT_EQ(about.text.substr(about.text.size() - tail.size()), tail);
+}
+
+TEST_F(MainWindow, TheFirstEpromOptionsDialogRebuildsButtonsAndClearsMarksEvenOnCancel) {
+  StartProgram();
+  EpromFlags[0] = efProgrammed;
+  P().QueueDialog([](headless::DialogDriver& d) { d.PressCancel(); });
+  Command(IDM_EPROM_TYPE);
+  EXPECT_EQ(EpromFlags[0], 0u);
+  EXPECT_EQ(Old_EPROM_Arrangement, eaOneEpromOneSound);
+
+  // A change of type alone keeps the marks.
+  EpromFlags[0] = efVerified;
+  P().QueueDialog([](headless::DialogDriver& d) {
+    d.SelectListEntry(11, et27128);
+    d.PressOk();
+  });
+  Command(IDM_EPROM_TYPE);
+  EXPECT_EQ(EPROM_type, et27128);
+  EXPECT_EQ(EpromFlags[0], efVerified);
+
+  // Four EPROMs: four button pairs, marks cleared.
+  P().QueueDialog([](headless::DialogDriver& d) {
+    d.Click(16);
+    d.PressOk();
+  });
+  Command(IDM_EPROM_TYPE);
+  EXPECT_EQ(P().Buttons().size(), 8u);
+  EXPECT_EQ(EpromFlags[0], 0u);
+}
+
+TEST_F(MainWindow, LoadFileClearsTheMarksAlsoWhenCancelled) {
+  StartProgram();
+  EpromFlags[1] = efProgrammed | efProgramFailed;
+  Command(IDM_LOAD_FILE);  // no answer scripted: the dialog is cancelled
+  EXPECT_EQ(EpromFlags[1], 0u);
+  EXPECT_TRUE(P().invalidated || P().paintCount > 0);
+}
+
+TEST_F(MainWindow, ClicksPlayTheSoundUnderThePointer) {
+  StartWith(et2764, eaOneEpromTwoSounds);
+  P().LeftClick(100, 50);
+  EXPECT_EQ(SoundPlayed(), -1);  // nothing computed yet: nothing to play
+  Command(IDM_AUDIO_SETTINGS);   // closing the dialog builds the sounds
+  P().LeftClick(299, 50);
+  EXPECT_EQ(SoundPlayed(), 0);
+  P().LeftClick(300, 50);
+  EXPECT_EQ(SoundPlayed(), 1);
+  const size_t played = P().soundsPlayed.size();
+  P().LeftClick(100, 4);
+  P().LeftClick(100, 480 / 3 - 4);
+  P().LeftClick(100, 50, MK_LBUTTON | MK_SHIFT);
+  P().LeftClick(100, 50, MK_LBUTTON | MK_CONTROL);
+  EXPECT_EQ(P().soundsPlayed.size(), played);
+  P().LeftClick(100, 5);
+  EXPECT_EQ(SoundPlayed(), 0);
+
+  // An odd width's last column and a one-pixel window stay within the two sounds.
+  P().SetClientSize(601, 480);
+  P().LeftClick(600, 50);
+  EXPECT_EQ(SoundPlayed(), 1);
+  P().SetClientSize(1, 480);
+  P().LeftClick(0, 50);
+  EXPECT_EQ(SoundPlayed(), 0);
+}
+
+TEST_F(MainWindow, DroppedFilesLoadFromTheSectionUnderThePoint) {
+  StartWith(et2764, eaTwoEpromsOneSound);
+  WriteFile("a.bin", 20000, 0xA1);
+  WriteFile("b.bin", 20000, 0xB2);
+  WriteFile("c.bin", 20000, 0xC3);
+  EpromFlags[0] = efVerified;
+  P().DropFiles({Path("a.bin"), Path("b.bin"), Path("c.bin")}, {450, 50});
+  // Two sections: the first file goes to EPROM 2 with the room left in the sound.
+  EXPECT_EQ(Image(8192, 8192), std::vector<uint8_t>(8192, 0xA1));
+  EXPECT_EQ(imgMemory[0], 0);
+  EXPECT_EQ(SoundFile[1], Path("a.bin"));
+  EXPECT_EQ(SoundFileLoaded[2], 0u);
+  EXPECT_EQ(EpromFlags[0], 0u);
+
+  // Below the panels: section 0, and the second file to section 1.
+  P().DropFiles({Path("b.bin"), Path("c.bin")}, {450, 300});
+  EXPECT_EQ(Image(0, 8192), std::vector<uint8_t>(8192, 0xB2));
+  EXPECT_EQ(Image(8192, 8192), std::vector<uint8_t>(8192, 0xC3));
+}
+
+TEST_F(MainWindow, DropsOnFourEpromsAndOnOddOrTinyWindows) {
+  StartWith(et2764, eaFourEpromsOneSound);
+  WriteFile("a.bin", 40000, 0x11);
+  WriteFile("b.bin", 40000, 0x22);
+  P().DropFiles({Path("a.bin"), Path("b.bin")}, {100, 50});
+  EXPECT_EQ(Image(0, 8192), std::vector<uint8_t>(8192, 0x11));
+  EXPECT_EQ(Image(8192, 8192 * 3), std::vector<uint8_t>(8192 * 3, 0x22));
+
+  P().SetClientSize(601, 480);
+  EpromFlags[3] = efProgrammed;
+  const int paints = P().paintCount;
+  P().DropFiles({Path("a.bin")}, {600, 50});  // section 4 does not exist
+  EXPECT_EQ(Image(8192, 8192), std::vector<uint8_t>(8192, 0x22));
+  EXPECT_EQ(EpromFlags[3], 0u);
+  EXPECT_GT(P().paintCount, paints);
+
+  P().SetClientSize(3, 480);
+  P().DropFiles({Path("b.bin")}, {2, 50});
+  EXPECT_EQ(Image(0, 8192), std::vector<uint8_t>(8192, 0x22));
+}
+
+TEST_F(MainWindow, HelpWithDamagedFilesOffersTheOnlineHelpAndRestoresTheFolder) {
+  StartProgram();
+  const std::string before = P().GetCurrentDirectory();
+  P().QueueMessageBoxAnswer(IDCANCEL);
+  Command(IDM_HELP);
+  ASSERT_EQ(BoxTexts(), std::vector<std::string>{
+                            "One or more help files is missing or has been modified.\nPlease click OK for online help."});
+  EXPECT_TRUE(P().shellOpened.empty());
+  EXPECT_EQ(P().GetCurrentDirectory(), before);
+  Command(IDM_HELP);
+  ASSERT_EQ(P().shellOpened.size(), 1u);
+  EXPECT_NE(P().shellOpened[0].find("talverine.example"), std::string::npos);
+}
+
+TEST_F(MainWindow, TheTrafficLogHasEveryMessageWithItsTimeAndDirection) {
+  StartProgram();
+  InsertEprom(et2764, Pattern(8192));
+  MidiTrafficLog log;
+  std::string error;
+  ASSERT_TRUE(log.Start(Path("midi.log"), P().Midi(), [this] { return P().NowMs(); }, &error)) << error;
+  Command(IDM_READ_EPROM);
+  ASSERT_TRUE(RunUntil([&] { return P().StatusText(1).find("Read OK") != std::string::npos; }));
+  log.Stop();
+  std::ifstream in(Path("midi.log"));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 8u);  // six out, two replies in
+  EXPECT_EQ(lines[0], "        0.000 out F0 10 05 02 14 01 06 16 01 05 16 01 F7");
+  EXPECT_EQ(lines[1], "        0.250 out F0 10 05 00 0F F7");
+  EXPECT_EQ(lines[2].substr(13, 19), " in  F0 10 05 01 0F");
+  EXPECT_EQ(lines.back().size(), 17u + 16430u * 3);
+}
+
+}  // namespace
+}  // namespace scenario
