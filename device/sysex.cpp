@@ -76,7 +76,7 @@ void SendCommand(Command& cmd) {
     return;
   }
   Put(cmd, SYSEX_END);
-  TxSysexMsg(cmd.bytes);
+  TxSysexMsg(cmd.bytes, sizeof cmd.bytes);
 }
 
 // "Select block b, then these codes".
@@ -124,12 +124,14 @@ WORD SysexSplitBytes(BYTE d) { return static_cast<WORD>((0x40 | (d >> 4)) | ((d 
 
 BYTE SysexCombineBytes(WORD w) { return static_cast<BYTE>(((w << 4) & 0xF0) | ((w >> 8) & 0x0F)); }
 
-void TxSysexMsg(const BYTE* msg) {
+void TxSysexMsg(const BYTE* msg) { TxSysexMsg(msg, BUFFER_SIZE); }
+
+void TxSysexMsg(const BYTE* msg, size_t capacity) {
   if (msg == nullptr || MIDIoutBuffer == nullptr) {
     plat::DebugTrace("\r\nTxSysexMsg: no message or no send buffer");
     return;
   }
-  const void* end = std::memchr(msg, SYSEX_END, BUFFER_SIZE);
+  const void* end = std::memchr(msg, SYSEX_END, capacity < BUFFER_SIZE ? capacity : BUFFER_SIZE);
   if (end == nullptr) {
     plat::DebugTrace("\r\nTxSysexMsg: no end of message within the send buffer");
     return;

@@ -59,6 +59,9 @@ BYTE SysexCombineBytes(WORD w);
 inline BYTE SysexCombineAt(const BYTE* p) { return SysexCombineBytes(static_cast<WORD>(p[0] | (p[1] << 8))); }
 
 void TxSysexMsg(const BYTE* msg);
+// The same for a message built in a buffer of `capacity` bytes: nothing
+// beyond it is looked at.
+void TxSysexMsg(const BYTE* msg, size_t capacity);
 void SysexSendStop();
 void SysexSendTransferReq();
 void SysexRequestTransfer(BYTE blocknum);

@@ -121,6 +121,16 @@ void tvOpenFile(HWND hWnd, HWND hWndStatus) {
   SaveConfig(szCfgName);
 }
 
+namespace {
+
+bool MayReplace(HWND hWnd, const std::string& filename) {
+  if (plat::GetPathKind(filename) == Platform::PathKind::Missing) return true;
+  const std::string question = filename + " already exists.\nDo you want to replace it?";
+  return plat::MessageBox(hWnd, question.c_str(), "Save File", MB_YESNO | MB_ICONWARNING) == IDYES;
+}
+
+}  // namespace
+
 void tvSaveFile(HWND hWnd) {
   OPENFILENAME ofn = FileDialogRecord(hWnd, RecentSavePath, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
   if (!plat::GetSaveFileName(ofn) || ofn.file.empty()) {
@@ -136,6 +146,9 @@ void tvSaveFile(HWND hWnd) {
     if (extension.empty()) {
       extension = ExtensionForFilter(ofn.nFilterIndex);
       filename += "." + extension;
+      // The dialog asked about the name as typed; the file now written is
+      // another one, and it must not be replaced without asking either.
+      if (!MayReplace(hWnd, filename)) return;
     }
     SoundFileLoaded[c.sound] = 1;
     SoundFile[c.sound] = filename;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <thread>
 #include <cstring>
 #include <ctime>
 
@@ -77,9 +78,54 @@ HeadlessPlatform::HeadlessPlatform()
     : midi_(std::make_unique<MidiPortSet>(
           [this](HWND target, UINT msg, WPARAM w, LPARAM l) { PostMessage(target, msg, w, l); })),
       canvas_(std::make_unique<RecordingCanvas>(lastPaint)),
-      cwd_(os::CurrentDirectory()) {}
+      cwd_(os::CurrentDirectory()) {
+  midi_->SetWakeup([this] {
+    std::lock_guard<std::mutex> lock(wakeMutex_);
+    woken_ = true;
+    wakeCv_.notify_all();
+  });
+}
 
-HeadlessPlatform::~HeadlessPlatform() = default;
+HeadlessPlatform::~HeadlessPlatform() { midi_->SetWakeup(nullptr); }
+
+uint64_t HeadlessPlatform::NowMs() const {
+  if (!realClock_) return now_;
+  const auto elapsed = std::chrono::steady_clock::now() - epoch_;
+  return epochMs_ + static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+void HeadlessPlatform::UseRealClock() {
+  realClock_ = true;
+  epoch_ = std::chrono::steady_clock::now();
+  epochMs_ = now_;
+}
+
+void HeadlessPlatform::SyncClock() {
+  if (realClock_) now_ = std::max(now_, NowMs());
+}
+
+void HeadlessPlatform::WaitForWakeup(uint64_t maxMs) {
+  std::unique_lock<std::mutex> lock(wakeMutex_);
+  wakeCv_.wait_for(lock, std::chrono::milliseconds(maxMs), [this] { return woken_; });
+  woken_ = false;
+}
+
+void HeadlessPlatform::AdvanceRealTime(uint64_t ms) {
+  SyncClock();
+  const uint64_t target = now_ + ms;
+  Pump();
+  while (!quit_) {
+    SyncClock();
+    if (now_ >= target) break;
+    std::optional<uint64_t> next = NextEventTime();
+    const uint64_t until = next ? std::min(*next, target) : target;
+    if (until > now_ && !midi_->HasPendingInput()) WaitForWakeup(until - now_);
+    SyncClock();
+    RunTimeSourcesTo(now_);
+    FireDueTimers();
+    Pump();
+  }
+}
 
 HeadlessPlatform::Window* HeadlessPlatform::Find(HWND h) const {
   for (const auto& w : windows_)
@@ -166,6 +212,10 @@ void HeadlessPlatform::FireDueTimers() {
 }
 
 void HeadlessPlatform::AdvanceTime(uint64_t ms) {
+  if (realClock_) {
+    AdvanceRealTime(ms);
+    return;
+  }
   const uint64_t target = now_ + ms;
   Pump();
   for (;;) {
@@ -183,9 +233,11 @@ void HeadlessPlatform::AdvanceTime(uint64_t ms) {
 }
 
 bool HeadlessPlatform::RunUntil(const std::function<bool()>& done, uint64_t maxMs, uint64_t stepMs) {
+  SyncClock();
   const uint64_t end = now_ + maxMs;
   Pump();
   while (!done()) {
+    SyncClock();
     if (now_ >= end || quit_) return done();
     AdvanceTime(std::min(stepMs, end - now_));
   }
@@ -214,6 +266,7 @@ void HeadlessPlatform::PostQuitMessage(int exitCode) {
 
 UINT HeadlessPlatform::SetTimer(HWND hWnd, UINT id, UINT periodMs) {
   KillTimer(hWnd, id);
+  SyncClock();
   timers_.push_back({hWnd, id, std::max<UINT>(periodMs, 1), now_ + std::max<UINT>(periodMs, 1)});
   return id;
 }
@@ -724,7 +777,12 @@ bool HeadlessPlatform::PlaySoundMemory(const void* wavImage, UINT) {
 // ---------------------------------------------------------------------------
 void HeadlessPlatform::Sleep(UINT ms) {
   sleeps.push_back(ms);
-  now_ += ms;
+  if (realClock_) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    SyncClock();
+  } else {
+    now_ += ms;
+  }
   // The outside world goes on while the program sleeps; its timer does not
   // catch up on the ticks it missed.
   RunTimeSourcesTo(now_);
@@ -732,7 +790,7 @@ void HeadlessPlatform::Sleep(UINT ms) {
     while (t.due <= now_) t.due += t.period;
 }
 
-int64_t HeadlessPlatform::TimeSeconds() { return static_cast<int64_t>(now_ / 1000); }
+int64_t HeadlessPlatform::TimeSeconds() { return static_cast<int64_t>(NowMs() / 1000); }
 
 std::string HeadlessPlatform::GetCurrentDirectory() { return cwd_; }
 

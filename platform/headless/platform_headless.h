@@ -14,11 +14,14 @@
 // Tests and talverine-cli run the core on it.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -120,7 +123,12 @@ class HeadlessPlatform : public Platform {
   ~HeadlessPlatform() override;
 
   // --- driving the program --------------------------------------------------
-  uint64_t NowMs() const { return now_; }
+  uint64_t NowMs() const;
+  // From now on the clock follows the wall clock: Sleep really sleeps,
+  // AdvanceTime waits, and MIDI input wakes the loop. For talverine-cli's
+  // device commands against real ports.
+  void UseRealClock();
+  bool RealClock() const { return realClock_; }
   // Dispatches queued messages (and MIDI input, and a pending paint) until
   // the queue is empty; no time passes.
   void Pump();
@@ -288,6 +296,9 @@ class HeadlessPlatform : public Platform {
   std::optional<uint64_t> NextEventTime() const;
   void FireDueTimers();
   Control* FindControl(HWND hDlg, int id) const;
+  void SyncClock();
+  void WaitForWakeup(uint64_t maxMs);
+  void AdvanceRealTime(uint64_t ms);
   FileDialogAnswer NextFileDialogAnswer();
   bool RunFileDialog(OPENFILENAME& ofn, bool save);
 
@@ -313,6 +324,12 @@ class HeadlessPlatform : public Platform {
   std::string cwd_;
   std::string configDir_;
   std::string dataDir_;
+  bool realClock_ = false;
+  std::chrono::steady_clock::time_point epoch_;
+  uint64_t epochMs_ = 0;
+  std::mutex wakeMutex_;
+  std::condition_variable wakeCv_;
+  bool woken_ = false;
 };
 
 // Installs a fresh headless platform for the life of the object.

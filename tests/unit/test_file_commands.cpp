@@ -219,6 +219,23 @@ TEST_F(FileCommands, ANameWithoutExtensionTakesTheFiltersOrTheDefaultFormats) {
   EXPECT_TRUE(P().messageBoxes.empty());
 }
 
+TEST_F(FileCommands, AnAppendedExtensionThatNamesAnExistingFileAsksFirst) {
+  EPROM_type = et2732;
+  testsupport::WriteText(Path("kick.wav"), "keep me");
+  P().QueueMessageBoxAnswer(IDNO);
+  Choose(Path("kick"), 2);
+  tvSaveFile(window_);
+  ASSERT_EQ(P().messageBoxes.size(), 1u);
+  EXPECT_EQ(P().messageBoxes[0].text, Path("kick.wav") + " already exists.\nDo you want to replace it?");
+  EXPECT_EQ(ReadBytes(Path("kick.wav")), Bytes({'k', 'e', 'e', 'p', ' ', 'm', 'e'}));
+  EXPECT_EQ(SoundFileLoaded[0], 0u);
+
+  P().QueueMessageBoxAnswer(IDYES);
+  Choose(Path("kick"), 2);
+  tvSaveFile(window_);
+  EXPECT_EQ(ReadBytes(Path("kick.wav")).size(), 44u + 2 * 4096);
+}
+
 TEST_F(FileCommands, SavedWavLoadsBackThroughTheReader) {
   EPROM_type = et2732;
   for (UINT i = 0; i < 4096; ++i) imgMemory[i] = static_cast<BYTE>(0x80 + i % 128);
