@@ -3,7 +3,11 @@
 #include <cstdarg>
 #include <vector>
 
+#include <cstring>
+
+#include "files/fileio.h"
 #include "platform/platform.h"
+#include "shell/image_model.h"
 
 const char kPartialSuffix[] = ".tvpart";
 
@@ -31,6 +35,24 @@ void ShowFileMessage(const char* format, const std::string& path) { ShowFileMess
 FILE* OpenInputFile(const std::string& path) {
   if (plat::GetPathKind(path) == Platform::PathKind::Directory) return nullptr;
   return plat::OpenFile(path, "rb");
+}
+
+FILE* BeginSectionLoad(const char* filename, unsigned lOffset, unsigned lSize, const char* openFailFormat) {
+  if (!CheckImageSection(lOffset, lSize)) return nullptr;
+  const std::string path = filename ? filename : "";
+  FILE* fp = OpenInputFile(path);
+  if (fp == nullptr) {
+    ShowFileMessage(openFailFormat, path);
+    return nullptr;
+  }
+  std::memset(imgMemory + lOffset, static_cast<BYTE>(cMemoryFillValue), lSize);
+  return fp;
+}
+
+void EndSectionLoad(FILE* fp, const char* filename) {
+  const bool readFailed = std::ferror(fp) != 0;
+  std::fclose(fp);
+  if (readFailed) ShowFileMessage("Unable to read input file %s", filename ? filename : "");
 }
 
 namespace {

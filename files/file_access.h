@@ -11,6 +11,14 @@
 // folder (which the C library would open and then fail to read).
 FILE* OpenInputFile(const std::string& path);
 
+// Starts loading `filename` into the image section at `lOffset`: checks the
+// section, opens the file (showing `openFailFormat`, whose %s gets the path,
+// when it can't be opened) and fills the section with the fill byte. nullptr
+// when any step failed; the image is then untouched.
+FILE* BeginSectionLoad(const char* filename, unsigned lOffset, unsigned lSize, const char* openFailFormat);
+// Closes a load's file, telling the user when reading it failed.
+void EndSectionLoad(FILE* fp, const char* filename);
+
 // Writes `size` bytes as the file `path`. A regular file (or a new one) is
 // written to a temporary sibling that replaces the target only once every
 // byte is on disk; a device or FIFO is written directly. When the file can't

@@ -98,19 +98,10 @@ int GuessFileType(const char* filename) {
 }
 
 void LoadBinaryFile(const char* filename, UINT lOffset, UINT lSize) {
-  if (!CheckImageSection(lOffset, lSize)) return;
-  const std::string path = filename ? filename : "";
-  FILE* fp = OpenInputFile(path);
-  if (fp == nullptr) {
-    ShowFileMessage("Unable to open input file %s", path);
-    return;
-  }
-  BYTE* section = imgMemory + lOffset;
-  std::memset(section, static_cast<BYTE>(cMemoryFillValue), lSize);
-  std::fread(section, 1, lSize, fp);
-  const bool readFailed = std::ferror(fp) != 0;
-  std::fclose(fp);
-  if (readFailed) ShowFileMessage("Unable to read input file %s", path);
+  FILE* fp = BeginSectionLoad(filename, lOffset, lSize, "Unable to open input file %s");
+  if (fp == nullptr) return;
+  std::fread(imgMemory + lOffset, 1, lSize, fp);
+  EndSectionLoad(fp, filename);
   ApplyLoadFixups(lOffset, true);
 }
 

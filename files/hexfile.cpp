@@ -87,19 +87,10 @@ BYTE CharHex(char c) {
 BYTE StrHex(const char* c) { return static_cast<BYTE>(CharHex(c[0]) * 16 + CharHex(c[1])); }
 
 void LoadHexFile(const char* filename, UINT lOffset, UINT lSize) {
-  if (!CheckImageSection(lOffset, lSize)) return;
-  const std::string path = filename ? filename : "";
-  FILE* fp = OpenInputFile(path);
-  if (fp == nullptr) {
-    ShowFileMessage("Unable to open input file %s", path);
-    return;
-  }
-  BYTE* section = imgMemory + lOffset;
-  std::memset(section, static_cast<BYTE>(cMemoryFillValue), lSize);
-  ReadRecords(fp, section, lSize);
-  const bool readFailed = std::ferror(fp) != 0;
-  std::fclose(fp);
-  if (readFailed) ShowFileMessage("Unable to read input file %s", path);
+  FILE* fp = BeginSectionLoad(filename, lOffset, lSize, "Unable to open input file %s");
+  if (fp == nullptr) return;
+  ReadRecords(fp, imgMemory + lOffset, lSize);
+  EndSectionLoad(fp, filename);
   ApplyLoadFixups(lOffset, true);
 }
 

@@ -231,14 +231,10 @@ int ConvertWavToDMX(FILE* ip, BYTE* outbuff, UINT buffersize, int32_t* peak, HWN
 }
 
 void LoadWavFile(const char* filename, UINT lOffset, UINT lSize, HWND hWndStatus) {
-  if (!CheckImageSection(lOffset, lSize)) return;
-  FILE* ip = OpenInputFile(filename ? filename : "");
-  if (ip == nullptr) {
-    plat::MessageBox(nullptr, "Unable to open input file", nullptr, MB_OK);
-    return;
-  }
+  // The WAV reader's message names no file.
+  FILE* ip = BeginSectionLoad(filename, lOffset, lSize, "Unable to open input file");
+  if (ip == nullptr) return;
   BYTE* section = imgMemory + lOffset;
-  std::memset(section, static_cast<BYTE>(cMemoryFillValue), lSize);
   int32_t peak = WAV_FULL_SCALE;
   ConvertWavToDMX(ip, section, lSize, &peak, hWndStatus);
   // A silent file measures a peak of 0: scaling to it would mean nothing,

@@ -80,13 +80,29 @@ bool SendBlockAndCredit(BYTE block, long sizeK, DWORD offset) {
 // ---------------------------------------------------------------------------
 // The operations
 // ---------------------------------------------------------------------------
-void GetData(HWND hWnd) {
-  if (!Detected(hWnd, IDM_GET_DATA)) return;
+// Get data and Send data move one sound as block 1.
+long SizeBlock1ForOneSound() {
   ClearStatus(1);
   SetStatus(0, "Setting Kilnbox block size");
   const long sizeK = static_cast<long>(myDataSize() / 1024);
   SysexSetBlockSize(1, static_cast<BYTE>(sizeK));
   plat::Sleep(500);
+  return sizeK;
+}
+
+// Read, Verify and Program EPROM first size the EPROM's block and set its type.
+void SizeBlockAndSetType(BYTE block, long sizeK) {
+  SetStatus(0, "Setting Kilnbox block size");
+  SysexSetBlockSize(block, static_cast<BYTE>(sizeK));
+  plat::Sleep(500);
+  SetStatus(0, "Setting EPROM type");
+  SysexSetEPROMType(EPROM_type);
+  plat::Sleep(500);
+}
+
+void GetData(HWND hWnd) {
+  if (!Detected(hWnd, IDM_GET_DATA)) return;
+  const long sizeK = SizeBlock1ForOneSound();
   SetStatus(0, "Reading block 1...");
   rawbytecount = TransferBytes(sizeK);
   CreateProgressBar(hWnd, rawbytecount);
@@ -101,11 +117,7 @@ void GetData(HWND hWnd) {
 
 void SendData(HWND hWnd) {
   if (!Detected(hWnd, IDM_SEND_DATA)) return;
-  ClearStatus(1);
-  SetStatus(0, "Setting Kilnbox block size");
-  const long sizeK = static_cast<long>(myDataSize() / 1024);
-  SysexSetBlockSize(1, static_cast<BYTE>(sizeK));
-  plat::Sleep(500);
+  const long sizeK = SizeBlock1ForOneSound();
   SetStatus(0, "Transferring data to Kilnbox...");
   rawbytecount = TransferBytes(sizeK);
   WhichEPROM = 0;
@@ -128,12 +140,7 @@ void SetUpEpromRead(HWND hWnd) {
   const long sizeK = EpromSizeK();
   const BYTE block = BlockOfSelectedEprom();
   ClearStatus(1);
-  SetStatus(0, "Setting Kilnbox block size");
-  SysexSetBlockSize(block, static_cast<BYTE>(sizeK));
-  plat::Sleep(500);
-  SetStatus(0, "Setting EPROM type");
-  SysexSetEPROMType(EPROM_type);
-  plat::Sleep(500);
+  SizeBlockAndSetType(block, sizeK);
   rawbytecount = TransferBytes(sizeK);
   CreateProgressBar(hWnd, rawbytecount);
   SetStatus(0, "Reading EPROM");
@@ -188,12 +195,7 @@ void ProgramSelected(HWND hWnd) {
   const BYTE block = BlockOfSelectedEprom();
   ClearStatus(1);
   rawbytecount = 0;
-  SetStatus(0, "Setting Kilnbox block size");
-  SysexSetBlockSize(block, static_cast<BYTE>(sizeK));
-  plat::Sleep(500);
-  SetStatus(0, "Setting EPROM type");
-  SysexSetEPROMType(EPROM_type);
-  plat::Sleep(500);
+  SizeBlockAndSetType(block, sizeK);
   SetStatus(0, "Transferring data to Kilnbox...");
   rawbytecount = TransferBytes(sizeK);
   // Nothing sent, nothing to program: the Kilnbox would burn stale memory.
