@@ -1,0 +1,120 @@
+#include "platform/midi/output_writer.h"
+
+#include <utility>
+
+MidiOutputWriter::MidiOutputWriter(Hooks hooks, size_t maxQueuedBytes)
+    : hooks_(std::move(hooks)), maxQueuedBytes_(maxQueuedBytes) {}
+
+MidiOutputWriter::~MidiOutputWriter() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  // The writer finishes what was handed over before it stops: the program
+  // ending is no reason to leave the device with half a message.
+  if (thread_.joinable()) thread_.join();
+  std::lock_guard<std::mutex> lock(mutex_);
+  CloseDeviceLocked();
+}
+
+UINT MidiOutputWriter::Open() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  closeWhenIdle_ = false;
+  if (deviceOpen_ && failure_.fatal) {
+    // Broken for good (the queue was dropped with it): try it afresh.
+    CloseDeviceLocked();
+  }
+  if (!deviceOpen_) {
+    failure_ = MidiWriteResult();
+    const MidiWriteResult opened = hooks_.open();
+    if (!opened.Ok()) return Report(opened);
+    deviceOpen_ = true;
+  }
+  if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+  return MMSYSERR_NOERROR;
+}
+
+void MidiOutputWriter::Close() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!deviceOpen_) return;
+  if (IdleLocked()) {
+    CloseDeviceLocked();
+    return;
+  }
+  closeWhenIdle_ = true;
+}
+
+UINT MidiOutputWriter::Send(const BYTE* data, size_t size) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!deviceOpen_ || closeWhenIdle_) return MMSYSERR_INVALHANDLE;
+  if (data == nullptr || size == 0) return MMSYSERR_INVALPARAM;
+  if (!failure_.Ok()) {
+    const MidiWriteResult failure = failure_;
+    if (!failure.fatal) failure_ = MidiWriteResult();
+    return Report(failure);
+  }
+  if (hooks_.probe) {
+    const MidiWriteResult probed = hooks_.probe();
+    if (probed.fatal) failure_ = probed;
+    if (!probed.Ok()) return Report(probed);
+  }
+  if (size > maxQueuedBytes_ - queuedBytes_)
+    return Report(MidiWriteResult::Failure(MIDIERR_NOTREADY, "Too many MIDI messages are waiting to be sent."));
+  queue_.emplace_back(data, data + size);
+  queuedBytes_ += size;
+  wake_.notify_all();
+  return MMSYSERR_NOERROR;
+}
+
+std::string MidiOutputWriter::ErrorText(UINT error) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return error == reported_.error ? reported_.text : std::string();
+}
+
+bool MidiOutputWriter::WaitUntilIdle(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return idleCv_.wait_for(lock, timeout, [this] { return IdleLocked(); });
+}
+
+bool MidiOutputWriter::IsDeviceOpen() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return deviceOpen_;
+}
+
+void MidiOutputWriter::Run() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return !queue_.empty() || stopping_; });
+    if (queue_.empty()) return;  // stopping, and everything went out
+    std::vector<BYTE> message = std::move(queue_.front());
+    queue_.pop_front();
+    queuedBytes_ -= message.size();
+    busy_ = true;
+    lock.unlock();
+    const MidiWriteResult result = hooks_.put(message.data(), message.size());
+    lock.lock();
+    busy_ = false;
+    if (!result.Ok()) {
+      failure_ = result;
+      queue_.clear();
+      queuedBytes_ = 0;
+    }
+    if (IdleLocked()) {
+      if (closeWhenIdle_) CloseDeviceLocked();
+      idleCv_.notify_all();
+    }
+  }
+}
+
+void MidiOutputWriter::CloseDeviceLocked() {
+  closeWhenIdle_ = false;
+  if (!deviceOpen_) return;
+  hooks_.close();
+  deviceOpen_ = false;
+}
+
+UINT MidiOutputWriter::Report(const MidiWriteResult& result) {
+  reported_ = result;
+  return result.error;
+}
