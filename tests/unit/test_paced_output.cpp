@@ -1,0 +1,429 @@
+// The paced output behind RtMidi's ports, on a fake clock and a fake port:
+// a message goes out in exact pieces that rejoin to it, never faster than
+// the MIDI wire, in the order handed over, and a failure ends it and is
+// reported by the next send. The writer thread's own rules (a reset or a
+// close never cuts a message already handed over) are checked through the
+// port set, as the MIDI layer drives them.
+#include "platform/midi/paced_output.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <random>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<BYTE>;
+using std::chrono::microseconds;
+using namespace std::chrono_literals;
+
+constexpr size_t kFullBlock = 131118;
+constexpr int64_t kUsPerByte = 320;  // 1 s / 3125
+
+Bytes Sysex(size_t size, BYTE salt = 0) {
+  Bytes bytes(size);
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<BYTE>((i * 13 + salt) & 0x7F);
+  bytes.front() = 0xF0;
+  if (size > 1) bytes.back() = 0xF7;
+  return bytes;
+}
+
+// Time moves only when slept on, or by a jitter a test adds.
+class FakeClock : public PaceClock {
+ public:
+  microseconds Now() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return now_;
+  }
+  void SleepUntil(microseconds when) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++sleeps_;
+    // A real sleep may wake late, never early.
+    now_ = std::max(now_, when) + microseconds(lateWake_ ? rng_() % 3000 : 0);
+  }
+  void Advance(microseconds by) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    now_ += by;
+  }
+  void WakeLate() { lateWake_ = true; }
+  int Sleeps() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return sleeps_;
+  }
+
+ private:
+  std::mutex mutex_;
+  microseconds now_{1000000};
+  int sleeps_ = 0;
+  bool lateWake_ = false;
+  std::minstd_rand rng_{7};
+};
+
+struct Piece {
+  microseconds at;
+  Bytes bytes;
+};
+
+// A port that records the pieces it gets, and can fail one or hold the
+// writer on the first piece until released.
+class FakePort : public FragmentPort {
+ public:
+  explicit FakePort(FakeClock& clock) : clock_(clock) {}
+  MidiWriteResult Open() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++opens_;
+    open_ = true;
+    return {};
+  }
+  void Close() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++closes_;
+    open_ = false;
+  }
+  MidiWriteResult SendPiece(const BYTE* data, size_t size) override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    EXPECT_TRUE(open_) << "a piece was sent to a closed port";
+    if (held_) {
+      waiting_ = true;
+      changed_.notify_all();
+      changed_.wait_for(lock, 5s, [this] { return !held_; });
+      waiting_ = false;
+    }
+    if (failAt_ == pieces_.size()) {
+      failAt_ = SIZE_MAX;
+      pieces_.push_back({clock_.Now(), Bytes()});
+      return MidiWriteResult::Failure(MMSYSERR_ERROR, "MidiOutAlsa::sendMessage: error sending MIDI message to port.");
+    }
+    pieces_.push_back({clock_.Now(), Bytes(data, data + size)});
+    return {};
+  }
+
+  void FailPiece(size_t index) { failAt_ = index; }
+  void Hold() { held_ = true; }
+  // Waits until the writer sits on a held piece.
+  bool WaitUntilHeld() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, 5s, [this] { return waiting_; });
+  }
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    held_ = false;
+    changed_.notify_all();
+  }
+  std::vector<Piece> Pieces() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return pieces_;
+  }
+  Bytes Joined() {
+    Bytes all;
+    for (const Piece& p : Pieces()) all.insert(all.end(), p.bytes.begin(), p.bytes.end());
+    return all;
+  }
+  int Opens() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return opens_;
+  }
+  int Closes() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return closes_;
+  }
+  bool IsOpen() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return open_;
+  }
+
+ private:
+  FakeClock& clock_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Piece> pieces_;
+  size_t failAt_ = SIZE_MAX;
+  bool held_ = false;
+  bool waiting_ = false;
+  bool open_ = false;
+  int opens_ = 0;
+  int closes_ = 0;
+};
+
+// Every piece is followed by at least its own time on the wire before the
+// next one is handed over.
+void ExpectNeverFasterThanTheWire(const std::vector<Piece>& pieces) {
+  for (size_t i = 1; i < pieces.size(); ++i) {
+    const int64_t gap = (pieces[i].at - pieces[i - 1].at).count();
+    ASSERT_GE(gap, static_cast<int64_t>(pieces[i - 1].bytes.size()) * kUsPerByte) << "piece " << i;
+  }
+}
+
+class PacerTest : public ::testing::Test {
+ protected:
+  // Sends `message` through the pacer; returns the pieces it made.
+  std::vector<Piece> SendThrough(const Bytes& message) {
+    std::vector<Piece> pieces;
+    const MidiWriteResult result = pacer.Send(message.data(), message.size(), [&](const BYTE* d, size_t n) {
+      pieces.push_back({clock.Now(), Bytes(d, d + n)});
+      clock.Advance(microseconds(jitter ? n % 7 * 50 : 0));  // a hand-over takes a little time
+      return MidiWriteResult();
+    });
+    EXPECT_TRUE(result.Ok());
+    return pieces;
+  }
+
+  FakeClock clock;
+  SysexPacer pacer{clock};
+  bool jitter = false;
+};
+
+TEST_F(PacerTest, PiecesAreExactlyFragmentSizedAndRejoinToTheMessage) {
+  for (size_t size : {1u, 3u, 14u, 255u, 256u, 257u, 512u, 8238u, 131118u}) {
+    const Bytes message = Sysex(size, static_cast<BYTE>(size));
+    const std::vector<Piece> pieces = SendThrough(message);
+    ASSERT_EQ(pieces.size(), (size + kFragmentBytes - 1) / kFragmentBytes) << size;
+    Bytes joined;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+      if (i + 1 < pieces.size()) EXPECT_EQ(pieces[i].bytes.size(), kFragmentBytes) << size << " piece " << i;
+      joined.insert(joined.end(), pieces[i].bytes.begin(), pieces[i].bytes.end());
+    }
+    EXPECT_EQ(pieces.back().bytes.size(), size - (pieces.size() - 1) * kFragmentBytes);
+    EXPECT_TRUE(joined == message) << size;
+  }
+}
+
+TEST_F(PacerTest, AFullBlockTakesItsWireTimeAndNotMore) {
+  const std::vector<Piece> pieces = SendThrough(Sysex(kFullBlock));
+  ExpectNeverFasterThanTheWire(pieces);
+  // With a punctual clock the last piece goes exactly when the bytes before
+  // it have left: pacing adds nothing to the 42 seconds.
+  const int64_t elapsed = (pieces.back().at - pieces.front().at).count();
+  EXPECT_EQ(elapsed, static_cast<int64_t>(kFullBlock - pieces.back().bytes.size()) * kUsPerByte);
+}
+
+TEST_F(PacerTest, LateWakeUpsAndSlowHandOversAreNeverMadeUpByABurst) {
+  clock.WakeLate();
+  jitter = true;
+  std::vector<Piece> all;
+  // Messages back to back, long and short: the rate holds across them.
+  for (size_t size : {kFullBlock, size_t{14}, size_t{6}, size_t{8238}, size_t{13}}) {
+    const std::vector<Piece> pieces = SendThrough(Sysex(size));
+    all.insert(all.end(), pieces.begin(), pieces.end());
+  }
+  ExpectNeverFasterThanTheWire(all);
+}
+
+TEST_F(PacerTest, AShortMessageOnAnIdleWireGoesAtOnce) {
+  SendThrough(Sysex(14));
+  clock.Advance(1s);
+  const int before = clock.Sleeps();
+  const microseconds now = clock.Now();
+  const std::vector<Piece> pieces = SendThrough(Sysex(6));
+  EXPECT_EQ(clock.Sleeps(), before);
+  EXPECT_EQ(pieces.front().at, now);
+}
+
+TEST_F(PacerTest, ARefusedPieceEndsTheMessageAndIsReturned) {
+  const Bytes message = Sysex(2000);
+  size_t calls = 0;
+  const MidiWriteResult result = pacer.Send(message.data(), message.size(), [&](const BYTE*, size_t) {
+    return ++calls == 3 ? MidiWriteResult::Failure(MMSYSERR_ERROR, "refused") : MidiWriteResult();
+  });
+  EXPECT_EQ(calls, 3u);
+  EXPECT_EQ(result.error, MMSYSERR_ERROR);
+  EXPECT_EQ(result.text, "refused");
+}
+
+// --- The paced device on a port set -----------------------------------------
+
+class PacedDeviceTest : public ::testing::Test {
+ protected:
+  PacedDeviceTest() : ports([](HWND, UINT, WPARAM, LPARAM) {}) {
+    auto owned = std::make_unique<FakePort>(*clock);
+    port = owned.get();
+    auto device = std::make_unique<PacedOutputDevice>("Paced Port", std::move(owned), clock);
+    paced = device.get();
+    id = ports.AddOutput(std::move(device));
+  }
+
+  HMIDIOUT Open() {
+    HMIDIOUT out = nullptr;
+    EXPECT_EQ(ports.midiOutOpen(&out, id, nullptr), MMSYSERR_NOERROR);
+    return out;
+  }
+
+  // What the MIDI layer does for one message: attach, send, release (the
+  // release resets the port).
+  UINT SendAndRelease(HMIDIOUT out, Bytes& message) {
+    MIDIHDR hdr;
+    hdr.lpData = reinterpret_cast<char*>(message.data());
+    hdr.dwBufferLength = static_cast<DWORD>(message.size());
+    EXPECT_EQ(ports.midiOutPrepareHeader(out, &hdr), MMSYSERR_NOERROR);
+    const UINT error = ports.midiOutLongMsg(out, &hdr);
+    EXPECT_EQ(ports.midiOutReset(out), MMSYSERR_NOERROR);
+    EXPECT_EQ(ports.midiOutUnprepareHeader(out, &hdr), MMSYSERR_NOERROR);
+    // The caller's buffer is free for the next message at once.
+    std::fill(message.begin(), message.end(), 0x55);
+    return error;
+  }
+
+  std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+  FakePort* port = nullptr;
+  PacedOutputDevice* paced = nullptr;
+  MidiPortSet ports;
+  UINT id = 0;
+};
+
+TEST_F(PacedDeviceTest, AResetAndACloseWhileQueuedCutNothingAndLaterMessagesFollow) {
+  HMIDIOUT out = Open();
+  port->Hold();
+  Bytes block = Sysex(kFullBlock, 1), command = Sysex(10, 2), request = Sysex(6, 3);
+  const Bytes expectedBlock = block, expectedCommand = command, expectedRequest = request;
+  ASSERT_EQ(SendAndRelease(out, block), MMSYSERR_NOERROR);
+  ASSERT_TRUE(port->WaitUntilHeld());
+  ASSERT_EQ(SendAndRelease(out, command), MMSYSERR_NOERROR);
+  // Ports chosen again in the middle of the block: closed and reopened.
+  ASSERT_EQ(ports.midiOutClose(out), MMSYSERR_NOERROR);
+  EXPECT_TRUE(port->IsOpen()) << "closed under a message handed over";
+  out = Open();
+  ASSERT_EQ(SendAndRelease(out, request), MMSYSERR_NOERROR);
+  port->Release();
+  ASSERT_TRUE(paced->WaitUntilSent(5s));
+
+  Bytes expected = expectedBlock;
+  expected.insert(expected.end(), expectedCommand.begin(), expectedCommand.end());
+  expected.insert(expected.end(), expectedRequest.begin(), expectedRequest.end());
+  EXPECT_TRUE(port->Joined() == expected);
+  ExpectNeverFasterThanTheWire(port->Pieces());
+  EXPECT_EQ(port->Opens(), 1);
+  EXPECT_EQ(port->Closes(), 0);
+  ASSERT_EQ(ports.midiOutClose(out), MMSYSERR_NOERROR);
+  EXPECT_EQ(port->Closes(), 1) << "an idle port closes at once";
+}
+
+TEST_F(PacedDeviceTest, ACloseWhileQueuedClosesThePortOnceTheMessageHasGone) {
+  HMIDIOUT out = Open();
+  port->Hold();
+  Bytes block = Sysex(8238, 4);
+  const Bytes expected = block;
+  ASSERT_EQ(SendAndRelease(out, block), MMSYSERR_NOERROR);
+  ASSERT_TRUE(port->WaitUntilHeld());
+  ASSERT_EQ(ports.midiOutClose(out), MMSYSERR_NOERROR);
+  EXPECT_EQ(port->Closes(), 0);
+  port->Release();
+  ASSERT_TRUE(paced->WaitUntilSent(5s));
+  EXPECT_TRUE(port->Joined() == expected);
+  EXPECT_EQ(port->Closes(), 1);
+}
+
+TEST_F(PacedDeviceTest, AFailedPieceAbortsTheMessageAndTheNextSendReportsIt) {
+  HMIDIOUT out = Open();
+  port->Hold();
+  port->FailPiece(4);
+  Bytes block = Sysex(kFullBlock, 5), behind = Sysex(12, 6);
+  ASSERT_EQ(SendAndRelease(out, block), MMSYSERR_NOERROR);
+  ASSERT_TRUE(port->WaitUntilHeld());
+  ASSERT_EQ(SendAndRelease(out, behind), MMSYSERR_NOERROR);
+  port->Release();
+  ASSERT_TRUE(paced->WaitUntilSent(5s));
+  // Four pieces went, the fifth failed, nothing after it was tried: the
+  // message queued behind belonged to a sequence already broken.
+  EXPECT_EQ(port->Pieces().size(), 5u);
+  EXPECT_EQ(port->Joined().size(), 4 * kFragmentBytes);
+
+  Bytes next = Sysex(6, 7);
+  const Bytes expectedNext = next;
+  const UINT error = SendAndRelease(out, next);
+  EXPECT_EQ(error, MMSYSERR_ERROR);
+  char text[128];
+  ASSERT_EQ(ports.midiOutGetErrorText(error, text, sizeof text), MMSYSERR_NOERROR);
+  EXPECT_STREQ(text, "MidiOutAlsa::sendMessage: error sending MIDI message to port.");
+
+  // Reported once; the port is usable again.
+  next = expectedNext;
+  ASSERT_EQ(SendAndRelease(out, next), MMSYSERR_NOERROR);
+  ASSERT_TRUE(paced->WaitUntilSent(5s));
+  EXPECT_EQ(port->Pieces().back().bytes, expectedNext);
+}
+
+// Hands everything to a port the test keeps, so that it outlives the device.
+class ForwardingPort : public FragmentPort {
+ public:
+  explicit ForwardingPort(FakePort& to) : to_(to) {}
+  MidiWriteResult Open() override { return to_.Open(); }
+  void Close() override { to_.Close(); }
+  MidiWriteResult SendPiece(const BYTE* data, size_t size) override { return to_.SendPiece(data, size); }
+
+ private:
+  FakePort& to_;
+};
+
+TEST(PacedDevice, GoingAwayFinishesWhatWasHandedOverFirst) {
+  auto clock = std::make_shared<FakeClock>();
+  FakePort port(*clock);
+  auto device = std::make_unique<PacedOutputDevice>("Paced Port", std::make_unique<ForwardingPort>(port), clock);
+  ASSERT_EQ(device->Open(), MMSYSERR_NOERROR);
+  const Bytes block = Sysex(kFullBlock, 8);
+  port.Hold();
+  ASSERT_EQ(device->Send(block.data(), block.size()), MMSYSERR_NOERROR);
+  ASSERT_TRUE(port.WaitUntilHeld());
+  device->Close();
+  port.Release();
+  // The program ends while the block is still queued: the device finishes
+  // it, then closes the port.
+  device.reset();
+  EXPECT_TRUE(port.Joined() == block);
+  EXPECT_EQ(port.Closes(), 1);
+}
+
+// --- The writer's queue ----------------------------------------------------
+
+TEST(OutputWriter, AFullQueueRefusesAndAFatalErrorRefusesUntilReopened) {
+  std::mutex mutex;
+  std::condition_variable cv;
+  bool released = false;
+  bool entered = false;
+  int opens = 0;
+  bool failFatally = false;
+  MidiOutputWriter writer(
+      {[&] {
+         ++opens;
+         return MidiWriteResult();
+       },
+       [] {},
+       [&](const BYTE*, size_t) {
+         std::unique_lock<std::mutex> lock(mutex);
+         entered = true;
+         cv.notify_all();
+         cv.wait_for(lock, 5s, [&] { return released; });
+         return failFatally ? MidiWriteResult::Failure(MMSYSERR_ERROR, "gone", true) : MidiWriteResult();
+       },
+       nullptr},
+      1000);
+  ASSERT_EQ(writer.Open(), MMSYSERR_NOERROR);
+  const Bytes big(600, 0x10);
+  ASSERT_EQ(writer.Send(big.data(), big.size()), MMSYSERR_NOERROR);
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(cv.wait_for(lock, 5s, [&] { return entered; }));  // taken by the writer
+  }
+  ASSERT_EQ(writer.Send(big.data(), big.size()), MMSYSERR_NOERROR);  // queued
+  const UINT full = writer.Send(big.data(), big.size());
+  EXPECT_EQ(full, MIDIERR_NOTREADY);
+  EXPECT_FALSE(writer.ErrorText(full).empty());
+
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    failFatally = true;
+    released = true;
+  }
+  cv.notify_all();
+  ASSERT_TRUE(writer.WaitUntilIdle(5s));
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(writer.Send(big.data(), 1), MMSYSERR_ERROR);
+  EXPECT_EQ(writer.ErrorText(MMSYSERR_ERROR), "gone");
+  failFatally = false;
+  ASSERT_EQ(writer.Open(), MMSYSERR_NOERROR);
+  EXPECT_EQ(opens, 2);
+  EXPECT_EQ(writer.Send(big.data(), 1), MMSYSERR_NOERROR);
+}
+
+}  // namespace
