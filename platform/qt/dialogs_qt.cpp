@@ -145,6 +145,18 @@ class TemplateDialog : public QDialog {
   }
 
  protected:
+  // The first control that takes the keyboard gets it as if tabbed to, so
+  // that an edit box starts with its text selected for typing over.
+  void showEvent(QShowEvent* event) override {
+    QDialog::showEvent(event);
+    for (const Built& c : controls_) {
+      if (c.widget->isEnabled() && (c.widget->focusPolicy() & Qt::TabFocus)) {
+        c.widget->setFocus(Qt::TabFocusReason);
+        break;
+      }
+    }
+  }
+
   // Esc: the procedure decides, as with Cancel.
   void reject() override { Command(IDCANCEL, BN_CLICKED); }
 
