@@ -1,0 +1,149 @@
+#include "tests/fuzz/fuzz_support.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "shell/app_state.h"
+#include "shell/image_model.h"
+#include "shell/modules.h"
+
+namespace fuzz {
+
+namespace {
+
+// One open in-memory file: a position in a shared byte vector.
+struct OpenMemoryFile {
+  std::shared_ptr<std::vector<uint8_t>> bytes;
+  size_t pos = 0;
+};
+
+ssize_t ReadMemory(void* cookie, char* buffer, size_t size) {
+  auto* f = static_cast<OpenMemoryFile*>(cookie);
+  const size_t left = f->pos < f->bytes->size() ? f->bytes->size() - f->pos : 0;
+  const size_t n = size < left ? size : left;
+  if (n) std::memcpy(buffer, f->bytes->data() + f->pos, n);
+  f->pos += n;
+  return static_cast<ssize_t>(n);
+}
+
+ssize_t WriteMemory(void* cookie, const char* buffer, size_t size) {
+  auto* f = static_cast<OpenMemoryFile*>(cookie);
+  if (f->bytes->size() < f->pos + size) f->bytes->resize(f->pos + size);
+  std::memcpy(f->bytes->data() + f->pos, buffer, size);
+  f->pos += size;
+  return static_cast<ssize_t>(size);
+}
+
+int SeekMemory(void* cookie, off64_t* offset, int whence) {
+  auto* f = static_cast<OpenMemoryFile*>(cookie);
+  int64_t base = 0;
+  if (whence == SEEK_CUR) base = static_cast<int64_t>(f->pos);
+  if (whence == SEEK_END) base = static_cast<int64_t>(f->bytes->size());
+  const int64_t target = base + *offset;
+  if (target < 0) {
+    errno = EINVAL;
+    return -1;
+  }
+  f->pos = static_cast<size_t>(target);
+  *offset = target;
+  return 0;
+}
+
+int CloseMemory(void* cookie) {
+  delete static_cast<OpenMemoryFile*>(cookie);
+  return 0;
+}
+
+FILE* OpenMemory(std::shared_ptr<std::vector<uint8_t>> bytes, const char* mode) {
+  cookie_io_functions_t io{ReadMemory, WriteMemory, SeekMemory, CloseMemory};
+  auto* f = new OpenMemoryFile{std::move(bytes), 0};
+  FILE* fp = fopencookie(f, mode, io);
+  if (fp == nullptr) delete f;
+  return fp;
+}
+
+}  // namespace
+
+void FuzzPlatform::SetFile(const std::string& path, const uint8_t* data, size_t size) {
+  files_[path] = std::make_shared<std::vector<uint8_t>>(data, data + size);
+}
+
+const std::vector<uint8_t>* FuzzPlatform::File(const std::string& path) const {
+  auto it = files_.find(path);
+  return it == files_.end() ? nullptr : it->second.get();
+}
+
+void FuzzPlatform::ForgetEffects() {
+  posted.clear();
+  messageBoxes.clear();
+  statusLog.clear();
+  debugTraces.clear();
+  sleeps.clear();
+  soundsPlayed.clear();
+}
+
+FILE* FuzzPlatform::OpenFile(const std::string& path, const char* mode) {
+  if (mode[0] == 'r') {
+    auto it = files_.find(path);
+    return it == files_.end() ? nullptr : OpenMemory(it->second, "r");
+  }
+  if (mode[0] == 'w') {
+    auto bytes = std::make_shared<std::vector<uint8_t>>();
+    files_[path] = bytes;
+    return OpenMemory(bytes, "w");
+  }
+  return nullptr;
+}
+
+bool FuzzPlatform::ReplaceFile(const std::string& from, const std::string& to) {
+  auto it = files_.find(from);
+  if (it == files_.end()) return false;
+  auto bytes = it->second;
+  files_.erase(it);
+  files_[to] = bytes;
+  return true;
+}
+
+bool FuzzPlatform::RemoveFile(const std::string& path) { return files_.erase(path) > 0; }
+
+Platform::PathKind FuzzPlatform::GetPathKind(const std::string& path) {
+  return files_.count(path) ? PathKind::Regular : PathKind::Missing;
+}
+
+void FuzzPlatform::PostMessage(HWND, UINT msg, WPARAM wParam, LPARAM) { posted.push_back({msg, wParam}); }
+
+FuzzPlatform& Core() {
+  static FuzzPlatform* platform = [] {
+    auto* p = new FuzzPlatform;
+    plat::Install(p);
+    ResetAllModules();
+    p->SetConfigDirectory("config");
+    if (!AllocateBuffers()) Fail(__FILE__, __LINE__, "buffers allocated");
+    hWndStatus = plat::CreateStatusBar(nullptr, 1);
+    return p;
+  }();
+  return *platform;
+}
+
+std::vector<uint8_t> MarkImage(uint8_t seed) {
+  for (UINT i = 0; i < IMAGE_SIZE; ++i) imgMemory[i] = static_cast<uint8_t>(i * 131u + seed);
+  return std::vector<uint8_t>(imgMemory, imgMemory + IMAGE_SIZE);
+}
+
+bool OutsideUnchanged(const std::vector<uint8_t>& before, uint64_t offset, uint64_t size) {
+  for (uint64_t i = 0; i < IMAGE_SIZE; ++i) {
+    const bool inside = i >= offset && i - offset < size;
+    if (!inside && imgMemory[i] != before[i]) return false;
+  }
+  return true;
+}
+
+void Fail(const char* file, int line, const char* what) {
+  std::fprintf(stderr, "%s:%d: invariant broken: %s\n", file, line, what);
+  std::fflush(stderr);
+  std::abort();
+}
+
+}  // namespace fuzz

@@ -1,0 +1,140 @@
+// The MIDI input framer over any bytes in any pieces, and the port set that
+// copies its System Exclusive messages into an armed buffer.
+//
+// Input: the longest System Exclusive message (0: the port set's own), the
+// armed buffer's length; then pieces, each a control byte (bits 0-5 its
+// length, bits 6-7: 1 an interruption after it, 2 a silent reset after it)
+// followed by its bytes.
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/midi/framer.h"
+#include "platform/midi/memory_port.h"
+#include "platform/midi/ports.h"
+#include "tests/fuzz/fuzz_support.h"
+#include "tests/fuzz/harnesses.h"
+
+namespace {
+
+struct Event {
+  MidiFramerEvent::Kind kind;
+  std::vector<BYTE> bytes;
+  size_t size;
+  bool operator==(const Event&) const = default;
+};
+
+struct Piece {
+  std::vector<BYTE> bytes;
+  int after;  // 0 nothing, 1 Interrupt, 2 Reset
+};
+
+int DataBytesOf(BYTE status) {
+  if (status < 0xC0 || (status >= 0xE0 && status < 0xF0) || status == 0xF2) return 2;
+  if (status < 0xE0 || status == 0xF1 || status == 0xF3) return 1;
+  if (status == 0xF6) return 0;
+  return -1;
+}
+
+void CheckEvent(const MidiFramerEvent& e, size_t maxSysex) {
+  using Kind = MidiFramerEvent::Kind;
+  switch (e.kind) {
+    case Kind::Short: {
+      FUZZ_CHECK(e.size >= 1 && e.size <= 3 && e.data != nullptr);
+      const BYTE status = e.data[0];
+      FUZZ_CHECK(status >= 0x80 && status != 0xF0 && status != 0xF7 && status < 0xF8);
+      FUZZ_CHECK(DataBytesOf(status) == static_cast<int>(e.size) - 1);
+      for (size_t i = 1; i < e.size; ++i) FUZZ_CHECK(e.data[i] < 0x80);
+      break;
+    }
+    case Kind::Sysex:
+      FUZZ_CHECK(e.size >= 2 && e.size <= maxSysex && e.data != nullptr);
+      FUZZ_CHECK(e.data[0] == 0xF0 && e.data[e.size - 1] == 0xF7);
+      for (size_t i = 1; i + 1 < e.size; ++i) FUZZ_CHECK(e.data[i] < 0x80);
+      break;
+    case Kind::SysexIncomplete:
+      FUZZ_CHECK(e.size >= 1 && e.size <= maxSysex);
+      break;
+    case Kind::SysexOverLength:
+      FUZZ_CHECK(e.size > maxSysex);
+      break;
+  }
+}
+
+std::vector<Event> Frame(const std::vector<Piece>& pieces, size_t maxSysex, bool byteByByte) {
+  std::vector<Event> events;
+  MidiFramer framer(maxSysex, [&](const MidiFramerEvent& e) {
+    CheckEvent(e, maxSysex);
+    const bool carriesBytes = e.kind == MidiFramerEvent::Kind::Short || e.kind == MidiFramerEvent::Kind::Sysex;
+    events.push_back({e.kind, carriesBytes ? std::vector<BYTE>(e.data, e.data + e.size) : std::vector<BYTE>(),
+                      e.size});
+  });
+  for (const Piece& piece : pieces) {
+    if (byteByByte) {
+      for (BYTE b : piece.bytes) framer.Feed(&b, 1);
+    } else {
+      framer.Feed(piece.bytes.data(), piece.bytes.size());
+    }
+    if (piece.after == 1) framer.Interrupt();
+    if (piece.after == 2) framer.Reset();
+  }
+  return events;
+}
+
+// The same bytes through an input port with one armed buffer of `length`
+// bytes between guard bytes: nothing is written outside it, and a long-data
+// message reports a whole System Exclusive message that fits.
+void CheckPortSet(const std::vector<Piece>& pieces, DWORD length) {
+  struct Posted { UINT msg; LPARAM lParam; };
+  std::vector<Posted> posted;
+  MidiPortSet ports([&](HWND, UINT msg, WPARAM, LPARAM lParam) { posted.push_back({msg, lParam}); });
+  const midimem::MemoryPorts mem = midimem::AddMemoryPorts(ports);
+  HMIDIIN handle = nullptr;
+  HWND target = reinterpret_cast<HWND>(&posted);
+  FUZZ_CHECK(ports.midiInOpen(&handle, mem.inputId, target) == MMSYSERR_NOERROR);
+  constexpr size_t kGuard = 16;
+  std::vector<BYTE> memory(kGuard + length + kGuard, 0xA5);
+  MIDIHDR header;
+  header.lpData = reinterpret_cast<char*>(memory.data() + kGuard);
+  header.dwBufferLength = length;
+  FUZZ_CHECK(ports.midiInPrepareHeader(handle, &header) == MMSYSERR_NOERROR);
+  FUZZ_CHECK(ports.midiInAddBuffer(handle, &header) == MMSYSERR_NOERROR);
+  FUZZ_CHECK(ports.midiInStart(handle) == MMSYSERR_NOERROR);
+  for (const Piece& piece : pieces) {
+    mem.input->Feed(piece.bytes);
+    ports.Deliver();
+  }
+  for (size_t i = 0; i < kGuard; ++i) FUZZ_CHECK(memory[i] == 0xA5 && memory[kGuard + length + i] == 0xA5);
+  int longData = 0;
+  for (const Posted& post : posted) {
+    if (post.msg != MM_MIM_LONGDATA) continue;
+    ++longData;
+    FUZZ_CHECK(post.lParam == reinterpret_cast<LPARAM>(&header));
+    FUZZ_CHECK(header.dwBytesRecorded >= 2 && header.dwBytesRecorded <= length);
+    FUZZ_CHECK(memory[kGuard] == 0xF0 && memory[kGuard + header.dwBytesRecorded - 1] == 0xF7);
+  }
+  FUZZ_CHECK(longData <= 1);  // one buffer takes one message
+  ports.midiInReset(handle);
+  ports.midiInUnprepareHeader(handle, &header);
+  ports.midiInClose(handle);
+}
+
+}  // namespace
+
+int FuzzMidiFramer(const uint8_t* data, size_t size) {
+  fuzz::Input in(data, size);
+  const uint8_t maxField = in.Byte();
+  const size_t maxSysex = maxField ? maxField : MidiPortSet::kMaxSysexBytes;
+  const DWORD armed = 1 + in.Byte();
+  std::vector<Piece> pieces;
+  while (in.RestSize() > 0) {
+    const uint8_t control = in.Byte();
+    Piece piece{{}, (control >> 6) % 3};
+    for (int i = 0; i < (control & 0x3F) && in.RestSize() > 0; ++i) piece.bytes.push_back(in.Byte());
+    pieces.push_back(std::move(piece));
+  }
+  // However the bytes are cut into pieces, the messages are the same.
+  FUZZ_CHECK(Frame(pieces, maxSysex, false) == Frame(pieces, maxSysex, true));
+  CheckPortSet(pieces, armed);
+  return 0;
+}

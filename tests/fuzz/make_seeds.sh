@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Rebuilds the seed corpora in tests/fuzz/corpus: valid files of every kind
+# from independent writers (sox, srec_cat) plus what fuzz_seeds generates.
+# Findings of longer fuzzing runs are added by hand (as finding-*) and kept.
+#   tests/fuzz/make_seeds.sh BUILD_FOLDER
+set -euo pipefail
+cd "$(dirname "$0")"
+build=${1:?usage: make_seeds.sh BUILD_FOLDER}
+cmake --build "$build" --target fuzz_seeds
+corpus=corpus
+find "$corpus" -type f ! -name 'finding-*' -delete 2>/dev/null || true
+"$build/tests/fuzz/fuzz_seeds" "$corpus"
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+# WAV: the control bytes of harness_wav.cpp (flags, 16-bit section size,
+# position, fill), then a short sine from sox in every width and layout.
+for bits in 8 16 24 32; do
+  for channels in 1 2; do
+    sox -n -r 24000 -b "$bits" -c "$channels" -t wavpcm "$scratch/s.wav" synth 24s sine 440 2>/dev/null
+    { printf '\x00\x40\x00\x00\x00'; cat "$scratch/s.wav"; } > "$corpus/wav/sox-$bits-bit-$channels-ch"
+  done
+done
+sox -n -r 24000 -b 16 -c 1 -t wavpcm "$scratch/s.wav" synth 30s sine 440 vol 0.5 2>/dev/null
+{ printf '\x01\x10\x00\x00\x00'; cat "$scratch/s.wav"; } > "$corpus/wav/sox-16-bit-autoscale"
+
+# Intel HEX: the same control bytes, then files srec_cat wrote.
+printf 'Talverine voice EPROM seed data, 64 bytes long, for srec_cat...' > "$scratch/data.bin"
+srec_cat "$scratch/data.bin" -binary -o "$scratch/a.hex" -intel -line-length=44
+{ printf '\x00\x00\x01\x00\x00'; cat "$scratch/a.hex"; } > "$corpus/hex/srec-16-per-line"
+srec_cat "$scratch/data.bin" -binary -offset 0x1230 -o "$scratch/b.hex" -intel -line-length=76 -crlf
+{ printf '\x04\x00\x20\x00\xff'; cat "$scratch/b.hex"; } > "$corpus/hex/srec-32-per-line-crlf"
+srec_cat "$scratch/data.bin" -binary -offset 0x18000 -o "$scratch/c.hex" -intel
+{ printf '\x01\x00\x00\x00\x00'; cat "$scratch/c.hex"; } > "$corpus/hex/srec-extended-address"
