@@ -1,0 +1,452 @@
+// The Qt dialog host: dialogs built from the templates, and driven as a user
+// would through the real dialog procedures.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+#include "platform/headless/platform_headless.h"
+#include "platform/qt/dialogs_qt.h"
+#include "resources/dialog_templates.h"
+#include "settings/dialogs.h"
+#include "shell/app_state.h"
+#include "shell/image_model.h"
+#include "files/fileio.h"
+#include "files/wav_read.h"
+#include "files/wav_write.h"
+#include "tests/support/core_fixture.h"
+
+namespace {
+
+// The headless platform with its dialogs shown by the Qt host, as the
+// desktop back end forwards them.
+class QtDialogPlatform : public headless::HeadlessPlatform {
+ public:
+  explicit QtDialogPlatform(QtDialogHost& host) : host_(host) {}
+  INT_PTR DialogBoxParam(HWND o, int t, DLGPROC p, LPARAM l) override { return host_.DialogBoxParam(o, t, p, l); }
+  void EndDialog(HWND d, INT_PTR r) override { host_.EndDialog(d, r); }
+  void DlgListAdd(HWND d, int id, const char* t) override { host_.DlgListAdd(d, id, t); }
+  void DlgListSelect(HWND d, int id, int i) override { host_.DlgListSelect(d, id, i); }
+  int DlgListGetSel(HWND d, int id) override { return host_.DlgListGetSel(d, id); }
+  void SetDlgItemText(HWND d, int id, const char* t) override { host_.SetDlgItemText(d, id, t); }
+  std::string GetDlgItemText(HWND d, int id) override { return host_.GetDlgItemText(d, id); }
+  void CheckDlgButton(HWND d, int id, bool c) override { host_.CheckDlgButton(d, id, c); }
+  bool IsDlgButtonChecked(HWND d, int id) override { return host_.IsDlgButtonChecked(d, id); }
+  void EnableDlgItem(HWND d, int id, bool e) override { host_.EnableDlgItem(d, id, e); }
+
+ private:
+  QtDialogHost& host_;
+};
+
+// A procedure that records what it is sent and ends on OK (1) and Cancel (2).
+struct Received {
+  UINT message;
+  int id;
+  int notification;
+  LPARAM lParam;
+};
+std::vector<Received> g_received;
+std::function<void(HWND)> g_onInit;
+
+INT_PTR RecordingProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
+  g_received.push_back({message, LOWORD(wParam), HIWORD(wParam), lParam});
+  if (message == WM_INITDIALOG && g_onInit) g_onInit(hDlg);
+  if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+    plat::EndDialog(hDlg, LOWORD(wParam));
+    return 1;
+  }
+  return 0;
+}
+
+std::vector<int> CommandsReceived(int notification) {
+  std::vector<int> ids;
+  for (const Received& r : g_received)
+    if (r.message == WM_COMMAND && r.notification == notification) ids.push_back(r.id);
+  return ids;
+}
+
+constexpr INT_PTR kLeftOpen = -99;
+
+class QtDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = plat::Install(&platform_);
+    testsupport::ResetCore();
+    platform_.SetCurrentDirectoryForTest(temp_.path());
+    platform_.SetConfigDirectory(temp_.path());
+    g_received.clear();
+    g_onInit = nullptr;
+  }
+  void TearDown() override {
+    g_onInit = nullptr;
+    plat::Install(previous_);
+  }
+
+  // Opens a dialog and runs `script` on it once its loop runs. A dialog
+  // the script leaves open is ended with kLeftOpen, so that a failing
+  // test does not hang.
+  INT_PTR Open(int templateId, DLGPROC proc, const std::function<void(HWND)>& script, LPARAM param = 0) {
+    QTimer start;
+    start.setSingleShot(true);
+    QObject::connect(&start, &QTimer::timeout, [&] {
+      if (HWND h = host_.ActiveDialog()) script(h);
+      if (HWND h = host_.ActiveDialog()) host_.EndDialog(h, kLeftOpen);
+    });
+    start.start(0);
+    return plat::DialogBoxParam(nullptr, templateId, proc, param);
+  }
+
+  QWidget* W(HWND h, int id) { return host_.ControlWidget(h, id); }
+  // A control of the template; the statics, which share one id, by text.
+  QWidget* W(HWND h, const DialogControl& def) {
+    if (def.id != IDC_STATIC) return W(h, def.id);
+    for (QLabel* label : D(h)->findChildren<QLabel*>())
+      if (label->text() == QString::fromUtf8(def.text)) return label;
+    return nullptr;
+  }
+  QDialog* D(HWND h) { return static_cast<QDialog*>(host_.DialogWidget(h)); }
+  bool Checked(HWND h, int id) { return host_.IsDlgButtonChecked(h, id); }
+  bool Enabled(HWND h, int id) { return W(h, id) && W(h, id)->isEnabled(); }
+  std::string Checks(HWND h, int first, int last) {
+    std::string s;
+    for (int id = first; id <= last; ++id) s += Checked(h, id) ? '1' : '0';
+    return s;
+  }
+
+  // A click as a user makes it; on buttons with an indicator, far right of
+  // the text, where the control still takes it.
+  void Click(HWND h, int id) {
+    QWidget* w = W(h, id);
+    ASSERT_NE(w, nullptr) << id;
+    const bool indicator = qobject_cast<QRadioButton*>(w) || qobject_cast<QCheckBox*>(w);
+    QTest::mouseClick(w, Qt::LeftButton, {}, indicator ? QPoint(w->width() - 3, w->height() / 2) : w->rect().center());
+  }
+  // Opens the list and chooses entry `index` with the keyboard.
+  void Pick(HWND h, int id, int index) {
+    auto* list = qobject_cast<QComboBox*>(W(h, id));
+    ASSERT_NE(list, nullptr);
+    list->showPopup();
+    QAbstractItemView* view = list->view();
+    view->setCurrentIndex(view->model()->index(index, 0));
+    QTest::keyClick(view, Qt::Key_Return);
+  }
+  void Type(HWND h, int id, const char* text) {
+    auto* edit = qobject_cast<QLineEdit*>(W(h, id));
+    ASSERT_NE(edit, nullptr);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, QString::fromLatin1(text));
+  }
+  void PressEsc(HWND h) { QTest::keyClick(D(h), Qt::Key_Escape); }
+  void CloseBox(HWND h) { D(h)->close(); }
+  bool ConfigSaved() const { return testsupport::FileExists(temp_.File(szCfgName)); }
+
+  testsupport::TempDir temp_;
+  QtDialogHost host_{nullptr};
+  QtDialogPlatform platform_{host_};
+  Platform* previous_ = nullptr;
+};
+
+// --- dialogs built from their templates ---------------------------------------
+
+bool Overlaps(int a0, int a1, int b0, int b1) { return a0 < b1 && b0 < a1; }
+
+const char* WidgetClass(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::Static: return "QLabel";
+    case ControlKind::GroupBox: return "QGroupBox";
+    case ControlKind::PushButton:
+    case ControlKind::DefaultPushButton: return "QPushButton";
+    case ControlKind::RadioButton:
+    case ControlKind::AutoRadioButton: return "QRadioButton";
+    case ControlKind::AutoCheckBox: return "QCheckBox";
+    case ControlKind::Edit: return "QLineEdit";
+    case ControlKind::DropDownList: return "QComboBox";
+  }
+  return "";
+}
+
+TEST_F(QtDialogTest, EveryTemplateBuildsItsControlsWhereTheDialogUnitsPutThem) {
+  const char* shots = std::getenv("TALVERINE_SCREENSHOT_DIR");
+  for (const DialogTemplate& tpl : AllDialogTemplates()) {
+    SCOPED_TRACE(tpl.caption);
+    Open(tpl.id, RecordingProc, [&](HWND h) {
+      QDialog* dialog = D(h);
+      ASSERT_NE(dialog, nullptr);
+      EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8(tpl.caption));
+      EXPECT_TRUE(dialog->isModal());
+      EXPECT_TRUE(dialog->windowFlags() & Qt::WindowCloseButtonHint);
+      EXPECT_EQ(dialog->font().pointSize(), tpl.fontPoints);
+      const DialogUnits u = MeasureDialogUnits(dialog->font());
+      ASSERT_GT(u.baseX, 0);
+      ASSERT_GT(u.baseY, 0);
+      EXPECT_EQ(dialog->size(), QSize(u.ToPixelsX(tpl.w), u.ToPixelsY(tpl.h)));
+
+      for (const DialogControl& def : tpl.controls) {
+        SCOPED_TRACE(def.id);
+        QWidget* w = W(h, def);
+        ASSERT_NE(w, nullptr);
+        EXPECT_TRUE(w->inherits(WidgetClass(def.kind))) << w->metaObject()->className();
+        EXPECT_TRUE(w->isEnabled() && w->isVisible());
+        if (def.kind != ControlKind::DropDownList && def.id != IDC_STATIC) {
+          EXPECT_EQ(host_.GetDlgItemText(h, def.id), def.text);
+        }
+        if (auto* button = qobject_cast<QPushButton*>(w)) {
+          EXPECT_EQ(button->isDefault(), def.kind == ControlKind::DefaultPushButton);
+        }
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+          EXPECT_EQ(bool(edit->alignment() & Qt::AlignRight), bool(def.style & CS_ALIGN_RIGHT));
+        }
+        const QRect r = w->geometry();
+        EXPECT_EQ(r.x(), u.ToPixelsX(def.x));
+        EXPECT_EQ(r.y(), u.ToPixelsY(def.y));
+        EXPECT_EQ(r.width(), u.ToPixelsX(def.w));
+        if (def.kind == ControlKind::DropDownList)
+          EXPECT_LT(r.height(), u.ToPixelsY(def.h));  // the closed box alone
+        else
+          EXPECT_EQ(r.height(), u.ToPixelsY(def.h));
+        EXPECT_TRUE(dialog->rect().contains(r)) << r.x() << "," << r.y();
+        // Texts fit their controls.
+        if (qobject_cast<QAbstractButton*>(w)) {
+          EXPECT_LE(w->sizeHint().width(), r.width());
+        }
+      }
+      // What sits inside a group box in dialog units sits inside its frame,
+      // and the frame is beneath it.
+      for (const DialogControl& box : tpl.controls) {
+        if (box.kind != ControlKind::GroupBox) continue;
+        const QRect frame = W(h, box)->geometry();
+        for (const DialogControl& c : tpl.controls) {
+          if (&c == &box || c.x < box.x || c.y < box.y || c.x + c.w > box.x + box.w || c.y + c.h > box.y + box.h)
+            continue;
+          QWidget* inner = W(h, c);
+          EXPECT_TRUE(frame.contains(inner->geometry())) << c.id;
+          EXPECT_LT(dialog->children().indexOf(W(h, box)), dialog->children().indexOf(inner)) << c.id;
+        }
+      }
+      // Controls apart in dialog units stay apart (group boxes and the
+      // dropped lists' room aside).
+      for (const DialogControl& a : tpl.controls)
+        for (const DialogControl& b : tpl.controls) {
+          if (&a == &b || a.kind == ControlKind::GroupBox || b.kind == ControlKind::GroupBox) continue;
+          const int ah = a.kind == ControlKind::DropDownList ? 14 : a.h;
+          const int bh = b.kind == ControlKind::DropDownList ? 14 : b.h;
+          if (Overlaps(a.x, a.x + a.w, b.x, b.x + b.w) && Overlaps(a.y, a.y + ah, b.y, b.y + bh)) continue;
+          EXPECT_FALSE(W(h, a)->geometry().intersects(W(h, b)->geometry())) << a.id << " and " << b.id;
+        }
+      if (shots) dialog->grab().save(QStringLiteral("%1/dialog%2.png").arg(QString::fromLocal8Bit(shots)).arg(tpl.id));
+      plat::EndDialog(h, 0);
+    });
+  }
+}
+
+TEST_F(QtDialogTest, TheProcedureGetsItsParameterBeforeTheDialogShows) {
+  bool visibleAtInit = true;
+  g_onInit = [&](HWND h) { visibleAtInit = D(h)->isVisible(); };
+  const INT_PTR result = Open(IDD_WHICH_EPROM, RecordingProc, [&](HWND h) {
+    EXPECT_TRUE(D(h)->isVisible());
+    Click(h, IDOK);
+  }, 1234);
+  EXPECT_EQ(result, IDOK);
+  EXPECT_FALSE(visibleAtInit);
+  ASSERT_FALSE(g_received.empty());
+  EXPECT_EQ(g_received.front().message, static_cast<UINT>(WM_INITDIALOG));
+  EXPECT_EQ(g_received.front().lParam, 1234);
+  EXPECT_EQ(host_.ActiveDialog(), nullptr);
+}
+
+TEST_F(QtDialogTest, ADialogEndedWhileStartingNeverShows) {
+  g_onInit = [](HWND h) { plat::EndDialog(h, 42); };
+  bool scriptRan = false;
+  EXPECT_EQ(Open(IDD_FILE_OPTIONS, RecordingProc, [&](HWND) { scriptRan = true; }), 42);
+  EXPECT_FALSE(scriptRan);
+}
+
+TEST_F(QtDialogTest, UnknownTemplatesAndHandlesAreRefused) {
+  EXPECT_EQ(host_.DialogBoxParam(nullptr, 99, RecordingProc, 0), -1);
+  EXPECT_EQ(host_.DialogBoxParam(nullptr, IDD_FILE_OPTIONS, nullptr, 0), -1);
+  int notADialog = 0;
+  HWND bogus = reinterpret_cast<HWND>(&notADialog);
+  host_.CheckDlgButton(bogus, 11, true);
+  host_.EndDialog(bogus, 1);
+  EXPECT_FALSE(host_.IsDlgButtonChecked(bogus, 11));
+  EXPECT_EQ(host_.DlgListGetSel(bogus, 11), -1);
+  EXPECT_EQ(host_.GetDlgItemText(bogus, 11), "");
+  EXPECT_EQ(host_.DialogWidget(bogus), nullptr);
+  EXPECT_EQ(notADialog, 0);
+}
+
+// --- what a click, a key, typing and a list choice send ---------------------------
+
+TEST_F(QtDialogTest, RadioButtonsCheckedByTheProgramWaitForTheProcedure) {
+  Open(IDD_EPROM_OPTIONS, RecordingProc, [&](HWND h) {
+    Click(h, 14);
+    Click(h, 18);
+    EXPECT_EQ(Checks(h, 13, 18), "000000");  // the recording procedure checks nothing
+    host_.CheckDlgButton(h, 14, true);
+    Click(h, 14);                            // nor unchecks
+    EXPECT_TRUE(Checked(h, 14));
+    Click(h, IDOK);
+  });
+  EXPECT_EQ(CommandsReceived(BN_CLICKED), (std::vector<int>{14, 18, 14, IDOK}));
+}
+
+TEST_F(QtDialogTest, AutomaticRadioButtonsCheckThemselvesWithinTheirGroup) {
+  Open(IDD_WHICH_EPROM, RecordingProc, [&](HWND h) {
+    host_.CheckDlgButton(h, 101, true);
+    Click(h, 103);
+    EXPECT_EQ(Checks(h, 101, 104), "0010");
+    Click(h, 103);
+    EXPECT_EQ(Checks(h, 101, 104), "0010");  // a second click keeps it
+    host_.CheckDlgButton(h, 103, false);     // the program may clear it
+    EXPECT_EQ(Checks(h, 101, 104), "0000");
+    Click(h, IDOK);
+  });
+  EXPECT_EQ(CommandsReceived(BN_CLICKED), (std::vector<int>{103, 103, IDOK}));
+}
+
+TEST_F(QtDialogTest, CheckBoxesToggleAndDisabledControlsTakeNoClick) {
+  Open(IDD_AUDIO_OPTIONS, RecordingProc, [&](HWND h) {
+    Click(h, 12);
+    EXPECT_TRUE(Checked(h, 12));
+    Click(h, 12);
+    EXPECT_FALSE(Checked(h, 12));
+    host_.EnableDlgItem(h, 13, false);
+    Click(h, 13);
+    EXPECT_FALSE(Checked(h, 13));
+    EXPECT_FALSE(Enabled(h, 13));
+    Click(h, IDOK);
+  });
+  EXPECT_EQ(CommandsReceived(BN_CLICKED), (std::vector<int>{12, 12, IDOK}));
+}
+
+TEST_F(QtDialogTest, TypingAndChoosingNotifyButTheProgramsChangesDoNot) {
+  Open(IDD_MIDI_OPTIONS, RecordingProc, [&](HWND h) {
+    host_.DlgListAdd(h, 101, "Port A");
+    host_.DlgListAdd(h, 101, "Port B");
+    EXPECT_EQ(host_.DlgListGetSel(h, 101), -1);  // adding selects nothing
+    host_.DlgListSelect(h, 101, 0);
+    host_.DlgListSelect(h, 102, 0);              // an empty list stays unselected
+    EXPECT_EQ(host_.DlgListGetSel(h, 102), -1);
+    Pick(h, 101, 1);
+    EXPECT_EQ(host_.DlgListGetSel(h, 101), 1);
+    EXPECT_EQ(host_.GetDlgItemText(h, 101), "Port B");
+    host_.DlgListSelect(h, 101, 7);              // out of range: no selection
+    EXPECT_EQ(host_.DlgListGetSel(h, 101), -1);
+    Click(h, IDCANCEL);
+  });
+  EXPECT_EQ(CommandsReceived(CBN_SELCHANGE), (std::vector<int>{101}));
+
+  g_received.clear();
+  Open(IDD_AUDIO_OPTIONS, RecordingProc, [&](HWND h) {
+    host_.SetDlgItemText(h, 11, "24000");
+    Type(h, 11, "48");
+    EXPECT_EQ(host_.GetDlgItemText(h, 11), "48");
+    Click(h, IDOK);
+  });
+  EXPECT_EQ(CommandsReceived(EN_CHANGE), (std::vector<int>{11, 11}));
+}
+
+TEST_F(QtDialogTest, EnterPressesTheDefaultButtonAndEscAndTheCloseBoxSendCancel) {
+  EXPECT_EQ(Open(IDD_FILE_OPTIONS, RecordingProc, [&](HWND h) { QTest::keyClick(D(h), Qt::Key_Return); }), IDOK);
+  EXPECT_EQ(Open(IDD_FILE_OPTIONS, RecordingProc, [&](HWND h) { PressEsc(h); }), IDCANCEL);
+  EXPECT_EQ(Open(IDD_FILE_OPTIONS, RecordingProc, [&](HWND h) { CloseBox(h); }), IDCANCEL);
+}
+
+// --- the real procedures ----------------------------------------------------------
+
+TEST_F(QtDialogTest, EpromOptionsFollowTheTypeChosenInTheList) {
+  EPROM_type = et2764;
+  EPROM_Arrangement = eaOneEpromOneSound;
+  Open(IDD_EPROM_OPTIONS, EPROMDialog, [&](HWND h) {
+    auto* list = qobject_cast<QComboBox*>(W(h, 11));
+    ASSERT_EQ(list->count(), 11);
+    EXPECT_EQ(list->itemText(0), QStringLiteral("2732 (  4K)"));
+    EXPECT_EQ(list->currentIndex(), static_cast<int>(et2764));
+    Click(h, 16);
+    EXPECT_EQ(Checks(h, 13, 16), "0001");
+    Pick(h, 11, et27256);  // four EPROMs give way to two
+    EXPECT_EQ(Checks(h, 13, 16), "0010");
+    EXPECT_FALSE(Enabled(h, 16));
+    EXPECT_TRUE(Enabled(h, 15));
+    Pick(h, 11, et27512);  // and two to one
+    EXPECT_EQ(Checks(h, 13, 16), "1000");
+    EXPECT_FALSE(Enabled(h, 15));
+    Click(h, 15);          // disabled: nothing happens
+    EXPECT_EQ(Checks(h, 13, 16), "1000");
+    Click(h, 14);
+    Click(h, 18);
+    Click(h, IDOK);
+  });
+  EXPECT_EQ(EPROM_type, et27512);
+  EXPECT_EQ(EPROM_Arrangement, eaOneEpromTwoSounds);
+  EXPECT_EQ(cMemoryFillValue, 0xFFu);
+  EXPECT_TRUE(ConfigSaved());
+}
+
+TEST_F(QtDialogTest, ChooseSoundClosesOnlyThroughOk) {
+  const char* name = "/home/user/samples/percussion-with-a-rather-long-name.wav";
+  const INT_PTR result = Open(IDD_CHOOSE_SOUND, WhichHalfDialog, [&](HWND h) {
+    EXPECT_EQ(host_.GetDlgItemText(h, 104), name);
+    EXPECT_EQ(Checks(h, 101, 103), "100");
+    PressEsc(h);
+    CloseBox(h);
+    QApplication::processEvents();
+    EXPECT_TRUE(D(h)->isVisible());
+    EXPECT_EQ(host_.ActiveDialog(), h);
+    Click(h, 103);
+    EXPECT_EQ(Checks(h, 101, 103), "001");
+    QTest::keyClick(D(h), Qt::Key_Return);
+  }, reinterpret_cast<LPARAM>(name));
+  EXPECT_EQ(result, CHOOSE_BOTH_SOUNDS);
+}
+
+TEST_F(QtDialogTest, WhichEpromCancelsWithMinusOneAndOffersOnlyTheEpromsThereAre) {
+  EPROM_Arrangement = eaFourEpromsOneSound;
+  EXPECT_EQ(Open(IDD_WHICH_EPROM, WhichEPROMDialog, [&](HWND h) { PressEsc(h); }, 2), -1);
+  EXPECT_EQ(Open(IDD_WHICH_EPROM, WhichEPROMDialog, [&](HWND h) { CloseBox(h); }, 2), -1);
+
+  EPROM_Arrangement = eaTwoEpromsOneSound;
+  const INT_PTR result = Open(IDD_WHICH_EPROM, WhichEPROMDialog, [&](HWND h) {
+    EXPECT_EQ(Checks(h, 101, 104), "0100");
+    EXPECT_FALSE(Enabled(h, 103));
+    EXPECT_FALSE(Enabled(h, 104));
+    Click(h, 104);
+    Click(h, 9);  // Help: nothing
+    EXPECT_EQ(Checks(h, 101, 104), "0100");
+    Click(h, 101);
+    Click(h, IDOK);
+  }, 3);
+  EXPECT_EQ(result, 0);
+}
+
+TEST_F(QtDialogTest, AudioOptionsStoreTheTypedRateClamped) {
+  struct Case {
+    const char* typed;
+    UINT stored;
+  };
+  for (const Case& c : {Case{"500", 1200}, Case{"200000", 96000}, Case{"4x1", 1200}, Case{"32000", 32000}}) {
+    SCOPED_TRACE(c.typed);
+    Open(IDD_AUDIO_OPTIONS, AudioOptionsDialog, [&](HWND h) {
+      Type(h, 11, c.typed);
+      Click(h, IDOK);
+    });
+    EXPECT_EQ(sample_rate, c.stored);
+  }
+  EXPECT_TRUE(ConfigSaved());
+}
+
+}  // namespace
