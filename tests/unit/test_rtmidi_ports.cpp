@@ -1,0 +1,66 @@
+// RtMidi's ports on a machine without a MIDI service (no ALSA sequencer):
+// no ports and clear errors, never an exception or a crash. Port names are
+// fitted so that the ports of one interface stay apart.
+#include "platform/midi/rtmidi/ports_rtmidi.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "platform/midi/system_ports.h"
+
+namespace {
+
+bool HaveSequencer() { return access("/dev/snd/seq", F_OK) == 0; }
+
+TEST(RtMidiPorts, NoSequencerMeansNoPortsAndNoCrash) {
+  if (HaveSequencer()) GTEST_SKIP() << "this machine has an ALSA sequencer";
+  // RtMidi throws here; the lists are simply empty.
+  EXPECT_TRUE(rtmidiports::ListPorts(true).empty());
+  EXPECT_TRUE(rtmidiports::ListPorts(false).empty());
+  MidiPortSet ports([](HWND, UINT, WPARAM, LPARAM) {});
+  rtmidiports::RegisterRtMidiPorts(ports);
+  EXPECT_EQ(ports.midiInGetNumDevs(), 0u);
+  EXPECT_EQ(ports.midiOutGetNumDevs(), 0u);
+  if (access("/dev/snd", F_OK) != 0) {
+    RegisterSystemPorts(ports, {});
+    EXPECT_EQ(ports.midiInGetNumDevs(), 0u);
+    EXPECT_EQ(ports.midiOutGetNumDevs(), 0u);
+  }
+}
+
+TEST(RtMidiPorts, OpeningWithoutSequencerFailsWithRtMidisOwnText) {
+  if (HaveSequencer()) GTEST_SKIP() << "this machine has an ALSA sequencer";
+  MidiPortSet ports([](HWND, UINT, WPARAM, LPARAM) {});
+  const UINT in = ports.AddInput(std::make_unique<rtmidiports::RtMidiInputDevice>("Kilnbox MIDI 1 20:0"));
+  const UINT out = ports.AddOutput(rtmidiports::MakeOutputDevice("Kilnbox MIDI 1 20:0"));
+  char text[128];
+
+  HMIDIIN hin = nullptr;
+  const UINT inError = ports.midiInOpen(&hin, in, nullptr);
+  EXPECT_EQ(inError, MMSYSERR_NODRIVER);
+  ASSERT_EQ(ports.midiInGetErrorText(inError, text, sizeof text), MMSYSERR_NOERROR);
+  EXPECT_STREQ(text, "MidiInAlsa::initialize: error creating ALSA sequencer client object.");
+
+  HMIDIOUT hout = nullptr;
+  const UINT outError = ports.midiOutOpen(&hout, out, nullptr);
+  EXPECT_EQ(outError, MMSYSERR_NODRIVER);
+  ASSERT_EQ(ports.midiOutGetErrorText(outError, text, sizeof text), MMSYSERR_NOERROR);
+  EXPECT_STREQ(text, "MidiOutAlsa::initialize: error creating ALSA sequencer client object.");
+  // A second try fails the same way instead of finding a half-made port.
+  EXPECT_EQ(ports.midiOutOpen(&hout, out, nullptr), MMSYSERR_NODRIVER);
+}
+
+TEST(RtMidiPorts, LongNamesKeepTheirSequencerAddress) {
+  EXPECT_EQ(rtmidiports::FitPortName("UM-ONE:UM-ONE MIDI 1 20:0"), "UM-ONE:UM-ONE MIDI 1 20:0");
+  const std::string first = rtmidiports::FitPortName("MIDISPORT 4x4 Anniv:MIDISPORT 4x4 Anniv MIDI 1 24:0");
+  const std::string second = rtmidiports::FitPortName("MIDISPORT 4x4 Anniv:MIDISPORT 4x4 Anniv MIDI 2 24:1");
+  EXPECT_EQ(first, "MIDISPORT 4x4 Anniv:MIDISP 24:0");
+  EXPECT_EQ(second, "MIDISPORT 4x4 Anniv:MIDISP 24:1");
+  // Names without an address (other systems) are cut as the port set would.
+  EXPECT_EQ(rtmidiports::FitPortName("A MIDI interface with a rather long name"), "A MIDI interface with a rather ");
+  EXPECT_EQ(rtmidiports::FitPortName("A MIDI interface with a long name ends 1:"),
+            "A MIDI interface with a long na");
+}
+
+}  // namespace
