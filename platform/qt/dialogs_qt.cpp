@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <functional>
+#include <utility>
 
 #include "resources/dialog_templates.h"
 
@@ -28,11 +30,13 @@ QString FromCore(const char* text) { return QString::fromUtf8(text ? text : "");
 // A radio button whose click either leaves the check to the procedure (the
 // plain kind) or checks it within its group (the automatic kind, through
 // `checkSelf`). Like the desktop API's buttons it reacts to a click anywhere
-// in its rectangle, not only on the circle and the text.
+// in its rectangle, not only on the circle and the text, and the arrow keys
+// click the next or previous button of its group (through `moveInGroup`).
 class DlgRadioButton : public QRadioButton {
  public:
-  DlgRadioButton(const QString& text, QWidget* parent, std::function<void()> checkSelf)
-      : QRadioButton(text, parent), checkSelf_(std::move(checkSelf)) {
+  DlgRadioButton(const QString& text, QWidget* parent, std::function<void()> checkSelf,
+                 std::function<void(int)> moveInGroup)
+      : QRadioButton(text, parent), checkSelf_(std::move(checkSelf)), moveInGroup_(std::move(moveInGroup)) {
     setAutoExclusive(false);
   }
 
@@ -41,9 +45,19 @@ class DlgRadioButton : public QRadioButton {
     if (checkSelf_) checkSelf_();
   }
   bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+  void keyPressEvent(QKeyEvent* event) override {
+    switch (event->key()) {
+      case Qt::Key_Up:
+      case Qt::Key_Left: moveInGroup_(-1); break;
+      case Qt::Key_Down:
+      case Qt::Key_Right: moveInGroup_(1); break;
+      default: QRadioButton::keyPressEvent(event);
+    }
+  }
 
  private:
   std::function<void()> checkSelf_;
+  std::function<void(int)> moveInGroup_;
 };
 
 class DlgCheckBox : public QCheckBox {
@@ -214,9 +228,12 @@ class TemplateDialog : public QDialog {
       }
       case ControlKind::RadioButton:
       case ControlKind::AutoRadioButton: {
+        const size_t index = static_cast<size_t>(&def - tpl_.controls.data());
         std::function<void()> checkSelf;
-        if (def.kind == ControlKind::AutoRadioButton) checkSelf = [this, &def] { CheckInGroup(def); };
-        auto* radio = new DlgRadioButton(text, this, std::move(checkSelf));
+        if (def.kind == ControlKind::AutoRadioButton) checkSelf = [this, index] { CheckInGroup(index); };
+        auto* radio = new DlgRadioButton(text, this, std::move(checkSelf), [this, index](int step) {
+          MoveInGroup(index, step);
+        });
         connect(radio, &QRadioButton::clicked, this, [this, id] { Command(id, BN_CLICKED); });
         return radio;
       }
@@ -241,19 +258,38 @@ class TemplateDialog : public QDialog {
     return new QWidget(this);
   }
 
-  // An automatic radio button checks itself and clears the others of its
-  // group: the run of automatic radio buttons from a group start to the
-  // next.
-  void CheckInGroup(const DialogControl& self) {
-    size_t index = 0;
-    while (&tpl_.controls[index] != &self) ++index;
+  // The radio group of control `index`: the run of radio buttons of its
+  // kind from a group start to the next, as [first, last).
+  std::pair<size_t, size_t> RadioGroup(size_t index) const {
+    const auto& c = tpl_.controls;
+    const ControlKind kind = c[index].kind;
     size_t first = index;
-    while (first > 0 && !(tpl_.controls[first].style & CS_GROUP_START) &&
-           tpl_.controls[first - 1].kind == ControlKind::AutoRadioButton)
-      --first;
-    for (size_t i = first; i < tpl_.controls.size() && tpl_.controls[i].kind == ControlKind::AutoRadioButton; ++i) {
-      if (i != first && (tpl_.controls[i].style & CS_GROUP_START)) break;
-      if (auto* radio = static_cast<QRadioButton*>(controls_[i].widget)) radio->setChecked(i == index);
+    while (first > 0 && !(c[first].style & CS_GROUP_START) && c[first - 1].kind == kind) --first;
+    size_t last = index + 1;
+    while (last < c.size() && c[last].kind == kind && !(c[last].style & CS_GROUP_START)) ++last;
+    return {first, last};
+  }
+
+  // An automatic radio button checks itself and clears the others of its
+  // group.
+  void CheckInGroup(size_t index) {
+    const auto [first, last] = RadioGroup(index);
+    for (size_t i = first; i < last; ++i) static_cast<QRadioButton*>(controls_[i].widget)->setChecked(i == index);
+  }
+
+  // Arrow keys: the next enabled button of the group, round its ends, takes
+  // the focus and is clicked, as the desktop API's dialogs do.
+  void MoveInGroup(size_t index, int step) {
+    const auto [first, last] = RadioGroup(index);
+    const int count = static_cast<int>(last - first);
+    const int position = static_cast<int>(index - first);
+    for (int n = 1; n < count; ++n) {
+      const size_t i = first + static_cast<size_t>(((position + step * n) % count + count) % count);
+      QWidget* next = controls_[i].widget;
+      if (!next->isEnabled()) continue;
+      next->setFocus(Qt::TabFocusReason);
+      static_cast<QRadioButton*>(next)->click();
+      return;
     }
   }
 

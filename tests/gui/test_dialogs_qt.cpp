@@ -299,9 +299,12 @@ TEST_F(QtDialogTest, RadioButtonsCheckedByTheProgramWaitForTheProcedure) {
     host_.CheckDlgButton(h, 14, true);
     Click(h, 14);                            // nor unchecks
     EXPECT_TRUE(Checked(h, 14));
+    QTest::keyClick(W(h, 14), Qt::Key_Up);   // an arrow key clicks the previous one
+    EXPECT_EQ(D(h)->focusWidget(), W(h, 13));
+    EXPECT_EQ(Checks(h, 13, 16), "0100");
     Click(h, IDOK);
   });
-  EXPECT_EQ(CommandsReceived(BN_CLICKED), (std::vector<int>{14, 18, 14, IDOK}));
+  EXPECT_EQ(CommandsReceived(BN_CLICKED), (std::vector<int>{14, 18, 14, 13, IDOK}));
 }
 
 TEST_F(QtDialogTest, AutomaticRadioButtonsCheckThemselvesWithinTheirGroup) {
@@ -427,7 +430,9 @@ TEST_F(QtDialogTest, WhichEpromCancelsWithMinusOneAndOffersOnlyTheEpromsThereAre
     Click(h, 104);
     Click(h, 9);  // Help: nothing
     EXPECT_EQ(Checks(h, 101, 104), "0100");
-    Click(h, 101);
+    QTest::keyClick(W(h, 102), Qt::Key_Down);  // round the group, past the disabled
+    EXPECT_EQ(Checks(h, 101, 104), "1000");
+    EXPECT_EQ(D(h)->focusWidget(), W(h, 101));
     Click(h, IDOK);
   }, 3);
   EXPECT_EQ(result, 0);
