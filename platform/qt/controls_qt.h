@@ -1,0 +1,65 @@
+// Child controls of the main window's client area, as the desktop API's
+// common controls behave.
+//
+// Implements:
+// - QtStatusBar: parts whose right edges are exactly those given (-1: to the
+//   right edge), a text per part, placed along the bottom of its parent only
+//   when told to reposition itself, so that the client height includes the
+//   strip it covers;
+// - QtProgressBar: range, step and a step that wraps to the start when it
+//   passes the end;
+// - MakePushButton: a child push button reporting clicks through a callback.
+#pragma once
+
+#include <QProgressBar>
+#include <QPushButton>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+class QtStatusBar : public QWidget {
+ public:
+  explicit QtStatusBar(QWidget* parent);
+
+  // Right edges of the parts in client pixels; -1 runs to the right edge.
+  void SetParts(const std::vector<int>& rightEdges);
+  void SetPartText(int part, const QString& text);
+  // Spans the bottom of the parent, at the bar's own height.
+  void Reposition();
+
+  const std::vector<int>& RightEdges() const { return edges_; }
+  QString PartText(int part) const;
+  // Where part `part` lies in the bar's own coordinates.
+  QRect PartRect(int part) const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  std::vector<int> edges_;
+  std::vector<QString> texts_;
+};
+
+class QtProgressBar : public QProgressBar {
+ public:
+  explicit QtProgressBar(QWidget* parent);
+  void SetRange(int low, int high);
+  void SetStep(int step) { step_ = step; }
+  // Advances by one step; a position past the end starts over at the low end.
+  void StepIt();
+  int Position() const { return position_; }
+  int Step() const { return step_; }
+
+ private:
+  int low_ = 0;
+  int high_ = 100;
+  int step_ = 10;
+  int position_ = 0;
+};
+
+// The property that carries a child control's id, for the tests.
+constexpr const char* kControlIdProperty = "talverineControlId";
+
+QPushButton* MakePushButton(QWidget* parent, const QString& label, int id, const QRect& at,
+                            std::function<void()> clicked);

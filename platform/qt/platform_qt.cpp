@@ -1,0 +1,666 @@
+#include "platform/qt/platform_qt.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QIcon>
+#include <QLayout>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/os/os_services.h"
+#include "platform/qt/canvas_qt.h"
+#include "platform/qt/controls_qt.h"
+#include "platform/qt/dialogs_qt.h"
+#include "platform/qt/filedialog_qt.h"
+#include "platform/qt/instance_qt.h"
+#include "platform/qt/simdriver_qt.h"
+#include "platform/qt/simulator_qt.h"
+#include "platform/qt/sound_qt.h"
+#include "platform/qt/window_qt.h"
+
+namespace {
+
+// Handles of this back end are numbers that are never addresses (the top
+// bits make them non-canonical), so that they can't be mistaken for the
+// dialog host's handles, and a destroyed control's handle is never reused.
+constexpr uintptr_t kHandleTag = uintptr_t{0x7A1F} << 48;
+
+// The default client size: three quarters of the screen, within bounds a
+// 64-sample trace and four EPROM columns fit in.
+QSize DefaultClientSize() {
+  QSize size(800, 600);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) size = screen->availableGeometry().size() * 3 / 4;
+  return size.expandedTo(QSize(640, 480)).boundedTo(QSize(1280, 960));
+}
+
+QString Text(const char* s) { return QString::fromUtf8(s ? s : ""); }
+
+QMessageBox::Icon IconOf(UINT type) {
+  switch (type & MB_ICONMASK) {
+    case MB_ICONERROR: return QMessageBox::Critical;
+    case MB_ICONQUESTION: return QMessageBox::Question;
+    case MB_ICONWARNING: return QMessageBox::Warning;
+    case MB_ICONINFORMATION: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+  }
+}
+
+// The buttons of a box, its default button, and the answer when it is
+// closed without a button (Esc or the close box).
+struct BoxButtons {
+  QMessageBox::StandardButtons buttons;
+  QMessageBox::StandardButton closeAnswer;
+};
+
+BoxButtons ButtonsOf(UINT type) {
+  switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL: return {QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel};
+    case MB_YESNO: return {QMessageBox::Yes | QMessageBox::No, QMessageBox::No};
+    default: return {QMessageBox::Ok, QMessageBox::Ok};
+  }
+}
+
+int AnswerOf(int button) {
+  switch (button) {
+    case QMessageBox::Cancel: return IDCANCEL;
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    default: return IDOK;
+  }
+}
+
+bool IsWebAddress(const QString& s) {
+  return s.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
+         s.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Posted messages: one Qt event each, delivered in the order posted.
+// ---------------------------------------------------------------------------
+namespace {
+
+const QEvent::Type kWindowMessageEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+const QEvent::Type kQuitEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+class WindowMessageEvent : public QEvent {
+ public:
+  WindowMessageEvent(HWND h, UINT m, WPARAM w, LPARAM l)
+      : QEvent(kWindowMessageEvent), hWnd(h), msg(m), wParam(w), lParam(l) {}
+  HWND hWnd;
+  UINT msg;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+
+}  // namespace
+
+class QtPlatform::Queue : public QObject {
+ public:
+  explicit Queue(QtPlatform& platform) : platform_(platform) {}
+
+ protected:
+  void customEvent(QEvent* event) override {
+    if (event->type() == kWindowMessageEvent) {
+      auto* m = static_cast<WindowMessageEvent*>(event);
+      --platform_.pendingPosts_;
+      platform_.Deliver(m->hWnd, m->msg, m->wParam, m->lParam);
+    } else if (event->type() == kQuitEvent) {
+      platform_.DeliverQuit();
+    }
+  }
+
+ private:
+  QtPlatform& platform_;
+};
+
+class QtPlatform::Host : public MainWindowHost {
+ public:
+  explicit Host(QtPlatform& platform) : platform_(platform) {}
+  LRESULT SendToWindow(UINT msg, WPARAM wParam, LPARAM lParam) override {
+    if (platform_.main_ == nullptr || platform_.wndProc_ == nullptr) return 0;
+    return platform_.wndProc_(platform_.main_, msg, wParam, lParam);
+  }
+  void PostToWindow(UINT msg, WPARAM wParam, LPARAM lParam) override {
+    platform_.PostMessage(platform_.main_, msg, wParam, lParam);
+  }
+  void FilesDropped(const std::vector<std::string>& files, POINT at, bool inClient) override {
+    platform_.FilesDropped(files, at, inClient);
+  }
+  bool PostedMessagesPending() const override { return platform_.pendingPosts_ > 0; }
+
+ private:
+  QtPlatform& platform_;
+};
+
+struct QtPlatform::Drop {
+  std::vector<std::string> files;
+  POINT point{};
+  bool inClient = false;
+  bool finished = false;
+};
+
+// ---------------------------------------------------------------------------
+// Construction
+// ---------------------------------------------------------------------------
+QtPlatform::QtPlatform()
+    : host_(std::make_unique<Host>(*this)),
+      queue_(std::make_unique<Queue>(*this)),
+      midi_(std::make_unique<MidiPortSet>(
+          [this](HWND target, UINT msg, WPARAM w, LPARAM l) { PostMessage(target, msg, w, l); })),
+      instance_(std::make_unique<SingleInstance>([this] { RaiseMainWindow(); })),
+      player_(std::make_unique<QtSoundPlayer>()),
+      debugTrace_(std::getenv("TALVERINE_DEBUG") != nullptr) {
+  // Message boxes shown before the main window, or after it was hidden,
+  // must not end the program when they close.
+  QApplication::setQuitOnLastWindowClosed(false);
+  // Received MIDI bytes are framed on the GUI thread: a device thread wakes
+  // it, and whatever is left is delivered before the loop waits.
+  QPointer<QObject> queue = queue_.get();
+  midi_->SetWakeup([queue, this] {
+    QMetaObject::invokeMethod(
+        queue, [this] { midi_->Deliver(); }, Qt::QueuedConnection);
+  });
+  if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, queue_.get(), [this] {
+      if (midi_->HasPendingInput()) midi_->Deliver();
+    });
+  }
+}
+
+QtPlatform::~QtPlatform() {
+  midi_->SetWakeup(nullptr);
+  timers_.clear();
+  simulator_.reset();
+  canvas_.reset();
+  dialogs_.reset();
+  window_.reset();
+  player_.reset();
+  instance_.reset();
+  // The port set goes last but one: its devices may still hand bytes over.
+  midi_.reset();
+}
+
+QtSimulatedKilnbox& QtPlatform::StartSimulator(double speed) {
+  if (!simulator_) simulator_ = std::make_unique<QtSimulatedKilnbox>(*midi_, speed);
+  return *simulator_;
+}
+
+void QtPlatform::ShowSimulatorWindow() {
+  QWidget* simWindow = CreateSimulatorWindow(simulator_->Link(), window_.get());
+  simWindow->adjustSize();
+  // Beside the main window, where it hides nothing of it, as far as the
+  // screen allows.
+  QPoint at = window_->frameGeometry().topRight() + QPoint(8, 0);
+  if (const QScreen* screen = window_->screen()) {
+    const QRect room = screen->availableGeometry();
+    at.setX(std::max(room.left(), std::min(at.x(), room.right() - simWindow->frameGeometry().width())));
+  }
+  simWindow->move(at);
+  simWindow->show();
+}
+
+QMainWindow* QtPlatform::MainWindowWidget() const { return window_.get(); }
+
+QtClientArea* QtPlatform::ClientArea() const { return window_ ? window_->Client() : nullptr; }
+
+// ---------------------------------------------------------------------------
+// Handles
+// ---------------------------------------------------------------------------
+HWND QtPlatform::AddHandle(Kind kind, QWidget* widget) {
+  nextHandle_ += 0x10;
+  HWND h = reinterpret_cast<HWND>(kHandleTag | nextHandle_);
+  handles_[h] = Handle{kind, widget};
+  return h;
+}
+
+const QtPlatform::Handle* QtPlatform::Find(HWND h) const {
+  auto it = handles_.find(h);
+  return it == handles_.end() ? nullptr : &it->second;
+}
+
+template <typename T>
+T* QtPlatform::WidgetAs(HWND h, Kind kind) const {
+  const Handle* handle = Find(h);
+  return handle && handle->kind == kind ? static_cast<T*>(handle->widget) : nullptr;
+}
+
+QWidget* QtPlatform::WidgetOf(HWND h) const {
+  const Handle* handle = Find(h);
+  return handle ? handle->widget : nullptr;
+}
+
+QWidget* QtPlatform::ChildParent(HWND parent) const {
+  const Handle* handle = Find(parent);
+  return handle && handle->kind == Kind::Main ? handle->widget : nullptr;
+}
+
+QWidget* QtPlatform::BoxParent(HWND owner) const {
+  const Handle* handle = Find(owner);
+  if (handle && handle->widget && handle->widget->window()->isVisible()) return handle->widget->window();
+  if (dialogs_ && owner != nullptr)
+    if (QWidget* dialog = dialogs_->DialogWidget(owner)) return dialog;
+  // Owned by nobody: stay over whatever modal window is up, else over the
+  // main window.
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  return window_ && window_->isVisible() ? window_.get() : nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Windows and messages
+// ---------------------------------------------------------------------------
+HWND QtPlatform::CreateMainWindow(const char* /*className*/, const char* caption, WNDPROC wndProc) {
+  window_ = std::make_unique<QtMainWindow>(*host_, Text(caption));
+  window_->setWindowIcon(QIcon(QStringLiteral(":/icons/talverine.png")));
+  window_->resize(DefaultClientSize());
+  dialogs_ = std::make_unique<QtDialogHost>(window_.get());
+  // Lay the window out now, so that WM_CREATE reads the real client size.
+  window_->ensurePolished();
+  if (window_->layout()) window_->layout()->activate();
+  main_ = AddHandle(Kind::Main, window_->Client());
+  wndProc_ = wndProc;
+  if (wndProc_(main_, WM_CREATE, 0, 0) == -1) {
+    DestroyWindow(main_);
+    return nullptr;
+  }
+  window_->Client()->SetCreated(true);
+  window_->show();
+  window_->Client()->Invalidate(true);
+  if (simulator_) ShowSimulatorWindow();
+  return main_;
+}
+
+int QtPlatform::RunMessageLoop() {
+  if (!quitDelivered_) QApplication::exec();
+  return exitCode_;
+}
+
+void QtPlatform::PostMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  ++pendingPosts_;
+  QCoreApplication::postEvent(queue_.get(), new WindowMessageEvent(hWnd, msg, wParam, lParam));
+}
+
+void QtPlatform::Deliver(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  // A message for a window that is gone (or was never ours) is dropped.
+  if (quitDelivered_ || hWnd != main_ || main_ == nullptr || wndProc_ == nullptr) return;
+  wndProc_(hWnd, msg, wParam, lParam);
+}
+
+void QtPlatform::PostQuitMessage(int exitCode) {
+  if (quitPosted_) return;
+  quitPosted_ = true;
+  exitCode_ = exitCode;
+  QCoreApplication::postEvent(queue_.get(), new QEvent(kQuitEvent));
+}
+
+void QtPlatform::DeliverQuit() {
+  quitDelivered_ = true;
+  // Ends the loop (and any nested one still open) with the exit code.
+  QCoreApplication::exit(exitCode_);
+}
+
+UINT QtPlatform::SetTimer(HWND hWnd, UINT id, UINT periodMs) {
+  auto& timer = timers_[{hWnd, id}];
+  if (!timer) {
+    timer = std::make_unique<QTimer>();
+    QObject::connect(timer.get(), &QTimer::timeout, queue_.get(), [this, hWnd, id] { Deliver(hWnd, WM_TIMER, id, 0); });
+  }
+  // Ticks missed while the thread is blocked are not made up: a QTimer
+  // fires once when it can.
+  timer->start(static_cast<int>(std::max<UINT>(periodMs, 1)));
+  return id;
+}
+
+void QtPlatform::KillTimer(HWND hWnd, UINT id) { timers_.erase({hWnd, id}); }
+
+int QtPlatform::MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+  const BoxButtons buttons = ButtonsOf(type);
+  // The desktop's default caption for a box that names none.
+  QMessageBox box(IconOf(type), caption ? Text(caption) : QStringLiteral("Error"), Text(text), buttons.buttons,
+                  BoxParent(owner));
+  box.setEscapeButton(buttons.closeAnswer);
+  box.setDefaultButton(static_cast<QMessageBox::StandardButton>(
+      (type & MB_TYPEMASK) == MB_YESNO ? QMessageBox::Yes : QMessageBox::Ok));
+  // Every box is modal for the whole program (task-modal ones included):
+  // its nested loop goes on handling timer ticks and MIDI input.
+  box.setWindowModality(Qt::ApplicationModal);
+  const int result = box.exec();
+  QAbstractButton* clicked = box.clickedButton();
+  return AnswerOf(clicked ? box.standardButton(clicked) : result);
+}
+
+void QtPlatform::InvalidateRect(HWND hWnd, bool erase) {
+  if ((hWnd == main_ || hWnd == nullptr) && ClientArea()) ClientArea()->Invalidate(erase);
+}
+
+RECT QtPlatform::GetClientRect(HWND hWnd) {
+  QWidget* w = WidgetOf(hWnd);
+  if (w == nullptr) return {0, 0, 0, 0};
+  return {0, 0, w->width(), w->height()};
+}
+
+void QtPlatform::DestroyWindow(HWND hWnd) {
+  const Handle* handle = Find(hWnd);
+  if (handle == nullptr) return;
+  const Kind kind = handle->kind;
+  QWidget* widget = handle->widget;
+  handles_.erase(hWnd);
+  if (kind == Kind::Main) {
+    // The window object lives on with the platform; it only stops taking
+    // messages.
+    if (window_) window_->hide();
+    main_ = nullptr;
+    return;
+  }
+  // Later: a button may be destroyed from inside its own click.
+  widget->hide();
+  widget->deleteLater();
+}
+
+void QtPlatform::MoveWindow(HWND hWnd, int x, int y, int w, int h, bool repaint) {
+  const Handle* handle = Find(hWnd);
+  if (handle == nullptr) return;
+  if (handle->kind == Kind::Main) {
+    if (window_) window_->setGeometry(x, y, w, h);
+    return;
+  }
+  handle->widget->setGeometry(x, y, std::max(0, w), std::max(0, h));
+  if (repaint) handle->widget->update();
+}
+
+void QtPlatform::SetForegroundWindow(HWND hWnd) {
+  if (hWnd == main_) RaiseMainWindow();
+}
+
+void QtPlatform::RaiseMainWindow() {
+  if (!window_) return;
+  if (window_->isMinimized()) window_->showNormal();
+  window_->raise();
+  window_->activateWindow();
+}
+
+// ---------------------------------------------------------------------------
+// Child controls
+// ---------------------------------------------------------------------------
+HWND QtPlatform::CreateButton(HWND parent, const char* label, int id, int x, int y, int w, int h) {
+  QWidget* client = ChildParent(parent);
+  if (client == nullptr) return nullptr;
+  const HWND handle = AddHandle(Kind::Button, nullptr);
+  // A button reports its click to its parent at once, with its own handle.
+  auto clicked = [this, parent, id, handle] {
+    if (Find(handle) != nullptr && parent == main_)
+      host_->SendToWindow(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED), reinterpret_cast<LPARAM>(handle));
+  };
+  handles_[handle].widget =
+      MakePushButton(client, Text(label), id, QRect(x, y, std::max(0, w), std::max(0, h)), clicked);
+  return handle;
+}
+
+HWND QtPlatform::CreateStatusBar(HWND parent, int /*id*/) {
+  QWidget* client = ChildParent(parent);
+  if (client == nullptr) return nullptr;
+  auto* bar = new QtStatusBar(client);
+  bar->Reposition();
+  bar->show();
+  return AddHandle(Kind::Status, bar);
+}
+
+void QtPlatform::StatusSetParts(HWND status, int count, const int* rightEdges) {
+  if (auto* bar = WidgetAs<QtStatusBar>(status, Kind::Status); bar && count > 0 && rightEdges)
+    bar->SetParts(std::vector<int>(rightEdges, rightEdges + count));
+}
+
+void QtPlatform::StatusSetText(HWND status, int part, const char* text) {
+  if (auto* bar = WidgetAs<QtStatusBar>(status, Kind::Status)) bar->SetPartText(part, Text(text));
+}
+
+void QtPlatform::StatusReposition(HWND status) {
+  if (auto* bar = WidgetAs<QtStatusBar>(status, Kind::Status)) bar->Reposition();
+}
+
+HWND QtPlatform::CreateProgressBar(HWND parent, int x, int y, int w, int h) {
+  QWidget* client = ChildParent(parent);
+  if (client == nullptr) return nullptr;
+  auto* bar = new QtProgressBar(client);
+  bar->setGeometry(x, y, std::max(0, w), std::max(0, h));
+  bar->show();
+  return AddHandle(Kind::Progress, bar);
+}
+
+void QtPlatform::ProgressSetRange(HWND bar, int low, int high) {
+  if (auto* p = WidgetAs<QtProgressBar>(bar, Kind::Progress)) p->SetRange(low, high);
+}
+
+void QtPlatform::ProgressSetStep(HWND bar, int step) {
+  if (auto* p = WidgetAs<QtProgressBar>(bar, Kind::Progress)) p->SetStep(step);
+}
+
+void QtPlatform::ProgressStepIt(HWND bar) {
+  if (auto* p = WidgetAs<QtProgressBar>(bar, Kind::Progress)) p->StepIt();
+}
+
+// ---------------------------------------------------------------------------
+// Painting
+// ---------------------------------------------------------------------------
+Canvas* QtPlatform::BeginPaint(HWND hWnd) {
+  QtClientArea* client = ClientArea();
+  if (hWnd != main_ || client == nullptr || client->ActivePainter() == nullptr) return nullptr;
+  canvas_ = std::make_unique<QtCanvas>(*client->ActivePainter());
+  return canvas_.get();
+}
+
+void QtPlatform::EndPaint(HWND, Canvas* canvas) {
+  if (canvas != canvas_.get()) return;
+  canvas_.reset();
+  if (QtClientArea* client = ClientArea()) client->EndActivePaint();
+}
+
+// ---------------------------------------------------------------------------
+// Option dialogs: the dialog host builds them from their templates.
+// ---------------------------------------------------------------------------
+INT_PTR QtPlatform::DialogBoxParam(HWND owner, int templateId, DLGPROC proc, LPARAM param) {
+  return dialogs_ ? dialogs_->DialogBoxParam(owner, templateId, proc, param) : -1;
+}
+void QtPlatform::EndDialog(HWND hDlg, INT_PTR result) {
+  if (dialogs_) dialogs_->EndDialog(hDlg, result);
+}
+void QtPlatform::DlgListAdd(HWND hDlg, int id, const char* text) {
+  if (dialogs_) dialogs_->DlgListAdd(hDlg, id, text);
+}
+void QtPlatform::DlgListSelect(HWND hDlg, int id, int index) {
+  if (dialogs_) dialogs_->DlgListSelect(hDlg, id, index);
+}
+int QtPlatform::DlgListGetSel(HWND hDlg, int id) { return dialogs_ ? dialogs_->DlgListGetSel(hDlg, id) : -1; }
+void QtPlatform::SetDlgItemText(HWND hDlg, int id, const char* text) {
+  if (dialogs_) dialogs_->SetDlgItemText(hDlg, id, text);
+}
+std::string QtPlatform::GetDlgItemText(HWND hDlg, int id) { return dialogs_ ? dialogs_->GetDlgItemText(hDlg, id) : ""; }
+void QtPlatform::CheckDlgButton(HWND hDlg, int id, bool checked) {
+  if (dialogs_) dialogs_->CheckDlgButton(hDlg, id, checked);
+}
+bool QtPlatform::IsDlgButtonChecked(HWND hDlg, int id) {
+  return dialogs_ && dialogs_->IsDlgButtonChecked(hDlg, id);
+}
+void QtPlatform::EnableDlgItem(HWND hDlg, int id, bool enabled) {
+  if (dialogs_) dialogs_->EnableDlgItem(hDlg, id, enabled);
+}
+
+// ---------------------------------------------------------------------------
+// File dialogs, drops and the shell
+// ---------------------------------------------------------------------------
+bool QtPlatform::GetOpenFileName(OPENFILENAME& ofn) {
+  return RunFileDialog(BoxParent(ofn.hwndOwner), ofn, false, QDir::currentPath());
+}
+
+bool QtPlatform::GetSaveFileName(OPENFILENAME& ofn) {
+  return RunFileDialog(BoxParent(ofn.hwndOwner), ofn, true, QDir::currentPath());
+}
+
+// Qt's dialog cannot fail to open; a cancel is not an error.
+DWORD QtPlatform::CommDlgExtendedError() { return 0; }
+
+void QtPlatform::DragAcceptFiles(HWND hWnd, bool accept) {
+  if (hWnd == main_ && ClientArea()) ClientArea()->AcceptDrops(accept);
+}
+
+void QtPlatform::FilesDropped(const std::vector<std::string>& files, POINT at, bool inClient) {
+  auto drop = std::make_unique<Drop>();
+  drop->files = files;
+  drop->point = at;
+  drop->inClient = inClient;
+  Drop* record = drop.get();
+  drops_.push_back(std::move(drop));
+  host_->SendToWindow(WM_DROPFILES, reinterpret_cast<WPARAM>(record), 0);
+  // The record is released whether or not the window procedure finished it.
+  drops_.erase(std::find_if(drops_.begin(), drops_.end(), [record](const auto& d) { return d.get() == record; }));
+}
+
+namespace {
+
+template <typename DropT>
+DropT* LiveDrop(const std::vector<std::unique_ptr<DropT>>& drops, HDROP h) {
+  for (const auto& d : drops)
+    if (reinterpret_cast<HDROP>(d.get()) == h && !d->finished) return d.get();
+  return nullptr;
+}
+
+}  // namespace
+
+UINT QtPlatform::DragQueryFileCount(HDROP drop) {
+  const Drop* d = LiveDrop(drops_, drop);
+  return d ? static_cast<UINT>(d->files.size()) : 0;
+}
+
+UINT QtPlatform::DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) {
+  const Drop* d = LiveDrop(drops_, drop);
+  if (d == nullptr || index >= d->files.size()) return 0;
+  const std::string& name = d->files[index];
+  if (buffer && size > 0) {
+    const size_t n = std::min<size_t>(name.size(), size - 1);
+    std::memcpy(buffer, name.data(), n);
+    buffer[n] = '\0';
+  }
+  return static_cast<UINT>(name.size());
+}
+
+bool QtPlatform::DragQueryPoint(HDROP drop, POINT* pt) {
+  const Drop* d = LiveDrop(drops_, drop);
+  if (d == nullptr) return false;
+  if (pt) *pt = d->point;
+  return d->inClient;
+}
+
+void QtPlatform::DragFinish(HDROP drop) {
+  if (Drop* d = LiveDrop(drops_, drop)) d->finished = true;
+}
+
+void QtPlatform::ShellOpen(HWND, const char* file) {
+  const QString target = Text(file);
+  if (target.isEmpty()) return;
+  const QUrl url = IsWebAddress(target) ? QUrl(target) : QUrl::fromLocalFile(QDir::current().absoluteFilePath(target));
+  QDesktopServices::openUrl(url);
+}
+
+// ---------------------------------------------------------------------------
+// Sound
+// ---------------------------------------------------------------------------
+bool QtPlatform::PlaySoundMemory(const void* wavImage, UINT flags) {
+  if (onPlaySound) onPlaySound(wavImage, flags);
+  return player_->Play(wavImage, flags);
+}
+
+// ---------------------------------------------------------------------------
+// Kernel
+// ---------------------------------------------------------------------------
+void QtPlatform::Sleep(UINT ms) { QThread::msleep(ms); }
+
+int64_t QtPlatform::TimeSeconds() { return QDateTime::currentSecsSinceEpoch(); }
+
+std::string QtPlatform::GetCurrentDirectory() { return QFile::encodeName(QDir::currentPath()).toStdString(); }
+
+bool QtPlatform::SetCurrentDirectory(const std::string& dir) {
+  return QDir::setCurrent(QFile::decodeName(QByteArray::fromStdString(dir)));
+}
+
+std::string QtPlatform::GetConfigDirectory() { return os::ConfigDirectory(); }
+
+std::string QtPlatform::GetDataDirectory() {
+  const std::string shared = os::ExecutableDirectory() + "/../share/talverine";
+  if (os::KindOfPath(shared) != os::PathKind::Directory) return "";
+  return QFile::encodeName(QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(shared)))).toStdString();
+}
+
+FILE* QtPlatform::OpenFile(const std::string& path, const char* mode) {
+  return std::fopen(os::ResolvePath(GetCurrentDirectory(), path).c_str(), mode);
+}
+
+bool QtPlatform::ReplaceFile(const std::string& from, const std::string& to) {
+  const std::string cwd = GetCurrentDirectory();
+  return os::RenameOver(os::ResolvePath(cwd, from), os::ResolvePath(cwd, to));
+}
+
+bool QtPlatform::RemoveFile(const std::string& path) { return os::Remove(os::ResolvePath(GetCurrentDirectory(), path)); }
+
+Platform::PathKind QtPlatform::GetPathKind(const std::string& path) {
+  switch (os::KindOfPath(os::ResolvePath(GetCurrentDirectory(), path))) {
+    case os::PathKind::Missing: return PathKind::Missing;
+    case os::PathKind::Regular: return PathKind::Regular;
+    case os::PathKind::Directory: return PathKind::Directory;
+    default: return PathKind::Other;
+  }
+}
+
+void* QtPlatform::AllocMemory(size_t bytes) { return std::calloc(bytes, 1); }
+
+void QtPlatform::FreeMemory(void* block) { std::free(block); }
+
+bool QtPlatform::AcquireSingleInstance(const char* name) { return instance_->Acquire(name); }
+
+void QtPlatform::ReleaseSingleInstance() { instance_->Release(); }
+
+void QtPlatform::DebugTrace(const char* text) {
+  if (debugTrace_ && text) std::fputs(text, stderr);
+}
+
+// ---------------------------------------------------------------------------
+// MIDI: the port set
+// ---------------------------------------------------------------------------
+UINT QtPlatform::midiInGetNumDevs() { return midi_->midiInGetNumDevs(); }
+UINT QtPlatform::midiOutGetNumDevs() { return midi_->midiOutGetNumDevs(); }
+UINT QtPlatform::midiInGetDevCaps(UINT id, MIDICAPS* caps) { return midi_->midiInGetDevCaps(id, caps); }
+UINT QtPlatform::midiOutGetDevCaps(UINT id, MIDICAPS* caps) { return midi_->midiOutGetDevCaps(id, caps); }
+UINT QtPlatform::midiInOpen(HMIDIIN* handle, UINT id, HWND target) { return midi_->midiInOpen(handle, id, target); }
+UINT QtPlatform::midiOutOpen(HMIDIOUT* handle, UINT id, HWND target) { return midi_->midiOutOpen(handle, id, target); }
+UINT QtPlatform::midiInClose(HMIDIIN h) { return midi_->midiInClose(h); }
+UINT QtPlatform::midiOutClose(HMIDIOUT h) { return midi_->midiOutClose(h); }
+UINT QtPlatform::midiInReset(HMIDIIN h) { return midi_->midiInReset(h); }
+UINT QtPlatform::midiOutReset(HMIDIOUT h) { return midi_->midiOutReset(h); }
+UINT QtPlatform::midiInPrepareHeader(HMIDIIN h, MIDIHDR* hdr) { return midi_->midiInPrepareHeader(h, hdr); }
+UINT QtPlatform::midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* hdr) { return midi_->midiOutPrepareHeader(h, hdr); }
+UINT QtPlatform::midiInUnprepareHeader(HMIDIIN h, MIDIHDR* hdr) { return midi_->midiInUnprepareHeader(h, hdr); }
+UINT QtPlatform::midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* hdr) { return midi_->midiOutUnprepareHeader(h, hdr); }
+UINT QtPlatform::midiInAddBuffer(HMIDIIN h, MIDIHDR* hdr) { return midi_->midiInAddBuffer(h, hdr); }
+UINT QtPlatform::midiOutLongMsg(HMIDIOUT h, MIDIHDR* hdr) { return midi_->midiOutLongMsg(h, hdr); }
+UINT QtPlatform::midiOutShortMsg(HMIDIOUT h, DWORD packed) { return midi_->midiOutShortMsg(h, packed); }
+UINT QtPlatform::midiInStart(HMIDIIN h) { return midi_->midiInStart(h); }
+UINT QtPlatform::midiInStop(HMIDIIN h) { return midi_->midiInStop(h); }
+UINT QtPlatform::midiInGetErrorText(UINT error, char* text, UINT size) {
+  return midi_->midiInGetErrorText(error, text, size);
+}
+UINT QtPlatform::midiOutGetErrorText(UINT error, char* text, UINT size) {
+  return midi_->midiOutGetErrorText(error, text, size);
+}

@@ -1,0 +1,192 @@
+// The Qt 6 Widgets back end: the program on a desktop.
+//
+// Implements (the files beside it hold the pieces):
+// - QtPlatform: window handles, messages posted through the Qt event queue
+//   in order, the message loop and its quit, timers, modal message boxes
+//   with their own nested loop, child controls, painting;
+// - kernel operations: Sleep (blocks, as the protocol's pauses need), the
+//   time of day, current, configuration and data folders, files, memory,
+//   the debug trace;
+// - the shell: opening a document or an address, dropped files;
+// - MIDI: a port set whose input is delivered on the GUI thread (woken by
+//   the devices' threads, and whenever the loop is idle), and the built-in
+//   simulated Kilnbox on request;
+// - option dialogs and playback, handed to the dialog host and the sound
+//   player.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/midi/ports.h"
+#include "platform/platform.h"
+
+class QMainWindow;
+class QObject;
+class QTimer;
+class QWidget;
+class QtCanvas;
+class QtClientArea;
+class QtDialogHost;
+class QtMainWindow;
+class QtSimulatedKilnbox;
+class QtSoundPlayer;
+class SingleInstance;
+
+class QtPlatform : public Platform {
+ public:
+  // Needs the QApplication made first.
+  QtPlatform();
+  ~QtPlatform() override;
+  QtPlatform(const QtPlatform&) = delete;
+  QtPlatform& operator=(const QtPlatform&) = delete;
+
+  MidiPortSet& Midi() { return *midi_; }
+  // Adds the simulated Kilnbox's ports after those already registered; its
+  // window opens beside the main window.
+  QtSimulatedKilnbox& StartSimulator(double speed = 1.0);
+  QtSimulatedKilnbox* Simulator() const { return simulator_.get(); }
+
+  // The main window and its client area; null before CreateMainWindow.
+  QMainWindow* MainWindowWidget() const;
+  QtClientArea* ClientArea() const;
+  // The widget behind a handle of this back end, or null.
+  QWidget* WidgetOf(HWND h) const;
+  HWND MainWindowHandle() const { return main_; }
+
+  // Test hook: sees every sound handed to the player, before it plays.
+  std::function<void(const void* wavImage, UINT flags)> onPlaySound;
+
+  // --- Platform ----------------------------------------------------------------
+  HWND CreateMainWindow(const char* className, const char* caption, WNDPROC wndProc) override;
+  int RunMessageLoop() override;
+  void PostMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+  void PostQuitMessage(int exitCode) override;
+  UINT SetTimer(HWND hWnd, UINT id, UINT periodMs) override;
+  void KillTimer(HWND hWnd, UINT id) override;
+  int MessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
+  void InvalidateRect(HWND hWnd, bool erase) override;
+  RECT GetClientRect(HWND hWnd) override;
+  void DestroyWindow(HWND hWnd) override;
+  void MoveWindow(HWND hWnd, int x, int y, int w, int h, bool repaint) override;
+  void SetForegroundWindow(HWND hWnd) override;
+  HWND CreateButton(HWND parent, const char* label, int id, int x, int y, int w, int h) override;
+  HWND CreateStatusBar(HWND parent, int id) override;
+  void StatusSetParts(HWND status, int count, const int* rightEdges) override;
+  void StatusSetText(HWND status, int part, const char* text) override;
+  void StatusReposition(HWND status) override;
+  HWND CreateProgressBar(HWND parent, int x, int y, int w, int h) override;
+  void ProgressSetRange(HWND bar, int low, int high) override;
+  void ProgressSetStep(HWND bar, int step) override;
+  void ProgressStepIt(HWND bar) override;
+  Canvas* BeginPaint(HWND hWnd) override;
+  void EndPaint(HWND hWnd, Canvas* canvas) override;
+  INT_PTR DialogBoxParam(HWND owner, int templateId, DLGPROC proc, LPARAM param) override;
+  void EndDialog(HWND hDlg, INT_PTR result) override;
+  void DlgListAdd(HWND hDlg, int id, const char* text) override;
+  void DlgListSelect(HWND hDlg, int id, int index) override;
+  int DlgListGetSel(HWND hDlg, int id) override;
+  void SetDlgItemText(HWND hDlg, int id, const char* text) override;
+  std::string GetDlgItemText(HWND hDlg, int id) override;
+  void CheckDlgButton(HWND hDlg, int id, bool checked) override;
+  bool IsDlgButtonChecked(HWND hDlg, int id) override;
+  void EnableDlgItem(HWND hDlg, int id, bool enabled) override;
+  bool GetOpenFileName(OPENFILENAME& ofn) override;
+  bool GetSaveFileName(OPENFILENAME& ofn) override;
+  DWORD CommDlgExtendedError() override;
+  void DragAcceptFiles(HWND hWnd, bool accept) override;
+  UINT DragQueryFileCount(HDROP drop) override;
+  UINT DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) override;
+  bool DragQueryPoint(HDROP drop, POINT* pt) override;
+  void DragFinish(HDROP drop) override;
+  void ShellOpen(HWND owner, const char* file) override;
+  bool PlaySoundMemory(const void* wavImage, UINT flags) override;
+  void Sleep(UINT ms) override;
+  int64_t TimeSeconds() override;
+  std::string GetCurrentDirectory() override;
+  bool SetCurrentDirectory(const std::string& dir) override;
+  std::string GetConfigDirectory() override;
+  std::string GetDataDirectory() override;
+  FILE* OpenFile(const std::string& path, const char* mode) override;
+  bool ReplaceFile(const std::string& from, const std::string& to) override;
+  bool RemoveFile(const std::string& path) override;
+  PathKind GetPathKind(const std::string& path) override;
+  void* AllocMemory(size_t bytes) override;
+  void FreeMemory(void* block) override;
+  bool AcquireSingleInstance(const char* name) override;
+  void ReleaseSingleInstance() override;
+  void DebugTrace(const char* text) override;
+  UINT midiInGetNumDevs() override;
+  UINT midiOutGetNumDevs() override;
+  UINT midiInGetDevCaps(UINT id, MIDICAPS* caps) override;
+  UINT midiOutGetDevCaps(UINT id, MIDICAPS* caps) override;
+  UINT midiInOpen(HMIDIIN* handle, UINT id, HWND target) override;
+  UINT midiOutOpen(HMIDIOUT* handle, UINT id, HWND target) override;
+  UINT midiInClose(HMIDIIN h) override;
+  UINT midiOutClose(HMIDIOUT h) override;
+  UINT midiInReset(HMIDIIN h) override;
+  UINT midiOutReset(HMIDIOUT h) override;
+  UINT midiInPrepareHeader(HMIDIIN h, MIDIHDR* hdr) override;
+  UINT midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* hdr) override;
+  UINT midiInUnprepareHeader(HMIDIIN h, MIDIHDR* hdr) override;
+  UINT midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* hdr) override;
+  UINT midiInAddBuffer(HMIDIIN h, MIDIHDR* hdr) override;
+  UINT midiOutLongMsg(HMIDIOUT h, MIDIHDR* hdr) override;
+  UINT midiOutShortMsg(HMIDIOUT h, DWORD packed) override;
+  UINT midiInStart(HMIDIIN h) override;
+  UINT midiInStop(HMIDIIN h) override;
+  UINT midiInGetErrorText(UINT error, char* text, UINT size) override;
+  UINT midiOutGetErrorText(UINT error, char* text, UINT size) override;
+
+ private:
+  class Host;
+  class Queue;
+  struct Drop;
+  enum class Kind { Main, Button, Status, Progress };
+  struct Handle {
+    Kind kind;
+    QWidget* widget;
+  };
+
+  HWND AddHandle(Kind kind, QWidget* widget);
+  const Handle* Find(HWND h) const;
+  template <typename T>
+  T* WidgetAs(HWND h, Kind kind) const;
+  // The parent for a child control of `parent` (the main window's client
+  // area), or null.
+  QWidget* ChildParent(HWND parent) const;
+  QWidget* BoxParent(HWND owner) const;
+  void Deliver(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  void DeliverQuit();
+  void RaiseMainWindow();
+  void ShowSimulatorWindow();
+  void FilesDropped(const std::vector<std::string>& files, POINT at, bool inClient);
+
+  std::unique_ptr<Host> host_;
+  std::unique_ptr<Queue> queue_;
+  std::unique_ptr<MidiPortSet> midi_;
+  std::unique_ptr<QtSimulatedKilnbox> simulator_;
+  std::unique_ptr<SingleInstance> instance_;
+  std::unique_ptr<QtSoundPlayer> player_;
+  std::unique_ptr<QtMainWindow> window_;
+  std::unique_ptr<QtDialogHost> dialogs_;
+  std::unique_ptr<QtCanvas> canvas_;
+  std::map<HWND, Handle> handles_;
+  uintptr_t nextHandle_ = 0;
+  HWND main_ = nullptr;
+  WNDPROC wndProc_ = nullptr;
+  std::map<std::pair<HWND, UINT>, std::unique_ptr<QTimer>> timers_;
+  std::vector<std::unique_ptr<Drop>> drops_;
+  int pendingPosts_ = 0;
+  bool quitPosted_ = false;
+  bool quitDelivered_ = false;
+  int exitCode_ = 0;
+  bool debugTrace_ = false;
+
+  friend class QtPlatformTestAccess;
+};

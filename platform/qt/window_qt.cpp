@@ -1,0 +1,185 @@
+#include "platform/qt/window_qt.h"
+
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QUrl>
+
+#include "resources/menu.h"
+
+namespace {
+
+constexpr WPARAM SIZE_RESTORED = 0;
+constexpr WPARAM SIZE_MAXIMIZED = 2;
+
+// A paint waits behind posted messages as the desktop's WM_PAINT does, but
+// never for ever: after this many turns it runs anyway.
+constexpr int kMaxPaintDeferrals = 16;
+
+std::vector<std::string> LocalFiles(const QMimeData* mime) {
+  std::vector<std::string> files;
+  if (mime == nullptr || !mime->hasUrls()) return files;
+  for (const QUrl& url : mime->urls())
+    if (url.isLocalFile()) files.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+  return files;
+}
+
+LPARAM PackPoint(int x, int y) { return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)); }
+
+QImage BlankImage(const QSize& size) {
+  QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  return image;
+}
+
+}  // namespace
+
+WPARAM KeyStateOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+  WPARAM keys = 0;
+  if (buttons & Qt::LeftButton) keys |= MK_LBUTTON;
+  if (buttons & Qt::RightButton) keys |= MK_RBUTTON;
+  if (buttons & Qt::MiddleButton) keys |= MK_MBUTTON;
+  if (modifiers & Qt::ShiftModifier) keys |= MK_SHIFT;
+  if (modifiers & Qt::ControlModifier) keys |= MK_CONTROL;
+  return keys;
+}
+
+// ---------------------------------------------------------------------------
+// The client area
+// ---------------------------------------------------------------------------
+QtClientArea::QtClientArea(MainWindowHost& host, QWidget* parent) : QWidget(parent), host_(host) {
+  setCursor(Qt::CrossCursor);
+  // White comes from paintEvent alone: the controls on the area keep the
+  // ordinary palette.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::ClickFocus);
+}
+
+QtClientArea::~QtClientArea() { EndActivePaint(); }
+
+void QtClientArea::Invalidate(bool erase) {
+  dirty_ = true;
+  erase_ = erase_ || erase;
+  SchedulePaint();
+}
+
+void QtClientArea::SchedulePaint() {
+  if (scheduled_) return;
+  scheduled_ = true;
+  QMetaObject::invokeMethod(this, [this] { RunScheduledPaint(); }, Qt::QueuedConnection);
+}
+
+void QtClientArea::RunScheduledPaint() {
+  scheduled_ = false;
+  if (!dirty_) return;
+  if (host_.PostedMessagesPending() && deferrals_ < kMaxPaintDeferrals) {
+    ++deferrals_;
+    SchedulePaint();
+    return;
+  }
+  deferrals_ = 0;
+  PaintNow();
+}
+
+void QtClientArea::PaintNow() {
+  // A paint re-entered from a message box of the paint under way waits for
+  // that one to finish; the area is still marked.
+  if (rendering_ || !created_ || !dirty_) return;
+  rendering_ = true;
+  dirty_ = false;
+  const bool erase = erase_ || frame_.size() != size();
+  erase_ = false;
+  canvasImage_ = erase ? BlankImage(size()) : frame_.copy();
+  painter_ = std::make_unique<QPainter>(&canvasImage_);
+  host_.SendToWindow(WM_PAINT, 0, 0);
+  EndActivePaint();
+  frame_ = canvasImage_;
+  rendering_ = false;
+  update();
+  if (dirty_) SchedulePaint();
+}
+
+void QtClientArea::EndActivePaint() {
+  if (!painter_) return;
+  painter_->end();
+  painter_.reset();
+}
+
+void QtClientArea::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), Qt::white);
+  if (!frame_.isNull()) p.drawImage(QPoint(0, 0), frame_);
+}
+
+void QtClientArea::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (!created_) return;
+  const bool maximized = window() != nullptr && window()->isMaximized();
+  host_.SendToWindow(WM_SIZE, maximized ? SIZE_MAXIMIZED : SIZE_RESTORED, PackPoint(width(), height()));
+  // The whole area is repainted on every change of size.
+  Invalidate(true);
+}
+
+void QtClientArea::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    QWidget::mousePressEvent(event);
+    return;
+  }
+  const QPoint at = event->position().toPoint();
+  host_.SendToWindow(WM_LBUTTONDOWN, KeyStateOf(event->buttons(), event->modifiers()), PackPoint(at.x(), at.y()));
+}
+
+void QtClientArea::dragEnterEvent(QDragEnterEvent* event) {
+  if (!LocalFiles(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void QtClientArea::dragMoveEvent(QDragMoveEvent* event) {
+  if (!LocalFiles(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void QtClientArea::dropEvent(QDropEvent* event) {
+  const std::vector<std::string> files = LocalFiles(event->mimeData());
+  if (files.empty()) return;
+  event->acceptProposedAction();
+  const QPoint at = event->position().toPoint();
+  host_.FilesDropped(files, POINT{at.x(), at.y()}, rect().contains(at));
+}
+
+// ---------------------------------------------------------------------------
+// The main window
+// ---------------------------------------------------------------------------
+QtMainWindow::QtMainWindow(MainWindowHost& host, const QString& caption)
+    : host_(host), client_(new QtClientArea(host, this)) {
+  setWindowTitle(caption);
+  setCentralWidget(client_);
+  BuildMenu();
+}
+
+void QtMainWindow::BuildMenu() {
+  for (const MenuPopup& popup : MainMenu()) {
+    QMenu* menu = menuBar()->addMenu(QString::fromUtf8(popup.text));
+    for (const MenuItem& item : popup.items) {
+      if (item.text == nullptr) {
+        menu->addSeparator();
+        continue;
+      }
+      QAction* action = menu->addAction(QString::fromUtf8(item.text));
+      action->setProperty(kCommandIdProperty, item.id);
+      const int id = item.id;
+      connect(action, &QAction::triggered, this, [this, id] {
+        host_.PostToWindow(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), 0), 0);
+      });
+    }
+  }
+}
+
+void QtMainWindow::closeEvent(QCloseEvent* event) {
+  // The window procedure decides; the program ends when its loop does.
+  event->ignore();
+  host_.SendToWindow(WM_CLOSE, 0, 0);
+}
