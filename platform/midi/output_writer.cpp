@@ -22,7 +22,8 @@ UINT MidiOutputWriter::Open() {
   std::lock_guard<std::mutex> lock(mutex_);
   closeWhenIdle_ = false;
   if (deviceOpen_ && failure_.fatal) {
-    // Broken for good (the queue was dropped with it): try it afresh.
+    // Broken for good: try it afresh, once the writer has let go of it.
+    if (!IdleLocked()) return Report(failure_);
     CloseDeviceLocked();
   }
   if (!deviceOpen_) {
@@ -75,11 +76,6 @@ std::string MidiOutputWriter::ErrorText(UINT error) const {
 bool MidiOutputWriter::WaitUntilIdle(std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
   return idleCv_.wait_for(lock, timeout, [this] { return IdleLocked(); });
-}
-
-bool MidiOutputWriter::IsDeviceOpen() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return deviceOpen_;
 }
 
 void MidiOutputWriter::Run() {

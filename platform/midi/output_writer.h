@@ -68,7 +68,6 @@ class MidiOutputWriter {
 
   // True once nothing is queued or being sent, within `timeout`.
   bool WaitUntilIdle(std::chrono::milliseconds timeout);
-  bool IsDeviceOpen() const;
 
  private:
   void Run();

@@ -86,7 +86,8 @@ void CloseQuietly(int& fd) {
 
 class LineSettings {
  public:
-  // The first port open on the path sets a terminal raw.
+  // The first port open on the path sets a terminal raw, and a serial port
+  // to MIDI's rate when its driver can.
   MidiWriteResult Acquire(int fd, const std::string& path) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (users_++ > 0 || !isatty(fd)) return {};
@@ -95,13 +96,15 @@ class LineSettings {
     original_ = t;
     MakeRaw(t);
     if (tcsetattr(fd, TCSANOW, &t) != 0) return Undo(path, errno);
-    saved_ = true;
-    if (!IsPseudoTerminal(fd)) SetCustomLineRate(fd, kMidiBaud);
+    if (!IsPseudoTerminal(fd)) {
+      saved_ = true;
+      SetCustomLineRate(fd, kMidiBaud);
+    }
     return {};
   }
 
-  // The last port closed puts the settings back, once the bytes written
-  // have left at the rate they were written with.
+  // The last port closed on a serial port puts its settings back, once the
+  // bytes written have left at the rate they were written with.
   void Release(int fd) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (users_ == 0 || --users_ > 0 || !saved_) return;

@@ -14,8 +14,10 @@
 //   with its reason, and one that stops taking bytes for kStallLimit fails
 //   the message instead of hanging;
 // - terminals (serial ports, pseudo-terminals) are set raw: no echo, no
-//   line editing, no character translation, no flow control; the settings
-//   found are put back when the last port on the path closes;
+//   line editing, no character translation, no flow control; a serial
+//   port gets the settings it had back when the last port on it closes; a
+//   pseudo-terminal stays raw, because the program at its other end goes
+//   on sending MIDI bytes, which a cooked line would echo back to it;
 // - the line rate: a pseudo-terminal has none, so it is left alone; a
 //   serial port is asked for MIDI's 31,250 baud as a custom rate (Linux
 //   termios2), and keeps the rate it had when its driver refuses that or
