@@ -153,9 +153,10 @@ QString DescribeSocket(const sim::Socket& socket) {
   QString first;
   const size_t shown = std::min<size_t>(socket.contents.size(), kFirstBytesShown);
   for (size_t i = 0; i < shown; ++i) first += QStringLiteral("%1 ").arg(socket.contents[i], 2, 16, QLatin1Char('0'));
+  const QString checksum = QStringLiteral("%1").arg(sum & 0xFFFF, 4, 16, QLatin1Char('0'));
   return QStringLiteral("Socket: %1, %2\nFirst bytes: %3 Checksum: %4")
-      .arg(TypeLabel(socket.type), blank ? QStringLiteral("blank") : QStringLiteral("programmed"), first.toUpper())
-      .arg(sum & 0xFFFF, 4, 16, QLatin1Char('0'));
+      .arg(TypeLabel(socket.type), blank ? QStringLiteral("blank") : QStringLiteral("programmed"), first.toUpper(),
+           checksum.toUpper());
 }
 
 bool InsertEpromFromFile(simport::KilnboxLink& link, const QString& path, int type, QString* error) {

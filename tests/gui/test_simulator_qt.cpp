@@ -67,8 +67,7 @@ TEST_F(SimulatorWindowTest, ReflectsTheSocketAndActsOnIt) {
   QTRY_VERIFY_WITH_TIMEOUT(Text("socket").startsWith(QStringLiteral("Socket: 27128 (16K), programmed")), 5000);
   EXPECT_TRUE(Text("socket").contains(QStringLiteral("12 AB FF")));
   // The 16-bit sum: 0x12 + 0xAB + 16382 x 0xFF.
-  EXPECT_TRUE(Text("socket").contains(QStringLiteral("Checksum: %1").arg((0x12 + 0xAB + 16382 * 0xFF) & 0xFFFF, 4, 16,
-                                                                       QLatin1Char('0'))));
+  EXPECT_TRUE(Text("socket").contains(QStringLiteral("Checksum: BEBF")));
 
   QTest::mouseClick(Button("erase"), Qt::LeftButton);
   EXPECT_TRUE(Text("socket").startsWith(QStringLiteral("Socket: 27128 (16K), blank")));
