@@ -14,8 +14,10 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 #include <functional>
 #include <utility>
+#include <vector>
 
 #include "resources/dialog_templates.h"
 
@@ -134,7 +136,6 @@ class TemplateDialog : public QDialog {
   }
 
   HWND Handle() { return reinterpret_cast<HWND>(this); }
-  int TemplateId() const { return tpl_.id; }
   bool Ended() const { return ended_; }
   INT_PTR Result() const { return result_; }
 
@@ -194,7 +195,6 @@ class TemplateDialog : public QDialog {
     std::vector<QWidget*> groupBoxes;
     for (const DialogControl& def : tpl_.controls) {
       QWidget* widget = CreateControl(def);
-      widget->setProperty("controlId", def.id);
       const int height = def.kind == ControlKind::DropDownList
                              ? std::min(widget->sizeHint().height(), units_.ToPixelsY(def.h))
                              : units_.ToPixelsY(def.h);
