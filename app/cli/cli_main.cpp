@@ -16,6 +16,13 @@ const char kUsage[] =
     "  convert   load a WAV, Intel HEX or binary file into the EPROM image and\n"
     "            save that section as WAV, Intel HEX or binary\n"
     "  hash      print the SHA-1 digests the help check computes\n"
+    "  ports     list the MIDI input and output ports\n"
+    "  get       copy the Kilnbox's memory into the image (and save it, -o)\n"
+    "  send      send the image to the Kilnbox's memory\n"
+    "  read      read the EPROM in the Kilnbox's socket (and save it, -o)\n"
+    "  program   program the EPROM in the Kilnbox's socket from the image\n"
+    "  verify    compare the EPROM in the Kilnbox's socket with the image\n"
+    "  blank     start the Kilnbox's blank check\n"
     "\n"
     "Options:\n"
     "  --midi-log FILE  log every MIDI message sent and received to FILE\n"
@@ -52,5 +59,7 @@ int main(int argc, char** argv) {
   }
   if (command == "convert") return cli::ConvertCommand(rest);
   if (command == "hash") return cli::HashCommand(rest);
+  if (command == "ports") return cli::PortsCommand(rest);
+  if (cli::IsDeviceCommand(command)) return cli::DeviceCommand(command, rest);
   return cli::Usage("unknown command \"" + command + "\"", kUsage);
 }

@@ -1,15 +1,13 @@
 // talverine-cli convert: a file into the image as Load File would, and the
 // same section out again as Save File would.
-#include <strings.h>
-
 #include <cstdio>
 #include <string>
 
 #include "app/cli/cli_args.h"
 #include "app/cli/cli_commands.h"
+#include "app/cli/cli_image.h"
 #include "app/cli/cli_session.h"
 #include "files/fileio.h"
-#include "files/hexfile.h"
 #include "files/wav_read.h"
 #include "files/wav_write.h"
 #include "shell/app_state.h"
@@ -38,49 +36,6 @@ struct Section {
   UINT Offset() const { return number * stride; }
 };
 
-bool FindType(const std::string& name, etEnum* type) {
-  for (UINT t = 0; t < etINVALID; ++t) {
-    if (strcasecmp(EPROM_info[t].etName, name.c_str()) == 0) {
-      *type = static_cast<etEnum>(t);
-      return true;
-    }
-  }
-  return false;
-}
-
-std::string TypeNames() {
-  std::string names;
-  for (UINT t = 0; t < etINVALID; ++t) names += std::string(t ? ", " : "") + EPROM_info[t].etName;
-  return names;
-}
-
-// The image must stay within 64 KB: four EPROMs only up to 16 K, two up to 32 K.
-bool ArrangementFits(etEnum type, eaEnum arrangement) {
-  const UINT k = EPROM_info[type].etSizeK;
-  if (arrangement == eaFourEpromsOneSound) return k <= 16;
-  if (arrangement == eaTwoEpromsOneSound) return k <= 32;
-  return true;
-}
-
-const char* SaveKind(const std::string& path) {
-  char ext[8] = {};
-  GetFileExtension(ext, path.c_str());
-  if (strcasecmp(ext, "hex") == 0) return "hex";
-  if (strcasecmp(ext, "wav") == 0) return "wav";
-  return "bin";
-}
-
-void SaveSection(const std::string& path, const Section& s) {
-  const std::string kind = SaveKind(path);
-  if (kind == "hex") {
-    SaveHexFile(path.c_str(), s.Offset(), s.length);
-  } else if (kind == "wav") {
-    SaveWavFile(path.c_str(), s.Offset(), s.length);
-  } else {
-    SaveBinaryFile(path.c_str(), s.Offset(), s.length);
-  }
-}
-
 }  // namespace
 
 int ConvertCommand(const std::vector<std::string>& argv) {
@@ -95,17 +50,8 @@ int ConvertCommand(const std::vector<std::string>& argv) {
 
   Session session;
   etEnum type = et2764;
-  if (auto name = args.Value("--type"); name && !FindType(*name, &type))
-    return Usage("unknown EPROM type \"" + *name + "\" (types: " + TypeNames() + ")", kUsage);
   eaEnum arrangement = eaOneEpromOneSound;
-  if (auto a = args.Value("--arrangement")) {
-    auto n = ParseNumber(*a, 0, 3);
-    if (!n) return Usage("--arrangement must be 0, 1, 2 or 3", kUsage);
-    arrangement = static_cast<eaEnum>(*n);
-  }
-  if (!ArrangementFits(type, arrangement))
-    return Usage(std::string("a ") + EPROM_info[type].etName + " is too large for that arrangement (the image holds 64 KB)",
-                 kUsage);
+  if (const std::string problem = ReadLayout(args, &type, &arrangement); !problem.empty()) return Usage(problem, kUsage);
   EPROM_type = type;
   EPROM_Arrangement = arrangement;
 
@@ -155,7 +101,7 @@ int ConvertCommand(const std::vector<std::string>& argv) {
   session.platform().Pump();
   // A failed load leaves the output alone.
   if (session.failed()) return EXIT_FAILED;
-  SaveSection(output, section);
+  SaveSection(output, section.Offset(), section.length);
   return session.failed() ? EXIT_FAILED : EXIT_OK;
 }
 

@@ -1,0 +1,357 @@
+#include "app/cli/device_run.h"
+
+#include <poll.h>
+#include <strings.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "app/cli/cli_args.h"
+#include "device/midi.h"
+#include "platform/midi/rawdev/ports_rawdev.h"
+#include "platform/midi/sim/sim_port.h"
+#include "platform/midi/system_ports.h"
+#include "resources/dialog_templates.h"
+#include "settings/config.h"
+#include "shell/app_state.h"
+#include "shell/main_window.h"
+
+namespace cli {
+namespace {
+
+const char kProgrammingCaption[] = "Programming...";
+const char kBlankCheckCaption[] = "Blank Checking...";
+const char kNotResponding[] = "Kilnbox not responding!";
+// While the programming question waits for the terminal, the window goes on
+// handling its timer and MIDI input in steps of this length.
+constexpr uint64_t kAnswerStepMs = 50;
+
+std::string PortName(MidiPortSet& ports, bool input, UINT index) {
+  MIDICAPS caps;
+  const UINT error = input ? ports.midiInGetDevCaps(index, &caps) : ports.midiOutGetDevCaps(index, &caps);
+  return error == MMSYSERR_NOERROR ? caps.szPname : "";
+}
+
+std::vector<std::string> PortNamesOf(MidiPortSet& ports, bool input) {
+  std::vector<std::string> names;
+  const UINT count = input ? ports.midiInGetNumDevs() : ports.midiOutGetNumDevs();
+  for (UINT i = 0; i < count; ++i) names.push_back(PortName(ports, input, i));
+  return names;
+}
+
+bool ContainsIgnoringCase(const std::string& haystack, const std::string& needle) {
+  if (needle.size() > haystack.size()) return false;
+  for (size_t at = 0; at + needle.size() <= haystack.size(); ++at)
+    if (strncasecmp(haystack.c_str() + at, needle.c_str(), needle.size()) == 0) return true;
+  return false;
+}
+
+// The port called `name`: the one of exactly that name, else the only one
+// whose name contains it (in any case). "" or the problem.
+std::string FindPortByName(const std::vector<std::string>& names, const std::string& name, const char* direction,
+                           UINT* index) {
+  for (UINT i = 0; i < names.size(); ++i) {
+    if (names[i] == name) {
+      *index = i;
+      return "";
+    }
+  }
+  std::vector<UINT> matches;
+  for (UINT i = 0; i < names.size(); ++i)
+    if (ContainsIgnoringCase(names[i], name)) matches.push_back(i);
+  if (matches.size() == 1) {
+    *index = matches.front();
+    return "";
+  }
+  if (matches.empty()) return std::string("no MIDI ") + direction + " port called \"" + name + "\"";
+  std::string problem = std::string("\"") + name + "\" names several MIDI " + direction + " ports:";
+  for (UINT i : matches) problem += "\n  " + std::to_string(i) + "  " + names[i];
+  return problem;
+}
+
+// The programming question's answer from a terminal line; nullopt when the
+// line is neither yes nor no.
+std::optional<bool> YesOrNo(std::string line) {
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+  while (!line.empty() && line.front() == ' ') line.erase(line.begin());
+  if (strcasecmp(line.c_str(), "y") == 0 || strcasecmp(line.c_str(), "yes") == 0) return true;
+  if (strcasecmp(line.c_str(), "n") == 0 || strcasecmp(line.c_str(), "no") == 0) return false;
+  return std::nullopt;
+}
+
+// The Which EPROM dialog's radio buttons, in order, from its template.
+std::vector<int> WhichEpromButtons() {
+  std::vector<int> ids;
+  if (const DialogTemplate* tpl = FindDialogTemplate(IDD_WHICH_EPROM)) {
+    for (const DialogControl& c : tpl->controls)
+      if (c.kind == ControlKind::AutoRadioButton) ids.push_back(c.id);
+  }
+  return ids;
+}
+
+}  // namespace
+
+DeviceRun::DeviceRun() : terminalProgress_(isatty(STDERR_FILENO) == 1) {
+  headless::HeadlessPlatform& platform = session_.platform();
+  platform.onStatus = [this](const headless::StatusRecord& status) { ShowStatus(status); };
+  platform.onMessageBox = [this](const headless::MessageBoxRecord& box) { return OnMessageBox(box); };
+}
+
+DeviceRun::~DeviceRun() {
+  Close();
+  EndInPlace();
+  simulator_.reset();
+  if (!configDir_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(configDir_, ignored);
+  }
+}
+
+// --- ports -------------------------------------------------------------------
+
+bool DeviceRun::ChoosePorts(const PortChoice& choice, etEnum type) {
+  MidiPortSet& ports = session_.platform().Midi();
+  switch (choice.kind) {
+    case PortChoice::Kind::Device: {
+      const rawdev::PortIndices indices = rawdev::AddRawDevice(ports, choice.devicePath);
+      inPort_ = indices.input;
+      outPort_ = indices.output;
+      return true;
+    }
+    case PortChoice::Kind::Simulator: {
+      simulator_ = std::make_unique<simport::HeadlessKilnbox>(session_.platform(), choice.simulatorSpeed);
+      const int socketType = choice.socketType >= 0 ? choice.socketType : static_cast<int>(type);
+      simulator_->WithModel([&](sim::Kilnbox& kilnbox) {
+        if (choice.socket) {
+          kilnbox.InsertEprom(socketType, *choice.socket);
+        } else {
+          kilnbox.InsertBlankEprom(socketType);
+        }
+      });
+      inPort_ = simulator_->Ports().input;
+      outPort_ = simulator_->Ports().output;
+      return true;
+    }
+    case PortChoice::Kind::System:
+      break;
+  }
+  RegisterSystemPorts(ports, {});
+  const std::vector<std::string> inputs = PortNamesOf(ports, true);
+  const std::vector<std::string> outputs = PortNamesOf(ports, false);
+  std::string problem;
+  if (inputs.empty() || outputs.empty()) {
+    problem = "no MIDI ports to use (give --midi-device PATH, or --simulator)";
+  } else if (auto number = ParseNumber(choice.port.empty() ? "0" : choice.port, 0, 65535)) {
+    if (*number >= static_cast<long>(inputs.size()) || *number >= static_cast<long>(outputs.size()))
+      problem = "no MIDI port number " + choice.port;
+    inPort_ = outPort_ = static_cast<UINT>(*number);
+  } else {
+    problem = FindPortByName(inputs, choice.port, "input", &inPort_);
+    if (problem.empty()) problem = FindPortByName(outputs, choice.port, "output", &outPort_);
+  }
+  if (problem.empty()) return true;
+  Problem(problem + " (see talverine-cli ports)");
+  return false;
+}
+
+PortNames ListPorts(const std::vector<std::string>& devicePaths, bool simulator) {
+  headless::ScopedHeadless platform;
+  RegisterSystemPorts(platform->Midi(), devicePaths);
+  std::unique_ptr<simport::HeadlessKilnbox> kilnbox;
+  if (simulator) kilnbox = std::make_unique<simport::HeadlessKilnbox>(*platform);
+  return {PortNamesOf(platform->Midi(), true), PortNamesOf(platform->Midi(), false)};
+}
+
+// --- the window --------------------------------------------------------------
+
+bool DeviceRun::MakeConfigFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/talverine-cli-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) {
+    Problem("cannot make a temporary folder in " + std::string(tmp && *tmp ? tmp : "/tmp"));
+    return false;
+  }
+  configDir_ = pattern;
+  return true;
+}
+
+bool DeviceRun::WriteConfig(etEnum type, eaEnum arrangement) {
+  const std::string path = configDir_ + "/" + szCfgName;
+  std::ofstream out(path, std::ios::trunc);
+  out << "MIDI_in_device = " << inPort_ << "\n"
+      << "MIDI_out_device = " << outPort_ << "\n"
+      << "EPROM_type = " << static_cast<UINT>(type) << "\n"
+      << "EPROM_Arrangement = " << static_cast<UINT>(arrangement) << "\n";
+  out.close();
+  if (out) return true;
+  Problem("cannot write " + path);
+  return false;
+}
+
+bool DeviceRun::Start(etEnum type, eaEnum arrangement) {
+  headless::HeadlessPlatform& platform = session_.platform();
+  if (!MakeConfigFolder() || !WriteConfig(type, arrangement)) return false;
+  platform.SetConfigDirectory(configDir_);
+  platform.UseRealClock();
+  // The window allocates its own buffers, as the program does.
+  FreeBuffers();
+  if (plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc) == nullptr) {
+    Problem("the main window could not be created");
+    return false;
+  }
+  platform.Pump();
+  return !failed();
+}
+
+bool DeviceRun::Load(const std::vector<std::string>& files) {
+  headless::HeadlessPlatform& platform = session_.platform();
+  for (const std::string& file : files) {
+    if (platform.GetPathKind(file) != Platform::PathKind::Regular) {
+      Problem("cannot read " + file);
+      return false;
+    }
+  }
+  const RECT client = platform.GetClientRect(platform.MainWindow());
+  // On the first sound panel: the files go into sections 1, 2, ...
+  loading_ = true;
+  platform.DropFiles(files, POINT{1, (client.bottom - client.top) / 6});
+  loading_ = false;
+  return !failed();
+}
+
+void DeviceRun::SelectEprom(int index) {
+  WhichEPROM = static_cast<BYTE>(index);
+  const std::vector<int> buttons = WhichEpromButtons();
+  if (index < 0 || index >= static_cast<int>(buttons.size())) return;
+  const int button = buttons[index];
+  session_.platform().QueueDialog([button](headless::DialogDriver& dialog) {
+    dialog.Click(button);
+    dialog.PressOk();
+  });
+}
+
+bool DeviceRun::Run(int command, const std::function<bool()>& done, uint64_t limitMs) {
+  headless::HeadlessPlatform& platform = session_.platform();
+  platform.Command(command);
+  return platform.RunUntil(done, limitMs, 50);
+}
+
+void DeviceRun::Close() {
+  headless::HeadlessPlatform& platform = session_.platform();
+  if (platform.MainWindow() == nullptr || platform.QuitPosted()) return;
+  platform.Send(WM_CLOSE);
+  platform.Pump();
+}
+
+// --- what the window shows ---------------------------------------------------
+
+void DeviceRun::Progress(const std::string& text) {
+  EndInPlace();
+  std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+void DeviceRun::ProgressInPlace(const std::string& text) {
+  std::fprintf(stderr, "\r\033[K%s", text.c_str());
+  inPlaceShown_ = true;
+}
+
+void DeviceRun::EndInPlace() {
+  if (!inPlaceShown_) return;
+  std::fputs("\r\033[K", stderr);
+  inPlaceShown_ = false;
+}
+
+void DeviceRun::Problem(const std::string& text) {
+  EndInPlace();
+  session_.Fail(text);
+}
+
+void DeviceRun::ShowStatus(const headless::StatusRecord& status) {
+  seen_.emplace_back(status.part, status.text);
+  // Only changes: the reply handler shows its text before it looks at the
+  // data and again after, often unchanged.
+  std::string& shown = shown_[status.part % 3];
+  if (status.text == shown) return;
+  shown = status.text;
+  if (status.text.empty()) return;
+  if (status.part == 1 && status.text.rfind("Receiving:", 0) == 0) {
+    // The countdown changes every tick: shown in place on a terminal only.
+    if (terminalProgress_) ProgressInPlace(status.text);
+    return;
+  }
+  if (status.part == 1) lastResult_ = status.text;
+  // A load reports its problems in part 1; the presence check's time-out
+  // in part 2.
+  if ((status.part == 1 && loading_) || (status.part == 2 && status.text == kNotResponding)) {
+    Problem(status.text);
+    return;
+  }
+  Progress(status.text);
+}
+
+bool DeviceRun::ClearedAfter(int part, const std::string& text) const {
+  bool shown = false;
+  for (const auto& [p, t] : seen_) {
+    if (p != part) continue;
+    if (t == text) {
+      shown = true;
+    } else if (shown && t.empty()) {
+      return true;
+    }
+  }
+  return false;
+}
+
+int DeviceRun::OnMessageBox(const headless::MessageBoxRecord& box) {
+  if (box.caption == kProgrammingCaption) {
+    programmedOk = AskProgrammedOk(box.text);
+    return *programmedOk ? IDYES : IDNO;
+  }
+  if (box.caption == kBlankCheckCaption) {
+    Progress(box.text);
+    blankCheckSent = true;
+    return IDOK;
+  }
+  Problem(box.defaultCaption ? box.text : box.caption + ": " + box.text);
+  return (box.type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
+}
+
+bool DeviceRun::AskProgrammedOk(const std::string& question) {
+  if (answer_ != Answer::Ask) {
+    Progress(question + (answer_ == Answer::Yes ? " yes (--yes)" : " no (--no)"));
+    return answer_ == Answer::Yes;
+  }
+  if (isatty(STDIN_FILENO) != 1) {
+    Progress(question);
+    Problem("no terminal to answer on: taken as No (give --yes or --no)");
+    return false;
+  }
+  EndInPlace();
+  std::fprintf(stderr, "%s [y/n] ", question.c_str());
+  std::string line;
+  for (;;) {
+    // The box is modal: the window keeps handling its timer and MIDI input.
+    session_.platform().AdvanceTime(kAnswerStepMs);
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (poll(&input, 1, static_cast<int>(kAnswerStepMs)) <= 0) continue;
+    char c = 0;
+    const ssize_t n = read(STDIN_FILENO, &c, 1);
+    if (n <= 0) {
+      std::fputc('\n', stderr);
+      Problem("no answer: taken as No");
+      return false;
+    }
+    if (c != '\n') {
+      line += c;
+      continue;
+    }
+    if (const auto yes = YesOrNo(line)) return *yes;
+    line.clear();
+    std::fputs("Please answer y or n: ", stderr);
+  }
+}
+
+}  // namespace cli

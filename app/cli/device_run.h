@@ -1,0 +1,110 @@
+// One device operation from the command line: the program's own main window
+// on the headless platform, on the wall clock, with the chosen MIDI ports;
+// the command posted as the menu would post it; the status texts shown on
+// stderr as they change; the message boxes answered from the options or the
+// terminal.
+//
+// The settings the window starts with are written to a private, temporary
+// configuration folder, so a device command never reads or changes the
+// user's own settings file.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/cli/cli_session.h"
+#include "shell/image_model.h"
+
+namespace simport {
+class HeadlessKilnbox;
+}
+
+namespace cli {
+
+// How the ports are chosen.
+struct PortChoice {
+  enum class Kind { System, Device, Simulator } kind = Kind::System;
+  std::string port;          // System: a name or a number; "" = port 0
+  std::string devicePath;    // Device
+  double simulatorSpeed = 1.0;
+  std::optional<std::vector<uint8_t>> socket;  // Simulator: the EPROM's contents
+  int socketType = -1;                         //   and type (-1: --type's)
+};
+
+// The answer to "Was the EPROM programmed OK?".
+enum class Answer { Ask, Yes, No };
+
+class DeviceRun {
+ public:
+  DeviceRun();
+  ~DeviceRun();
+
+  // Registers the ports and finds the chosen ones; false (message shown)
+  // when they are missing.
+  bool ChoosePorts(const PortChoice& choice, etEnum type);
+  // Starts the main window with the type, the arrangement and the chosen
+  // ports; false when something went wrong on the way.
+  bool Start(etEnum type, eaEnum arrangement);
+  // Loads files as if dropped on the first sound panel: into sections
+  // 1, 2, ...; false when a load reported a problem.
+  bool Load(const std::vector<std::string>& files);
+
+  void SetAnswer(Answer answer) { answer_ = answer; }
+  // Picks the EPROM (0-based) for the operation and for the Which EPROM
+  // question, should it be asked.
+  void SelectEprom(int index);
+
+  // Posts the menu command and runs until `done` holds or `limitMs` have
+  // passed; false on the time limit.
+  bool Run(int command, const std::function<bool()>& done, uint64_t limitMs);
+
+  // Closes the main window as the user would.
+  void Close();
+
+  bool failed() const { return session_.failed(); }
+  // The last result shown in status part 1 (not the receive countdown).
+  const std::string& LastResult() const { return lastResult_; }
+  // Whether status `part` showed `text` and was cleared after it.
+  bool ClearedAfter(int part, const std::string& text) const;
+  // Reports a problem of the command itself: stderr, and the run fails.
+  void Problem(const std::string& text);
+
+  // Set once the programming question has been answered.
+  std::optional<bool> programmedOk;
+  bool blankCheckSent = false;
+
+ private:
+  void ShowStatus(const headless::StatusRecord& status);
+  int OnMessageBox(const headless::MessageBoxRecord& box);
+  bool AskProgrammedOk(const std::string& question);
+  void Progress(const std::string& text);
+  void ProgressInPlace(const std::string& text);
+  void EndInPlace();
+  bool MakeConfigFolder();
+  bool WriteConfig(etEnum type, eaEnum arrangement);
+
+  Session session_;
+  std::unique_ptr<simport::HeadlessKilnbox> simulator_;
+  std::string configDir_;
+  UINT inPort_ = 0;
+  UINT outPort_ = 0;
+  Answer answer_ = Answer::Ask;
+  bool loading_ = false;
+  bool inPlaceShown_ = false;
+  bool terminalProgress_ = false;
+  std::string lastResult_;
+  std::string shown_[3];
+  std::vector<std::pair<int, std::string>> seen_;
+};
+
+// Port listings for `ports`: every input and output port name, in order.
+struct PortNames {
+  std::vector<std::string> inputs;
+  std::vector<std::string> outputs;
+};
+PortNames ListPorts(const std::vector<std::string>& devicePaths, bool simulator);
+
+}  // namespace cli
