@@ -66,7 +66,7 @@ std::string FindPortByName(const std::vector<std::string>& names, const std::str
     *index = matches.front();
     return "";
   }
-  if (matches.empty()) return std::string("no MIDI ") + direction + " port called \"" + name + "\"";
+  if (matches.empty()) return std::string("no MIDI ") + direction + " port called \"" + name + "\" (see talverine-cli ports)";
   std::string problem = std::string("\"") + name + "\" names several MIDI " + direction + " ports:";
   for (UINT i : matches) problem += "\n  " + std::to_string(i) + "  " + names[i];
   return problem;
@@ -143,17 +143,17 @@ bool DeviceRun::ChoosePorts(const PortChoice& choice, etEnum type) {
   const std::vector<std::string> outputs = PortNamesOf(ports, false);
   std::string problem;
   if (inputs.empty() || outputs.empty()) {
-    problem = "no MIDI ports to use (give --midi-device PATH, or --simulator)";
+    problem = "no MIDI ports to use: give --midi-device PATH, or --simulator";
   } else if (auto number = ParseNumber(choice.port.empty() ? "0" : choice.port, 0, 65535)) {
     if (*number >= static_cast<long>(inputs.size()) || *number >= static_cast<long>(outputs.size()))
-      problem = "no MIDI port number " + choice.port;
+      problem = "no MIDI port number " + choice.port + " (see talverine-cli ports)";
     inPort_ = outPort_ = static_cast<UINT>(*number);
   } else {
     problem = FindPortByName(inputs, choice.port, "input", &inPort_);
     if (problem.empty()) problem = FindPortByName(outputs, choice.port, "output", &outPort_);
   }
   if (problem.empty()) return true;
-  Problem(problem + " (see talverine-cli ports)");
+  Problem(problem);
   return false;
 }
 
@@ -242,6 +242,7 @@ bool DeviceRun::Run(int command, const std::function<bool()>& done, uint64_t lim
 void DeviceRun::Close() {
   headless::HeadlessPlatform& platform = session_.platform();
   if (platform.MainWindow() == nullptr || platform.QuitPosted()) return;
+  closing_ = true;
   platform.Send(WM_CLOSE);
   platform.Pump();
 }
@@ -315,7 +316,9 @@ int DeviceRun::OnMessageBox(const headless::MessageBoxRecord& box) {
     blankCheckSent = true;
     return IDOK;
   }
-  Problem(box.defaultCaption ? box.text : box.caption + ": " + box.text);
+  // After a failure, closing the window complains about the ports that
+  // never opened: the reason has been shown already.
+  if (!(closing_ && failed())) Problem(box.defaultCaption ? box.text : box.caption + ": " + box.text);
   return (box.type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
 }
 

@@ -93,6 +93,7 @@ class DeviceRun {
   UINT outPort_ = 0;
   Answer answer_ = Answer::Ask;
   bool loading_ = false;
+  bool closing_ = false;
   bool inPlaceShown_ = false;
   bool terminalProgress_ = false;
   std::string lastResult_;
