@@ -224,6 +224,8 @@ bool DeviceRun::Load(const std::vector<std::string>& files) {
 
 void DeviceRun::SelectEprom(int index) {
   WhichEPROM = static_cast<BYTE>(index);
+  // The question comes only when the sound spans several EPROMs.
+  if (EPROM_Arrangement != eaTwoEpromsOneSound && EPROM_Arrangement != eaFourEpromsOneSound) return;
   const std::vector<int> buttons = WhichEpromButtons();
   if (index < 0 || index >= static_cast<int>(buttons.size())) return;
   const int button = buttons[index];

@@ -132,6 +132,23 @@ TEST_F(Integration, SimulatorKilledInMidTransferEndsInTheTimeOutWithNothingSaved
   EXPECT_FALSE(Exists("read.bin"));
 }
 
+TEST_F(Integration, HostKilledInMidReplyDoesNotKeepTheNextHostWaiting) {
+  const auto eprom = Pattern(8192, 6);
+  WriteImage("eprom.bin", eprom);
+  const std::string pty = StartSim({"--speed", "5", "--socket", Path("eprom.bin")});
+  ASSERT_FALSE(pty.empty());
+  std::unique_ptr<Child> first = StartCli({"read", "--midi-device", pty});
+  ASSERT_TRUE(SimShowed("display: Sending block 1 |", 15000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  first->Stop(SIGKILL);
+
+  // The simulator drops the rest of that reply and serves the next host,
+  // whose presence check waits only for the old reply's wire time.
+  const CliResult second = Cli({"read", "--midi-device", pty, "-o", Path("read.bin")});
+  ASSERT_EQ(second.code, 0) << second.err;
+  EXPECT_EQ(FileBytes("read.bin"), eprom);
+}
+
 TEST_F(Integration, CorruptedReplyIsReportedAndNeverStoredAsGood) {
   const auto eprom = Pattern(8192, 9);
   WriteImage("eprom.bin", eprom);
