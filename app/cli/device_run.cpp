@@ -104,10 +104,14 @@ DeviceRun::~DeviceRun() {
   Close();
   EndInPlace();
   simulator_.reset();
-  if (!configDir_.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove_all(configDir_, ignored);
-  }
+  RemoveConfigFolder();
+}
+
+void DeviceRun::RemoveConfigFolder() {
+  if (configDir_.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(configDir_, ignored);
+  configDir_.clear();
 }
 
 // --- ports -------------------------------------------------------------------
@@ -198,7 +202,11 @@ bool DeviceRun::Start(etEnum type, eaEnum arrangement) {
   platform.UseRealClock();
   // The window allocates its own buffers, as the program does.
   FreeBuffers();
-  if (plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc) == nullptr) {
+  const HWND window = plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc);
+  // The settings have been read; nothing the device commands do writes
+  // them, so the folder can go now rather than linger after an interrupt.
+  RemoveConfigFolder();
+  if (window == nullptr) {
     Problem("the main window could not be created");
     return false;
   }

@@ -85,6 +85,7 @@ class DeviceRun {
   void EndInPlace();
   bool MakeConfigFolder();
   bool WriteConfig(etEnum type, eaEnum arrangement);
+  void RemoveConfigFolder();
 
   Session session_;
   std::unique_ptr<simport::HeadlessKilnbox> simulator_;
