@@ -127,7 +127,8 @@ bool DeviceRun::ChoosePorts(const PortChoice& choice, etEnum type) {
     }
     case PortChoice::Kind::Simulator: {
       simulator_ = std::make_unique<simport::HeadlessKilnbox>(session_.platform(), choice.simulatorSpeed);
-      const int socketType = choice.socketType >= 0 ? choice.socketType : static_cast<int>(type);
+      const etEnum programType = choice.socketType >= 0 ? static_cast<etEnum>(choice.socketType) : type;
+      const int socketType = sim::TypeByName(EPROM_info[programType].etName);
       simulator_->WithModel([&](sim::Kilnbox& kilnbox) {
         if (choice.socket) {
           kilnbox.InsertEprom(socketType, *choice.socket);
