@@ -58,8 +58,10 @@ bool CheckImageSection(UINT lOffset, UINT lSize) {
   return true;
 }
 
-void ApplyLoadFixups(UINT lOffset, bool detectSampleRate) {
-  if (imgMemory == nullptr || lOffset != 0) return;
+void ApplyLoadFixups(UINT lOffset, UINT lSize, bool detectSampleRate) {
+  // Both header bytes must belong to the section just loaded: a shorter
+  // section would have its neighbour's bytes read as a rate or cleared.
+  if (imgMemory == nullptr || lOffset != 0 || lSize < 2) return;
   if (detectSampleRate && AutoDetectSampleRate && imgMemory[0] == imgMemory[1] && imgMemory[0] < 4) {
     sample_rate = uSampleRateTable[imgMemory[0]];
     ComputeWAVfromBuffer();
@@ -102,7 +104,7 @@ void LoadBinaryFile(const char* filename, UINT lOffset, UINT lSize) {
   if (fp == nullptr) return;
   std::fread(imgMemory + lOffset, 1, lSize, fp);
   EndSectionLoad(fp, filename);
-  ApplyLoadFixups(lOffset, true);
+  ApplyLoadFixups(lOffset, lSize, true);
 }
 
 void SaveBinaryFile(const char* filename, UINT lOffset, UINT lSize) {

@@ -36,9 +36,10 @@ void GetFileExtension(char* dest, const char* src);
 void LoadBinaryFile(const char* filename, UINT lOffset, UINT lSize);
 void SaveBinaryFile(const char* filename, UINT lOffset, UINT lSize);
 
-// After a load into the section at `lOffset`: the optional sample-rate
-// detection (binary and HEX loads) and header clean-up.
-void ApplyLoadFixups(UINT lOffset, bool detectSampleRate);
+// After a load into the section of `lSize` bytes at `lOffset`: the optional
+// sample-rate detection (binary and HEX loads) and header clean-up, for a
+// section at the image's start that holds both header bytes.
+void ApplyLoadFixups(UINT lOffset, UINT lSize, bool detectSampleRate);
 
 // The extension ("bin", "wav", "hex") for a default file format; "bin" for
 // a value outside the table.

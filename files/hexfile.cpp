@@ -91,7 +91,7 @@ void LoadHexFile(const char* filename, UINT lOffset, UINT lSize) {
   if (fp == nullptr) return;
   ReadRecords(fp, imgMemory + lOffset, lSize);
   EndSectionLoad(fp, filename);
-  ApplyLoadFixups(lOffset, true);
+  ApplyLoadFixups(lOffset, lSize, true);
 }
 
 void SaveHexFile(const char* filename, UINT lOffset, UINT lSize) {

@@ -241,5 +241,5 @@ void LoadWavFile(const char* filename, UINT lOffset, UINT lSize, HWND hWndStatus
   // so the first pass's codes stand.
   if (AutoScale && peak != 0) ConvertWavToDMX(ip, section, lSize, &peak, hWndStatus);
   std::fclose(ip);
-  ApplyLoadFixups(lOffset, false);
+  ApplyLoadFixups(lOffset, lSize, false);
 }

@@ -64,10 +64,13 @@ class FuzzPlatform : public headless::HeadlessPlatform {
 FuzzPlatform& Core();
 
 // Fills the whole image with a pattern that no loader writes by chance, and
-// returns a copy of it for the checks after the operation.
-std::vector<uint8_t> MarkImage(uint8_t seed);
+// returns the pattern (IMAGE_SIZE bytes, valid for the whole run) for the
+// checks after the operation.
+const uint8_t* MarkImage(uint8_t seed);
 // True when the image outside [offset, offset + size) still equals `before`.
-bool OutsideUnchanged(const std::vector<uint8_t>& before, uint64_t offset, uint64_t size);
+bool OutsideUnchanged(const uint8_t* before, uint64_t offset, uint64_t size);
+// True when the whole image still equals `before`.
+bool ImageUnchanged(const uint8_t* before);
 
 // Reports a broken invariant and stops the process: libFuzzer records the
 // input, the corpus replay fails.

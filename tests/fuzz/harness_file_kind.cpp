@@ -70,14 +70,14 @@ int FuzzFileKind(const uint8_t* data, size_t size) {
   CheckExtension(path);
   if (!path.empty()) CheckGuess(path, in.Rest(), in.RestSize());
 
-  const std::vector<uint8_t> before = fuzz::MarkImage(sound);
+  const uint8_t* before = fuzz::MarkImage(sound);
   tvOpenFileName(path.c_str(), sound, stride, length, hWndStatus);
   const int64_t offset = static_cast<int64_t>(sound) * stride;
   const bool inImage = sound < MAX_EPROMS && offset >= 0 && length >= 0 && offset + length <= IMAGE_SIZE;
   if (inImage) {
     FUZZ_CHECK(fuzz::OutsideUnchanged(before, static_cast<uint64_t>(offset), static_cast<uint64_t>(length)));
   } else {
-    FUZZ_CHECK(std::memcmp(imgMemory, before.data(), IMAGE_SIZE) == 0);
+    FUZZ_CHECK(fuzz::ImageUnchanged(before));
   }
   if (sound < MAX_EPROMS) FUZZ_CHECK(SoundFile[sound] == path && SoundFileLoaded[sound] == 1);
   return 0;

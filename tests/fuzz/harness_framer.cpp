@@ -83,30 +83,44 @@ std::vector<Event> Frame(const std::vector<Piece>& pieces, size_t maxSysex, bool
 
 // The same bytes through an input port with one armed buffer of `length`
 // bytes between guard bytes: nothing is written outside it, and a long-data
-// message reports a whole System Exclusive message that fits.
-void CheckPortSet(const std::vector<Piece>& pieces, DWORD length) {
-  struct Posted { UINT msg; LPARAM lParam; };
+// message reports a whole System Exclusive message that fits. The port set
+// and its open port last for the whole process, as in the program.
+struct PortSetUnderTest {
+  struct Posted {
+    UINT msg;
+    LPARAM lParam;
+  };
   std::vector<Posted> posted;
-  MidiPortSet ports([&](HWND, UINT msg, WPARAM, LPARAM lParam) { posted.push_back({msg, lParam}); });
-  const midimem::MemoryPorts mem = midimem::AddMemoryPorts(ports);
+  MidiPortSet ports{[this](HWND, UINT msg, WPARAM, LPARAM lParam) { posted.push_back({msg, lParam}); }};
+  midimem::MemoryPorts mem = midimem::AddMemoryPorts(ports);
   HMIDIIN handle = nullptr;
-  HWND target = reinterpret_cast<HWND>(&posted);
-  FUZZ_CHECK(ports.midiInOpen(&handle, mem.inputId, target) == MMSYSERR_NOERROR);
+
+  PortSetUnderTest() {
+    FUZZ_CHECK(ports.midiInOpen(&handle, mem.inputId, reinterpret_cast<HWND>(this)) == MMSYSERR_NOERROR);
+  }
+};
+
+void CheckPortSet(const std::vector<Piece>& pieces, DWORD length) {
+  static PortSetUnderTest* const set = new PortSetUnderTest;
+  set->posted.clear();
   constexpr size_t kGuard = 16;
   std::vector<BYTE> memory(kGuard + length + kGuard, 0xA5);
   MIDIHDR header;
   header.lpData = reinterpret_cast<char*>(memory.data() + kGuard);
   header.dwBufferLength = length;
-  FUZZ_CHECK(ports.midiInPrepareHeader(handle, &header) == MMSYSERR_NOERROR);
-  FUZZ_CHECK(ports.midiInAddBuffer(handle, &header) == MMSYSERR_NOERROR);
-  FUZZ_CHECK(ports.midiInStart(handle) == MMSYSERR_NOERROR);
+  MidiPortSet& ports = set->ports;
+  FUZZ_CHECK(ports.midiInPrepareHeader(set->handle, &header) == MMSYSERR_NOERROR);
+  FUZZ_CHECK(ports.midiInAddBuffer(set->handle, &header) == MMSYSERR_NOERROR);
+  FUZZ_CHECK(ports.midiInStart(set->handle) == MMSYSERR_NOERROR);
   for (const Piece& piece : pieces) {
-    mem.input->Feed(piece.bytes);
+    set->mem.input->Feed(piece.bytes);
     ports.Deliver();
   }
+  FUZZ_CHECK(ports.midiInReset(set->handle) == MMSYSERR_NOERROR);
+  FUZZ_CHECK(ports.midiInUnprepareHeader(set->handle, &header) == MMSYSERR_NOERROR);
   for (size_t i = 0; i < kGuard; ++i) FUZZ_CHECK(memory[i] == 0xA5 && memory[kGuard + length + i] == 0xA5);
   int longData = 0;
-  for (const Posted& post : posted) {
+  for (const auto& post : set->posted) {
     if (post.msg != MM_MIM_LONGDATA) continue;
     ++longData;
     FUZZ_CHECK(post.lParam == reinterpret_cast<LPARAM>(&header));
@@ -114,9 +128,6 @@ void CheckPortSet(const std::vector<Piece>& pieces, DWORD length) {
     FUZZ_CHECK(memory[kGuard] == 0xF0 && memory[kGuard + header.dwBytesRecorded - 1] == 0xF7);
   }
   FUZZ_CHECK(longData <= 1);  // one buffer takes one message
-  ports.midiInReset(handle);
-  ports.midiInUnprepareHeader(handle, &header);
-  ports.midiInClose(handle);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // Input: flags (bit 0 a whole-image section, bit 1 a section reaching past
 // the image, bit 2 AutoDetectSampleRate, bit 3 AutoCleanup), the section
 // size (16 bits), its position (256-byte steps), the fill byte; then the file.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -62,11 +63,11 @@ int FuzzHexLoader(const uint8_t* data, size_t size) {
   p.ForgetEffects();
   p.RemoveAllFiles();
   p.SetFile("in.hex", in.Rest(), in.RestSize());
-  const std::vector<uint8_t> before = fuzz::MarkImage(flags ^ fill);
+  const uint8_t* before = fuzz::MarkImage(flags ^ fill);
   LoadHexFile("in.hex", lOffset, lSize);
 
   if (outside) {
-    FUZZ_CHECK(std::memcmp(imgMemory, before.data(), IMAGE_SIZE) == 0);
+    FUZZ_CHECK(fuzz::ImageUnchanged(before));
     FUZZ_CHECK(p.messageBoxes.size() == 1 && p.messageBoxes[0].text == "Section outside the image");
     return 0;
   }
@@ -88,7 +89,7 @@ int FuzzHexLoader(const uint8_t* data, size_t size) {
   cMemoryFillValue = static_cast<uint8_t>(~fill);
   LoadHexFile("out.hex", lOffset, lSize);
   FUZZ_CHECK(p.messageBoxes.empty());
-  FUZZ_CHECK(std::memcmp(imgMemory + lOffset, loaded.data(), lSize) == 0);
+  FUZZ_CHECK(std::equal(loaded.begin(), loaded.end(), imgMemory + lOffset));
   FUZZ_CHECK(fuzz::OutsideUnchanged(before, lOffset, lSize));
   return 0;
 }

@@ -44,8 +44,8 @@ bool KilnboxHeader(const BYTE* m, DWORD n) {
 
 // What a stored reply must have been: a data block whose announced pairs all
 // arrived and land inside the image from the selected EPROM's start.
-void CheckStored(const std::vector<uint8_t>& before, const BYTE* m, DWORD n) {
-  if (std::memcmp(imgMemory, before.data(), IMAGE_SIZE) == 0) return;
+void CheckStored(const uint8_t* before, const BYTE* m, DWORD n) {
+  if (fuzz::ImageUnchanged(before)) return;
   FUZZ_CHECK(ReadMode == ermRead);
   FUZZ_CHECK(KilnboxHeader(m, n) && n >= 13);
   const DWORD length = Combined(m + 9) * 256u + Combined(m + 11) + 1;
@@ -95,7 +95,7 @@ int FuzzDeviceReply(const uint8_t* data, size_t size) {
   const std::vector<BYTE> message(MIDIinBuffer, MIDIinBuffer + readable);
   const UINT flagsBefore[MAX_EPROMS] = {EpromFlags[0], EpromFlags[1], EpromFlags[2], EpromFlags[3]};
 
-  const std::vector<uint8_t> before = fuzz::MarkImage(mode ^ which);
+  const uint8_t* before = fuzz::MarkImage(mode ^ which);
   const bool longMessage = (flags & 8) == 0;
   DeviceReply(nullptr, longMessage ? MM_MIM_LONGDATA : MM_MIM_DATA, reinterpret_cast<LPARAM>(&header));
 
@@ -106,7 +106,7 @@ int FuzzDeviceReply(const uint8_t* data, size_t size) {
   if (longMessage) {
     CheckStored(before, message.data(), n);
   } else {
-    FUZZ_CHECK(std::memcmp(imgMemory, before.data(), IMAGE_SIZE) == 0);
+    FUZZ_CHECK(fuzz::ImageUnchanged(before));
   }
   FUZZ_CHECK(response_timeout == (dataBlock ? 0 : timeout));
   // Only an answered presence check in time marks the Kilnbox and posts

@@ -1,0 +1,45 @@
+// What the fuzz harnesses found, each kept as a focused test beside its
+// input in tests/fuzz/corpus (the files named finding-*).
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "files/fileio.h"
+#include "files/hexfile.h"
+#include "files/wav_read.h"
+#include "files/wav_write.h"
+#include "shell/app_state.h"
+#include "shell/image_model.h"
+#include "tests/support/core_fixture.h"
+
+namespace {
+
+class FuzzFindings : public testsupport::CoreTest {};
+
+// The header clean-up zeroed image bytes 0 and 1 after a load into a section
+// of fewer than two bytes at the image's start: bytes the load didn't own.
+// (hex/finding-cleanup-outside-short-section)
+TEST_F(FuzzFindings, HeaderFixUpsStayInsideASectionShorterThanTwoBytes) {
+  AutoCleanup = 1;
+  AutoDetectSampleRate = 1;
+  testsupport::WriteText(Path("one.hex"), ":0100000009F6\n");
+  testsupport::WriteBytes(Path("one.bin"), {0x09});
+  for (const char* file : {"one.hex", "one.bin"}) {
+    std::memset(imgMemory, 0x07, IMAGE_SIZE);
+    tvOpenFileName(Path(file).c_str(), 0, 1, 1, hWndStatus);
+    EXPECT_EQ(imgMemory[0], 0x09) << file;
+    EXPECT_EQ(imgMemory[1], 0x07) << file;
+    std::memset(imgMemory, 0x02, IMAGE_SIZE);
+    LoadBinaryFile(Path(file).c_str(), 0, 0);
+    EXPECT_EQ(imgMemory[0], 0x02) << file;
+    EXPECT_EQ(sample_rate, 24000u) << file;
+  }
+  // A two-byte section holds both: the clean-up runs as always.
+  std::memset(imgMemory, 0x07, IMAGE_SIZE);
+  testsupport::WriteBytes(Path("two.bin"), {0x09, 0x01});
+  LoadBinaryFile(Path("two.bin").c_str(), 0, 2);
+  EXPECT_EQ(imgMemory[0], 0x00);
+  EXPECT_EQ(imgMemory[1], 0x00);
+}
+
+}  // namespace

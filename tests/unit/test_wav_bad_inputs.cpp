@@ -1,0 +1,141 @@
+// Malformed WAV files the reader must end cleanly: a known status text, the
+// section's bytes only, nothing read or written outside the file and the
+// output. The rest of the bad-input list (block align 0 or too small, widths
+// above 32, sizes near 2^32 on data and LIST chunks, data before any format)
+// is in test_wav_read.cpp; the fuzz corpus holds every kind as a file too.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "files/u255.h"
+#include "files/wav_read.h"
+#include "shell/app_state.h"
+#include "shell/image_model.h"
+#include "tests/unit/files_test_support.h"
+
+namespace {
+
+using filestest::Bytes;
+using filestest::Chunk;
+using filestest::FmtChunk;
+using filestest::Pcm16;
+using filestest::Riff;
+
+class WavBadInput : public testsupport::CoreTest {
+ protected:
+  static constexpr UINT kOffset = 1024;
+  // Loads `file` into a section of `size` bytes (fill byte 0xFF) between
+  // marked neighbours, and returns the section.
+  Bytes Load(const Bytes& file, UINT size) {
+    cMemoryFillValue = 0xFF;
+    std::memset(imgMemory, 0xA5, IMAGE_SIZE);
+    P().statusLog.clear();
+    testsupport::WriteBytes(Path("bad.wav"), file);
+    LoadWavFile(Path("bad.wav").c_str(), kOffset, size, hWndStatus);
+    EXPECT_EQ(imgMemory[kOffset - 1], 0xA5);
+    EXPECT_EQ(imgMemory[kOffset + size], 0xA5);
+    EXPECT_TRUE(P().messageBoxes.empty());
+    return Bytes(imgMemory + kOffset, imgMemory + kOffset + size);
+  }
+  std::string Status() { return P().StatusText(1); }
+  // The converter's result code for the file.
+  int Convert(const Bytes& file, Bytes& out) {
+    FILE* fp = fmemopen(const_cast<uint8_t*>(file.data()), file.size(), "rb");
+    int32_t peak = WAV_FULL_SCALE;
+    const int rv = ConvertWavToDMX(fp, out.data(), static_cast<UINT>(out.size()), &peak, hWndStatus);
+    std::fclose(fp);
+    return rv;
+  }
+  static uint8_t Code(int32_t v) { return static_cast<uint8_t>(LinearTou255law(v, WAV_FULL_SCALE)); }
+};
+
+TEST_F(WavBadInput, ZeroChannelsIsAnUnknownFormat) {
+  EXPECT_EQ(Load(Riff({FmtChunk(1, 0, 2, 16), Chunk("data", Pcm16({1000, 1000}))}), 2), Bytes(2, 0xFF));
+  EXPECT_EQ(Status(), "Unknown audio format (0001, 0 channels)\n");
+}
+
+TEST_F(WavBadInput, ZeroBitsGiveSilenceAndNoWidthAbove32IsRead) {
+  // A width of 0 reads every value as 0: silence, without a complaint.
+  EXPECT_EQ(Load(Riff({FmtChunk(1, 1, 1, 0), Chunk("data", {0x12, 0xFF})}), 3), (Bytes{0x80, 0x80, 0xFF}));
+  EXPECT_EQ(Status(), "");
+  EXPECT_EQ(Load(Riff({FmtChunk(1, 2, 64, 65535), Chunk("data", Bytes(128, 0x7F))}), 2), Bytes(2, 0xFF));
+  EXPECT_EQ(Status(), "Unsupported WAV frame layout (65535 bits, 2 channels, block align 64)");
+}
+
+TEST_F(WavBadInput, FormatChunkShorterThanItsFieldsIsStillReadWhole) {
+  // A size of 0 or 4 on the "fmt " chunk: the 16 bytes of the format are
+  // read all the same and the data that follows them loads.
+  for (uint32_t size : {0u, 4u, 15u}) {
+    Bytes fmt = FmtChunk(1, 1, 2, 16);
+    fmt[4] = static_cast<uint8_t>(size);
+    EXPECT_EQ(Load(Riff({fmt, Chunk("data", Pcm16({1000}))}), 2), (Bytes{0xB2, 0xFF})) << size;
+    EXPECT_EQ(Status(), "") << size;
+  }
+  // A format chunk with no content at all: its "fields" are the next
+  // chunk's header and data, here an unknown format, there too short.
+  EXPECT_EQ(Load(Riff({Chunk("fmt ", {}), Chunk("data", Pcm16({1000, 1000, 1000}))}), 2), Bytes(2, 0xFF));
+  EXPECT_EQ(Status(), "Unknown audio format (6164, 24948 channels)\n");
+  EXPECT_EQ(Load(Riff({Chunk("fmt ", {}), Chunk("data", Pcm16({1000}))}), 2), Bytes(2, 0xFF));
+  EXPECT_EQ(Status(), "Unexpected end of input");
+}
+
+TEST_F(WavBadInput, FormatChunkSizeNear2To32SwallowsTheRestOfTheFile) {
+  Bytes fmt = FmtChunk(1, 1, 2, 16);
+  fmt[4] = 0xF0, fmt[5] = 0xFF, fmt[6] = 0xFF, fmt[7] = 0xFF;
+  EXPECT_EQ(Load(Riff({fmt, Chunk("data", Pcm16({1000, 1000}))}), 2), Bytes(2, 0xFF));
+  EXPECT_EQ(Status(), "");
+}
+
+TEST_F(WavBadInput, OddChunkWithoutItsPadByteMisreadsOnlyWhatFollows) {
+  // Three 8-bit frames and no pad byte: the frames load; the next header
+  // is read one byte early, names no known chunk, and is skipped.
+  Bytes file = Riff({FmtChunk(1, 1, 1, 8)});
+  const Bytes data{'d', 'a', 't', 'a', 3, 0, 0, 0, 0x90, 0x90, 0x90};
+  file.insert(file.end(), data.begin(), data.end());
+  const Bytes second = Chunk("data", {0x70, 0x70});
+  file.insert(file.end(), second.begin(), second.end());
+  EXPECT_EQ(Load(file, 6), (Bytes{0xD0, 0xD0, 0xD0, 0xFF, 0xFF, 0xFF}));
+  EXPECT_EQ(Status(), "");
+}
+
+TEST_F(WavBadInput, TwoFormatChunksThatDisagreeEachGovernTheDataAfterThem) {
+  const Bytes file = Riff({FmtChunk(1, 1, 2, 16), Chunk("data", Pcm16({1000})), FmtChunk(1, 2, 2, 8),
+                           Chunk("data", {0x90, 0x70, 0x90, 0x90})});
+  EXPECT_EQ(Load(file, 4), (Bytes{0xB2, Code(0), Code(4096), 0xFF}));
+  EXPECT_EQ(Status(), "");
+  // A later format the reader refuses ends the walk; what came before stays.
+  const Bytes refused = Riff({FmtChunk(1, 1, 2, 16), Chunk("data", Pcm16({1000})), FmtChunk(1, 2, 2, 16),
+                              Chunk("data", Pcm16({5, 5}))});
+  EXPECT_EQ(Load(refused, 2), (Bytes{0xB2, 0xFF}));
+  EXPECT_EQ(Status(), "Unsupported WAV frame layout (16 bits, 2 channels, block align 2)");
+}
+
+TEST_F(WavBadInput, AFileCutInsideEveryFieldEndsWithItsCode) {
+  // RIFF header 0..11, fmt header 12..19, format fields 20..33, bits 34..35,
+  // data header 36..43, two 16-bit frames 44..47.
+  const Bytes full = Riff({FmtChunk(1, 1, 2, 16), Chunk("data", Pcm16({1000, 1000}))});
+  ASSERT_EQ(full.size(), 48u);
+  for (size_t cut = 0; cut < full.size(); ++cut) {
+    const Bytes file(full.begin(), full.begin() + static_cast<long>(cut));
+    Bytes out(4, 0xFF);
+    P().statusLog.clear();
+    plat::StatusSetText(hWndStatus, 1, "");
+    const int rv = Convert(file, out);
+    int expected = WAV_OK;
+    std::string status = "";
+    if (cut < 12) status = "Unexpected end of input";
+    if (cut >= 20 && cut < 34) expected = WAV_SHORT_FMT, status = "Unexpected end of input";
+    if (cut >= 34 && cut < 36) expected = WAV_SHORT_BITS, status = "Unexpected end of input";
+    if (cut >= 44) expected = WAV_SHORT_DATA, status = "Unexpected end of input";  // the data announced is missing
+    EXPECT_EQ(rv, expected) << "cut at " << cut;
+    EXPECT_EQ(Status(), status) << "cut at " << cut;
+    const size_t frames = cut > 44 ? (cut - 44) / 2 : 0;
+    EXPECT_EQ(out, (Bytes{frames > 0 ? uint8_t{0xB2} : uint8_t{0xFF}, frames > 1 ? uint8_t{0xB2} : uint8_t{0xFF}, 0xFF,
+                          0xFF}))
+        << "cut at " << cut;
+  }
+}
+
+}  // namespace
