@@ -155,14 +155,17 @@ void PutLE(std::vector<uint8_t>& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
+void PutTag(std::vector<uint8_t>& out, const char (&tag)[5]) { out.insert(out.end(), tag, tag + 4); }
+
 // A 16-bit mono PCM WAV file.
 bool WriteWav(const QString& path, const Samples& sound) {
   const auto rate = static_cast<uint32_t>(kSampleRate);
   const auto dataBytes = static_cast<uint32_t>(2 * sound.size());
   std::vector<uint8_t> file;
-  for (char c : std::string("RIFF")) file.push_back(static_cast<uint8_t>(c));
+  PutTag(file, "RIFF");
   PutLE(file, 36 + dataBytes, 4);
-  for (char c : std::string("WAVEfmt ")) file.push_back(static_cast<uint8_t>(c));
+  PutTag(file, "WAVE");
+  PutTag(file, "fmt ");
   PutLE(file, 16, 4);
   PutLE(file, 1, 2);  // PCM
   PutLE(file, 1, 2);  // mono
@@ -170,7 +173,7 @@ bool WriteWav(const QString& path, const Samples& sound) {
   PutLE(file, 2 * rate, 4);
   PutLE(file, 2, 2);
   PutLE(file, 16, 2);
-  for (char c : std::string("data")) file.push_back(static_cast<uint8_t>(c));
+  PutTag(file, "data");
   PutLE(file, dataBytes, 4);
   for (double x : sound) PutLE(file, static_cast<uint16_t>(ToPcm(x)), 2);
   QFile out(path);
