@@ -19,6 +19,8 @@
 #include <vector>
 
 class QtStatusBar : public QWidget {
+  Q_OBJECT
+
  public:
   explicit QtStatusBar(QWidget* parent);
 
@@ -42,6 +44,8 @@ class QtStatusBar : public QWidget {
 };
 
 class QtProgressBar : public QProgressBar {
+  Q_OBJECT
+
  public:
   explicit QtProgressBar(QWidget* parent);
   void SetRange(int low, int high);

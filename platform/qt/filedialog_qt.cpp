@@ -51,9 +51,11 @@ bool RunFileDialog(QWidget* parent, OPENFILENAME& ofn, bool save, const QString&
   // Qt's file list already matches filters without regard to case; the
   // filter keeps its own spelling.
   dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
-  const QStringList filters = QtNameFilters(ofn.filters);
-  if (!filters.isEmpty()) {
-    dialog.setNameFilters(filters);
+  dialog.setNameFilters(QtNameFilters(ofn.filters));
+  // The dialog keeps its own spelling of the filters (blanks run together),
+  // so indexes are taken from its list.
+  const QStringList filters = dialog.nameFilters();
+  if (!ofn.filters.empty() && !filters.isEmpty()) {
     const qsizetype index = ofn.nFilterIndex >= 1 && ofn.nFilterIndex <= filters.size() ? ofn.nFilterIndex - 1 : 0;
     dialog.selectNameFilter(filters[index]);
   }

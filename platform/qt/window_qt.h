@@ -39,6 +39,8 @@ class MainWindowHost {
 };
 
 class QtClientArea : public QWidget {
+  Q_OBJECT
+
  public:
   QtClientArea(MainWindowHost& host, QWidget* parent);
   ~QtClientArea() override;
@@ -84,6 +86,8 @@ class QtClientArea : public QWidget {
 };
 
 class QtMainWindow : public QMainWindow {
+  Q_OBJECT
+
  public:
   QtMainWindow(MainWindowHost& host, const QString& caption);
   QtClientArea* Client() const { return client_; }

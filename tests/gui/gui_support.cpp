@@ -1,0 +1,90 @@
+#include "tests/gui/gui_support.h"
+
+#include <QAbstractButton>
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QTest>
+#include <cstdlib>
+
+#include "platform/qt/platform_qt.h"
+#include "platform/qt/window_qt.h"
+
+namespace guitest {
+
+BoxAnswerer::BoxAnswerer(std::vector<QMessageBox::StandardButton> answers, int delayMs)
+    : answers_(std::move(answers)), delayMs_(delayMs) {
+  QObject::connect(&timer_, &QTimer::timeout, [this] { Check(); });
+  timer_.start(10);
+}
+
+BoxAnswerer::~BoxAnswerer() { timer_.stop(); }
+
+void BoxAnswerer::Check() {
+  auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+  if (box == nullptr || box == pending_) return;
+  pending_ = box;
+  seen_.push_back({box->windowTitle().toStdString(), box->text().toStdString(), box->icon(), box->standardButtons()});
+  const size_t index = std::min(seen_.size() - 1, answers_.size() - 1);
+  const QMessageBox::StandardButton answer = answers_.empty() ? QMessageBox::Ok : answers_[index];
+  QTimer::singleShot(delayMs_, box, [this, box, answer] {
+    if (QAbstractButton* b = box->button(answer)) b->click();
+    pending_ = nullptr;
+  });
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+  if (const char* old = std::getenv(name)) {
+    had_ = true;
+    old_ = old;
+  }
+  setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (had_)
+    setenv(name_.c_str(), old_.c_str(), 1);
+  else
+    unsetenv(name_.c_str());
+}
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > timeoutMs) return false;
+    QTest::qWait(5);
+  }
+  return true;
+}
+
+void Settle(QtPlatform& platform) {
+  QCoreApplication::processEvents();
+  WaitFor([&] { return platform.ClientArea() == nullptr || !platform.ClientArea()->PaintPending(); }, 2000);
+  QCoreApplication::processEvents();
+}
+
+void WhenModal(std::function<void(QWidget*)> act) {
+  auto* poll = new QTimer();
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act)] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr) return;
+    poll->stop();
+    poll->deleteLater();
+    act(modal);
+  });
+  poll->start(10);
+}
+
+void ResizeClient(QtPlatform& platform, int w, int h) {
+  QMainWindow* window = platform.MainWindowWidget();
+  const QSize client = platform.ClientArea()->size();
+  window->resize(window->size() + QSize(w, h) - client);
+}
+
+void SetClientSize(QtPlatform& platform, int w, int h) {
+  ResizeClient(platform, w, h);
+  WaitFor([&] { return platform.ClientArea()->size() == QSize(w, h); }, 2000);
+  Settle(platform);
+}
+
+}  // namespace guitest

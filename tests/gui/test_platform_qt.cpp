@@ -1,0 +1,433 @@
+// The Qt back end's own mechanics, under a window procedure that records
+// what reaches it: message order, timers, message boxes and their nested
+// loop, paints, clicks, drops, controls, drawing, file dialogs, the single
+// instance and MIDI input.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFontInfo>
+#include <QLineEdit>
+#include <QListView>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+#include <memory>
+#include <thread>
+
+#include "platform/midi/memory_port.h"
+#include "platform/qt/canvas_qt.h"
+#include "platform/qt/controls_qt.h"
+#include "platform/qt/filedialog_qt.h"
+#include "platform/qt/instance_qt.h"
+#include "platform/qt/platform_qt.h"
+#include "platform/qt/window_qt.h"
+#include "tests/gui/gui_support.h"
+#include "tests/support/core_fixture.h"
+
+namespace {
+
+struct Received {
+  UINT msg;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+
+// What the window procedure saw, and what it is to do on a paint.
+struct Recorder {
+  std::vector<Received> log;
+  int paintDepth = 0;
+  int deepestPaint = 0;
+  int paints = 0;
+  std::function<void(Canvas&)> paint;
+  std::function<void(HWND, WPARAM)> onDrop;
+  RECT clientAtCreate{};
+};
+Recorder* g_recorder = nullptr;
+
+LRESULT RecordingProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  Recorder& r = *g_recorder;
+  r.log.push_back({msg, wParam, lParam});
+  if (msg == WM_CREATE) r.clientAtCreate = plat::GetClientRect(hWnd);
+  if (msg == WM_DROPFILES && r.onDrop) r.onDrop(hWnd, wParam);
+  if (msg == WM_PAINT) {
+    ++r.paints;
+    r.deepestPaint = std::max(r.deepestPaint, ++r.paintDepth);
+    if (Canvas* dc = plat::BeginPaint(hWnd)) {
+      if (r.paint) r.paint(*dc);
+      plat::EndPaint(hWnd, dc);
+    }
+    --r.paintDepth;
+  }
+  return 0;
+}
+
+std::vector<UINT> Messages(const Recorder& r, std::initializer_list<UINT> only) {
+  std::vector<UINT> out;
+  for (const Received& m : r.log)
+    if (std::find(only.begin(), only.end(), m.msg) != only.end()) out.push_back(m.msg);
+  return out;
+}
+
+class QtPlatformTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_recorder = &recorder_;
+    previous_ = plat::Install(&platform_);
+    window_ = plat::CreateMainWindow("TALVERINE", "Caption", RecordingProc);
+    ASSERT_NE(window_, nullptr);
+    guitest::SetClientSize(platform_, 600, 480);
+  }
+  void TearDown() override {
+    plat::Install(previous_);
+    g_recorder = nullptr;
+  }
+  int Count(UINT msg) const {
+    return static_cast<int>(std::count_if(recorder_.log.begin(), recorder_.log.end(),
+                                          [msg](const Received& m) { return m.msg == msg; }));
+  }
+  QImage Grab() {
+    guitest::Settle(platform_);
+    return platform_.ClientArea()->grab().toImage();
+  }
+
+  Recorder recorder_;
+  QtPlatform platform_;
+  Platform* previous_ = nullptr;
+  HWND window_ = nullptr;
+  testsupport::TempDir temp_;
+};
+
+TEST_F(QtPlatformTest, CreationSizeAndPostedMessagesArriveInOrderBeforeThePaint) {
+  EXPECT_EQ(recorder_.log.front().msg, WM_CREATE);
+  EXPECT_GT(recorder_.clientAtCreate.right, 0);
+  EXPECT_GT(recorder_.clientAtCreate.bottom, 0);
+  EXPECT_EQ(platform_.MainWindowWidget()->windowTitle(), QStringLiteral("Caption"));
+  EXPECT_EQ(platform_.ClientArea()->cursor().shape(), Qt::CrossCursor);
+  // The last resize reached the procedure with the client size.
+  const auto lastSize = std::find_if(recorder_.log.rbegin(), recorder_.log.rend(),
+                                     [](const Received& m) { return m.msg == WM_SIZE; });
+  ASSERT_NE(lastSize, recorder_.log.rend());
+  EXPECT_EQ(lastSize->lParam, MAKELPARAM(600, 480));
+
+  recorder_.log.clear();
+  plat::PostMessage(window_, WM_COMMAND, 1, 0);
+  plat::PostMessage(window_, WM_COMMAND, 2, 0);
+  plat::InvalidateRect(window_, true);
+  plat::PostMessage(window_, WM_COMMAND, 3, 0);
+  plat::PostMessage(reinterpret_cast<HWND>(&recorder_), WM_COMMAND, 9, 0);  // not a window: dropped
+  guitest::Settle(platform_);
+  ASSERT_EQ(Messages(recorder_, {WM_COMMAND, WM_PAINT}), (std::vector<UINT>{WM_COMMAND, WM_COMMAND, WM_COMMAND, WM_PAINT}));
+  EXPECT_EQ(recorder_.log[0].wParam, 1u);
+  EXPECT_EQ(recorder_.log[2].wParam, 3u);
+}
+
+TEST_F(QtPlatformTest, TimerTicksGoOnInAMessageBoxButMissedTicksAreNotMadeUp) {
+  plat::SetTimer(window_, 7, 20);
+  guitest::BoxAnswerer answerer({QMessageBox::Ok}, 300);
+  plat::MessageBox(window_, "Wait", "Caption", MB_OK);
+  EXPECT_GE(Count(WM_TIMER), 5);
+  EXPECT_EQ(recorder_.log.back().wParam, 7u);
+
+  const int before = Count(WM_TIMER);
+  plat::Sleep(300);
+  QTest::qWait(10);
+  EXPECT_LE(Count(WM_TIMER) - before, 1);
+
+  plat::KillTimer(window_, 7);
+  const int afterKill = Count(WM_TIMER);
+  QTest::qWait(80);
+  EXPECT_EQ(Count(WM_TIMER), afterKill);
+}
+
+TEST_F(QtPlatformTest, MessageBoxesShowCaptionButtonsAndIconAndReturnTheAnswer) {
+  guitest::BoxAnswerer answerer({QMessageBox::Ok, QMessageBox::No, QMessageBox::Cancel});
+  EXPECT_EQ(plat::MessageBox(nullptr, "Status Bar not created!", nullptr, MB_OK), IDOK);
+  EXPECT_EQ(plat::MessageBox(window_, "Replace it?", "Save File", MB_YESNO | MB_ICONWARNING), IDNO);
+  EXPECT_EQ(plat::MessageBox(window_, "Insert the EPROM", "Program", MB_OKCANCEL | MB_ICONQUESTION), IDCANCEL);
+  const auto& seen = answerer.Seen();
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[0].caption, "Error");
+  EXPECT_EQ(seen[0].text, "Status Bar not created!");
+  EXPECT_EQ(seen[0].buttons, QMessageBox::Ok);
+  EXPECT_EQ(seen[1].buttons, QMessageBox::Yes | QMessageBox::No);
+  EXPECT_EQ(seen[1].icon, QMessageBox::Warning);
+  EXPECT_EQ(seen[2].buttons, QMessageBox::Ok | QMessageBox::Cancel);
+  EXPECT_EQ(seen[2].icon, QMessageBox::Question);
+}
+
+TEST_F(QtPlatformTest, APaintThatShowsAMessageBoxIsNeverEnteredTwice) {
+  recorder_.paints = 0;
+  bool boxShown = false;
+  recorder_.paint = [&](Canvas& dc) {
+    dc.SetPen(4, RGB(128, 128, 128), true);
+    dc.MoveTo(10, 100);
+    dc.LineTo(200, 100);
+    if (!boxShown) {
+      boxShown = true;
+      // While the box is open the area is invalidated and resized again.
+      QTimer::singleShot(50, [&] { guitest::ResizeClient(platform_, 500, 400); });
+      plat::MessageBox(window_, "Scale problem", nullptr, MB_OK);
+    }
+  };
+  guitest::BoxAnswerer answerer({QMessageBox::Ok}, 300);
+  plat::InvalidateRect(window_, true);
+  ASSERT_TRUE(guitest::WaitFor([&] { return recorder_.paints >= 2 && !platform_.ClientArea()->PaintPending(); }));
+  EXPECT_EQ(recorder_.deepestPaint, 1);
+  const QImage frame = Grab();
+  EXPECT_EQ(frame.size(), QSize(500, 400));
+  EXPECT_EQ(frame.pixelColor(100, 100), QColor(128, 128, 128));
+  EXPECT_EQ(frame.pixelColor(100, 110), QColor(Qt::white));
+}
+
+TEST_F(QtPlatformTest, QuitEndsTheLoopWithItsCodeAfterTheMessagesPostedBefore) {
+  QTimer::singleShot(0, [&] {
+    plat::PostMessage(window_, WM_COMMAND, 5, 0);
+    plat::PostQuitMessage(3);
+    plat::PostMessage(window_, WM_COMMAND, 6, 0);
+  });
+  recorder_.log.clear();
+  EXPECT_EQ(plat::RunMessageLoop(), 3);
+  ASSERT_EQ(Count(WM_COMMAND), 1);
+  EXPECT_EQ(recorder_.log.back().wParam, 5u);
+}
+
+TEST_F(QtPlatformTest, LeftClicksCarryTheKeyStateAndTheClientPosition) {
+  QWidget* client = platform_.ClientArea();
+  recorder_.log.clear();
+  QTest::mouseClick(client, Qt::LeftButton, Qt::NoModifier, QPoint(30, 40));
+  QTest::mouseClick(client, Qt::LeftButton, Qt::ShiftModifier, QPoint(31, 41));
+  QTest::mouseClick(client, Qt::LeftButton, Qt::ControlModifier, QPoint(32, 42));
+  QTest::mouseClick(client, Qt::RightButton, Qt::NoModifier, QPoint(33, 43));
+  std::vector<Received> clicks;
+  for (const Received& m : recorder_.log)
+    if (m.msg == WM_LBUTTONDOWN) clicks.push_back(m);
+  ASSERT_EQ(clicks.size(), 3u);
+  EXPECT_EQ(clicks[0].wParam, MK_LBUTTON);
+  EXPECT_EQ(clicks[0].lParam, MAKELPARAM(30, 40));
+  EXPECT_EQ(clicks[1].wParam, MK_LBUTTON | MK_SHIFT);
+  EXPECT_EQ(clicks[2].wParam, MK_LBUTTON | MK_CONTROL);
+  EXPECT_EQ(KeyStateOf(Qt::LeftButton | Qt::RightButton | Qt::MiddleButton, Qt::NoModifier),
+            MK_LBUTTON | MK_RBUTTON | MK_MBUTTON);
+}
+
+TEST_F(QtPlatformTest, DroppedLocalFilesReachTheWindowWithTheirOrderAndPoint) {
+  std::vector<std::string> names;
+  POINT at{};
+  bool inClient = false;
+  recorder_.onDrop = [&](HWND, WPARAM w) {
+    const HDROP drop = reinterpret_cast<HDROP>(w);
+    for (UINT i = 0; i < plat::DragQueryFileCount(drop); ++i) {
+      char shortBuffer[8];
+      const UINT length = plat::DragQueryFile(drop, i, shortBuffer, sizeof shortBuffer);
+      EXPECT_EQ(std::strlen(shortBuffer), std::min<size_t>(length, 7));
+      std::string name(length + 1, '\0');
+      plat::DragQueryFile(drop, i, name.data(), length + 1);
+      names.push_back(name.c_str());
+    }
+    inClient = plat::DragQueryPoint(drop, &at);
+    plat::DragFinish(drop);
+    EXPECT_EQ(plat::DragQueryFileCount(drop), 0u);  // finished drops are gone
+  };
+  plat::DragAcceptFiles(window_, true);
+  EXPECT_TRUE(platform_.ClientArea()->acceptDrops());
+
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(temp_.File("b.bin"))),
+                QUrl(QStringLiteral("https://example.invalid/x.bin")),
+                QUrl::fromLocalFile(QString::fromStdString(temp_.File("a.wav")))});
+  QDragEnterEvent enter(QPoint(250, 60), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(platform_.ClientArea(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(250, 60), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(platform_.ClientArea(), &drop);
+  EXPECT_EQ(names, (std::vector<std::string>{temp_.File("b.bin"), temp_.File("a.wav")}));
+  EXPECT_EQ(at.x, 250);
+  EXPECT_EQ(at.y, 60);
+  EXPECT_TRUE(inClient);
+
+  plat::DragAcceptFiles(window_, false);
+  EXPECT_FALSE(platform_.ClientArea()->acceptDrops());
+}
+
+TEST_F(QtPlatformTest, StatusBarProgressBarAndButtonsBehaveAsTheDesktopControls) {
+  HWND status = plat::CreateStatusBar(window_, 123);
+  const int edges[3] = {100, 300, -1};
+  plat::StatusSetParts(status, 3, edges);
+  plat::StatusSetText(status, 1, "Received Block 1");
+  plat::StatusSetText(status, 5, "no such part");
+  guitest::SetClientSize(platform_, 640, 400);
+  plat::StatusReposition(status);
+  auto* bar = static_cast<QtStatusBar*>(platform_.WidgetOf(status));
+  EXPECT_EQ(bar->geometry().bottom(), 399);
+  EXPECT_EQ(bar->width(), 640);
+  EXPECT_EQ(bar->PartRect(0).right(), 99);
+  EXPECT_EQ(bar->PartRect(1).left(), 100);
+  EXPECT_EQ(bar->PartRect(2).right(), 639);
+  EXPECT_EQ(bar->PartText(1), QStringLiteral("Received Block 1"));
+  EXPECT_EQ(plat::GetClientRect(window_).bottom, 400);  // the strip under the bar is client area
+
+  HWND progress = plat::CreateProgressBar(window_, 0, 400 - 44, 640, 24);
+  plat::ProgressSetRange(progress, 0, 3);
+  plat::ProgressSetStep(progress, 1);
+  auto* p = static_cast<QtProgressBar*>(platform_.WidgetOf(progress));
+  std::vector<int> positions;
+  for (int i = 0; i < 4; ++i) {
+    plat::ProgressStepIt(progress);
+    positions.push_back(p->Position());
+  }
+  EXPECT_EQ(positions, (std::vector<int>{1, 2, 3, 0}));
+  EXPECT_EQ(p->geometry(), QRect(0, 356, 640, 24));
+
+  HWND button = plat::CreateButton(window_, "Program", 211, 40, 50, 64, 28);
+  auto* push = static_cast<QPushButton*>(platform_.WidgetOf(button));
+  recorder_.log.clear();
+  QTest::mouseClick(push, Qt::LeftButton);
+  ASSERT_EQ(Count(WM_COMMAND), 1);  // sent at once, not posted
+  EXPECT_EQ(recorder_.log.back().wParam, MAKEWPARAM(211, BN_CLICKED));
+  EXPECT_EQ(recorder_.log.back().lParam, reinterpret_cast<LPARAM>(button));
+  plat::MoveWindow(button, 70, 80, 64, 28, true);
+  EXPECT_EQ(push->geometry(), QRect(70, 80, 64, 28));
+
+  plat::DestroyWindow(button);
+  plat::DestroyWindow(button);
+  EXPECT_EQ(platform_.WidgetOf(button), nullptr);
+  EXPECT_EQ(plat::GetClientRect(button).right, 0);
+}
+
+TEST_F(QtPlatformTest, TheCanvasDrawsLinesBitmapsAndTextAsGdiDoes) {
+  QImage image(200, 100, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    QtCanvas dc(painter);
+    dc.SetPen(4, RGB(128, 128, 128), true);
+    dc.MoveTo(10, 20);
+    dc.LineTo(150, 20);
+    dc.SetPen(1, RGB(0, 0, 0), true);
+    dc.MoveTo(10, 50);
+    dc.LineTo(20, 50);
+    dc.SetPen(2, RGB(26, 0, 231), true);
+    dc.MoveTo(60, 60);
+    dc.LineTo(60, 60);  // no length: still a dot
+    LOGFONT lf;
+    lf.lfHeight = -13;
+    lf.lfWeight = 400;
+    lf.lfPitchAndFamily = 0x22;
+    std::snprintf(lf.lfFaceName, sizeof lf.lfFaceName, "Courier New");
+    dc.SetFont(lf);
+    const QFontInfo font(painter.font());
+    EXPECT_EQ(font.family(), QStringLiteral("Liberation Mono"));
+    EXPECT_EQ(font.pixelSize(), 13);
+    dc.SetTextAlign(TA_CENTER | TA_TOP);
+    dc.TextOut(100, 70, "MMMM");
+  }
+  // A 4-pixel line covers two rows either side of its path.
+  EXPECT_EQ(image.pixelColor(80, 18), QColor(128, 128, 128));
+  EXPECT_EQ(image.pixelColor(80, 21), QColor(128, 128, 128));
+  EXPECT_EQ(image.pixelColor(80, 23), QColor(Qt::white));
+  // A one-pixel line leaves out its last pixel.
+  EXPECT_EQ(image.pixelColor(19, 50), QColor(Qt::black));
+  EXPECT_EQ(image.pixelColor(20, 50), QColor(Qt::white));
+  EXPECT_NE(image.pixelColor(60, 60), QColor(Qt::white));
+  // Text centred on x = 100, its cell starting at y = 70.
+  int left = 200, right = -1, top = 100;
+  for (int y = 64; y < 100; ++y)
+    for (int x = 0; x < 200; ++x)
+      if (qGray(image.pixel(x, y)) < 100) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+      }
+  EXPECT_NEAR((left + right) / 2.0, 100, 2);
+  EXPECT_GE(top, 70);
+  EXPECT_LE(top, 74);
+}
+
+TEST_F(QtPlatformTest, FileDialogsListByFilterWithoutRegardToCaseAndReportTheChoice) {
+  for (const char* name : {"kick.bin", "SNARE.BIN", "hat.wav", "noext"}) testsupport::WriteText(temp_.File(name), "x");
+  OPENFILENAME ofn;
+  ofn.hwndOwner = window_;
+  ofn.filters = {{"Binary files (*.BIN)", "*.BIN"},
+                 {"Wave files (*.WAV)", "*.WAV"},
+                 {"Intel Hex files", "*.HEX"},
+                 {"All  files", "*.*"}};
+  EXPECT_EQ(QtNameFilters(ofn.filters),
+            (QStringList{QStringLiteral("Binary files (*.BIN)"), QStringLiteral("Wave files (*.WAV)"),
+                         QStringLiteral("Intel Hex files (*.HEX)"), QStringLiteral("All  files (*)")}));
+  ofn.nFilterIndex = 1;
+  ofn.initialDir = temp_.path();
+  ofn.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+
+  auto listed = [](QFileDialog* dialog) {
+    QStringList names;
+    auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+    for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+      names << view->model()->index(row, 0, view->rootIndex()).data().toString();
+    names.sort();
+    return names;
+  };
+  QStringList byBinary, byAll;
+  guitest::WhenModal([&](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    guitest::WaitFor([&] { return listed(dialog).size() == 2; });
+    byBinary = listed(dialog);
+    dialog->selectNameFilter(dialog->nameFilters().last());
+    guitest::WaitFor([&] { return listed(dialog).size() == 4; });
+    byAll = listed(dialog);
+    QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")), QStringLiteral("kick.bin"));
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  ASSERT_TRUE(plat::GetOpenFileName(ofn));
+  EXPECT_EQ(byBinary, (QStringList{QStringLiteral("SNARE.BIN"), QStringLiteral("kick.bin")}));
+  EXPECT_EQ(byAll.size(), 4);
+  EXPECT_EQ(ofn.file, temp_.File("kick.bin"));
+  EXPECT_EQ(ofn.fileTitle, "kick.bin");
+  EXPECT_EQ(ofn.nFilterIndex, 4u);
+
+  guitest::WhenModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+  EXPECT_FALSE(plat::GetSaveFileName(ofn));
+  EXPECT_EQ(plat::CommDlgExtendedError(), 0u);
+}
+
+TEST_F(QtPlatformTest, ASecondInstanceAsksTheFirstToRaiseItsWindowAndGivesUp) {
+  guitest::ScopedEnv runtime("XDG_RUNTIME_DIR", temp_.path());
+  const std::string name = "gui-test-" + std::to_string(getpid());
+  int raised = 0;
+  SingleInstance first([&] { ++raised; });
+  ASSERT_TRUE(first.Acquire(name.c_str()));
+  SingleInstance second([] {});
+  EXPECT_FALSE(second.Acquire(name.c_str()));
+  EXPECT_TRUE(guitest::WaitFor([&] { return raised == 1; }));
+}
+
+TEST_F(QtPlatformTest, MidiInputFromADeviceThreadArrivesAsLongDataOnTheWindow) {
+  auto input = std::make_unique<midimem::MemoryInput>("Test In");
+  midimem::MemoryInput* feeder = input.get();
+  const UINT id = platform_.Midi().AddInput(std::move(input));
+  HMIDIIN in = nullptr;
+  ASSERT_EQ(plat::midiInOpen(&in, id, window_), MMSYSERR_NOERROR);
+  std::vector<char> buffer(64);
+  MIDIHDR hdr;
+  hdr.lpData = buffer.data();
+  hdr.dwBufferLength = static_cast<DWORD>(buffer.size());
+  ASSERT_EQ(plat::midiInPrepareHeader(in, &hdr), MMSYSERR_NOERROR);
+  ASSERT_EQ(plat::midiInAddBuffer(in, &hdr), MMSYSERR_NOERROR);
+  ASSERT_EQ(plat::midiInStart(in), MMSYSERR_NOERROR);
+
+  std::thread device([feeder] { feeder->Feed(std::vector<BYTE>{0xF0, 0x10, 0x05, 0x01, 0x7F, 0xF7}); });
+  device.join();
+  ASSERT_TRUE(guitest::WaitFor([&] { return Count(MM_MIM_LONGDATA) == 1; }));
+  EXPECT_EQ(recorder_.log.back().lParam, reinterpret_cast<LPARAM>(&hdr));
+  EXPECT_EQ(hdr.dwBytesRecorded, 6u);
+  plat::midiInReset(in);
+  plat::midiInClose(in);
+}
+
+}  // namespace
