@@ -599,9 +599,13 @@ bool QtPlatform::SetCurrentDirectory(const std::string& dir) {
 std::string QtPlatform::GetConfigDirectory() { return os::ConfigDirectory(); }
 
 std::string QtPlatform::GetDataDirectory() {
-  const std::string shared = os::ExecutableDirectory() + "/../share/talverine";
-  if (os::KindOfPath(shared) != os::PathKind::Directory) return "";
-  return QFile::encodeName(QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(shared)))).toStdString();
+  // Installed: <prefix>/bin beside <prefix>/share/talverine; in the build
+  // tree the build copies the files to <build>/share/talverine.
+  const std::string exe = os::ExecutableDirectory();
+  for (const std::string& shared : {exe + "/../share/talverine", exe + "/share/talverine"})
+    if (os::KindOfPath(shared) == os::PathKind::Directory)
+      return QFile::encodeName(QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(shared)))).toStdString();
+  return "";
 }
 
 FILE* QtPlatform::OpenFile(const std::string& path, const char* mode) {
