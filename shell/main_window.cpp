@@ -58,6 +58,12 @@ void OnClose(HWND hWnd) {
   plat::PostQuitMessage(0);
 }
 
+// A folder that merely is called "help" (a source tree's, a project's) is
+// not this program's help: that one holds the start page.
+bool HoldsHelp(const std::string& folder) {
+  return plat::GetPathKind(folder + "/help.htm") == Platform::PathKind::Regular;
+}
+
 }  // namespace
 
 void StatusPartEdges(int width, int edges[3]) {
@@ -69,10 +75,9 @@ void StatusPartEdges(int width, int edges[3]) {
 std::string ResolveHelpPath(const std::string& startDirectory) {
   const std::string local =
       startDirectory + (!startDirectory.empty() && startDirectory.back() == '/' ? "help" : "/help");
-  if (plat::GetPathKind(local) == Platform::PathKind::Directory) return local;
+  if (HoldsHelp(local)) return local;
   const std::string installed = plat::GetDataDirectory();
-  if (!installed.empty() && plat::GetPathKind(installed + "/help") == Platform::PathKind::Directory)
-    return installed + "/help";
+  if (!installed.empty() && HoldsHelp(installed + "/help")) return installed + "/help";
   return local;
 }
 

@@ -15,7 +15,7 @@ LRESULT BaseMsgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 void ShutDown();
 
 // The help folder for a start-up directory: its "help" folder, or the
-// installed copy when it has none.
+// installed copy when it has none holding the start page.
 std::string ResolveHelpPath(const std::string& startDirectory);
 
 // The status bar's part edges for a client area `width` pixels wide.

@@ -125,6 +125,11 @@ TEST_F(DeliveredHelp, WithoutAHelpFolderAtTheStartTheInstalledCopyOpens) {
   ASSERT_EQ(P().shellOpened.size(), 1u);
   EXPECT_EQ(P().shellOpened[0], installed + "/help/help.htm");
 
+  // Started in a source tree, whose "help" folder holds code, not pages.
+  fs::create_directories(work + "/help");
+  testsupport::WriteText(work + "/help/validate.cpp", "// not a help page\n");
+  EXPECT_EQ(ResolveHelpPath(work), installed + "/help");
+
   P().SetDataDirectory("");
   EXPECT_EQ(ResolveHelpPath(work), work + "/help");
 }
