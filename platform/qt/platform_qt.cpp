@@ -58,8 +58,8 @@ QMessageBox::Icon IconOf(UINT type) {
   }
 }
 
-// The buttons of a box, its default button, and the answer when it is
-// closed without a button (Esc or the close box).
+// The buttons of a box, and the answer when it is closed without one (Esc,
+// the close box).
 struct BoxButtons {
   QMessageBox::StandardButtons buttons;
   QMessageBox::StandardButton closeAnswer;
@@ -338,9 +338,11 @@ int QtPlatform::MessageBox(HWND owner, const char* text, const char* caption, UI
   // Every box is modal for the whole program (task-modal ones included):
   // its nested loop goes on handling timer ticks and MIDI input.
   box.setWindowModality(Qt::ApplicationModal);
-  const int result = box.exec();
+  box.exec();
+  // A box that ends without a button (the program quitting under it)
+  // answers as its close box would.
   QAbstractButton* clicked = box.clickedButton();
-  return AnswerOf(clicked ? box.standardButton(clicked) : result);
+  return AnswerOf(clicked ? box.standardButton(clicked) : buttons.closeAnswer);
 }
 
 void QtPlatform::InvalidateRect(HWND hWnd, bool erase) {
