@@ -84,7 +84,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
       }
       o.midiDevices.push_back(*value);
     } else if (arg.size() > 1 && arg[0] == '-' && arg[1] != '-') {
+      // Qt's own options, with their value when one follows.
       o.qtArgs.push_back(arg);
+      if (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-') o.qtArgs.push_back(args[++i]);
     } else if (arg.rfind("--", 0) == 0) {
       *error = "unknown option \"" + arg + "\"";
       return std::nullopt;
@@ -138,7 +140,10 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("talverine"));
   QApplication::setApplicationVersion(QStringLiteral(TALVERINE_VERSION));
   // Qt took the options it knows out of the list; anything left is not one.
-  if (qtArgc > 1) return Usage("unknown option \"" + std::string(qtArgv[1]) + "\"");
+  if (qtArgc > 1) {
+    const std::string left = qtArgv[1];
+    return Usage((left[0] == '-' ? "unknown option \"" : "unexpected argument \"") + left + "\"");
+  }
 
   QtPlatform platform;
   RegisterMidiPorts(platform, *options);

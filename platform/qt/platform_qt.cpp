@@ -368,7 +368,7 @@ void QtPlatform::DestroyWindow(HWND hWnd) {
     main_ = nullptr;
     return;
   }
-  // Later: a button may be destroyed from inside its own click.
+  // Deleted later: a button may be destroyed from inside its own click.
   widget->hide();
   widget->deleteLater();
 }
