@@ -74,9 +74,8 @@ QtCanvas::QtCanvas(QPainter& painter) : painter_(painter) {
 // paint code draws lines alone, which GDI centres on the path either way.
 void QtCanvas::SetPen(int width, COLORREF colour, bool /*insideFrame*/) {
   penWidth_ = std::max(1, width);
-  QPen pen(ColourOf(colour), penWidth_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-  if (penWidth_ == 1) pen.setCosmetic(true);
-  painter_.setPen(pen);
+  // Widths are in client pixels, scaled with them on a high-density screen.
+  painter_.setPen(QPen(ColourOf(colour), penWidth_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
 }
 
 void QtCanvas::MoveTo(int x, int y) { current_ = QPoint(x, y); }

@@ -31,8 +31,11 @@ std::vector<std::string> LocalFiles(const QMimeData* mime) {
 
 LPARAM PackPoint(int x, int y) { return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)); }
 
-QImage BlankImage(const QSize& size) {
-  QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+// A white picture of `size` client pixels, at the screen's own resolution
+// so that a high-density screen shows it sharp.
+QImage BlankImage(const QSize& size, qreal pixelRatio) {
+  QImage image(size.expandedTo(QSize(1, 1)) * pixelRatio, QImage::Format_RGB32);
+  image.setDevicePixelRatio(pixelRatio);
   image.fill(Qt::white);
   return image;
 }
@@ -92,9 +95,11 @@ void QtClientArea::PaintNow() {
   if (rendering_ || !created_ || !dirty_) return;
   rendering_ = true;
   dirty_ = false;
-  const bool erase = erase_ || frame_.size() != size();
+  const qreal pixelRatio = devicePixelRatioF();
+  const bool erase = erase_ || frame_.deviceIndependentSize() != QSizeF(size()) ||
+                     frame_.devicePixelRatio() != pixelRatio;
   erase_ = false;
-  canvasImage_ = erase ? BlankImage(size()) : frame_.copy();
+  canvasImage_ = erase ? BlankImage(size(), pixelRatio) : frame_.copy();
   painter_ = std::make_unique<QPainter>(&canvasImage_);
   host_.SendToWindow(WM_PAINT, 0, 0);
   EndActivePaint();
