@@ -83,12 +83,14 @@ bool LockSingleInstance(const std::string& name) {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   const std::string dir = runtime && *runtime ? std::string(runtime) : ConfigDirectory();
   const std::string path = dir + "/" + name + ".lock";
-  g_lockFd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (g_lockFd < 0) return true;  // no lock to be had: don't keep the user out
-  if (flock(g_lockFd, LOCK_EX | LOCK_NB) == 0) return true;
-  close(g_lockFd);
-  g_lockFd = -1;
-  return false;
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return true;  // no lock to be had: don't keep the user out
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);  // and the lock this process may hold stays held
+    return false;
+  }
+  g_lockFd = fd;
+  return true;
 }
 
 void UnlockSingleInstance() {
