@@ -68,24 +68,24 @@ void PutNumber(Command& cmd, long value) {
 // Ends the message and sends it, or, when a number could not be encoded,
 // sends nothing: a command with a wrong number could act on the wrong
 // memory of the device.
-void SendCommand(Command& cmd) {
+bool SendCommand(Command& cmd) {
   if (!cmd.encodable) {
     char text[96];
     std::snprintf(text, sizeof text, "Kilnbox command number out of range: %ld", cmd.badNumber);
     plat::MessageBox(nullptr, text, nullptr, MB_OK | MB_ICONERROR);
-    return;
+    return false;
   }
   Put(cmd, SYSEX_END);
-  TxSysexMsg(cmd.bytes, sizeof cmd.bytes);
+  return TxSysexMsg(cmd.bytes, sizeof cmd.bytes);
 }
 
 // "Select block b, then these codes".
-void SendBlockCommand(BYTE blocknum, const BYTE* codes, size_t count) {
+bool SendBlockCommand(BYTE blocknum, const BYTE* codes, size_t count) {
   Command cmd = StartMessage(PACKET_COMMAND);
   Put(cmd, CMD_SELECT_BLOCK);
   PutNumber(cmd, blocknum);
   for (size_t i = 0; i < count; ++i) Put(cmd, codes[i]);
-  SendCommand(cmd);
+  return SendCommand(cmd);
 }
 
 BYTE BlockByte(BYTE blocknum) { return static_cast<BYTE>((blocknum - 1) & 0x0F); }
@@ -124,45 +124,46 @@ WORD SysexSplitBytes(BYTE d) { return static_cast<WORD>((0x40 | (d >> 4)) | ((d 
 
 BYTE SysexCombineBytes(WORD w) { return static_cast<BYTE>(((w << 4) & 0xF0) | ((w >> 8) & 0x0F)); }
 
-void TxSysexMsg(const BYTE* msg) { TxSysexMsg(msg, BUFFER_SIZE); }
+bool TxSysexMsg(const BYTE* msg) { return TxSysexMsg(msg, BUFFER_SIZE); }
 
-void TxSysexMsg(const BYTE* msg, size_t capacity) {
+bool TxSysexMsg(const BYTE* msg, size_t capacity) {
   if (msg == nullptr || MIDIoutBuffer == nullptr) {
     plat::DebugTrace("\r\nTxSysexMsg: no message or no send buffer");
-    return;
+    return false;
   }
   const void* end = std::memchr(msg, SYSEX_END, capacity < BUFFER_SIZE ? capacity : BUFFER_SIZE);
   if (end == nullptr) {
     plat::DebugTrace("\r\nTxSysexMsg: no end of message within the send buffer");
-    return;
+    return false;
   }
   const DWORD len = static_cast<DWORD>(static_cast<const BYTE*>(end) - msg + 1);
   if (msg != MIDIoutBuffer) std::memmove(MIDIoutBuffer, msg, len);
-  MidiAssignBuffer(MyWindow, &MidiOutInfo, reinterpret_cast<char*>(MIDIoutBuffer), len, 1);
-  MidiSendLongMsg(MyWindow, &MidiOutInfo, 1);
+  const UINT attached = MidiAssignBuffer(MyWindow, &MidiOutInfo, reinterpret_cast<char*>(MIDIoutBuffer), len, 1);
+  const UINT sent = MidiSendLongMsg(MyWindow, &MidiOutInfo, 1);
   MidiAssignBuffer(MyWindow, &MidiOutInfo, nullptr, 0, 0);
+  return attached == 0 && sent == 0;
 }
 
-void SysexSendStop() {
+bool SysexSendStop() {
   Command cmd = StartMessage(PACKET_COMMAND);
   Put(cmd, CMD_STOP);
-  SendCommand(cmd);
+  return SendCommand(cmd);
 }
 
-void SysexSendTransferReq() {
+bool SysexSendTransferReq() {
   Command cmd = StartMessage(PACKET_COMMAND);
   Put(cmd, CMD_TRANSFER);
   Put(cmd, CMD_ENTER);
-  SendCommand(cmd);
+  return SendCommand(cmd);
 }
 
-void SysexRequestTransfer(BYTE blocknum) {
+bool SysexRequestTransfer(BYTE blocknum) {
   Command cmd = StartMessage(PACKET_TRANSFER_REQUEST);
   Put(cmd, BlockByte(blocknum));
-  SendCommand(cmd);
+  return SendCommand(cmd);
 }
 
-void SysexSetBlockSize(BYTE blocknum, BYTE blocksize) {
+bool SysexSetBlockSize(BYTE blocknum, BYTE blocksize) {
   // The block's start in K in the device's memory. Kept whole: a start
   // beyond 99 K has no encoding and is refused rather than wrapped.
   const long startK = (static_cast<long>(blocknum) - 1) * blocksize;
@@ -173,37 +174,37 @@ void SysexSetBlockSize(BYTE blocknum, BYTE blocksize) {
   PutNumber(cmd, startK);
   Put(cmd, CMD_NEXT_NUMBER);
   PutNumber(cmd, blocksize);
-  SendCommand(cmd);
+  return SendCommand(cmd);
 }
 
-void SysexSetEPROMType(UINT etype) {
+bool SysexSetEPROMType(UINT etype) {
   if (etype >= etINVALID) etype = kTypeSelectionHome;
   Command cmd = StartMessage(PACKET_COMMAND);
   Put(cmd, CMD_SETTINGS);
   Put(cmd, CMD_TYPE_SETTING);
   for (UINT t = kTypeSelectionHome; t < etype; ++t) Put(cmd, CMD_TYPE_STEP_UP);
   for (UINT t = etype; t < kTypeSelectionHome; ++t) Put(cmd, CMD_TYPE_STEP_DOWN);
-  SendCommand(cmd);
+  return SendCommand(cmd);
 }
 
-void SysexStartProgramming(BYTE blocknum) {
+bool SysexStartProgramming(BYTE blocknum) {
   const BYTE codes[] = {CMD_PROGRAM, CMD_ENTER, CMD_ENTER};
-  SendBlockCommand(blocknum, codes, sizeof codes);
+  return SendBlockCommand(blocknum, codes, sizeof codes);
 }
 
-void SysexReadEPROM(BYTE blocknum) {
+bool SysexReadEPROM(BYTE blocknum) {
   const BYTE codes[] = {CMD_READ, CMD_ENTER};
-  SendBlockCommand(blocknum, codes, sizeof codes);
+  return SendBlockCommand(blocknum, codes, sizeof codes);
 }
 
-void SysexBlankCheck(BYTE blocknum) {
+bool SysexBlankCheck(BYTE blocknum) {
   const BYTE codes[] = {CMD_BLANK_CHECK, CMD_ENTER};
-  SendBlockCommand(blocknum, codes, sizeof codes);
+  return SendBlockCommand(blocknum, codes, sizeof codes);
 }
 
-void SysexVerify(BYTE blocknum) {
+bool SysexVerify(BYTE blocknum) {
   const BYTE codes[] = {CMD_VERIFY, CMD_ENTER};
-  SendBlockCommand(blocknum, codes, sizeof codes);
+  return SendBlockCommand(blocknum, codes, sizeof codes);
 }
 
 bool SysexSendBlock(BYTE blocknum, BYTE* outBuffer, BYTE sizek, DWORD buffOffset) {
@@ -221,6 +222,5 @@ bool SysexSendBlock(BYTE blocknum, BYTE* outBuffer, BYTE sizek, DWORD buffOffset
   const BYTE* in = imgMemory + buffOffset;
   for (uint64_t i = 0; i < n; ++i, out += 2) PutSplit(out, in[i]);
   *out = SYSEX_END;
-  TxSysexMsg(outBuffer);
-  return true;
+  return TxSysexMsg(outBuffer);
 }

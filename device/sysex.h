@@ -58,20 +58,22 @@ BYTE SysexCombineBytes(WORD w);
 // Rejoins the two-byte field at `p` (low byte first).
 inline BYTE SysexCombineAt(const BYTE* p) { return SysexCombineBytes(static_cast<WORD>(p[0] | (p[1] << 8))); }
 
-void TxSysexMsg(const BYTE* msg);
+// Sends the message up to its end byte; true when the driver took it (a
+// refusal has been shown to the user). So do the builders below.
+bool TxSysexMsg(const BYTE* msg);
 // The same for a message built in a buffer of `capacity` bytes: nothing
 // beyond it is looked at.
-void TxSysexMsg(const BYTE* msg, size_t capacity);
-void SysexSendStop();
-void SysexSendTransferReq();
-void SysexRequestTransfer(BYTE blocknum);
-void SysexSetBlockSize(BYTE blocknum, BYTE blocksize);
-void SysexSetEPROMType(UINT etype);
-void SysexStartProgramming(BYTE blocknum);
-void SysexReadEPROM(BYTE blocknum);
-void SysexBlankCheck(BYTE blocknum);
-void SysexVerify(BYTE blocknum);
+bool TxSysexMsg(const BYTE* msg, size_t capacity);
+bool SysexSendStop();
+bool SysexSendTransferReq();
+bool SysexRequestTransfer(BYTE blocknum);
+bool SysexSetBlockSize(BYTE blocknum, BYTE blocksize);
+bool SysexSetEPROMType(UINT etype);
+bool SysexStartProgramming(BYTE blocknum);
+bool SysexReadEPROM(BYTE blocknum);
+bool SysexBlankCheck(BYTE blocknum);
+bool SysexVerify(BYTE blocknum);
 // Sends `sizek` KB of the image from byte `buffOffset` as block `blocknum`,
 // built in `outBuffer`. Returns false (sending nothing) when the block would
-// not fit the image or the send buffer.
+// not fit the image or the send buffer, or when the driver refused it.
 bool SysexSendBlock(BYTE blocknum, BYTE* outBuffer, BYTE sizek, DWORD buffOffset);

@@ -66,6 +66,24 @@ bool Detected(HWND hWnd, UINT command) {
   return false;
 }
 
+// A command the driver refused (its message has been shown) ends the
+// operation there: going on would read the programmer's stale memory into
+// the image, or program and mark an EPROM the programmer wasn't set up for.
+// A reception set up for the operation is taken down with it.
+void AbandonReception(HWND hWnd) {
+  if (hwndPB) {
+    plat::DestroyWindow(hwndPB);
+    hwndPB = nullptr;
+  }
+  rawbytecount = 0;
+  response_timeout = 0;
+  if (MidiInInfo.MidiHdr.lpData != nullptr) {
+    MidiRecord(hWnd, &MidiInInfo, 0);
+    ReleaseInput(hWnd);
+  }
+  ClearStatus(0);
+}
+
 // Sends `sizeK` KB of the image from `offset` as `block` and credits the
 // whole seconds the hand-over took to the estimate. False when nothing
 // could be sent.
@@ -80,29 +98,32 @@ bool SendBlockAndCredit(BYTE block, long sizeK, DWORD offset) {
 // ---------------------------------------------------------------------------
 // The operations
 // ---------------------------------------------------------------------------
-// Get data and Send data move one sound as block 1.
+// Get data and Send data move one sound as block 1; -1 when the block size
+// couldn't be sent.
 long SizeBlock1ForOneSound() {
   ClearStatus(1);
   SetStatus(0, "Setting Kilnbox block size");
   const long sizeK = static_cast<long>(myDataSize() / 1024);
-  SysexSetBlockSize(1, static_cast<BYTE>(sizeK));
+  if (!SysexSetBlockSize(1, static_cast<BYTE>(sizeK))) return -1;
   plat::Sleep(500);
   return sizeK;
 }
 
 // Read, Verify and Program EPROM first size the EPROM's block and set its type.
-void SizeBlockAndSetType(BYTE block, long sizeK) {
+bool SizeBlockAndSetType(BYTE block, long sizeK) {
   SetStatus(0, "Setting Kilnbox block size");
-  SysexSetBlockSize(block, static_cast<BYTE>(sizeK));
+  if (!SysexSetBlockSize(block, static_cast<BYTE>(sizeK))) return false;
   plat::Sleep(500);
   SetStatus(0, "Setting EPROM type");
-  SysexSetEPROMType(EPROM_type);
+  if (!SysexSetEPROMType(EPROM_type)) return false;
   plat::Sleep(500);
+  return true;
 }
 
 void GetData(HWND hWnd) {
   if (!Detected(hWnd, IDM_GET_DATA)) return;
   const long sizeK = SizeBlock1ForOneSound();
+  if (sizeK < 0) return ClearStatus(0);
   SetStatus(0, "Reading block 1...");
   rawbytecount = TransferBytes(sizeK);
   CreateProgressBar(hWnd, rawbytecount);
@@ -112,12 +133,13 @@ void GetData(HWND hWnd) {
   WhichEPROM = 0;
   SetReplyTimeout();
   ArmAndListen(hWnd);
-  SysexRequestTransfer(1);
+  if (!SysexRequestTransfer(1)) AbandonReception(hWnd);
 }
 
 void SendData(HWND hWnd) {
   if (!Detected(hWnd, IDM_SEND_DATA)) return;
   const long sizeK = SizeBlock1ForOneSound();
+  if (sizeK < 0) return ClearStatus(0);
   SetStatus(0, "Transferring data to Kilnbox...");
   rawbytecount = TransferBytes(sizeK);
   WhichEPROM = 0;
@@ -135,48 +157,50 @@ void SendData(HWND hWnd) {
 }
 
 // Block size, EPROM type and the read command: the first half of both Read
-// and Verify EPROM.
-void SetUpEpromRead(HWND hWnd) {
+// and Verify EPROM; false when a command couldn't be sent.
+bool SetUpEpromRead(HWND hWnd) {
   const long sizeK = EpromSizeK();
   const BYTE block = BlockOfSelectedEprom();
   ClearStatus(1);
-  SizeBlockAndSetType(block, sizeK);
+  if (!SizeBlockAndSetType(block, sizeK)) return false;
   rawbytecount = TransferBytes(sizeK);
   CreateProgressBar(hWnd, rawbytecount);
   SetStatus(0, "Reading EPROM");
-  SysexReadEPROM(block);
+  if (!SysexReadEPROM(block)) return false;
   plat::Sleep(2000);
   char text[64];
   std::snprintf(text, sizeof text, "Reading block %d...", block);
   SetStatus(0, text);
+  return true;
 }
 
 void ReadSelected(HWND hWnd) {
   if (!Detected(hWnd, IDM_READ_SELECTED)) return;
-  SetUpEpromRead(hWnd);
+  if (!SetUpEpromRead(hWnd)) return AbandonReception(hWnd);
   ClearEpromFlags();
   SoundFileLoaded[0] = SoundFileLoaded[1] = 0;
   ReadMode = ermRead;
   SetReplyTimeout();
   ArmAndListen(hWnd);
-  SysexRequestTransfer(BlockOfSelectedEprom());
+  if (!SysexRequestTransfer(BlockOfSelectedEprom())) AbandonReception(hWnd);
 }
 
 void VerifySelected(HWND hWnd) {
   EpromFlags[WhichEPROM % MAX_EPROMS] &= ~(efVerified | efVerifyFailed);
   if (!Detected(hWnd, IDM_VERIFY_SELECTED)) return;
-  SetUpEpromRead(hWnd);
+  if (!SetUpEpromRead(hWnd)) return AbandonReception(hWnd);
   ReadMode = ermVerify;
   SetReplyTimeout();
   ArmAndListen(hWnd);
-  SysexRequestTransfer(BlockOfSelectedEprom());
+  if (!SysexRequestTransfer(BlockOfSelectedEprom())) AbandonReception(hWnd);
   Redraw(hWnd);
 }
 
 void StartProgramming(HWND hWnd) {
   const UINT eprom = WhichEPROM % MAX_EPROMS;
   SetStatus(0, "Programming EPROM");
-  SysexStartProgramming(BlockOfSelectedEprom());
+  // Unsent, nothing was programmed: there is nothing to ask about.
+  if (!SysexStartProgramming(BlockOfSelectedEprom())) return ClearStatus(0);
   const int answer = plat::MessageBox(hWnd, "Watch Kilnbox display for progress...\nWas the EPROM programmed OK?",
                                       "Programming...", MB_YESNO);
   EpromFlags[eprom] |= efProgrammed;
@@ -195,7 +219,7 @@ void ProgramSelected(HWND hWnd) {
   const BYTE block = BlockOfSelectedEprom();
   ClearStatus(1);
   rawbytecount = 0;
-  SizeBlockAndSetType(block, sizeK);
+  if (!SizeBlockAndSetType(block, sizeK)) return ClearStatus(0);
   SetStatus(0, "Transferring data to Kilnbox...");
   rawbytecount = TransferBytes(sizeK);
   // Nothing sent, nothing to program: the Kilnbox would burn stale memory.
@@ -218,10 +242,10 @@ void ProgramSelected(HWND hWnd) {
 void BlankCheck(HWND hWnd) {
   ClearStatus(1);
   SetStatus(0, "Setting EPROM type");
-  SysexSetEPROMType(EPROM_type);
+  if (!SysexSetEPROMType(EPROM_type)) return ClearStatus(0);
   plat::Sleep(500);
   SetStatus(0, "Blank Checking EPROM");
-  SysexBlankCheck(BlockOfSelectedEprom());
+  if (!SysexBlankCheck(BlockOfSelectedEprom())) return ClearStatus(0);
   plat::MessageBox(hWnd, "See Kilnbox display for result", "Blank Checking...", MB_ICONINFORMATION | MB_OK);
   ClearStatus(0);
 }

@@ -1,0 +1,106 @@
+#include "tests/support/fault_platform.h"
+
+#include <cerrno>
+
+namespace testsupport {
+
+namespace {
+
+// A file whose writes stop after a number of bytes, as on a full disk.
+struct LimitedFile {
+  FILE* real;
+  long left;
+};
+
+ssize_t WriteLimited(void* cookie, const char* buffer, size_t size) {
+  auto* f = static_cast<LimitedFile*>(cookie);
+  const size_t allowed = f->left < static_cast<long>(size) ? static_cast<size_t>(f->left) : size;
+  const size_t written = allowed ? std::fwrite(buffer, 1, allowed, f->real) : 0;
+  f->left -= static_cast<long>(written);
+  if (written < size) {
+    errno = ENOSPC;
+    return written ? static_cast<ssize_t>(written) : -1;
+  }
+  return static_cast<ssize_t>(written);
+}
+
+int CloseLimited(void* cookie) {
+  auto* f = static_cast<LimitedFile*>(cookie);
+  const int rc = std::fclose(f->real);
+  delete f;
+  return rc;
+}
+
+FILE* OpenLimited(FILE* real, long bytes) {
+  cookie_io_functions_t io{nullptr, WriteLimited, nullptr, CloseLimited};
+  auto* f = new LimitedFile{real, bytes};
+  FILE* fp = fopencookie(f, "w", io);
+  if (fp == nullptr) {
+    std::fclose(real);
+    delete f;
+  }
+  return fp;
+}
+
+bool ForWriting(const char* mode) { return mode[0] == 'w' || mode[0] == 'a'; }
+
+}  // namespace
+
+void FaultPlatform::FailCall(Fault op, int n, bool sticky, UINT error) {
+  Slot& s = slots_[Index(op)];
+  s.failAt = n;
+  s.sticky = sticky;
+  s.error = error;
+}
+
+void FaultPlatform::ResetCounts() {
+  slots_ = {};
+  writeLimit_ = -1;
+  devFull_ = false;
+}
+
+bool FaultPlatform::Fails(Fault op) {
+  Slot& s = slots_[Index(op)];
+  ++s.calls;
+  if (s.failAt == 0) return false;
+  return s.calls == s.failAt || (s.sticky && s.calls > s.failAt);
+}
+
+FILE* FaultPlatform::OpenFile(const std::string& path, const char* mode) {
+  if (Fails(Fault::OpenFile)) {
+    errno = EACCES;
+    return nullptr;
+  }
+  if (!ForWriting(mode)) return HeadlessPlatform::OpenFile(path, mode);
+  if (devFull_) return std::fopen("/dev/full", mode);
+  FILE* real = HeadlessPlatform::OpenFile(path, mode);
+  if (real == nullptr || writeLimit_ < 0) return real;
+  return OpenLimited(real, writeLimit_);
+}
+
+bool FaultPlatform::ReplaceFile(const std::string& from, const std::string& to) {
+  if (Fails(Fault::ReplaceFile)) return false;
+  return HeadlessPlatform::ReplaceFile(from, to);
+}
+
+void* FaultPlatform::AllocMemory(size_t bytes) {
+  if (Fails(Fault::AllocMemory)) return nullptr;
+  return HeadlessPlatform::AllocMemory(bytes);
+}
+
+UINT FaultPlatform::midiInOpen(HMIDIIN* handle, UINT id, HWND target) {
+  if (Fails(Fault::MidiInOpen)) return slots_[Index(Fault::MidiInOpen)].error;
+  return HeadlessPlatform::midiInOpen(handle, id, target);
+}
+
+UINT FaultPlatform::midiOutOpen(HMIDIOUT* handle, UINT id, HWND target) {
+  if (Fails(Fault::MidiOutOpen)) return slots_[Index(Fault::MidiOutOpen)].error;
+  return HeadlessPlatform::midiOutOpen(handle, id, target);
+}
+
+UINT FaultPlatform::midiOutLongMsg(HMIDIOUT h, MIDIHDR* hdr) {
+  if (Fails(Fault::MidiOutLongMsg)) return slots_[Index(Fault::MidiOutLongMsg)].error;
+  return HeadlessPlatform::midiOutLongMsg(h, hdr);
+}
+
+}  // namespace testsupport

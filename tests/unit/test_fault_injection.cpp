@@ -1,0 +1,245 @@
+// Failures at the platform seam, one call at a time: every open, rename,
+// write and allocation a command makes is failed in turn, and every MIDI
+// open and send. Each run must end in the program's message and leave the
+// image, the user's files and the configuration as they were, or complete.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "files/fileio.h"
+#include "files/wav_write.h"
+#include "settings/config.h"
+#include "shell/app_state.h"
+#include "shell/image_model.h"
+#include "shell/modules.h"
+#include "tests/support/core_fixture.h"
+#include "tests/support/fault_platform.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::Fault;
+using Bytes = std::vector<uint8_t>;
+
+Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+const char kOldFile[] = "the user's old file";
+const char kOldConfig[] = "# old\nEPROM_type = 4\nsample_rate = 16000\n";
+
+class FaultInjection : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = plat::Install(&p_);
+    testsupport::ResetCore();
+    p_.SetCurrentDirectoryForTest(temp_.path());
+    p_.SetConfigDirectory(temp_.path());
+    ASSERT_TRUE(AllocateBuffers());
+    hWndStatus = plat::CreateStatusBar(nullptr, 1);
+    for (UINT i = 0; i < IMAGE_SIZE; ++i) imgMemory[i] = static_cast<BYTE>(i * 7 + 3);
+    image_.assign(imgMemory, imgMemory + IMAGE_SIZE);
+  }
+  void TearDown() override {
+    FreeBuffers();
+    plat::Install(previous_);
+  }
+
+  std::string Path(const std::string& name) const { return temp_.File(name); }
+  std::string ConfigFile() const { return Path(szCfgName); }
+  bool ImageUnchanged() const { return std::equal(image_.begin(), image_.end(), imgMemory); }
+  std::vector<std::string> Boxes() const {
+    std::vector<std::string> texts;
+    for (const auto& box : p_.messageBoxes) texts.push_back(box.text);
+    return texts;
+  }
+  // Files of the scratch folder other than `keep`: left-over temporaries.
+  std::vector<std::string> Strays(const std::vector<std::string>& keep) const {
+    std::vector<std::string> strays;
+    for (const auto& entry : fs::directory_iterator(temp_.path())) {
+      const std::string name = entry.path().filename().string();
+      if (std::find(keep.begin(), keep.end(), name) == keep.end()) strays.push_back(name);
+    }
+    return strays;
+  }
+  // The old configuration: a hand-written file the program would rewrite.
+  void WriteOldConfig() { testsupport::WriteText(ConfigFile(), kOldConfig); }
+
+  testsupport::TempDir temp_;
+  testsupport::FaultPlatform p_;
+  Platform* previous_ = nullptr;
+  Bytes image_;
+};
+
+// --- Save File ------------------------------------------------------------
+
+struct SaveOutcome {
+  Bytes data;
+  Bytes config;
+};
+
+class SaveFileFaults : public FaultInjection, public ::testing::WithParamInterface<const char*> {
+ protected:
+  std::string Name() const { return std::string("out.") + GetParam(); }
+  // Runs Save File over an existing file and configuration.
+  SaveOutcome Save() {
+    testsupport::WriteText(Path(Name()), kOldFile);
+    WriteOldConfig();
+    p_.messageBoxes.clear();
+    p_.QueueFileDialogAnswer({true, Path(Name()), 0, 0});
+    tvSaveFile(nullptr);
+    return {testsupport::ReadBytes(Path(Name())), testsupport::ReadBytes(ConfigFile())};
+  }
+  // Whatever failed: the image is untouched, each file is either its old
+  // self or the complete new one, no temporary is left, and a data file
+  // that kept its old contents was reported.
+  void CheckOutcome(const SaveOutcome& good, const std::string& what) {
+    SCOPED_TRACE(what);
+    const SaveOutcome now{testsupport::ReadBytes(Path(Name())), testsupport::ReadBytes(ConfigFile())};
+    const Bytes oldData = Text(kOldFile);
+    EXPECT_TRUE(ImageUnchanged());
+    EXPECT_TRUE(now.data == good.data || now.data == oldData);
+    EXPECT_TRUE(now.config == good.config || now.config == Text(kOldConfig));
+    EXPECT_EQ(Strays({Name(), szCfgName}), std::vector<std::string>{});
+    if (now.data == oldData) {
+      const std::vector<std::string> boxes = Boxes();
+      ASSERT_EQ(boxes.size(), 1u);
+      const std::string& box = boxes[0];
+      EXPECT_TRUE(box == "Unable to open output file " + Path(Name()) ||
+                  box == "Unable to open WAV output file: " + Path(Name()) ||
+                  box == "Unable to write output file " + Path(Name()))
+          << box;
+    } else {
+      EXPECT_EQ(Boxes(), std::vector<std::string>{});
+    }
+  }
+};
+
+TEST_P(SaveFileFaults, EveryOpenRenameAndWriteFailedInTurn) {
+  const SaveOutcome good = Save();
+  ASSERT_NE(good.data, Bytes{}) << "the clean run wrote nothing";
+  const int opens = p_.Calls(Fault::OpenFile);
+  const int renames = p_.Calls(Fault::ReplaceFile);
+  ASSERT_GE(opens, 2);    // the file and the configuration
+  ASSERT_GE(renames, 2);
+  for (int n = 1; n <= opens; ++n) {
+    p_.ResetCounts();
+    p_.FailCall(Fault::OpenFile, n);
+    Save();
+    CheckOutcome(good, "open " + std::to_string(n) + " failed");
+  }
+  for (int n = 1; n <= renames; ++n) {
+    p_.ResetCounts();
+    p_.FailCall(Fault::ReplaceFile, n);
+    Save();
+    CheckOutcome(good, "rename " + std::to_string(n) + " failed");
+  }
+  const long sizes[] = {0, 1, static_cast<long>(good.config.size() / 2), static_cast<long>(good.data.size() / 2),
+                        static_cast<long>(good.data.size()) - 1};
+  for (long bytes : sizes) {
+    p_.ResetCounts();
+    p_.LimitWrites(bytes);
+    Save();
+    CheckOutcome(good, "disk full after " + std::to_string(bytes) + " bytes");
+  }
+  p_.ResetCounts();
+  p_.WriteToDevFull(true);
+  Save();
+  CheckOutcome(good, "/dev/full");
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, SaveFileFaults, ::testing::Values("bin", "hex", "wav"));
+
+// --- Load File --------------------------------------------------------------
+
+TEST_F(FaultInjection, LoadFileWithEveryOpenFailedInTurn) {
+  // A file without extension: its kind is guessed from its content first.
+  testsupport::WriteText(Path("sound"), ":0400000001020304F2\r\n:00000001FF\r\n");
+  auto load = [&] {
+    WriteOldConfig();
+    std::copy(image_.begin(), image_.end(), imgMemory);
+    p_.messageBoxes.clear();
+    p_.QueueFileDialogAnswer({true, Path("sound"), 0, 0});
+    tvOpenFile(nullptr, hWndStatus);
+  };
+  load();
+  const Bytes loaded(imgMemory, imgMemory + IMAGE_SIZE);
+  const Bytes config = testsupport::ReadBytes(ConfigFile());
+  ASSERT_EQ(Bytes(loaded.begin(), loaded.begin() + 4), (Bytes{1, 2, 3, 4}));
+  const int opens = p_.Calls(Fault::OpenFile);
+  ASSERT_GE(opens, 3);  // the guess, the load, the configuration
+  // When the guess can't read the file, the kind is binary, as for any
+  // file whose content can't be looked at.
+  std::copy(image_.begin(), image_.end(), imgMemory);
+  LoadBinaryFile(Path("sound").c_str(), 0, myDataSize());
+  const Bytes asBinary(imgMemory, imgMemory + IMAGE_SIZE);
+  for (int n = 1; n <= opens; ++n) {
+    SCOPED_TRACE("open " + std::to_string(n) + " failed");
+    p_.ResetCounts();
+    p_.FailCall(Fault::OpenFile, n);
+    load();
+    const bool imageLoaded = std::equal(loaded.begin(), loaded.end(), imgMemory) ||
+                             (n == 1 && std::equal(asBinary.begin(), asBinary.end(), imgMemory));
+    EXPECT_TRUE(imageLoaded || ImageUnchanged());
+    if (!imageLoaded) EXPECT_EQ(Boxes(), std::vector<std::string>{"Unable to open input file " + Path("sound")});
+    const Bytes now = testsupport::ReadBytes(ConfigFile());
+    EXPECT_TRUE(now == config || now == Text(kOldConfig));
+    EXPECT_EQ(Strays({"sound", szCfgName}), std::vector<std::string>{});
+  }
+}
+
+// --- the configuration ------------------------------------------------------
+
+TEST_F(FaultInjection, SaveConfigKeepsTheOldFileWhateverFails) {
+  WriteOldConfig();
+  SaveConfig(szCfgName);
+  const Bytes good = testsupport::ReadBytes(ConfigFile());
+  auto check = [&](const std::string& what) {
+    SCOPED_TRACE(what);
+    const Bytes now = testsupport::ReadBytes(ConfigFile());
+    EXPECT_TRUE(now == Text(kOldConfig) || now == good);
+    EXPECT_EQ(Strays({szCfgName}), std::vector<std::string>{});
+    EXPECT_EQ(Boxes(), std::vector<std::string>{});  // the settings stay in effect, silently
+  };
+  for (Fault fault : {Fault::OpenFile, Fault::ReplaceFile}) {
+    WriteOldConfig();
+    p_.ResetCounts();
+    p_.FailCall(fault, 1);
+    SaveConfig(szCfgName);
+    check(fault == Fault::OpenFile ? "open failed" : "rename failed");
+    EXPECT_EQ(testsupport::ReadBytes(ConfigFile()), Text(kOldConfig));
+  }
+  for (long bytes = 0; bytes <= static_cast<long>(good.size()); bytes += 7) {
+    WriteOldConfig();
+    p_.ResetCounts();
+    p_.LimitWrites(bytes);
+    SaveConfig(szCfgName);
+    check("disk full after " + std::to_string(bytes) + " bytes");
+  }
+  WriteOldConfig();
+  p_.ResetCounts();
+  p_.WriteToDevFull(true);
+  SaveConfig(szCfgName);
+  check("/dev/full");
+  EXPECT_EQ(testsupport::ReadBytes(ConfigFile()), Text(kOldConfig));
+}
+
+TEST_F(FaultInjection, AConfigurationFolderThatCantBeWrittenChangesNothing) {
+  // A regular file where the folder should be: nothing under it can be made.
+  testsupport::WriteText(Path("not-a-folder"), "x");
+  p_.SetConfigDirectory(Path("not-a-folder"));
+  EPROM_type = et27128;
+  sample_rate = 32000;
+  SaveConfig(szCfgName);
+  EXPECT_EQ(Boxes(), std::vector<std::string>{});
+  EXPECT_EQ(testsupport::ReadBytes(Path("not-a-folder")), Text("x"));
+  EXPECT_EQ(EPROM_type, et27128);
+  EXPECT_EQ(sample_rate, 32000u);
+  LoadConfig(szCfgName);  // nothing to read: the defaults of a first start
+  EXPECT_EQ(EPROM_type, et2764);
+  EXPECT_EQ(Strays({"not-a-folder"}), std::vector<std::string>{});
+}
+
+}  // namespace
