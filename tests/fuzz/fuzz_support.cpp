@@ -143,7 +143,8 @@ const uint8_t* MarkImage(uint8_t seed) {
 bool OutsideUnchanged(const uint8_t* before, uint64_t offset, uint64_t size) {
   if (offset > IMAGE_SIZE || size > IMAGE_SIZE - offset) return false;  // not a section of the image
   const uint64_t end = offset + size;
-  return std::memcmp(imgMemory, before, offset) == 0 && std::memcmp(imgMemory + end, before + end, IMAGE_SIZE - end) == 0;
+  return std::memcmp(imgMemory, before, offset) == 0 &&
+         std::memcmp(imgMemory + end, before + end, IMAGE_SIZE - end) == 0;
 }
 
 bool ImageUnchanged(const uint8_t* before) { return std::memcmp(imgMemory, before, IMAGE_SIZE) == 0; }

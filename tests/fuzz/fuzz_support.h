@@ -78,7 +78,7 @@ bool ImageUnchanged(const uint8_t* before);
 
 }  // namespace fuzz
 
-#define FUZZ_CHECK(condition) \
-  do {                        \
+#define FUZZ_CHECK(condition)                                       \
+  do {                                                              \
     if (!(condition)) ::fuzz::Fail(__FILE__, __LINE__, #condition); \
   } while (0)

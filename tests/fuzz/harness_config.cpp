@@ -25,15 +25,18 @@ struct Settings {
 };
 
 Settings Current() {
-  return {cMidiInDevice, cMidiOutDevice, EPROM_type, EPROM_Arrangement, cMemoryFillValue, sample_rate,
-          AutoScale, AutoDetectSampleRate, AutoCleanup, DefaultFileFormat, RecentLoadPath, RecentSavePath};
+  return {cMidiInDevice, cMidiOutDevice,       EPROM_type,  EPROM_Arrangement, cMemoryFillValue, sample_rate,
+          AutoScale,     AutoDetectSampleRate, AutoCleanup, DefaultFileFormat, RecentLoadPath,   RecentSavePath};
 }
 
 UINT EpromsOf(UINT arrangement) {
   switch (arrangement) {
-    case eaTwoEpromsOneSound: return 2;
-    case eaFourEpromsOneSound: return 4;
-    default: return 1;
+    case eaTwoEpromsOneSound:
+      return 2;
+    case eaFourEpromsOneSound:
+      return 4;
+    default:
+      return 1;
   }
 }
 

@@ -66,8 +66,7 @@ std::vector<Event> Frame(const std::vector<Piece>& pieces, size_t maxSysex, bool
   MidiFramer framer(maxSysex, [&](const MidiFramerEvent& e) {
     CheckEvent(e, maxSysex);
     const bool carriesBytes = e.kind == MidiFramerEvent::Kind::Short || e.kind == MidiFramerEvent::Kind::Sysex;
-    events.push_back({e.kind, carriesBytes ? std::vector<BYTE>(e.data, e.data + e.size) : std::vector<BYTE>(),
-                      e.size});
+    events.push_back({e.kind, carriesBytes ? std::vector<BYTE>(e.data, e.data + e.size) : std::vector<BYTE>(), e.size});
   });
   for (const Piece& piece : pieces) {
     if (byteByByte) {

@@ -119,7 +119,8 @@ int FuzzDeviceReply(const uint8_t* data, size_t size) {
     FUZZ_CHECK(result.rfind("Received Block ", 0) == 0 ||
                (ReadMode == ermVerify && result.rfind("Verify error at address 0x", 0) == 0));
   for (UINT e = 0; e < MAX_EPROMS; ++e)
-    if (e != WhichEPROM % MAX_EPROMS || ReadMode != ermVerify || !dataBlock) FUZZ_CHECK(EpromFlags[e] == flagsBefore[e]);
+    if (e != WhichEPROM % MAX_EPROMS || ReadMode != ermVerify || !dataBlock)
+      FUZZ_CHECK(EpromFlags[e] == flagsBefore[e]);
   for (const auto& box : p.messageBoxes) FUZZ_CHECK(box.text.rfind("Verify error at address 0x", 0) == 0);
   FUZZ_CHECK(p.messageBoxes.size() <= 1);
   return 0;

@@ -19,6 +19,6 @@ struct FuzzHarness {
 };
 
 inline constexpr FuzzHarness kFuzzHarnesses[] = {
-    {"wav", FuzzWavLoader},          {"hex", FuzzHexLoader},          {"config", FuzzConfigReader},
-    {"file_kind", FuzzFileKind},     {"reply", FuzzDeviceReply},      {"framer", FuzzMidiFramer},
+    {"wav", FuzzWavLoader},      {"hex", FuzzHexLoader},     {"config", FuzzConfigReader},
+    {"file_kind", FuzzFileKind}, {"reply", FuzzDeviceReply}, {"framer", FuzzMidiFramer},
 };

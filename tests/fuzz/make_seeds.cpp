@@ -110,16 +110,23 @@ void WavSeeds() {
   Write("wav", "bad-bits-zero", Cat(WavControl(0, 16), Riff({Fmt(1, 1, 1, 0), data})));
   Write("wav", "bad-bits-33", Cat(WavControl(0, 16), Riff({Fmt(1, 1, 8, 33), data})));
   Write("wav", "bad-bits-65535", Cat(WavControl(0, 16), Riff({Fmt(1, 2, 64, 65535), data})));
-  Write("wav", "bad-data-size-2e32", Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16), Chunk("data", Samples16({1, 2}), 0xFFFFFFFF)})));
-  Write("wav", "bad-data-size-2e31", Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16), Chunk("data", Samples16({1, 2}), 0x80000000)})));
-  Write("wav", "bad-list-size-2e32", Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16), Chunk("LIST", {1, 2, 3}, 0xFFFFFFFE), data})));
+  Write("wav", "bad-data-size-2e32",
+        Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16), Chunk("data", Samples16({1, 2}), 0xFFFFFFFF)})));
+  Write("wav", "bad-data-size-2e31",
+        Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16), Chunk("data", Samples16({1, 2}), 0x80000000)})));
+  Write("wav", "bad-list-size-2e32",
+        Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16), Chunk("LIST", {1, 2, 3}, 0xFFFFFFFE), data})));
   Write("wav", "bad-fmt-size-2e32", Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16, 0xFFFFFFF0), data})));
-  Write("wav", "bad-odd-chunk-no-pad", Cat(WavControl(0, 16), Riff({Fmt(1, 1, 1, 8), Chunk("data", {0x90, 0x80, 0x70}, -1, false), Chunk("data", {0x90})})));
-  Write("wav", "bad-odd-list-no-pad", Cat(WavControl(0, 16), Riff({Chunk("LIST", {'a', 'b', 'c'}, -1, false), Fmt(1, 1, 2, 16), data})));
+  Write("wav", "bad-odd-chunk-no-pad",
+        Cat(WavControl(0, 16),
+            Riff({Fmt(1, 1, 1, 8), Chunk("data", {0x90, 0x80, 0x70}, -1, false), Chunk("data", {0x90})})));
+  Write("wav", "bad-odd-list-no-pad",
+        Cat(WavControl(0, 16), Riff({Chunk("LIST", {'a', 'b', 'c'}, -1, false), Fmt(1, 1, 2, 16), data})));
   Write("wav", "bad-fmt-size-smaller-than-header", Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16, 4), data})));
   Write("wav", "bad-fmt-size-zero", Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16, 0), data})));
   Write("wav", "bad-fmt-empty-chunk", Cat(WavControl(0, 16), Riff({Chunk("fmt ", {}), data})));
-  Write("wav", "bad-two-fmt-disagree", Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16), Fmt(1, 2, 6, 24), data, Fmt(1, 1, 1, 8), data})));
+  Write("wav", "bad-two-fmt-disagree",
+        Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16), Fmt(1, 2, 6, 24), data, Fmt(1, 1, 1, 8), data})));
   Write("wav", "bad-data-without-fmt", Cat(WavControl(0, 16), Riff({data})));
   Write("wav", "bad-rifx", Cat(WavControl(0, 16, 0, 0xFF), Bytes{'R', 'I', 'F', 'X', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}));
   Write("wav", "bad-not-wave", Cat(WavControl(0, 16), Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'A', 'V', 'I', ' '}));
@@ -140,8 +147,9 @@ Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 void HexSeeds() {
   const Bytes control = WavControl(0, 256);
-  Write("hex", "worked-records", Cat(control, Text(":1000000080808080808080808080808080808080F0\r\n"
-                                                   ":10123000000102030405060708090A0B0C0D0E0F36\r\n:00000001FF\r\n")));
+  Write("hex", "worked-records",
+        Cat(control, Text(":1000000080808080808080808080808080808080F0\r\n"
+                          ":10123000000102030405060708090A0B0C0D0E0F36\r\n:00000001FF\r\n")));
   Write("hex", "eof-in-the-middle", Cat(control, Text(":00000001FF\n:0100000041BE\n")));
   Write("hex", "bad-crc-line-3", Cat(control, Text(":0100000041BE\n\n:01000100422C\n:0100020043BA\n")));
   Write("hex", "bad-short-record", Cat(control, Text(":10000000808080\n")));
@@ -150,7 +158,8 @@ void HexSeeds() {
   Write("hex", "bad-long-line", Cat(control, Text(":" + std::string(600, '1') + "\n")));
   Write("hex", "bad-not-hex-digits", Cat(control, Text(":0G00000041BE\n:01zz0000xxyy\n")));
   Write("hex", "address-beyond-section", Cat(WavControl(0, 16, 0), Text(":04FFFE0001020304F9\n:0400100001020304E2\n")));
-  Write("hex", "extended-address-records", Cat(control, Text(":020000040001F9\n:020000021000EC\n:0400000300001234B3\n:0100000041BE\n")));
+  Write("hex", "extended-address-records",
+        Cat(control, Text(":020000040001F9\n:020000021000EC\n:0400000300001234B3\n:0100000041BE\n")));
   Write("hex", "section-outside-image", Cat(WavControl(2, 512, 255), Text(":0100000041BE\n")));
   Write("hex", "no-line-end", Cat(control, Text(":0100000041BE")));
   Write("hex", "nul-bytes", Cat(control, Bytes{':', '0', '1', 0, '0', '0', '0', '0', '4', '1', 'B', 'E', '\n'}));
@@ -177,14 +186,16 @@ void ConfigSeeds(headless::HeadlessPlatform& p, const fs::path& scratch) {
   RecentLoadPath = "/home/user/drums/kicks";
   RecentSavePath = "/tmp/out \xc3\xa9t\xc3\xa9";
   Write("config", "saved-everything-set", saved());
-  Write("config", "hand-edited", Text("  EPROM_type=5\n# EPROM_type = 7\n\txEPROM_Arrangement = 3\n"
-                                      "RecentLoadPath = \"/quoted/path\"\nAutoScale = yes\nsample_rate = 0\n"));
-  Write("config", "out-of-range", Text("EPROM_type = 11\nEPROM_Arrangement = -1\nsample_rate = 4294967295\n"
-                                       "DefaultFileFormat = 99\ncMemoryFillValue = -7\n"));
+  Write("config", "hand-edited",
+        Text("  EPROM_type=5\n# EPROM_type = 7\n\txEPROM_Arrangement = 3\n"
+             "RecentLoadPath = \"/quoted/path\"\nAutoScale = yes\nsample_rate = 0\n"));
+  Write("config", "out-of-range",
+        Text("EPROM_type = 11\nEPROM_Arrangement = -1\nsample_rate = 4294967295\n"
+             "DefaultFileFormat = 99\ncMemoryFillValue = -7\n"));
   Write("config", "too-big-for-image", Text("EPROM_type = 8\nEPROM_Arrangement = 3\n"));
   Write("config", "long-line", Text("RecentSavePath = " + std::string(400, 'x') + "\nEPROM_type = 4\n"));
-  Write("config", "crlf-and-nul", Bytes{'E', 'P', 'R', 'O', 'M', '_', 't', 'y', 'p', 'e', '=', '3', '\r', '\n', 0,
-                                        'A', 'u', 't', 'o', 'S', 'c', 'a', 'l', 'e', '=', '1', '\r', '\n'});
+  Write("config", "crlf-and-nul", Bytes{'E', 'P', 'R', 'O', 'M', '_', 't', 'y', 'p', 'e', '=', '3', '\r', '\n',
+                                        0,   'A', 'u', 't', 'o', 'S', 'c', 'a', 'l', 'e', '=', '1', '\r', '\n'});
   Write("config", "huge-numbers", Text("MIDI_in_device = 99999999999999999999\nMIDI_out_device = -2147483648\n"));
 }
 
@@ -262,16 +273,20 @@ void ReplySeeds(midimem::MemoryOutput& out) {
   Write("reply", "presence-answered", Cat(ReplyControl(ermNothing, 0, et2764, 0, 3), kb1));
   Write("reply", "presence-late", Cat(ReplyControl(ermNothing, 0, et2764, 0, 2), kb1));
   Write("reply", "blank-check-mode", Cat(ReplyControl(ermBlankCheck, 1, et2764, 2, 0), kb1));
-  Write("reply", "transfer-request", Cat(ReplyControl(ermRead, 0, et2764, 0, 1), Bytes(sent[2].begin(), sent[2].end())));
+  Write("reply", "transfer-request",
+        Cat(ReplyControl(ermRead, 0, et2764, 0, 1), Bytes(sent[2].begin(), sent[2].end())));
   Write("reply", "command-packet", Cat(ReplyControl(ermRead, 0, et2764, 0, 1), Bytes(sent[3].begin(), sent[3].end())));
   Write("reply", "short-message", Cat(ReplyControl(ermRead, 0, et2764, 0, 8), Bytes(sent[4].begin(), sent[4].end())));
   for (size_t length : {1u, 2u, 16u, 100u}) {
-    Write("reply", "small-read-" + std::to_string(length), Cat(ReplyControl(ermRead, 1, et2764, 2, 0), Packet(kb1, length, 3)));
-    Write("reply", "small-verify-" + std::to_string(length), Cat(ReplyControl(ermVerify, 0, et2764, 0, 0), Packet(kb1, length, 0)));
+    Write("reply", "small-read-" + std::to_string(length),
+          Cat(ReplyControl(ermRead, 1, et2764, 2, 0), Packet(kb1, length, 3)));
+    Write("reply", "small-verify-" + std::to_string(length),
+          Cat(ReplyControl(ermVerify, 0, et2764, 0, 0), Packet(kb1, length, 0)));
   }
   Bytes truncated(kb1.begin(), kb1.begin() + 500);
   Write("reply", "bad-truncated", Cat(ReplyControl(ermRead, 0, et2764, 0, 0), truncated));
-  Write("reply", "bad-count-beyond-buffer", Cat(ReplyControl(ermRead, 0, et2764, 0, 4, 0xFFFFFFFF), Packet(kb1, 16, 1)));
+  Write("reply", "bad-count-beyond-buffer",
+        Cat(ReplyControl(ermRead, 0, et2764, 0, 4, 0xFFFFFFFF), Packet(kb1, 16, 1)));
   Write("reply", "bad-count-short", Cat(ReplyControl(ermRead, 0, et2764, 0, 4, 13), Packet(kb1, 16, 1)));
   Bytes longLength = Packet(kb1, 16, 1);
   longLength[9] = 0x4F;
@@ -285,7 +300,8 @@ void ReplySeeds(midimem::MemoryOutput& out) {
   Bytes foreign = Packet(kb1, 4, 1);
   foreign[1] = 0x41;
   Write("reply", "bad-foreign-maker", Cat(ReplyControl(ermRead, 0, et2764, 0, 0), foreign));
-  Write("reply", "bad-header-only", Cat(ReplyControl(ermRead, 0, et2764, 0, 0), Bytes{0xF0, 0x10, 0x05, 0x01, 0x00, 0xF7}));
+  Write("reply", "bad-header-only",
+        Cat(ReplyControl(ermRead, 0, et2764, 0, 0), Bytes{0xF0, 0x10, 0x05, 0x01, 0x00, 0xF7}));
   Write("reply", "empty", ReplyControl(ermRead, 0, et2764, 0, 0));
 }
 
@@ -308,10 +324,14 @@ void FramerSeeds() {
   Write("framer", "block-in-pieces", Pieces(0, 200, block, 7));
   Write("framer", "block-too-long-for-buffer", Pieces(0, 20, block, 13));
   Write("framer", "block-over-max", Pieces(40, 255, block, 13));
-  Write("framer", "realtime-inside-sysex", Pieces(0, 255, Bytes{0xF0, 0x10, 0xF8, 0x05, 0xFE, 0x00, 0xFF, 0x0F, 0xF7}, 3));
-  Write("framer", "running-status", Pieces(0, 16, Bytes{0x90, 0x40, 0x7F, 0x41, 0x00, 0xF8, 0x42, 0x10, 0xC0, 0x05, 0x06}, 4));
-  Write("framer", "sysex-cut-by-status", Pieces(0, 255, Bytes{0xF0, 0x10, 0x05, 0x90, 0x40, 0x40, 0xF0, 0x01, 0xF7}, 5));
-  Write("framer", "system-common", Pieces(0, 16, Bytes{0xF1, 0x10, 0xF2, 0x01, 0x02, 0xF3, 0x04, 0xF6, 0xF4, 0xF5, 0xF7, 0x33}, 2));
+  Write("framer", "realtime-inside-sysex",
+        Pieces(0, 255, Bytes{0xF0, 0x10, 0xF8, 0x05, 0xFE, 0x00, 0xFF, 0x0F, 0xF7}, 3));
+  Write("framer", "running-status",
+        Pieces(0, 16, Bytes{0x90, 0x40, 0x7F, 0x41, 0x00, 0xF8, 0x42, 0x10, 0xC0, 0x05, 0x06}, 4));
+  Write("framer", "sysex-cut-by-status",
+        Pieces(0, 255, Bytes{0xF0, 0x10, 0x05, 0x90, 0x40, 0x40, 0xF0, 0x01, 0xF7}, 5));
+  Write("framer", "system-common",
+        Pieces(0, 16, Bytes{0xF1, 0x10, 0xF2, 0x01, 0x02, 0xF3, 0x04, 0xF6, 0xF4, 0xF5, 0xF7, 0x33}, 2));
   Write("framer", "interrupted", Pieces(0, 255, sysex, 3, 1));
   Write("framer", "reset", Pieces(0, 255, sysex, 2, 2));
   Write("framer", "stray-data", Pieces(0, 255, Bytes{0x01, 0x02, 0xF7, 0x7F}, 1));

@@ -62,8 +62,7 @@ class FaultProgram : public ::testing::Test {
   }
   // Lets the program run until no operation is under way.
   void RunToIdle() {
-    p_.RunUntil([] { return response_timeout == 0 && hwndPB == nullptr && PendingProgressCommand == 0; }, 300000,
-                20);
+    p_.RunUntil([] { return response_timeout == 0 && hwndPB == nullptr && PendingProgressCommand == 0; }, 300000, 20);
     p_.AdvanceTime(1000);
   }
   Bytes Socket() {

@@ -122,7 +122,7 @@ TEST_P(SaveFileFaults, EveryOpenRenameAndWriteFailedInTurn) {
   ASSERT_NE(good.data, Bytes{}) << "the clean run wrote nothing";
   const int opens = p_.Calls(Fault::OpenFile);
   const int renames = p_.Calls(Fault::ReplaceFile);
-  ASSERT_GE(opens, 2);    // the file and the configuration
+  ASSERT_GE(opens, 2);  // the file and the configuration
   ASSERT_GE(renames, 2);
   for (int n = 1; n <= opens; ++n) {
     p_.ResetCounts();

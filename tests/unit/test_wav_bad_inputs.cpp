@@ -106,8 +106,8 @@ TEST_F(WavBadInput, TwoFormatChunksThatDisagreeEachGovernTheDataAfterThem) {
   EXPECT_EQ(Load(file, 4), (Bytes{0xB2, Code(0), Code(4096), 0xFF}));
   EXPECT_EQ(Status(), "");
   // A later format the reader refuses ends the walk; what came before stays.
-  const Bytes refused = Riff({FmtChunk(1, 1, 2, 16), Chunk("data", Pcm16({1000})), FmtChunk(1, 2, 2, 16),
-                              Chunk("data", Pcm16({5, 5}))});
+  const Bytes refused =
+      Riff({FmtChunk(1, 1, 2, 16), Chunk("data", Pcm16({1000})), FmtChunk(1, 2, 2, 16), Chunk("data", Pcm16({5, 5}))});
   EXPECT_EQ(Load(refused, 2), (Bytes{0xB2, 0xFF}));
   EXPECT_EQ(Status(), "Unsupported WAV frame layout (16 bits, 2 channels, block align 2)");
 }
