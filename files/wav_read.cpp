@@ -240,6 +240,8 @@ void LoadWavFile(const char* filename, UINT lOffset, UINT lSize, HWND hWndStatus
   // A silent file measures a peak of 0: scaling to it would mean nothing,
   // so the first pass's codes stand.
   if (AutoScale && peak != 0) ConvertWavToDMX(ip, section, lSize, &peak, hWndStatus);
-  std::fclose(ip);
+  // A read error ends the chunk walk as the end of the file would: say so,
+  // as the other loaders do, rather than leave a silently shortened sound.
+  EndSectionLoad(ip, filename);
   ApplyLoadFixups(lOffset, lSize, false);
 }

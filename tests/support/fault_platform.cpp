@@ -24,6 +24,18 @@ ssize_t WriteLimited(void* cookie, const char* buffer, size_t size) {
   return static_cast<ssize_t>(written);
 }
 
+ssize_t ReadLimited(void* cookie, char* buffer, size_t size) {
+  auto* f = static_cast<LimitedFile*>(cookie);
+  if (f->left <= 0) {
+    errno = EIO;
+    return -1;
+  }
+  const size_t allowed = f->left < static_cast<long>(size) ? static_cast<size_t>(f->left) : size;
+  const size_t got = std::fread(buffer, 1, allowed, f->real);
+  f->left -= static_cast<long>(got);
+  return static_cast<ssize_t>(got);
+}
+
 int CloseLimited(void* cookie) {
   auto* f = static_cast<LimitedFile*>(cookie);
   const int rc = std::fclose(f->real);
@@ -31,10 +43,11 @@ int CloseLimited(void* cookie) {
   return rc;
 }
 
-FILE* OpenLimited(FILE* real, long bytes) {
-  cookie_io_functions_t io{nullptr, WriteLimited, nullptr, CloseLimited};
+FILE* OpenLimited(FILE* real, long bytes, bool forWriting) {
+  cookie_io_functions_t io{forWriting ? nullptr : ReadLimited, forWriting ? WriteLimited : nullptr, nullptr,
+                           CloseLimited};
   auto* f = new LimitedFile{real, bytes};
-  FILE* fp = fopencookie(f, "w", io);
+  FILE* fp = fopencookie(f, forWriting ? "w" : "r", io);
   if (fp == nullptr) {
     std::fclose(real);
     delete f;
@@ -56,6 +69,7 @@ void FaultPlatform::FailCall(Fault op, int n, bool sticky, UINT error) {
 void FaultPlatform::ResetCounts() {
   slots_ = {};
   writeLimit_ = -1;
+  readLimit_ = -1;
   devFull_ = false;
 }
 
@@ -71,11 +85,12 @@ FILE* FaultPlatform::OpenFile(const std::string& path, const char* mode) {
     errno = EACCES;
     return nullptr;
   }
-  if (!ForWriting(mode)) return HeadlessPlatform::OpenFile(path, mode);
-  if (devFull_) return std::fopen("/dev/full", mode);
+  const bool writing = ForWriting(mode);
+  if (writing && devFull_) return std::fopen("/dev/full", mode);
   FILE* real = HeadlessPlatform::OpenFile(path, mode);
-  if (real == nullptr || writeLimit_ < 0) return real;
-  return OpenLimited(real, writeLimit_);
+  const long limit = writing ? writeLimit_ : readLimit_;
+  if (real == nullptr || limit < 0) return real;
+  return OpenLimited(real, limit, writing);
 }
 
 bool FaultPlatform::ReplaceFile(const std::string& from, const std::string& to) {

@@ -30,6 +30,9 @@ class FaultPlatform : public headless::HeadlessPlatform {
   void LimitWrites(long bytes) { writeLimit_ = bytes; }
   // Files opened for writing from now on are /dev/full.
   void WriteToDevFull(bool on) { devFull_ = on; }
+  // Files opened for reading from now on give `bytes` bytes and then fail
+  // with EIO, as a failing disk or a pulled drive does; -1: no limit.
+  void LimitReads(long bytes) { readLimit_ = bytes; }
 
   FILE* OpenFile(const std::string& path, const char* mode) override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
@@ -51,6 +54,7 @@ class FaultPlatform : public headless::HeadlessPlatform {
 
   std::array<Slot, static_cast<size_t>(Fault::kCount)> slots_{};
   long writeLimit_ = -1;
+  long readLimit_ = -1;
   bool devFull_ = false;
 };
 

@@ -190,6 +190,37 @@ TEST_F(FaultInjection, LoadFileWithEveryOpenFailedInTurn) {
   }
 }
 
+TEST_F(FaultInjection, AReadThatFailsPartWayIsReportedAndStaysInItsSection) {
+  // Every loader: what was read before the failure stays (as a file that
+  // ended there would), the rest of the section keeps the fill byte, and
+  // the user is told the file couldn't be read.
+  Bytes bin(3000);
+  for (size_t i = 0; i < bin.size(); ++i) bin[i] = static_cast<uint8_t>(i * 3 + 1);
+  testsupport::WriteBytes(Path("a.bin"), bin);
+  std::string hex;
+  for (int line = 0; line < 100; ++line) hex += ":0400000001020304F2\r\n";
+  testsupport::WriteText(Path("a.hex"), hex);
+  Bytes wav{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 1, 0,
+            0xC0, 0x5D, 0, 0, 0x80, 0xBB, 0, 0, 2, 0, 16, 0, 'd', 'a', 't', 'a', 0xD0, 0x07, 0, 0};
+  wav.resize(wav.size() + 2000, 0x10);
+  testsupport::WriteBytes(Path("a.wav"), wav);
+  for (const char* name : {"a.bin", "a.hex", "a.wav"}) {
+    for (long bytes : {0L, 1L, 100L, 1000L}) {
+      SCOPED_TRACE(std::string(name) + " failing after " + std::to_string(bytes) + " bytes");
+      std::copy(image_.begin(), image_.end(), imgMemory);
+      p_.messageBoxes.clear();
+      p_.ResetCounts();
+      p_.LimitReads(bytes);
+      tvOpenFileName(Path(name).c_str(), 1, 4096, 4096, hWndStatus);
+      EXPECT_EQ(Boxes(), std::vector<std::string>{"Unable to read input file " + Path(name)});
+      EXPECT_TRUE(std::equal(image_.begin(), image_.begin() + 4096, imgMemory));
+      EXPECT_TRUE(std::equal(image_.begin() + 8192, image_.end(), imgMemory + 8192));
+      if (std::string(name) == "a.bin")
+        EXPECT_TRUE(std::equal(bin.begin(), bin.begin() + std::min(bytes, 3000L), imgMemory + 4096));
+    }
+  }
+}
+
 // --- the configuration ------------------------------------------------------
 
 TEST_F(FaultInjection, SaveConfigKeepsTheOldFileWhateverFails) {
