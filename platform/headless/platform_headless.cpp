@@ -840,39 +840,6 @@ void HeadlessPlatform::ReleaseSingleInstance() {}
 void HeadlessPlatform::DebugTrace(const char* text) { debugTraces.emplace_back(text ? text : ""); }
 
 // ---------------------------------------------------------------------------
-// MIDI: the port set
-// ---------------------------------------------------------------------------
-UINT HeadlessPlatform::midiInGetNumDevs() { return midi_->midiInGetNumDevs(); }
-UINT HeadlessPlatform::midiOutGetNumDevs() { return midi_->midiOutGetNumDevs(); }
-UINT HeadlessPlatform::midiInGetDevCaps(UINT id, MIDICAPS* caps) { return midi_->midiInGetDevCaps(id, caps); }
-UINT HeadlessPlatform::midiOutGetDevCaps(UINT id, MIDICAPS* caps) { return midi_->midiOutGetDevCaps(id, caps); }
-UINT HeadlessPlatform::midiInOpen(HMIDIIN* handle, UINT id, HWND target) { return midi_->midiInOpen(handle, id, target); }
-UINT HeadlessPlatform::midiOutOpen(HMIDIOUT* handle, UINT id, HWND target) {
-  return midi_->midiOutOpen(handle, id, target);
-}
-UINT HeadlessPlatform::midiInClose(HMIDIIN h) { return midi_->midiInClose(h); }
-UINT HeadlessPlatform::midiOutClose(HMIDIOUT h) { return midi_->midiOutClose(h); }
-UINT HeadlessPlatform::midiInReset(HMIDIIN h) { return midi_->midiInReset(h); }
-UINT HeadlessPlatform::midiOutReset(HMIDIOUT h) { return midi_->midiOutReset(h); }
-UINT HeadlessPlatform::midiInPrepareHeader(HMIDIIN h, MIDIHDR* hdr) { return midi_->midiInPrepareHeader(h, hdr); }
-UINT HeadlessPlatform::midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* hdr) { return midi_->midiOutPrepareHeader(h, hdr); }
-UINT HeadlessPlatform::midiInUnprepareHeader(HMIDIIN h, MIDIHDR* hdr) { return midi_->midiInUnprepareHeader(h, hdr); }
-UINT HeadlessPlatform::midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* hdr) {
-  return midi_->midiOutUnprepareHeader(h, hdr);
-}
-UINT HeadlessPlatform::midiInAddBuffer(HMIDIIN h, MIDIHDR* hdr) { return midi_->midiInAddBuffer(h, hdr); }
-UINT HeadlessPlatform::midiOutLongMsg(HMIDIOUT h, MIDIHDR* hdr) { return midi_->midiOutLongMsg(h, hdr); }
-UINT HeadlessPlatform::midiOutShortMsg(HMIDIOUT h, DWORD packed) { return midi_->midiOutShortMsg(h, packed); }
-UINT HeadlessPlatform::midiInStart(HMIDIIN h) { return midi_->midiInStart(h); }
-UINT HeadlessPlatform::midiInStop(HMIDIIN h) { return midi_->midiInStop(h); }
-UINT HeadlessPlatform::midiInGetErrorText(UINT error, char* text, UINT size) {
-  return midi_->midiInGetErrorText(error, text, size);
-}
-UINT HeadlessPlatform::midiOutGetErrorText(UINT error, char* text, UINT size) {
-  return midi_->midiOutGetErrorText(error, text, size);
-}
-
-// ---------------------------------------------------------------------------
 ScopedHeadless::ScopedHeadless()
     : platform_(std::make_unique<HeadlessPlatform>()), previous_(plat::Install(platform_.get())) {}
 

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/midi/port_set_platform.h"
 #include "platform/midi/ports.h"
 #include "platform/platform.h"
 #include "resources/dialog_templates.h"
@@ -117,7 +118,7 @@ struct DialogRecord {
   bool endedByScript = true;   // false: the host had to close it
 };
 
-class HeadlessPlatform : public Platform {
+class HeadlessPlatform : public PortSetPlatform {
  public:
   HeadlessPlatform();
   ~HeadlessPlatform() override;
@@ -151,7 +152,7 @@ class HeadlessPlatform : public Platform {
 
   void AddTimeSource(TimeSource* source);
   void RemoveTimeSource(TimeSource* source);
-  MidiPortSet& Midi() { return *midi_; }
+  MidiPortSet& Midi() override { return *midi_; }
 
   // --- scripts ---------------------------------------------------------------
   // Answers the next message box with `button` after `waitMs` of virtual
@@ -250,27 +251,6 @@ class HeadlessPlatform : public Platform {
   bool AcquireSingleInstance(const char* name) override;
   void ReleaseSingleInstance() override;
   void DebugTrace(const char* text) override;
-  UINT midiInGetNumDevs() override;
-  UINT midiOutGetNumDevs() override;
-  UINT midiInGetDevCaps(UINT id, MIDICAPS* caps) override;
-  UINT midiOutGetDevCaps(UINT id, MIDICAPS* caps) override;
-  UINT midiInOpen(HMIDIIN* handle, UINT id, HWND target) override;
-  UINT midiOutOpen(HMIDIOUT* handle, UINT id, HWND target) override;
-  UINT midiInClose(HMIDIIN h) override;
-  UINT midiOutClose(HMIDIOUT h) override;
-  UINT midiInReset(HMIDIIN h) override;
-  UINT midiOutReset(HMIDIOUT h) override;
-  UINT midiInPrepareHeader(HMIDIIN h, MIDIHDR* hdr) override;
-  UINT midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* hdr) override;
-  UINT midiInUnprepareHeader(HMIDIIN h, MIDIHDR* hdr) override;
-  UINT midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* hdr) override;
-  UINT midiInAddBuffer(HMIDIIN h, MIDIHDR* hdr) override;
-  UINT midiOutLongMsg(HMIDIOUT h, MIDIHDR* hdr) override;
-  UINT midiOutShortMsg(HMIDIOUT h, DWORD packed) override;
-  UINT midiInStart(HMIDIIN h) override;
-  UINT midiInStop(HMIDIIN h) override;
-  UINT midiInGetErrorText(UINT error, char* text, UINT size) override;
-  UINT midiOutGetErrorText(UINT error, char* text, UINT size) override;
 
   // The current directory is the platform's own, so that the process's
   // working directory (and the user's relative paths) never move.

@@ -641,32 +641,3 @@ void QtPlatform::ReleaseSingleInstance() { instance_->Release(); }
 void QtPlatform::DebugTrace(const char* text) {
   if (debugTrace_ && text) std::fputs(text, stderr);
 }
-
-// ---------------------------------------------------------------------------
-// MIDI: the port set
-// ---------------------------------------------------------------------------
-UINT QtPlatform::midiInGetNumDevs() { return midi_->midiInGetNumDevs(); }
-UINT QtPlatform::midiOutGetNumDevs() { return midi_->midiOutGetNumDevs(); }
-UINT QtPlatform::midiInGetDevCaps(UINT id, MIDICAPS* caps) { return midi_->midiInGetDevCaps(id, caps); }
-UINT QtPlatform::midiOutGetDevCaps(UINT id, MIDICAPS* caps) { return midi_->midiOutGetDevCaps(id, caps); }
-UINT QtPlatform::midiInOpen(HMIDIIN* handle, UINT id, HWND target) { return midi_->midiInOpen(handle, id, target); }
-UINT QtPlatform::midiOutOpen(HMIDIOUT* handle, UINT id, HWND target) { return midi_->midiOutOpen(handle, id, target); }
-UINT QtPlatform::midiInClose(HMIDIIN h) { return midi_->midiInClose(h); }
-UINT QtPlatform::midiOutClose(HMIDIOUT h) { return midi_->midiOutClose(h); }
-UINT QtPlatform::midiInReset(HMIDIIN h) { return midi_->midiInReset(h); }
-UINT QtPlatform::midiOutReset(HMIDIOUT h) { return midi_->midiOutReset(h); }
-UINT QtPlatform::midiInPrepareHeader(HMIDIIN h, MIDIHDR* hdr) { return midi_->midiInPrepareHeader(h, hdr); }
-UINT QtPlatform::midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* hdr) { return midi_->midiOutPrepareHeader(h, hdr); }
-UINT QtPlatform::midiInUnprepareHeader(HMIDIIN h, MIDIHDR* hdr) { return midi_->midiInUnprepareHeader(h, hdr); }
-UINT QtPlatform::midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* hdr) { return midi_->midiOutUnprepareHeader(h, hdr); }
-UINT QtPlatform::midiInAddBuffer(HMIDIIN h, MIDIHDR* hdr) { return midi_->midiInAddBuffer(h, hdr); }
-UINT QtPlatform::midiOutLongMsg(HMIDIOUT h, MIDIHDR* hdr) { return midi_->midiOutLongMsg(h, hdr); }
-UINT QtPlatform::midiOutShortMsg(HMIDIOUT h, DWORD packed) { return midi_->midiOutShortMsg(h, packed); }
-UINT QtPlatform::midiInStart(HMIDIIN h) { return midi_->midiInStart(h); }
-UINT QtPlatform::midiInStop(HMIDIIN h) { return midi_->midiInStop(h); }
-UINT QtPlatform::midiInGetErrorText(UINT error, char* text, UINT size) {
-  return midi_->midiInGetErrorText(error, text, size);
-}
-UINT QtPlatform::midiOutGetErrorText(UINT error, char* text, UINT size) {
-  return midi_->midiOutGetErrorText(error, text, size);
-}

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/midi/port_set_platform.h"
 #include "platform/midi/ports.h"
 #include "platform/platform.h"
 
@@ -38,7 +39,7 @@ class QtSimulatedKilnbox;
 class QtSoundPlayer;
 class SingleInstance;
 
-class QtPlatform : public Platform {
+class QtPlatform : public PortSetPlatform {
  public:
   // Needs the QApplication made first.
   QtPlatform();
@@ -46,7 +47,7 @@ class QtPlatform : public Platform {
   QtPlatform(const QtPlatform&) = delete;
   QtPlatform& operator=(const QtPlatform&) = delete;
 
-  MidiPortSet& Midi() { return *midi_; }
+  MidiPortSet& Midi() override { return *midi_; }
   // Adds the simulated Kilnbox's ports after those already registered; its
   // window opens beside the main window.
   QtSimulatedKilnbox& StartSimulator(double speed = 1.0);
@@ -121,27 +122,6 @@ class QtPlatform : public Platform {
   bool AcquireSingleInstance(const char* name) override;
   void ReleaseSingleInstance() override;
   void DebugTrace(const char* text) override;
-  UINT midiInGetNumDevs() override;
-  UINT midiOutGetNumDevs() override;
-  UINT midiInGetDevCaps(UINT id, MIDICAPS* caps) override;
-  UINT midiOutGetDevCaps(UINT id, MIDICAPS* caps) override;
-  UINT midiInOpen(HMIDIIN* handle, UINT id, HWND target) override;
-  UINT midiOutOpen(HMIDIOUT* handle, UINT id, HWND target) override;
-  UINT midiInClose(HMIDIIN h) override;
-  UINT midiOutClose(HMIDIOUT h) override;
-  UINT midiInReset(HMIDIIN h) override;
-  UINT midiOutReset(HMIDIOUT h) override;
-  UINT midiInPrepareHeader(HMIDIIN h, MIDIHDR* hdr) override;
-  UINT midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* hdr) override;
-  UINT midiInUnprepareHeader(HMIDIIN h, MIDIHDR* hdr) override;
-  UINT midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* hdr) override;
-  UINT midiInAddBuffer(HMIDIIN h, MIDIHDR* hdr) override;
-  UINT midiOutLongMsg(HMIDIOUT h, MIDIHDR* hdr) override;
-  UINT midiOutShortMsg(HMIDIOUT h, DWORD packed) override;
-  UINT midiInStart(HMIDIIN h) override;
-  UINT midiInStop(HMIDIIN h) override;
-  UINT midiInGetErrorText(UINT error, char* text, UINT size) override;
-  UINT midiOutGetErrorText(UINT error, char* text, UINT size) override;
 
  private:
   class Host;
