@@ -64,7 +64,8 @@ void Settle(QtPlatform& platform) {
 }
 
 void WhenModal(std::function<void(QWidget*)> act) {
-  auto* poll = new QTimer();
+  // Owned by the application, so a box that never comes leaks nothing.
+  auto* poll = new QTimer(qApp);
   QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act)] {
     QWidget* modal = QApplication::activeModalWidget();
     if (modal == nullptr) return;

@@ -208,7 +208,7 @@ TEST_F(SysexTest, TxSysexMsgSendsUpToTheFirstEndByteAndNeverBeyondTheBuffer) {
 TEST_F(SysexTest, ClosedOutputIsReportedByTheMidiLayerAndNothingIsSent) {
   ASSERT_EQ(MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_CLOSE), 0u);
   SysexSendStop();
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>(2, "Must open MIDI output device first")));
+  ASSERT_EQ(BoxTexts(), (std::vector<std::string>(2, "Must open MIDI output device first")));
   EXPECT_EQ(P().messageBoxes[0].caption, "MidiAssignBuffer");
   EXPECT_EQ(P().messageBoxes[1].caption, "MidiSendLongMsg");
   EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
