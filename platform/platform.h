@@ -354,6 +354,9 @@ namespace plat {
 Platform* Install(Platform* p);
 Platform& Current();
 
+// For back ends: DragQueryFile's contract on one dropped file's name.
+UINT CopyDroppedName(const std::string& name, char* buffer, UINT size);
+
 inline HWND CreateMainWindow(const char* c, const char* t, WNDPROC p) { return Current().CreateMainWindow(c, t, p); }
 inline int RunMessageLoop() { return Current().RunMessageLoop(); }
 inline void PostMessage(HWND h, UINT m, WPARAM w, LPARAM l) { Current().PostMessage(h, m, w, l); }

@@ -743,13 +743,7 @@ UINT HeadlessPlatform::DragQueryFileCount(HDROP drop) {
 UINT HeadlessPlatform::DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) {
   auto* d = reinterpret_cast<Drop*>(drop);
   if (d == nullptr || index >= d->files.size()) return 0;
-  const std::string& name = d->files[index];
-  if (buffer && size > 0) {
-    const size_t n = std::min<size_t>(name.size(), size - 1);
-    std::memcpy(buffer, name.data(), n);
-    buffer[n] = '\0';
-  }
-  return static_cast<UINT>(name.size());
+  return plat::CopyDroppedName(d->files[index], buffer, size);
 }
 
 bool HeadlessPlatform::DragQueryPoint(HDROP drop, POINT* pt) {

@@ -550,13 +550,7 @@ UINT QtPlatform::DragQueryFileCount(HDROP drop) {
 UINT QtPlatform::DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) {
   const Drop* d = LiveDrop(drops_, drop);
   if (d == nullptr || index >= d->files.size()) return 0;
-  const std::string& name = d->files[index];
-  if (buffer && size > 0) {
-    const size_t n = std::min<size_t>(name.size(), size - 1);
-    std::memcpy(buffer, name.data(), n);
-    buffer[n] = '\0';
-  }
-  return static_cast<UINT>(name.size());
+  return plat::CopyDroppedName(d->files[index], buffer, size);
 }
 
 bool QtPlatform::DragQueryPoint(HDROP drop, POINT* pt) {
