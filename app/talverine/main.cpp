@@ -9,6 +9,7 @@
 #include "platform/midi/system_ports.h"
 #include "platform/midi/traffic_log.h"
 #include "platform/qt/platform_qt.h"
+#include "shell/app_state.h"
 #include "shell/main_window.h"
 
 namespace {
@@ -146,6 +147,9 @@ int main(int argc, char** argv) {
   }
 
   QtPlatform platform;
+  // Taken here, ahead of the core, because a second start that only raises
+  // the running window must not start a simulator or empty a log file first.
+  if (!platform.AcquireSingleInstance(szAppName)) return 0;
   RegisterMidiPorts(platform, *options);
   MidiTrafficLog trafficLog;
   if (options->midiLog) {

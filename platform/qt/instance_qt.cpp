@@ -36,6 +36,7 @@ QString SingleInstance::ServerName(const char* name) {
 }
 
 bool SingleInstance::Acquire(const char* name) {
+  if (locked_) return true;
   const QString serverName = ServerName(name);
   if (!os::LockSingleInstance(LockName(name))) {
     QLocalSocket socket;
