@@ -69,11 +69,14 @@ bool Detected(HWND hWnd, UINT command) {
 // A command the driver refused (its message has been shown) ends the
 // operation there: going on would read the programmer's stale memory into
 // the image, or program and mark an EPROM the programmer wasn't set up for.
-// A reception set up for the operation is taken down with it.
+// A reception set up for the operation is taken down with it, and so is a
+// start-programming step still waiting for a bar that is gone: it would
+// otherwise fire at the end of some later, unrelated operation.
 void AbandonReception(HWND hWnd) {
   if (hwndPB) {
     plat::DestroyWindow(hwndPB);
     hwndPB = nullptr;
+    PendingProgressCommand = 0;
   }
   rawbytecount = 0;
   response_timeout = 0;

@@ -163,6 +163,24 @@ TEST_P(RefusedSends, EndInTheDriversMessageWithoutAStaleImageOrEprom) {
   EXPECT_EQ(MidiInInfo.uDeviceStatus, MIDI_IDLE);
 }
 
+TEST_F(FaultProgram, AReadRefusedWhileProgrammingDrainsNeverStartsProgrammingLater) {
+  Start();
+  kilnbox_->WithModel([](sim::Kilnbox& k) { k.InsertEprom(et2764, Bytes(8192, 0xFF)); });
+  p_.Command(IDM_PROGRAM_EPROM);
+  p_.RunUntil([] { return hwndPB != nullptr; }, 60000, 20);
+  ASSERT_EQ(PendingProgressCommand, static_cast<UINT>(IDM_START_PROGRAMMING));
+
+  p_.ResetCounts();
+  p_.FailCall(Fault::MidiOutLongMsg, 1);
+  p_.Command(IDM_READ_EPROM);
+  EXPECT_TRUE(HasCaption("MIDI Output Error"));
+  // The programming bar went with the read; a later transfer's bar running
+  // out must not start the programming nobody asked for any more.
+  p_.Command(IDM_GET_DATA);
+  RunToIdle();
+  EXPECT_FALSE(HasCaption("Programming..."));
+}
+
 INSTANTIATE_TEST_SUITE_P(FaultInjection, RefusedSends,
                          ::testing::Combine(::testing::Values(IDM_READ_EPROM, IDM_PROGRAM_EPROM),
                                             ::testing::Range(1, 7), ::testing::Bool()));
