@@ -33,7 +33,10 @@ void ShowFileMessage(const std::string& text) { plat::MessageBox(nullptr, text.c
 void ShowFileMessage(const char* format, const std::string& path) { ShowFileMessage(FormatText(format, path.c_str())); }
 
 FILE* OpenInputFile(const std::string& path) {
-  if (plat::GetPathKind(path) == Platform::PathKind::Directory) return nullptr;
+  // Only plain files: a FIFO would block the window until some other
+  // program writes to it.
+  const Platform::PathKind kind = plat::GetPathKind(path);
+  if (kind == Platform::PathKind::Directory || kind == Platform::PathKind::Other) return nullptr;
   return plat::OpenFile(path, "rb");
 }
 
@@ -65,11 +68,25 @@ bool WriteAndClose(FILE* fp, const void* data, size_t size) {
   return ok;
 }
 
+// Opening for appending changes nothing in an existing file.
+bool MayWrite(const std::string& path) {
+  FILE* fp = plat::OpenFile(path, "ab");
+  if (fp == nullptr) return false;
+  std::fclose(fp);
+  return true;
+}
+
 }  // namespace
 
 bool WriteWholeFile(const std::string& path, const void* data, size_t size, const char* openFailFormat) {
   const Platform::PathKind kind = plat::GetPathKind(path);
   if (path.empty() || kind == Platform::PathKind::Directory) {
+    ShowFileMessage(openFailFormat, path);
+    return false;
+  }
+  // Renaming over a file would ignore its write protection: a file the user
+  // may not write is refused as opening it for writing would be.
+  if (kind == Platform::PathKind::Regular && !MayWrite(path)) {
     ShowFileMessage(openFailFormat, path);
     return false;
   }

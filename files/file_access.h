@@ -7,8 +7,9 @@
 #include <cstdio>
 #include <string>
 
-// Opens `path` for binary reading; nullptr when it can't be opened or is a
-// folder (which the C library would open and then fail to read).
+// Opens `path` for binary reading; nullptr when it can't be opened or is
+// not a plain file (a folder would open and then fail to read, a FIFO would
+// wait for a writer).
 FILE* OpenInputFile(const std::string& path);
 
 // Starts loading `filename` into the image section at `lOffset`: checks the

@@ -65,7 +65,20 @@ std::string ConfigDirectory() {
 }
 
 bool RenameOver(const std::string& from, const std::string& to) {
-  return std::rename(from.c_str(), to.c_str()) == 0;
+  // The new file takes the old one's place without taking away what the
+  // user set on it: its permissions stay, and a symbolic link stays a link
+  // to the file that now holds the new contents.
+  std::string target = to;
+  struct stat link {};
+  if (lstat(to.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    if (char* real = realpath(to.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+  }
+  struct stat old {};
+  if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) chmod(from.c_str(), old.st_mode & 07777);
+  return std::rename(from.c_str(), target.c_str()) == 0;
 }
 
 bool Remove(const std::string& path) { return std::remove(path.c_str()) == 0; }

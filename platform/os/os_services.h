@@ -17,6 +17,8 @@ std::string ResolvePath(const std::string& base, const std::string& path);
 // ~/.config/talverine; created when missing.
 std::string ConfigDirectory();
 bool MakeDirectories(const std::string& path);
+// Renames `from` over `to`, keeping `to`'s permissions and, when `to` is a
+// symbolic link, the link.
 bool RenameOver(const std::string& from, const std::string& to);
 bool Remove(const std::string& path);
 // Directory of the running executable.

@@ -2,6 +2,8 @@
 // post-load fix-ups, the Load File and Save File commands and their dialogs,
 // and saves that fail without harming the old file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -56,8 +58,12 @@ TEST_F(FileIo, BinaryFilesThatCantBeReadLeaveTheImage) {
   std::memset(imgMemory, 0x11, IMAGE_SIZE);
   LoadBinaryFile(Path("missing.bin").c_str(), 0, 16);
   LoadBinaryFile(temp_.path().c_str(), 0, 16);
+  ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);  // nobody writes to it
+  EXPECT_EQ(GuessFileType(Path("fifo").c_str()), FILE_KIND_BIN);
+  LoadBinaryFile(Path("fifo").c_str(), 0, 16);
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Unable to open input file " + Path("missing.bin"),
-                                                  "Unable to open input file " + temp_.path()}));
+                                                  "Unable to open input file " + temp_.path(),
+                                                  "Unable to open input file " + Path("fifo")}));
   EXPECT_EQ(Section(0, 16), Bytes(16, 0x11));
 }
 
@@ -242,6 +248,46 @@ TEST_F(FileIo, ReadOnlyFolderKeepsTheOldFile) {
   testsupport::Run("chmod 755 '" + Path("ro") + "'");
   EXPECT_EQ(ReadBytes(Path("ro/old.bin")), (Bytes{'a', 'b', 'c'}));
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to open output file " + Path("ro/old.bin")});
+}
+
+TEST_F(FileIo, ReplacingAFileKeepsItsPermissionsAndItsLink) {
+  WriteBytes(Path("kept.bin"), Bytes(4, 1));
+  ASSERT_EQ(chmod(Path("kept.bin").c_str(), 0640), 0);
+  ASSERT_EQ(symlink("kept.bin", Path("link.bin").c_str()), 0);
+  imgMemory[0] = 0x42;
+  SaveBinaryFile(Path("link.bin").c_str(), 0, 1);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{});
+
+  struct stat st {};
+  ASSERT_EQ(lstat(Path("link.bin").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(ReadBytes(Path("kept.bin")), Bytes{0x42});
+  ASSERT_EQ(stat(Path("kept.bin").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+// Root writes anything, so the save runs in a child that has become nobody.
+TEST_F(FileIo, AWriteProtectedFileIsRefusedThoughItsFolderIsWritable) {
+  WriteBytes(Path("protected.bin"), Bytes(3, 7));
+  ASSERT_EQ(chmod(Path("protected.bin").c_str(), 0444), 0);
+  ASSERT_EQ(chmod(temp_.path().c_str(), 0777), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+    SaveBinaryFile(Path("protected.bin").c_str(), 0, 16);
+    _exit(BoxTexts() == std::vector<std::string>{"Unable to open output file " + Path("protected.bin")} ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "no user to run as";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the refusal wasn't shown";
+  EXPECT_EQ(ReadBytes(Path("protected.bin")), Bytes(3, 7));
+  EXPECT_FALSE(testsupport::FileExists(Path("protected.bin") + kPartialSuffix));
+  struct stat st {};
+  ASSERT_EQ(stat(Path("protected.bin").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
 }
 
 TEST_F(FileIo, DevicesAreWrittenDirectly) {
