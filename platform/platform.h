@@ -78,6 +78,8 @@ constexpr WPARAM MK_RBUTTON = 0x0002;
 constexpr WPARAM MK_SHIFT = 0x0004;
 constexpr WPARAM MK_CONTROL = 0x0008;
 constexpr WPARAM MK_MBUTTON = 0x0010;
+constexpr WPARAM MK_XBUTTON1 = 0x0020;
+constexpr WPARAM MK_XBUTTON2 = 0x0040;
 
 // Dialog commands and notifications.
 constexpr int IDOK = 1;

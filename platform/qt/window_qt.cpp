@@ -47,6 +47,8 @@ WPARAM KeyStateOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
   if (buttons & Qt::LeftButton) keys |= MK_LBUTTON;
   if (buttons & Qt::RightButton) keys |= MK_RBUTTON;
   if (buttons & Qt::MiddleButton) keys |= MK_MBUTTON;
+  if (buttons & Qt::BackButton) keys |= MK_XBUTTON1;
+  if (buttons & Qt::ForwardButton) keys |= MK_XBUTTON2;
   if (modifiers & Qt::ShiftModifier) keys |= MK_SHIFT;
   if (modifiers & Qt::ControlModifier) keys |= MK_CONTROL;
   return keys;

@@ -214,6 +214,9 @@ TEST_F(QtPlatformTest, LeftClicksCarryTheKeyStateAndTheClientPosition) {
   EXPECT_EQ(clicks[2].wParam, MK_LBUTTON | MK_CONTROL);
   EXPECT_EQ(KeyStateOf(Qt::LeftButton | Qt::RightButton | Qt::MiddleButton, Qt::NoModifier),
             MK_LBUTTON | MK_RBUTTON | MK_MBUTTON);
+  // A left click with a side button held is not a plain click either.
+  EXPECT_EQ(KeyStateOf(Qt::LeftButton | Qt::BackButton | Qt::ForwardButton, Qt::NoModifier),
+            MK_LBUTTON | MK_XBUTTON1 | MK_XBUTTON2);
 }
 
 TEST_F(QtPlatformTest, DroppedLocalFilesReachTheWindowWithTheirOrderAndPoint) {
