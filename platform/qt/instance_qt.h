@@ -20,8 +20,9 @@ class SingleInstance {
   explicit SingleInstance(std::function<void()> raise);
   ~SingleInstance();
 
-  // True when this is the only instance; otherwise the running one has been
-  // asked to raise its window.
+  // True when this is the only instance (and on every later call once it
+  // holds the lock); otherwise the running one has been asked to raise its
+  // window.
   bool Acquire(const char* name);
   void Release();
 
