@@ -17,10 +17,9 @@ ssize_t WriteLimited(void* cookie, const char* buffer, size_t size) {
   const size_t allowed = f->left < static_cast<long>(size) ? static_cast<size_t>(f->left) : size;
   const size_t written = allowed ? std::fwrite(buffer, 1, allowed, f->real) : 0;
   f->left -= static_cast<long>(written);
-  if (written < size) {
-    errno = ENOSPC;
-    return written ? static_cast<ssize_t>(written) : -1;
-  }
+  // A cookie's write reports an error as 0 bytes: the C library counts a
+  // negative return as bytes and overruns the caller's buffer.
+  if (written < size) errno = ENOSPC;
   return static_cast<ssize_t>(written);
 }
 
