@@ -37,7 +37,16 @@ class FilesBench {
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
   }
-  bool ok() const { return ok_; }
+  // False, with the benchmark marked skipped, when there is nothing to run
+  // on; otherwise the image holds a recognisable pattern.
+  bool Ready(benchmark::State& state) const {
+    if (!ok_) {
+      state.SkipWithError("no buffers or scratch folder");
+      return false;
+    }
+    for (UINT i = 0; i < IMAGE_SIZE; ++i) imgMemory[i] = static_cast<BYTE>(i * 7);
+    return true;
+  }
   std::string Path(const char* name) const { return folder_ + "/" + name; }
 
  private:
@@ -70,10 +79,7 @@ void WriteStereoWav(const std::string& path) {
 
 void BM_WavToCodes(benchmark::State& state) {
   FilesBench bench;
-  if (!bench.ok()) {
-    state.SkipWithError("no buffers or scratch folder");
-    return;
-  }
+  if (!bench.Ready(state)) return;
   const std::string wav = bench.Path("stereo16.wav");
   WriteStereoWav(wav);
   AutoScale = static_cast<UINT>(state.range(0));
@@ -88,11 +94,7 @@ BENCHMARK(BM_WavToCodes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_CodesToWavImage(benchmark::State& state) {
   FilesBench bench;
-  if (!bench.ok()) {
-    state.SkipWithError("no buffers or scratch folder");
-    return;
-  }
-  for (UINT i = 0; i < IMAGE_SIZE; ++i) imgMemory[i] = static_cast<BYTE>(i * 7);
+  if (!bench.Ready(state)) return;
   for (auto _ : state) {
     wavbuffer[0][0] = 0;
     ConvertDMXtoWAV(imgMemory, WAV_MAX_SAMPLES, reinterpret_cast<char*>(wavbuffer[0]));
@@ -104,11 +106,7 @@ BENCHMARK(BM_CodesToWavImage)->Unit(benchmark::kMicrosecond);
 
 void BM_HexSave64K(benchmark::State& state) {
   FilesBench bench;
-  if (!bench.ok()) {
-    state.SkipWithError("no buffers or scratch folder");
-    return;
-  }
-  for (UINT i = 0; i < IMAGE_SIZE; ++i) imgMemory[i] = static_cast<BYTE>(i * 7);
+  if (!bench.Ready(state)) return;
   const std::string hex = bench.Path("image.hex");
   for (auto _ : state) SaveHexFile(hex.c_str(), 0, IMAGE_SIZE);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * IMAGE_SIZE);
@@ -117,11 +115,7 @@ BENCHMARK(BM_HexSave64K)->Unit(benchmark::kMillisecond);
 
 void BM_HexLoad64K(benchmark::State& state) {
   FilesBench bench;
-  if (!bench.ok()) {
-    state.SkipWithError("no buffers or scratch folder");
-    return;
-  }
-  for (UINT i = 0; i < IMAGE_SIZE; ++i) imgMemory[i] = static_cast<BYTE>(i * 7);
+  if (!bench.Ready(state)) return;
   const std::string hex = bench.Path("image.hex");
   SaveHexFile(hex.c_str(), 0, IMAGE_SIZE);
   for (auto _ : state) {
