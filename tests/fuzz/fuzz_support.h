@@ -72,6 +72,19 @@ bool OutsideUnchanged(const uint8_t* before, uint64_t offset, uint64_t size);
 // True when the whole image still equals `before`.
 bool ImageUnchanged(const uint8_t* before);
 
+// The image section a loader is given: the whole image or `size` bytes at
+// `position` * 256, moved back inside the image, or, when `outside` is asked
+// for (and the size isn't 0), pushed just past its end.
+struct Section {
+  UINT offset;
+  UINT size;
+  bool outside;
+};
+Section ChooseSection(uint16_t size, uint8_t position, bool whole, bool outside);
+// True when a load into a section outside the image changed nothing and
+// said so in its one message.
+bool RefusedAsOutside(const FuzzPlatform& p, const uint8_t* before);
+
 // Reports a broken invariant and stops the process: libFuzzer records the
 // input, the corpus replay fails.
 [[noreturn]] void Fail(const char* file, int line, const char* what);

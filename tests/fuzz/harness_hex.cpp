@@ -54,11 +54,9 @@ int FuzzHexLoader(const uint8_t* data, size_t size) {
   AutoDetectSampleRate = (flags >> 2) & 1;
   AutoCleanup = (flags >> 3) & 1;
   cMemoryFillValue = fill;
-  const UINT lSize = (flags & 1) ? IMAGE_SIZE : sizeField;
-  UINT lOffset = position * 256u;
-  const bool outside = (flags & 2) != 0 && lSize > 0;
-  if (!outside && lOffset > IMAGE_SIZE - lSize) lOffset = IMAGE_SIZE - lSize;
-  if (outside && lOffset + lSize <= IMAGE_SIZE) lOffset = IMAGE_SIZE - lSize + 1;
+  const fuzz::Section section = fuzz::ChooseSection(sizeField, position, (flags & 1) != 0, (flags & 2) != 0);
+  const UINT lOffset = section.offset;
+  const UINT lSize = section.size;
 
   p.ForgetEffects();
   p.RemoveAllFiles();
@@ -66,9 +64,8 @@ int FuzzHexLoader(const uint8_t* data, size_t size) {
   const uint8_t* before = fuzz::MarkImage(flags ^ fill);
   LoadHexFile("in.hex", lOffset, lSize);
 
-  if (outside) {
-    FUZZ_CHECK(fuzz::ImageUnchanged(before));
-    FUZZ_CHECK(p.messageBoxes.size() == 1 && p.messageBoxes[0].text == "Section outside the image");
+  if (section.outside) {
+    FUZZ_CHECK(fuzz::RefusedAsOutside(p, before));
     return 0;
   }
   FUZZ_CHECK(fuzz::OutsideUnchanged(before, lOffset, lSize));
