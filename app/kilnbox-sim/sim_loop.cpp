@@ -121,10 +121,13 @@ void SimLoop::ArmFaults() {
 void SimLoop::Advance() {
   ArmFaults();
   model_.RunTo(NowMs());
+  // The socket file before anything else goes out: whoever hears from the
+  // Kilnbox after a programming, or sees "Program OK" on its display, finds
+  // the file written.
+  SaveSocketIfProgrammed();
   if (!model_.Sending()) logOut_->Flush(NowMs());
   if (connected_ && !endpoint_.Flush()) HostGone();
   ShowDisplay();
-  SaveSocketIfProgrammed();
 }
 
 void SimLoop::ShowDisplay() {

@@ -1,5 +1,7 @@
 #include "tests/gui/gui_support.h"
 
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -59,7 +61,8 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
 
 void Settle(QtPlatform& platform) {
   QCoreApplication::processEvents();
-  WaitFor([&] { return platform.ClientArea() == nullptr || !platform.ClientArea()->PaintPending(); }, 2000);
+  if (!WaitFor([&] { return platform.ClientArea() == nullptr || !platform.ClientArea()->PaintPending(); }))
+    ADD_FAILURE() << "the window's paint was still pending after " << kSettleLimitMs << " ms";
   QCoreApplication::processEvents();
 }
 
@@ -84,7 +87,8 @@ void ResizeClient(QtPlatform& platform, int w, int h) {
 
 void SetClientSize(QtPlatform& platform, int w, int h) {
   ResizeClient(platform, w, h);
-  WaitFor([&] { return platform.ClientArea()->size() == QSize(w, h); }, 2000);
+  if (!WaitFor([&] { return platform.ClientArea()->size() == QSize(w, h); }))
+    ADD_FAILURE() << "the client area did not become " << w << " x " << h;
   Settle(platform);
 }
 

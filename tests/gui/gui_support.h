@@ -55,8 +55,12 @@ class ScopedEnv {
   std::string old_;
 };
 
+// How long a wait goes on before it counts as failed: only a fault comes
+// near it, whatever the load on the machine.
+constexpr int kSettleLimitMs = 60000;
+
 // Runs the event loop until `done` holds or `timeoutMs` pass.
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000);
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = kSettleLimitMs);
 // Lets queued messages and the scheduled paint run.
 void Settle(QtPlatform& platform);
 // Resizes the main window so that its client area is `w` x `h`, and waits

@@ -286,8 +286,7 @@ TEST_F(MainWindowQtTest, ReadEpromThroughTheSimulatedKilnboxFillsTheImageAndTheT
   });
   MenuAction(IDM_READ_EPROM)->trigger();
   ASSERT_TRUE(guitest::WaitFor(
-      [&] { return StatusBar()->PartText(1) == QStringLiteral("Received Block 1:  8192 bytes - Read OK."); },
-      20000))
+      [&] { return StatusBar()->PartText(1) == QStringLiteral("Received Block 1:  8192 bytes - Read OK."); }))
       << StatusBar()->PartText(1).toStdString();
   EXPECT_EQ(StatusBar()->PartText(2), QStringLiteral("Kilnbox detected"));
   EXPECT_EQ(std::vector<uint8_t>(imgMemory, imgMemory + 8192), eprom);

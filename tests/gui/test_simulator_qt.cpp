@@ -10,6 +10,7 @@
 
 #include "platform/qt/simulator_qt.h"
 #include "shell/image_model.h"
+#include "tests/gui/gui_support.h"
 #include "tests/support/core_fixture.h"
 
 namespace {
@@ -53,7 +54,8 @@ TEST_F(SimulatorWindowTest, ShowsTheDevicesDisplayAsItChanges) {
   nowMs_ = 1000;
   link_->Poll();
   ASSERT_EQ(DisplayLine(1), "Bad command");
-  QTRY_VERIFY_WITH_TIMEOUT(Text("display").endsWith(QStringLiteral("Bad command     ")), 5000);
+  QTRY_VERIFY_WITH_TIMEOUT(Text("display").endsWith(QStringLiteral("Bad command     ")),
+                           guitest::kSettleLimitMs);
 }
 
 TEST_F(SimulatorWindowTest, ReflectsTheSocketAndActsOnIt) {
@@ -64,7 +66,8 @@ TEST_F(SimulatorWindowTest, ReflectsTheSocketAndActsOnIt) {
   contents[0] = 0x12;
   contents[1] = 0xAB;
   link_->WithModel([&](sim::Kilnbox& k) { k.InsertEprom(et27128, contents); });
-  QTRY_VERIFY_WITH_TIMEOUT(Text("socket").startsWith(QStringLiteral("Socket: 27128 (16K), programmed")), 5000);
+  QTRY_VERIFY_WITH_TIMEOUT(Text("socket").startsWith(QStringLiteral("Socket: 27128 (16K), programmed")),
+                           guitest::kSettleLimitMs);
   EXPECT_TRUE(Text("socket").contains(QStringLiteral("12 AB FF")));
   // The 16-bit sum: 0x12 + 0xAB + 16382 x 0xFF.
   EXPECT_TRUE(Text("socket").contains(QStringLiteral("Checksum: BEBF")));

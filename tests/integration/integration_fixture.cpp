@@ -14,7 +14,7 @@ std::string Integration::StartSim(const std::vector<std::string>& args) {
   std::vector<std::string> argv = {KILNBOX_SIM};
   argv.insert(argv.end(), args.begin(), args.end());
   sim_ = std::make_unique<Child>(argv, Path("sim.out"), Path("sim.err"));
-  if (!sim_->Started() || !WaitForText(Path("sim.out"), "\n", 5000)) {
+  if (!sim_->Started() || !WaitForText(Path("sim.out"), "\n", kPatienceMs)) {
     ADD_FAILURE() << "kilnbox-sim did not start: " << ReadText(Path("sim.err"));
     return "";
   }

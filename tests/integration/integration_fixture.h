@@ -31,16 +31,14 @@ class Integration : public ::testing::Test {
   std::string StartSim(const std::vector<std::string>& args);
   std::string SimOutput() const { return ReadText(Path("sim.out")); }
   // Waits for the simulator's display to have shown `text`.
-  bool SimShowed(const std::string& text, uint64_t timeoutMs = 5000) const {
-    return WaitForText(Path("sim.out"), text, timeoutMs);
-  }
+  bool SimShowed(const std::string& text) const { return WaitForText(Path("sim.out"), text, kPatienceMs); }
 
   // Starts talverine-cli with `args` and leaves it running.
   std::unique_ptr<Child> StartCli(const std::vector<std::string>& args, const std::string& stdinPath = "/dev/null");
   // Waits (at most `limitMs`) for a talverine-cli started by StartCli.
   CliResult Finish(Child& cli, uint64_t limitMs);
   // Runs talverine-cli to its end, at most `limitMs`.
-  CliResult Cli(const std::vector<std::string>& args, uint64_t limitMs = 60000);
+  CliResult Cli(const std::vector<std::string>& args, uint64_t limitMs = kPatienceMs);
 
   void WriteImage(const std::string& name, const std::vector<uint8_t>& bytes) {
     testsupport::WriteBytes(Path(name), bytes);

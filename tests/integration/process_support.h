@@ -40,6 +40,10 @@ class Child {
   std::optional<int> exit_;
 };
 
+// How long a test waits for something that comes within seconds: only a
+// fault comes near it, however loaded the machine.
+constexpr uint64_t kPatienceMs = 120000;
+
 std::string ReadText(const std::string& path);
 // Waits until `path` holds `text` (at most `timeoutMs`); true when it does.
 bool WaitForText(const std::string& path, const std::string& text, uint64_t timeoutMs);

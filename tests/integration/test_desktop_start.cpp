@@ -35,12 +35,12 @@ class DesktopStart : public Integration {
 
 TEST_F(DesktopStart, ASecondStartLeavesTheLogFileItWasGivenAlone) {
   std::unique_ptr<Child> first = StartTalverine({}, "first");
-  ASSERT_TRUE(WaitForSocket(20000)) << ReadText(first->StderrPath());
+  ASSERT_TRUE(WaitForSocket(kPatienceMs)) << ReadText(first->StderrPath());
 
   WriteImage("session.log", {'k', 'e', 'p', 't', '\n'});
   for (const std::string& log : {Path("session.log"), Path("no-such-folder/x.log")}) {
     std::unique_ptr<Child> second = StartTalverine({"--simulator", "--midi-log", log}, "second");
-    EXPECT_EQ(second->WaitFor(20000), std::optional<int>(0)) << ReadText(second->StderrPath());
+    EXPECT_EQ(second->WaitFor(kPatienceMs), std::optional<int>(0)) << ReadText(second->StderrPath());
   }
   EXPECT_EQ(FileBytes("session.log"), std::vector<uint8_t>({'k', 'e', 'p', 't', '\n'}));
   EXPECT_FALSE(Exists("no-such-folder"));

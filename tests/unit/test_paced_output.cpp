@@ -20,6 +20,10 @@ using Bytes = std::vector<BYTE>;
 using std::chrono::microseconds;
 using namespace std::chrono_literals;
 
+// How long a wait for another thread goes on before it fails: only a fault
+// comes near it, however loaded the machine.
+constexpr auto kPatience = 60s;
+
 constexpr size_t kFullBlock = 131118;
 constexpr int64_t kUsPerByte = 320;  // 1 s / 3125
 
@@ -83,7 +87,7 @@ class FakePort : public FragmentPort {
     if (held_) {
       waiting_ = true;
       changed_.notify_all();
-      changed_.wait_for(lock, 5s, [this] { return !held_; });
+      changed_.wait_for(lock, kPatience, [this] { return !held_; });
       waiting_ = false;
     }
     if (failAt_ == pieces_.size()) {
@@ -100,7 +104,7 @@ class FakePort : public FragmentPort {
   // Waits until the writer sits on a held piece.
   bool WaitUntilHeld() {
     std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, 5s, [this] { return waiting_; });
+    return changed_.wait_for(lock, kPatience, [this] { return waiting_; });
   }
   void Release() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -265,7 +269,7 @@ TEST_F(PacedDeviceTest, AResetAndACloseWhileQueuedCutNothingAndLaterMessagesFoll
   out = Open();
   ASSERT_EQ(SendAndRelease(out, request), MMSYSERR_NOERROR);
   port->Release();
-  ASSERT_TRUE(paced->WaitUntilSent(5s));
+  ASSERT_TRUE(paced->WaitUntilSent(kPatience));
 
   Bytes expected = expectedBlock;
   expected.insert(expected.end(), expectedCommand.begin(), expectedCommand.end());
@@ -287,7 +291,7 @@ TEST_F(PacedDeviceTest, AFailedPieceAbortsTheMessageAndTheNextSendReportsIt) {
   ASSERT_TRUE(port->WaitUntilHeld());
   ASSERT_EQ(SendAndRelease(out, behind), MMSYSERR_NOERROR);
   port->Release();
-  ASSERT_TRUE(paced->WaitUntilSent(5s));
+  ASSERT_TRUE(paced->WaitUntilSent(kPatience));
   // Four pieces went, the fifth failed, nothing after it was tried: the
   // message queued behind belonged to a sequence already broken.
   EXPECT_EQ(port->Pieces().size(), 5u);
@@ -304,7 +308,7 @@ TEST_F(PacedDeviceTest, AFailedPieceAbortsTheMessageAndTheNextSendReportsIt) {
   // Reported once; the port is usable again.
   next = expectedNext;
   ASSERT_EQ(SendAndRelease(out, next), MMSYSERR_NOERROR);
-  ASSERT_TRUE(paced->WaitUntilSent(5s));
+  ASSERT_TRUE(paced->WaitUntilSent(kPatience));
   EXPECT_EQ(port->Pieces().back().bytes, expectedNext);
 }
 
@@ -357,7 +361,7 @@ TEST(OutputWriter, AFullQueueRefusesAndAFatalErrorRefusesUntilReopened) {
          std::unique_lock<std::mutex> lock(mutex);
          entered = true;
          cv.notify_all();
-         cv.wait_for(lock, 5s, [&] { return released; });
+         cv.wait_for(lock, kPatience, [&] { return released; });
          return failFatally ? MidiWriteResult::Failure(MMSYSERR_ERROR, "gone", true) : MidiWriteResult();
        },
        nullptr},
@@ -367,7 +371,7 @@ TEST(OutputWriter, AFullQueueRefusesAndAFatalErrorRefusesUntilReopened) {
   ASSERT_EQ(writer.Send(big.data(), big.size()), MMSYSERR_NOERROR);
   {
     std::unique_lock<std::mutex> lock(mutex);
-    ASSERT_TRUE(cv.wait_for(lock, 5s, [&] { return entered; }));  // taken by the writer
+    ASSERT_TRUE(cv.wait_for(lock, kPatience, [&] { return entered; }));  // taken by the writer
   }
   ASSERT_EQ(writer.Send(big.data(), big.size()), MMSYSERR_NOERROR);  // queued
   const UINT full = writer.Send(big.data(), big.size());
@@ -380,7 +384,7 @@ TEST(OutputWriter, AFullQueueRefusesAndAFatalErrorRefusesUntilReopened) {
     released = true;
   }
   cv.notify_all();
-  ASSERT_TRUE(writer.WaitUntilIdle(5s));
+  ASSERT_TRUE(writer.WaitUntilIdle(kPatience));
   for (int i = 0; i < 2; ++i) EXPECT_EQ(writer.Send(big.data(), 1), MMSYSERR_ERROR);
   EXPECT_EQ(writer.ErrorText(MMSYSERR_ERROR), "gone");
   failFatally = false;

@@ -27,6 +27,10 @@ namespace {
 using Bytes = std::vector<BYTE>;
 using namespace std::chrono_literals;
 
+// How long a wait for another thread goes on before it fails: only a fault
+// comes near it, however loaded the machine.
+constexpr auto kPatience = 60s;
+
 constexpr size_t kFullBlock = 131118;  // a 64 KB data block on the wire
 
 Bytes Pattern(size_t size, BYTE salt = 0) {
@@ -62,7 +66,7 @@ class PtyPeer {
   }
 
   // Reads until `size` bytes came or `limit` passed.
-  Bytes Read(size_t size, std::chrono::milliseconds limit = 5s) {
+  Bytes Read(size_t size, std::chrono::milliseconds limit = kPatience) {
     Bytes got;
     const auto end = std::chrono::steady_clock::now() + limit;
     BYTE chunk[4096];
@@ -76,7 +80,7 @@ class PtyPeer {
   }
 
   // Writes everything, waiting for room, within `limit`.
-  bool Write(const Bytes& bytes, std::chrono::milliseconds limit = 5s) {
+  bool Write(const Bytes& bytes, std::chrono::milliseconds limit = kPatience) {
     size_t done = 0;
     const auto end = std::chrono::steady_clock::now() + limit;
     while (done < bytes.size() && std::chrono::steady_clock::now() < end) {
@@ -111,7 +115,7 @@ class Collector {
       cv_.notify_all();
     };
   }
-  Bytes WaitFor(size_t size, std::chrono::milliseconds limit = 5s) {
+  Bytes WaitFor(size_t size, std::chrono::milliseconds limit = kPatience) {
     std::unique_lock<std::mutex> lock(mutex_);
     cv_.wait_for(lock, limit, [&] { return bytes_.size() >= size; });
     return bytes_;
@@ -124,7 +128,7 @@ class Collector {
 };
 
 template <typename Predicate>
-bool Eventually(Predicate done, std::chrono::milliseconds limit = 5s) {
+bool Eventually(Predicate done, std::chrono::milliseconds limit = kPatience) {
   const auto end = std::chrono::steady_clock::now() + limit;
   while (!done()) {
     if (std::chrono::steady_clock::now() >= end) return false;
@@ -218,7 +222,7 @@ TEST_F(RawDeviceTest, ThePeerHangingUpMidTransferFailsTheOutputAndStopsTheReader
   EXPECT_EQ(peer.Read(8192).size(), 8192u);
   peer.Hangup();
 
-  EXPECT_TRUE(output->WaitUntilWritten(5s)) << "the writer is stuck";
+  EXPECT_TRUE(output->WaitUntilWritten(kPatience)) << "the writer is stuck";
   EXPECT_TRUE(Eventually([&] { return !input->Failure().empty(); })) << "the reader did not notice";
   EXPECT_NE(input->Failure().find(peer.SlavePath()), std::string::npos) << input->Failure();
 
@@ -240,7 +244,7 @@ TEST_F(RawDeviceTest, APeerThatStopsReadingFailsTheMessageInsteadOfHanging) {
   ASSERT_EQ(output->Open(), MMSYSERR_NOERROR);
   const Bytes block = Sysex(kFullBlock);
   ASSERT_EQ(output->Send(block.data(), block.size()), MMSYSERR_NOERROR);
-  ASSERT_TRUE(output->WaitUntilWritten(5s));
+  ASSERT_TRUE(output->WaitUntilWritten(kPatience));
 
   const Bytes command = Sysex(8);
   const UINT error = output->Send(command.data(), command.size());
