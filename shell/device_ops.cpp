@@ -20,6 +20,7 @@ UINT response_timeout = 0;
 long rawbytecount = 0;
 HWND hwndPB = nullptr;
 char SzTimerInfo[1024] = {};
+VerifyTally LastVerify;
 
 namespace {
 
@@ -32,9 +33,9 @@ void ClearStatus(int part) { SetStatus(part, ""); }
 
 void Redraw(HWND hWnd) { plat::InvalidateRect(hWnd, true); }
 
-void AppendToString(const char* suffix) {
-  const size_t used = std::strlen(szString);
-  std::snprintf(szString + used, sizeof szString - used, "%s", suffix);
+void AppendTo(char (&text)[sizeof szString], const char* suffix) {
+  const size_t used = std::strlen(text);
+  std::snprintf(text + used, sizeof text - used, "%s", suffix);
 }
 
 long EpromSizeK() { return static_cast<long>(EpromBytes() / 1024); }
@@ -190,6 +191,7 @@ void ReadSelected(HWND hWnd) {
 
 void VerifySelected(HWND hWnd) {
   EpromFlags[WhichEPROM % MAX_EPROMS] &= ~(efVerified | efVerifyFailed);
+  LastVerify = VerifyTally{};
   if (!Detected(hWnd, IDM_VERIFY_SELECTED)) return;
   if (!SetUpEpromRead(hWnd)) return AbandonReception(hWnd);
   ReadMode = ermVerify;
@@ -284,35 +286,49 @@ bool IsDataBlock(const BYTE* m, DWORD n) {
 
 bool PairIsWellFormed(const BYTE* pair) { return (pair[0] & 0xF0) == 0x40 && (pair[1] & 0xF0) == 0x00; }
 
-// The data of a packet can be used only when every announced pair arrived,
-// each pair carries the codec's marks and, where the bytes go into or are
-// compared with the image, they lie within it.
-bool PacketIsUsable(const BYTE* m, DWORD n, DWORD blkLength, DWORD destination, bool touchesImage) {
+// The data of a packet can be stored or compared only when every announced
+// pair arrived, each pair carries the codec's marks and the bytes lie within
+// the image.
+bool PacketIsUsable(const BYTE* m, DWORD n, DWORD blkLength, DWORD destination) {
   const DWORD pairsArrived = n > SYSEX_BLOCK_HEADER ? (n - SYSEX_BLOCK_HEADER) / 2 : 0;
   if (n < 13 || blkLength != pairsArrived) return false;
-  if (touchesImage && (destination > IMAGE_SIZE || blkLength > IMAGE_SIZE - destination)) return false;
+  if (destination > IMAGE_SIZE || blkLength > IMAGE_SIZE - destination) return false;
   for (DWORD i = 0; i < blkLength; ++i)
     if (!PairIsWellFormed(m + SYSEX_BLOCK_HEADER + 2 * i)) return false;
   return true;
 }
 
+// Every byte of a verify reply against the image, for a caller that wants
+// more than the first difference the box reports.
+void TallyDifferences(const BYTE* data, DWORD blkLength, DWORD destination) {
+  LastVerify = VerifyTally{};
+  LastVerify.compared = blkLength;
+  for (DWORD i = 0; i < blkLength; ++i) {
+    if (SysexCombineAt(data + 2 * i) == imgMemory[destination + i]) continue;
+    if (LastVerify.differing++ == 0) LastVerify.first = i;
+    LastVerify.last = i;
+  }
+}
+
 // Steps through the data of a usable packet; false when a verify difference
-// stopped it early.
-bool ProcessData(const BYTE* m, DWORD blkLength, DWORD destination) {
+// stopped it early, with the difference in `result`.
+bool ProcessData(const BYTE* m, DWORD blkLength, DWORD destination, char (&result)[sizeof szString]) {
   const BYTE* data = m + SYSEX_BLOCK_HEADER;
   if (ReadMode == ermRead) {
     for (DWORD i = 0; i < blkLength; ++i) imgMemory[destination + i] = SysexCombineAt(data + 2 * i);
     return true;
   }
   if (ReadMode != ermVerify) return true;
+  TallyDifferences(data, blkLength, destination);
   for (DWORD i = 0; i < blkLength; ++i) {
     const BYTE v = SysexCombineAt(data + 2 * i);
     const BYTE expected = imgMemory[destination + i];
     if (v == expected) continue;
-    std::snprintf(szString, sizeof szString, "Verify error at address 0x%04X (0x%02X vs 0x%02X)", i, v, expected);
+    std::snprintf(result, sizeof result, "Verify error at address 0x%04X (0x%02X vs 0x%02X)", i, v, expected);
+    std::snprintf(szString, sizeof szString, "%s", result);
     // The difference is the answer: no time-out may cancel while the user reads it.
     response_timeout = 0;
-    plat::MessageBox(nullptr, szString, nullptr, MB_OK);
+    plat::MessageBox(nullptr, result, nullptr, MB_OK);
     EpromFlags[WhichEPROM % MAX_EPROMS] |= efVerified | efVerifyFailed;
     Redraw(MyWindow);
     return false;
@@ -320,15 +336,15 @@ bool ProcessData(const BYTE* m, DWORD blkLength, DWORD destination) {
   return true;
 }
 
-void FinishCompleteReply(HWND hWnd) {
+void FinishCompleteReply(HWND hWnd, char (&result)[sizeof szString]) {
   switch (ReadMode) {
     case ermRead:
-      AppendToString(" - Read OK.");
+      AppendTo(result, " - Read OK.");
       ComputeWAVfromBuffer();
       Redraw(hWnd);
       break;
     case ermVerify:
-      AppendToString(" - Verify OK.");
+      AppendTo(result, " - Verify OK.");
       EpromFlags[WhichEPROM % MAX_EPROMS] |= efVerified;
       EpromFlags[WhichEPROM % MAX_EPROMS] &= ~efVerifyFailed;
       Redraw(hWnd);
@@ -345,22 +361,30 @@ void FinishCompleteReply(HWND hWnd) {
   }
 }
 
+// The result is built apart from `szString`: a box opened on the way runs a
+// nested loop whose paints format their own texts into `szString`.
 void HandleDataBlock(HWND hWnd, const BYTE* m, DWORD n) {
+  char result[sizeof szString];
   const DWORD received = n >= 46 ? (n - 46) / 2 : 0;
-  std::snprintf(szString, sizeof szString, "Received Block %d:  %u bytes", m[4] + 1, received);
-  SetStatus(1, szString);
+  std::snprintf(result, sizeof result, "Received Block %d:  %u bytes", m[4] + 1, received);
+  std::snprintf(szString, sizeof szString, "%s", result);
+  SetStatus(1, result);
   ClearStatus(0);
-  const DWORD blkLength = n >= 13 ? SysexCombineAt(m + 9) * 256u + SysexCombineAt(m + 11) + 1 : 0;
-  const DWORD destination = SelectedEpromOffset();
-  const bool touchesImage = ReadMode == ermRead || ReadMode == ermVerify;
-  bool complete = false;
-  if (PacketIsUsable(m, n, blkLength, destination, touchesImage)) complete = ProcessData(m, blkLength, destination);
+  bool complete = true;
+  // Whatever a presence reply carries, it shows that the Kilnbox answers;
+  // only the bytes that are stored or compared must be whole.
+  if (ReadMode == ermRead || ReadMode == ermVerify) {
+    const DWORD blkLength = n >= 13 ? SysexCombineAt(m + 9) * 256u + SysexCombineAt(m + 11) + 1 : 0;
+    const DWORD destination = SelectedEpromOffset();
+    complete = PacketIsUsable(m, n, blkLength, destination) && ProcessData(m, blkLength, destination, result);
+  }
   if (complete) {
-    FinishCompleteReply(hWnd);
+    FinishCompleteReply(hWnd, result);
   } else {
-    AppendToString(" - Error!");
+    AppendTo(result, " - Error!");
   }
   response_timeout = 0;
+  std::snprintf(szString, sizeof szString, "%s", result);
   SetStatus(1, szString);
 }
 
@@ -379,8 +403,13 @@ BYTE KilnboxDetect(HWND hWnd) {
 }
 
 void CreateProgressBar(HWND hwndParent, long nBytes) {
-  // Only one bar at a time: a newer estimate replaces the older bar.
-  if (hwndPB) plat::DestroyWindow(hwndPB);
+  // Only one bar at a time: a newer estimate replaces the older bar, and a
+  // start-programming step that waited for the old one goes with it, or it
+  // would fire at the end of this unrelated transfer.
+  if (hwndPB) {
+    plat::DestroyWindow(hwndPB);
+    PendingProgressCommand = 0;
+  }
   const RECT client = plat::GetClientRect(hwndParent);
   hwndPB = plat::CreateProgressBar(hwndParent, client.left, client.bottom - 44, client.right, 24);
   const unsigned long steps = static_cast<unsigned long>(nBytes > 0 ? nBytes : 0) / 1000 + 1;
@@ -496,5 +525,6 @@ void DeviceOpsInit() {
   rawbytecount = 0;
   hwndPB = nullptr;
   SzTimerInfo[0] = '\0';
+  LastVerify = VerifyTally{};
   g_inReply = false;
 }

@@ -22,6 +22,17 @@ extern long rawbytecount;
 extern HWND hwndPB;
 extern char SzTimerInfo[1024];
 
+// The latest verify reply against the image, byte for byte: how many bytes
+// were compared, how many differ, and the first and last differing offset
+// within the EPROM. The window reports only the first difference.
+struct VerifyTally {
+  DWORD compared = 0;
+  DWORD differing = 0;
+  DWORD first = 0;
+  DWORD last = 0;
+};
+extern VerifyTally LastVerify;
+
 BYTE KilnboxDetect(HWND hWnd);
 void CreateProgressBar(HWND hwndParent, long nBytes);
 

@@ -105,8 +105,9 @@ inline void SplitByte(uint8_t d, uint8_t out[2]) {
   out[0] = static_cast<uint8_t>(0x40 | (d >> 4));
   out[1] = static_cast<uint8_t>(d & 0x0F);
 }
-// Rejoins a pair; false when it is not a well-formed pair (the device is
-// stricter than the program, which ignores the 0x40 mark).
+// Rejoins a pair; false when it is not a well-formed pair. The program
+// checks the same marks where it keeps or compares the bytes (a read, a
+// verify); a reply to its presence check counts whatever it carries.
 inline bool JoinPair(const uint8_t* p, uint8_t* d) {
   if ((p[0] & 0xF0) != 0x40 || p[1] > 0x0F) return false;
   *d = static_cast<uint8_t>(((p[0] & 0x0F) << 4) | p[1]);

@@ -23,7 +23,8 @@ const char kDeviceUsage[] =
     "  send     send the image to the Kilnbox's memory (block 1)\n"
     "  read     have the Kilnbox read the EPROM in its socket into the image\n"
     "  program  send the EPROM's part of the image and have the Kilnbox\n"
-    "           program it; then answer \"Was the EPROM programmed OK?\"\n"
+    "           program it; answer \"Was the EPROM programmed OK?\"; after a\n"
+    "           yes, verify the EPROM against the image\n"
     "  verify   have the Kilnbox read the EPROM and compare it with the image\n"
     "  blank    start the Kilnbox's blank check (the result is on its display)\n"
     "\n"
@@ -49,10 +50,19 @@ const char kDeviceUsage[] =
     "                       .hex Intel HEX or .wav WAV, by the extension)\n"
     "  --yes | --no         the answer to \"Was the EPROM programmed OK?\";\n"
     "                       without them it is asked on the terminal\n"
+    "  --no-verify          program: trust the answer, do not verify after it\n"
+    "  --read               blank: read the EPROM and check here that every\n"
+    "                       byte is 0xFF, instead of the Kilnbox's own check\n"
     "\n"
-    "Progress is shown on stderr. The exit code is 0 when the operation\n"
-    "succeeded (\"Read OK\", \"Verify OK\", the data sent, programming answered\n"
-    "yes, the blank check started), 1 when it failed, 2 for bad usage.\n";
+    "Progress is shown on stderr. A verify (also the one after program) ends\n"
+    "with a summary line, e.g. \"2 of 8192 bytes differ, from 0x0123 to 0x1F00\"\n"
+    "or \"all 8192 bytes match\"; blank --read with \"all 8192 bytes are blank\"\n"
+    "or \"5 of 8192 bytes are programmed, from 0x0000 to 0x0004\".\n"
+    "\n"
+    "The exit code is 0 when the operation succeeded (\"Read OK\", every byte\n"
+    "verified, the data sent, the EPROM programmed and verified, the blank check\n"
+    "started, or with --read every byte blank), 1 when it failed, 2 for bad\n"
+    "usage.\n";
 
 const char kPortsUsage[] =
     "usage: talverine-cli ports [--midi-device PATH]... [--simulator]\n"
@@ -85,6 +95,10 @@ const Operation kOperations[] = {
     {"verify", IDM_VERIFY_EPROM, true, 3000, true, false, true, false},
     {"blank", IDM_BLANK_CHECK, false, 500, false, false, true, false},
 };
+
+const Operation kVerifyAfterProgram = {"verify", IDM_VERIFY_SELECTED, false, 3000, true, false, true, false};
+// blank --read: a read of the chosen EPROM, checked here.
+const Operation kReadForBlankCheck = {"blank", IDM_READ_EPROM, true, 3000, true, false, true, false};
 
 const Operation* FindOperation(const std::string& name) {
   for (const Operation& op : kOperations)
@@ -128,6 +142,7 @@ Outcome Judge(const Operation& op, const DeviceRun& run) {
       if (EndsWith(result, " - Read OK.")) return {true, true};
       return {EndsWith(result, " - Error!"), false};
     case IDM_VERIFY_EPROM:
+    case IDM_VERIFY_SELECTED:
       if (EndsWith(result, " - Verify OK.")) return {true, true};
       return {EndsWith(result, " - Error!"), false};
     case IDM_SEND_DATA: {
@@ -139,6 +154,53 @@ Outcome Judge(const Operation& op, const DeviceRun& run) {
     default:
       return {run.blankCheckSent, run.blankCheckSent};
   }
+}
+
+// Runs `op` to its end within its time limit; whether it succeeded.
+bool RunOperation(DeviceRun& run, const Operation& op, long sizeK) {
+  run.ForgetResult();
+  const uint64_t limitMs = TimeLimitMs(op, sizeK);
+  if (!run.Run(op.command, [&] { return Judge(op, run).done; }, limitMs))
+    run.Problem("no result within " + std::to_string(limitMs / 1000) + " s; giving up");
+  return Judge(op, run).ok;
+}
+
+std::string Hex4(DWORD value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(value & 0xFFFF));
+  return text;
+}
+
+// "N of M bytes <verb>, from A to B" or `allSame`; counted over the whole
+// EPROM, not only up to the first difference.
+std::string Summary(DWORD count, DWORD total, DWORD first, DWORD last, const char* verb, const std::string& allSame) {
+  if (count == 0) return allSame;
+  return std::to_string(count) + " of " + std::to_string(total) + " bytes " + verb + ", from " + Hex4(first) +
+         " to " + Hex4(last);
+}
+
+// The verify's summary line; true when every byte matched.
+bool ReportVerify(DeviceRun& run) {
+  if (LastVerify.compared == 0) return false;  // no complete reply to compare
+  const VerifyTally& t = LastVerify;
+  run.Report(Summary(t.differing, t.compared, t.first, t.last, "differ",
+                     "all " + std::to_string(t.compared) + " bytes match"));
+  return t.differing == 0;
+}
+
+// The blank check on the host: every byte of the EPROM just read is 0xFF.
+bool ReportBlank(DeviceRun& run) {
+  const DWORD size = EpromBytes();
+  const BYTE* eprom = imgMemory + WhichEPROM * size;
+  DWORD programmed = 0, first = 0, last = 0;
+  for (DWORD i = 0; i < size; ++i) {
+    if (eprom[i] == 0xFF) continue;
+    if (programmed++ == 0) first = i;
+    last = i;
+  }
+  const std::string allBlank = "all " + std::to_string(size) + " bytes are blank";
+  run.Report(Summary(programmed, size, first, last, "are programmed", allBlank));
+  return programmed == 0;
 }
 
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
@@ -192,6 +254,11 @@ std::string ReadPortChoice(const Args& args, etEnum type, PortChoice* choice) {
   return "";
 }
 
+int Finish(DeviceRun& run) {
+  run.Close();
+  return run.failed() ? EXIT_FAILED : EXIT_OK;
+}
+
 }  // namespace
 
 bool IsDeviceCommand(const std::string& name) { return FindOperation(name) != nullptr; }
@@ -199,7 +266,7 @@ bool IsDeviceCommand(const std::string& name) { return FindOperation(name) != nu
 int DeviceCommand(const std::string& name, const std::vector<std::string>& argv) {
   const Operation* op = FindOperation(name);
   if (op == nullptr) return Usage("unknown command \"" + name + "\"", kDeviceUsage);
-  Args args(LongOptions(argv), {"--simulator", "--yes", "--no", "--help"},
+  Args args(LongOptions(argv), {"--simulator", "--yes", "--no", "--no-verify", "--read", "--help"},
             {"--port", "--midi-device", "--socket", "--socket-type", "--speed", "--type", "--arrangement", "--eprom",
              "--load", "--output"});
   if (!args.ok()) return Usage(args.error(), kDeviceUsage);
@@ -228,6 +295,9 @@ int DeviceCommand(const std::string& name, const std::vector<std::string>& argv)
   if ((args.Has("--yes") || args.Has("--no")) && op->command != IDM_PROGRAM_EPROM)
     return Usage("--yes and --no answer the programming question", kDeviceUsage);
   if (args.Has("--yes") && args.Has("--no")) return Usage("give --yes or --no, not both", kDeviceUsage);
+  if (args.Has("--no-verify") && op->command != IDM_PROGRAM_EPROM)
+    return Usage("--no-verify goes with program", kDeviceUsage);
+  if (args.Has("--read") && op->command != IDM_BLANK_CHECK) return Usage("--read goes with blank", kDeviceUsage);
   PortChoice choice;
   if (const std::string problem = ReadPortChoice(args, type, &choice); !problem.empty())
     return Usage(problem, kDeviceUsage);
@@ -239,17 +309,25 @@ int DeviceCommand(const std::string& name, const std::vector<std::string>& argv)
   run.SetAnswer(args.Has("--yes") ? Answer::Yes : args.Has("--no") ? Answer::No : Answer::Ask);
 
   const long sizeK = static_cast<long>((op->choosesEprom ? EpromBytes() : myDataSize()) / 1024);
-  const uint64_t limitMs = TimeLimitMs(*op, sizeK);
-  const bool ended = run.Run(op->command, [&] { return Judge(*op, run).done; }, limitMs);
-  if (!ended) run.Problem("no result within " + std::to_string(limitMs / 1000) + " s; giving up");
-  if (!Judge(*op, run).ok) return EXIT_FAILED;
+  if (op->command == IDM_BLANK_CHECK && args.Has("--read")) {
+    return RunOperation(run, kReadForBlankCheck, sizeK) && ReportBlank(run) ? Finish(run) : EXIT_FAILED;
+  }
+  if (!RunOperation(run, *op, sizeK)) {
+    if (op->command == IDM_VERIFY_EPROM) ReportVerify(run);
+    return EXIT_FAILED;
+  }
+  if (op->command == IDM_VERIFY_EPROM && !ReportVerify(run)) return EXIT_FAILED;
+  // The programmer says it programmed; the EPROM itself tells whether it did.
+  if (op->command == IDM_PROGRAM_EPROM && !args.Has("--no-verify")) {
+    const bool verified = RunOperation(run, kVerifyAfterProgram, sizeK);
+    if (!ReportVerify(run) || !verified) return EXIT_FAILED;
+  }
   if (output) {
     // What was read: the chosen EPROM, or the Kilnbox's block of one sound.
     const UINT offset = op->choosesEprom ? WhichEPROM * EpromBytes() : 0;
     SaveSection(*output, offset, static_cast<UINT>(sizeK * 1024));
   }
-  run.Close();
-  return run.failed() ? EXIT_FAILED : EXIT_OK;
+  return Finish(run);
 }
 
 int PortsCommand(const std::vector<std::string>& argv) {

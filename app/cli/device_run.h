@@ -69,8 +69,12 @@ class DeviceRun {
   const std::string& LastResult() const { return lastResult_; }
   // Whether status `part` showed `text` and was cleared after it.
   bool ClearedAfter(int part, const std::string& text) const;
+  // Forgets the last result, before a second operation in the same run.
+  void ForgetResult() { lastResult_.clear(); }
   // Reports a problem of the command itself: stderr, and the run fails.
   void Problem(const std::string& text);
+  // A line of the command's own after the window's texts, on stderr.
+  void Report(const std::string& text) { Progress(text); }
 
   // Set once the programming question has been answered.
   std::optional<bool> programmedOk;

@@ -362,6 +362,15 @@ static int FirstButton(UINT type) {
   }
 }
 
+// What Esc or the close button answers; 0 where they do nothing.
+static int CloseAnswer(UINT type) {
+  switch (type & MB_TYPEMASK) {
+    case MB_YESNO: return 0;
+    case MB_OKCANCEL: return IDCANCEL;
+    default: return IDOK;
+  }
+}
+
 int HeadlessPlatform::MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
   MessageBoxRecord r;
   r.owner = owner;
@@ -370,17 +379,14 @@ int HeadlessPlatform::MessageBox(HWND owner, const char* text, const char* capti
   r.caption = caption ? caption : "Error";
   r.type = type;
   r.timeMs = now_;
-  if (!boxAnswers_.empty()) {
+  while (r.answer == 0 && !boxAnswers_.empty()) {
     auto [button, wait] = boxAnswers_.front();
     boxAnswers_.pop_front();
     // The box is modal: the nested loop keeps delivering while it is open.
     if (wait) AdvanceTime(wait);
-    r.answer = button;
-  } else if (onMessageBox) {
-    r.answer = onMessageBox(r);
-  } else {
-    r.answer = FirstButton(type);
+    r.answer = button == kCloseBox ? CloseAnswer(type) : button;
   }
+  if (r.answer == 0) r.answer = onMessageBox ? onMessageBox(r) : FirstButton(type);
   messageBoxes.push_back(r);
   return r.answer;
 }

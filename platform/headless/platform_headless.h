@@ -44,6 +44,12 @@ class TimeSource {
   virtual void RunTo(uint64_t nowMs) = 0;
 };
 
+// A scripted answer that is no button: the user pressed Esc or the box's
+// close button. An OK box takes it as OK, an OK/Cancel box as Cancel; a
+// Yes/No box takes a button and nothing else, so it stays open for the next
+// answer.
+constexpr int kCloseBox = -1;
+
 struct MessageBoxRecord {
   HWND owner = nullptr;
   std::string text;
@@ -155,8 +161,8 @@ class HeadlessPlatform : public PortSetPlatform {
   MidiPortSet& Midi() override { return *midi_; }
 
   // --- scripts ---------------------------------------------------------------
-  // Answers the next message box with `button` after `waitMs` of virtual
-  // time (the nested loop runs meanwhile).
+  // Answers the next message box with `button` (or kCloseBox) after
+  // `waitMs` of virtual time (the nested loop runs meanwhile).
   void QueueMessageBoxAnswer(int button, uint64_t waitMs = 0);
   // Called for every message box that has no scripted answer; the default
   // answers the first button (OK, Yes).

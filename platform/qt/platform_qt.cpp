@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -59,19 +60,36 @@ QMessageBox::Icon IconOf(UINT type) {
 }
 
 // The buttons of a box, and the answer when it is closed without one (Esc,
-// the close box).
+// the close box, the program quitting under it). A Yes/No box takes a button
+// and nothing else: Esc and the close box do nothing there.
 struct BoxButtons {
   QMessageBox::StandardButtons buttons;
   QMessageBox::StandardButton closeAnswer;
+  bool buttonsOnly;
 };
 
 BoxButtons ButtonsOf(UINT type) {
   switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL: return {QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel};
-    case MB_YESNO: return {QMessageBox::Yes | QMessageBox::No, QMessageBox::No};
-    default: return {QMessageBox::Ok, QMessageBox::Ok};
+    case MB_OKCANCEL: return {QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel, false};
+    case MB_YESNO: return {QMessageBox::Yes | QMessageBox::No, QMessageBox::No, true};
+    default: return {QMessageBox::Ok, QMessageBox::Ok, false};
   }
 }
+
+// Swallows Esc and close requests, so that only a button ends the box.
+// (QMessageBox would make a lone No button the escape button on its own.)
+class ButtonsOnly : public QObject {
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Close) {
+      event->ignore();
+      return true;
+    }
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel))
+      return true;
+    return QObject::eventFilter(watched, event);
+  }
+};
 
 int AnswerOf(int button) {
   switch (button) {
@@ -332,7 +350,12 @@ int QtPlatform::MessageBox(HWND owner, const char* text, const char* caption, UI
   // The desktop's default caption for a box that names none.
   QMessageBox box(IconOf(type), caption ? Text(caption) : QStringLiteral("Error"), Text(text), buttons.buttons,
                   BoxParent(owner));
-  box.setEscapeButton(buttons.closeAnswer);
+  ButtonsOnly buttonsOnly;
+  if (buttons.buttonsOnly) {
+    box.installEventFilter(&buttonsOnly);
+  } else {
+    box.setEscapeButton(buttons.closeAnswer);
+  }
   box.setDefaultButton(static_cast<QMessageBox::StandardButton>(
       (type & MB_TYPEMASK) == MB_YESNO ? QMessageBox::Yes : QMessageBox::Ok));
   // Every box is modal for the whole program (task-modal ones included):

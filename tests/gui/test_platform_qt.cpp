@@ -129,14 +129,19 @@ TEST_F(QtPlatformTest, CreationSizeAndPostedMessagesArriveInOrderBeforeThePaint)
 
 TEST_F(QtPlatformTest, TimerTicksGoOnInAMessageBoxButMissedTicksAreNotMadeUp) {
   plat::SetTimer(window_, 7, 20);
-  guitest::BoxAnswerer answerer({QMessageBox::Ok}, 300);
+  // The box is answered once five ticks have come through its loop.
+  guitest::WhenModal([&](QWidget* modal) {
+    guitest::WaitFor([&] { return Count(WM_TIMER) >= 5; });
+    static_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click();
+  });
   plat::MessageBox(window_, "Wait", "Caption", MB_OK);
   EXPECT_GE(Count(WM_TIMER), 5);
   EXPECT_EQ(recorder_.log.back().wParam, 7u);
 
+  // Fifteen periods blocked: one pass of the loop delivers one tick.
   const int before = Count(WM_TIMER);
   plat::Sleep(300);
-  QTest::qWait(10);
+  QCoreApplication::processEvents();
   EXPECT_LE(Count(WM_TIMER) - before, 1);
 
   plat::KillTimer(window_, 7);
@@ -159,6 +164,27 @@ TEST_F(QtPlatformTest, MessageBoxesShowCaptionButtonsAndIconAndReturnTheAnswer) 
   EXPECT_EQ(seen[1].icon, QMessageBox::Warning);
   EXPECT_EQ(seen[2].buttons, QMessageBox::Ok | QMessageBox::Cancel);
   EXPECT_EQ(seen[2].icon, QMessageBox::Question);
+}
+
+TEST_F(QtPlatformTest, AYesNoBoxTakesAButtonAndIgnoresEscAndItsCloseBox) {
+  bool stayedOpen = false;
+  guitest::WhenModal([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    if (box == nullptr) {
+      ADD_FAILURE() << "expected the message box";
+      if (auto* other = qobject_cast<QDialog*>(modal)) other->reject();
+      return;
+    }
+    QTest::keyClick(box, Qt::Key_Escape);
+    box->close();
+    stayedOpen = box->isVisible();
+    box->button(QMessageBox::Yes)->click();
+  });
+  EXPECT_EQ(plat::MessageBox(window_, "Was the EPROM programmed OK?", "Programming...", MB_YESNO), IDYES);
+  EXPECT_TRUE(stayedOpen);
+  // A box with an OK button still takes Esc as its answer.
+  guitest::WhenModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+  EXPECT_EQ(plat::MessageBox(window_, "Insert the EPROM", "Program", MB_OKCANCEL), IDCANCEL);
 }
 
 TEST_F(QtPlatformTest, APaintThatShowsAMessageBoxIsNeverEnteredTwice) {
@@ -385,10 +411,10 @@ TEST_F(QtPlatformTest, FileDialogsListByFilterWithoutRegardToCaseAndReportTheCho
       return;
     }
     // The folder is listed by a thread of its own, slow under the sanitizers.
-    guitest::WaitFor([&] { return listed(dialog).size() == 2; }, 30000);
+    guitest::WaitFor([&] { return listed(dialog).size() == 2; });
     byBinary = listed(dialog);
     dialog->selectNameFilter(dialog->nameFilters().last());
-    guitest::WaitFor([&] { return listed(dialog).size() == 4; }, 30000);
+    guitest::WaitFor([&] { return listed(dialog).size() == 4; });
     byAll = listed(dialog);
     QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")), QStringLiteral("kick.bin"));
     QMetaObject::invokeMethod(dialog, "accept");

@@ -24,20 +24,22 @@ TEST_F(Integration, BadUsageExitsTwoBeforeAnyDeviceWork) {
       {"read", "--type", "27256", "--arrangement", "3"},   // four of them exceed 64 KB
       {"program", "--load", "a.bin", "--load", "b.bin"},   // one section
       {"read", "stray"},
+      {"verify", "--no-verify"},                           // program only
+      {"read", "--read"},                                  // blank only
       {"ports", "--frobnicate"},
   };
   for (const auto& args : cases) {
-    const CliResult result = Cli(args, 10000);
+    const CliResult result = Cli(args);
     EXPECT_EQ(result.code, 2) << args[0] << " " << args[1] << ": " << result.err;
   }
 }
 
 TEST_F(Integration, MissingAndRefusedPortsFailWithTheirReason) {
-  const CliResult missing = Cli({"read", "--port", "No Such Kilnbox"}, 20000);
+  const CliResult missing = Cli({"read", "--port", "No Such Kilnbox"});
   EXPECT_EQ(missing.code, 1);
   EXPECT_NE(missing.err.find("talverine-cli: no MIDI"), std::string::npos) << missing.err;
 
-  const CliResult refused = Cli({"read", "--midi-device", Path("no-such-device")}, 20000);
+  const CliResult refused = Cli({"read", "--midi-device", Path("no-such-device")});
   EXPECT_EQ(refused.code, 1);
   EXPECT_NE(refused.err.find("no-such-device"), std::string::npos) << refused.err;
 
@@ -66,6 +68,12 @@ TEST_F(Integration, BlankCheckShowsTheNoticeAndSucceeds) {
   EXPECT_EQ(blank.code, 0) << blank.err;
   EXPECT_NE(blank.err.find("Blank Checking EPROM"), std::string::npos) << blank.err;
   EXPECT_NE(blank.err.find("See Kilnbox display for result"), std::string::npos) << blank.err;
+
+  // Read and checked here: every byte of the second of two EPROMs.
+  const CliResult read = Cli({"blank", "--read", "--simulator", "--speed", "50", "--arrangement", "2", "--eprom", "2"});
+  EXPECT_EQ(read.code, 0) << read.err;
+  EXPECT_NE(read.err.find("Received Block 2:  8192 bytes - Read OK.\nall 8192 bytes are blank\n"), std::string::npos)
+      << read.err;
 }
 
 TEST_F(Integration, ProgrammingQuestionWithoutATerminalIsNo) {
@@ -86,10 +94,10 @@ TEST_F(Integration, ProgrammingQuestionIsAnsweredOnTheTerminal) {
   WriteImage("image.bin", Pattern(4096));
   std::unique_ptr<Child> cli = StartCli(
       {"program", "--simulator", "--type", "2732", "--speed", "50", "--load", Path("image.bin")}, terminal);
-  ASSERT_TRUE(WaitForText(cli->StderrPath(), "[y/n]", 20000)) << ReadText(cli->StderrPath());
+  ASSERT_TRUE(WaitForText(cli->StderrPath(), "[y/n]", kPatienceMs)) << ReadText(cli->StderrPath());
   const std::string answers = "perhaps\ny\n";
   ASSERT_EQ(write(master, answers.data(), answers.size()), static_cast<ssize_t>(answers.size()));
-  const CliResult program = Finish(*cli, 10000);
+  const CliResult program = Finish(*cli, kPatienceMs);
   close(master);
   EXPECT_EQ(program.code, 0) << program.err;
   EXPECT_NE(program.err.find("Please answer y or n"), std::string::npos) << program.err;

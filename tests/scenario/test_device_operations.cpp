@@ -154,8 +154,17 @@ TEST_F(DeviceOperations, VerifyMarksTheEpromVerifiedOrFailedAtTheFirstDifference
   imgMemory[0x0123] = 0xCD;
   imgMemory[0x0200] ^= 0xFF;
   const BYTE fromEprom = eprom[0x0123];
+  // While the box is open the window is repainted (a resize, say): the
+  // paint formats its own texts.
+  const int paintsBefore = P().paintCount;
+  P().onMessageBox = [&](const headless::MessageBoxRecord&) {
+    plat::InvalidateRect(MyWindow, true);
+    P().Pump();
+    return IDOK;
+  };
   Command(IDM_VERIFY_SELECTED);
   ASSERT_TRUE(RunUntil([&] { return !P().messageBoxes.empty(); }));
+  EXPECT_GT(P().paintCount, paintsBefore);
   char expected[80];
   std::snprintf(expected, sizeof expected, "Verify error at address 0x0123 (0x%02X vs 0xCD)", fromEprom);
   EXPECT_EQ(P().messageBoxes[0].text, expected);
@@ -164,6 +173,11 @@ TEST_F(DeviceOperations, VerifyMarksTheEpromVerifiedOrFailedAtTheFirstDifference
   EXPECT_EQ(P().StatusText(1), std::string(expected) + " - Error!");
   EXPECT_EQ(EpromFlags[0], efVerified | efVerifyFailed);
   EXPECT_EQ(imgMemory[0x0123], 0xCD);  // verify never writes the image
+  // Every byte was compared, beyond the first difference the box reports.
+  EXPECT_EQ(LastVerify.compared, 8192u);
+  EXPECT_EQ(LastVerify.differing, 2u);
+  EXPECT_EQ(LastVerify.first, 0x0123u);
+  EXPECT_EQ(LastVerify.last, 0x0200u);
 }
 
 TEST_F(DeviceOperations, ATimeOutDuringTheVerifyBoxDoesNotCancelTwice) {
@@ -220,14 +234,40 @@ TEST_F(DeviceOperations, ProgramSendsTheSectionThenStartsProgrammingWhenTheEstim
   EXPECT_EQ(SocketContents(), std::vector<uint8_t>(image.begin() + 8192, image.end()));
 }
 
-TEST_F(DeviceOperations, AnsweringNoMarksTheProgrammingFailed) {
+TEST_F(DeviceOperations, TheProgrammingQuestionTakesYesOrNoAndNothingElse) {
   StartProgram();
   InsertEprom(et2764, std::vector<uint8_t>(8192, 0xFF));
   Detect();
-  P().QueueMessageBoxAnswer(IDNO);
+  // Esc and the close box leave the question open.
+  P().QueueMessageBoxAnswer(headless::kCloseBox);
+  P().QueueMessageBoxAnswer(headless::kCloseBox, 1000);
+  P().QueueMessageBoxAnswer(IDYES);
   Command(IDM_PROGRAM_EPROM);
   ASSERT_TRUE(RunUntil([&] { return !P().messageBoxes.empty(); }, 10000));
+  EXPECT_EQ(P().messageBoxes[0].answer, IDYES);
+  EXPECT_EQ(EpromFlags[0], efProgrammed);
+
+  P().QueueMessageBoxAnswer(IDNO);
+  Command(IDM_PROGRAM_EPROM);
+  ASSERT_TRUE(RunUntil([&] { return P().messageBoxes.size() == 2; }, 10000));
   EXPECT_EQ(EpromFlags[0], efProgrammed | efProgramFailed);
+}
+
+TEST_F(DeviceOperations, ANewTransferTakesTheWaitingStartOfProgrammingDownWithTheOldBar) {
+  StartProgram();
+  InsertEprom(et2764, Pattern(8192, 8));
+  Detect();
+  Command(IDM_PROGRAM_EPROM);
+  ASSERT_EQ(PendingProgressCommand, static_cast<UINT>(IDM_START_PROGRAMMING));
+  // A read before the estimate has run out: the Kilnbox's memory now holds
+  // the EPROM read, and programming must not start at the end of the read.
+  Command(IDM_READ_EPROM);
+  EXPECT_EQ(PendingProgressCommand, 0u);
+  ASSERT_TRUE(WaitForStatus(1, "Received Block 1:  8192 bytes - Read OK."));
+  Advance(30000);
+  EXPECT_FALSE(P().ProgressBars().back().alive);
+  EXPECT_TRUE(P().messageBoxes.empty());
+  for (const auto& bytes : SentBytes()) EXPECT_NE(bytes, Bytes({0xF0, 0x10, 0x05, 0x02, 0x14, 0x01, 0x22, 0x15, 0x15, 0xF7}));
 }
 
 TEST_F(DeviceOperations, GetDataFetchesTheKilnboxMemoryAndSendDataSendsTheImage) {
@@ -284,6 +324,23 @@ TEST_F(DeviceOperations, NoAnswerToThePresenceCheckTimesOutAfterFifteenTicks) {
   EXPECT_EQ(PendingMsg, 0u);
   EXPECT_EQ(MidiInInfo.MidiHdr.lpData, nullptr);
   EXPECT_EQ(Sent().size(), 2u);  // the deferred Get data never ran
+}
+
+TEST_F(DeviceOperations, ADamagedReplyToThePresenceCheckStillShowsTheKilnboxAnswers) {
+  StartProgram();
+  InsertEprom(et2764, Pattern(8192, 6));
+  // The first reply, the presence check's, has a broken pair and a wrong
+  // length; the read's reply after it is whole.
+  kilnbox_->WithModel([](sim::Kilnbox& k) {
+    sim::FaultKnobs knobs;
+    knobs.corruptOffset = 45 + 20;
+    knobs.corruptValue = 0x2A;
+    k.SetFaults(knobs);
+  });
+  Command(IDM_READ_EPROM);
+  ASSERT_TRUE(WaitForStatus(1, "Received Block 1:  8192 bytes - Read OK.", 20000)) << P().StatusText(2);
+  EXPECT_EQ(P().StatusText(2), "Kilnbox detected");
+  EXPECT_EQ(Image(0, 8192), Pattern(8192, 6));
 }
 
 TEST_F(DeviceOperations, ALatePresenceReplyIsIgnored) {
