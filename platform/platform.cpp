@@ -6,21 +6,26 @@
 
 namespace plat {
 namespace {
-Platform* g_current = nullptr;
-}
+Parts g_parts;
 
-Platform* Install(Platform* p) {
-  Platform* previous = g_current;
-  g_current = p;
+// Every program installs its back end before it touches the core; a call
+// without one is a programming error that must not go unnoticed.
+template <typename Part>
+Part& Installed(Part* part) {
+  if (part == nullptr) std::abort();
+  return *part;
+}
+}  // namespace
+
+Parts Install(Parts parts) {
+  const Parts previous = g_parts;
+  g_parts = parts;
   return previous;
 }
 
-Platform& Current() {
-  // Every program installs its back end before it touches the core; a call
-  // without one is a programming error that must not go unnoticed.
-  if (g_current == nullptr) std::abort();
-  return *g_current;
-}
+WindowSystem& Window() { return Installed(g_parts.window); }
+OsServices& Os() { return Installed(g_parts.os); }
+MidiPorts& Midi() { return Installed(g_parts.midi); }
 
 UINT CopyDroppedName(const std::string& name, char* buffer, UINT size) {
   if (buffer && size > 0) {

@@ -1,9 +1,10 @@
 // The seam between the portable core and the operating system.
 //
 // The core (shell/, device/, files/, settings/, help/) reaches the outside
-// world only through the operations declared here. A back end (platform/qt,
-// platform/headless) implements the abstract class `Platform`; the free
-// functions in namespace `plat` forward to the back end installed with
+// world only through the operations declared here, in three parts: the
+// window system, files with the clock and the OS, and the MIDI ports. A back
+// end (platform/qt, platform/headless) implements each part; the free
+// functions in namespace `plat` forward to the parts installed with
 // `plat::Install`. Message ids, flags and records keep the names and values
 // of the desktop API the program was first written for, so that the core
 // reads like the procedures it implements.
@@ -222,11 +223,15 @@ constexpr UINT SND_NODEFAULT = 0x0002;
 constexpr UINT SND_MEMORY = 0x0004;
 
 // ---------------------------------------------------------------------------
-// The operations a back end supplies
+// The operations a back end supplies, in three parts
 // ---------------------------------------------------------------------------
-class Platform {
+// The window system and the desktop around it: the main window, its
+// messages and timers, message boxes, child controls, painting, dialogs,
+// the file dialogs, dropped files, opening documents, playing sounds and the
+// single-instance rule (a second start raises the first one's window).
+class WindowSystem {
  public:
-  virtual ~Platform() = default;
+  virtual ~WindowSystem() = default;
 
   // Windows and messages ----------------------------------------------------
   // Creates the main window; `wndProc` receives WM_CREATE before this returns.
@@ -239,6 +244,7 @@ class Platform {
   virtual void KillTimer(HWND hWnd, UINT id) = 0;
   // Text, caption (nullptr: the system's default caption), owner (may be
   // null), buttons and icon; returns the button pressed (IDOK, IDYES...).
+  // A Yes/No box is ended by one of its buttons only.
   virtual int MessageBox(HWND owner, const char* text, const char* caption, UINT type) = 0;
   virtual void InvalidateRect(HWND hWnd, bool erase) = 0;
   virtual RECT GetClientRect(HWND hWnd) = 0;
@@ -284,6 +290,7 @@ class Platform {
   virtual UINT DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) = 0;
   // The drop point in client coordinates; true when it lies in the client area.
   virtual bool DragQueryPoint(HDROP drop, POINT* pt) = 0;
+  // Releases the drop: its handle is not used again.
   virtual void DragFinish(HDROP drop) = 0;
   // Opens a document or an address with its program.
   virtual void ShellOpen(HWND owner, const char* file) = 0;
@@ -293,7 +300,18 @@ class Platform {
   // sound stops the one playing, and a null image only stops it.
   virtual bool PlaySoundMemory(const void* wavImage, UINT flags) = 0;
 
-  // Kernel ------------------------------------------------------------------
+  // Single instance -----------------------------------------------------------
+  // True when this is the only running instance; otherwise the running
+  // instance's window has been raised.
+  virtual bool AcquireSingleInstance(const char* name) = 0;
+  virtual void ReleaseSingleInstance() = 0;
+};
+
+// Files, the clock and the rest of the operating system.
+class OsServices {
+ public:
+  virtual ~OsServices() = default;
+
   virtual void Sleep(UINT ms) = 0;
   virtual int64_t TimeSeconds() = 0;                 // time of day in whole seconds
   virtual std::string GetCurrentDirectory() = 0;
@@ -314,13 +332,15 @@ class Platform {
   // Zero-filled memory, or nullptr when none can be had.
   virtual void* AllocMemory(size_t bytes) = 0;
   virtual void FreeMemory(void* block) = 0;
-  // Single instance: true when this is the only running instance; otherwise
-  // the running instance's window has been raised.
-  virtual bool AcquireSingleInstance(const char* name) = 0;
-  virtual void ReleaseSingleInstance() = 0;
   virtual void DebugTrace(const char* text) = 0;
+};
 
-  // MIDI ports (indexes 0 .. count-1 per direction) ---------------------------
+// The MIDI ports (indexes 0 .. count-1 per direction), with the contracts of
+// the desktop API's midiIn* and midiOut* calls.
+class MidiPorts {
+ public:
+  virtual ~MidiPorts() = default;
+
   virtual UINT midiInGetNumDevs() = 0;
   virtual UINT midiOutGetNumDevs() = 0;
   virtual UINT midiInGetDevCaps(UINT id, MIDICAPS* caps) = 0;
@@ -347,103 +367,120 @@ class Platform {
   virtual UINT midiOutGetErrorText(UINT error, char* text, UINT size) = 0;
 };
 
+// A back end that supplies all three parts in one object.
+class Platform : public WindowSystem, public OsServices, public MidiPorts {};
+
 // ---------------------------------------------------------------------------
 // The installed back end and the calls the core makes
 // ---------------------------------------------------------------------------
 namespace plat {
 
-// Installs `p` as the platform for every call below; returns the previous one.
-Platform* Install(Platform* p);
-Platform& Current();
+// The three parts every call below goes to. Parts may come from different
+// objects (a test wraps one back end's files in another's failures).
+struct Parts {
+  WindowSystem* window = nullptr;
+  OsServices* os = nullptr;
+  MidiPorts* midi = nullptr;
+  Parts() = default;
+  Parts(WindowSystem* w, OsServices* o, MidiPorts* m) : window(w), os(o), midi(m) {}
+  // All three of one back end; a null `p` uninstalls.
+  Parts(Platform* p) : window(p), os(p), midi(p) {}  // NOLINT: a back end converts implicitly
+};
+
+// Installs `parts` for every call below; returns the parts installed before.
+Parts Install(Parts parts);
+WindowSystem& Window();
+OsServices& Os();
+MidiPorts& Midi();
 
 // For back ends: DragQueryFile's contract on one dropped file's name.
 UINT CopyDroppedName(const std::string& name, char* buffer, UINT size);
 
-inline HWND CreateMainWindow(const char* c, const char* t, WNDPROC p) { return Current().CreateMainWindow(c, t, p); }
-inline int RunMessageLoop() { return Current().RunMessageLoop(); }
-inline void PostMessage(HWND h, UINT m, WPARAM w, LPARAM l) { Current().PostMessage(h, m, w, l); }
-inline void PostQuitMessage(int code) { Current().PostQuitMessage(code); }
-inline UINT SetTimer(HWND h, UINT id, UINT ms) { return Current().SetTimer(h, id, ms); }
-inline void KillTimer(HWND h, UINT id) { Current().KillTimer(h, id); }
-inline int MessageBox(HWND o, const char* t, const char* c, UINT type) { return Current().MessageBox(o, t, c, type); }
-inline void InvalidateRect(HWND h, bool erase) { Current().InvalidateRect(h, erase); }
-inline RECT GetClientRect(HWND h) { return Current().GetClientRect(h); }
-inline void DestroyWindow(HWND h) { Current().DestroyWindow(h); }
-inline void MoveWindow(HWND h, int x, int y, int w, int hh, bool r) { Current().MoveWindow(h, x, y, w, hh, r); }
-inline void SetForegroundWindow(HWND h) { Current().SetForegroundWindow(h); }
+inline HWND CreateMainWindow(const char* c, const char* t, WNDPROC p) { return Window().CreateMainWindow(c, t, p); }
+inline int RunMessageLoop() { return Window().RunMessageLoop(); }
+inline void PostMessage(HWND h, UINT m, WPARAM w, LPARAM l) { Window().PostMessage(h, m, w, l); }
+inline void PostQuitMessage(int code) { Window().PostQuitMessage(code); }
+inline UINT SetTimer(HWND h, UINT id, UINT ms) { return Window().SetTimer(h, id, ms); }
+inline void KillTimer(HWND h, UINT id) { Window().KillTimer(h, id); }
+inline int MessageBox(HWND o, const char* t, const char* c, UINT type) { return Window().MessageBox(o, t, c, type); }
+inline void InvalidateRect(HWND h, bool erase) { Window().InvalidateRect(h, erase); }
+inline RECT GetClientRect(HWND h) { return Window().GetClientRect(h); }
+inline void DestroyWindow(HWND h) { Window().DestroyWindow(h); }
+inline void MoveWindow(HWND h, int x, int y, int w, int hh, bool r) { Window().MoveWindow(h, x, y, w, hh, r); }
+inline void SetForegroundWindow(HWND h) { Window().SetForegroundWindow(h); }
 
-inline HWND CreateButton(HWND p, const char* l, int id, int x, int y, int w, int h) { return Current().CreateButton(p, l, id, x, y, w, h); }
-inline HWND CreateStatusBar(HWND p, int id) { return Current().CreateStatusBar(p, id); }
-inline void StatusSetParts(HWND s, int n, const int* e) { Current().StatusSetParts(s, n, e); }
-inline void StatusSetText(HWND s, int part, const char* t) { Current().StatusSetText(s, part, t); }
-inline void StatusReposition(HWND s) { Current().StatusReposition(s); }
-inline HWND CreateProgressBar(HWND p, int x, int y, int w, int h) { return Current().CreateProgressBar(p, x, y, w, h); }
-inline void ProgressSetRange(HWND b, int lo, int hi) { Current().ProgressSetRange(b, lo, hi); }
-inline void ProgressSetStep(HWND b, int s) { Current().ProgressSetStep(b, s); }
-inline void ProgressStepIt(HWND b) { Current().ProgressStepIt(b); }
+inline HWND CreateButton(HWND p, const char* l, int id, int x, int y, int w, int h) { return Window().CreateButton(p, l, id, x, y, w, h); }
+inline HWND CreateStatusBar(HWND p, int id) { return Window().CreateStatusBar(p, id); }
+inline void StatusSetParts(HWND s, int n, const int* e) { Window().StatusSetParts(s, n, e); }
+inline void StatusSetText(HWND s, int part, const char* t) { Window().StatusSetText(s, part, t); }
+inline void StatusReposition(HWND s) { Window().StatusReposition(s); }
+inline HWND CreateProgressBar(HWND p, int x, int y, int w, int h) { return Window().CreateProgressBar(p, x, y, w, h); }
+inline void ProgressSetRange(HWND b, int lo, int hi) { Window().ProgressSetRange(b, lo, hi); }
+inline void ProgressSetStep(HWND b, int s) { Window().ProgressSetStep(b, s); }
+inline void ProgressStepIt(HWND b) { Window().ProgressStepIt(b); }
 
-inline Canvas* BeginPaint(HWND h) { return Current().BeginPaint(h); }
-inline void EndPaint(HWND h, Canvas* c) { Current().EndPaint(h, c); }
+inline Canvas* BeginPaint(HWND h) { return Window().BeginPaint(h); }
+inline void EndPaint(HWND h, Canvas* c) { Window().EndPaint(h, c); }
 
-inline INT_PTR DialogBoxParam(HWND o, int id, DLGPROC p, LPARAM l) { return Current().DialogBoxParam(o, id, p, l); }
-inline void EndDialog(HWND d, INT_PTR r) { Current().EndDialog(d, r); }
-inline void DlgListAdd(HWND d, int id, const char* t) { Current().DlgListAdd(d, id, t); }
-inline void DlgListSelect(HWND d, int id, int i) { Current().DlgListSelect(d, id, i); }
-inline int DlgListGetSel(HWND d, int id) { return Current().DlgListGetSel(d, id); }
-inline void SetDlgItemText(HWND d, int id, const char* t) { Current().SetDlgItemText(d, id, t); }
-inline std::string GetDlgItemText(HWND d, int id) { return Current().GetDlgItemText(d, id); }
-inline void CheckDlgButton(HWND d, int id, bool c) { Current().CheckDlgButton(d, id, c); }
-inline bool IsDlgButtonChecked(HWND d, int id) { return Current().IsDlgButtonChecked(d, id); }
-inline void EnableDlgItem(HWND d, int id, bool e) { Current().EnableDlgItem(d, id, e); }
+inline INT_PTR DialogBoxParam(HWND o, int id, DLGPROC p, LPARAM l) { return Window().DialogBoxParam(o, id, p, l); }
+inline void EndDialog(HWND d, INT_PTR r) { Window().EndDialog(d, r); }
+inline void DlgListAdd(HWND d, int id, const char* t) { Window().DlgListAdd(d, id, t); }
+inline void DlgListSelect(HWND d, int id, int i) { Window().DlgListSelect(d, id, i); }
+inline int DlgListGetSel(HWND d, int id) { return Window().DlgListGetSel(d, id); }
+inline void SetDlgItemText(HWND d, int id, const char* t) { Window().SetDlgItemText(d, id, t); }
+inline std::string GetDlgItemText(HWND d, int id) { return Window().GetDlgItemText(d, id); }
+inline void CheckDlgButton(HWND d, int id, bool c) { Window().CheckDlgButton(d, id, c); }
+inline bool IsDlgButtonChecked(HWND d, int id) { return Window().IsDlgButtonChecked(d, id); }
+inline void EnableDlgItem(HWND d, int id, bool e) { Window().EnableDlgItem(d, id, e); }
 
-inline bool GetOpenFileName(OPENFILENAME& o) { return Current().GetOpenFileName(o); }
-inline bool GetSaveFileName(OPENFILENAME& o) { return Current().GetSaveFileName(o); }
-inline DWORD CommDlgExtendedError() { return Current().CommDlgExtendedError(); }
-inline void DragAcceptFiles(HWND h, bool a) { Current().DragAcceptFiles(h, a); }
-inline UINT DragQueryFileCount(HDROP d) { return Current().DragQueryFileCount(d); }
-inline UINT DragQueryFile(HDROP d, UINT i, char* b, UINT s) { return Current().DragQueryFile(d, i, b, s); }
-inline bool DragQueryPoint(HDROP d, POINT* p) { return Current().DragQueryPoint(d, p); }
-inline void DragFinish(HDROP d) { Current().DragFinish(d); }
-inline void ShellOpen(HWND o, const char* f) { Current().ShellOpen(o, f); }
+inline bool GetOpenFileName(OPENFILENAME& o) { return Window().GetOpenFileName(o); }
+inline bool GetSaveFileName(OPENFILENAME& o) { return Window().GetSaveFileName(o); }
+inline DWORD CommDlgExtendedError() { return Window().CommDlgExtendedError(); }
+inline void DragAcceptFiles(HWND h, bool a) { Window().DragAcceptFiles(h, a); }
+inline UINT DragQueryFileCount(HDROP d) { return Window().DragQueryFileCount(d); }
+inline UINT DragQueryFile(HDROP d, UINT i, char* b, UINT s) { return Window().DragQueryFile(d, i, b, s); }
+inline bool DragQueryPoint(HDROP d, POINT* p) { return Window().DragQueryPoint(d, p); }
+inline void DragFinish(HDROP d) { Window().DragFinish(d); }
+inline void ShellOpen(HWND o, const char* f) { Window().ShellOpen(o, f); }
 
-inline bool PlaySoundMemory(const void* w, UINT f) { return Current().PlaySoundMemory(w, f); }
+inline bool PlaySoundMemory(const void* w, UINT f) { return Window().PlaySoundMemory(w, f); }
 
-inline void Sleep(UINT ms) { Current().Sleep(ms); }
-inline int64_t TimeSeconds() { return Current().TimeSeconds(); }
-inline std::string GetCurrentDirectory() { return Current().GetCurrentDirectory(); }
-inline bool SetCurrentDirectory(const std::string& d) { return Current().SetCurrentDirectory(d); }
-inline std::string GetConfigDirectory() { return Current().GetConfigDirectory(); }
-inline std::string GetDataDirectory() { return Current().GetDataDirectory(); }
-inline FILE* OpenFile(const std::string& p, const char* m) { return Current().OpenFile(p, m); }
-inline bool ReplaceFile(const std::string& f, const std::string& t) { return Current().ReplaceFile(f, t); }
-inline bool RemoveFile(const std::string& p) { return Current().RemoveFile(p); }
-inline Platform::PathKind GetPathKind(const std::string& p) { return Current().GetPathKind(p); }
-inline void* AllocMemory(size_t n) { return Current().AllocMemory(n); }
-inline void FreeMemory(void* b) { Current().FreeMemory(b); }
-inline bool AcquireSingleInstance(const char* n) { return Current().AcquireSingleInstance(n); }
-inline void ReleaseSingleInstance() { Current().ReleaseSingleInstance(); }
-inline void DebugTrace(const char* t) { Current().DebugTrace(t); }
+inline void Sleep(UINT ms) { Os().Sleep(ms); }
+inline int64_t TimeSeconds() { return Os().TimeSeconds(); }
+inline std::string GetCurrentDirectory() { return Os().GetCurrentDirectory(); }
+inline bool SetCurrentDirectory(const std::string& d) { return Os().SetCurrentDirectory(d); }
+inline std::string GetConfigDirectory() { return Os().GetConfigDirectory(); }
+inline std::string GetDataDirectory() { return Os().GetDataDirectory(); }
+inline FILE* OpenFile(const std::string& p, const char* m) { return Os().OpenFile(p, m); }
+inline bool ReplaceFile(const std::string& f, const std::string& t) { return Os().ReplaceFile(f, t); }
+inline bool RemoveFile(const std::string& p) { return Os().RemoveFile(p); }
+inline OsServices::PathKind GetPathKind(const std::string& p) { return Os().GetPathKind(p); }
+inline void* AllocMemory(size_t n) { return Os().AllocMemory(n); }
+inline void FreeMemory(void* b) { Os().FreeMemory(b); }
+inline bool AcquireSingleInstance(const char* n) { return Window().AcquireSingleInstance(n); }
+inline void ReleaseSingleInstance() { Window().ReleaseSingleInstance(); }
+inline void DebugTrace(const char* t) { Os().DebugTrace(t); }
 
-inline UINT midiInGetNumDevs() { return Current().midiInGetNumDevs(); }
-inline UINT midiOutGetNumDevs() { return Current().midiOutGetNumDevs(); }
-inline UINT midiInGetDevCaps(UINT id, MIDICAPS* c) { return Current().midiInGetDevCaps(id, c); }
-inline UINT midiOutGetDevCaps(UINT id, MIDICAPS* c) { return Current().midiOutGetDevCaps(id, c); }
-inline UINT midiInOpen(HMIDIIN* h, UINT id, HWND t) { return Current().midiInOpen(h, id, t); }
-inline UINT midiOutOpen(HMIDIOUT* h, UINT id, HWND t) { return Current().midiOutOpen(h, id, t); }
-inline UINT midiInClose(HMIDIIN h) { return Current().midiInClose(h); }
-inline UINT midiOutClose(HMIDIOUT h) { return Current().midiOutClose(h); }
-inline UINT midiInReset(HMIDIIN h) { return Current().midiInReset(h); }
-inline UINT midiOutReset(HMIDIOUT h) { return Current().midiOutReset(h); }
-inline UINT midiInPrepareHeader(HMIDIIN h, MIDIHDR* m) { return Current().midiInPrepareHeader(h, m); }
-inline UINT midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* m) { return Current().midiOutPrepareHeader(h, m); }
-inline UINT midiInUnprepareHeader(HMIDIIN h, MIDIHDR* m) { return Current().midiInUnprepareHeader(h, m); }
-inline UINT midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* m) { return Current().midiOutUnprepareHeader(h, m); }
-inline UINT midiInAddBuffer(HMIDIIN h, MIDIHDR* m) { return Current().midiInAddBuffer(h, m); }
-inline UINT midiOutLongMsg(HMIDIOUT h, MIDIHDR* m) { return Current().midiOutLongMsg(h, m); }
-inline UINT midiOutShortMsg(HMIDIOUT h, DWORD p) { return Current().midiOutShortMsg(h, p); }
-inline UINT midiInStart(HMIDIIN h) { return Current().midiInStart(h); }
-inline UINT midiInStop(HMIDIIN h) { return Current().midiInStop(h); }
-inline UINT midiInGetErrorText(UINT e, char* t, UINT s) { return Current().midiInGetErrorText(e, t, s); }
-inline UINT midiOutGetErrorText(UINT e, char* t, UINT s) { return Current().midiOutGetErrorText(e, t, s); }
+inline UINT midiInGetNumDevs() { return Midi().midiInGetNumDevs(); }
+inline UINT midiOutGetNumDevs() { return Midi().midiOutGetNumDevs(); }
+inline UINT midiInGetDevCaps(UINT id, MIDICAPS* c) { return Midi().midiInGetDevCaps(id, c); }
+inline UINT midiOutGetDevCaps(UINT id, MIDICAPS* c) { return Midi().midiOutGetDevCaps(id, c); }
+inline UINT midiInOpen(HMIDIIN* h, UINT id, HWND t) { return Midi().midiInOpen(h, id, t); }
+inline UINT midiOutOpen(HMIDIOUT* h, UINT id, HWND t) { return Midi().midiOutOpen(h, id, t); }
+inline UINT midiInClose(HMIDIIN h) { return Midi().midiInClose(h); }
+inline UINT midiOutClose(HMIDIOUT h) { return Midi().midiOutClose(h); }
+inline UINT midiInReset(HMIDIIN h) { return Midi().midiInReset(h); }
+inline UINT midiOutReset(HMIDIOUT h) { return Midi().midiOutReset(h); }
+inline UINT midiInPrepareHeader(HMIDIIN h, MIDIHDR* m) { return Midi().midiInPrepareHeader(h, m); }
+inline UINT midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* m) { return Midi().midiOutPrepareHeader(h, m); }
+inline UINT midiInUnprepareHeader(HMIDIIN h, MIDIHDR* m) { return Midi().midiInUnprepareHeader(h, m); }
+inline UINT midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* m) { return Midi().midiOutUnprepareHeader(h, m); }
+inline UINT midiInAddBuffer(HMIDIIN h, MIDIHDR* m) { return Midi().midiInAddBuffer(h, m); }
+inline UINT midiOutLongMsg(HMIDIOUT h, MIDIHDR* m) { return Midi().midiOutLongMsg(h, m); }
+inline UINT midiOutShortMsg(HMIDIOUT h, DWORD p) { return Midi().midiOutShortMsg(h, p); }
+inline UINT midiInStart(HMIDIIN h) { return Midi().midiInStart(h); }
+inline UINT midiInStop(HMIDIIN h) { return Midi().midiInStop(h); }
+inline UINT midiInGetErrorText(UINT e, char* t, UINT s) { return Midi().midiInGetErrorText(e, t, s); }
+inline UINT midiOutGetErrorText(UINT e, char* t, UINT s) { return Midi().midiOutGetErrorText(e, t, s); }
 
 }  // namespace plat

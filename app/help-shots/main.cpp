@@ -396,7 +396,7 @@ int main(int argc, char** argv) {
   {
     QtPlatform platform;
     platform.StartSimulator(kSimulatorSpeed);
-    Platform* previous = plat::Install(&platform);
+    const plat::Parts previous = plat::Install(&platform);
     Session session(platform, soundFolder);
     session.OpenMainWindow();
     shot.act(session);

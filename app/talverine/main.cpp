@@ -159,7 +159,7 @@ int main(int argc, char** argv) {
       return kExitFailure;
     }
   }
-  Platform* previous = plat::Install(&platform);
+  const plat::Parts previous = plat::Install(&platform);
   const int code = TalverineMain(nullptr);
   trafficLog.Stop();
   plat::Install(previous);

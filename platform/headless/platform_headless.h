@@ -329,7 +329,7 @@ class ScopedHeadless {
 
  private:
   std::unique_ptr<HeadlessPlatform> platform_;
-  Platform* previous_;
+  plat::Parts previous_;
 };
 
 }  // namespace headless

@@ -157,7 +157,7 @@ class QtDialogTest : public ::testing::Test {
   testsupport::TempDir temp_;
   QtDialogHost host_{nullptr};
   QtDialogPlatform platform_{host_};
-  Platform* previous_ = nullptr;
+  plat::Parts previous_;
 };
 
 // --- dialogs built from their templates ---------------------------------------

@@ -104,7 +104,7 @@ class MainWindowQtTest : public ::testing::Test {
   guitest::ScopedEnv config_;
   guitest::ScopedEnv runtime_;
   QtPlatform platform_;
-  Platform* previous_ = nullptr;
+  plat::Parts previous_;
   std::unique_ptr<guitest::BoxAnswerer> boxes_;  // answers OK to any box
 };
 

@@ -98,7 +98,7 @@ class QtPlatformTest : public ::testing::Test {
 
   Recorder recorder_;
   QtPlatform platform_;
-  Platform* previous_ = nullptr;
+  plat::Parts previous_;
   HWND window_ = nullptr;
   testsupport::TempDir temp_;
 };

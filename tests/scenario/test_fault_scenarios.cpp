@@ -73,7 +73,7 @@ class FaultProgram : public ::testing::Test {
 
   testsupport::TempDir temp_;
   testsupport::FaultPlatform p_;
-  Platform* previous_ = nullptr;
+  plat::Parts previous_;
   std::unique_ptr<simport::HeadlessKilnbox> kilnbox_;
 };
 

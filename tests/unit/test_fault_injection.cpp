@@ -69,7 +69,7 @@ class FaultInjection : public ::testing::Test {
 
   testsupport::TempDir temp_;
   testsupport::FaultPlatform p_;
-  Platform* previous_ = nullptr;
+  plat::Parts previous_;
   Bytes image_;
 };
 

@@ -214,7 +214,7 @@ class FailedSave : public FileIo {
     EXPECT_EQ(shown, boxes);
   }
   FailingDisk disk_;
-  Platform* previous_ = nullptr;
+  plat::Parts previous_;
 };
 
 TEST_F(FailedSave, FullDiskKeepsTheOldFileForEveryFormat) {
