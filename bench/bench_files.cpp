@@ -15,6 +15,7 @@
 #include "files/wav_write.h"
 #include "platform/headless/platform_headless.h"
 #include "shell/app_state.h"
+#include "shell/core_session.h"
 #include "shell/image_model.h"
 
 namespace {
@@ -25,15 +26,12 @@ constexpr uint32_t kFrames = 65536;
 class FilesBench {
  public:
   FilesBench() {
-    FileIoInit();
-    ImageModelInit();
-    ok_ = AllocateBuffers();
+    ok_ = core_.ready();
     std::string pattern = (std::filesystem::temp_directory_path() / "talverine-bench-XXXXXX").string();
     ok_ = ok_ && mkdtemp(pattern.data()) != nullptr;
     folder_ = pattern;
   }
   ~FilesBench() {
-    FreeBuffers();
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
   }
@@ -51,6 +49,7 @@ class FilesBench {
 
  private:
   headless::ScopedHeadless platform_;
+  CoreSession core_{CoreSession::Setup::WithoutWindow};
   bool ok_ = false;
   std::string folder_;
 };

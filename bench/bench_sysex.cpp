@@ -8,14 +8,15 @@
 #include "platform/headless/platform_headless.h"
 #include "platform/midi/memory_port.h"
 #include "shell/app_state.h"
+#include "shell/core_session.h"
 #include "shell/image_model.h"
 
 namespace {
 
 void BM_SysexSendBlock64K(benchmark::State& state) {
   headless::ScopedHeadless platform;
-  AppStateInit();
-  if (!AllocateBuffers()) {
+  CoreSession core(CoreSession::Setup::WithoutWindow);
+  if (!core.ready()) {
     state.SkipWithError("no buffers");
     return;
   }
@@ -33,7 +34,6 @@ void BM_SysexSendBlock64K(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * SysexBlockPacketSize(65536));
 
   MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_FORCE_CLOSE);
-  FreeBuffers();
 }
 BENCHMARK(BM_SysexSendBlock64K)->Unit(benchmark::kMicrosecond);
 

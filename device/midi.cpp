@@ -5,13 +5,14 @@
 
 #include <cstdio>
 
-UINT uMidiInDevices = 0;
-UINT uMidiOutDevices = 0;
-
-void MidiLayerInit() {
-  uMidiInDevices = 0;
-  uMidiOutDevices = 0;
+namespace {
+MidiLayer g_layer;
 }
+
+MidiLayer& TheMidiLayer() { return g_layer; }
+
+UINT& uMidiInDevices = g_layer.uMidiInDevices;
+UINT& uMidiOutDevices = g_layer.uMidiOutDevices;
 
 namespace {
 

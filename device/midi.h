@@ -28,8 +28,18 @@ typedef struct _MIDIINFO {
   UINT uDeviceStatus = MIDI_IDLE;
 } MIDIINFO, *LPMIDIINFO;
 
-extern UINT uMidiInDevices;
-extern UINT uMidiOutDevices;
+// What the layer found when it was started.
+struct MidiLayer {
+  UINT uMidiInDevices = 0;
+  UINT uMidiOutDevices = 0;
+};
+
+// The program's one MIDI layer; a new run starts from a new one.
+MidiLayer& TheMidiLayer();
+
+// Its fields under the names every module uses: the port counts.
+extern UINT& uMidiInDevices;
+extern UINT& uMidiOutDevices;
 
 int MidiInit(LPMIDIINFO lpMidiInInfo, LPMIDIINFO lpMidiOutInfo);
 UINT MidiGetDeviceName(HWND hWnd, UINT uDeviceType, UINT uDeviceID, char* lpszBuffer);
@@ -40,6 +50,3 @@ UINT MidiRecord(HWND hWnd, LPMIDIINFO lpMidiInInfo, int fRecord);
 UINT MidiSendShortMsg(HWND hWnd, LPMIDIINFO lpMidiOutInfo, BYTE cStatus, BYTE cChannel, BYTE cData1, BYTE cData2);
 int MidiExit(HWND hWnd, LPMIDIINFO lpMidiInInfo, LPMIDIINFO lpMidiOutInfo);
 void MidiShowError(HWND hWnd, UINT uError, UINT uDeviceType);
-
-// Resets the layer's own state (the two port counts).
-void MidiLayerInit();

@@ -9,11 +9,6 @@
 #include "shell/image_model.h"
 #include "shell/playback.h"
 
-UINT DefaultFileFormat = 0;
-std::string RecentLoadPath;
-std::string RecentSavePath;
-UINT AutoDetectSampleRate = 0;
-UINT AutoCleanup = 0;
 const UINT uSampleRateTable[4] = {32000, 24000, 16000, 12000};
 
 namespace {
@@ -128,14 +123,4 @@ void tvOpenFileName(const char* filename, BYTE fNum, int iSize, int bufferSize, 
     case FILE_KIND_WAV: LoadWavFile(SoundFile[fNum].c_str(), lOffset, lSize, hWndStatus); break;
     default: LoadBinaryFile(SoundFile[fNum].c_str(), lOffset, lSize); break;
   }
-}
-
-void FileIoInit() {
-  DefaultFileFormat = 0;
-  RecentLoadPath.clear();
-  RecentSavePath.clear();
-  AutoDetectSampleRate = 0;
-  AutoCleanup = 0;
-  AutoScale = 0;
-  sample_rate = 24000;
 }

@@ -4,17 +4,13 @@
 
 #include <string>
 
+#include "files/file_settings.h"
 #include "platform/platform.h"
 
 constexpr int FILE_KIND_BIN = 0;
 constexpr int FILE_KIND_WAV = 1;
 constexpr int FILE_KIND_HEX = 2;
 
-extern UINT DefaultFileFormat;
-extern std::string RecentLoadPath;
-extern std::string RecentSavePath;
-extern UINT AutoDetectSampleRate;
-extern UINT AutoCleanup;
 extern const UINT uSampleRateTable[4];
 
 // The filter list of both file dialogs; index 1 binary, 2 WAV, 3 HEX,
@@ -55,4 +51,3 @@ std::string FolderOfPath(const std::string& path);
 // otherwise tells the user and returns false.
 bool CheckImageSection(UINT lOffset, UINT lSize);
 
-void FileIoInit();

@@ -9,8 +9,6 @@
 #include "files/wav_format.h"
 #include "shell/image_model.h"
 
-UINT AutoScale = 0;
-
 namespace {
 
 constexpr uint16_t kFormatPcm = 1;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "files/file_settings.h"
 #include "platform/platform.h"
 
 // Result codes of ConvertWavToDMX.
@@ -17,8 +18,6 @@ constexpr int WAV_SHORT_DATA = 8;
 
 // Full scale a conversion starts with: the 16-bit scale.
 constexpr int32_t WAV_FULL_SCALE = 32768;
-
-extern UINT AutoScale;
 
 // Loads the WAV file into the `lSize` bytes at imgMemory + `lOffset`;
 // problems go to part 1 of the status bar `hWndStatus`.

@@ -9,7 +9,6 @@
 #include "files/u255.h"
 #include "shell/image_model.h"
 
-UINT sample_rate = 24000;
 
 namespace {
 

@@ -1,9 +1,8 @@
 // u255 codes into 16-bit mono WAV files and in-memory WAV images.
 #pragma once
 
+#include "files/file_settings.h"
 #include "platform/platform.h"
-
-extern UINT sample_rate;  // playback rate in Hz
 
 constexpr UINT WAV_HEADER_SIZE = 44;
 // Largest sound, in samples; a memory-mode buffer must hold

@@ -38,10 +38,13 @@ constexpr auto contact_str = Scramble(
     "https://talverine.example/");
 constexpr auto nohelp_str = Scramble("https://talverine.example/help/online/talverine-help.html");
 
-char valStr[512];
+// The help module's state: the buffer ContactInfo hands out.
+struct HelpTexts {
+  char valStr[512] = {};
+};
+HelpTexts g_texts;
+char (&valStr)[512] = g_texts.valStr;
 static_assert(sizeof contact_str.bytes < sizeof valStr && sizeof nohelp_str.bytes < sizeof valStr);
-
-std::string saveCurrDir;
 
 template <size_t N>
 void Unscramble(const ScrambledText<N>& text) {
@@ -135,7 +138,7 @@ bool SupportFileDigest(const std::string& path, bool text, uint32_t digest[5]) {
 }
 
 void ShowHelpFromTable(HWND hWnd, const SUPFILE* table, int count) {
-  saveCurrDir = plat::GetCurrentDirectory();
+  const std::string saveCurrDir = plat::GetCurrentDirectory();
   // Without its folder the help is as good as missing; checking the current
   // directory instead might open some other help.htm.
   if (!plat::SetCurrentDirectory(helpPath)) {

@@ -31,3 +31,5 @@ constexpr int IDM_LAST = 223;
 // Child window ids.
 constexpr int ID_STATUS_BAR = 123;
 constexpr unsigned ID_TIMER = 200;
+// The one-shot timer that ends a device operation's pause.
+constexpr unsigned ID_PAUSE_TIMER = 201;

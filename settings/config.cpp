@@ -14,8 +14,14 @@
 #include "shell/app_state.h"
 #include "shell/image_model.h"
 
-UINT cMidiInDevice = 0;
-UINT cMidiOutDevice = 0;
+namespace {
+ConfigState g_config;
+}
+
+ConfigState& TheConfigState() { return g_config; }
+
+UINT& cMidiInDevice = g_config.cMidiInDevice;
+UINT& cMidiOutDevice = g_config.cMidiOutDevice;
 
 namespace {
 
@@ -222,9 +228,4 @@ void SaveConfig(const char* configfile) {
   if (ok && plat::ReplaceFile(temp, path)) return;
   plat::RemoveFile(temp);
   TraceSaveFailure("cannot write", path);
-}
-
-void ConfigInit() {
-  cMidiInDevice = 0;
-  cMidiOutDevice = 0;
 }

@@ -4,8 +4,17 @@
 
 #include "platform/platform.h"
 
-extern UINT cMidiInDevice;
-extern UINT cMidiOutDevice;
+// The settings this module keeps itself: the MIDI ports chosen.
+struct ConfigState {
+  UINT cMidiInDevice = 0;
+  UINT cMidiOutDevice = 0;
+};
+
+// The program's one configuration state; a new run starts from a new one.
+ConfigState& TheConfigState();
+
+extern UINT& cMidiInDevice;
+extern UINT& cMidiOutDevice;
 
 // A line holds at most this many characters; a longer one is read in pieces.
 constexpr int CONFIG_LINE_MAX = 255;
@@ -25,4 +34,3 @@ int ReadUInt(const char* line, const char* str, UINT* var);
 // terminator, so `var` holds maxlen + 1).
 int ReadString(char* var, const char* line, const char* str, int maxlen);
 
-void ConfigInit();

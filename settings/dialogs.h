@@ -11,9 +11,17 @@ INT_PTR WhichEPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR AudioOptionsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);
 void CheckSizeLimits(HWND hDlg, UINT type);
 
-// Restores the option dialogs' first-start state (the remembered audio
-// values).
-void OptionDialogsInit();
+// What the dialogs remember between messages: the Audio Options values as
+// they were when the dialog opened.
+struct OptionDialogsState {
+  UINT old_sr = 24000;
+  UINT oldF1 = 0;
+  UINT oldF2 = 0;
+  UINT oldF3 = 0;
+};
+
+// The program's one option dialogs' state; a new run starts from a new one.
+OptionDialogsState& TheOptionDialogsState();
 
 // Choose Sound answers.
 constexpr int CHOOSE_SOUND_1 = 0;

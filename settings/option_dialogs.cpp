@@ -63,11 +63,11 @@ const char kEpromHelpText[] =
     "Your EPROM type and sound organization selections set the size of\n"
     "the memory buffer used by Talverine.";
 
-// The Audio Options values as they were when the dialog opened.
-UINT old_sr = 24000;
-UINT oldF1 = 0;
-UINT oldF2 = 0;
-UINT oldF3 = 0;
+OptionDialogsState g_dialogs;
+UINT& old_sr = g_dialogs.old_sr;
+UINT& oldF1 = g_dialogs.oldF1;
+UINT& oldF2 = g_dialogs.oldF2;
+UINT& oldF3 = g_dialogs.oldF3;
 
 // Checks `checkId` and clears every other button of `firstId` .. `lastId`.
 void CheckRadioButton(HWND hDlg, int firstId, int lastId, int checkId) {
@@ -209,12 +209,7 @@ void StoreAudioSettings(HWND hDlg) {
 
 }  // namespace
 
-void OptionDialogsInit() {
-  old_sr = 24000;
-  oldF1 = 0;
-  oldF2 = 0;
-  oldF3 = 0;
-}
+OptionDialogsState& TheOptionDialogsState() { return g_dialogs; }
 
 INT_PTR PrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
   if (message == WM_INITDIALOG) {

@@ -1,27 +1,31 @@
 #include "shell/app_state.h"
 
-#include <cstring>
-
 #include "shell/image_model.h"
 
 const char szAppName[] = "TALVERINE";
 const char szCfgName[] = "TALVERINE.CFG";
 const char szAppCaption[] = "Kilnbox EPROM Utility";
 
-HINSTANCE MyInstance = nullptr;
-HWND MyWindow = nullptr;
-HWND hWndStatus = nullptr;
-UINT bMidiInit = 0;
-std::string helpPath;
+namespace {
+AppState g_app;
+ProgramBuffers g_buffers;
+}
 
-MIDIINFO MidiInInfo;
-MIDIINFO MidiOutInfo;
+AppState& TheAppState() { return g_app; }
+ProgramBuffers& TheBuffers() { return g_buffers; }
 
-BYTE* MIDIinBuffer = nullptr;
-BYTE* MIDIoutBuffer = nullptr;
-BYTE* wavbuffer[2] = {nullptr, nullptr};
-
-char szString[TEXT_BUFFER_SIZE] = {};
+HINSTANCE& MyInstance = g_app.MyInstance;
+HWND& MyWindow = g_app.MyWindow;
+HWND& hWndStatus = g_app.hWndStatus;
+UINT& bMidiInit = g_app.bMidiInit;
+std::string& helpPath = g_app.helpPath;
+MIDIINFO& MidiInInfo = g_app.MidiInInfo;
+MIDIINFO& MidiOutInfo = g_app.MidiOutInfo;
+BYTE*& imgMemory = g_buffers.imgMemory;
+BYTE*& MIDIinBuffer = g_buffers.MIDIinBuffer;
+BYTE*& MIDIoutBuffer = g_buffers.MIDIoutBuffer;
+BYTE* (&wavbuffer)[2] = g_buffers.wavbuffer;
+char (&szString)[TEXT_BUFFER_SIZE] = g_app.szString;
 
 bool AllocateBuffers() {
   imgMemory = static_cast<BYTE*>(plat::AllocMemory(IMAGE_SIZE));
@@ -43,15 +47,4 @@ void FreeBuffers() {
   FreeOne(wavbuffer[1]);
   FreeOne(MIDIinBuffer);
   FreeOne(MIDIoutBuffer);
-}
-
-void AppStateInit() {
-  MyInstance = nullptr;
-  MyWindow = nullptr;
-  hWndStatus = nullptr;
-  bMidiInit = 0;
-  helpPath.clear();
-  MidiInInfo = MIDIINFO();
-  MidiOutInfo = MIDIINFO();
-  std::memset(szString, 0, sizeof szString);
 }

@@ -12,21 +12,23 @@
 #include "shell/image_model.h"
 #include "shell/playback.h"
 
-ermEnum ReadMode = ermRead;
-BYTE kilnbox_detected = 0;
-UINT PendingMsg = 0;
-UINT PendingProgressCommand = 0;
-UINT response_timeout = 0;
-long rawbytecount = 0;
-HWND hwndPB = nullptr;
-char SzTimerInfo[1024] = {};
-VerifyTally LastVerify;
+namespace {
+DeviceSession g_session;
+}
+
+DeviceSession& TheDeviceSession() { return g_session; }
+
+ermEnum& ReadMode = g_session.ReadMode;
+BYTE& kilnbox_detected = g_session.kilnbox_detected;
+UINT& PendingMsg = g_session.PendingMsg;
+UINT& PendingProgressCommand = g_session.PendingProgressCommand;
+UINT& response_timeout = g_session.response_timeout;
+long& rawbytecount = g_session.rawbytecount;
+HWND& hwndPB = g_session.hwndPB;
+char (&SzTimerInfo)[1024] = g_session.SzTimerInfo;
+VerifyTally& LastVerify = g_session.LastVerify;
 
 namespace {
-
-// True while a reply is being handled; a reply arriving in the nested loop
-// of the verify-difference box must not release the buffer a second time.
-bool g_inReply = false;
 
 void SetStatus(int part, const char* text) { plat::StatusSetText(hWndStatus, part, text); }
 void ClearStatus(int part) { SetStatus(part, ""); }
@@ -39,6 +41,7 @@ void AppendTo(char (&text)[sizeof szString], const char* suffix) {
 }
 
 long EpromSizeK() { return static_cast<long>(EpromBytes() / 1024); }
+long SoundSizeK() { return static_cast<long>(myDataSize() / 1024); }
 BYTE BlockOfSelectedEprom() { return static_cast<BYTE>(WhichEPROM + 1); }
 DWORD SelectedEpromOffset() { return static_cast<DWORD>(WhichEPROM) * EpromBytes(); }
 
@@ -50,6 +53,35 @@ void ArmAndListen(HWND hWnd) {
 void ReleaseInput(HWND hWnd) { MidiAssignBuffer(hWnd, &MidiInInfo, nullptr, 0, 0); }
 
 void SetReplyTimeout() { response_timeout = ReplyTimeoutTicks(rawbytecount); }
+
+// ---------------------------------------------------------------------------
+// Operations, their pauses and their outcomes
+// ---------------------------------------------------------------------------
+void Begin(DeviceOperation operation) { g_session.operation = operation; }
+
+// Ends the operation under way (if any) with `kind`.
+void End(OutcomeKind kind, const char* text = "") {
+  if (g_session.operation == DeviceOperation::None) return;
+  g_session.outcome = DeviceOutcome{g_session.operation, kind, text};
+  g_session.operation = DeviceOperation::None;
+}
+
+// The pauses the Kilnbox needs between two commands. The window goes on
+// painting meanwhile; everything else waits for the end of the sequence
+// (DeviceSequencePaused), and the periodic timer stands still, as it would
+// behind a sleep.
+void PauseThen(HWND hWnd, UINT ms, DeviceStep next) {
+  g_session.afterPause = next;
+  plat::SetTimer(hWnd, ID_PAUSE_TIMER, ms);
+}
+
+// Asks the user, telling a caller without a window what the box is about.
+int Ask(DeviceQuestion question, HWND owner, const char* text, const char* caption, UINT type) {
+  g_session.asking = question;
+  const int answer = plat::MessageBox(owner, text, caption, type);
+  g_session.asking = DeviceQuestion::None;
+  return answer;
+}
 
 // The operations need the image and both MIDI buffers; without them they are
 // refused rather than run on missing memory.
@@ -86,6 +118,13 @@ void AbandonReception(HWND hWnd) {
     ReleaseInput(hWnd);
   }
   ClearStatus(0);
+  End(OutcomeKind::Refused);
+}
+
+// A command refused before anything was set up for a reply.
+void Refuse() {
+  ClearStatus(0);
+  End(OutcomeKind::Refused);
 }
 
 // Sends `sizeK` KB of the image from `offset` as `block` and credits the
@@ -99,37 +138,30 @@ bool SendBlockAndCredit(BYTE block, long sizeK, DWORD offset) {
   return sent;
 }
 
-// ---------------------------------------------------------------------------
-// The operations
-// ---------------------------------------------------------------------------
-// Get data and Send data move one sound as block 1; -1 when the block size
-// couldn't be sent.
-long SizeBlock1ForOneSound() {
+void ShowTransferred(long sizeK) {
+  ClearStatus(0);
+  std::snprintf(szString, sizeof szString, "Transferred %ld bytes", sizeK * 1024);
+  SetStatus(1, szString);
+}
+
+// The presence check, after its block size and pause.
+void RequestPresenceReply(HWND hWnd) {
+  ReadMode = ermNothing;
+  ArmAndListen(hWnd);
+  SysexRequestTransfer(16);
+}
+
+// Get data and Send data move one sound as block 1. First its size.
+bool SizeBlock1ForOneSound() {
   ClearStatus(1);
   SetStatus(0, "Setting Kilnbox block size");
-  const long sizeK = static_cast<long>(myDataSize() / 1024);
-  if (!SysexSetBlockSize(1, static_cast<BYTE>(sizeK))) return -1;
-  plat::Sleep(500);
-  return sizeK;
+  return SysexSetBlockSize(1, static_cast<BYTE>(SoundSizeK()));
 }
 
-// Read, Verify and Program EPROM first size the EPROM's block and set its type.
-bool SizeBlockAndSetType(BYTE block, long sizeK) {
-  SetStatus(0, "Setting Kilnbox block size");
-  if (!SysexSetBlockSize(block, static_cast<BYTE>(sizeK))) return false;
-  plat::Sleep(500);
-  SetStatus(0, "Setting EPROM type");
-  if (!SysexSetEPROMType(EPROM_type)) return false;
-  plat::Sleep(500);
-  return true;
-}
-
-void GetData(HWND hWnd) {
-  if (!Detected(hWnd, IDM_GET_DATA)) return;
-  const long sizeK = SizeBlock1ForOneSound();
-  if (sizeK < 0) return ClearStatus(0);
+// --- Get data ------------------------------------------------------------------
+void RequestBlock1(HWND hWnd) {
   SetStatus(0, "Reading block 1...");
-  rawbytecount = TransferBytes(sizeK);
+  rawbytecount = TransferBytes(SoundSizeK());
   CreateProgressBar(hWnd, rawbytecount);
   SoundFileLoaded[0] = SoundFileLoaded[1] = 0;
   ClearEpromFlags();
@@ -140,74 +172,96 @@ void GetData(HWND hWnd) {
   if (!SysexRequestTransfer(1)) AbandonReception(hWnd);
 }
 
-void SendData(HWND hWnd) {
-  if (!Detected(hWnd, IDM_SEND_DATA)) return;
-  const long sizeK = SizeBlock1ForOneSound();
-  if (sizeK < 0) return ClearStatus(0);
+void GetData(HWND hWnd) {
+  if (!Detected(hWnd, IDM_GET_DATA)) return;
+  if (!SizeBlock1ForOneSound()) return Refuse();
+  PauseThen(hWnd, 500, RequestBlock1);
+}
+
+// --- Send data -----------------------------------------------------------------
+void SendBlock1(HWND hWnd) {
+  const long sizeK = SoundSizeK();
   SetStatus(0, "Transferring data to Kilnbox...");
   rawbytecount = TransferBytes(sizeK);
   WhichEPROM = 0;
-  if (!SendBlockAndCredit(1, sizeK, 0)) {
-    ClearStatus(0);
-    return;
-  }
+  if (!SendBlockAndCredit(1, sizeK, 0)) return Refuse();
   if (rawbytecount > 0) {
     CreateProgressBar(hWnd, rawbytecount);
+    g_session.barOwner = DeviceOperation::SendData;  // done when the estimate runs out
     return;
   }
-  ClearStatus(0);
-  std::snprintf(szString, sizeof szString, "Transferred %ld bytes", sizeK * 1024);
-  SetStatus(1, szString);
+  ShowTransferred(sizeK);
+  End(OutcomeKind::Succeeded, szString);
 }
 
-// Block size, EPROM type and the read command: the first half of both Read
-// and Verify EPROM; false when a command couldn't be sent.
-bool SetUpEpromRead(HWND hWnd) {
-  const long sizeK = EpromSizeK();
+void SendData(HWND hWnd) {
+  if (!Detected(hWnd, IDM_SEND_DATA)) return;
+  if (!SizeBlock1ForOneSound()) return Refuse();
+  PauseThen(hWnd, 500, SendBlock1);
+}
+
+// --- Read and Verify EPROM -------------------------------------------------------
+// Both size the EPROM's block, set its type and have the Kilnbox read it,
+// with a pause after each, then ask for the block.
+void RequestEpromBlock(HWND hWnd) {
   const BYTE block = BlockOfSelectedEprom();
-  ClearStatus(1);
-  if (!SizeBlockAndSetType(block, sizeK)) return false;
-  rawbytecount = TransferBytes(sizeK);
-  CreateProgressBar(hWnd, rawbytecount);
-  SetStatus(0, "Reading EPROM");
-  if (!SysexReadEPROM(block)) return false;
-  plat::Sleep(2000);
   char text[64];
   std::snprintf(text, sizeof text, "Reading block %d...", block);
   SetStatus(0, text);
-  return true;
+  const bool verify = g_session.operation == DeviceOperation::VerifyEprom;
+  if (!verify) {
+    ClearEpromFlags();
+    SoundFileLoaded[0] = SoundFileLoaded[1] = 0;
+  }
+  ReadMode = verify ? ermVerify : ermRead;
+  SetReplyTimeout();
+  ArmAndListen(hWnd);
+  if (!SysexRequestTransfer(block)) AbandonReception(hWnd);
+  if (verify) Redraw(hWnd);
+}
+
+void ReadEpromIntoBlock(HWND hWnd) {
+  rawbytecount = TransferBytes(EpromSizeK());
+  CreateProgressBar(hWnd, rawbytecount);
+  SetStatus(0, "Reading EPROM");
+  if (!SysexReadEPROM(BlockOfSelectedEprom())) return AbandonReception(hWnd);
+  PauseThen(hWnd, 2000, RequestEpromBlock);
+}
+
+void SetTypeForRead(HWND hWnd) {
+  SetStatus(0, "Setting EPROM type");
+  if (!SysexSetEPROMType(EPROM_type)) return AbandonReception(hWnd);
+  PauseThen(hWnd, 500, ReadEpromIntoBlock);
+}
+
+void SizeBlockForRead(HWND hWnd) {
+  ClearStatus(1);
+  SetStatus(0, "Setting Kilnbox block size");
+  if (!SysexSetBlockSize(BlockOfSelectedEprom(), static_cast<BYTE>(EpromSizeK()))) return AbandonReception(hWnd);
+  PauseThen(hWnd, 500, SetTypeForRead);
 }
 
 void ReadSelected(HWND hWnd) {
   if (!Detected(hWnd, IDM_READ_SELECTED)) return;
-  if (!SetUpEpromRead(hWnd)) return AbandonReception(hWnd);
-  ClearEpromFlags();
-  SoundFileLoaded[0] = SoundFileLoaded[1] = 0;
-  ReadMode = ermRead;
-  SetReplyTimeout();
-  ArmAndListen(hWnd);
-  if (!SysexRequestTransfer(BlockOfSelectedEprom())) AbandonReception(hWnd);
+  SizeBlockForRead(hWnd);
 }
 
 void VerifySelected(HWND hWnd) {
   EpromFlags[WhichEPROM % MAX_EPROMS] &= ~(efVerified | efVerifyFailed);
   LastVerify = VerifyTally{};
   if (!Detected(hWnd, IDM_VERIFY_SELECTED)) return;
-  if (!SetUpEpromRead(hWnd)) return AbandonReception(hWnd);
-  ReadMode = ermVerify;
-  SetReplyTimeout();
-  ArmAndListen(hWnd);
-  if (!SysexRequestTransfer(BlockOfSelectedEprom())) AbandonReception(hWnd);
-  Redraw(hWnd);
+  SizeBlockForRead(hWnd);
 }
 
+// --- Program EPROM ---------------------------------------------------------------
 void StartProgramming(HWND hWnd) {
   const UINT eprom = WhichEPROM % MAX_EPROMS;
   SetStatus(0, "Programming EPROM");
   // Unsent, nothing was programmed: there is nothing to ask about.
-  if (!SysexStartProgramming(BlockOfSelectedEprom())) return ClearStatus(0);
-  const int answer = plat::MessageBox(hWnd, "Watch Kilnbox display for progress...\nWas the EPROM programmed OK?",
-                                      "Programming...", MB_YESNO);
+  if (!SysexStartProgramming(BlockOfSelectedEprom())) return Refuse();
+  const int answer = Ask(DeviceQuestion::ProgrammedOk, hWnd,
+                         "Watch Kilnbox display for progress...\nWas the EPROM programmed OK?", "Programming...",
+                         MB_YESNO);
   EpromFlags[eprom] |= efProgrammed;
   EpromFlags[eprom] &= ~efProgramFailed;
   Redraw(hWnd);
@@ -215,47 +269,66 @@ void StartProgramming(HWND hWnd) {
     EpromFlags[eprom] |= efProgramFailed;
     Redraw(hWnd);
   }
+  End(answer == IDNO ? OutcomeKind::Failed : OutcomeKind::Succeeded);
 }
 
-void ProgramSelected(HWND hWnd) {
-  EpromFlags[WhichEPROM % MAX_EPROMS] = 0;
-  if (!Detected(hWnd, IDM_PROGRAM_SELECTED)) return;
+void SendEpromSection(HWND hWnd) {
   const long sizeK = EpromSizeK();
-  const BYTE block = BlockOfSelectedEprom();
-  ClearStatus(1);
-  rawbytecount = 0;
-  if (!SizeBlockAndSetType(block, sizeK)) return ClearStatus(0);
   SetStatus(0, "Transferring data to Kilnbox...");
   rawbytecount = TransferBytes(sizeK);
   // Nothing sent, nothing to program: the Kilnbox would burn stale memory.
-  if (!SendBlockAndCredit(block, sizeK, SelectedEpromOffset())) {
-    ClearStatus(0);
-    return;
-  }
+  if (!SendBlockAndCredit(BlockOfSelectedEprom(), sizeK, SelectedEpromOffset())) return Refuse();
   if (rawbytecount > 0) {
     CreateProgressBar(hWnd, rawbytecount);
     PendingProgressCommand = IDM_START_PROGRAMMING;
     return;
   }
-  ClearStatus(0);
-  std::snprintf(szString, sizeof szString, "Transferred %ld bytes", sizeK * 1024);
-  SetStatus(1, szString);
+  ShowTransferred(sizeK);
   Redraw(hWnd);
   StartProgramming(hWnd);
+}
+
+void SetTypeForProgram(HWND hWnd) {
+  SetStatus(0, "Setting EPROM type");
+  if (!SysexSetEPROMType(EPROM_type)) return Refuse();
+  PauseThen(hWnd, 500, SendEpromSection);
+}
+
+void ProgramSelected(HWND hWnd) {
+  EpromFlags[WhichEPROM % MAX_EPROMS] = 0;
+  if (!Detected(hWnd, IDM_PROGRAM_SELECTED)) return;
+  ClearStatus(1);
+  rawbytecount = 0;
+  SetStatus(0, "Setting Kilnbox block size");
+  if (!SysexSetBlockSize(BlockOfSelectedEprom(), static_cast<BYTE>(EpromSizeK()))) return Refuse();
+  PauseThen(hWnd, 500, SetTypeForProgram);
+}
+
+// --- Blank check ---------------------------------------------------------------
+void StartBlankCheck(HWND hWnd) {
+  SetStatus(0, "Blank Checking EPROM");
+  if (!SysexBlankCheck(BlockOfSelectedEprom())) return Refuse();
+  Ask(DeviceQuestion::BlankCheckNotice, hWnd, "See Kilnbox display for result", "Blank Checking...",
+      MB_ICONINFORMATION | MB_OK);
+  ClearStatus(0);
+  End(OutcomeKind::Succeeded);
 }
 
 void BlankCheck(HWND hWnd) {
   ClearStatus(1);
   SetStatus(0, "Setting EPROM type");
-  if (!SysexSetEPROMType(EPROM_type)) return ClearStatus(0);
-  plat::Sleep(500);
-  SetStatus(0, "Blank Checking EPROM");
-  if (!SysexBlankCheck(BlockOfSelectedEprom())) return ClearStatus(0);
-  plat::MessageBox(hWnd, "See Kilnbox display for result", "Blank Checking...", MB_ICONINFORMATION | MB_OK);
-  ClearStatus(0);
+  if (!SysexSetEPROMType(EPROM_type)) return Refuse();
+  PauseThen(hWnd, 500, StartBlankCheck);
 }
 
+// --- Cancel --------------------------------------------------------------------
 void Cancel(HWND hWnd) {
+  // An operation waiting for the Kilnbox's presence or its data ends here;
+  // a transfer's estimate and a programming step waiting for it run on.
+  const DeviceOperation waiting = g_session.operation;
+  if (PendingMsg != 0 || waiting == DeviceOperation::GetData || waiting == DeviceOperation::ReadEprom ||
+      waiting == DeviceOperation::VerifyEprom)
+    End(OutcomeKind::Cancelled);
   PendingMsg = 0;
   response_timeout = 0;
   MidiRecord(hWnd, &MidiInInfo, 0);
@@ -271,9 +344,32 @@ bool ChooseEprom(HWND hWnd) {
     return true;
   }
   const INT_PTR choice = plat::DialogBoxParam(hWnd, IDD_WHICH_EPROM, WhichEPROMDialog, WhichEPROM);
-  if (choice < 0) return false;
+  if (choice < 0) {
+    End(OutcomeKind::Cancelled);
+    return false;
+  }
   WhichEPROM = static_cast<BYTE>(choice);
   return true;
+}
+
+// The operation a command belongs to; None for Cancel and unknown ids.
+DeviceOperation OperationOf(int id) {
+  switch (id) {
+    case IDM_GET_DATA: return DeviceOperation::GetData;
+    case IDM_SEND_DATA: return DeviceOperation::SendData;
+    case IDM_READ_EPROM:
+    case IDM_READ_SELECTED: return DeviceOperation::ReadEprom;
+    case IDM_VERIFY_EPROM:
+    case IDM_VERIFY_SELECTED: return DeviceOperation::VerifyEprom;
+    case IDM_PROGRAM_EPROM:
+    case IDM_PROGRAM_SELECTED:
+    case IDM_START_PROGRAMMING: return DeviceOperation::ProgramEprom;
+    case IDM_BLANK_CHECK: return DeviceOperation::BlankCheck;
+    default:
+      if (id >= IDB_PROGRAM_FIRST && id < IDB_PROGRAM_FIRST + 4) return DeviceOperation::ProgramEprom;
+      if (id >= IDB_VERIFY_FIRST && id < IDB_VERIFY_FIRST + 4) return DeviceOperation::VerifyEprom;
+      return DeviceOperation::None;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -328,7 +424,7 @@ bool ProcessData(const BYTE* m, DWORD blkLength, DWORD destination, char (&resul
     std::snprintf(szString, sizeof szString, "%s", result);
     // The difference is the answer: no time-out may cancel while the user reads it.
     response_timeout = 0;
-    plat::MessageBox(nullptr, result, nullptr, MB_OK);
+    Ask(DeviceQuestion::VerifyDifference, nullptr, result, nullptr, MB_OK);
     EpromFlags[WhichEPROM % MAX_EPROMS] |= efVerified | efVerifyFailed;
     Redraw(MyWindow);
     return false;
@@ -386,6 +482,8 @@ void HandleDataBlock(HWND hWnd, const BYTE* m, DWORD n) {
   response_timeout = 0;
   std::snprintf(szString, sizeof szString, "%s", result);
   SetStatus(1, szString);
+  if (ReadMode == ermRead || ReadMode == ermVerify)
+    End(complete ? OutcomeKind::Succeeded : OutcomeKind::Failed, result);
 }
 
 }  // namespace
@@ -395,10 +493,7 @@ BYTE KilnboxDetect(HWND hWnd) {
   if (kilnbox_detected) return 1;
   response_timeout = PRESENCE_TIMEOUT_TICKS;
   SysexSetBlockSize(16, 1);
-  plat::Sleep(250);
-  ReadMode = ermNothing;
-  ArmAndListen(hWnd);
-  SysexRequestTransfer(16);
+  PauseThen(hWnd, 250, RequestPresenceReply);
   return 0;
 }
 
@@ -410,6 +505,7 @@ void CreateProgressBar(HWND hwndParent, long nBytes) {
     plat::DestroyWindow(hwndPB);
     PendingProgressCommand = 0;
   }
+  g_session.barOwner = DeviceOperation::None;
   const RECT client = plat::GetClientRect(hwndParent);
   hwndPB = plat::CreateProgressBar(hwndParent, client.left, client.bottom - 44, client.right, 24);
   const unsigned long steps = static_cast<unsigned long>(nBytes > 0 ? nBytes : 0) / 1000 + 1;
@@ -418,25 +514,15 @@ void CreateProgressBar(HWND hwndParent, long nBytes) {
 }
 
 bool DeviceCommand(HWND hWnd, int id) {
+  const DeviceOperation operation = OperationOf(id);
+  if (operation == DeviceOperation::None && id != IDM_CANCEL) return false;
   const bool isButton = (id >= IDB_PROGRAM_FIRST && id < IDB_PROGRAM_FIRST + 4) ||
                         (id >= IDB_VERIFY_FIRST && id < IDB_VERIFY_FIRST + 4);
-  switch (id) {
-    case IDM_GET_DATA:
-    case IDM_SEND_DATA:
-    case IDM_READ_EPROM:
-    case IDM_READ_SELECTED:
-    case IDM_PROGRAM_EPROM:
-    case IDM_PROGRAM_SELECTED:
-    case IDM_START_PROGRAMMING:
-    case IDM_VERIFY_EPROM:
-    case IDM_VERIFY_SELECTED:
-    case IDM_BLANK_CHECK:
-    case IDM_CANCEL:
-      break;
-    default:
-      if (!isButton) return false;
+  if (operation != DeviceOperation::None) Begin(operation);
+  if (id != IDM_CANCEL && !isButton && !BuffersReady(hWnd)) {
+    End(OutcomeKind::Refused, "Unable to allocate image memory");
+    return true;
   }
-  if (id != IDM_CANCEL && !isButton && !BuffersReady(hWnd)) return true;
   switch (id) {
     case IDM_GET_DATA: GetData(hWnd); break;
     case IDM_SEND_DATA: SendData(hWnd); break;
@@ -472,6 +558,7 @@ void DeviceTimer(HWND hWnd) {
   if (response_timeout != 0 && --response_timeout == 0) {
     SetStatus(2, "Kilnbox not responding!");
     kilnbox_detected = 0;
+    End(OutcomeKind::TimedOut, "Kilnbox not responding!");
     plat::PostMessage(hWnd, WM_COMMAND, IDM_CANCEL, 0);
   }
   rawbytecount -= BYTES_PER_TICK;
@@ -483,6 +570,10 @@ void DeviceTimer(HWND hWnd) {
       ClearStatus(0);
       if (PendingProgressCommand != 0) plat::PostMessage(hWnd, WM_COMMAND, PendingProgressCommand, 0);
       PendingProgressCommand = 0;
+      // A block sent to the Kilnbox's memory is there once its estimate runs out.
+      if (g_session.barOwner == DeviceOperation::SendData && g_session.operation == DeviceOperation::SendData)
+        End(OutcomeKind::Succeeded);
+      g_session.barOwner = DeviceOperation::None;
     }
   }
   if (MidiInInfo.uDeviceStatus == MIDI_BUSY) {
@@ -492,8 +583,19 @@ void DeviceTimer(HWND hWnd) {
   }
 }
 
+void DeviceStepAfterPause(HWND hWnd) {
+  plat::KillTimer(hWnd, ID_PAUSE_TIMER);
+  const DeviceStep step = g_session.afterPause;
+  g_session.afterPause = nullptr;
+  if (step != nullptr) step(hWnd);
+}
+
+bool DeviceSequencePaused() { return g_session.afterPause != nullptr; }
+
 void DeviceReply(HWND hWnd, UINT message, LPARAM lParam) {
-  if (g_inReply) return;
+  // A reply arriving in the nested loop of the verify-difference box must
+  // not release the buffer a second time.
+  if (g_session.inReply) return;
   MIDIHDR& header = MidiInInfo.MidiHdr;
   // Only a long message delivered into the armed buffer is a reply. A short
   // message ends the reception as well, but must not make the handler
@@ -505,26 +607,13 @@ void DeviceReply(HWND hWnd, UINT message, LPARAM lParam) {
     // later one, which it must not end.
     if (!ours) return;
   }
-  g_inReply = true;
+  g_session.inReply = true;
   if (message == MM_MIM_LONGDATA && MIDIinBuffer) {
     const DWORD n = header.dwBytesRecorded < BUFFER_SIZE ? header.dwBytesRecorded : BUFFER_SIZE;
     if (IsDataBlock(MIDIinBuffer, n)) HandleDataBlock(hWnd, MIDIinBuffer, n);
   }
   ReleaseInput(hWnd);
-  g_inReply = false;
+  g_session.inReply = false;
 }
 
 void DeviceInputError(HWND) { SetStatus(1, "MIDI In Error"); }
-
-void DeviceOpsInit() {
-  ReadMode = ermRead;
-  kilnbox_detected = 0;
-  PendingMsg = 0;
-  PendingProgressCommand = 0;
-  response_timeout = 0;
-  rawbytecount = 0;
-  hwndPB = nullptr;
-  SzTimerInfo[0] = '\0';
-  LastVerify = VerifyTally{};
-  g_inReply = false;
-}

@@ -6,12 +6,18 @@
 #include "files/u255.h"
 #include "shell/app_state.h"
 
-RECT rScopeWindow[MAX_EPROMS] = {};
-int hPosSound[MAX_EPROMS] = {};
-int hPosEPROM[MAX_EPROMS] = {};
-HWND hProgButton[MAX_EPROMS] = {};
-HWND hVerifyButton[MAX_EPROMS] = {};
-LOGFONT lf;
+namespace {
+DisplayLayout g_layout;
+}
+
+DisplayLayout& TheDisplayLayout() { return g_layout; }
+
+RECT (&rScopeWindow)[MAX_EPROMS] = g_layout.rScopeWindow;
+int (&hPosSound)[MAX_EPROMS] = g_layout.hPosSound;
+int (&hPosEPROM)[MAX_EPROMS] = g_layout.hPosEPROM;
+HWND (&hProgButton)[MAX_EPROMS] = g_layout.hProgButton;
+HWND (&hVerifyButton)[MAX_EPROMS] = g_layout.hVerifyButton;
+LOGFONT& lf = g_layout.lf;
 
 const COLORREF color_table[COLOR_COUNT] = {
     RGB(0, 0, 0),     RGB(158, 114, 0), RGB(232, 0, 0),     RGB(232, 177, 0),   RGB(235, 239, 0),
@@ -50,27 +56,19 @@ void LayoutFor(ClientSize c) {
   rScopeWindow[0].right = c.w - 4;
   switch (EPROM_Arrangement) {
     case eaOneEpromTwoSounds:
-      nSounds = 2;
-      nEPROMs = 1;
       rScopeWindow[0].right = c.w / 2 - 2;
       rScopeWindow[1].left = c.w / 2 - 2;
       rScopeWindow[1].right = c.w - 4;
       hPosEPROM[0] = c.w / 2 - 64;
       break;
     case eaOneEpromOneSound:
-      nSounds = 1;
-      nEPROMs = 1;
       hPosEPROM[0] = c.w / 2 - 64;
       break;
     case eaTwoEpromsOneSound:
-      nSounds = 1;
-      nEPROMs = 2;
       hPosEPROM[0] = c.w / 4 - 64;
       hPosEPROM[1] = 3 * c.w / 4 - 64;
       break;
     default:
-      nSounds = 1;
-      nEPROMs = 4;
       hPosEPROM[0] = c.w / 8 - 64;
       hPosEPROM[1] = 3 * c.w / 8 - 64;
       hPosEPROM[2] = 5 * c.w / 8 - 64;
@@ -92,7 +90,7 @@ void DrawLine(Canvas& dc, int x0, int y0, int x1, int y1) {
 
 void DrawFramesAndDividers(Canvas& dc, ClientSize c) {
   dc.SetPen(4, color_table[COLOR_GREY], true);
-  for (UINT i = 0; i < nSounds; ++i) {
+  for (UINT i = 0; i < nSounds(); ++i) {
     const RECT& r = rScopeWindow[i];
     dc.MoveTo(r.left, r.top);
     dc.LineTo(r.right, r.top);
@@ -102,8 +100,8 @@ void DrawFramesAndDividers(Canvas& dc, ClientSize c) {
   }
   // Where one EPROM's share of the single sound ends and the next begins.
   const RECT& panel = rScopeWindow[0];
-  if (nEPROMs > 1) DrawLine(dc, c.w / 2 - 2, panel.top, c.w / 2 - 2, panel.bottom);
-  if (nEPROMs > 2) {
+  if (nEPROMs() > 1) DrawLine(dc, c.w / 2 - 2, panel.top, c.w / 2 - 2, panel.bottom);
+  if (nEPROMs() > 2) {
     DrawLine(dc, c.w / 4 - 2, panel.top, c.w / 4 - 2, panel.bottom);
     DrawLine(dc, 3 * c.w / 4 - 2, panel.top, 3 * c.w / 4 - 2, panel.bottom);
   }
@@ -111,7 +109,7 @@ void DrawFramesAndDividers(Canvas& dc, ClientSize c) {
 
 void DrawZeroLines(Canvas& dc) {
   dc.SetPen(1, color_table[COLOR_GREY], true);
-  for (UINT i = 0; i < nSounds; ++i) {
+  for (UINT i = 0; i < nSounds(); ++i) {
     const RECT& r = rScopeWindow[i];
     DrawLine(dc, r.left, MidRow(r), r.right, MidRow(r));
   }
@@ -156,7 +154,7 @@ void DrawWaveforms(Canvas& dc, UINT n) {
   // The missing image was reported at start-up; there is simply nothing to show.
   if (imgMemory == nullptr) return;
   dc.SetPen(2, color_table[COLOR_BLUE], true);
-  for (UINT i = 0; i < nSounds; ++i) {
+  for (UINT i = 0; i < nSounds(); ++i) {
     const RECT& panel = rScopeWindow[i];
     if (panel.right <= panel.left) continue;  // a window too narrow has no room for a trace
     const UINT count = SamplesInImage(i, n);
@@ -170,7 +168,7 @@ void DrawMark(Canvas& dc, UINT flags, UINT doneBit, UINT failedBit, int x, int y
 }
 
 void DrawPicturesAndMarks(Canvas& dc, ClientSize c) {
-  for (UINT i = 0; i < nEPROMs; ++i) {
+  for (UINT i = 0; i < nEPROMs(); ++i) {
     dc.DrawBitmap(IDB_EPROM, hPosEPROM[i] - 32, ProgramRow(c), PICTURE_SIZE, PICTURE_SIZE);
     DrawMark(dc, EpromFlags[i], efProgrammed, efProgramFailed, MarkColumn(i), ProgramRow(c));
     DrawMark(dc, EpromFlags[i], efVerified, efVerifyFailed, MarkColumn(i), VerifyRow(c));
@@ -181,17 +179,18 @@ void DrawTexts(Canvas& dc, ClientSize c) {
   dc.SetFont(lf);
   dc.SetTextAlign(TA_CENTER | TA_TOP);
   const EPROM_INFO& type = CurrentTypeInfo();
-  for (UINT i = 0; i < nEPROMs; ++i) {
+  for (UINT i = 0; i < nEPROMs(); ++i) {
     const int centre = hPosEPROM[i] + 32;
-    std::snprintf(szString, sizeof szString, "EPROM %d of %d", static_cast<int>(i + 1), static_cast<int>(nEPROMs));
+    std::snprintf(szString, sizeof szString, "EPROM %d of %d", static_cast<int>(i + 1),
+                  static_cast<int>(nEPROMs()));
     dc.TextOut(centre, 2 * c.h / 3 - 10, szString);
     std::snprintf(szString, sizeof szString, "%s (%dK)", type.etName, static_cast<int>(type.etSizeK));
     dc.TextOut(centre, 2 * c.h / 3 + 10, szString);
   }
   dc.SetTextAlign(TA_LEFT | TA_TOP);
-  for (UINT i = 0; i < nSounds; ++i) {
+  for (UINT i = 0; i < nSounds(); ++i) {
     const int number = static_cast<int>(i + 1);
-    if (nSounds > 1) {
+    if (nSounds() > 1) {
       std::snprintf(szString, sizeof szString, "File %d", number);
       dc.TextOut(hPosSound[i] + 32, c.h / 3 + 12, szString);
     }
@@ -231,7 +230,7 @@ void CreateButttons(HWND hWnd) {
     DestroyButton(hProgButton[i]);
     DestroyButton(hVerifyButton[i]);
   }
-  for (UINT i = 0; i < nEPROMs; ++i) {
+  for (UINT i = 0; i < nEPROMs(); ++i) {
     const int id = static_cast<int>(i);
     hProgButton[i] = plat::CreateButton(hWnd, "Program", ID_PROGRAM_BUTTON + id, ButtonColumn(i), ProgramRow(c),
                                         BUTTON_WIDTH, BUTTON_HEIGHT);
@@ -243,7 +242,7 @@ void CreateButttons(HWND hWnd) {
 void MoveButtons(HWND hWnd) {
   const ClientSize c = ReadClientSize(hWnd);
   LayoutFor(c);
-  for (UINT i = 0; i < nEPROMs; ++i) {
+  for (UINT i = 0; i < nEPROMs(); ++i) {
     if (hProgButton[i] != nullptr)
       plat::MoveWindow(hProgButton[i], ButtonColumn(i), ProgramRow(c), BUTTON_WIDTH, BUTTON_HEIGHT, true);
     if (hVerifyButton[i] != nullptr)
@@ -259,7 +258,7 @@ double ScaleForDisplay(int k, int zeroline, int maxheight) {
 void PaintMainWindow(HWND hWnd) {
   const ClientSize c = ReadClientSize(hWnd);
   LayoutFor(c);
-  for (UINT i = 0; i < nSounds; ++i) {
+  for (UINT i = 0; i < nSounds(); ++i) {
     rScopeWindow[i].top = SCOPE_TOP;
     rScopeWindow[i].bottom = ScopeBottom(c.h);
   }
@@ -275,15 +274,4 @@ void PaintMainWindow(HWND hWnd) {
   DrawPicturesAndMarks(*dc, c);
   DrawTexts(*dc, c);
   plat::EndPaint(hWnd, dc);
-}
-
-void DisplayInit() {
-  for (UINT i = 0; i < MAX_EPROMS; ++i) {
-    rScopeWindow[i] = RECT{0, 0, 0, 0};
-    hPosSound[i] = 0;
-    hPosEPROM[i] = 0;
-    hProgButton[i] = nullptr;
-    hVerifyButton[i] = nullptr;
-  }
-  lf = LOGFONT();
 }

@@ -7,18 +7,30 @@
 #include "platform/platform.h"
 #include "shell/image_model.h"
 
-// Layout, rewritten by ComputeEpromCoordinates and by every paint; the click
-// and drop handlers read it too.
-extern RECT rScopeWindow[MAX_EPROMS];  // frame of each sound panel; the first nSounds are used
-extern int hPosSound[MAX_EPROMS];      // x anchor of each sound's short label
-extern int hPosEPROM[MAX_EPROMS];      // x anchor of each EPROM's picture, buttons, marks and texts
+// Where things stand in the client area, laid out again from the client size
+// and the arrangement by ComputeEpromCoordinates and by every paint; the
+// click and drop handlers read it too.
+struct DisplayLayout {
+  RECT rScopeWindow[MAX_EPROMS] = {};  // frame of each sound panel; the first nSounds() are used
+  int hPosSound[MAX_EPROMS] = {};      // x anchor of each sound's short label
+  int hPosEPROM[MAX_EPROMS] = {};      // x anchor of each EPROM's picture, buttons, marks and texts
+  // The Program and Verify buttons of EPROM 0..3; empty slots hold nullptr.
+  HWND hProgButton[MAX_EPROMS] = {};
+  HWND hVerifyButton[MAX_EPROMS] = {};
+  // The font of every text in the client area; filled when the window is made.
+  LOGFONT lf;
+};
 
-// The Program and Verify buttons of EPROM 0..3; empty slots hold nullptr.
-extern HWND hProgButton[MAX_EPROMS];
-extern HWND hVerifyButton[MAX_EPROMS];
+// The main window's one layout; a new run starts from a new one.
+DisplayLayout& TheDisplayLayout();
 
-// The font of every text in the client area; filled when the window is made.
-extern LOGFONT lf;
+// Its fields under the names every module uses.
+extern RECT (&rScopeWindow)[MAX_EPROMS];
+extern int (&hPosSound)[MAX_EPROMS];
+extern int (&hPosEPROM)[MAX_EPROMS];
+extern HWND (&hProgButton)[MAX_EPROMS];
+extern HWND (&hVerifyButton)[MAX_EPROMS];
+extern LOGFONT& lf;
 
 // Resistor colour-code palette: black, brown, red, orange, yellow, green,
 // blue, violet, grey, white.
@@ -35,8 +47,8 @@ constexpr int SCOPE_TOP = 4;
 inline int ScopeBottom(int clientHeight) { return clientHeight / 3 - 4; }
 
 void InitLabelFont();
-// Sets nSounds, nEPROMs, hPosSound, hPosEPROM and the left and right edges of
-// rScopeWindow for the client size of `hWnd`.
+// Sets hPosSound, hPosEPROM and the left and right edges of rScopeWindow
+// for the client size of `hWnd` and the arrangement.
 void ComputeEpromCoordinates(HWND hWnd);
 // Destroys every Program/Verify button and makes one pair per EPROM.
 void CreateButttons(HWND hWnd);
@@ -47,6 +59,3 @@ void MoveButtons(HWND hWnd);
 double ScaleForDisplay(int k, int zeroline, int maxheight);
 // Paints the whole client area of the main window.
 void PaintMainWindow(HWND hWnd);
-
-// First-start state: no buttons, empty layout and font.
-void DisplayInit();

@@ -6,17 +6,31 @@ const EPROM_INFO EPROM_info[etINVALID] = {
     {"27512", 210, 64},  {"Am9864", 50, 8},  {"2864C", 50, 8},
 };
 
-etEnum EPROM_type = et2764;
-eaEnum EPROM_Arrangement = eaOneEpromOneSound;
-eaEnum Old_EPROM_Arrangement = eaINVALID;
-UINT nSounds = 1;
-UINT nEPROMs = 1;
-BYTE* imgMemory = nullptr;
-UINT cMemoryFillValue = 0;
-UINT EpromFlags[MAX_EPROMS] = {};
-std::string SoundFile[MAX_EPROMS];
-UINT SoundFileLoaded[MAX_EPROMS] = {};
-BYTE WhichEPROM = 0;
+namespace {
+ImageModel g_model;
+}
+
+ImageModel& TheImageModel() { return g_model; }
+
+etEnum& EPROM_type = g_model.EPROM_type;
+eaEnum& EPROM_Arrangement = g_model.EPROM_Arrangement;
+eaEnum& Old_EPROM_Arrangement = g_model.Old_EPROM_Arrangement;
+UINT& cMemoryFillValue = g_model.cMemoryFillValue;
+UINT (&EpromFlags)[MAX_EPROMS] = g_model.EpromFlags;
+std::string (&SoundFile)[MAX_EPROMS] = g_model.SoundFile;
+UINT (&SoundFileLoaded)[MAX_EPROMS] = g_model.SoundFileLoaded;
+BYTE& WhichEPROM = g_model.WhichEPROM;
+
+UINT nSounds() { return EPROM_Arrangement == eaOneEpromTwoSounds ? 2 : 1; }
+
+UINT nEPROMs() {
+  switch (EPROM_Arrangement) {
+    case eaOneEpromOneSound:
+    case eaOneEpromTwoSounds: return 1;
+    case eaTwoEpromsOneSound: return 2;
+    default: return 4;
+  }
+}
 
 UINT EpromBytes() {
   const etEnum type = EPROM_type < etINVALID ? EPROM_type : et2764;
@@ -37,19 +51,4 @@ UINT myDataSize() {
 
 void ClearEpromFlags() {
   for (UINT& flags : EpromFlags) flags = 0;
-}
-
-void ImageModelInit() {
-  EPROM_type = et2764;
-  EPROM_Arrangement = eaOneEpromOneSound;
-  Old_EPROM_Arrangement = eaINVALID;
-  nSounds = 1;
-  nEPROMs = 1;
-  cMemoryFillValue = 0;
-  ClearEpromFlags();
-  for (UINT i = 0; i < MAX_EPROMS; ++i) {
-    SoundFile[i].clear();
-    SoundFileLoaded[i] = 0;
-  }
-  WhichEPROM = 0;
 }

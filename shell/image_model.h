@@ -46,17 +46,39 @@ constexpr UINT efProgramFailed = 0x2;
 constexpr UINT efVerified = 0x4;
 constexpr UINT efVerifyFailed = 0x8;
 
-extern etEnum EPROM_type;
-extern eaEnum EPROM_Arrangement;
-extern eaEnum Old_EPROM_Arrangement;
-extern UINT nSounds;
-extern UINT nEPROMs;
-extern BYTE* imgMemory;             // IMAGE_SIZE bytes, or null when it could not be allocated
-extern UINT cMemoryFillValue;
-extern UINT EpromFlags[MAX_EPROMS];
-extern std::string SoundFile[MAX_EPROMS];
-extern UINT SoundFileLoaded[MAX_EPROMS];
-extern BYTE WhichEPROM;
+// What is known about the image: the EPROM type and arrangement, the marks
+// of each EPROM and the files loaded into each sound. The image's bytes are
+// allocated with the program's other buffers (AppState).
+struct ImageModel {
+  etEnum EPROM_type = et2764;
+  eaEnum EPROM_Arrangement = eaOneEpromOneSound;
+  eaEnum Old_EPROM_Arrangement = eaINVALID;
+  UINT cMemoryFillValue = 0;
+  UINT EpromFlags[MAX_EPROMS] = {};
+  std::string SoundFile[MAX_EPROMS];
+  UINT SoundFileLoaded[MAX_EPROMS] = {};
+  BYTE WhichEPROM = 0;
+};
+
+// The program's one image model; a new run starts from a new one.
+ImageModel& TheImageModel();
+
+// Its fields under the names every module uses.
+extern etEnum& EPROM_type;
+extern eaEnum& EPROM_Arrangement;
+extern eaEnum& Old_EPROM_Arrangement;
+extern BYTE*& imgMemory;  // IMAGE_SIZE bytes, or null when it could not be allocated
+extern UINT& cMemoryFillValue;
+extern UINT (&EpromFlags)[MAX_EPROMS];
+extern std::string (&SoundFile)[MAX_EPROMS];
+extern UINT (&SoundFileLoaded)[MAX_EPROMS];
+extern BYTE& WhichEPROM;
+
+// Sound panels and EPROMs of the current arrangement: 2 sounds on one EPROM
+// with two sounds, else 1; 1, 2 or 4 EPROMs (4 for an arrangement outside
+// the table, as the layout draws it).
+UINT nSounds();
+UINT nEPROMs();
 
 // Bytes of one sound for the current type and arrangement; 0 for an
 // arrangement outside the table.
@@ -65,6 +87,3 @@ void ClearEpromFlags();
 
 // Size of one EPROM of the current type, in bytes.
 UINT EpromBytes();
-
-// Restores the state of a first start (the image pointer is left alone).
-void ImageModelInit();

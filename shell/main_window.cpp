@@ -11,8 +11,6 @@
 
 namespace {
 
-UINT g_timer = 0;
-
 void SetStatusParts(HWND hWnd) {
   const RECT client = plat::GetClientRect(hWnd);
   int edges[3];
@@ -36,7 +34,7 @@ void OnCreate(HWND hWnd) {
   MidiActivateDevice(hWnd, &MidiOutInfo, MIDI_OPEN);
 
   if (!AllocateBuffers()) plat::MessageBox(hWnd, "Unable to allocate image memory", nullptr, MB_OK);
-  g_timer = plat::SetTimer(hWnd, ID_TIMER, 320);
+  TheAppState().timerId = plat::SetTimer(hWnd, ID_TIMER, 320);
   CreateButttons(hWnd);
 }
 
@@ -53,7 +51,7 @@ void OnClose(HWND hWnd) {
     MidiActivateDevice(hWnd, &MidiInInfo, MIDI_FORCE_CLOSE);
     MidiActivateDevice(hWnd, &MidiOutInfo, MIDI_FORCE_CLOSE);
   }
-  plat::KillTimer(MyWindow, g_timer);
+  plat::KillTimer(MyWindow, TheAppState().timerId);
   ShutDown();
   plat::PostQuitMessage(0);
 }
@@ -62,6 +60,60 @@ void OnClose(HWND hWnd) {
 // not this program's help: that one holds the start page.
 bool HoldsHelp(const std::string& folder) {
   return plat::GetPathKind(folder + "/help.htm") == Platform::PathKind::Regular;
+}
+
+LRESULT Dispatch(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE: OnCreate(hWnd); return 0;
+    case WM_SIZE: OnSize(hWnd); return 0;
+    case WM_CLOSE: OnClose(hWnd); return 0;
+    case WM_PAINT: PaintMainWindow(hWnd); return 0;
+    case WM_LBUTTONDOWN: OnLeftButtonDown(hWnd, wParam, lParam); return 0;
+    case WM_DROPFILES: OnDropFiles(hWnd, reinterpret_cast<HDROP>(wParam)); return 0;
+    case WM_COMMAND: return OnCommand(hWnd, wParam);
+    case WM_TIMER:
+      if (wParam == ID_TIMER) DeviceTimer(hWnd);
+      if (wParam == ID_PAUSE_TIMER) DeviceStepAfterPause(hWnd);
+      return 0;
+    case MM_MIM_DATA:
+    case MM_MIM_LONGDATA: DeviceReply(hWnd, message, lParam); return 0;
+    case MM_MIM_ERROR:
+    case MM_MIM_LONGERROR: DeviceInputError(hWnd); return 0;
+    default: return 0;
+  }
+}
+
+// While a device operation pauses, the window paints and follows its size,
+// and the pause ends on its timer. The periodic timer's ticks are let go, as
+// a blocked thread would miss them; everything else waits its turn.
+bool RunsDuringAPause(UINT message, WPARAM wParam) {
+  return message == WM_PAINT || message == WM_SIZE || (message == WM_TIMER && wParam == ID_PAUSE_TIMER);
+}
+
+void Hold(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_TIMER) return;
+  HeldMessage held{message, wParam, lParam, {}};
+  // The back end may release a drop once its message has been handled: the
+  // files are read now and loaded later.
+  if (message == WM_DROPFILES) held.drop = TakeDrop(reinterpret_cast<HDROP>(wParam));
+  TheAppState().held.push_back(std::move(held));
+}
+
+// Handles what waited for a pause, in the order it came, until a command
+// among them pauses again.
+void ReleaseHeld(HWND hWnd) {
+  AppState& app = TheAppState();
+  if (app.releasingHeld) return;
+  app.releasingHeld = true;
+  while (!DeviceSequencePaused() && !app.held.empty()) {
+    const HeldMessage held = std::move(app.held.front());
+    app.held.pop_front();
+    if (held.drop)
+      LoadDroppedFiles(hWnd, *held.drop);
+    else
+      Dispatch(hWnd, held.message, held.wParam, held.lParam);
+  }
+  app.releasingHeld = false;
 }
 
 }  // namespace
@@ -82,23 +134,13 @@ std::string ResolveHelpPath(const std::string& startDirectory) {
 }
 
 LRESULT BaseMsgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_CREATE: OnCreate(hWnd); return 0;
-    case WM_SIZE: OnSize(hWnd); return 0;
-    case WM_CLOSE: OnClose(hWnd); return 0;
-    case WM_PAINT: PaintMainWindow(hWnd); return 0;
-    case WM_LBUTTONDOWN: OnLeftButtonDown(hWnd, wParam, lParam); return 0;
-    case WM_DROPFILES: OnDropFiles(hWnd, reinterpret_cast<HDROP>(wParam)); return 0;
-    case WM_COMMAND: return OnCommand(hWnd, wParam);
-    case WM_TIMER:
-      if (wParam == ID_TIMER) DeviceTimer(hWnd);
-      return 0;
-    case MM_MIM_DATA:
-    case MM_MIM_LONGDATA: DeviceReply(hWnd, message, lParam); return 0;
-    case MM_MIM_ERROR:
-    case MM_MIM_LONGERROR: DeviceInputError(hWnd); return 0;
-    default: return 0;
+  if (DeviceSequencePaused() && !RunsDuringAPause(message, wParam)) {
+    Hold(message, wParam, lParam);
+    return 0;
   }
+  const LRESULT result = Dispatch(hWnd, message, wParam, lParam);
+  ReleaseHeld(hWnd);
+  return result;
 }
 
 void ShutDown() {

@@ -1,11 +1,11 @@
 #include "shell/pointer_input.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "files/fileio.h"
 #include "shell/app_state.h"
-#include "shell/display.h"
 #include "shell/image_model.h"
 #include "shell/playback.h"
 
@@ -25,13 +25,12 @@ std::string DroppedName(HDROP drop, UINT index) {
 }
 
 // The section a drop at `at` starts with; 0 outside the panel band.
-BYTE DropSection(HDROP drop, HWND hWnd, UINT sections) {
-  POINT at{};
-  const bool inClient = plat::DragQueryPoint(drop, &at);
+BYTE DropSection(const DroppedFiles& drop, HWND hWnd, UINT sections) {
   const RECT client = plat::GetClientRect(hWnd);
   const long width = client.right - client.left;
   const long height = client.bottom - client.top;
-  if (!inClient || sections < 1 || sections > 4 || width <= 1) return 0;
+  const POINT at = drop.at;
+  if (!drop.inClient || sections < 1 || sections > 4 || width <= 1) return 0;
   if (at.x < 0 || at.x > width || !InPanelBand(at.y, height)) return 0;
   const long columnWidth = width / static_cast<long>(sections);
   // Too narrow a window to tell the sections apart: the first one.
@@ -58,29 +57,34 @@ void OnLeftButtonDown(HWND hWnd, WPARAM keys, LPARAM position) {
   plat::PlaySoundMemory(wavbuffer[which], SND_ASYNC | SND_NODEFAULT | SND_MEMORY);
 }
 
-void OnDropFiles(HWND hWnd, HDROP drop) {
-  // The layout decides the sections; bring it up to date with the arrangement.
-  ComputeEpromCoordinates(hWnd);
+DroppedFiles TakeDrop(HDROP drop) {
+  DroppedFiles taken;
+  const UINT count = plat::DragQueryFileCount(drop);
+  for (UINT k = 0; k < count; ++k) taken.names.push_back(DroppedName(drop, k));
+  taken.inClient = plat::DragQueryPoint(drop, &taken.at);
+  plat::DragFinish(drop);
+  return taken;
+}
+
+void LoadDroppedFiles(HWND hWnd, const DroppedFiles& drop) {
   const bool twoSounds = EPROM_Arrangement == eaOneEpromTwoSounds;
-  const UINT sections = twoSounds ? 2 : nEPROMs;
+  const UINT sections = twoSounds ? 2 : nEPROMs();
   const UINT soundBytes = myDataSize();
   const UINT epromBytes = EpromBytes();
-  UINT count = plat::DragQueryFileCount(drop);
-  if (count > sections) count = sections;
+  const UINT count = std::min<UINT>(static_cast<UINT>(drop.names.size()), sections);
   BYTE fNum = DropSection(drop, hWnd, sections);
-  for (UINT k = 0; k < count; ++k) {
-    const std::string name = DroppedName(drop, k);
-    if (fNum >= sections) continue;
+  for (UINT k = 0; k < count && fNum < sections; ++k, ++fNum) {
+    const char* name = drop.names[k].c_str();
     if (twoSounds) {
-      tvOpenFileName(name.c_str(), fNum, static_cast<int>(soundBytes), static_cast<int>(soundBytes), hWndStatus);
+      tvOpenFileName(name, fNum, static_cast<int>(soundBytes), static_cast<int>(soundBytes), hWndStatus);
     } else {
       const int room = static_cast<int>(soundBytes) - static_cast<int>(fNum * epromBytes);
-      tvOpenFileName(name.c_str(), fNum, static_cast<int>(epromBytes), room, hWndStatus);
+      tvOpenFileName(name, fNum, static_cast<int>(epromBytes), room, hWndStatus);
     }
-    ++fNum;
   }
-  plat::DragFinish(drop);
   ComputeWAVfromBuffer();
   ClearEpromFlags();
   plat::InvalidateRect(hWnd, true);
 }
+
+void OnDropFiles(HWND hWnd, HDROP drop) { LoadDroppedFiles(hWnd, TakeDrop(drop)); }

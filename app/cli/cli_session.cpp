@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "shell/app_state.h"
-#include "shell/modules.h"
 
 namespace cli {
 namespace {
@@ -13,9 +12,6 @@ std::string g_midiLogPath;
 void SetMidiLogPath(const std::string& path) { g_midiLogPath = path; }
 
 Session::Session() {
-  ResetAllModules();
-  AllocateBuffers();
-  hWndStatus = plat::CreateStatusBar(nullptr, 123);
   platform_->onMessageBox = [this](const headless::MessageBoxRecord& box) {
     std::fprintf(stderr, "talverine-cli: %s\n", box.text.c_str());
     failed_ = true;
@@ -36,7 +32,7 @@ Session::Session() {
     Fail(error);
 }
 
-Session::~Session() { FreeBuffers(); }
+Session::~Session() = default;
 
 void Session::Fail(const std::string& text) {
   std::fprintf(stderr, "talverine-cli: %s\n", text.c_str());

@@ -6,6 +6,7 @@
 
 #include "platform/headless/platform_headless.h"
 #include "platform/midi/traffic_log.h"
+#include "shell/core_session.h"
 
 namespace cli {
 
@@ -29,6 +30,7 @@ class Session {
 
  private:
   headless::ScopedHeadless platform_;
+  CoreSession core_{CoreSession::Setup::WithoutWindow};
   MidiTrafficLog log_;
   bool failed_ = false;
 };

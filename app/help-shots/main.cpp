@@ -41,6 +41,7 @@
 #include "platform/qt/window_qt.h"
 #include "resources/command_ids.h"
 #include "shell/app_state.h"
+#include "shell/core_session.h"
 #include "shell/image_model.h"
 #include "shell/main_window.h"
 
@@ -397,6 +398,7 @@ int main(int argc, char** argv) {
     QtPlatform platform;
     platform.StartSimulator(kSimulatorSpeed);
     const plat::Parts previous = plat::Install(&platform);
+    CoreSession core;
     Session session(platform, soundFolder);
     session.OpenMainWindow();
     shot.act(session);

@@ -10,6 +10,7 @@
 #include "platform/midi/traffic_log.h"
 #include "platform/qt/platform_qt.h"
 #include "shell/app_state.h"
+#include "shell/core_session.h"
 #include "shell/main_window.h"
 
 namespace {
@@ -160,7 +161,11 @@ int main(int argc, char** argv) {
     }
   }
   const plat::Parts previous = plat::Install(&platform);
-  const int code = TalverineMain(nullptr);
+  int code = 0;
+  {
+    CoreSession core;
+    code = TalverineMain(nullptr);
+  }
   trafficLog.Stop();
   plat::Install(previous);
   return code;

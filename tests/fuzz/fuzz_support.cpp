@@ -7,7 +7,7 @@
 
 #include "shell/app_state.h"
 #include "shell/image_model.h"
-#include "shell/modules.h"
+#include "shell/core_session.h"
 
 namespace fuzz {
 
@@ -118,10 +118,10 @@ FuzzPlatform& Core() {
   static FuzzPlatform* platform = [] {
     auto* p = new FuzzPlatform;
     plat::Install(p);
-    ResetAllModules();
+    // Lives as long as the process: every input runs in this one session.
+    static CoreSession core(CoreSession::Setup::WithoutWindow);
+    if (!core.ready()) Fail(__FILE__, __LINE__, "buffers allocated");
     p->SetConfigDirectory("config");
-    if (!AllocateBuffers()) Fail(__FILE__, __LINE__, "buffers allocated");
-    hWndStatus = plat::CreateStatusBar(nullptr, 1);
     return p;
   }();
   return *platform;

@@ -10,7 +10,7 @@
 #include "settings/config.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
-#include "shell/modules.h"
+#include "shell/core_session.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/fuzz/harnesses.h"
 
@@ -63,9 +63,9 @@ void CheckRanges() {
 
 int FuzzConfigReader(const uint8_t* data, size_t size) {
   fuzz::FuzzPlatform& p = fuzz::Core();
-  ImageModelInit();
-  FileIoInit();
-  ConfigInit();
+  TheImageModel() = ImageModel{};
+  TheFileSettings() = FileSettings{};
+  TheConfigState() = ConfigState{};
   p.ForgetEffects();
   p.RemoveAllFiles();
   p.SetFile(kConfigPath, data, size);

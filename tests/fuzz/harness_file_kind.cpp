@@ -61,8 +61,8 @@ int FuzzFileKind(const uint8_t* data, size_t size) {
   const int32_t stride = static_cast<int32_t>(in.Le32());
   const int32_t length = static_cast<int32_t>(in.Le32());
 
-  ImageModelInit();
-  FileIoInit();
+  TheImageModel() = ImageModel{};
+  TheFileSettings() = FileSettings{};
   p.ForgetEffects();
   p.RemoveAllFiles();
   if (!path.empty()) p.SetFile(path, in.Rest(), in.RestSize());

@@ -49,8 +49,8 @@ int FuzzHexLoader(const uint8_t* data, size_t size) {
   const uint8_t position = in.Byte();
   const uint8_t fill = in.Byte();
 
-  ImageModelInit();
-  FileIoInit();
+  TheImageModel() = ImageModel{};
+  TheFileSettings() = FileSettings{};
   AutoDetectSampleRate = (flags >> 2) & 1;
   AutoCleanup = (flags >> 3) & 1;
   cMemoryFillValue = fill;

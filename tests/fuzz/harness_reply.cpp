@@ -69,8 +69,8 @@ int FuzzDeviceReply(const uint8_t* data, size_t size) {
   const uint8_t flags = in.Byte();
   const uint32_t countField = in.Le32();
 
-  ImageModelInit();
-  DeviceOpsInit();
+  TheImageModel() = ImageModel{};
+  TheDeviceSession() = DeviceSession{};
   p.ForgetEffects();
   EPROM_type = static_cast<etEnum>(type % etINVALID);
   EPROM_Arrangement = static_cast<eaEnum>(arrangement % eaINVALID);

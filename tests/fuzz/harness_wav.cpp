@@ -38,8 +38,8 @@ int FuzzWavLoader(const uint8_t* data, size_t size) {
   const uint8_t position = in.Byte();
   const uint8_t fill = in.Byte();
 
-  ImageModelInit();
-  FileIoInit();
+  TheImageModel() = ImageModel{};
+  TheFileSettings() = FileSettings{};
   AutoScale = flags & 1;
   AutoCleanup = (flags >> 3) & 1;
   cMemoryFillValue = fill;

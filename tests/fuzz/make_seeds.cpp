@@ -24,7 +24,7 @@
 #include "shell/app_state.h"
 #include "shell/device_ops.h"
 #include "shell/image_model.h"
-#include "shell/modules.h"
+#include "shell/core_session.h"
 
 namespace fs = std::filesystem;
 
@@ -173,7 +173,7 @@ void ConfigSeeds(headless::HeadlessPlatform& p, const fs::path& scratch) {
     std::ifstream in(scratch / szCfgName, std::ios::binary);
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   };
-  ResetAllModules();
+  MakeCoreStateNew();
   Write("config", "saved-defaults", saved());
   cMidiInDevice = 0xFFFFFFFF;
   cMidiOutDevice = 3;
@@ -346,8 +346,8 @@ int main(int argc, char** argv) {
   }
   g_root = argv[1];
   headless::ScopedHeadless platform;
-  ResetAllModules();
-  if (!AllocateBuffers()) return 1;
+  CoreSession core(CoreSession::Setup::WithoutWindow);
+  if (!core.ready()) return 1;
   const midimem::MemoryPorts mem = midimem::AddMemoryPorts(platform->Midi());
   MidiInit(&MidiInInfo, &MidiOutInfo);
   MidiOutInfo.uDeviceID = mem.outputId;
@@ -365,6 +365,5 @@ int main(int argc, char** argv) {
   FileKindSeeds();
   FramerSeeds();
   fs::remove_all(scratch);
-  FreeBuffers();
   return 0;
 }

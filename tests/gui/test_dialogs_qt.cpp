@@ -84,7 +84,7 @@ class QtDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = plat::Install(&platform_);
-    testsupport::ResetCore();
+    core_.emplace();
     platform_.SetCurrentDirectoryForTest(temp_.path());
     platform_.SetConfigDirectory(temp_.path());
     g_received.clear();
@@ -92,6 +92,7 @@ class QtDialogTest : public ::testing::Test {
   }
   void TearDown() override {
     g_onInit = nullptr;
+    core_.reset();
     plat::Install(previous_);
   }
 
@@ -158,6 +159,7 @@ class QtDialogTest : public ::testing::Test {
   QtDialogHost host_{nullptr};
   QtDialogPlatform platform_{host_};
   plat::Parts previous_;
+  std::optional<CoreSession> core_;
 };
 
 // --- dialogs built from their templates ---------------------------------------

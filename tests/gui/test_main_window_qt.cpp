@@ -45,13 +45,14 @@ class MainWindowQtTest : public ::testing::Test {
   MainWindowQtTest() : config_("TALVERINE_CONFIG_DIR", temp_.path()), runtime_("XDG_RUNTIME_DIR", temp_.path()) {}
 
   void SetUp() override {
-    testsupport::ResetCore();
     previous_ = plat::Install(&platform_);
+    core_.emplace();
     boxes_ = std::make_unique<guitest::BoxAnswerer>(std::vector<QMessageBox::StandardButton>{QMessageBox::Ok});
   }
   void TearDown() override {
     if (platform_.MainWindowHandle() != nullptr) platform_.MainWindowWidget()->close();  // the close box
     guitest::Settle(platform_);
+    core_.reset();
     plat::Install(previous_);
   }
 
@@ -105,6 +106,7 @@ class MainWindowQtTest : public ::testing::Test {
   guitest::ScopedEnv runtime_;
   QtPlatform platform_;
   plat::Parts previous_;
+  std::optional<CoreSession> core_;
   std::unique_ptr<guitest::BoxAnswerer> boxes_;  // answers OK to any box
 };
 
@@ -186,8 +188,8 @@ TEST_F(MainWindowQtTest, TheButtonsStandBesideEachEpromPictureForOneTwoAndFourEp
     CreateButttons(MyWindow);
     guitest::Settle(platform_);
     const std::vector<QPushButton*> buttons = Buttons();
-    ASSERT_EQ(buttons.size(), 2 * nEPROMs);
-    for (UINT i = 0; i < nEPROMs; ++i) {
+    ASSERT_EQ(buttons.size(), 2 * nEPROMs());
+    for (UINT i = 0; i < nEPROMs(); ++i) {
       const auto find = [&](int id) {
         for (QPushButton* b : buttons)
           if (b->property(kControlIdProperty).toInt() == id) return b;

@@ -3,7 +3,8 @@
 #include "shell/app_state.h"
 #include "shell/image_model.h"
 #include "shell/main_window.h"
-#include "shell/modules.h"
+#include "shell/core_session.h"
+#include "shell/device_ops.h"
 
 namespace scenario {
 
@@ -20,7 +21,7 @@ std::vector<uint8_t> Pattern(size_t size, int seed) {
 }
 
 void ScenarioTest::SetUp() {
-  ResetAllModules();
+  core_.emplace();
   P().SetCurrentDirectoryForTest(temp_.path());
   P().SetConfigDirectory(temp_.path());
   kilnbox_ = std::make_unique<simport::HeadlessKilnbox>(P(), speed_);
@@ -37,9 +38,17 @@ void ScenarioTest::StartProgram() {
 
 void ScenarioTest::TearDown() {
   P().Midi().SetMonitor(nullptr);
+  FinishPause();
   if (P().MainWindow() && !P().QuitPosted()) P().Send(WM_CLOSE);
-  FreeBuffers();
+  core_.reset();
   kilnbox_.reset();
+}
+
+void ScenarioTest::FinishPause() {
+  // A millisecond at a time, so that the clock stops where the sequence
+  // ends, as it did after the sleeps the pauses stand for.
+  for (int ms = 0; ms < 10000 && DeviceSequencePaused(); ++ms) P().AdvanceTime(1);
+  ASSERT_FALSE(DeviceSequencePaused()) << "a device operation paused for more than 10 s";
 }
 
 void ScenarioTest::InsertEprom(int type, const std::vector<uint8_t>& contents) {

@@ -6,10 +6,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/midi/sim/sim_port.h"
+#include "shell/core_session.h"
 #include "tests/support/core_fixture.h"
 
 namespace scenario {
@@ -37,7 +39,14 @@ class ScenarioTest : public ::testing::Test {
 
   // Starts the program (the main window and everything WM_CREATE does).
   void StartProgram();
-  void Command(int id) { P().Command(id); }
+  // A menu command, with the pauses of the sequence it starts (the virtual
+  // clock goes on through them, as through the sleeps they stand for).
+  void Command(int id) {
+    P().Command(id);
+    FinishPause();
+  }
+  // Lets virtual time pass until no device operation pauses any more.
+  void FinishPause();
   // Lets virtual time pass until `done` holds (at most `maxMs`).
   bool RunUntil(const std::function<bool()>& done, uint64_t maxMs = 120000) { return P().RunUntil(done, maxMs, 20); }
   void Advance(uint64_t ms) { P().AdvanceTime(ms); }
@@ -54,6 +63,7 @@ class ScenarioTest : public ::testing::Test {
 
   testsupport::TempDir temp_;
   headless::ScopedHeadless platform_;
+  std::optional<CoreSession> core_;
   std::unique_ptr<simport::HeadlessKilnbox> kilnbox_;
   std::vector<Traffic> traffic_;
   double speed_;

@@ -204,6 +204,7 @@ TEST_F(DeviceOperations, ProgramSendsTheSectionThenStartsProgrammingWhenTheEstim
   Detect();
   P().QueueMessageBoxAnswer(IDYES);
   ASSERT_TRUE(P().ClickButton(IDB_PROGRAM_FIRST + 1));
+  FinishPause();
   EXPECT_EQ(WhichEPROM, 1);
   auto sent = SentBytes();
   ASSERT_EQ(sent.size(), 3u);
@@ -267,7 +268,8 @@ TEST_F(DeviceOperations, ANewTransferTakesTheWaitingStartOfProgrammingDownWithTh
   Advance(30000);
   EXPECT_FALSE(P().ProgressBars().back().alive);
   EXPECT_TRUE(P().messageBoxes.empty());
-  for (const auto& bytes : SentBytes()) EXPECT_NE(bytes, Bytes({0xF0, 0x10, 0x05, 0x02, 0x14, 0x01, 0x22, 0x15, 0x15, 0xF7}));
+  const auto startProgramming = Bytes({0xF0, 0x10, 0x05, 0x02, 0x14, 0x01, 0x22, 0x15, 0x15, 0xF7});
+  for (const auto& bytes : SentBytes()) EXPECT_NE(bytes, startProgramming);
 }
 
 TEST_F(DeviceOperations, GetDataFetchesTheKilnboxMemoryAndSendDataSendsTheImage) {

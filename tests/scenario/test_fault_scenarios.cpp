@@ -17,7 +17,7 @@
 #include "shell/device_ops.h"
 #include "shell/image_model.h"
 #include "shell/main_window.h"
-#include "shell/modules.h"
+#include "shell/core_session.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/fault_platform.h"
 
@@ -36,7 +36,7 @@ class FaultProgram : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = plat::Install(&p_);
-    ResetAllModules();
+    core_.emplace();
     p_.SetCurrentDirectoryForTest(temp_.path());
     p_.SetConfigDirectory(temp_.path());
     kilnbox_ = std::make_unique<simport::HeadlessKilnbox>(p_);
@@ -44,7 +44,7 @@ class FaultProgram : public ::testing::Test {
   void TearDown() override {
     if (p_.MainWindow() && !p_.QuitPosted()) p_.Send(WM_CLOSE);
     EXPECT_TRUE(p_.QuitPosted());
-    FreeBuffers();
+    core_.reset();
     kilnbox_.reset();
     plat::Install(previous_);
   }
@@ -62,7 +62,9 @@ class FaultProgram : public ::testing::Test {
   }
   // Lets the program run until no operation is under way.
   void RunToIdle() {
-    p_.RunUntil([] { return response_timeout == 0 && hwndPB == nullptr && PendingProgressCommand == 0; }, 300000, 20);
+    p_.RunUntil(
+        [] { return !DeviceSequencePaused() && response_timeout == 0 && hwndPB == nullptr && !PendingProgressCommand; },
+        300000, 20);
     p_.AdvanceTime(1000);
   }
   Bytes Socket() {
@@ -74,6 +76,7 @@ class FaultProgram : public ::testing::Test {
   testsupport::TempDir temp_;
   testsupport::FaultPlatform p_;
   plat::Parts previous_;
+  std::optional<CoreSession> core_;
   std::unique_ptr<simport::HeadlessKilnbox> kilnbox_;
 };
 

@@ -62,7 +62,7 @@ TEST_F(MainWindow, StartsWithItsPartsAndClosesCleanlyThroughExit) {
 TEST(MainWindowWithoutMidi, SaysSoAndStillEndsWithExitCodeZero) {
   testsupport::TempDir temp;
   headless::ScopedHeadless p;
-  testsupport::ResetCore();
+  CoreSession core;
   p->SetConfigDirectory(temp.path());
   ASSERT_NE(plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc), nullptr);
   ASSERT_FALSE(p->messageBoxes.empty());

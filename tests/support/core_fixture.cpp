@@ -6,11 +6,8 @@
 #include <iterator>
 
 #include "shell/app_state.h"
-#include "shell/modules.h"
 
 namespace testsupport {
-
-void ResetCore() { ResetAllModules(); }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -50,14 +47,13 @@ TempDir::~TempDir() {
 }
 
 void CoreTest::SetUp() {
-  ResetCore();
+  core_.emplace(CoreSession::Setup::WithoutWindow);
+  ASSERT_TRUE(core_->ready());
   P().SetCurrentDirectoryForTest(temp_.path());
   P().SetConfigDirectory(temp_.path());
-  ASSERT_TRUE(AllocateBuffers());
-  hWndStatus = plat::CreateStatusBar(nullptr, 123);
 }
 
-void CoreTest::TearDown() { FreeBuffers(); }
+void CoreTest::TearDown() { core_.reset(); }
 
 std::vector<std::string> CoreTest::BoxTexts() const {
   std::vector<std::string> texts;

@@ -4,15 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/headless/platform_headless.h"
+#include "shell/core_session.h"
 
 namespace testsupport {
-
-// Restores every core module to its first-start state.
-void ResetCore();
 
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
@@ -37,9 +36,9 @@ class TempDir {
   std::string path_;
 };
 
-// The core on a headless platform: modules reset, buffers allocated, a
-// status bar made (hWndStatus), the platform's current and configuration
-// folders in a scratch folder.
+// The core on a headless platform, started without a window (buffers and a
+// status bar), the platform's current and configuration folders in a
+// scratch folder.
 class CoreTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -51,6 +50,7 @@ class CoreTest : public ::testing::Test {
 
   TempDir temp_;
   headless::ScopedHeadless platform_;
+  std::optional<CoreSession> core_;
 };
 
 }  // namespace testsupport

@@ -11,6 +11,7 @@
 #include "settings/config.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
+#include "shell/core_session.h"
 #include "tests/support/core_fixture.h"
 
 namespace {
@@ -32,7 +33,7 @@ class ConfigFile : public testsupport::CoreTest {
   // Saves, forgets everything, loads again.
   void RoundTrip() {
     SaveConfig(szCfgName);
-    testsupport::ResetCore();
+    MakeCoreStateNew();
     LoadConfig(szCfgName);
   }
 };
@@ -76,7 +77,7 @@ TEST_F(ConfigFile, EverySettingSurvivesASaveAndALoad) {
 
   SaveConfig(szCfgName);
   EXPECT_NE(Contents().find("\nMIDI_in_device = -1\n"), std::string::npos);
-  testsupport::ResetCore();
+  MakeCoreStateNew();
   LoadConfig(szCfgName);
 
   EXPECT_EQ(cMidiInDevice, 0xFFFFFFFFu);

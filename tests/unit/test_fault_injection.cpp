@@ -15,7 +15,6 @@
 #include "settings/config.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
-#include "shell/modules.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/fault_platform.h"
 
@@ -34,16 +33,15 @@ class FaultInjection : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = plat::Install(&p_);
-    testsupport::ResetCore();
+    core_.emplace(CoreSession::Setup::WithoutWindow);
+    ASSERT_TRUE(core_->ready());
     p_.SetCurrentDirectoryForTest(temp_.path());
     p_.SetConfigDirectory(temp_.path());
-    ASSERT_TRUE(AllocateBuffers());
-    hWndStatus = plat::CreateStatusBar(nullptr, 1);
     for (UINT i = 0; i < IMAGE_SIZE; ++i) imgMemory[i] = static_cast<BYTE>(i * 7 + 3);
     image_.assign(imgMemory, imgMemory + IMAGE_SIZE);
   }
   void TearDown() override {
-    FreeBuffers();
+    core_.reset();
     plat::Install(previous_);
   }
 
@@ -70,6 +68,7 @@ class FaultInjection : public ::testing::Test {
   testsupport::TempDir temp_;
   testsupport::FaultPlatform p_;
   plat::Parts previous_;
+  std::optional<CoreSession> core_;
   Bytes image_;
 };
 

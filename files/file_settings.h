@@ -1,0 +1,29 @@
+// The settings of loading and saving: the default file kind and folders, the
+// WAV conversion's options and the playback rate.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+struct FileSettings {
+  UINT DefaultFileFormat = 0;
+  std::string RecentLoadPath;
+  std::string RecentSavePath;
+  UINT AutoDetectSampleRate = 0;
+  UINT AutoCleanup = 0;
+  UINT AutoScale = 0;
+  UINT sample_rate = 24000;  // playback rate in Hz
+};
+
+// The program's one set of file settings; a new run starts from a new one.
+FileSettings& TheFileSettings();
+
+// Its fields under the names every module uses.
+extern UINT& DefaultFileFormat;
+extern std::string& RecentLoadPath;
+extern std::string& RecentSavePath;
+extern UINT& AutoDetectSampleRate;
+extern UINT& AutoCleanup;
+extern UINT& AutoScale;
+extern UINT& sample_rate;
