@@ -579,7 +579,9 @@ void DeviceTimer(HWND hWnd) {
   if (MidiInInfo.uDeviceStatus == MIDI_BUSY) {
     if (rawbytecount < 0) rawbytecount = 0;
     std::snprintf(SzTimerInfo, sizeof SzTimerInfo, "Receiving: %ld bytes remaining", rawbytecount);
+    g_session.showingCountdown = true;
     SetStatus(1, SzTimerInfo);
+    g_session.showingCountdown = false;
   }
 }
 

@@ -67,6 +67,7 @@ struct DeviceSession {
   DeviceStep afterPause = nullptr;                    // set while a pause lasts
   std::optional<DeviceOutcome> outcome;               // of the latest operation that ended
   DeviceQuestion asking = DeviceQuestion::None;
+  bool showingCountdown = false;  // while the receive countdown goes to the status bar
   bool inReply = false;
 };
 

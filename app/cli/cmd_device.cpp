@@ -106,10 +106,6 @@ const Operation* FindOperation(const std::string& name) {
   return nullptr;
 }
 
-bool EndsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 UINT EpromCount(eaEnum arrangement) {
   return arrangement == eaFourEpromsOneSound ? 4 : arrangement == eaTwoEpromsOneSound ? 2 : 1;
 }
@@ -127,42 +123,12 @@ uint64_t TimeLimitMs(const Operation& op, long sizeK) {
   return ms;
 }
 
-// Whether the operation has come to its end, and whether that end is a success.
-struct Outcome {
-  bool done;
-  bool ok;
-};
-
-Outcome Judge(const Operation& op, const DeviceRun& run) {
-  if (run.failed()) return {true, false};
-  const std::string& result = run.LastResult();
-  switch (op.command) {
-    case IDM_GET_DATA:
-    case IDM_READ_EPROM:
-      if (EndsWith(result, " - Read OK.")) return {true, true};
-      return {EndsWith(result, " - Error!"), false};
-    case IDM_VERIFY_EPROM:
-    case IDM_VERIFY_SELECTED:
-      if (EndsWith(result, " - Verify OK.")) return {true, true};
-      return {EndsWith(result, " - Error!"), false};
-    case IDM_SEND_DATA: {
-      const bool sent = run.ClearedAfter(0, "Transferring data to Kilnbox...");
-      return {sent, sent};
-    }
-    case IDM_PROGRAM_EPROM:
-      return {run.programmedOk.has_value(), run.programmedOk.value_or(false)};
-    default:
-      return {run.blankCheckSent, run.blankCheckSent};
-  }
-}
-
 // Runs `op` to its end within its time limit; whether it succeeded.
 bool RunOperation(DeviceRun& run, const Operation& op, long sizeK) {
-  run.ForgetResult();
   const uint64_t limitMs = TimeLimitMs(op, sizeK);
-  if (!run.Run(op.command, [&] { return Judge(op, run).done; }, limitMs))
-    run.Problem("no result within " + std::to_string(limitMs / 1000) + " s; giving up");
-  return Judge(op, run).ok;
+  const std::optional<DeviceOutcome> outcome = run.Run(op.command, limitMs);
+  if (!outcome && !run.failed()) run.Problem("no result within " + std::to_string(limitMs / 1000) + " s; giving up");
+  return outcome && outcome->kind == OutcomeKind::Succeeded && !run.failed();
 }
 
 std::string Hex4(DWORD value) {

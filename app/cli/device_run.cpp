@@ -22,9 +22,6 @@
 namespace cli {
 namespace {
 
-const char kProgrammingCaption[] = "Programming...";
-const char kBlankCheckCaption[] = "Blank Checking...";
-const char kNotResponding[] = "Kilnbox not responding!";
 // While the programming question waits for the terminal, the window goes on
 // handling its timer and MIDI input in steps of this length.
 constexpr uint64_t kAnswerStepMs = 50;
@@ -244,15 +241,21 @@ void DeviceRun::SelectEprom(int index) {
   });
 }
 
-bool DeviceRun::Run(int command, const std::function<bool()>& done, uint64_t limitMs) {
+std::optional<DeviceOutcome> DeviceRun::Run(int command, uint64_t limitMs) {
   headless::HeadlessPlatform& platform = session_.platform();
+  std::optional<DeviceOutcome>& outcome = TheDeviceSession().outcome;
+  outcome.reset();
   platform.Command(command);
-  return platform.RunUntil(done, limitMs, 50);
+  platform.RunUntil([&] { return outcome.has_value() || failed(); }, limitMs, 50);
+  return outcome;
 }
 
 void DeviceRun::Close() {
   headless::HeadlessPlatform& platform = session_.platform();
   if (platform.MainWindow() == nullptr || platform.QuitPosted()) return;
+  // A sequence cut off by the time limit ends its pause first: the window
+  // takes its close only after it.
+  platform.RunUntil([] { return !DeviceSequencePaused(); }, 10000, 50);
   closing_ = true;
   platform.Send(WM_CLOSE);
   platform.Pump();
@@ -282,50 +285,30 @@ void DeviceRun::Problem(const std::string& text) {
 }
 
 void DeviceRun::ShowStatus(const headless::StatusRecord& status) {
-  seen_.emplace_back(status.part, status.text);
   // Only changes: the reply handler shows its text before it looks at the
   // data and again after, often unchanged.
   std::string& shown = shown_[status.part % 3];
   if (status.text == shown) return;
   shown = status.text;
   if (status.text.empty()) return;
-  if (status.part == 1 && status.text.rfind("Receiving:", 0) == 0) {
+  if (status.part == 1 && TheDeviceSession().showingCountdown) {
     // The countdown changes every tick: shown in place on a terminal only.
     if (terminalProgress_) ProgressInPlace(status.text);
     return;
   }
-  if (status.part == 1) lastResult_ = status.text;
-  // A load reports its problems in part 1; the presence check's time-out
-  // in part 2.
-  if ((status.part == 1 && loading_) || (status.part == 2 && status.text == kNotResponding)) {
+  // A load reports its problems in part 1.
+  if (status.part == 1 && loading_) {
     Problem(status.text);
     return;
   }
   Progress(status.text);
 }
 
-bool DeviceRun::ClearedAfter(int part, const std::string& text) const {
-  bool shown = false;
-  for (const auto& [p, t] : seen_) {
-    if (p != part) continue;
-    if (t == text) {
-      shown = true;
-    } else if (shown && t.empty()) {
-      return true;
-    }
-  }
-  return false;
-}
-
 int DeviceRun::OnMessageBox(const headless::MessageBoxRecord& box) {
-  if (box.caption == kProgrammingCaption) {
-    programmedOk = AskProgrammedOk(box.text);
-    return *programmedOk ? IDYES : IDNO;
-  }
-  if (box.caption == kBlankCheckCaption) {
-    Progress(box.text);
-    blankCheckSent = true;
-    return IDOK;
+  switch (TheDeviceSession().asking) {
+    case DeviceQuestion::ProgrammedOk: return AskProgrammedOk(box.text) ? IDYES : IDNO;
+    case DeviceQuestion::BlankCheckNotice: Progress(box.text); return IDOK;
+    default: break;
   }
   // After a failure, closing the window complains about the ports that
   // never opened: the reason has been shown already.

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/cli/cli_session.h"
+#include "shell/device_ops.h"
 #include "shell/image_model.h"
 
 namespace simport {
@@ -57,28 +58,18 @@ class DeviceRun {
   // question, should it be asked.
   void SelectEprom(int index);
 
-  // Posts the menu command and runs until `done` holds or `limitMs` have
-  // passed; false on the time limit.
-  bool Run(int command, const std::function<bool()>& done, uint64_t limitMs);
+  // Posts the menu command and runs until its operation has ended or
+  // `limitMs` have passed; the outcome, or nullopt on the time limit.
+  std::optional<DeviceOutcome> Run(int command, uint64_t limitMs);
 
   // Closes the main window as the user would.
   void Close();
 
   bool failed() const { return session_.failed(); }
-  // The last result shown in status part 1 (not the receive countdown).
-  const std::string& LastResult() const { return lastResult_; }
-  // Whether status `part` showed `text` and was cleared after it.
-  bool ClearedAfter(int part, const std::string& text) const;
-  // Forgets the last result, before a second operation in the same run.
-  void ForgetResult() { lastResult_.clear(); }
   // Reports a problem of the command itself: stderr, and the run fails.
   void Problem(const std::string& text);
   // A line of the command's own after the window's texts, on stderr.
   void Report(const std::string& text) { Progress(text); }
-
-  // Set once the programming question has been answered.
-  std::optional<bool> programmedOk;
-  bool blankCheckSent = false;
 
  private:
   void ShowStatus(const headless::StatusRecord& status);
@@ -101,9 +92,7 @@ class DeviceRun {
   bool closing_ = false;
   bool inPlaceShown_ = false;
   bool terminalProgress_ = false;
-  std::string lastResult_;
   std::string shown_[3];
-  std::vector<std::pair<int, std::string>> seen_;
 };
 
 // Port listings for `ports`: every input and output port name, in order.

@@ -42,6 +42,7 @@
 #include "resources/command_ids.h"
 #include "shell/app_state.h"
 #include "shell/core_session.h"
+#include "shell/device_ops.h"
 #include "shell/image_model.h"
 #include "shell/main_window.h"
 
@@ -311,14 +312,17 @@ struct Shot {
 };
 
 // A tom read from an EPROM in the simulated Kilnbox's socket, through the
-// Read EPROM command, on the real clock until the status bar says so.
+// Read EPROM command, on the real clock until the read has ended.
 void ReadFromKilnbox(Session& s) {
   const size_t bytes = EPROM_info[et27128].etSizeK * 1024;
   const std::vector<uint8_t> tom = EpromImage(PitchedDrum(bytes, 260.0, 105.0, 0.03, 0.16, 11));
   s.Simulator().Link()->WithModel([&](sim::Kilnbox& k) { k.InsertEprom(et27128, tom); });
+  std::optional<DeviceOutcome>& outcome = TheDeviceSession().outcome;
+  outcome.reset();
   s.Command(IDM_READ_EPROM);
-  const bool readOk = RunUntil([&s] { return s.StatusText(1).endsWith(QLatin1String("- Read OK.")); }, kReadTimeoutMs);
-  if (!readOk) Fail("the EPROM was not read; the status bar says \"" + s.StatusText(1).toStdString() + "\"");
+  RunUntil([&outcome] { return outcome.has_value(); }, kReadTimeoutMs);
+  if (!outcome || outcome->kind != OutcomeKind::Succeeded)
+    Fail("the EPROM was not read; the status bar says \"" + s.StatusText(1).toStdString() + "\"");
   // The progress bar runs on to the end of its estimate, which the quick
   // simulator beat; the picture shows the window once the read is over.
   if (!RunUntil([&s] { return !s.ProgressBarShown(); }, kReadTimeoutMs)) Fail("the progress bar never went");
