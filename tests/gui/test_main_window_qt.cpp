@@ -24,6 +24,7 @@
 #include "platform/qt/window_qt.h"
 #include "resources/command_ids.h"
 #include "shell/app_state.h"
+#include "shell/device_ops.h"
 #include "shell/display.h"
 #include "shell/image_model.h"
 #include "shell/main_window.h"
@@ -295,6 +296,39 @@ TEST_F(MainWindowQtTest, ReadEpromThroughTheSimulatedKilnboxFillsTheImageAndTheT
   const QImage frame = Frame();
   EXPECT_TRUE(ColourNear(frame, 150, static_cast<int>(ScaleForDisplay(0xF0, 80, 4)), kBlue));
   EXPECT_TRUE(ColourNear(frame, 450, static_cast<int>(ScaleForDisplay(0x70, 80, 4)), kBlue));
+}
+
+TEST_F(MainWindowQtTest, TheWindowRepaintsDuringTheTwoSecondPauseOfARead) {
+  QtSimulatedKilnbox& kilnbox = platform_.StartSimulator(8.0);
+  Start();
+  kilnbox.Link()->WithModel([&](sim::Kilnbox& k) { k.InsertEprom(et2764, std::vector<uint8_t>(8192, 0xC0)); });
+  // Holds the sequence in its pause after the read command: seen from a
+  // timer that is always due before the pause's own, the pause is stopped
+  // before it can end, however late the loop gets to either.
+  bool held = false;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (held || !DeviceSequencePaused() || StatusBar()->PartText(0) != QStringLiteral("Reading EPROM")) return;
+    plat::KillTimer(MyWindow, ID_PAUSE_TIMER);
+    held = true;
+  });
+  watch.start(5);
+  MenuAction(IDM_READ_EPROM)->trigger();
+  ASSERT_TRUE(guitest::WaitFor([&] { return held; }));
+
+  // The user resizes the window during the pause: it is laid out and painted
+  // at once, and the sequence still waits for its step.
+  guitest::SetClientSize(platform_, 700, 520);
+  EXPECT_EQ(platform_.ClientArea()->grab().size(), QSize(700, 520));
+  EXPECT_EQ(StatusBar()->PartText(0), QStringLiteral("Reading EPROM"));
+  EXPECT_TRUE(DeviceSequencePaused());
+  ASSERT_EQ(Buttons().size(), 2u);
+  EXPECT_EQ(Buttons()[0]->geometry().top(), 520 / 2 + 10);
+
+  // Released, the read goes on to its end.
+  plat::SetTimer(MyWindow, ID_PAUSE_TIMER, 1);
+  EXPECT_TRUE(guitest::WaitFor(
+      [&] { return StatusBar()->PartText(1) == QStringLiteral("Received Block 1:  8192 bytes - Read OK."); }));
 }
 
 TEST_F(MainWindowQtTest, TheProgramRunsUntilExitWhileASecondStartOnlyRaisesIt) {
