@@ -84,6 +84,24 @@ void FillRow(const Kernel& kernel, const Plan& plan, double phase, float* row) {
   for (size_t j = 0; j < 2 * plan.half; ++j) row[j] = static_cast<float>(kernel(centre - static_cast<double>(j)));
 }
 
+// Fills the table's rows, phase 0 first. The kernel is even, so two rows
+// whose phases add up to a whole sample hold the same coefficients in
+// reverse order.
+void FillTable(const Kernel& kernel, Plan& plan) {
+  const size_t wholeSample = plan.interpolated ? plan.rows - 1 : plan.rows;
+  const double phaseStep = 1.0 / static_cast<double>(wholeSample);
+  plan.table.assign(plan.rows * plan.taps, 0.0f);
+  for (size_t r = 0; r < plan.rows; ++r) {
+    float* row = &plan.table[r * plan.taps];
+    const float* mirror = &plan.table[(wholeSample - r) * plan.taps];
+    if (wholeSample - r < r) {
+      std::reverse_copy(mirror, mirror + 2 * plan.half, row);
+    } else {
+      FillRow(kernel, plan, static_cast<double>(r) * phaseStep, row);
+    }
+  }
+}
+
 Plan MakePlan(uint32_t from, uint32_t to) {
   Plan plan;
   const uint64_t common = std::gcd(from, to);
@@ -91,30 +109,16 @@ Plan MakePlan(uint32_t from, uint32_t to) {
   plan.down = from / common;
   // The narrower of the two bands, in cycles per input sample.
   const double band = 0.5 * std::min(1.0, static_cast<double>(to) / from);
-  const double transition = band * (kStopEdge - kPassEdge);
   // Kaiser's estimate of the length that gives the attenuation over the
   // transition band.
+  const double transition = band * (kStopEdge - kPassEdge);
   const double span = (kAttenuationDb - 7.95) / (2.285 * 2.0 * std::numbers::pi * transition);
   plan.half = static_cast<size_t>(std::ceil(span / 2.0));
   plan.taps = RoundUpToLanes(2 * plan.half);
   plan.interpolated = plan.up * plan.taps > kExactTableLimit;
   plan.rows = plan.interpolated ? static_cast<size_t>(std::ceil(kPhasesAtFullBand * 2.0 * band)) + 1
                                 : static_cast<size_t>(plan.up);
-  const double phaseStep = plan.interpolated ? 1.0 / static_cast<double>(plan.rows - 1) : 1.0 / plan.up;
-  const Kernel kernel(band * (kPassEdge + kStopEdge) / 2.0, plan.half);
-  plan.table.assign(plan.rows * plan.taps, 0.0f);
-  // The kernel is even, so two rows whose phases add up to a whole sample
-  // hold the same coefficients in reverse order.
-  const size_t wholeSample = plan.interpolated ? plan.rows - 1 : plan.rows;
-  for (size_t r = 0; r < plan.rows; ++r) {
-    float* row = &plan.table[r * plan.taps];
-    const size_t mirror = wholeSample - r;
-    if (mirror < r) {
-      std::reverse_copy(&plan.table[mirror * plan.taps], &plan.table[mirror * plan.taps] + 2 * plan.half, row);
-    } else {
-      FillRow(kernel, plan, static_cast<double>(r) * phaseStep, row);
-    }
-  }
+  FillTable(Kernel(band * (kPassEdge + kStopEdge) / 2.0, plan.half), plan);
   return plan;
 }
 
