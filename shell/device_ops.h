@@ -3,6 +3,7 @@
 // the reply time-out, the progress estimate and the EPROM marks.
 #pragma once
 
+#include "device/sysex.h"
 #include "platform/platform.h"
 
 enum ermEnum : UINT { ermRead = 0, ermVerify, ermBlankCheck, ermNothing, ermINVALID };
@@ -11,7 +12,6 @@ enum ermEnum : UINT { ermRead = 0, ermVerify, ermBlankCheck, ermNothing, ermINVA
 constexpr long MIDI_WIRE_RATE = 3125;
 constexpr long BYTES_PER_TICK = 1000;
 constexpr UINT PRESENCE_TIMEOUT_TICKS = 15;
-constexpr long PACKET_HEADER_BYTES = 45;
 
 extern ermEnum ReadMode;
 extern BYTE kilnbox_detected;
@@ -47,7 +47,7 @@ void DeviceReply(HWND hWnd, UINT message, LPARAM lParam);
 void DeviceInputError(HWND hWnd);
 
 // Raw MIDI bytes of a transfer of `sizeK` KB, and its reply time-out in ticks.
-constexpr long TransferBytes(long sizeK) { return sizeK * 2048 + PACKET_HEADER_BYTES; }
+constexpr long TransferBytes(long sizeK) { return sizeK * 2048 + static_cast<long>(SYSEX_BLOCK_HEADER); }
 constexpr UINT ReplyTimeoutTicks(long rawBytes) { return static_cast<UINT>((rawBytes + 999) / 1000 + 10); }
 
 void DeviceOpsInit();
