@@ -1,5 +1,6 @@
 // The Kilnbox's System Exclusive messages: the byte codec, the command
-// messages, the transfer request and the data-block packet.
+// messages, the transfer request and the data-block packet (decoded by
+// device/reply.h).
 #pragma once
 
 #include "platform/platform.h"
@@ -12,9 +13,11 @@ constexpr BYTE PACKET_TRANSFER_REQUEST = 0;
 constexpr BYTE PACKET_DATA_BLOCK = 1;
 constexpr BYTE PACKET_COMMAND = 2;
 
-// Bytes of a data-block packet before its data, and in all for n data bytes.
+// Bytes of a data-block packet before its data, and in all for n data bytes
+// (the end byte included). The one header size of the encoder here and the
+// decoder in device/reply.h.
 constexpr UINT SYSEX_BLOCK_HEADER = 45;
-constexpr UINT SysexBlockPacketSize(UINT nData) { return 46 + 2 * nData; }
+constexpr UINT SysexBlockPacketSize(UINT nData) { return SYSEX_BLOCK_HEADER + 2 * nData + 1; }
 
 // A data byte travels as two bytes, stored low byte first: 0x40 | high
 // nibble, then the low nibble.

@@ -1,10 +1,12 @@
-// WAV files into u255 codes.
+// WAV files into u255 codes: the loader and the converter of open streams,
+// thin over ParseWav (files/wav_parse.h), with the status texts.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 
 #include "files/file_settings.h"
+#include "files/wav_parse.h"
 #include "platform/platform.h"
 
 // Result codes of ConvertWavToDMX.
@@ -16,8 +18,6 @@ constexpr int WAV_BAD_FORMAT = 6;   // also: a frame layout the reader can't hol
 constexpr int WAV_SHORT_BITS = 7;
 constexpr int WAV_SHORT_DATA = 8;
 
-// Full scale a conversion starts with: the 16-bit scale.
-constexpr int32_t WAV_FULL_SCALE = 32768;
 
 // Loads the WAV file into the `lSize` bytes at imgMemory + `lOffset`;
 // problems go to part 1 of the status bar `hWndStatus`.
@@ -26,8 +26,3 @@ void LoadWavFile(const char* filename, UINT lOffset, UINT lSize, HWND hWndStatus
 // `outbuff`, encoding against *peak; on a normal end *peak receives the
 // peak of the last data chunk converted. Returns a WAV_* code.
 int ConvertWavToDMX(FILE* ip, BYTE* outbuff, UINT buffersize, int32_t* peak, HWND hWndStatus);
-// Skips `i` bytes and the pad byte when `i` is odd, stopping at end of file;
-// nothing for `i` <= 0.
-void flush_chunk(FILE* ip, int64_t i);
-// Shows "Unexpected end of input" and returns `rv`.
-int UnexpectedEnd(int rv, HWND hWndStatus);

@@ -12,10 +12,6 @@
 #include "shell/display.h"
 #include "shell/image_model.h"
 
-namespace {
-bool g_sessionOpen = false;
-}
-
 void MakeCoreStateNew() {
   TheAppState() = AppState{};
   TheImageModel() = ImageModel{};
@@ -29,8 +25,8 @@ void MakeCoreStateNew() {
 
 CoreSession::CoreSession(Setup setup) {
   // Two at once would share every module's state.
-  if (g_sessionOpen) std::abort();
-  g_sessionOpen = true;
+  if (open_) std::abort();
+  open_ = true;
   FreeBuffers();
   MakeCoreStateNew();
   if (setup == Setup::WithoutWindow) {
@@ -42,5 +38,5 @@ CoreSession::CoreSession(Setup setup) {
 CoreSession::~CoreSession() {
   FreeBuffers();
   MakeCoreStateNew();
-  g_sessionOpen = false;
+  open_ = false;
 }

@@ -25,6 +25,7 @@ class CoreSession {
   bool ready() const { return ready_; }
 
  private:
+  static inline bool open_ = false;  // whether a session runs
   bool ready_ = true;
 };
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "device/midi.h"
+#include "device/reply.h"
 #include "device/sysex.h"
 #include "resources/command_ids.h"
 #include "resources/dialog_templates.h"
@@ -375,32 +376,19 @@ DeviceOperation OperationOf(int id) {
 // ---------------------------------------------------------------------------
 // The reply
 // ---------------------------------------------------------------------------
-bool IsDataBlock(const BYTE* m, DWORD n) {
-  return n > 5 && m[0] == SYSEX_START && m[1] == KILNBOX_MFR_ID && m[2] == KILNBOX_PRODUCT_ID &&
-         m[3] == PACKET_DATA_BLOCK;
-}
-
-bool PairIsWellFormed(const BYTE* pair) { return (pair[0] & 0xF0) == 0x40 && (pair[1] & 0xF0) == 0x00; }
-
-// The data of a packet can be stored or compared only when every announced
-// pair arrived, each pair carries the codec's marks and the bytes lie within
-// the image.
-bool PacketIsUsable(const BYTE* m, DWORD n, DWORD blkLength, DWORD destination) {
-  const DWORD pairsArrived = n > SYSEX_BLOCK_HEADER ? (n - SYSEX_BLOCK_HEADER) / 2 : 0;
-  if (n < 13 || blkLength != pairsArrived) return false;
-  if (destination > IMAGE_SIZE || blkLength > IMAGE_SIZE - destination) return false;
-  for (DWORD i = 0; i < blkLength; ++i)
-    if (!PairIsWellFormed(m + SYSEX_BLOCK_HEADER + 2 * i)) return false;
-  return true;
+// The data of a packet can be stored or compared only when its pairs are
+// whole and well formed and the bytes lie within the image.
+bool PacketIsUsable(const KilnboxReply& reply, DWORD destination) {
+  return reply.pairsWellFormed && destination <= IMAGE_SIZE && reply.announced <= IMAGE_SIZE - destination;
 }
 
 // Every byte of a verify reply against the image, for a caller that wants
 // more than the first difference the box reports.
-void TallyDifferences(const BYTE* data, DWORD blkLength, DWORD destination) {
+void TallyDifferences(const KilnboxReply& reply, DWORD destination) {
   LastVerify = VerifyTally{};
-  LastVerify.compared = blkLength;
-  for (DWORD i = 0; i < blkLength; ++i) {
-    if (SysexCombineAt(data + 2 * i) == imgMemory[destination + i]) continue;
+  LastVerify.compared = reply.announced;
+  for (DWORD i = 0; i < reply.announced; ++i) {
+    if (reply.DataByte(i) == imgMemory[destination + i]) continue;
     if (LastVerify.differing++ == 0) LastVerify.first = i;
     LastVerify.last = i;
   }
@@ -408,16 +396,15 @@ void TallyDifferences(const BYTE* data, DWORD blkLength, DWORD destination) {
 
 // Steps through the data of a usable packet; false when a verify difference
 // stopped it early, with the difference in `result`.
-bool ProcessData(const BYTE* m, DWORD blkLength, DWORD destination, char (&result)[sizeof szString]) {
-  const BYTE* data = m + SYSEX_BLOCK_HEADER;
+bool ProcessData(const KilnboxReply& reply, DWORD destination, char (&result)[sizeof szString]) {
   if (ReadMode == ermRead) {
-    for (DWORD i = 0; i < blkLength; ++i) imgMemory[destination + i] = SysexCombineAt(data + 2 * i);
+    for (DWORD i = 0; i < reply.announced; ++i) imgMemory[destination + i] = reply.DataByte(i);
     return true;
   }
   if (ReadMode != ermVerify) return true;
-  TallyDifferences(data, blkLength, destination);
-  for (DWORD i = 0; i < blkLength; ++i) {
-    const BYTE v = SysexCombineAt(data + 2 * i);
+  TallyDifferences(reply, destination);
+  for (DWORD i = 0; i < reply.announced; ++i) {
+    const BYTE v = reply.DataByte(i);
     const BYTE expected = imgMemory[destination + i];
     if (v == expected) continue;
     std::snprintf(result, sizeof result, "Verify error at address 0x%04X (0x%02X vs 0x%02X)", i, v, expected);
@@ -459,10 +446,9 @@ void FinishCompleteReply(HWND hWnd, char (&result)[sizeof szString]) {
 
 // The result is built apart from `szString`: a box opened on the way runs a
 // nested loop whose paints format their own texts into `szString`.
-void HandleDataBlock(HWND hWnd, const BYTE* m, DWORD n) {
+void HandleDataBlock(HWND hWnd, const KilnboxReply& reply) {
   char result[sizeof szString];
-  const DWORD received = n >= 46 ? (n - 46) / 2 : 0;
-  std::snprintf(result, sizeof result, "Received Block %d:  %u bytes", m[4] + 1, received);
+  std::snprintf(result, sizeof result, "Received Block %u:  %u bytes", reply.blockNumber, reply.receivedLength);
   std::snprintf(szString, sizeof szString, "%s", result);
   SetStatus(1, result);
   ClearStatus(0);
@@ -470,9 +456,8 @@ void HandleDataBlock(HWND hWnd, const BYTE* m, DWORD n) {
   // Whatever a presence reply carries, it shows that the Kilnbox answers;
   // only the bytes that are stored or compared must be whole.
   if (ReadMode == ermRead || ReadMode == ermVerify) {
-    const DWORD blkLength = n >= 13 ? SysexCombineAt(m + 9) * 256u + SysexCombineAt(m + 11) + 1 : 0;
     const DWORD destination = SelectedEpromOffset();
-    complete = PacketIsUsable(m, n, blkLength, destination) && ProcessData(m, blkLength, destination, result);
+    complete = PacketIsUsable(reply, destination) && ProcessData(reply, destination, result);
   }
   if (complete) {
     FinishCompleteReply(hWnd, result);
@@ -612,7 +597,8 @@ void DeviceReply(HWND hWnd, UINT message, LPARAM lParam) {
   g_session.inReply = true;
   if (message == MM_MIM_LONGDATA && MIDIinBuffer) {
     const DWORD n = header.dwBytesRecorded < BUFFER_SIZE ? header.dwBytesRecorded : BUFFER_SIZE;
-    if (IsDataBlock(MIDIinBuffer, n)) HandleDataBlock(hWnd, MIDIinBuffer, n);
+    const KilnboxReply reply = DecodeReply(MIDIinBuffer, n);
+    if (reply.isDataBlock) HandleDataBlock(hWnd, reply);
   }
   ReleaseInput(hWnd);
   g_session.inReply = false;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "device/sysex.h"
 #include "platform/platform.h"
 
 enum ermEnum : UINT { ermRead = 0, ermVerify, ermBlankCheck, ermNothing, ermINVALID };
@@ -14,7 +15,6 @@ enum ermEnum : UINT { ermRead = 0, ermVerify, ermBlankCheck, ermNothing, ermINVA
 constexpr long MIDI_WIRE_RATE = 3125;
 constexpr long BYTES_PER_TICK = 1000;
 constexpr UINT PRESENCE_TIMEOUT_TICKS = 15;
-constexpr long PACKET_HEADER_BYTES = 45;
 
 // The latest verify reply against the image, byte for byte: how many bytes
 // were compared, how many differ, and the first and last differing offset
@@ -105,6 +105,6 @@ void DeviceReply(HWND hWnd, UINT message, LPARAM lParam);
 void DeviceInputError(HWND hWnd);
 
 // Raw MIDI bytes of a transfer of `sizeK` KB, and its reply time-out in ticks.
-constexpr long TransferBytes(long sizeK) { return sizeK * 2048 + PACKET_HEADER_BYTES; }
+constexpr long TransferBytes(long sizeK) { return sizeK * 2048 + static_cast<long>(SYSEX_BLOCK_HEADER); }
 constexpr UINT ReplyTimeoutTicks(long rawBytes) { return static_cast<UINT>((rawBytes + 999) / 1000 + 10); }
 

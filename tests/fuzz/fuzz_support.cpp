@@ -66,6 +66,10 @@ FILE* OpenMemory(std::shared_ptr<std::vector<uint8_t>> bytes, const char* mode) 
 
 }  // namespace
 
+FILE* OpenBytes(const uint8_t* data, size_t size) {
+  return OpenMemory(std::make_shared<std::vector<uint8_t>>(data, data + size), "r");
+}
+
 void FuzzPlatform::SetFile(const std::string& path, const uint8_t* data, size_t size) {
   files_[path] = std::make_shared<std::vector<uint8_t>>(data, data + size);
 }
@@ -148,18 +152,6 @@ bool OutsideUnchanged(const uint8_t* before, uint64_t offset, uint64_t size) {
 }
 
 bool ImageUnchanged(const uint8_t* before) { return std::memcmp(imgMemory, before, IMAGE_SIZE) == 0; }
-
-Section ChooseSection(uint16_t size, uint8_t position, bool whole, bool outside) {
-  Section section{position * 256u, whole ? IMAGE_SIZE : size, outside};
-  section.outside = outside && section.size > 0;
-  if (!section.outside && section.offset > IMAGE_SIZE - section.size) section.offset = IMAGE_SIZE - section.size;
-  if (section.outside && section.offset + section.size <= IMAGE_SIZE) section.offset = IMAGE_SIZE - section.size + 1;
-  return section;
-}
-
-bool RefusedAsOutside(const FuzzPlatform& p, const uint8_t* before) {
-  return ImageUnchanged(before) && p.messageBoxes.size() == 1 && p.messageBoxes[0].text == "Section outside the image";
-}
 
 void Fail(const char* file, int line, const char* what) {
   std::fprintf(stderr, "%s:%d: invariant broken: %s\n", file, line, what);

@@ -1,10 +1,12 @@
-// What every fuzz harness shares: a headless platform whose files live in
-// memory, the core set up once per process, a reader for the control bytes
-// at the front of an input, and the check that reports a broken invariant.
+// What the fuzz harnesses share: a reader for the control bytes at the front
+// of an input, streams over bytes, the check that reports a broken
+// invariant, and, for those that drive the core, a headless platform whose
+// files live in memory with the core set up once per process.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
@@ -72,18 +74,9 @@ bool OutsideUnchanged(const uint8_t* before, uint64_t offset, uint64_t size);
 // True when the whole image still equals `before`.
 bool ImageUnchanged(const uint8_t* before);
 
-// The image section a loader is given: the whole image or `size` bytes at
-// `position` * 256, moved back inside the image, or, when `outside` is asked
-// for (and the size isn't 0), pushed just past its end.
-struct Section {
-  UINT offset;
-  UINT size;
-  bool outside;
-};
-Section ChooseSection(uint16_t size, uint8_t position, bool whole, bool outside);
-// True when a load into a section outside the image changed nothing and
-// said so in its one message.
-bool RefusedAsOutside(const FuzzPlatform& p, const uint8_t* before);
+// A stream reading a copy of the `size` bytes at `data` (none too); the
+// caller closes it. Needs no platform.
+FILE* OpenBytes(const uint8_t* data, size_t size);
 
 // Reports a broken invariant and stops the process: libFuzzer records the
 // input, the corpus replay fails.

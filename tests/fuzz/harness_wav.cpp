@@ -1,84 +1,73 @@
-// The WAV loader over any bytes, with any section and both passes.
+// The WAV parser over any bytes, from memory and through a stream, with
+// either auto-scale setting and two section lengths.
 //
-// Input: flags (bit 0 AutoScale, bit 1 a whole-image section, bit 2 a
-// section reaching past the image, bit 3 AutoCleanup), the section size
-// (16 bits), its position (256-byte steps), the fill byte; then the file.
+// Input: flags (bit 0 AutoScale, bit 1 a whole-image section), the section
+// size (16 bits), two bytes the loader's seeds carry (section position and
+// fill byte, not used here); then the file.
 #include <algorithm>
-#include <cstring>
-#include <memory>
-#include <string>
+#include <cstdio>
 
-#include "files/fileio.h"
-#include "files/wav_read.h"
-#include "shell/app_state.h"
+#include "files/byte_reader.h"
+#include "files/wav_parse.h"
 #include "shell/image_model.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/fuzz/harnesses.h"
 
 namespace {
 
-bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
-
-// Every text the reader may leave in status part 1.
-bool KnownStatus(const std::string& text) {
-  return text.empty() || text == "Unexpected end of input" || text == "Not a RIFF file" ||
-         StartsWith(text, " Unknown RIFF type [") || StartsWith(text, "Unknown audio format (") ||
-         StartsWith(text, "Unsupported WAV frame layout (") || text == " No header detected before data!";
+// Everything but the codes.
+bool SameWalk(const WavParse& a, const WavParse& b) {
+  return a.codes.size() == b.codes.size() && a.peak == b.peak && a.error == b.error &&
+         a.errorOffset == b.errorOffset && a.dataBeforeFormat == b.dataBeforeFormat &&
+         std::equal(a.riffType, a.riffType + 4, b.riffType) && a.format.tag == b.format.tag &&
+         a.format.channels == b.format.channels && a.format.sampleRate == b.format.sampleRate &&
+         a.format.bytesPerSecond == b.format.bytesPerSecond && a.format.blockAlign == b.format.blockAlign &&
+         a.format.bits == b.format.bits;
 }
 
-bool IsResultCode(int rv) { return rv == WAV_OK || (rv >= WAV_NOT_RIFF && rv <= WAV_SHORT_DATA); }
+bool Same(const WavParse& a, const WavParse& b) { return SameWalk(a, b) && a.scale == b.scale && a.codes == b.codes; }
 
 }  // namespace
 
 int FuzzWavLoader(const uint8_t* data, size_t size) {
-  fuzz::FuzzPlatform& p = fuzz::Core();
   fuzz::Input in(data, size);
   const uint8_t flags = in.Byte();
   const uint16_t sizeField = in.Le16();
-  const uint8_t position = in.Byte();
-  const uint8_t fill = in.Byte();
+  in.Byte();
+  in.Byte();
+  const bool autoScale = flags & 1;
+  const uint32_t sectionSize = (flags & 2) ? IMAGE_SIZE : sizeField;
+  const uint8_t* file = in.Rest();
+  const size_t fileSize = in.RestSize();
 
-  TheImageModel() = ImageModel{};
-  TheFileSettings() = FileSettings{};
-  AutoScale = flags & 1;
-  AutoCleanup = (flags >> 3) & 1;
-  cMemoryFillValue = fill;
-  const fuzz::Section section = fuzz::ChooseSection(sizeField, position, (flags & 2) != 0, (flags & 4) != 0);
-  const UINT lOffset = section.offset;
-  const UINT lSize = section.size;
+  const WavParse wav = ParseWav(file, fileSize, {sectionSize, autoScale});
+  // Nothing is described outside the section or the file.
+  FUZZ_CHECK(wav.codes.size() <= sectionSize);
+  FUZZ_CHECK(wav.errorOffset <= fileSize);
+  FUZZ_CHECK(wav.peak >= 0);
+  const bool scaledToPeak = autoScale && wav.error == WavError::kNone && wav.peak > 0;
+  FUZZ_CHECK(wav.scale == (scaledToPeak ? wav.peak : WAV_FULL_SCALE));
+  // A refused container gives no codes.
+  if (wav.error == WavError::kShortRiffHeader || wav.error == WavError::kNotRiff || wav.error == WavError::kNotWave)
+    FUZZ_CHECK(wav.codes.empty());
 
-  p.ForgetEffects();
-  p.SetFile("in.wav", in.Rest(), in.RestSize());
-  const uint8_t* before = fuzz::MarkImage(flags ^ fill);
-  LoadWavFile("in.wav", lOffset, lSize, hWndStatus);
-
-  if (section.outside) {
-    FUZZ_CHECK(fuzz::RefusedAsOutside(p, before));
-    return 0;
-  }
-  FUZZ_CHECK(fuzz::OutsideUnchanged(before, lOffset, lSize));
-  FUZZ_CHECK(p.messageBoxes.empty());
-  FUZZ_CHECK(KnownStatus(p.StatusText(1)));
-
-  // The converter alone, into an output of exactly the section's size (an
-  // access past it is caught by the address sanitizer), must give what the
-  // loader stored when a single pass ran and no clean-up touched the start.
-  std::unique_ptr<BYTE[]> out(new BYTE[lSize ? lSize : 1]);
-  std::fill(out.get(), out.get() + lSize, fill);
-  FILE* fp = p.OpenFile("in.wav", "rb");
+  // The loader's stream reads what memory reads.
+  FILE* fp = fuzz::OpenBytes(file, fileSize);
   FUZZ_CHECK(fp != nullptr);
-  int32_t peak = WAV_FULL_SCALE;
-  const int rv = ConvertWavToDMX(fp, out.get(), lSize, &peak, hWndStatus);
-  // A second call on the same stream rewinds it and returns the same.
-  int32_t again = WAV_FULL_SCALE;
-  FUZZ_CHECK(ConvertWavToDMX(fp, out.get(), lSize, &again, hWndStatus) == rv && again == peak);
+  FileReader stream(fp);
+  FUZZ_CHECK(Same(ParseWav(stream, {sectionSize, autoScale}), wav));
   std::fclose(fp);
-  FUZZ_CHECK(IsResultCode(rv));
-  FUZZ_CHECK(peak >= 0);
-  const bool cleanupMayRun = AutoCleanup && fill == 0 && lOffset == 0 && lSize >= 2;
-  if (!AutoScale && !cleanupMayRun) FUZZ_CHECK(std::equal(out.get(), out.get() + lSize, imgMemory + lOffset));
-  // A refused container leaves the whole section at the fill byte.
-  if (rv == WAV_NOT_RIFF || rv == WAV_NOT_WAVE)
-    for (UINT i = 0; i < lSize; ++i) FUZZ_CHECK(imgMemory[lOffset + i] == fill);
+
+  // Auto-scaling changes the codes only, and only when it scales to the peak.
+  const WavParse other = ParseWav(file, fileSize, {sectionSize, !autoScale});
+  FUZZ_CHECK(SameWalk(other, wav));
+  const bool otherScaled = !autoScale && other.error == WavError::kNone && other.peak > 0;
+  if (!scaledToPeak && !otherScaled) FUZZ_CHECK(other.codes == wav.codes);
+
+  // A shorter section takes the first codes of a longer one.
+  const WavParse shorter = ParseWav(file, fileSize, {sectionSize / 2, false});
+  const WavParse& unscaled = autoScale ? other : wav;
+  FUZZ_CHECK(shorter.codes.size() <= unscaled.codes.size());
+  FUZZ_CHECK(std::equal(shorter.codes.begin(), shorter.codes.end(), unscaled.codes.begin()));
   return 0;
 }

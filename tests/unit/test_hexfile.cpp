@@ -193,4 +193,39 @@ TEST_F(HexFile, RecordsAnywhereInTheAddressSpaceStayInsideTheSection) {
   EXPECT_EQ(Section(0, 61440), Bytes(61440, 0xC3));
 }
 
+// What the records stored, and where the text went wrong.
+TEST(HexParse, StoredBytesAndErrorsAreTyped) {
+  const std::string longLine = ":" + std::string(300, '0') + "\n";  // read as two lines
+  const struct {
+    const char* what;
+    std::string text;
+    HexError error;
+    long line;
+    size_t count;
+    size_t first, last;
+  } cases[] = {
+      {"cropped to the section", ":04000E00AABBCCDDE0\n", HexError::kNone, 0, 2, 14, 15},
+      {"gaps stay unstored", ":0100000011EE\n:0100030033C9\n", HexError::kNone, 0, 2, 0, 3},
+      {"a bad checksum keeps its record", ":0100000011EE\n:0100050022EF\n", HexError::kChecksum, 2, 2, 0, 5},
+      {"too short", ":0100000011EE\n:0200\n:0100030033C9\n", HexError::kRecordTooShort, 2, 1, 0, 0},
+      {"a long line counts twice", longLine + ":0100000011EF\n", HexError::kChecksum, 3, 1, 0, 0},
+  };
+  for (const auto& c : cases) {
+    const HexParse hex = ParseHex(reinterpret_cast<const uint8_t*>(c.text.data()), c.text.size(), {16});
+    EXPECT_EQ(hex.error, c.error) << c.what;
+    EXPECT_EQ(hex.line, c.line) << c.what;
+    std::vector<size_t> at;
+    for (size_t i = 0; i < hex.stored.size(); ++i)
+      if (hex.stored[i]) at.push_back(i);
+    ASSERT_EQ(at.size(), c.count) << c.what;
+    EXPECT_EQ(at.front(), c.first) << c.what;
+    EXPECT_EQ(at.back(), c.last) << c.what;
+  }
+  const std::string bad = ":0100000011EF\n";
+  const HexParse hex = ParseHex(reinterpret_cast<const uint8_t*>(bad.data()), bad.size(), {16});
+  EXPECT_EQ(hex.expected, 0xEE);
+  EXPECT_EQ(hex.found, 0xEF);
+  EXPECT_EQ(hex.bytes[0], 0x11);
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "device/midi.h"
+#include "device/reply.h"
 #include "platform/midi/memory_port.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
@@ -153,6 +154,46 @@ TEST_F(SysexTest, BlockStartAndLengthFieldsFollowNumberAndSize) {
   // back as its length.
   for (UINT i = 0; i < 16384; ++i) ASSERT_EQ(SysexCombineAt(&second[45 + 2 * i]), imgMemory[16384 + i]) << i;
   EXPECT_EQ(SysexCombineAt(&second[9]) * 256 + SysexCombineAt(&second[11]) + 1, 16384);
+}
+
+// The decoder reads back what the encoder laid out, and says what is wrong
+// with a packet that arrived damaged.
+TEST_F(SysexTest, RepliesDecodeAsTheEncoderLaidThemOut) {
+  ASSERT_TRUE(SysexSendBlock(3, MIDIoutBuffer, 1, 2048));
+  const Bytes packet = Only();
+  Bytes unmarked = packet;
+  unmarked[45 + 2 * 700] &= 0x0F;  // the nibble stays, its mark goes
+  Bytes foreign = packet;
+  foreign[1] = 0x11;
+  const struct {
+    const char* what;
+    Bytes bytes;
+    bool dataBlock, hasLength;
+    DWORD pairs, shown;
+    bool wellFormed;
+  } cases[] = {
+      {"whole", packet, true, true, 1024, 1024, true},
+      {"without its end byte", Bytes(packet.begin(), packet.end() - 1), true, true, 1024, 1023, true},
+      {"cut inside the data", Bytes(packet.begin(), packet.begin() + 500), true, true, 227, 227, false},
+      {"one pair more", [&] { Bytes b = packet; b.insert(b.end() - 1, {0x40, 0x00}); return b; }(), true, true,
+       1025, 1025, false},
+      {"a pair without its mark", unmarked, true, true, 1024, 1024, false},
+      {"cut inside the length", Bytes(packet.begin(), packet.begin() + 12), true, false, 0, 0, false},
+      {"five bytes", Bytes(packet.begin(), packet.begin() + 5), false, false, 0, 0, false},
+      {"another maker's", foreign, false, false, 0, 0, false},
+  };
+  for (const auto& c : cases) {
+    const KilnboxReply reply = DecodeReply(c.bytes.data(), static_cast<DWORD>(c.bytes.size()));
+    EXPECT_EQ(reply.isDataBlock, c.dataBlock) << c.what;
+    EXPECT_EQ(reply.hasLength, c.hasLength) << c.what;
+    EXPECT_EQ(reply.announced, c.hasLength ? 1024u : 0u) << c.what;
+    EXPECT_EQ(reply.pairsArrived, c.pairs) << c.what;
+    EXPECT_EQ(reply.receivedLength, c.shown) << c.what;
+    EXPECT_EQ(reply.pairsWellFormed, c.wellFormed) << c.what;
+    if (c.dataBlock) EXPECT_EQ(reply.blockNumber, 3u) << c.what;
+    for (DWORD i = 0; i < reply.pairsArrived && i < 1024; ++i)
+      ASSERT_EQ(reply.DataByte(i), imgMemory[2048 + i]) << c.what << " " << i;
+  }
 }
 
 TEST_F(SysexTest, BlocksBeyondTheImageOrTheSendBufferAreRefusedUnsent) {

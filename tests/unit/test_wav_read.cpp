@@ -7,6 +7,7 @@
 
 #include "files/fileio.h"
 #include "files/u255.h"
+#include "files/wav_parse.h"
 #include "files/wav_read.h"
 #include "files/wav_write.h"
 #include "shell/app_state.h"
@@ -288,6 +289,56 @@ TEST_F(WavRead, HeaderCleanupRunsButNotRateDetection) {
   const Bytes rateCodes = Load(Riff({FmtChunk(1, 1, 1, 8), Chunk("data", {0x00, 0x00})}), 2);
   EXPECT_EQ(rateCodes[0], rateCodes[1]);
   EXPECT_EQ(sample_rate, 24000u);
+}
+
+// --- the parser's result ----------------------------------------------------------------
+
+TEST(WavParse, ResultsSayWhatWhereAndHowLoud) {
+  // RIFF header 0..11, fmt header 12..19, format fields 20..33, bits 34..35,
+  // data header 36..43, frames from 44 on.
+  const Bytes four = Wav16({1000, -3000, 2000, 500});
+  const auto cut = [&](size_t n) { return Bytes(four.begin(), four.begin() + static_cast<long>(n)); };
+  const Bytes list = Chunk("LIST", {'I', 'N', 'F', 'O', 'x'});  // odd: padded
+  const struct {
+    const char* what;
+    Bytes file;
+    uint32_t section;
+    bool autoScale;
+    WavError error;
+    uint64_t offset;
+    size_t codes;
+    int32_t peak, scale;
+  } cases[] = {
+      {"whole", four, 8, false, WavError::kNone, 0, 4, 3000, 32768},
+      {"auto-scaled", four, 8, true, WavError::kNone, 0, 4, 3000, 3000},
+      {"the frame finding the section full counts", Wav16({1000, 5000, 9000}), 1, false, WavError::kNone, 0, 1, 5000,
+       32768},
+      {"the last data chunk's peak", Riff({FmtChunk(1, 1, 2, 16), Chunk("data", Pcm16({8000})),
+                                           Chunk("data", Pcm16({-700, 300}))}),
+       8, true, WavError::kNone, 0, 3, 700, 700},
+      {"silence keeps the full scale", Wav16({0, 0}), 8, true, WavError::kNone, 0, 2, 0, 32768},
+      {"cut inside the third frame", cut(49), 8, true, WavError::kShortData, 48, 2, 3000, 32768},
+      {"cut before the bits", cut(35), 8, false, WavError::kShortBits, 34, 0, 0, 32768},
+      {"cut inside the format", cut(25), 8, false, WavError::kShortFormat, 20, 0, 0, 32768},
+      {"cut inside the RIFF header", cut(11), 8, false, WavError::kShortRiffHeader, 0, 0, 0, 32768},
+      {"IEEE float", Riff({FmtChunk(3, 1, 4, 32), Chunk("data", Bytes(8, 0))}), 8, false, WavError::kUnknownFormat,
+       20, 0, 0, 32768},
+      {"a format after a padded chunk", Riff({list, FmtChunk(0xFFFE, 2, 4, 16)}), 8, false,
+       WavError::kUnknownFormat, 34, 0, 0, 32768},
+      {"a frame too wide", Riff({FmtChunk(1, 1, 65, 16)}), 8, false, WavError::kUnsupportedLayout, 20, 0, 0, 32768},
+      {"RIFX", Riff({}, "RIFX"), 8, false, WavError::kNotRiff, 0, 0, 0, 32768},
+      {"AVI", Riff({}, "RIFF", "AVI "), 8, false, WavError::kNotWave, 8, 0, 0, 32768},
+  };
+  for (const auto& c : cases) {
+    const WavParse wav = ParseWav(c.file.data(), c.file.size(), {c.section, c.autoScale});
+    EXPECT_EQ(wav.error, c.error) << c.what;
+    EXPECT_EQ(wav.errorOffset, c.offset) << c.what;
+    EXPECT_EQ(wav.codes.size(), c.codes) << c.what;
+    EXPECT_EQ(wav.peak, c.peak) << c.what;
+    EXPECT_EQ(wav.scale, c.scale) << c.what;
+  }
+  const Bytes rate = Riff({FmtChunk(1, 1, 2, 16, 22050), Chunk("data", Pcm16({1}))});
+  EXPECT_EQ(ParseWav(rate.data(), rate.size(), {8, false}).format.sampleRate, 22050u);
 }
 
 // --- no file reaches outside its output ----------------------------------------------

@@ -1,0 +1,64 @@
+// A RIFF WAVE file decoded into u255 codes, one code per frame, over bytes
+// alone: no file, window or global. The chunk walk reads each "fmt " chunk
+// into a WavFormat record and hands the frames of each "data" chunk to the
+// decoder of their sample encoding; today that is PCM, 1 or 2 channels,
+// 1 to 32 bits.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "files/byte_reader.h"
+
+// The 16-bit scale: what the codes are encoded against unless auto-scaled.
+constexpr int32_t WAV_FULL_SCALE = 32768;
+
+// The fields of a "fmt " chunk as read.
+struct WavFormat {
+  uint16_t tag = 0;
+  uint16_t channels = 0;
+  uint32_t sampleRate = 0;
+  uint32_t bytesPerSecond = 0;
+  uint16_t blockAlign = 0;
+  uint16_t bits = 0;
+};
+
+// Why a parse stopped before the end of the file. Every error but
+// kShortRiffHeader stops the walk with the codes converted so far.
+enum class WavError {
+  kNone,
+  kShortRiffHeader,    // fewer bytes than the 12 of the RIFF header
+  kNotRiff,            // the file doesn't start with "RIFF"
+  kNotWave,            // the RIFF form isn't "WAVE"
+  kShortFormat,        // the file ends inside the first 14 bytes of a format
+  kUnknownFormat,      // no decoder takes the format's tag and channel count
+  kShortBits,          // the file ends before the format's bits per sample
+  kUnsupportedLayout,  // the frame layout doesn't fit its decoder
+  kShortData,          // the file ends inside a frame, or a frame has no bytes
+};
+
+struct WavOptions {
+  uint32_t sectionSize = 0;            // codes wanted at most
+  bool autoScale = false;              // encode against the peak measured
+  int32_t fullScale = WAV_FULL_SCALE;  // what the codes are encoded against otherwise
+};
+
+struct WavParse {
+  std::vector<uint8_t> codes;  // one per frame, at most sectionSize
+  // The largest magnitude of a mixed sample in the last data chunk read,
+  // on the 16-bit scale; 0 when there was none.
+  int32_t peak = 0;
+  // What the codes were encoded against: the peak when auto-scaling a file
+  // read to its end with a peak above 0, otherwise the full scale.
+  int32_t scale = 0;
+  // The last format read, a refused one too; its sampleRate is the rate read.
+  WavFormat format;
+  char riffType[4] = {};          // the RIFF form read
+  bool dataBeforeFormat = false;  // a data chunk came before any format and was skipped
+  WavError error = WavError::kNone;
+  uint64_t errorOffset = 0;  // where the header, format, field or frame that failed starts
+};
+
+WavParse ParseWav(ByteReader& in, const WavOptions& options);
+WavParse ParseWav(const uint8_t* data, size_t size, const WavOptions& options);
