@@ -377,6 +377,25 @@ TEST_F(DeviceOperations, CancelDuringATransferStopsListeningButLetsTheBarRunOut)
   EXPECT_NE(P().StatusText(2), "Kilnbox not responding!");
 }
 
+TEST_F(DeviceOperations, WhatComesDuringAPauseWaitsForTheEndOfTheSequence) {
+  StartProgram();
+  InsertEprom(et2764, Pattern(8192));
+  Detect();
+  P().Command(IDM_READ_EPROM);
+  ASSERT_TRUE(DeviceSequencePaused());
+  // Chosen while the Kilnbox is told the block size: it runs once the read
+  // has sent its request.
+  P().Command(IDM_CANCEL);
+  EXPECT_EQ(P().StatusText(0), "Setting Kilnbox block size");
+  FinishPause();
+  EXPECT_EQ(SentBytes().back(), RequestTransfer(1));
+  EXPECT_EQ(MidiInInfo.MidiHdr.lpData, nullptr);
+  ASSERT_TRUE(TheDeviceSession().outcome.has_value());
+  EXPECT_EQ(TheDeviceSession().outcome->kind, OutcomeKind::Cancelled);
+  // The periodic timer stood still through three seconds of pauses.
+  EXPECT_EQ(rawbytecount, TransferBytes(8));
+}
+
 class BadReplies : public DeviceOperations, public ::testing::WithParamInterface<int> {};
 
 // A reply that is cut short, or whose bytes were changed on the way, never
