@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/midi/sim/sim_port.h"
+#include "platform/headless/headless_kilnbox.h"
 #include "tests/support/core_fixture.h"
 
 namespace scenario {
