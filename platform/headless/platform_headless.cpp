@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <thread>
 
+#include "platform/os/os_services.h"
+
 namespace headless {
 
 // ---------------------------------------------------------------------------
@@ -743,9 +745,10 @@ bool HeadlessPlatform::RunFileDialog(OPENFILENAME& ofn, bool save) {
   FileDialogAnswer a = NextFileDialogAnswer();
   commDlgError_ = a.error;
   if (!a.chosen) return false;
-  ofn.file = a.path;
-  const std::string::size_type slash = a.path.find_last_of('/');
-  ofn.fileTitle = slash == std::string::npos ? a.path : a.path.substr(slash + 1);
+  // A name without a folder is one of the folder the dialog shows.
+  ofn.file = Resolve(os::ResolvePath(ofn.initialDir, a.path));
+  const std::string::size_type slash = ofn.file.find_last_of('/');
+  ofn.fileTitle = slash == std::string::npos ? ofn.file : ofn.file.substr(slash + 1);
   if (a.filterIndex != 0) ofn.nFilterIndex = a.filterIndex;
   else if (opened != 0) ofn.nFilterIndex = opened;
   return true;

@@ -80,7 +80,7 @@ struct CanvasOp {
 
 struct FileDialogAnswer {
   bool chosen = false;        // false: cancelled (or failed, with `error`)
-  std::string path;           // as the dialog returns it
+  std::string path;           // as chosen; a bare name is in the dialog's folder
   DWORD filterIndex = 0;      // 0: leave the index as the caller set it
   DWORD error = 0;            // CommDlgExtendedError after a failure
 };
