@@ -681,9 +681,7 @@ bool DialogDriver::Type(int id, const std::string& text) {
   if (c == nullptr || !c->enabled || Ended() || c->kind != ControlKind::Edit) return false;
   // The first key replaces the whole text, as typed over a selection; an
   // empty text is the selection deleted.
-  for (size_t typed = 1; typed <= std::max<size_t>(text.size(), 1); ++typed) {
-    c = platform_.FindControl(dialog_, id);
-    if (c == nullptr || Ended()) break;
+  for (size_t typed = 1; typed <= std::max<size_t>(text.size(), 1) && !Ended(); ++typed) {
     c->text = text.substr(0, typed);
     platform_.Dispatch({dialog_, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), EN_CHANGE), 0});
   }

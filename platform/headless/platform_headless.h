@@ -258,6 +258,7 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices, public 
   void Sleep(UINT ms) override;
   int64_t TimeSeconds() override;
 
+  // Sets the current directory without asking whether it exists.
   void SetCurrentDirectoryForTest(const std::string& dir) { SetCurrentDirectoryUnchecked(dir); }
 
  private:

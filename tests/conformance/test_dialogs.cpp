@@ -7,37 +7,15 @@
 
 #include "resources/dialog_templates.h"
 #include "tests/conformance/conformance_fixture.h"
+#include "tests/support/dialog_recorder.h"
 
 namespace conformance {
 namespace {
 
-// What a dialog procedure was sent.
-struct DialogMessage {
-  UINT message;
-  int id;
-  int notification;
-  LPARAM lParam;
-};
-std::vector<DialogMessage> g_received;
-std::function<void(HWND)> g_onInit;
-
-// Records what it is sent and ends on OK (1) and Cancel (2).
-INT_PTR RecordingProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
-  g_received.push_back({message, LOWORD(wParam), HIWORD(wParam), lParam});
-  if (message == WM_INITDIALOG && g_onInit) g_onInit(hDlg);
-  if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-    plat::EndDialog(hDlg, LOWORD(wParam));
-    return 1;
-  }
-  return 0;
-}
-
-std::vector<int> CommandsReceived(int notification) {
-  std::vector<int> ids;
-  for (const DialogMessage& r : g_received)
-    if (r.message == WM_COMMAND && r.notification == notification) ids.push_back(r.id);
-  return ids;
-}
+using testsupport::CommandsReceived;
+using testsupport::g_onInit;
+using testsupport::g_received;
+constexpr DLGPROC RecordingProc = testsupport::RecordingDialogProc;
 
 std::string Checks(HWND h, int first, int last) {
   std::string s;

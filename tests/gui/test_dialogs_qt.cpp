@@ -27,6 +27,7 @@
 #include "files/wav_write.h"
 #include "tests/gui/gui_support.h"
 #include "tests/support/core_fixture.h"
+#include "tests/support/dialog_recorder.h"
 
 namespace {
 
@@ -50,32 +51,10 @@ class QtDialogPlatform : public headless::HeadlessPlatform {
   QtDialogHost& host_;
 };
 
-// A procedure that records what it is sent and ends on OK (1) and Cancel (2).
-struct Received {
-  UINT message;
-  int id;
-  int notification;
-  LPARAM lParam;
-};
-std::vector<Received> g_received;
-std::function<void(HWND)> g_onInit;
-
-INT_PTR RecordingProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
-  g_received.push_back({message, LOWORD(wParam), HIWORD(wParam), lParam});
-  if (message == WM_INITDIALOG && g_onInit) g_onInit(hDlg);
-  if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-    plat::EndDialog(hDlg, LOWORD(wParam));
-    return 1;
-  }
-  return 0;
-}
-
-std::vector<int> CommandsReceived(int notification) {
-  std::vector<int> ids;
-  for (const Received& r : g_received)
-    if (r.message == WM_COMMAND && r.notification == notification) ids.push_back(r.id);
-  return ids;
-}
+using testsupport::CommandsReceived;
+using testsupport::g_onInit;
+using testsupport::g_received;
+constexpr DLGPROC RecordingProc = testsupport::RecordingDialogProc;
 
 constexpr INT_PTR kLeftOpen = -99;
 

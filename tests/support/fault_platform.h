@@ -57,11 +57,15 @@ class FaultPlatform : public OsServices, public MidiPorts {
   // The table: each operation and what it gives when it fails.
   void Sleep(UINT ms) override;  // interrupted: returns at once
   int64_t TimeSeconds() override { return Fails(Fault::TimeSeconds) ? -1 : os_->TimeSeconds(); }
-  std::string GetCurrentDirectory() override { return Fails(Fault::GetCurrentDirectory) ? "" : os_->GetCurrentDirectory(); }
+  std::string GetCurrentDirectory() override {
+    return Fails(Fault::GetCurrentDirectory) ? "" : os_->GetCurrentDirectory();
+  }
   bool SetCurrentDirectory(const std::string& d) override {
     return !Fails(Fault::SetCurrentDirectory) && os_->SetCurrentDirectory(d);
   }
-  std::string GetConfigDirectory() override { return Fails(Fault::GetConfigDirectory) ? "" : os_->GetConfigDirectory(); }
+  std::string GetConfigDirectory() override {
+    return Fails(Fault::GetConfigDirectory) ? "" : os_->GetConfigDirectory();
+  }
   std::string GetDataDirectory() override { return Fails(Fault::GetDataDirectory) ? "" : os_->GetDataDirectory(); }
   FILE* OpenFile(const std::string& path, const char* mode) override;  // nullptr, errno EACCES
   bool ReplaceFile(const std::string& from, const std::string& to) override {
