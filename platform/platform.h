@@ -10,6 +10,7 @@
 // reads like the procedures it implements.
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -383,8 +384,12 @@ struct Parts {
   MidiPorts* midi = nullptr;
   Parts() = default;
   Parts(WindowSystem* w, OsServices* o, MidiPorts* m) : window(w), os(o), midi(m) {}
-  // All three of one back end; a null `p` uninstalls.
-  Parts(Platform* p) : window(p), os(p), midi(p) {}  // NOLINT: a back end converts implicitly
+  // All three of one back end (a Platform, or a class that derives from the
+  // three parts on its own); a null `b` uninstalls.
+  template <typename Backend>
+    requires std::derived_from<Backend, WindowSystem> && std::derived_from<Backend, OsServices> &&
+             std::derived_from<Backend, MidiPorts>
+  Parts(Backend* b) : window(b), os(b), midi(b) {}  // NOLINT: a back end converts implicitly
 };
 
 // Installs `parts` for every call below; returns the parts installed before.

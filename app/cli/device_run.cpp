@@ -11,8 +11,8 @@
 
 #include "app/cli/cli_args.h"
 #include "device/midi.h"
+#include "platform/headless/headless_kilnbox.h"
 #include "platform/midi/rawdev/ports_rawdev.h"
-#include "platform/midi/sim/sim_port.h"
 #include "platform/midi/system_ports.h"
 #include "resources/dialog_templates.h"
 #include "settings/config.h"

@@ -1,10 +1,7 @@
 #include "platform/headless/platform_headless.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <thread>
-#include <cstring>
-#include <ctime>
 
 #include "platform/os/os_services.h"
 
@@ -45,13 +42,6 @@ struct HeadlessPlatform::Window {
   INT_PTR result = 0;
 };
 
-struct HeadlessPlatform::Drop {
-  std::vector<std::string> files;
-  POINT point{};
-  bool inClient = true;
-  bool finished = false;
-};
-
 class HeadlessPlatform::RecordingCanvas : public Canvas {
  public:
   explicit RecordingCanvas(std::vector<CanvasOp>& ops) : ops_(ops) {}
@@ -77,8 +67,8 @@ class HeadlessPlatform::RecordingCanvas : public Canvas {
 HeadlessPlatform::HeadlessPlatform()
     : midi_(std::make_unique<MidiPortSet>(
           [this](HWND target, UINT msg, WPARAM w, LPARAM l) { PostMessage(target, msg, w, l); })),
-      canvas_(std::make_unique<RecordingCanvas>(lastPaint)),
-      cwd_(os::CurrentDirectory()) {
+      canvas_(std::make_unique<RecordingCanvas>(lastPaint)) {
+  SetTraceSink([this](const char* text) { debugTraces.emplace_back(text); });
   midi_->SetWakeup([this] {
     std::lock_guard<std::mutex> lock(wakeMutex_);
     woken_ = true;
@@ -86,7 +76,10 @@ HeadlessPlatform::HeadlessPlatform()
   });
 }
 
-HeadlessPlatform::~HeadlessPlatform() { midi_->SetWakeup(nullptr); }
+HeadlessPlatform::~HeadlessPlatform() {
+  ReleaseSingleInstance();
+  midi_->SetWakeup(nullptr);
+}
 
 uint64_t HeadlessPlatform::NowMs() const {
   if (!realClock_) return now_;
@@ -340,20 +333,21 @@ void HeadlessPlatform::LeftClick(int x, int y, WPARAM keys) {
 }
 
 void HeadlessPlatform::DropFiles(const std::vector<std::string>& files, POINT at, bool inClient) {
-  auto drop = std::make_unique<Drop>();
-  drop->files = files;
-  drop->point = at;
-  drop->inClient = inClient;
-  HDROP handle = reinterpret_cast<HDROP>(drop.get());
-  drops_.push_back(std::move(drop));
-  Dispatch({main_, WM_DROPFILES, reinterpret_cast<WPARAM>(handle), 0});
+  drops_.Deliver(files, at, inClient,
+                 [this](HDROP drop) { Dispatch({main_, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0}); });
   Pump();
 }
 
 // ---------------------------------------------------------------------------
 // Message boxes
 // ---------------------------------------------------------------------------
-void HeadlessPlatform::QueueMessageBoxAnswer(int button, uint64_t waitMs) { boxAnswers_.emplace_back(button, waitMs); }
+void HeadlessPlatform::QueueMessageBoxAnswer(int button, uint64_t waitMs) {
+  boxAnswers_.push_back({button, waitMs, nullptr, 0});
+}
+
+void HeadlessPlatform::QueueMessageBoxAnswerWhen(int button, std::function<bool()> ready, uint64_t maxMs) {
+  boxAnswers_.push_back({button, 0, std::move(ready), maxMs});
+}
 
 static int FirstButton(UINT type) {
   switch (type & MB_TYPEMASK) {
@@ -380,11 +374,12 @@ int HeadlessPlatform::MessageBox(HWND owner, const char* text, const char* capti
   r.type = type;
   r.timeMs = now_;
   while (r.answer == 0 && !boxAnswers_.empty()) {
-    auto [button, wait] = boxAnswers_.front();
+    const BoxAnswer next = boxAnswers_.front();
     boxAnswers_.pop_front();
     // The box is modal: the nested loop keeps delivering while it is open.
-    if (wait) AdvanceTime(wait);
-    r.answer = button == kCloseBox ? CloseAnswer(type) : button;
+    if (next.waitMs) AdvanceTime(next.waitMs);
+    if (next.ready) RunUntil(next.ready, next.maxMs);
+    r.answer = next.button == kCloseBox ? CloseAnswer(type) : next.button;
   }
   if (r.answer == 0) r.answer = onMessageBox ? onMessageBox(r) : FirstButton(type);
   messageBoxes.push_back(r);
@@ -419,7 +414,9 @@ void HeadlessPlatform::MoveWindow(HWND hWnd, int x, int y, int w, int h, bool /*
   }
 }
 
-void HeadlessPlatform::SetForegroundWindow(HWND) {}
+void HeadlessPlatform::SetForegroundWindow(HWND hWnd) {
+  if (hWnd == main_ && main_ != nullptr) ++timesRaised;
+}
 
 HWND HeadlessPlatform::CreateButton(HWND parent, const char* label, int id, int x, int y, int w, int h) {
   auto b = std::make_unique<Window>();
@@ -609,8 +606,11 @@ void HeadlessPlatform::SetDlgItemText(HWND hDlg, int id, const char* text) {
 }
 
 std::string HeadlessPlatform::GetDlgItemText(HWND hDlg, int id) {
-  Control* c = FindControl(hDlg, id);
-  return c ? c->text : "";
+  const Control* c = FindControl(hDlg, id);
+  if (c == nullptr) return "";
+  // A drop-down list's text is its chosen entry.
+  if (c->kind == ControlKind::DropDownList) return c->selection >= 0 ? c->items[c->selection] : "";
+  return c->text;
 }
 
 void HeadlessPlatform::CheckDlgButton(HWND hDlg, int id, bool checked) {
@@ -679,9 +679,20 @@ bool DialogDriver::SelectListEntry(int id, int index) {
 bool DialogDriver::Type(int id, const std::string& text) {
   HeadlessPlatform::Control* c = platform_.FindControl(dialog_, id);
   if (c == nullptr || !c->enabled || Ended() || c->kind != ControlKind::Edit) return false;
-  c->text = text;
-  platform_.Dispatch({dialog_, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), EN_CHANGE), 0});
+  // The first key replaces the whole text, as typed over a selection; an
+  // empty text is the selection deleted.
+  for (size_t typed = 1; typed <= std::max<size_t>(text.size(), 1) && !Ended(); ++typed) {
+    c->text = text.substr(0, typed);
+    platform_.Dispatch({dialog_, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), EN_CHANGE), 0});
+  }
   return true;
+}
+
+void DialogDriver::PressEnter() {
+  auto* w = platform_.Find(dialog_);
+  if (w == nullptr) return;
+  for (const HeadlessPlatform::Control& c : w->controls)
+    if (c.kind == ControlKind::DefaultPushButton && c.enabled) return Command(c.id);
 }
 
 void DialogDriver::AdvanceTime(uint64_t ms) { platform_.AdvanceTime(ms); }
@@ -724,14 +735,20 @@ FileDialogAnswer HeadlessPlatform::NextFileDialogAnswer() {
 }
 
 bool HeadlessPlatform::RunFileDialog(OPENFILENAME& ofn, bool save) {
-  fileDialogs.push_back({save, ofn});
+  // The dialog opens on the filter the index names, the first when it names
+  // none, and reports the filter in use when it closes.
+  const size_t filters = ofn.filters.size();
+  const DWORD opened = filters == 0 ? 0 : ofn.nFilterIndex >= 1 && ofn.nFilterIndex <= filters ? ofn.nFilterIndex : 1;
+  fileDialogs.push_back({save, ofn, opened});
   FileDialogAnswer a = NextFileDialogAnswer();
   commDlgError_ = a.error;
   if (!a.chosen) return false;
-  ofn.file = a.path;
-  const std::string::size_type slash = a.path.find_last_of('/');
-  ofn.fileTitle = slash == std::string::npos ? a.path : a.path.substr(slash + 1);
+  // A name without a folder is one of the folder the dialog shows.
+  ofn.file = Resolve(os::ResolvePath(ofn.initialDir, a.path));
+  const std::string::size_type slash = ofn.file.find_last_of('/');
+  ofn.fileTitle = slash == std::string::npos ? ofn.file : ofn.file.substr(slash + 1);
   if (a.filterIndex != 0) ofn.nFilterIndex = a.filterIndex;
+  else if (opened != 0) ofn.nFilterIndex = opened;
   return true;
 }
 
@@ -741,31 +758,17 @@ DWORD HeadlessPlatform::CommDlgExtendedError() { return commDlgError_; }
 
 void HeadlessPlatform::DragAcceptFiles(HWND, bool accept) { acceptsDrops = accept; }
 
-UINT HeadlessPlatform::DragQueryFileCount(HDROP drop) {
-  auto* d = reinterpret_cast<Drop*>(drop);
-  return d ? static_cast<UINT>(d->files.size()) : 0;
-}
+UINT HeadlessPlatform::DragQueryFileCount(HDROP drop) { return drops_.Count(drop); }
 
 UINT HeadlessPlatform::DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) {
-  auto* d = reinterpret_cast<Drop*>(drop);
-  if (d == nullptr || index >= d->files.size()) return 0;
-  return plat::CopyDroppedName(d->files[index], buffer, size);
+  return drops_.QueryFile(drop, index, buffer, size);
 }
 
-bool HeadlessPlatform::DragQueryPoint(HDROP drop, POINT* pt) {
-  auto* d = reinterpret_cast<Drop*>(drop);
-  if (d == nullptr) return false;
-  if (pt) *pt = d->point;
-  return d->inClient;
-}
+bool HeadlessPlatform::DragQueryPoint(HDROP drop, POINT* pt) { return drops_.QueryPoint(drop, pt); }
 
-void HeadlessPlatform::DragFinish(HDROP drop) {
-  if (auto* d = reinterpret_cast<Drop*>(drop)) d->finished = true;
-}
+void HeadlessPlatform::DragFinish(HDROP drop) { drops_.Finish(drop); }
 
-void HeadlessPlatform::ShellOpen(HWND, const char* file) {
-  shellOpened.push_back(os::ResolvePath(cwd_, file ? file : ""));
-}
+void HeadlessPlatform::ShellOpen(HWND, const char* file) { shellOpened.push_back(Resolve(file ? file : "")); }
 
 bool HeadlessPlatform::PlaySoundMemory(const void* wavImage, UINT) {
   soundsPlayed.push_back(wavImage);
@@ -773,7 +776,7 @@ bool HeadlessPlatform::PlaySoundMemory(const void* wavImage, UINT) {
 }
 
 // ---------------------------------------------------------------------------
-// Kernel
+// The clock
 // ---------------------------------------------------------------------------
 void HeadlessPlatform::Sleep(UINT ms) {
   sleeps.push_back(ms);
@@ -792,52 +795,31 @@ void HeadlessPlatform::Sleep(UINT ms) {
 
 int64_t HeadlessPlatform::TimeSeconds() { return static_cast<int64_t>(NowMs() / 1000); }
 
-std::string HeadlessPlatform::GetCurrentDirectory() { return cwd_; }
+// ---------------------------------------------------------------------------
+// Single instance: among the platforms of this process
+// ---------------------------------------------------------------------------
+namespace {
+std::map<std::string, HeadlessPlatform*>& InstanceNames() {
+  static std::map<std::string, HeadlessPlatform*> names;
+  return names;
+}
+}  // namespace
 
-bool HeadlessPlatform::SetCurrentDirectory(const std::string& dir) {
-  const std::string resolved = os::ResolvePath(cwd_, dir);
-  if (!os::DirectoryExists(resolved)) return false;
-  cwd_ = resolved;
+bool HeadlessPlatform::AcquireSingleInstance(const char* name) {
+  if (instanceName_) return true;
+  auto [held, fresh] = InstanceNames().try_emplace(name ? name : "", this);
+  if (!fresh) {
+    held->second->SetForegroundWindow(held->second->MainWindow());
+    return false;
+  }
+  instanceName_ = held->first;
   return true;
 }
 
-std::string HeadlessPlatform::GetConfigDirectory() {
-  if (configDir_.empty()) configDir_ = os::ConfigDirectory();
-  return configDir_;
+void HeadlessPlatform::ReleaseSingleInstance() {
+  if (instanceName_) InstanceNames().erase(*instanceName_);
+  instanceName_.reset();
 }
-
-FILE* HeadlessPlatform::OpenFile(const std::string& path, const char* mode) {
-  return std::fopen(os::ResolvePath(cwd_, path).c_str(), mode);
-}
-
-bool HeadlessPlatform::ReplaceFile(const std::string& from, const std::string& to) {
-  return os::RenameOver(os::ResolvePath(cwd_, from), os::ResolvePath(cwd_, to));
-}
-
-bool HeadlessPlatform::RemoveFile(const std::string& path) { return os::Remove(os::ResolvePath(cwd_, path)); }
-
-Platform::PathKind HeadlessPlatform::GetPathKind(const std::string& path) {
-  switch (os::KindOfPath(os::ResolvePath(cwd_, path))) {
-    case os::PathKind::Missing: return PathKind::Missing;
-    case os::PathKind::Regular: return PathKind::Regular;
-    case os::PathKind::Directory: return PathKind::Directory;
-    default: return PathKind::Other;
-  }
-}
-
-void* HeadlessPlatform::AllocMemory(size_t bytes) {
-  if (failAllocations_ > 0) {
-    --failAllocations_;
-    return nullptr;
-  }
-  return std::calloc(bytes, 1);
-}
-
-void HeadlessPlatform::FreeMemory(void* block) { std::free(block); }
-
-bool HeadlessPlatform::AcquireSingleInstance(const char*) { return true; }
-void HeadlessPlatform::ReleaseSingleInstance() {}
-void HeadlessPlatform::DebugTrace(const char* text) { debugTraces.emplace_back(text ? text : ""); }
 
 // ---------------------------------------------------------------------------
 ScopedHeadless::ScopedHeadless()

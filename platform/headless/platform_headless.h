@@ -10,8 +10,11 @@
 // - every effect recorded: status texts, message boxes, painted strokes,
 //   buttons, progress bars, sounds played, documents opened;
 // - MIDI ports through a MidiPortSet, on which tests register in-memory
-//   ports or the simulated Kilnbox.
-// Tests and talverine-cli run the core on it.
+//   ports or the simulated Kilnbox;
+// - the single instance among the platforms of this process, so that tests
+//   and talverine-cli runs never keep each other out.
+// Files, folders and memory are the system's (os::SystemServices); only the
+// clock is its own. Tests and talverine-cli run the core on it.
 #pragma once
 
 #include <chrono>
@@ -26,8 +29,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/midi/port_set_platform.h"
+#include "platform/drop_list.h"
+#include "platform/midi/port_set_midi.h"
 #include "platform/midi/ports.h"
+#include "platform/os/system_services.h"
 #include "platform/platform.h"
 #include "resources/dialog_templates.h"
 
@@ -75,7 +80,7 @@ struct CanvasOp {
 
 struct FileDialogAnswer {
   bool chosen = false;        // false: cancelled (or failed, with `error`)
-  std::string path;           // as the dialog returns it
+  std::string path;           // as chosen; a bare name is in the dialog's folder
   DWORD filterIndex = 0;      // 0: leave the index as the caller set it
   DWORD error = 0;            // CommDlgExtendedError after a failure
 };
@@ -83,6 +88,7 @@ struct FileDialogAnswer {
 struct FileDialogRecord {
   bool save = false;
   OPENFILENAME request;       // what the caller asked for
+  DWORD openedOnFilter = 0;   // the filter shown first (1-based); 0: none offered
 };
 
 class HeadlessPlatform;
@@ -96,7 +102,10 @@ class DialogDriver {
   // returns false when the control is disabled or absent.
   bool Click(int id);
   bool SelectListEntry(int id, int index);
+  // Replaces the text key by key, each key a notification.
   bool Type(int id, const std::string& text);
+  // Enter: the default push button.
+  void PressEnter();
   void PressOk() { Command(IDOK); }
   void PressCancel() { Command(IDCANCEL); }
   void PressEsc() { Command(IDCANCEL); }
@@ -124,7 +133,7 @@ struct DialogRecord {
   bool endedByScript = true;   // false: the host had to close it
 };
 
-class HeadlessPlatform : public PortSetPlatform {
+class HeadlessPlatform : public WindowSystem, public os::SystemServices, public PortSetMidi {
  public:
   HeadlessPlatform();
   ~HeadlessPlatform() override;
@@ -164,6 +173,8 @@ class HeadlessPlatform : public PortSetPlatform {
   // Answers the next message box with `button` (or kCloseBox) after
   // `waitMs` of virtual time (the nested loop runs meanwhile).
   void QueueMessageBoxAnswer(int button, uint64_t waitMs = 0);
+  // The same once `ready` holds, letting virtual time pass up to `maxMs`.
+  void QueueMessageBoxAnswerWhen(int button, std::function<bool()> ready, uint64_t maxMs = 600000);
   // Called for every message box that has no scripted answer; the default
   // answers the first button (OK, Yes).
   std::function<int(const MessageBoxRecord&)> onMessageBox;
@@ -188,6 +199,7 @@ class HeadlessPlatform : public PortSetPlatform {
   std::vector<std::string> debugTraces;
   std::vector<uint64_t> sleeps;      // every Sleep, in ms
   bool acceptsDrops = false;
+  int timesRaised = 0;               // the main window brought to the front
 
   struct ButtonInfo { int id; std::string label; int x, y, w, h; };
   std::vector<ButtonInfo> Buttons() const;
@@ -195,10 +207,7 @@ class HeadlessPlatform : public PortSetPlatform {
   std::vector<ProgressInfo> ProgressBars() const;  // every bar created, in order
   bool TimerRunning(UINT id) const;
 
-  // Allocation failures for tests: the next `n` allocations fail.
-  void FailNextAllocations(int n) { failAllocations_ = n; }
-
-  // --- Platform ----------------------------------------------------------------
+  // --- WindowSystem ------------------------------------------------------------
   HWND CreateMainWindow(const char* className, const char* caption, WNDPROC wndProc) override;
   int RunMessageLoop() override;
   void PostMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -242,27 +251,15 @@ class HeadlessPlatform : public PortSetPlatform {
   void DragFinish(HDROP drop) override;
   void ShellOpen(HWND owner, const char* file) override;
   bool PlaySoundMemory(const void* wavImage, UINT flags) override;
-  void Sleep(UINT ms) override;
-  int64_t TimeSeconds() override;
-  std::string GetCurrentDirectory() override;
-  bool SetCurrentDirectory(const std::string& dir) override;
-  std::string GetConfigDirectory() override;
-  std::string GetDataDirectory() override { return dataDir_; }
-  FILE* OpenFile(const std::string& path, const char* mode) override;
-  bool ReplaceFile(const std::string& from, const std::string& to) override;
-  bool RemoveFile(const std::string& path) override;
-  PathKind GetPathKind(const std::string& path) override;
-  void* AllocMemory(size_t bytes) override;
-  void FreeMemory(void* block) override;
   bool AcquireSingleInstance(const char* name) override;
   void ReleaseSingleInstance() override;
-  void DebugTrace(const char* text) override;
 
-  // The current directory is the platform's own, so that the process's
-  // working directory (and the user's relative paths) never move.
-  void SetCurrentDirectoryForTest(const std::string& dir) { cwd_ = dir; }
-  void SetConfigDirectory(const std::string& dir) { configDir_ = dir; }
-  void SetDataDirectory(const std::string& dir) { dataDir_ = dir; }
+  // --- the clock (virtual, or the wall clock after UseRealClock) -------------
+  void Sleep(UINT ms) override;
+  int64_t TimeSeconds() override;
+
+  // Sets the current directory without asking whether it exists.
+  void SetCurrentDirectoryForTest(const std::string& dir) { SetCurrentDirectoryUnchecked(dir); }
 
  private:
   friend class DialogDriver;
@@ -270,7 +267,7 @@ class HeadlessPlatform : public PortSetPlatform {
   struct Control;
   struct Timer { HWND window; UINT id; UINT period; uint64_t due; };
   struct Message { HWND window; UINT msg; WPARAM wParam; LPARAM lParam; };
-  struct Drop;
+  struct BoxAnswer { int button; uint64_t waitMs; std::function<bool()> ready; uint64_t maxMs; };
   class RecordingCanvas;
 
   Window* Find(HWND h) const;
@@ -293,10 +290,10 @@ class HeadlessPlatform : public PortSetPlatform {
   std::vector<Timer> timers_;
   std::vector<std::unique_ptr<Window>> windows_;
   std::vector<TimeSource*> timeSources_;
-  std::deque<std::pair<int, uint64_t>> boxAnswers_;
+  std::deque<BoxAnswer> boxAnswers_;
   std::deque<FileDialogAnswer> fileAnswers_;
   std::deque<DialogScript> dialogScripts_;
-  std::vector<std::unique_ptr<Drop>> drops_;
+  plat::DropList drops_;
   std::unique_ptr<MidiPortSet> midi_;
   std::unique_ptr<RecordingCanvas> canvas_;
   HWND main_ = nullptr;
@@ -305,11 +302,8 @@ class HeadlessPlatform : public PortSetPlatform {
   bool quit_ = false;
   int exitCode_ = 0;
   DWORD commDlgError_ = 0;
-  int failAllocations_ = 0;
   int dispatchDepth_ = 0;
-  std::string cwd_;
-  std::string configDir_;
-  std::string dataDir_;
+  std::optional<std::string> instanceName_;
   bool realClock_ = false;
   std::chrono::steady_clock::time_point epoch_;
   uint64_t epochMs_ = 0;

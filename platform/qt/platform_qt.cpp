@@ -2,9 +2,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
-#include <QDateTime>
 #include <QDesktopServices>
-#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QIcon>
@@ -14,14 +12,10 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
-#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 
-#include "platform/os/os_services.h"
 #include "platform/qt/canvas_qt.h"
 #include "platform/qt/controls_qt.h"
 #include "platform/qt/dialogs_qt.h"
@@ -165,13 +159,6 @@ class QtPlatform::Host : public MainWindowHost {
   QtPlatform& platform_;
 };
 
-struct QtPlatform::Drop {
-  std::vector<std::string> files;
-  POINT point{};
-  bool inClient = false;
-  bool finished = false;
-};
-
 // ---------------------------------------------------------------------------
 // Construction
 // ---------------------------------------------------------------------------
@@ -181,8 +168,8 @@ QtPlatform::QtPlatform()
       midi_(std::make_unique<MidiPortSet>(
           [this](HWND target, UINT msg, WPARAM w, LPARAM l) { PostMessage(target, msg, w, l); })),
       instance_(std::make_unique<SingleInstance>([this] { RaiseMainWindow(); })),
-      player_(std::make_unique<QtSoundPlayer>()),
-      debugTrace_(std::getenv("TALVERINE_DEBUG") != nullptr) {
+      player_(std::make_unique<QtSoundPlayer>()) {
+  SetDataDirectory(os::InstalledDataDirectory());
   // Message boxes shown before the main window, or after it was hidden,
   // must not end the program when they close.
   QApplication::setQuitOnLastWindowClosed(false);
@@ -528,11 +515,11 @@ void QtPlatform::EnableDlgItem(HWND hDlg, int id, bool enabled) {
 // File dialogs, drops and the shell
 // ---------------------------------------------------------------------------
 bool QtPlatform::GetOpenFileName(OPENFILENAME& ofn) {
-  return RunFileDialog(BoxParent(ofn.hwndOwner), ofn, false, QDir::currentPath());
+  return RunFileDialog(BoxParent(ofn.hwndOwner), ofn, false, QFile::decodeName(GetCurrentDirectory().c_str()));
 }
 
 bool QtPlatform::GetSaveFileName(OPENFILENAME& ofn) {
-  return RunFileDialog(BoxParent(ofn.hwndOwner), ofn, true, QDir::currentPath());
+  return RunFileDialog(BoxParent(ofn.hwndOwner), ofn, true, QFile::decodeName(GetCurrentDirectory().c_str()));
 }
 
 // Qt's dialog cannot fail to open; a cancel is not an error.
@@ -543,54 +530,24 @@ void QtPlatform::DragAcceptFiles(HWND hWnd, bool accept) {
 }
 
 void QtPlatform::FilesDropped(const std::vector<std::string>& files, POINT at, bool inClient) {
-  auto drop = std::make_unique<Drop>();
-  drop->files = files;
-  drop->point = at;
-  drop->inClient = inClient;
-  Drop* record = drop.get();
-  drops_.push_back(std::move(drop));
-  host_->SendToWindow(WM_DROPFILES, reinterpret_cast<WPARAM>(record), 0);
-  // The record is released whether or not the window procedure finished it.
-  drops_.erase(std::find_if(drops_.begin(), drops_.end(), [record](const auto& d) { return d.get() == record; }));
+  drops_.Deliver(files, at, inClient,
+                 [this](HDROP drop) { host_->SendToWindow(WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0); });
 }
 
-namespace {
-
-template <typename DropT>
-DropT* LiveDrop(const std::vector<std::unique_ptr<DropT>>& drops, HDROP h) {
-  for (const auto& d : drops)
-    if (reinterpret_cast<HDROP>(d.get()) == h && !d->finished) return d.get();
-  return nullptr;
-}
-
-}  // namespace
-
-UINT QtPlatform::DragQueryFileCount(HDROP drop) {
-  const Drop* d = LiveDrop(drops_, drop);
-  return d ? static_cast<UINT>(d->files.size()) : 0;
-}
+UINT QtPlatform::DragQueryFileCount(HDROP drop) { return drops_.Count(drop); }
 
 UINT QtPlatform::DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) {
-  const Drop* d = LiveDrop(drops_, drop);
-  if (d == nullptr || index >= d->files.size()) return 0;
-  return plat::CopyDroppedName(d->files[index], buffer, size);
+  return drops_.QueryFile(drop, index, buffer, size);
 }
 
-bool QtPlatform::DragQueryPoint(HDROP drop, POINT* pt) {
-  const Drop* d = LiveDrop(drops_, drop);
-  if (d == nullptr) return false;
-  if (pt) *pt = d->point;
-  return d->inClient;
-}
+bool QtPlatform::DragQueryPoint(HDROP drop, POINT* pt) { return drops_.QueryPoint(drop, pt); }
 
-void QtPlatform::DragFinish(HDROP drop) {
-  if (Drop* d = LiveDrop(drops_, drop)) d->finished = true;
-}
+void QtPlatform::DragFinish(HDROP drop) { drops_.Finish(drop); }
 
 void QtPlatform::ShellOpen(HWND, const char* file) {
   const QString target = Text(file);
   if (target.isEmpty()) return;
-  const QUrl url = IsWebAddress(target) ? QUrl(target) : QUrl::fromLocalFile(QDir::current().absoluteFilePath(target));
+  const QUrl url = IsWebAddress(target) ? QUrl(target) : QUrl::fromLocalFile(QFile::decodeName(Resolve(file).c_str()));
   QDesktopServices::openUrl(url);
 }
 
@@ -603,58 +560,9 @@ bool QtPlatform::PlaySoundMemory(const void* wavImage, UINT flags) {
 }
 
 // ---------------------------------------------------------------------------
-// Kernel
+// Single instance
 // ---------------------------------------------------------------------------
-void QtPlatform::Sleep(UINT ms) { QThread::msleep(ms); }
-
-int64_t QtPlatform::TimeSeconds() { return QDateTime::currentSecsSinceEpoch(); }
-
-std::string QtPlatform::GetCurrentDirectory() { return QFile::encodeName(QDir::currentPath()).toStdString(); }
-
-bool QtPlatform::SetCurrentDirectory(const std::string& dir) {
-  return QDir::setCurrent(QFile::decodeName(QByteArray::fromStdString(dir)));
-}
-
-std::string QtPlatform::GetConfigDirectory() { return os::ConfigDirectory(); }
-
-std::string QtPlatform::GetDataDirectory() {
-  // Installed: <prefix>/bin beside <prefix>/share/talverine; in the build
-  // tree the build copies the files to <build>/share/talverine.
-  const std::string exe = os::ExecutableDirectory();
-  for (const std::string& shared : {exe + "/../share/talverine", exe + "/share/talverine"})
-    if (os::KindOfPath(shared) == os::PathKind::Directory)
-      return QFile::encodeName(QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(shared)))).toStdString();
-  return "";
-}
-
-FILE* QtPlatform::OpenFile(const std::string& path, const char* mode) {
-  return std::fopen(os::ResolvePath(GetCurrentDirectory(), path).c_str(), mode);
-}
-
-bool QtPlatform::ReplaceFile(const std::string& from, const std::string& to) {
-  const std::string cwd = GetCurrentDirectory();
-  return os::RenameOver(os::ResolvePath(cwd, from), os::ResolvePath(cwd, to));
-}
-
-bool QtPlatform::RemoveFile(const std::string& path) { return os::Remove(os::ResolvePath(GetCurrentDirectory(), path)); }
-
-Platform::PathKind QtPlatform::GetPathKind(const std::string& path) {
-  switch (os::KindOfPath(os::ResolvePath(GetCurrentDirectory(), path))) {
-    case os::PathKind::Missing: return PathKind::Missing;
-    case os::PathKind::Regular: return PathKind::Regular;
-    case os::PathKind::Directory: return PathKind::Directory;
-    default: return PathKind::Other;
-  }
-}
-
-void* QtPlatform::AllocMemory(size_t bytes) { return std::calloc(bytes, 1); }
-
-void QtPlatform::FreeMemory(void* block) { std::free(block); }
-
 bool QtPlatform::AcquireSingleInstance(const char* name) { return instance_->Acquire(name); }
 
 void QtPlatform::ReleaseSingleInstance() { instance_->Release(); }
 
-void QtPlatform::DebugTrace(const char* text) {
-  if (debugTrace_ && text) std::fputs(text, stderr);
-}

@@ -4,9 +4,8 @@
 // - QtPlatform: window handles, messages posted through the Qt event queue
 //   in order, the message loop and its quit, timers, modal message boxes
 //   with their own nested loop, child controls, painting;
-// - kernel operations: Sleep (blocks, as the protocol's pauses need), the
-//   time of day, current, configuration and data folders, files, memory,
-//   the debug trace;
+// - files, folders, memory, the debug trace and the clock: the system's
+//   (os::SystemServices), with the installed help files as the data folder;
 // - the shell: opening a document or an address, dropped files;
 // - MIDI: a port set whose input is delivered on the GUI thread (woken by
 //   the devices' threads, and whenever the loop is idle), and the built-in
@@ -23,8 +22,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/midi/port_set_platform.h"
+#include "platform/drop_list.h"
+#include "platform/midi/port_set_midi.h"
 #include "platform/midi/ports.h"
+#include "platform/os/system_services.h"
 #include "platform/platform.h"
 
 class QMainWindow;
@@ -39,7 +40,7 @@ class QtSimulatedKilnbox;
 class QtSoundPlayer;
 class SingleInstance;
 
-class QtPlatform : public PortSetPlatform {
+class QtPlatform : public WindowSystem, public os::SystemServices, public PortSetMidi {
  public:
   // Needs the QApplication made first.
   QtPlatform();
@@ -63,7 +64,7 @@ class QtPlatform : public PortSetPlatform {
   // Test hook: sees every sound handed to the player, before it plays.
   std::function<void(const void* wavImage, UINT flags)> onPlaySound;
 
-  // --- Platform ----------------------------------------------------------------
+  // --- WindowSystem ------------------------------------------------------------
   HWND CreateMainWindow(const char* className, const char* caption, WNDPROC wndProc) override;
   int RunMessageLoop() override;
   void PostMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -107,26 +108,12 @@ class QtPlatform : public PortSetPlatform {
   void DragFinish(HDROP drop) override;
   void ShellOpen(HWND owner, const char* file) override;
   bool PlaySoundMemory(const void* wavImage, UINT flags) override;
-  void Sleep(UINT ms) override;
-  int64_t TimeSeconds() override;
-  std::string GetCurrentDirectory() override;
-  bool SetCurrentDirectory(const std::string& dir) override;
-  std::string GetConfigDirectory() override;
-  std::string GetDataDirectory() override;
-  FILE* OpenFile(const std::string& path, const char* mode) override;
-  bool ReplaceFile(const std::string& from, const std::string& to) override;
-  bool RemoveFile(const std::string& path) override;
-  PathKind GetPathKind(const std::string& path) override;
-  void* AllocMemory(size_t bytes) override;
-  void FreeMemory(void* block) override;
   bool AcquireSingleInstance(const char* name) override;
   void ReleaseSingleInstance() override;
-  void DebugTrace(const char* text) override;
 
  private:
   class Host;
   class Queue;
-  struct Drop;
   enum class Kind { Main, Button, Status, Progress };
   struct Handle {
     Kind kind;
@@ -161,12 +148,11 @@ class QtPlatform : public PortSetPlatform {
   HWND main_ = nullptr;
   WNDPROC wndProc_ = nullptr;
   std::map<std::pair<HWND, UINT>, std::unique_ptr<QTimer>> timers_;
-  std::vector<std::unique_ptr<Drop>> drops_;
+  plat::DropList drops_;
   int pendingPosts_ = 0;
   bool quitPosted_ = false;
   bool quitDelivered_ = false;
   int exitCode_ = 0;
-  bool debugTrace_ = false;
 
   friend class QtPlatformTestAccess;
 };

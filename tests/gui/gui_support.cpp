@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMainWindow>
+#include <QRadioButton>
 #include <QTest>
 #include <cstdlib>
 
@@ -32,6 +37,30 @@ void BoxAnswerer::Check() {
     if (QAbstractButton* b = box->button(answer)) b->click();
     pending_ = nullptr;
   });
+}
+
+void ClickControl(QWidget* control) {
+  if (control == nullptr) return ADD_FAILURE() << "no such control";
+  const bool indicator = qobject_cast<QRadioButton*>(control) || qobject_cast<QCheckBox*>(control);
+  const QPoint at = indicator ? QPoint(control->width() - 3, control->height() / 2) : control->rect().center();
+  QTest::mouseClick(control, Qt::LeftButton, {}, at);
+}
+
+void PickEntry(QWidget* list, int index) {
+  auto* box = qobject_cast<QComboBox*>(list);
+  if (box == nullptr) return ADD_FAILURE() << "no such list";
+  box->showPopup();
+  QAbstractItemView* view = box->view();
+  view->setCurrentIndex(view->model()->index(index, 0));
+  QTest::keyClick(view, Qt::Key_Return);
+}
+
+void TypeInto(QWidget* edit, const std::string& text) {
+  auto* line = qobject_cast<QLineEdit*>(edit);
+  if (line == nullptr) return ADD_FAILURE() << "no such edit control";
+  line->setFocus();
+  line->selectAll();
+  QTest::keyClicks(line, QString::fromStdString(text));
 }
 
 ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {

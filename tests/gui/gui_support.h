@@ -41,6 +41,15 @@ class BoxAnswerer {
 // Once a modal window is up, runs `act` on it (within that window's loop).
 void WhenModal(std::function<void(QWidget*)> act);
 
+// A user's click on a control; on buttons with an indicator, far right of
+// the text, where the control still takes it. A missing control (null) is a
+// failed test.
+void ClickControl(QWidget* control);
+// Opens drop-down list `list` and chooses entry `index` with the keyboard.
+void PickEntry(QWidget* list, int index);
+// Replaces the text of line edit `edit`, one key at a time.
+void TypeInto(QWidget* edit, const std::string& text);
+
 // Sets an environment variable for the life of the object.
 class ScopedEnv {
  public:

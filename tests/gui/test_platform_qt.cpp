@@ -1,16 +1,13 @@
 // The Qt back end's own mechanics, under a window procedure that records
-// what reaches it: message order, timers, message boxes and their nested
-// loop, paints, clicks, drops, controls, drawing, file dialogs, the single
-// instance and MIDI input.
+// what reaches it: the window, paints under a message box, the quit, clicks,
+// what a drop leaves out, controls, drawing, the file dialog's list and MIDI
+// input. What every back end must do alike is in tests/conformance.
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <QApplication>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFontInfo>
-#include <QLineEdit>
 #include <QListView>
 #include <QMimeData>
 #include <QPainter>
@@ -24,7 +21,6 @@
 #include "platform/qt/canvas_qt.h"
 #include "platform/qt/controls_qt.h"
 #include "platform/qt/filedialog_qt.h"
-#include "platform/qt/instance_qt.h"
 #include "platform/qt/platform_qt.h"
 #include "platform/qt/window_qt.h"
 #include "tests/gui/gui_support.h"
@@ -67,13 +63,6 @@ LRESULT RecordingProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return 0;
 }
 
-std::vector<UINT> Messages(const Recorder& r, std::initializer_list<UINT> only) {
-  std::vector<UINT> out;
-  for (const Received& m : r.log)
-    if (std::find(only.begin(), only.end(), m.msg) != only.end()) out.push_back(m.msg);
-  return out;
-}
-
 class QtPlatformTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -103,88 +92,9 @@ class QtPlatformTest : public ::testing::Test {
   testsupport::TempDir temp_;
 };
 
-TEST_F(QtPlatformTest, CreationSizeAndPostedMessagesArriveInOrderBeforeThePaint) {
-  EXPECT_EQ(recorder_.log.front().msg, WM_CREATE);
-  EXPECT_GT(recorder_.clientAtCreate.right, 0);
-  EXPECT_GT(recorder_.clientAtCreate.bottom, 0);
+TEST_F(QtPlatformTest, TheMainWindowShowsItsCaptionAndACrossCursor) {
   EXPECT_EQ(platform_.MainWindowWidget()->windowTitle(), QStringLiteral("Caption"));
   EXPECT_EQ(platform_.ClientArea()->cursor().shape(), Qt::CrossCursor);
-  // The last resize reached the procedure with the client size.
-  const auto lastSize = std::find_if(recorder_.log.rbegin(), recorder_.log.rend(),
-                                     [](const Received& m) { return m.msg == WM_SIZE; });
-  ASSERT_NE(lastSize, recorder_.log.rend());
-  EXPECT_EQ(lastSize->lParam, MAKELPARAM(600, 480));
-
-  recorder_.log.clear();
-  plat::PostMessage(window_, WM_COMMAND, 1, 0);
-  plat::PostMessage(window_, WM_COMMAND, 2, 0);
-  plat::InvalidateRect(window_, true);
-  plat::PostMessage(window_, WM_COMMAND, 3, 0);
-  plat::PostMessage(reinterpret_cast<HWND>(&recorder_), WM_COMMAND, 9, 0);  // not a window: dropped
-  guitest::Settle(platform_);
-  ASSERT_EQ(Messages(recorder_, {WM_COMMAND, WM_PAINT}), (std::vector<UINT>{WM_COMMAND, WM_COMMAND, WM_COMMAND, WM_PAINT}));
-  EXPECT_EQ(recorder_.log[0].wParam, 1u);
-  EXPECT_EQ(recorder_.log[2].wParam, 3u);
-}
-
-TEST_F(QtPlatformTest, TimerTicksGoOnInAMessageBoxButMissedTicksAreNotMadeUp) {
-  plat::SetTimer(window_, 7, 20);
-  // The box is answered once five ticks have come through its loop.
-  guitest::WhenModal([&](QWidget* modal) {
-    guitest::WaitFor([&] { return Count(WM_TIMER) >= 5; });
-    static_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click();
-  });
-  plat::MessageBox(window_, "Wait", "Caption", MB_OK);
-  EXPECT_GE(Count(WM_TIMER), 5);
-  EXPECT_EQ(recorder_.log.back().wParam, 7u);
-
-  // Fifteen periods blocked: one pass of the loop delivers one tick.
-  const int before = Count(WM_TIMER);
-  plat::Sleep(300);
-  QCoreApplication::processEvents();
-  EXPECT_LE(Count(WM_TIMER) - before, 1);
-
-  plat::KillTimer(window_, 7);
-  const int afterKill = Count(WM_TIMER);
-  QTest::qWait(80);
-  EXPECT_EQ(Count(WM_TIMER), afterKill);
-}
-
-TEST_F(QtPlatformTest, MessageBoxesShowCaptionButtonsAndIconAndReturnTheAnswer) {
-  guitest::BoxAnswerer answerer({QMessageBox::Ok, QMessageBox::No, QMessageBox::Cancel});
-  EXPECT_EQ(plat::MessageBox(nullptr, "Status Bar not created!", nullptr, MB_OK), IDOK);
-  EXPECT_EQ(plat::MessageBox(window_, "Replace it?", "Save File", MB_YESNO | MB_ICONWARNING), IDNO);
-  EXPECT_EQ(plat::MessageBox(window_, "Insert the EPROM", "Program", MB_OKCANCEL | MB_ICONQUESTION), IDCANCEL);
-  const auto& seen = answerer.Seen();
-  ASSERT_EQ(seen.size(), 3u);
-  EXPECT_EQ(seen[0].caption, "Error");
-  EXPECT_EQ(seen[0].text, "Status Bar not created!");
-  EXPECT_EQ(seen[0].buttons, QMessageBox::Ok);
-  EXPECT_EQ(seen[1].buttons, QMessageBox::Yes | QMessageBox::No);
-  EXPECT_EQ(seen[1].icon, QMessageBox::Warning);
-  EXPECT_EQ(seen[2].buttons, QMessageBox::Ok | QMessageBox::Cancel);
-  EXPECT_EQ(seen[2].icon, QMessageBox::Question);
-}
-
-TEST_F(QtPlatformTest, AYesNoBoxTakesAButtonAndIgnoresEscAndItsCloseBox) {
-  bool stayedOpen = false;
-  guitest::WhenModal([&](QWidget* modal) {
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    if (box == nullptr) {
-      ADD_FAILURE() << "expected the message box";
-      if (auto* other = qobject_cast<QDialog*>(modal)) other->reject();
-      return;
-    }
-    QTest::keyClick(box, Qt::Key_Escape);
-    box->close();
-    stayedOpen = box->isVisible();
-    box->button(QMessageBox::Yes)->click();
-  });
-  EXPECT_EQ(plat::MessageBox(window_, "Was the EPROM programmed OK?", "Programming...", MB_YESNO), IDYES);
-  EXPECT_TRUE(stayedOpen);
-  // A box with an OK button still takes Esc as its answer.
-  guitest::WhenModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
-  EXPECT_EQ(plat::MessageBox(window_, "Insert the EPROM", "Program", MB_OKCANCEL), IDCANCEL);
 }
 
 TEST_F(QtPlatformTest, APaintThatShowsAMessageBoxIsNeverEnteredTwice) {
@@ -245,27 +155,18 @@ TEST_F(QtPlatformTest, LeftClicksCarryTheKeyStateAndTheClientPosition) {
             MK_LBUTTON | MK_XBUTTON1 | MK_XBUTTON2);
 }
 
-TEST_F(QtPlatformTest, DroppedLocalFilesReachTheWindowWithTheirOrderAndPoint) {
+TEST_F(QtPlatformTest, OnlyTheLocalFilesOfADropReachTheWindow) {
   std::vector<std::string> names;
-  POINT at{};
-  bool inClient = false;
   recorder_.onDrop = [&](HWND, WPARAM w) {
     const HDROP drop = reinterpret_cast<HDROP>(w);
     for (UINT i = 0; i < plat::DragQueryFileCount(drop); ++i) {
-      char shortBuffer[8];
-      const UINT length = plat::DragQueryFile(drop, i, shortBuffer, sizeof shortBuffer);
-      EXPECT_EQ(std::strlen(shortBuffer), std::min<size_t>(length, 7));
-      std::string name(length + 1, '\0');
-      plat::DragQueryFile(drop, i, name.data(), length + 1);
+      std::string name(plat::DragQueryFile(drop, i, nullptr, 0) + 1, '\0');
+      plat::DragQueryFile(drop, i, name.data(), static_cast<UINT>(name.size()));
       names.push_back(name.c_str());
     }
-    inClient = plat::DragQueryPoint(drop, &at);
     plat::DragFinish(drop);
-    EXPECT_EQ(plat::DragQueryFileCount(drop), 0u);  // finished drops are gone
   };
   plat::DragAcceptFiles(window_, true);
-  EXPECT_TRUE(platform_.ClientArea()->acceptDrops());
-
   QMimeData mime;
   mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(temp_.File("b.bin"))),
                 QUrl(QStringLiteral("https://example.invalid/x.bin")),
@@ -276,12 +177,6 @@ TEST_F(QtPlatformTest, DroppedLocalFilesReachTheWindowWithTheirOrderAndPoint) {
   QDropEvent drop(QPointF(250, 60), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(platform_.ClientArea(), &drop);
   EXPECT_EQ(names, (std::vector<std::string>{temp_.File("b.bin"), temp_.File("a.wav")}));
-  EXPECT_EQ(at.x, 250);
-  EXPECT_EQ(at.y, 60);
-  EXPECT_TRUE(inClient);
-
-  plat::DragAcceptFiles(window_, false);
-  EXPECT_FALSE(platform_.ClientArea()->acceptDrops());
 }
 
 TEST_F(QtPlatformTest, StatusBarProgressBarAndButtonsBehaveAsTheDesktopControls) {
@@ -378,7 +273,7 @@ TEST_F(QtPlatformTest, TheCanvasDrawsLinesBitmapsAndTextAsGdiDoes) {
   EXPECT_LE(top, 74);
 }
 
-TEST_F(QtPlatformTest, FileDialogsListByFilterWithoutRegardToCaseAndReportTheChoice) {
+TEST_F(QtPlatformTest, FileDialogsListByFilterWithoutRegardToCase) {
   for (const char* name : {"kick.bin", "SNARE.BIN", "hat.wav", "noext"}) testsupport::WriteText(temp_.File(name), "x");
   OPENFILENAME ofn;
   ofn.hwndOwner = window_;
@@ -416,30 +311,11 @@ TEST_F(QtPlatformTest, FileDialogsListByFilterWithoutRegardToCaseAndReportTheCho
     dialog->selectNameFilter(dialog->nameFilters().last());
     guitest::WaitFor([&] { return listed(dialog).size() == 4; });
     byAll = listed(dialog);
-    QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")), QStringLiteral("kick.bin"));
-    QMetaObject::invokeMethod(dialog, "accept");
+    dialog->reject();
   });
-  ASSERT_TRUE(plat::GetOpenFileName(ofn));
+  EXPECT_FALSE(plat::GetOpenFileName(ofn));
   EXPECT_EQ(byBinary, (QStringList{QStringLiteral("SNARE.BIN"), QStringLiteral("kick.bin")}));
   EXPECT_EQ(byAll.size(), 4);
-  EXPECT_EQ(ofn.file, temp_.File("kick.bin"));
-  EXPECT_EQ(ofn.fileTitle, "kick.bin");
-  EXPECT_EQ(ofn.nFilterIndex, 4u);
-
-  guitest::WhenModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
-  EXPECT_FALSE(plat::GetSaveFileName(ofn));
-  EXPECT_EQ(plat::CommDlgExtendedError(), 0u);
-}
-
-TEST_F(QtPlatformTest, ASecondInstanceAsksTheFirstToRaiseItsWindowAndGivesUp) {
-  guitest::ScopedEnv runtime("XDG_RUNTIME_DIR", temp_.path());
-  const std::string name = "gui-test-" + std::to_string(getpid());
-  int raised = 0;
-  SingleInstance first([&] { ++raised; });
-  ASSERT_TRUE(first.Acquire(name.c_str()));
-  SingleInstance second([] {});
-  EXPECT_FALSE(second.Acquire(name.c_str()));
-  EXPECT_TRUE(guitest::WaitFor([&] { return raised == 1; }));
 }
 
 TEST_F(QtPlatformTest, MidiInputFromADeviceThreadArrivesAsLongDataOnTheWindow) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/midi/sim/sim_port.h"
+#include "platform/headless/headless_kilnbox.h"
 #include "shell/core_session.h"
 #include "tests/support/core_fixture.h"
 

@@ -11,6 +11,7 @@
 #include "shell/device_ops.h"
 #include "shell/image_model.h"
 #include "tests/scenario/scenario_fixture.h"
+#include "tests/support/fault_platform.h"
 
 namespace scenario {
 namespace {
@@ -460,7 +461,8 @@ TEST_F(DeviceOperations, AnotherDevicesPacketEndsTheReceptionAndTheReadTimesOut)
 }
 
 TEST_F(DeviceOperations, AnOperationWithoutItsBuffersIsRefused) {
-  P().FailNextAllocations(1);
+  testsupport::ScopedFaults faults;
+  faults.FailCall(testsupport::Fault::AllocMemory, 1);
   StartProgram();
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to allocate image memory"});
   Command(IDM_GET_DATA);

@@ -11,7 +11,7 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/midi/sim/sim_port.h"
+#include "platform/headless/headless_kilnbox.h"
 #include "resources/command_ids.h"
 #include "shell/app_state.h"
 #include "shell/device_ops.h"
@@ -35,7 +35,7 @@ Bytes Pattern(size_t size, int seed) {
 class FaultProgram : public ::testing::Test {
  protected:
   void SetUp() override {
-    previous_ = plat::Install(&p_);
+    previous_ = plat::Install(faults_.Parts());
     core_.emplace();
     p_.SetCurrentDirectoryForTest(temp_.path());
     p_.SetConfigDirectory(temp_.path());
@@ -74,7 +74,8 @@ class FaultProgram : public ::testing::Test {
   }
 
   testsupport::TempDir temp_;
-  testsupport::FaultPlatform p_;
+  headless::HeadlessPlatform p_;
+  testsupport::FaultPlatform faults_{&p_};
   plat::Parts previous_;
   std::optional<CoreSession> core_;
   std::unique_ptr<simport::HeadlessKilnbox> kilnbox_;
@@ -85,7 +86,7 @@ class FaultProgram : public ::testing::Test {
 class StartWithoutMemory : public FaultProgram, public ::testing::WithParamInterface<int> {};
 
 TEST_P(StartWithoutMemory, EveryCommandReportsAndNothingCrashes) {
-  p_.FailCall(Fault::AllocMemory, GetParam());
+  faults_.FailCall(Fault::AllocMemory, GetParam());
   Start();
   EXPECT_TRUE(HasBox("Unable to allocate image memory"));
   testsupport::WriteBytes(temp_.File("in.bin"), Pattern(100, 1));
@@ -111,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(FaultInjection, StartWithoutMemory, ::testing::Values(1
 class PortsThatWontOpen : public FaultProgram, public ::testing::WithParamInterface<Fault> {};
 
 TEST_P(PortsThatWontOpen, TheDriversTextIsShownAndAReadChangesNothing) {
-  p_.FailCall(GetParam(), 1, false, MMSYSERR_ALLOCATED);
+  faults_.FailCall(GetParam(), 1, false, MMSYSERR_ALLOCATED);
   Start();
   EXPECT_TRUE(HasCaption(GetParam() == Fault::MidiInOpen ? "MIDI Input Error" : "MIDI Output Error"));
   EXPECT_TRUE(HasBox("The specified resource is already allocated."));
@@ -139,7 +140,7 @@ TEST_P(RefusedSends, EndInTheDriversMessageWithoutAStaleImageOrEprom) {
   const Bytes image = Pattern(8192, 11);
   kilnbox_->WithModel([&](sim::Kilnbox& k) { k.InsertEprom(et2764, eprom); });
   std::copy(image.begin(), image.end(), imgMemory);
-  p_.FailCall(Fault::MidiOutLongMsg, n, gone);
+  faults_.FailCall(Fault::MidiOutLongMsg, n, gone);
   p_.Command(operation);
   RunToIdle();
   p_.AdvanceTime(120000);  // the programmer finishes whatever it was told to do
@@ -173,8 +174,8 @@ TEST_F(FaultProgram, AReadRefusedWhileProgrammingDrainsNeverStartsProgrammingLat
   p_.RunUntil([] { return hwndPB != nullptr; }, 60000, 20);
   ASSERT_EQ(PendingProgressCommand, static_cast<UINT>(IDM_START_PROGRAMMING));
 
-  p_.ResetCounts();
-  p_.FailCall(Fault::MidiOutLongMsg, 1);
+  faults_.ResetCounts();
+  faults_.FailCall(Fault::MidiOutLongMsg, 1);
   p_.Command(IDM_READ_EPROM);
   EXPECT_TRUE(HasCaption("MIDI Output Error"));
   // The programming bar went with the read; a later transfer's bar running

@@ -58,6 +58,12 @@ bool ForWriting(const char* mode) { return mode[0] == 'w' || mode[0] == 'a'; }
 
 }  // namespace
 
+FaultPlatform::FaultPlatform(plat::Parts inner) : inner_(inner), os_(inner.os), midi_(inner.midi) {}
+
+FaultPlatform::~FaultPlatform() {
+  for (void* block : keptBlocks_) os_->FreeMemory(block);
+}
+
 void FaultPlatform::FailCall(Fault op, int n, bool sticky, UINT error) {
   Slot& s = slots_[Index(op)];
   s.failAt = n;
@@ -79,6 +85,10 @@ bool FaultPlatform::Fails(Fault op) {
   return s.calls == s.failAt || (s.sticky && s.calls > s.failAt);
 }
 
+void FaultPlatform::Sleep(UINT ms) {
+  if (!Fails(Fault::Sleep)) os_->Sleep(ms);
+}
+
 FILE* FaultPlatform::OpenFile(const std::string& path, const char* mode) {
   if (Fails(Fault::OpenFile)) {
     errno = EACCES;
@@ -86,35 +96,23 @@ FILE* FaultPlatform::OpenFile(const std::string& path, const char* mode) {
   }
   const bool writing = ForWriting(mode);
   if (writing && devFull_) return std::fopen("/dev/full", mode);
-  FILE* real = HeadlessPlatform::OpenFile(path, mode);
+  FILE* real = os_->OpenFile(path, mode);
   const long limit = writing ? writeLimit_ : readLimit_;
   if (real == nullptr || limit < 0) return real;
   return OpenLimited(real, limit, writing);
 }
 
-bool FaultPlatform::ReplaceFile(const std::string& from, const std::string& to) {
-  if (Fails(Fault::ReplaceFile)) return false;
-  return HeadlessPlatform::ReplaceFile(from, to);
+void FaultPlatform::FreeMemory(void* block) {
+  if (Fails(Fault::FreeMemory)) {
+    keptBlocks_.push_back(block);
+    return;
+  }
+  os_->FreeMemory(block);
 }
 
-void* FaultPlatform::AllocMemory(size_t bytes) {
-  if (Fails(Fault::AllocMemory)) return nullptr;
-  return HeadlessPlatform::AllocMemory(bytes);
-}
+ScopedFaults::ScopedFaults()
+    : FaultPlatform({&plat::Window(), &plat::Os(), &plat::Midi()}), previous_(plat::Install(Parts())) {}
 
-UINT FaultPlatform::midiInOpen(HMIDIIN* handle, UINT id, HWND target) {
-  if (Fails(Fault::MidiInOpen)) return slots_[Index(Fault::MidiInOpen)].error;
-  return HeadlessPlatform::midiInOpen(handle, id, target);
-}
-
-UINT FaultPlatform::midiOutOpen(HMIDIOUT* handle, UINT id, HWND target) {
-  if (Fails(Fault::MidiOutOpen)) return slots_[Index(Fault::MidiOutOpen)].error;
-  return HeadlessPlatform::midiOutOpen(handle, id, target);
-}
-
-UINT FaultPlatform::midiOutLongMsg(HMIDIOUT h, MIDIHDR* hdr) {
-  if (Fails(Fault::MidiOutLongMsg)) return slots_[Index(Fault::MidiOutLongMsg)].error;
-  return HeadlessPlatform::midiOutLongMsg(h, hdr);
-}
+ScopedFaults::~ScopedFaults() { plat::Install(previous_); }
 
 }  // namespace testsupport

@@ -1,22 +1,42 @@
-// The headless platform with failures on demand, in the spirit of failing
-// the Nth call of an operating-system function: files that can't be opened,
-// writes that stop as on a full disk, renames and allocations that fail,
-// MIDI ports that won't open and sends the driver refuses.
+// Failures on demand at the seam, round any back end: every operation of
+// OsServices and MidiPorts is counted, and the Nth call of any one of them
+// fails as the system's own call fails (an OS layer kept as a table of
+// operations makes this one wrapper per operation). Besides: writes that stop
+// as on a full disk, reads that stop as on a failing one.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
-#include "platform/headless/platform_headless.h"
+#include "platform/platform.h"
 
 namespace testsupport {
 
-enum class Fault { OpenFile, ReplaceFile, AllocMemory, MidiInOpen, MidiOutOpen, MidiOutLongMsg, kCount };
+// One per operation, in the order of platform.h.
+enum class Fault {
+  Sleep, TimeSeconds, GetCurrentDirectory, SetCurrentDirectory, GetConfigDirectory, GetDataDirectory, OpenFile,
+  ReplaceFile, RemoveFile, GetPathKind, AllocMemory, FreeMemory, DebugTrace,
+  MidiInGetNumDevs, MidiOutGetNumDevs, MidiInGetDevCaps, MidiOutGetDevCaps, MidiInOpen, MidiOutOpen, MidiInClose,
+  MidiOutClose, MidiInReset, MidiOutReset, MidiInPrepareHeader, MidiOutPrepareHeader, MidiInUnprepareHeader,
+  MidiOutUnprepareHeader, MidiInAddBuffer, MidiOutLongMsg, MidiOutShortMsg, MidiInStart, MidiInStop,
+  MidiInGetErrorText, MidiOutGetErrorText,
+  kCount
+};
 
-class FaultPlatform : public headless::HeadlessPlatform {
+class FaultPlatform : public OsServices, public MidiPorts {
  public:
+  // Wraps `inner`'s files and ports; its window system is passed on as it is.
+  explicit FaultPlatform(plat::Parts inner);
+  ~FaultPlatform() override;
+  FaultPlatform(const FaultPlatform&) = delete;
+  FaultPlatform& operator=(const FaultPlatform&) = delete;
+  // What to install: the inner window system with this object's files and
+  // ports.
+  plat::Parts Parts() { return {inner_.window, this, this}; }
+
   // Fails call number `n` (1-based, counted from the last ResetCounts) of
   // `op`; with `sticky`, that call and every later one fail, as for a
   // device that has gone. 0: no failure. MIDI calls fail with `error`.
@@ -34,12 +54,80 @@ class FaultPlatform : public headless::HeadlessPlatform {
   // with EIO, as a failing disk or a pulled drive does; -1: no limit.
   void LimitReads(long bytes) { readLimit_ = bytes; }
 
-  FILE* OpenFile(const std::string& path, const char* mode) override;
-  bool ReplaceFile(const std::string& from, const std::string& to) override;
-  void* AllocMemory(size_t bytes) override;
-  UINT midiInOpen(HMIDIIN* handle, UINT id, HWND target) override;
-  UINT midiOutOpen(HMIDIOUT* handle, UINT id, HWND target) override;
-  UINT midiOutLongMsg(HMIDIOUT h, MIDIHDR* hdr) override;
+  // The table: each operation and what it gives when it fails.
+  void Sleep(UINT ms) override;  // interrupted: returns at once
+  int64_t TimeSeconds() override { return Fails(Fault::TimeSeconds) ? -1 : os_->TimeSeconds(); }
+  std::string GetCurrentDirectory() override {
+    return Fails(Fault::GetCurrentDirectory) ? "" : os_->GetCurrentDirectory();
+  }
+  bool SetCurrentDirectory(const std::string& d) override {
+    return !Fails(Fault::SetCurrentDirectory) && os_->SetCurrentDirectory(d);
+  }
+  std::string GetConfigDirectory() override {
+    return Fails(Fault::GetConfigDirectory) ? "" : os_->GetConfigDirectory();
+  }
+  std::string GetDataDirectory() override { return Fails(Fault::GetDataDirectory) ? "" : os_->GetDataDirectory(); }
+  FILE* OpenFile(const std::string& path, const char* mode) override;  // nullptr, errno EACCES
+  bool ReplaceFile(const std::string& from, const std::string& to) override {
+    return !Fails(Fault::ReplaceFile) && os_->ReplaceFile(from, to);
+  }
+  bool RemoveFile(const std::string& path) override { return !Fails(Fault::RemoveFile) && os_->RemoveFile(path); }
+  PathKind GetPathKind(const std::string& path) override {
+    return Fails(Fault::GetPathKind) ? PathKind::Missing : os_->GetPathKind(path);
+  }
+  void* AllocMemory(size_t bytes) override { return Fails(Fault::AllocMemory) ? nullptr : os_->AllocMemory(bytes); }
+  void FreeMemory(void* block) override;  // the block stays allocated (until this object goes)
+  void DebugTrace(const char* text) override {
+    if (!Fails(Fault::DebugTrace)) os_->DebugTrace(text);
+  }
+
+  UINT midiInGetNumDevs() override { return Fails(Fault::MidiInGetNumDevs) ? 0 : midi_->midiInGetNumDevs(); }
+  UINT midiOutGetNumDevs() override { return Fails(Fault::MidiOutGetNumDevs) ? 0 : midi_->midiOutGetNumDevs(); }
+  UINT midiInGetDevCaps(UINT id, MIDICAPS* c) override {
+    return Midi(Fault::MidiInGetDevCaps, [&] { return midi_->midiInGetDevCaps(id, c); });
+  }
+  UINT midiOutGetDevCaps(UINT id, MIDICAPS* c) override {
+    return Midi(Fault::MidiOutGetDevCaps, [&] { return midi_->midiOutGetDevCaps(id, c); });
+  }
+  UINT midiInOpen(HMIDIIN* h, UINT id, HWND t) override {
+    return Midi(Fault::MidiInOpen, [&] { return midi_->midiInOpen(h, id, t); });
+  }
+  UINT midiOutOpen(HMIDIOUT* h, UINT id, HWND t) override {
+    return Midi(Fault::MidiOutOpen, [&] { return midi_->midiOutOpen(h, id, t); });
+  }
+  UINT midiInClose(HMIDIIN h) override { return Midi(Fault::MidiInClose, [&] { return midi_->midiInClose(h); }); }
+  UINT midiOutClose(HMIDIOUT h) override { return Midi(Fault::MidiOutClose, [&] { return midi_->midiOutClose(h); }); }
+  UINT midiInReset(HMIDIIN h) override { return Midi(Fault::MidiInReset, [&] { return midi_->midiInReset(h); }); }
+  UINT midiOutReset(HMIDIOUT h) override { return Midi(Fault::MidiOutReset, [&] { return midi_->midiOutReset(h); }); }
+  UINT midiInPrepareHeader(HMIDIIN h, MIDIHDR* m) override {
+    return Midi(Fault::MidiInPrepareHeader, [&] { return midi_->midiInPrepareHeader(h, m); });
+  }
+  UINT midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* m) override {
+    return Midi(Fault::MidiOutPrepareHeader, [&] { return midi_->midiOutPrepareHeader(h, m); });
+  }
+  UINT midiInUnprepareHeader(HMIDIIN h, MIDIHDR* m) override {
+    return Midi(Fault::MidiInUnprepareHeader, [&] { return midi_->midiInUnprepareHeader(h, m); });
+  }
+  UINT midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* m) override {
+    return Midi(Fault::MidiOutUnprepareHeader, [&] { return midi_->midiOutUnprepareHeader(h, m); });
+  }
+  UINT midiInAddBuffer(HMIDIIN h, MIDIHDR* m) override {
+    return Midi(Fault::MidiInAddBuffer, [&] { return midi_->midiInAddBuffer(h, m); });
+  }
+  UINT midiOutLongMsg(HMIDIOUT h, MIDIHDR* m) override {
+    return Midi(Fault::MidiOutLongMsg, [&] { return midi_->midiOutLongMsg(h, m); });
+  }
+  UINT midiOutShortMsg(HMIDIOUT h, DWORD p) override {
+    return Midi(Fault::MidiOutShortMsg, [&] { return midi_->midiOutShortMsg(h, p); });
+  }
+  UINT midiInStart(HMIDIIN h) override { return Midi(Fault::MidiInStart, [&] { return midi_->midiInStart(h); }); }
+  UINT midiInStop(HMIDIIN h) override { return Midi(Fault::MidiInStop, [&] { return midi_->midiInStop(h); }); }
+  UINT midiInGetErrorText(UINT e, char* t, UINT s) override {
+    return Midi(Fault::MidiInGetErrorText, [&] { return midi_->midiInGetErrorText(e, t, s); });
+  }
+  UINT midiOutGetErrorText(UINT e, char* t, UINT s) override {
+    return Midi(Fault::MidiOutGetErrorText, [&] { return midi_->midiOutGetErrorText(e, t, s); });
+  }
 
  private:
   struct Slot {
@@ -51,11 +139,31 @@ class FaultPlatform : public headless::HeadlessPlatform {
   static size_t Index(Fault op) { return static_cast<size_t>(op); }
   // Counts a call of `op`; true when it is to fail.
   bool Fails(Fault op);
+  // A MIDI call, or its slot's error when it is to fail.
+  template <typename Call>
+  UINT Midi(Fault op, Call call) {
+    return Fails(op) ? slots_[Index(op)].error : call();
+  }
 
+  plat::Parts inner_;
+  OsServices* os_;
+  MidiPorts* midi_;
   std::array<Slot, static_cast<size_t>(Fault::kCount)> slots_{};
+  std::vector<void*> keptBlocks_;
   long writeLimit_ = -1;
   long readLimit_ = -1;
   bool devFull_ = false;
+};
+
+// A FaultPlatform round the parts installed now, installed in their place
+// for its life.
+class ScopedFaults : public FaultPlatform {
+ public:
+  ScopedFaults();
+  ~ScopedFaults() override;
+
+ private:
+  plat::Parts previous_;
 };
 
 }  // namespace testsupport

@@ -32,7 +32,7 @@ const char kOldConfig[] = "# old\nEPROM_type = 4\nsample_rate = 16000\n";
 class FaultInjection : public ::testing::Test {
  protected:
   void SetUp() override {
-    previous_ = plat::Install(&p_);
+    previous_ = plat::Install(faults_.Parts());
     core_.emplace(CoreSession::Setup::WithoutWindow);
     ASSERT_TRUE(core_->ready());
     p_.SetCurrentDirectoryForTest(temp_.path());
@@ -66,7 +66,8 @@ class FaultInjection : public ::testing::Test {
   void WriteOldConfig() { testsupport::WriteText(ConfigFile(), kOldConfig); }
 
   testsupport::TempDir temp_;
-  testsupport::FaultPlatform p_;
+  headless::HeadlessPlatform p_;
+  testsupport::FaultPlatform faults_{&p_};
   plat::Parts previous_;
   std::optional<CoreSession> core_;
   Bytes image_;
@@ -119,32 +120,32 @@ class SaveFileFaults : public FaultInjection, public ::testing::WithParamInterfa
 TEST_P(SaveFileFaults, EveryOpenRenameAndWriteFailedInTurn) {
   const SaveOutcome good = Save();
   ASSERT_NE(good.data, Bytes{}) << "the clean run wrote nothing";
-  const int opens = p_.Calls(Fault::OpenFile);
-  const int renames = p_.Calls(Fault::ReplaceFile);
+  const int opens = faults_.Calls(Fault::OpenFile);
+  const int renames = faults_.Calls(Fault::ReplaceFile);
   ASSERT_GE(opens, 2);  // the file and the configuration
   ASSERT_GE(renames, 2);
   for (int n = 1; n <= opens; ++n) {
-    p_.ResetCounts();
-    p_.FailCall(Fault::OpenFile, n);
+    faults_.ResetCounts();
+    faults_.FailCall(Fault::OpenFile, n);
     Save();
     CheckOutcome(good, "open " + std::to_string(n) + " failed");
   }
   for (int n = 1; n <= renames; ++n) {
-    p_.ResetCounts();
-    p_.FailCall(Fault::ReplaceFile, n);
+    faults_.ResetCounts();
+    faults_.FailCall(Fault::ReplaceFile, n);
     Save();
     CheckOutcome(good, "rename " + std::to_string(n) + " failed");
   }
   const long sizes[] = {0, 1, static_cast<long>(good.config.size() / 2), static_cast<long>(good.data.size() / 2),
                         static_cast<long>(good.data.size()) - 1};
   for (long bytes : sizes) {
-    p_.ResetCounts();
-    p_.LimitWrites(bytes);
+    faults_.ResetCounts();
+    faults_.LimitWrites(bytes);
     Save();
     CheckOutcome(good, "disk full after " + std::to_string(bytes) + " bytes");
   }
-  p_.ResetCounts();
-  p_.WriteToDevFull(true);
+  faults_.ResetCounts();
+  faults_.WriteToDevFull(true);
   Save();
   CheckOutcome(good, "/dev/full");
 }
@@ -167,7 +168,7 @@ TEST_F(FaultInjection, LoadFileWithEveryOpenFailedInTurn) {
   const Bytes loaded(imgMemory, imgMemory + IMAGE_SIZE);
   const Bytes config = testsupport::ReadBytes(ConfigFile());
   ASSERT_EQ(Bytes(loaded.begin(), loaded.begin() + 4), (Bytes{1, 2, 3, 4}));
-  const int opens = p_.Calls(Fault::OpenFile);
+  const int opens = faults_.Calls(Fault::OpenFile);
   ASSERT_GE(opens, 3);  // the guess, the load, the configuration
   // When the guess can't read the file, the kind is binary, as for any
   // file whose content can't be looked at.
@@ -176,8 +177,8 @@ TEST_F(FaultInjection, LoadFileWithEveryOpenFailedInTurn) {
   const Bytes asBinary(imgMemory, imgMemory + IMAGE_SIZE);
   for (int n = 1; n <= opens; ++n) {
     SCOPED_TRACE("open " + std::to_string(n) + " failed");
-    p_.ResetCounts();
-    p_.FailCall(Fault::OpenFile, n);
+    faults_.ResetCounts();
+    faults_.FailCall(Fault::OpenFile, n);
     load();
     const bool imageLoaded = std::equal(loaded.begin(), loaded.end(), imgMemory) ||
                              (n == 1 && std::equal(asBinary.begin(), asBinary.end(), imgMemory));
@@ -208,8 +209,8 @@ TEST_F(FaultInjection, AReadThatFailsPartWayIsReportedAndStaysInItsSection) {
       SCOPED_TRACE(std::string(name) + " failing after " + std::to_string(bytes) + " bytes");
       std::copy(image_.begin(), image_.end(), imgMemory);
       p_.messageBoxes.clear();
-      p_.ResetCounts();
-      p_.LimitReads(bytes);
+      faults_.ResetCounts();
+      faults_.LimitReads(bytes);
       tvOpenFileName(Path(name).c_str(), 1, 4096, 4096, hWndStatus);
       EXPECT_EQ(Boxes(), std::vector<std::string>{"Unable to read input file " + Path(name)});
       EXPECT_TRUE(std::equal(image_.begin(), image_.begin() + 4096, imgMemory));
@@ -235,22 +236,22 @@ TEST_F(FaultInjection, SaveConfigKeepsTheOldFileWhateverFails) {
   };
   for (Fault fault : {Fault::OpenFile, Fault::ReplaceFile}) {
     WriteOldConfig();
-    p_.ResetCounts();
-    p_.FailCall(fault, 1);
+    faults_.ResetCounts();
+    faults_.FailCall(fault, 1);
     SaveConfig(szCfgName);
     check(fault == Fault::OpenFile ? "open failed" : "rename failed");
     EXPECT_EQ(testsupport::ReadBytes(ConfigFile()), Text(kOldConfig));
   }
   for (long bytes = 0; bytes <= static_cast<long>(good.size()); bytes += 7) {
     WriteOldConfig();
-    p_.ResetCounts();
-    p_.LimitWrites(bytes);
+    faults_.ResetCounts();
+    faults_.LimitWrites(bytes);
     SaveConfig(szCfgName);
     check("disk full after " + std::to_string(bytes) + " bytes");
   }
   WriteOldConfig();
-  p_.ResetCounts();
-  p_.WriteToDevFull(true);
+  faults_.ResetCounts();
+  faults_.WriteToDevFull(true);
   SaveConfig(szCfgName);
   check("/dev/full");
   EXPECT_EQ(testsupport::ReadBytes(ConfigFile()), Text(kOldConfig));

@@ -16,6 +16,7 @@
 #include "resources/dialog_templates.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
+#include "tests/support/fault_platform.h"
 #include "tests/unit/files_test_support.h"
 
 namespace {
@@ -179,27 +180,12 @@ TEST_F(FileIo, AFailedLoadStillNamesTheFile) {
 
 // --- saves that fail -----------------------------------------------------------------
 
-// A platform whose disk fills up, or whose rename fails, for the temporary
-// file a save writes first.
-class FailingDisk : public headless::HeadlessPlatform {
- public:
-  bool diskFull = false;
-  bool renameFails = false;
-  FILE* OpenFile(const std::string& path, const char* mode) override {
-    if (diskFull && path.ends_with(kPartialSuffix)) return std::fopen("/dev/full", mode);
-    return HeadlessPlatform::OpenFile(path, mode);
-  }
-  bool ReplaceFile(const std::string& from, const std::string& to) override {
-    return renameFails ? false : HeadlessPlatform::ReplaceFile(from, to);
-  }
-};
-
+// Saves on a disk that fills up, or whose rename fails.
 class FailedSave : public FileIo {
  protected:
   void SetUp() override {
     FileIo::SetUp();
-    disk_.SetCurrentDirectoryForTest(temp_.path());
-    previous_ = plat::Install(&disk_);
+    previous_ = plat::Install(faults_.Parts());
     WriteBytes(Path("old.bin"), Bytes(300, 0x77));
   }
   void TearDown() override {
@@ -209,16 +195,14 @@ class FailedSave : public FileIo {
   void ExpectOldFileIntact(const std::vector<std::string>& boxes) {
     EXPECT_EQ(ReadBytes(Path("old.bin")), Bytes(300, 0x77));
     EXPECT_FALSE(testsupport::FileExists(Path("old.bin") + kPartialSuffix));
-    std::vector<std::string> shown;
-    for (const auto& box : disk_.messageBoxes) shown.push_back(box.text);
-    EXPECT_EQ(shown, boxes);
+    EXPECT_EQ(BoxTexts(), boxes);
   }
-  FailingDisk disk_;
+  testsupport::FaultPlatform faults_{&P()};
   plat::Parts previous_;
 };
 
 TEST_F(FailedSave, FullDiskKeepsTheOldFileForEveryFormat) {
-  disk_.diskFull = true;
+  faults_.WriteToDevFull(true);
   const std::string old = Path("old.bin");
   SaveBinaryFile(old.c_str(), 0, 16384);
   SaveHexFile(old.c_str(), 0, 16384);
@@ -227,7 +211,7 @@ TEST_F(FailedSave, FullDiskKeepsTheOldFileForEveryFormat) {
 }
 
 TEST_F(FailedSave, FailedRenameKeepsTheOldFile) {
-  disk_.renameFails = true;
+  faults_.FailCall(testsupport::Fault::ReplaceFile, 1, true);
   SaveBinaryFile(Path("old.bin").c_str(), 0, 16);
   ExpectOldFileIntact({"Unable to write output file " + Path("old.bin")});
 }

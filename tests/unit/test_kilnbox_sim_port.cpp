@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "platform/midi/sim/sim_port.h"
+#include "platform/headless/headless_kilnbox.h"
 
 namespace {
 

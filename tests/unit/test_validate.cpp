@@ -13,6 +13,7 @@
 #include "help/validate.h"
 #include "shell/app_state.h"
 #include "tests/support/core_fixture.h"
+#include "tests/support/fault_platform.h"
 
 namespace {
 
@@ -141,7 +142,8 @@ TEST_F(HelpCheck, AMissingFileStopsTheCheckThere) {
 }
 
 TEST_F(HelpCheck, NoReadBufferMeansNoCheckAndNoMessage) {
-  P().FailNextAllocations(1);
+  testsupport::ScopedFaults faults;
+  faults.FailCall(testsupport::Fault::AllocMemory, 1);
   EXPECT_EQ(Validate(), 3);
   EXPECT_TRUE(P().messageBoxes.empty());
   EXPECT_TRUE(P().shellOpened.empty());

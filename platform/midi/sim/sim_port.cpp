@@ -104,13 +104,4 @@ PortIndices RegisterPorts(MidiPortSet& ports, const std::shared_ptr<KilnboxLink>
   return indices;
 }
 
-HeadlessKilnbox::HeadlessKilnbox(headless::HeadlessPlatform& platform, double speed)
-    : platform_(platform),
-      link_(std::make_shared<KilnboxLink>([&platform] { return platform.NowMs(); }, speed)) {
-  ports_ = RegisterPorts(platform_.Midi(), link_);
-  platform_.AddTimeSource(this);
-}
-
-HeadlessKilnbox::~HeadlessKilnbox() { platform_.RemoveTimeSource(this); }
-
 }  // namespace simport

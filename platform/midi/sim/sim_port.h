@@ -6,8 +6,6 @@
 //   factor, and messages queue on it in order) and the clock it runs on;
 // - SimInputDevice / SimOutputDevice: MidiInputDevice and MidiOutputDevice
 //   sharing one link ("Kilnbox Simulator In" / "Kilnbox Simulator Out");
-// - HeadlessKilnbox: the link driven by the headless platform's virtual
-//   clock, as one of its time sources, with both ports registered;
 // - the real-time driver: a back end with a real clock creates the link
 //   with that clock and calls Poll() periodically (MsUntilDue() says when).
 #pragma once
@@ -20,7 +18,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless/platform_headless.h"
 #include "platform/midi/ports.h"
 #include "sim/kilnbox.h"
 
@@ -92,28 +89,5 @@ struct PortIndices {
 };
 // Adds the link's two ports to `ports`; returns their indices.
 PortIndices RegisterPorts(MidiPortSet& ports, const std::shared_ptr<KilnboxLink>& link);
-
-// The simulated Kilnbox on the headless platform's virtual clock: its ports
-// are registered with the platform's port set and it runs as virtual time
-// passes. Lives no longer than the platform.
-class HeadlessKilnbox : public headless::TimeSource {
- public:
-  explicit HeadlessKilnbox(headless::HeadlessPlatform& platform, double speed = 1.0);
-  ~HeadlessKilnbox() override;
-  HeadlessKilnbox(const HeadlessKilnbox&) = delete;
-  HeadlessKilnbox& operator=(const HeadlessKilnbox&) = delete;
-
-  std::optional<uint64_t> NextDue() const override { return link_->NextDue(); }
-  void RunTo(uint64_t nowMs) override { link_->RunTo(nowMs); }
-
-  void WithModel(const std::function<void(sim::Kilnbox&)>& fn) { link_->WithModel(fn); }
-  const std::shared_ptr<KilnboxLink>& Link() const { return link_; }
-  PortIndices Ports() const { return ports_; }
-
- private:
-  headless::HeadlessPlatform& platform_;
-  std::shared_ptr<KilnboxLink> link_;
-  PortIndices ports_;
-};
 
 }  // namespace simport

@@ -1,11 +1,11 @@
-// A platform whose MIDI operations are those of its MidiPortSet: the one
-// place where the back ends hand the seam's midi* calls to their ports.
+// The seam's MIDI part as the operations of a MidiPortSet: the one place
+// where the back ends hand the midi* calls to their ports.
 #pragma once
 
 #include "platform/midi/ports.h"
 #include "platform/platform.h"
 
-class PortSetPlatform : public Platform {
+class PortSetMidi : public MidiPorts {
  public:
   virtual MidiPortSet& Midi() = 0;
 

@@ -1,0 +1,192 @@
+// The window system as every back end must show it to the program: posted
+// messages, timers and message boxes, dropped files, the file dialogs and
+// the single instance.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/conformance/conformance_fixture.h"
+
+namespace conformance {
+namespace {
+
+TEST_P(BackEnd, CreationSizeAndPostedMessagesArriveInOrderBeforeThePaint) {
+  EXPECT_EQ(recorder_.log.front().msg, WM_CREATE);
+  EXPECT_GT(recorder_.clientAtCreate.right, 0);
+  EXPECT_GT(recorder_.clientAtCreate.bottom, 0);
+  // The last resize reached the procedure with the client size.
+  const auto lastSize = std::find_if(recorder_.log.rbegin(), recorder_.log.rend(),
+                                     [](const Received& m) { return m.msg == WM_SIZE; });
+  ASSERT_NE(lastSize, recorder_.log.rend());
+  EXPECT_EQ(lastSize->lParam, MAKELPARAM(600, 480));
+
+  recorder_.log.clear();
+  recorder_.paints = 0;
+  plat::PostMessage(window_, WM_COMMAND, 1, 0);
+  plat::PostMessage(window_, WM_COMMAND, 2, 0);
+  plat::InvalidateRect(window_, true);
+  plat::PostMessage(window_, WM_COMMAND, 3, 0);
+  plat::PostMessage(reinterpret_cast<HWND>(&recorder_), WM_COMMAND, 9, 0);  // not a window: dropped
+  ASSERT_TRUE(driver_->PumpUntil([&] { return recorder_.paints > 0; }));
+  driver_->PumpOnce();
+  ASSERT_EQ(Messages({WM_COMMAND, WM_PAINT}), (std::vector<UINT>{WM_COMMAND, WM_COMMAND, WM_COMMAND, WM_PAINT}));
+  std::vector<WPARAM> commands;
+  for (const Received& m : recorder_.log)
+    if (m.msg == WM_COMMAND) commands.push_back(m.wParam);
+  EXPECT_EQ(commands, (std::vector<WPARAM>{1, 2, 3}));
+}
+
+TEST_P(BackEnd, TimerTicksGoOnInAMessageBoxButMissedTicksAreNotMadeUp) {
+  plat::SetTimer(window_, 7, 20);
+  // The box is answered once five ticks have come through its loop.
+  driver_->AnswerNextMessageBox({IDOK}, [&] { return Count(WM_TIMER) >= 5; });
+  EXPECT_EQ(plat::MessageBox(window_, "Wait", "Caption", MB_OK), IDOK);
+  EXPECT_GE(Count(WM_TIMER), 5);
+  EXPECT_EQ(recorder_.log.back().wParam, 7u);
+
+  // Fifteen periods blocked: one pass of the loop delivers one tick at most.
+  const int before = Count(WM_TIMER);
+  plat::Sleep(300);
+  driver_->PumpOnce();
+  EXPECT_LE(Count(WM_TIMER) - before, 1);
+
+  plat::KillTimer(window_, 7);
+  const int afterKill = Count(WM_TIMER);
+  driver_->Idle(80);
+  EXPECT_EQ(Count(WM_TIMER), afterKill);
+}
+
+TEST_P(BackEnd, MessageBoxesShowCaptionButtonsAndIconAndReturnTheAnswer) {
+  driver_->AnswerNextMessageBox({IDOK});
+  driver_->AnswerNextMessageBox({IDNO});
+  driver_->AnswerNextMessageBox({IDCANCEL});
+  EXPECT_EQ(plat::MessageBox(nullptr, "Status Bar not created!", nullptr, MB_OK), IDOK);
+  EXPECT_EQ(plat::MessageBox(window_, "Replace it?", "Save File", MB_YESNO | MB_ICONWARNING), IDNO);
+  EXPECT_EQ(plat::MessageBox(window_, "Insert the EPROM", "Program", MB_OKCANCEL | MB_ICONQUESTION), IDCANCEL);
+  const std::vector<SeenBox> seen = driver_->MessageBoxesSeen();
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[0].caption, "Error");  // the default caption
+  EXPECT_EQ(seen[0].text, "Status Bar not created!");
+  EXPECT_EQ(seen[0].type, MB_OK);
+  EXPECT_EQ(seen[1].caption, "Save File");
+  EXPECT_EQ(seen[1].type, MB_YESNO | MB_ICONWARNING);
+  EXPECT_EQ(seen[2].type, MB_OKCANCEL | MB_ICONQUESTION);
+}
+
+TEST_P(BackEnd, AYesNoBoxTakesAButtonAndIgnoresEscAndItsCloseBox) {
+  driver_->AnswerNextMessageBox({kPressEsc, kCloseBox, IDYES});
+  EXPECT_EQ(plat::MessageBox(window_, "Was the EPROM programmed OK?", "Programming...", MB_YESNO), IDYES);
+  // A box with a Cancel button takes Esc and its close box as Cancel, one
+  // with only OK as OK.
+  driver_->AnswerNextMessageBox({kPressEsc});
+  EXPECT_EQ(plat::MessageBox(window_, "Insert the EPROM", "Program", MB_OKCANCEL), IDCANCEL);
+  driver_->AnswerNextMessageBox({kCloseBox});
+  EXPECT_EQ(plat::MessageBox(window_, "Insert the EPROM", "Program", MB_OKCANCEL), IDCANCEL);
+  driver_->AnswerNextMessageBox({kPressEsc});
+  EXPECT_EQ(plat::MessageBox(window_, "Done", "Program", MB_OK), IDOK);
+}
+
+TEST_P(BackEnd, DroppedFilesReachTheWindowWithTheirOrderAndPointUntilDragFinish) {
+  std::vector<std::string> names;
+  POINT at{};
+  bool inClient = false;
+  recorder_.onDrop = [&](HDROP drop) {
+    for (UINT i = 0; i < plat::DragQueryFileCount(drop); ++i) {
+      char shortBuffer[8];
+      const UINT length = plat::DragQueryFile(drop, i, shortBuffer, sizeof shortBuffer);
+      EXPECT_EQ(std::strlen(shortBuffer), std::min<size_t>(length, 7));
+      std::string name(length + 1, '\0');
+      plat::DragQueryFile(drop, i, name.data(), length + 1);
+      names.push_back(name.c_str());
+    }
+    inClient = plat::DragQueryPoint(drop, &at);
+    plat::DragFinish(drop);
+    // A finished drop is gone: its handle reads as an empty drop.
+    EXPECT_EQ(plat::DragQueryFileCount(drop), 0u);
+    char buffer[8] = "x";
+    EXPECT_EQ(plat::DragQueryFile(drop, 0, buffer, sizeof buffer), 0u);
+    EXPECT_STREQ(buffer, "");
+    POINT late{};
+    EXPECT_FALSE(plat::DragQueryPoint(drop, &late));
+    plat::DragFinish(drop);  // twice: nothing happens
+  };
+  plat::DragAcceptFiles(window_, true);
+  EXPECT_TRUE(driver_->AcceptsDrops());
+  driver_->DropFiles({temp_.File("b.bin"), temp_.File("a.wav")}, POINT{250, 60});
+  ASSERT_TRUE(driver_->PumpUntil([&] { return !names.empty(); }));
+  EXPECT_EQ(names, (std::vector<std::string>{temp_.File("b.bin"), temp_.File("a.wav")}));
+  EXPECT_EQ(at.x, 250);
+  EXPECT_EQ(at.y, 60);
+  EXPECT_TRUE(inClient);
+
+  // A drop the procedure did not finish is gone once it returns.
+  HDROP unfinished = nullptr;
+  recorder_.onDrop = [&](HDROP drop) { unfinished = drop; };
+  driver_->DropFiles({temp_.File("c.hex")}, POINT{10, 10});
+  ASSERT_TRUE(driver_->PumpUntil([&] { return unfinished != nullptr; }));
+  EXPECT_EQ(plat::DragQueryFileCount(unfinished), 0u);
+  plat::DragFinish(unfinished);
+
+  plat::DragAcceptFiles(window_, false);
+  EXPECT_FALSE(driver_->AcceptsDrops());
+}
+
+TEST_P(BackEnd, FileDialogsShowTheFilterAskedForAndReportTheChoice) {
+  for (const char* name : {"kick.bin", "SNARE.BIN", "hat.wav"}) testsupport::WriteText(temp_.File(name), "x");
+  OPENFILENAME ofn;
+  ofn.hwndOwner = window_;
+  ofn.filters = {{"Binary files (*.BIN)", "*.BIN"},
+                 {"Wave files (*.WAV)", "*.WAV"},
+                 {"Intel Hex files (*.HEX)", "*.HEX"},
+                 {"All files (*.*)", "*.*"}};
+  ofn.nFilterIndex = 2;
+  ofn.initialDir = temp_.path();
+  ofn.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+  driver_->AnswerNextFileDialog({true, "kick.bin", 4});
+  ASSERT_TRUE(plat::GetOpenFileName(ofn));
+  EXPECT_EQ(ofn.file, temp_.File("kick.bin"));
+  EXPECT_EQ(ofn.fileTitle, "kick.bin");
+  EXPECT_EQ(ofn.nFilterIndex, 4u);
+
+  // An index that names no filter shows the first, and reports it.
+  ofn.nFilterIndex = 0;
+  driver_->AnswerNextFileDialog({true, "SNARE.BIN", 0});
+  ASSERT_TRUE(plat::GetOpenFileName(ofn));
+  EXPECT_EQ(ofn.file, temp_.File("SNARE.BIN"));
+  EXPECT_EQ(ofn.nFilterIndex, 1u);
+
+  // A cancel is no error, and leaves the record alone.
+  ofn.nFilterIndex = 3;
+  driver_->AnswerNextFileDialog({false, "", 0});
+  EXPECT_FALSE(plat::GetSaveFileName(ofn));
+  EXPECT_EQ(plat::CommDlgExtendedError(), 0u);
+  EXPECT_EQ(ofn.file, temp_.File("SNARE.BIN"));
+  EXPECT_EQ(ofn.nFilterIndex, 3u);
+
+  const std::vector<SeenFileDialog> seen = driver_->FileDialogsSeen();
+  ASSERT_EQ(seen.size(), 3u);
+  ASSERT_EQ(seen[0].filters.size(), 4u);
+  for (size_t i = 0; i < ofn.filters.size(); ++i) {
+    EXPECT_EQ(seen[0].filters[i].rfind(ofn.filters[i].description, 0), 0u) << seen[0].filters[i];
+  }
+  EXPECT_EQ(seen[0].shownFilter, 2u);
+  EXPECT_EQ(seen[1].shownFilter, 1u);
+  EXPECT_EQ(seen[2].shownFilter, 3u);
+}
+
+TEST_P(BackEnd, ASecondInstanceIsRefusedAndRaisesTheFirst) {
+  const std::string name = "conformance-" + std::to_string(getpid());
+  ASSERT_TRUE(plat::AcquireSingleInstance(name.c_str()));
+  EXPECT_TRUE(plat::AcquireSingleInstance(name.c_str()));  // asked again: still the only one
+  EXPECT_FALSE(driver_->SecondInstanceAcquires(name.c_str()));
+  EXPECT_TRUE(driver_->PumpUntil([&] { return driver_->MainWindowRaised(); }));
+  // Once the first has let go, a new start runs.
+  plat::ReleaseSingleInstance();
+  EXPECT_TRUE(driver_->SecondInstanceAcquires(name.c_str()));
+}
+
+}  // namespace
+}  // namespace conformance
