@@ -12,33 +12,21 @@
 #include "platform/platform.h"
 #include "tests/conformance/backend_driver.h"
 #include "tests/support/core_fixture.h"
+#include "tests/support/window_recorder.h"
 
 namespace conformance {
 
-struct Received {
-  UINT msg;
-  WPARAM wParam;
-  LPARAM lParam;
-};
-
-// What the main window's procedure saw, and what it is to do with a drop.
-struct Recorder {
-  std::vector<Received> log;
-  int paints = 0;
-  RECT clientAtCreate{};
-  std::function<void(HDROP)> onDrop;
-};
+using testsupport::Received;
 
 class BackEnd : public ::testing::TestWithParam<Backend> {
  protected:
   void SetUp() override;
   void TearDown() override;
-  int Count(UINT msg) const;
-  // The messages of the kinds in `only`, in the order they came.
-  std::vector<UINT> Messages(std::initializer_list<UINT> only) const;
+  int Count(UINT msg) const { return recorder_.Count(msg); }
+  std::vector<UINT> Messages(std::initializer_list<UINT> only) const { return recorder_.Messages(only); }
 
   std::unique_ptr<BackendDriver> driver_;
-  Recorder recorder_;
+  testsupport::WindowRecorder recorder_;
   HWND window_ = nullptr;
   testsupport::TempDir temp_;
 

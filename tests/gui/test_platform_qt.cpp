@@ -25,67 +25,32 @@
 #include "platform/qt/window_qt.h"
 #include "tests/gui/gui_support.h"
 #include "tests/support/core_fixture.h"
+#include "tests/support/window_recorder.h"
 
 namespace {
 
-struct Received {
-  UINT msg;
-  WPARAM wParam;
-  LPARAM lParam;
-};
-
-// What the window procedure saw, and what it is to do on a paint.
-struct Recorder {
-  std::vector<Received> log;
-  int paintDepth = 0;
-  int deepestPaint = 0;
-  int paints = 0;
-  std::function<void(Canvas&)> paint;
-  std::function<void(HWND, WPARAM)> onDrop;
-  RECT clientAtCreate{};
-};
-Recorder* g_recorder = nullptr;
-
-LRESULT RecordingProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  Recorder& r = *g_recorder;
-  r.log.push_back({msg, wParam, lParam});
-  if (msg == WM_CREATE) r.clientAtCreate = plat::GetClientRect(hWnd);
-  if (msg == WM_DROPFILES && r.onDrop) r.onDrop(hWnd, wParam);
-  if (msg == WM_PAINT) {
-    ++r.paints;
-    r.deepestPaint = std::max(r.deepestPaint, ++r.paintDepth);
-    if (Canvas* dc = plat::BeginPaint(hWnd)) {
-      if (r.paint) r.paint(*dc);
-      plat::EndPaint(hWnd, dc);
-    }
-    --r.paintDepth;
-  }
-  return 0;
-}
+using testsupport::Received;
 
 class QtPlatformTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    g_recorder = &recorder_;
+    testsupport::RecordInto(&recorder_);
     previous_ = plat::Install(&platform_);
-    window_ = plat::CreateMainWindow("TALVERINE", "Caption", RecordingProc);
+    window_ = plat::CreateMainWindow("TALVERINE", "Caption", testsupport::RecordingWindowProc);
     ASSERT_NE(window_, nullptr);
     guitest::SetClientSize(platform_, 600, 480);
   }
   void TearDown() override {
     plat::Install(previous_);
-    g_recorder = nullptr;
+    testsupport::RecordInto(nullptr);
   }
-  int Count(UINT msg) const {
-    return static_cast<int>(std::count_if(recorder_.log.begin(), recorder_.log.end(),
-                                          [msg](const Received& m) { return m.msg == msg; }));
-  }
+  int Count(UINT msg) const { return recorder_.Count(msg); }
   QImage Grab() {
     guitest::Settle(platform_);
     return platform_.ClientArea()->grab().toImage();
   }
 
-  Recorder recorder_;
+  testsupport::WindowRecorder recorder_;
   QtPlatform platform_;
   plat::Parts previous_;
   HWND window_ = nullptr;
@@ -157,8 +122,7 @@ TEST_F(QtPlatformTest, LeftClicksCarryTheKeyStateAndTheClientPosition) {
 
 TEST_F(QtPlatformTest, OnlyTheLocalFilesOfADropReachTheWindow) {
   std::vector<std::string> names;
-  recorder_.onDrop = [&](HWND, WPARAM w) {
-    const HDROP drop = reinterpret_cast<HDROP>(w);
+  recorder_.onDrop = [&](HDROP drop) {
     for (UINT i = 0; i < plat::DragQueryFileCount(drop); ++i) {
       std::string name(plat::DragQueryFile(drop, i, nullptr, 0) + 1, '\0');
       plat::DragQueryFile(drop, i, name.data(), static_cast<UINT>(name.size()));

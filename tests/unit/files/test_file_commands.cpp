@@ -10,7 +10,7 @@
 #include "settings/dialogs.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
-#include "tests/unit/files_test_support.h"
+#include "tests/unit/files/files_test_support.h"
 
 namespace {
 

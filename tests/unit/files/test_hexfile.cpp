@@ -8,7 +8,7 @@
 #include "files/hexfile.h"
 #include "files/wav_write.h"
 #include "shell/image_model.h"
-#include "tests/unit/files_test_support.h"
+#include "tests/unit/files/files_test_support.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "shell/app_state.h"
 #include "shell/image_model.h"
 #include "shell/playback.h"
-#include "tests/unit/files_test_support.h"
+#include "tests/unit/files/files_test_support.h"
 
 namespace {
 

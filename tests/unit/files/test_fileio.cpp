@@ -17,7 +17,7 @@
 #include "shell/app_state.h"
 #include "shell/image_model.h"
 #include "tests/support/fault_platform.h"
-#include "tests/unit/files_test_support.h"
+#include "tests/unit/files/files_test_support.h"
 
 namespace {
 
