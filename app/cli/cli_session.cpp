@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/cli/cli_system.h"
 #include "shell/app_state.h"
 #include "shell/modules.h"
 
@@ -12,7 +13,8 @@ std::string g_midiLogPath;
 
 void SetMidiLogPath(const std::string& path) { g_midiLogPath = path; }
 
-Session::Session() {
+Session::Session() : files_(WrapSessionFiles(*platform_)) {
+  if (files_) plat::Install(plat::Parts(&*platform_, files_.get(), &*platform_));
   ResetAllModules();
   AllocateBuffers();
   hWndStatus = plat::CreateStatusBar(nullptr, 123);

@@ -2,6 +2,7 @@
 // status problems go to stderr and count as errors.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/headless/platform_headless.h"
@@ -29,6 +30,7 @@ class Session {
 
  private:
   headless::ScopedHeadless platform_;
+  std::unique_ptr<OsServices> files_;  // when the platform's own files won't do
   MidiTrafficLog log_;
   bool failed_ = false;
 };

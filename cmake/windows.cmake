@@ -1,0 +1,67 @@
+# The Windows build (cross-built with MinGW-w64, see mingw-w64-x86_64.cmake):
+# the core on the Win32 back end (platform/win32), talverine.exe and
+# talverine-cli.exe as static programs, their tests run under Wine, and an
+# NSIS installer and a zip made by CPack. Included by the top-level
+# CMakeLists.txt in place of the Linux build.
+enable_language(C RC)
+
+# Unicode (wide) Win32 calls; Windows 7 and later.
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+
+add_library(talverine_platform STATIC platform/platform.cpp)
+target_include_directories(talverine_platform PUBLIC ${CMAKE_SOURCE_DIR})
+talverine_warnings(talverine_platform)
+
+file(GLOB TALVERINE_RESOURCE_SOURCES CONFIGURE_DEPENDS resources/*.cpp)
+add_library(talverine_resources STATIC ${TALVERINE_RESOURCE_SOURCES})
+target_include_directories(talverine_resources PUBLIC ${CMAKE_SOURCE_DIR})
+talverine_warnings(talverine_resources)
+
+# The operating-system services of platform/os, on Windows, with the text
+# conversions and kernel helpers the Win32 back end shares.
+add_library(talverine_os STATIC
+  platform/win32/os_win32.cpp platform/win32/text_win32.cpp platform/win32/os_services_win32.cpp)
+target_include_directories(talverine_os PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(talverine_os PUBLIC talverine_platform)
+talverine_warnings(talverine_os)
+
+file(GLOB TALVERINE_CORE_SOURCES CONFIGURE_DEPENDS
+  shell/*.cpp device/*.cpp files/*.cpp settings/*.cpp help/*.cpp)
+add_library(talverine_core STATIC ${TALVERINE_CORE_SOURCES})
+target_link_libraries(talverine_core PUBLIC talverine_platform talverine_resources)
+talverine_warnings(talverine_core)
+
+file(GLOB TALVERINE_MIDI_SOURCES CONFIGURE_DEPENDS platform/midi/*.cpp)
+list(REMOVE_ITEM TALVERINE_MIDI_SOURCES ${CMAKE_SOURCE_DIR}/platform/midi/system_ports.cpp)
+add_library(talverine_midi STATIC ${TALVERINE_MIDI_SOURCES})
+target_link_libraries(talverine_midi PUBLIC talverine_platform)
+talverine_warnings(talverine_midi)
+
+file(GLOB TALVERINE_HEADLESS_SOURCES CONFIGURE_DEPENDS platform/headless/*.cpp)
+add_library(talverine_headless STATIC ${TALVERINE_HEADLESS_SOURCES})
+target_link_libraries(talverine_headless PUBLIC talverine_midi talverine_platform talverine_resources talverine_os)
+talverine_warnings(talverine_headless)
+
+file(GLOB TALVERINE_SIM_SOURCES CONFIGURE_DEPENDS sim/*.cpp)
+add_library(talverine_sim STATIC ${TALVERINE_SIM_SOURCES})
+target_include_directories(talverine_sim PUBLIC ${CMAKE_SOURCE_DIR})
+talverine_warnings(talverine_sim)
+
+file(GLOB TALVERINE_MIDI_SIM_SOURCES CONFIGURE_DEPENDS platform/midi/sim/*.cpp)
+add_library(talverine_midi_sim STATIC ${TALVERINE_MIDI_SIM_SOURCES})
+target_link_libraries(talverine_midi_sim PUBLIC talverine_sim talverine_midi talverine_headless)
+talverine_warnings(talverine_midi_sim)
+
+# The system's MIDI ports: WinMM, and COM ports as byte-stream devices.
+add_library(talverine_midi_system STATIC
+  platform/win32/winmm_win32.cpp platform/win32/midiports_win32.cpp
+  platform/win32/serial_win32.cpp platform/win32/comport_win32.cpp)
+target_link_libraries(talverine_midi_system PUBLIC talverine_midi talverine_os winmm)
+talverine_warnings(talverine_midi_system)
+
+# talverine-cli.exe: the core on the headless platform, with the Windows
+# side of its system seam.
+file(GLOB TALVERINE_CLI_SOURCES CONFIGURE_DEPENDS app/cli/*.cpp app/cli/win32/*.cpp)
+add_executable(talverine-cli ${TALVERINE_CLI_SOURCES})
+target_link_libraries(talverine-cli PRIVATE talverine_core talverine_headless talverine_midi_sim talverine_midi_system)
+talverine_warnings(talverine-cli)
