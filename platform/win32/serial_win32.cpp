@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <mutex>
 
 #include "platform/win32/text_win32.h"
@@ -16,8 +17,6 @@ constexpr unsigned kErrBadDevice = 2;    // MMSYSERR_BADDEVICEID
 constexpr unsigned kErrAllocated = 4;    // MMSYSERR_ALLOCATED
 constexpr DWORD kMidiBaud = 31250;
 constexpr size_t kWriteChunk = 1024;
-// A read that sees no byte comes back after this long and waits again.
-constexpr DWORD kReadWaitMs = 1000;
 
 std::string SystemText(DWORD error) {
   wchar_t* text = nullptr;
@@ -99,14 +98,13 @@ struct SerialLine::State {
     DCB atMidiRate = dcb;
     atMidiRate.BaudRate = kMidiBaud;
     if (!SetCommState(handle, &atMidiRate)) SetCommState(handle, &dcb);
-    // A read returns what has come as soon as a byte is there; it waits
-    // for the first one at most kReadWaitMs. Writes wait as long as needed:
-    // the stall limit is the writer's.
+    // A read returns at once with what has come (Wine's waits for a first
+    // byte); the reader waits for the next byte with WaitCommEvent. Writes
+    // wait as long as needed: the stall limit is the writer's.
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = MAXDWORD;
-    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-    timeouts.ReadTotalTimeoutConstant = kReadWaitMs;
     SetCommTimeouts(handle, &timeouts);
+    SetCommMask(handle, EV_RXCHAR);
   }
 };
 
@@ -151,31 +149,44 @@ void SerialLine::Release() {
 }
 
 long SerialLine::Read(uint8_t* buffer, size_t size, std::string* text) {
-  // A read with nothing to show (its wait for a first byte ran out) is
-  // simply made again.
   for (;;) {
     if (WaitForSingleObject(state_->interrupt, 0) == WAIT_OBJECT_0) return 0;
-    OVERLAPPED ov{};
-    ov.hEvent = state_->readDone;
-    ResetEvent(ov.hEvent);
     DWORD got = 0;
-    if (!ReadFile(state_->handle, buffer, static_cast<DWORD>(size), &got, &ov)) {
-      DWORD error = GetLastError();
-      if (error != ERROR_IO_PENDING) {
-        *text = "Cannot read from " + name_ + ": " + SystemText(error);
-        return -1;
-      }
-      HANDLE waits[2] = {ov.hEvent, state_->interrupt};
-      if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) CancelIoEx(state_->handle, &ov);
-      if (!GetOverlappedResult(state_->handle, &ov, &got, TRUE)) {
-        error = GetLastError();
-        if (error == ERROR_OPERATION_ABORTED) return 0;
-        *text = "Cannot read from " + name_ + ": " + SystemText(error);
-        return -1;
-      }
-    }
+    auto read = [&](void* ov) {
+      return ReadFile(state_->handle, buffer, static_cast<DWORD>(size), nullptr, static_cast<OVERLAPPED*>(ov));
+    };
+    if (!Overlapped(text, &got, read))
+      return WaitForSingleObject(state_->interrupt, 0) == WAIT_OBJECT_0 ? 0 : -1;
     if (got > 0) return static_cast<long>(got);
+    // Nothing had come: wait for the next byte (or Close) before reading again.
+    DWORD events = 0;
+    auto waitForByte = [&](void* ov) { return WaitCommEvent(state_->handle, &events, static_cast<OVERLAPPED*>(ov)); };
+    if (!Overlapped(text, &got, waitForByte))
+      return WaitForSingleObject(state_->interrupt, 0) == WAIT_OBJECT_0 ? 0 : -1;
   }
+}
+
+bool SerialLine::Overlapped(std::string* text, unsigned long* transferred,
+                            const std::function<int(void*)>& start) {
+  OVERLAPPED ov{};
+  ov.hEvent = state_->readDone;
+  ResetEvent(ov.hEvent);
+  DWORD got = 0;
+  if (!start(&ov)) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_IO_PENDING) {
+      *text = "Cannot read from " + name_ + ": " + SystemText(error);
+      return false;
+    }
+  }
+  HANDLE waits[2] = {ov.hEvent, state_->interrupt};
+  if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) CancelIoEx(state_->handle, &ov);
+  if (!GetOverlappedResult(state_->handle, &ov, &got, TRUE)) {
+    *text = "Cannot read from " + name_ + ": " + SystemText(GetLastError());
+    return false;
+  }
+  *transferred = got;
+  return true;
 }
 
 void SerialLine::InterruptRead() { SetEvent(state_->interrupt); }

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -42,6 +43,9 @@ class SerialLine {
   bool Write(const uint8_t* data, size_t size, unsigned stallMs, std::string* text, bool* gone);
 
  private:
+  // Runs one overlapped read-side operation to its end or to an interrupt.
+  bool Overlapped(std::string* text, unsigned long* transferred, const std::function<int(void*)>& start);
+
   struct State;
   const std::string name_;
   std::unique_ptr<State> state_;
