@@ -65,3 +65,59 @@ file(GLOB TALVERINE_CLI_SOURCES CONFIGURE_DEPENDS app/cli/*.cpp app/cli/win32/*.
 add_executable(talverine-cli ${TALVERINE_CLI_SOURCES})
 target_link_libraries(talverine-cli PRIVATE talverine_core talverine_headless talverine_midi_sim talverine_midi_system)
 talverine_warnings(talverine-cli)
+
+# The Win32 back end.
+file(GLOB TALVERINE_WIN32_SOURCES CONFIGURE_DEPENDS platform/win32/*.cpp)
+list(REMOVE_ITEM TALVERINE_WIN32_SOURCES
+  ${CMAKE_SOURCE_DIR}/platform/win32/os_win32.cpp ${CMAKE_SOURCE_DIR}/platform/win32/text_win32.cpp
+  ${CMAKE_SOURCE_DIR}/platform/win32/os_services_win32.cpp ${CMAKE_SOURCE_DIR}/platform/win32/winmm_win32.cpp
+  ${CMAKE_SOURCE_DIR}/platform/win32/midiports_win32.cpp ${CMAKE_SOURCE_DIR}/platform/win32/serial_win32.cpp
+  ${CMAKE_SOURCE_DIR}/platform/win32/comport_win32.cpp)
+add_library(talverine_win32 STATIC ${TALVERINE_WIN32_SOURCES})
+target_link_libraries(talverine_win32 PUBLIC
+  talverine_midi talverine_midi_sim talverine_os talverine_resources talverine_platform
+  comctl32 comdlg32 gdi32 shell32 winmm)
+talverine_warnings(talverine_win32)
+
+# The resources: icon and bitmaps made from resources/ as Windows takes
+# them, the version and the manifest.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(TALVERINE_WIN32_IMAGES ${CMAKE_BINARY_DIR}/win32-images)
+set(TALVERINE_WIN32_IMAGE_FILES)
+foreach(image eprom check cross)
+  add_custom_command(OUTPUT ${TALVERINE_WIN32_IMAGES}/${image}.bmp
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${TALVERINE_WIN32_IMAGES}
+    COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/png_to_win32.py bmp
+            ${CMAKE_SOURCE_DIR}/resources/bitmaps/${image}.png ${TALVERINE_WIN32_IMAGES}/${image}.bmp
+    DEPENDS ${CMAKE_SOURCE_DIR}/resources/bitmaps/${image}.png ${CMAKE_SOURCE_DIR}/scripts/png_to_win32.py)
+  list(APPEND TALVERINE_WIN32_IMAGE_FILES ${TALVERINE_WIN32_IMAGES}/${image}.bmp)
+endforeach()
+add_custom_command(OUTPUT ${TALVERINE_WIN32_IMAGES}/talverine.ico
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${TALVERINE_WIN32_IMAGES}
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/png_to_win32.py ico
+          ${CMAKE_SOURCE_DIR}/resources/icons/talverine.png ${TALVERINE_WIN32_IMAGES}/talverine.ico
+  DEPENDS ${CMAKE_SOURCE_DIR}/resources/icons/talverine.png ${CMAKE_SOURCE_DIR}/scripts/png_to_win32.py)
+list(APPEND TALVERINE_WIN32_IMAGE_FILES ${TALVERINE_WIN32_IMAGES}/talverine.ico)
+configure_file(platform/win32/res/talverine.rc.in ${CMAKE_BINARY_DIR}/talverine.rc @ONLY)
+set_source_files_properties(${CMAKE_BINARY_DIR}/talverine.rc PROPERTIES
+  OBJECT_DEPENDS "${TALVERINE_WIN32_IMAGE_FILES};${CMAKE_SOURCE_DIR}/platform/win32/res/talverine.manifest")
+add_library(talverine_win32_resources OBJECT ${CMAKE_BINARY_DIR}/talverine.rc)
+target_sources(talverine-cli PRIVATE $<TARGET_OBJECTS:talverine_win32_resources>)
+
+# talverine.exe: a GUI program (no console of its own).
+add_executable(talverine WIN32 app/win32/main_win32.cpp $<TARGET_OBJECTS:talverine_win32_resources>)
+target_link_libraries(talverine PRIVATE talverine_core talverine_win32 talverine_midi_system)
+talverine_warnings(talverine)
+
+# The help pages beside the programs, where the Win32 back end looks for
+# them (the folder of the .exe), in the build tree as when installed.
+file(GLOB TALVERINE_HELP_FILES CONFIGURE_DEPENDS resources/help/*)
+set(TALVERINE_BUILD_HELP_COPIES)
+foreach(help_file ${TALVERINE_HELP_FILES})
+  get_filename_component(help_name ${help_file} NAME)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/help/${help_name}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${help_file} ${CMAKE_BINARY_DIR}/help/${help_name}
+    DEPENDS ${help_file})
+  list(APPEND TALVERINE_BUILD_HELP_COPIES ${CMAKE_BINARY_DIR}/help/${help_name})
+endforeach()
+add_custom_target(talverine_help_files ALL DEPENDS ${TALVERINE_BUILD_HELP_COPIES})

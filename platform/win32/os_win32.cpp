@@ -1,6 +1,7 @@
 // os_services on Windows, and the kernel helpers of system_win32.h: wide
 // calls at the boundary, UTF-8 paths inside.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cwchar>
 #include <string>
@@ -187,6 +188,32 @@ bool RemoveTree(const std::string& path) {
     FindClose(search);
   }
   return RemoveDirectoryW(dir.c_str()) && ok;
+}
+
+std::vector<std::string> CommandLineArguments() {
+  std::vector<std::string> args;
+  int count = 0;
+  if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+    for (int i = 0; i < count; ++i) args.push_back(Utf8(wide[i], wcslen(wide[i])));
+    LocalFree(wide);
+  }
+  return args;
+}
+
+bool UseParentConsole() {
+  auto usable = [](DWORD which) {
+    HANDLE h = GetStdHandle(which);
+    return h != nullptr && h != INVALID_HANDLE_VALUE;
+  };
+  if (usable(STD_OUTPUT_HANDLE) && usable(STD_ERROR_HANDLE)) return true;
+  if (!AttachConsole(ATTACH_PARENT_PROCESS)) return usable(STD_OUTPUT_HANDLE) || usable(STD_ERROR_HANDLE);
+  if (!usable(STD_OUTPUT_HANDLE)) std::freopen("CONOUT$", "w", stdout);
+  if (!usable(STD_ERROR_HANDLE)) std::freopen("CONOUT$", "w", stderr);
+  return true;
+}
+
+void ShowMessage(const std::string& caption, const std::string& text) {
+  MessageBoxW(nullptr, Wide(text).c_str(), Wide(caption).c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 }  // namespace w32

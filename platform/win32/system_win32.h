@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace w32 {
 
@@ -24,5 +25,14 @@ std::string TempDirectory();
 std::string MakeUniqueFolder(const std::string& parent, const std::string& prefix);
 // Removes a folder and everything in it; false when something stayed.
 bool RemoveTree(const std::string& path);
+
+// The command line as UTF-8 strings, the program's name first.
+std::vector<std::string> CommandLineArguments();
+// For a program without a console of its own (talverine.exe): stdout and
+// stderr go to the console it was started from, when they go nowhere else.
+// False when there is none to write to.
+bool UseParentConsole();
+// A message for a user with no console: a box.
+void ShowMessage(const std::string& caption, const std::string& text);
 
 }  // namespace w32

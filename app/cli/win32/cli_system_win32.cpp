@@ -11,7 +11,7 @@
 namespace cli {
 
 std::vector<std::string> CommandLine(int argc, char** argv) {
-  std::vector<std::string> args = win32::WideCommandLine();
+  std::vector<std::string> args = w32::CommandLineArguments();
   if (args.empty()) args.assign(argv, argv + argc);
   return args;
 }

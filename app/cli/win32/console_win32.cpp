@@ -1,21 +1,8 @@
 #include "app/cli/win32/console_win32.h"
 
 #include <windows.h>
-#include <shellapi.h>
-
-#include "platform/win32/text_win32.h"
 
 namespace cli::win32 {
-
-std::vector<std::string> WideCommandLine() {
-  std::vector<std::string> args;
-  int count = 0;
-  if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
-    for (int i = 0; i < count; ++i) args.push_back(w32::Utf8(wide[i], wcslen(wide[i])));
-    LocalFree(wide);
-  }
-  return args;
-}
 
 bool StdinIsConsole() {
   DWORD mode = 0;

@@ -2,12 +2,8 @@
 // <windows.h>, no seam types.
 #pragma once
 
-#include <string>
-#include <vector>
-
 namespace cli::win32 {
 
-std::vector<std::string> WideCommandLine();
 bool StdinIsConsole();
 // Turns on the console's handling of "\r\033[K"; false when stderr is no
 // console or the console can't.
