@@ -5,6 +5,10 @@
 # CMakeLists.txt in place of the Linux build.
 enable_language(C RC)
 
+# The test programs run under Wine (scripts/wine-run); set before any
+# target is made, so that every executable takes it.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run)
+
 # Unicode (wide) Win32 calls; Windows 7 and later.
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 
@@ -121,3 +125,45 @@ foreach(help_file ${TALVERINE_HELP_FILES})
   list(APPEND TALVERINE_BUILD_HELP_COPIES ${CMAKE_BINARY_DIR}/help/${help_name})
 endforeach()
 add_custom_target(talverine_help_files ALL DEPENDS ${TALVERINE_BUILD_HELP_COPIES})
+
+# The tests, run under Wine: the unit and scenario suites (less those that
+# drive POSIX devices, processes or tools) and the Win32 back end's own,
+# with GoogleTest built from Debian's sources for the cross compiler.
+if(TALVERINE_TESTS)
+  enable_testing()
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+  file(GLOB TALVERINE_TEST_SUPPORT CONFIGURE_DEPENDS tests/support/*.cpp)
+  # The fault platform's short files are glibc's cookie streams.
+  list(REMOVE_ITEM TALVERINE_TEST_SUPPORT ${CMAKE_SOURCE_DIR}/tests/support/fault_platform.cpp)
+  add_library(talverine_test_support STATIC ${TALVERINE_TEST_SUPPORT})
+  target_link_libraries(talverine_test_support PUBLIC talverine_core talverine_headless GTest::gtest)
+  target_include_directories(talverine_test_support PUBLIC ${CMAKE_SOURCE_DIR})
+
+  file(GLOB TALVERINE_UNIT_TESTS CONFIGURE_DEPENDS tests/unit/*.cpp)
+  # Raw POSIX devices, RtMidi, fork, talverine-cli as a Linux process, the
+  # fault platform and files in memory (fmemopen).
+  list(REMOVE_ITEM TALVERINE_UNIT_TESTS
+    ${CMAKE_SOURCE_DIR}/tests/unit/test_wav_bad_inputs.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_wav_read.cpp
+    ${CMAKE_SOURCE_DIR}/tests/unit/test_rawdev.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_rtmidi_ports.cpp
+    ${CMAKE_SOURCE_DIR}/tests/unit/test_fileio.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_cli.cpp
+    ${CMAKE_SOURCE_DIR}/tests/unit/test_fault_injection.cpp)
+  add_executable(unit_tests ${TALVERINE_UNIT_TESTS})
+  target_link_libraries(unit_tests PRIVATE talverine_test_support talverine_midi_sim talverine_midi_system
+                        GTest::gtest_main GTest::gmock)
+  target_compile_definitions(unit_tests PRIVATE TALVERINE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  add_test(NAME unit_tests COMMAND unit_tests)
+
+  file(GLOB TALVERINE_SCENARIO_TESTS CONFIGURE_DEPENDS tests/scenario/*.cpp)
+  list(REMOVE_ITEM TALVERINE_SCENARIO_TESTS ${CMAKE_SOURCE_DIR}/tests/scenario/test_fault_scenarios.cpp)
+  add_executable(scenario_tests ${TALVERINE_SCENARIO_TESTS})
+  target_link_libraries(scenario_tests PRIVATE talverine_test_support talverine_midi_sim GTest::gtest_main)
+  add_test(NAME scenario_tests COMMAND scenario_tests)
+
+  file(GLOB TALVERINE_WIN32_TESTS CONFIGURE_DEPENDS tests/win32/*.cpp)
+  add_executable(win32_tests ${TALVERINE_WIN32_TESTS})
+  target_link_libraries(win32_tests PRIVATE talverine_test_support talverine_win32 talverine_midi_system
+                        GTest::gtest_main)
+  talverine_warnings(win32_tests)
+  add_test(NAME win32_tests COMMAND win32_tests)
+endif()

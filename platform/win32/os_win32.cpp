@@ -62,7 +62,8 @@ PathKind KindOfPath(const std::string& path) {
 std::string ResolvePath(const std::string& base, const std::string& path) {
   if (path.empty() || IsAbsolute(path) || base.empty()) return path;
   if (IsSeparator(base.back())) return base + path;
-  return base + "\\" + path;
+  // Windows takes either separator; a base written with '/' keeps to it.
+  return base + (base.find('/') != std::string::npos ? "/" : "\\") + path;
 }
 
 bool MakeDirectories(const std::string& path) {
@@ -84,6 +85,10 @@ std::string ConfigDirectory() {
 }
 
 bool RenameOver(const std::string& from, const std::string& to) {
+  // Only a file is replaced: never a folder (Wine would put the file in
+  // its place, and whatever it held would be gone) nor a device.
+  const PathKind old = KindOfPath(to);
+  if (old == PathKind::Directory || old == PathKind::Other) return false;
   const std::wstring source = w32::Wide(from);
   const std::wstring target = w32::Wide(to);
   // Replacing keeps what the user set on the old file (its attributes and
