@@ -167,3 +167,10 @@ if(TALVERINE_TESTS)
   talverine_warnings(win32_tests)
   add_test(NAME win32_tests COMMAND win32_tests)
 endif()
+
+# The Wine GUI test's hand on the Windows side (tests/wine, run from the
+# Linux build's wine_tests).
+if(TALVERINE_TESTS)
+  add_executable(gui_probe tests/wine/gui_probe.cpp)
+  talverine_warnings(gui_probe)
+endif()
