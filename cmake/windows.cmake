@@ -174,3 +174,29 @@ if(TALVERINE_TESTS)
   add_executable(gui_probe tests/wine/gui_probe.cpp)
   talverine_warnings(gui_probe)
 endif()
+
+# Installation and packages: the two programs and the help beside them,
+# as an NSIS installer (with Start menu entries and an uninstaller) and a
+# zip: `cpack` in the build folder, or scripts/build-windows.
+install(TARGETS talverine talverine-cli RUNTIME DESTINATION .)
+install(FILES ${TALVERINE_HELP_FILES} DESTINATION help)
+
+set(CPACK_GENERATOR "NSIS;ZIP")
+set(CPACK_PACKAGE_NAME talverine)
+set(CPACK_PACKAGE_VENDOR "The Talverine team")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "voice EPROM utility for a sampled drum machine and the Kilnbox programmer")
+set(CPACK_PACKAGE_FILE_NAME talverine-${PROJECT_VERSION}-win64)
+set(CPACK_PACKAGE_INSTALL_DIRECTORY Talverine)
+set(CPACK_PACKAGE_EXECUTABLES talverine Talverine)
+set(CPACK_STRIP_FILES ON)
+# A 64-bit installer for 64-bit programs, into "Program Files" itself.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_DISPLAY_NAME Talverine)
+set(CPACK_NSIS_PACKAGE_NAME Talverine)
+set(CPACK_NSIS_INSTALLED_ICON_NAME talverine.exe)
+set(CPACK_NSIS_MUI_ICON ${TALVERINE_WIN32_IMAGES}/talverine.ico)
+set(CPACK_NSIS_MUI_UNIICON ${TALVERINE_WIN32_IMAGES}/talverine.ico)
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+set(CPACK_NSIS_MUI_FINISHPAGE_RUN talverine.exe)
+include(CPack)

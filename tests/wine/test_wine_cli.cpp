@@ -74,3 +74,26 @@ TEST_F(WineCli, ReadsProgramsAndVerifiesOverACOMPort) {
 
 }  // namespace
 }  // namespace wine
+
+namespace wine {
+namespace {
+
+// The installer scripts/build-windows makes, run silently as an
+// administrator would: the programs and the help in Program Files, working.
+TEST_F(WineTest, TheInstallerPutsTheProgramsAndTheHelpInProgramFiles) {
+  const std::string installer = "talverine-" TALVERINE_VERSION "-win64.exe";
+  ASSERT_TRUE(testsupport::FileExists(WindowsProgram(installer))) << "no " << installer << " (scripts/build-windows)";
+  integration::Child setup({"/usr/lib/wine/wine64", WindowsProgram(installer), "/S"}, Path("setup.out"),
+                           Path("setup.err"));
+  ASSERT_EQ(setup.WaitFor(integration::kPatienceMs), std::optional<int>(0)) << integration::ReadText(Path("setup.err"));
+  const std::string folder = Prefix() + "/drive_c/Program Files/Talverine";
+  EXPECT_TRUE(testsupport::FileExists(folder + "/help/help.htm"));
+  EXPECT_TRUE(testsupport::FileExists(folder + "/Uninstall.exe"));
+  integration::Child version({"/usr/lib/wine/wine64", folder + "/talverine-cli.exe", "--version"}, Path("v.out"),
+                             Path("v.err"));
+  ASSERT_EQ(version.WaitFor(integration::kPatienceMs), std::optional<int>(0));
+  EXPECT_EQ(integration::ReadText(Path("v.out")), "talverine-cli " TALVERINE_VERSION "\r\n");  // a Windows text line
+}
+
+}  // namespace
+}  // namespace wine
