@@ -40,7 +40,9 @@ std::string Win32OsServices::GetDataDirectory() { return os::ExecutableDirectory
 
 std::string Win32OsServices::Resolve(const std::string& path) { return os::ResolvePath(GetCurrentDirectory(), path); }
 
-FILE* Win32OsServices::OpenFile(const std::string& path, const char* mode) { return w32::OpenFile(Resolve(path), mode); }
+FILE* Win32OsServices::OpenFile(const std::string& path, const char* mode) {
+  return w32::OpenFile(Resolve(path), mode);
+}
 
 bool Win32OsServices::ReplaceFile(const std::string& from, const std::string& to) {
   return os::RenameOver(Resolve(from), Resolve(to));

@@ -116,7 +116,8 @@ void Initialize() {
   State& s = S();
   if (s.instance != nullptr) return;
   s.instance = GetModuleHandleW(nullptr);
-  INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                ICC_BAR_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   WNDCLASSEXW wake{};
   wake.cbSize = sizeof wake;

@@ -9,6 +9,11 @@
 //   gui_probe menu CLASS KEY KEY    opens the menu with the first key (as
 //                                   Alt+KEY does) and chooses the item with
 //                                   the second
+//   gui_probe press CLASS X Y       a left click at client point X, Y
+//   gui_probe dialog TITLE          waits for the dialog of that title and
+//                                   prints its controls: "id checked
+//                                   selection", a line each
+//   gui_probe cancel TITLE          clicks the dialog's Cancel button
 //   gui_probe close CLASS           asks the window to close
 //
 // Waits are bounded by a minute; a failure exits with 1 and says why.
@@ -62,6 +67,32 @@ int Click(HWND w, const char* text) {
   return 0;
 }
 
+int Press(HWND w, int x, int y) {
+  const LPARAM at = MAKELPARAM(x, y);
+  PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(w, WM_LBUTTONUP, 0, at);
+  return 0;
+}
+
+HWND WaitForDialog(const char* title) {
+  const std::wstring name = Wide(title);
+  for (DWORD start = GetTickCount(); GetTickCount() - start < kPatienceMs; Sleep(100))
+    if (HWND d = FindWindowW(L"#32770", name.c_str()); d && IsWindowVisible(d)) return d;
+  std::fprintf(stderr, "gui_probe: no dialog \"%s\" within %lu ms\n", title, kPatienceMs);
+  std::exit(1);
+}
+
+BOOL CALLBACK PrintControl(HWND control, LPARAM) {
+  wchar_t cls[32] = {};
+  GetClassNameW(control, cls, 32);
+  const int id = GetDlgCtrlID(control);
+  const LRESULT checked = SendMessageW(control, BM_GETCHECK, 0, 0);
+  const LRESULT selection = lstrcmpiW(cls, L"ComboBox") == 0 ? SendMessageW(control, CB_GETCURSEL, 0, 0) : -1;
+  std::printf("%d %d %d\n", id, lstrcmpiW(cls, L"Button") == 0 && checked == BST_CHECKED ? 1 : 0,
+              static_cast<int>(selection));
+  return TRUE;
+}
+
 int Menu(HWND w, char popup, char item) {
   PostMessageW(w, WM_SYSCOMMAND, SC_KEYMENU, popup);
   // Once the popup is open, its loop takes the item's key from the queue.
@@ -81,10 +112,18 @@ int Menu(HWND w, char popup, char item) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: gui_probe wait|client|click|menu|close CLASS ...\n");
+    std::fprintf(stderr, "usage: gui_probe wait|client|click|menu|press|dialog|close CLASS ...\n");
     return 2;
   }
   const std::string action = argv[1];
+  if (action == "dialog") {
+    EnumChildWindows(WaitForDialog(argv[2]), PrintControl, 0);
+    return 0;
+  }
+  if (action == "cancel") {
+    SendMessageW(GetDlgItem(WaitForDialog(argv[2]), IDCANCEL), BM_CLICK, 0, 0);
+    return 0;
+  }
   HWND w = WaitForWindow(argv[2]);
   if (action == "wait") {
     std::printf("%p\n", static_cast<void*>(w));
@@ -93,6 +132,7 @@ int main(int argc, char** argv) {
   if (action == "client" && argc == 5) return Client(w, std::atoi(argv[3]), std::atoi(argv[4]));
   if (action == "click" && argc == 4) return Click(w, argv[3]);
   if (action == "menu" && argc == 5) return Menu(w, argv[3][0], argv[4][0]);
+  if (action == "press" && argc == 5) return Press(w, std::atoi(argv[3]), std::atoi(argv[4]));
   if (action == "close") return PostMessageW(w, WM_CLOSE, 0, 0) ? 0 : 1;
   std::fprintf(stderr, "gui_probe: unknown action %s\n", argv[1]);
   return 2;

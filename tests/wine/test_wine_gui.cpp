@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -76,8 +77,9 @@ Picture ReadBmp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   const std::string d((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   auto le32 = [&](size_t at) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(d.at(at))) | static_cast<uint32_t>(static_cast<uint8_t>(d.at(at + 1))) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(d.at(at + 2))) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(d.at(at + 3))) << 24;
+    uint32_t v = 0;
+    for (size_t i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<uint8_t>(d.at(at + i))) << (8 * i);
+    return v;
   };
   Picture p;
   p.width = static_cast<int>(le32(18));
@@ -208,6 +210,27 @@ TEST_F(WineGui, ReadsAnEpromFromTheSimulatorThroughTheMenuAndKeepsTheLayout) {
     EXPECT_TRUE(!isWhite(300, top + 27) && isWhite(300, top + 28)) << "bottom edge of the button at y " << top;
   }
   EXPECT_TRUE(isWhite(300, 249));
+
+  // A click on the panel plays the sound: with no sound device under Wine,
+  // silently. Then Options, EPROM Type: the dialog built from its template,
+  // showing the settings in use (2764, audio, one EPROM with one sound).
+  Probe({"press", "TALVERINE", "300", "80"});
+  Probe({"menu", "TALVERINE", "o", "e"});
+  std::istringstream controls(Probe({"dialog", "EPROM Options"}));
+  std::map<int, std::pair<int, int>> states;  // id: checked, selection
+  for (int id, checked, selection; controls >> id >> checked >> selection;) states[id] = {checked, selection};
+  EXPECT_EQ(states.size(), 12u);
+  EXPECT_EQ(states[11].second, 2) << "EPROM type list";
+  EXPECT_EQ(states[13].first, 1) << "One EPROM, One Sound";
+  EXPECT_EQ(states[14].first, 0);
+  EXPECT_EQ(states[17].first, 1) << "Audio";
+  Probe({"cancel", "EPROM Options"});
+
+  // A second start gives way to the running program: it leaves the log
+  // file it was given alone.
+  const integration::CliResult second = RunWindows("talverine.exe", {"--simulator", "--midi-log", "second.log"});
+  EXPECT_EQ(second.code, 0) << second.err;
+  EXPECT_FALSE(Exists("second.log"));
 
   Probe({"close", "TALVERINE"});
   EXPECT_EQ(program_->WaitFor(kPatienceMs), std::optional<int>(0));

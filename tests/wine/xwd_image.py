@@ -59,7 +59,8 @@ def write_png(image, path):
 
     header = struct.pack(">IIBBBBB", image.width, image.height, 8, 2, 0, 0, 0)
     with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw)))
+        f.write(chunk(b"IEND", b""))
 
 
 if __name__ == "__main__":
