@@ -6,6 +6,7 @@
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_session.h"
+#include "app/cli/cli_system.h"
 
 namespace {
 
@@ -32,7 +33,8 @@ const char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args = cli::CommandLine(argc, argv);
+  if (!args.empty()) args.erase(args.begin());
   while (!args.empty() && args.front().rfind("--midi-log", 0) == 0) {
     std::string path;
     if (args.front().rfind("--midi-log=", 0) == 0) {

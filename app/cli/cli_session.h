@@ -2,6 +2,8 @@
 // status problems go to stderr and count as errors.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/headless/platform_headless.h"
@@ -30,7 +32,8 @@ class Session {
 
  private:
   headless::ScopedHeadless platform_;
-  CoreSession core_{CoreSession::Setup::WithoutWindow};
+  std::unique_ptr<OsServices> files_;  // when the platform's own files won't do
+  std::optional<CoreSession> core_;
   MidiTrafficLog log_;
   bool failed_ = false;
 };

@@ -2,13 +2,12 @@
 // verify and blank, each the menu command of the same name run through the
 // program's own main window procedure.
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "app/cli/cli_args.h"
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_image.h"
+#include "app/cli/cli_system.h"
 #include "app/cli/device_run.h"
 #include "resources/command_ids.h"
 #include "shell/device_ops.h"
@@ -167,14 +166,6 @@ bool ReportBlank(DeviceRun& run) {
   const std::string allBlank = "all " + std::to_string(size) + " bytes are blank";
   run.Report(Summary(programmed, size, first, last, "are programmed", allBlank));
   return programmed == 0;
-}
-
-std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return bytes;
 }
 
 // "-o FILE" is the one short option; the reader knows long ones only.

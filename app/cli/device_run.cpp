@@ -1,18 +1,14 @@
 #include "app/cli/device_run.h"
 
-#include <poll.h>
 #include <strings.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
 #include "app/cli/cli_args.h"
+#include "app/cli/cli_system.h"
 #include "device/midi.h"
 #include "platform/headless/headless_kilnbox.h"
-#include "platform/midi/rawdev/ports_rawdev.h"
 #include "platform/midi/system_ports.h"
 #include "resources/dialog_templates.h"
 #include "settings/config.h"
@@ -91,7 +87,7 @@ std::vector<int> WhichEpromButtons() {
 
 }  // namespace
 
-DeviceRun::DeviceRun() : terminalProgress_(isatty(STDERR_FILENO) == 1) {
+DeviceRun::DeviceRun() : terminalProgress_(StderrRedraws()) {
   headless::HeadlessPlatform& platform = session_.platform();
   platform.onStatus = [this](const headless::StatusRecord& status) { ShowStatus(status); };
   platform.onMessageBox = [this](const headless::MessageBoxRecord& box) { return OnMessageBox(box); };
@@ -106,8 +102,7 @@ DeviceRun::~DeviceRun() {
 
 void DeviceRun::RemoveConfigFolder() {
   if (configDir_.empty()) return;
-  std::error_code ignored;
-  std::filesystem::remove_all(configDir_, ignored);
+  cli::RemoveFolder(configDir_);
   configDir_.clear();
 }
 
@@ -117,7 +112,7 @@ bool DeviceRun::ChoosePorts(const PortChoice& choice, etEnum type) {
   MidiPortSet& ports = session_.platform().Midi();
   switch (choice.kind) {
     case PortChoice::Kind::Device: {
-      const rawdev::PortIndices indices = rawdev::AddRawDevice(ports, choice.devicePath);
+      const DevicePortIndices indices = AddDevicePorts(ports, choice.devicePath);
       inPort_ = indices.input;
       outPort_ = indices.output;
       return true;
@@ -170,25 +165,25 @@ PortNames ListPorts(const std::vector<std::string>& devicePaths, bool simulator)
 // --- the window --------------------------------------------------------------
 
 bool DeviceRun::MakeConfigFolder() {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/talverine-cli-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) {
-    Problem("cannot make a temporary folder in " + std::string(tmp && *tmp ? tmp : "/tmp"));
-    return false;
-  }
-  configDir_ = pattern;
-  return true;
+  std::string tried;
+  configDir_ = MakePrivateFolder(&tried);
+  if (!configDir_.empty()) return true;
+  Problem("cannot make a temporary folder in " + tried);
+  return false;
 }
 
 bool DeviceRun::WriteConfig(etEnum type, eaEnum arrangement) {
   const std::string path = configDir_ + "/" + szCfgName;
-  std::ofstream out(path, std::ios::trunc);
-  out << "MIDI_in_device = " << inPort_ << "\n"
-      << "MIDI_out_device = " << outPort_ << "\n"
-      << "EPROM_type = " << static_cast<UINT>(type) << "\n"
-      << "EPROM_Arrangement = " << static_cast<UINT>(arrangement) << "\n";
-  out.close();
-  if (out) return true;
+  FILE* out = plat::OpenFile(path, "w");
+  const bool written = out != nullptr && std::fprintf(out,
+                                                      "MIDI_in_device = %u\n"
+                                                      "MIDI_out_device = %u\n"
+                                                      "EPROM_type = %u\n"
+                                                      "EPROM_Arrangement = %u\n",
+                                                      inPort_, outPort_, static_cast<UINT>(type),
+                                                      static_cast<UINT>(arrangement)) > 0;
+  const bool closed = out != nullptr && std::fclose(out) == 0;
+  if (written && closed) return true;
   Problem("cannot write " + path);
   return false;
 }
@@ -321,7 +316,7 @@ bool DeviceRun::AskProgrammedOk(const std::string& question) {
     Progress(question + (answer_ == Answer::Yes ? " yes (--yes)" : " no (--no)"));
     return answer_ == Answer::Yes;
   }
-  if (isatty(STDIN_FILENO) != 1) {
+  if (!StdinIsTerminal()) {
     Progress(question);
     Problem("no terminal to answer on: taken as No (give --yes or --no)");
     return false;
@@ -332,17 +327,15 @@ bool DeviceRun::AskProgrammedOk(const std::string& question) {
   for (;;) {
     // The box is modal: the window keeps handling its timer and MIDI input.
     session_.platform().AdvanceTime(kAnswerStepMs);
-    pollfd input{STDIN_FILENO, POLLIN, 0};
-    if (poll(&input, 1, static_cast<int>(kAnswerStepMs)) <= 0) continue;
-    char c = 0;
-    const ssize_t n = read(STDIN_FILENO, &c, 1);
-    if (n <= 0) {
+    const int c = ReadTerminalByte(static_cast<unsigned>(kAnswerStepMs));
+    if (c == kNoInputYet) continue;
+    if (c == kEndOfInput) {
       std::fputc('\n', stderr);
       Problem("no answer: taken as No");
       return false;
     }
     if (c != '\n') {
-      line += c;
+      line += static_cast<char>(c);
       continue;
     }
     if (const auto yes = YesOrNo(line)) return *yes;

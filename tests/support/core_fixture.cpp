@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "shell/app_state.h"
 
@@ -12,6 +13,11 @@ namespace testsupport {
 std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string ReadTextFile(const std::string& path) {
+  std::ifstream in(path);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -30,15 +36,23 @@ bool HaveTool(const std::string& tool) { return Run("command -v " + tool + " >/d
 
 int Run(const std::string& command) {
   const int status = std::system(command.c_str());
+#ifdef _WIN32
+  return status;  // the command's exit code itself
+#else
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "talverine-test-XXXXXX").string();
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (mkdtemp(buffer.data()) == nullptr) std::abort();
-  path_ = buffer.data();
+  // A name of this process's own, made by whoever creates it first.
+  std::mt19937_64 random(std::random_device{}());
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    const std::filesystem::path dir = base / ("talverine-test-" + std::to_string(random() % 1000000000));
+    std::error_code error;
+    if (std::filesystem::create_directory(dir, error)) path_ = dir.string();
+  }
+  if (path_.empty()) std::abort();
 }
 
 TempDir::~TempDir() {

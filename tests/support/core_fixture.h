@@ -14,6 +14,8 @@
 namespace testsupport {
 
 std::vector<uint8_t> ReadBytes(const std::string& path);
+// A text file read as text: its lines end in "\n" whatever the system writes.
+std::string ReadTextFile(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 void WriteText(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);

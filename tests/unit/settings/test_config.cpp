@@ -22,10 +22,7 @@ class ConfigFile : public testsupport::CoreTest {
  protected:
   std::string CfgPath() const { return Path(szCfgName); }
   std::string TempPath() const { return CfgPath() + CONFIG_TEMP_SUFFIX; }
-  std::string Contents() const {
-    const std::vector<uint8_t> bytes = testsupport::ReadBytes(CfgPath());
-    return std::string(bytes.begin(), bytes.end());
-  }
+  std::string Contents() const { return testsupport::ReadTextFile(CfgPath()); }
   void Load(const std::string& text) {
     testsupport::WriteText(CfgPath(), text);
     EXPECT_EQ(LoadConfig(szCfgName), 1);

@@ -28,8 +28,7 @@ class OptionDialogsTest : public testsupport::CoreTest {
   }
   bool ConfigSaved() const { return testsupport::FileExists(Path(szCfgName)); }
   void ExpectConfigLine(const std::string& line) const {
-    const std::vector<uint8_t> bytes = testsupport::ReadBytes(Path(szCfgName));
-    EXPECT_NE(std::string(bytes.begin(), bytes.end()).find(line + "\n"), std::string::npos) << line;
+    EXPECT_NE(testsupport::ReadTextFile(Path(szCfgName)).find(line + "\n"), std::string::npos) << line;
   }
 };
 

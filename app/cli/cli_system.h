@@ -1,0 +1,50 @@
+// What talverine-cli needs of the operating system beyond the platform
+// seam: its arguments, the terminal, a private folder, the files of a
+// session and the ports of a device path. posix/ and win32/ implement it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/headless/platform_headless.h"
+#include "platform/midi/ports.h"
+
+namespace cli {
+
+// The command line as UTF-8 strings, the program's name first.
+std::vector<std::string> CommandLine(int argc, char** argv);
+
+bool StdinIsTerminal();
+// True when stderr is a terminal that takes "\r\033[K" to redraw a line.
+bool StderrRedraws();
+// A byte typed on the terminal within `waitMs`: the byte, kNoInputYet when
+// none came in time, kEndOfInput when the input has ended.
+constexpr int kNoInputYet = -1;
+constexpr int kEndOfInput = -2;
+int ReadTerminalByte(unsigned waitMs);
+
+// A new folder of this run's own among the temporary files, or "" (with
+// `tried` set to where it was tried) when none can be made.
+std::string MakePrivateFolder(std::string* tried);
+void RemoveFolder(const std::string& path);
+
+// The files a session's core opens, over its headless platform (which
+// keeps the current folder and the clock); nullptr when the platform's own
+// will do.
+std::unique_ptr<OsServices> WrapSessionFiles(headless::HeadlessPlatform& platform);
+
+// The input and the output port on a device path (a serial port, a raw
+// MIDI device, a pseudo-terminal), added at the end of the lists.
+struct DevicePortIndices {
+  UINT input = 0;
+  UINT output = 0;
+};
+DevicePortIndices AddDevicePorts(MidiPortSet& ports, const std::string& path);
+
+// A whole file's bytes, or nullopt when it cannot be read.
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
+
+}  // namespace cli

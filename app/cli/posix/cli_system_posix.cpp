@@ -1,0 +1,57 @@
+// cli_system on Linux: POSIX calls and the raw byte-stream devices.
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/cli/cli_system.h"
+#include "platform/midi/rawdev/ports_rawdev.h"
+
+namespace cli {
+
+std::vector<std::string> CommandLine(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+
+bool StdinIsTerminal() { return isatty(STDIN_FILENO) == 1; }
+
+bool StderrRedraws() { return isatty(STDERR_FILENO) == 1; }
+
+int ReadTerminalByte(unsigned waitMs) {
+  pollfd input{STDIN_FILENO, POLLIN, 0};
+  if (poll(&input, 1, static_cast<int>(waitMs)) <= 0) return kNoInputYet;
+  unsigned char c = 0;
+  return read(STDIN_FILENO, &c, 1) == 1 ? c : kEndOfInput;
+}
+
+std::string MakePrivateFolder(std::string* tried) {
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string parent = tmp && *tmp ? tmp : "/tmp";
+  std::string pattern = parent + "/talverine-cli-XXXXXX";
+  if (mkdtemp(pattern.data()) != nullptr) return pattern;
+  *tried = parent;
+  return "";
+}
+
+void RemoveFolder(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::remove_all(path, ignored);
+}
+
+std::unique_ptr<OsServices> WrapSessionFiles(headless::HeadlessPlatform&) { return nullptr; }
+
+DevicePortIndices AddDevicePorts(MidiPortSet& ports, const std::string& path) {
+  const rawdev::PortIndices added = rawdev::AddRawDevice(ports, path);
+  return {added.input, added.output};
+}
+
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+}  // namespace cli

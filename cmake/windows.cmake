@@ -1,0 +1,202 @@
+# The Windows build (cross-built with MinGW-w64, see mingw-w64-x86_64.cmake):
+# the core on the Win32 back end (platform/win32), talverine.exe and
+# talverine-cli.exe as static programs, their tests run under Wine, and an
+# NSIS installer and a zip made by CPack. Included by the top-level
+# CMakeLists.txt in place of the Linux build.
+enable_language(C RC)
+
+# The test programs run under Wine (scripts/wine-run); set before any
+# target is made, so that every executable takes it.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run)
+
+# Unicode (wide) Win32 calls; Windows 7 and later.
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+
+add_library(talverine_platform STATIC platform/platform.cpp)
+target_include_directories(talverine_platform PUBLIC ${CMAKE_SOURCE_DIR})
+talverine_warnings(talverine_platform)
+
+file(GLOB TALVERINE_RESOURCE_SOURCES CONFIGURE_DEPENDS resources/*.cpp)
+add_library(talverine_resources STATIC ${TALVERINE_RESOURCE_SOURCES})
+target_include_directories(talverine_resources PUBLIC ${CMAKE_SOURCE_DIR})
+talverine_warnings(talverine_resources)
+
+# The operating-system services of platform/os, on Windows, with the text
+# conversions and kernel helpers the Win32 back end shares.
+add_library(talverine_os STATIC
+  platform/win32/os_win32.cpp platform/win32/text_win32.cpp platform/win32/os_services_win32.cpp)
+target_include_directories(talverine_os PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(talverine_os PUBLIC talverine_platform)
+talverine_warnings(talverine_os)
+
+file(GLOB TALVERINE_CORE_SOURCES CONFIGURE_DEPENDS
+  shell/*.cpp device/*.cpp files/*.cpp settings/*.cpp help/*.cpp)
+add_library(talverine_core STATIC ${TALVERINE_CORE_SOURCES})
+target_link_libraries(talverine_core PUBLIC talverine_platform talverine_resources)
+talverine_warnings(talverine_core)
+
+file(GLOB TALVERINE_MIDI_SOURCES CONFIGURE_DEPENDS platform/midi/*.cpp)
+list(REMOVE_ITEM TALVERINE_MIDI_SOURCES ${CMAKE_SOURCE_DIR}/platform/midi/system_ports.cpp)
+add_library(talverine_midi STATIC ${TALVERINE_MIDI_SOURCES})
+target_link_libraries(talverine_midi PUBLIC talverine_platform)
+talverine_warnings(talverine_midi)
+
+file(GLOB TALVERINE_HEADLESS_SOURCES CONFIGURE_DEPENDS platform/headless/*.cpp)
+add_library(talverine_headless STATIC ${TALVERINE_HEADLESS_SOURCES})
+target_link_libraries(talverine_headless PUBLIC talverine_midi talverine_platform talverine_resources talverine_os)
+talverine_warnings(talverine_headless)
+
+file(GLOB TALVERINE_SIM_SOURCES CONFIGURE_DEPENDS sim/*.cpp)
+add_library(talverine_sim STATIC ${TALVERINE_SIM_SOURCES})
+target_include_directories(talverine_sim PUBLIC ${CMAKE_SOURCE_DIR})
+talverine_warnings(talverine_sim)
+
+file(GLOB TALVERINE_MIDI_SIM_SOURCES CONFIGURE_DEPENDS platform/midi/sim/*.cpp)
+add_library(talverine_midi_sim STATIC ${TALVERINE_MIDI_SIM_SOURCES})
+target_link_libraries(talverine_midi_sim PUBLIC talverine_sim talverine_midi talverine_headless)
+talverine_warnings(talverine_midi_sim)
+
+# The system's MIDI ports: WinMM, and COM ports as byte-stream devices.
+add_library(talverine_midi_system STATIC
+  platform/win32/winmm_win32.cpp platform/win32/midiports_win32.cpp
+  platform/win32/serial_win32.cpp platform/win32/comport_win32.cpp)
+target_link_libraries(talverine_midi_system PUBLIC talverine_midi talverine_os winmm)
+talverine_warnings(talverine_midi_system)
+
+# talverine-cli.exe: the core on the headless platform, with the Windows
+# side of its system seam.
+file(GLOB TALVERINE_CLI_SOURCES CONFIGURE_DEPENDS app/cli/*.cpp app/cli/win32/*.cpp)
+add_executable(talverine-cli ${TALVERINE_CLI_SOURCES})
+target_link_libraries(talverine-cli PRIVATE talverine_core talverine_headless talverine_midi_sim talverine_midi_system)
+talverine_warnings(talverine-cli)
+
+# The Win32 back end.
+file(GLOB TALVERINE_WIN32_SOURCES CONFIGURE_DEPENDS platform/win32/*.cpp)
+list(REMOVE_ITEM TALVERINE_WIN32_SOURCES
+  ${CMAKE_SOURCE_DIR}/platform/win32/os_win32.cpp ${CMAKE_SOURCE_DIR}/platform/win32/text_win32.cpp
+  ${CMAKE_SOURCE_DIR}/platform/win32/os_services_win32.cpp ${CMAKE_SOURCE_DIR}/platform/win32/winmm_win32.cpp
+  ${CMAKE_SOURCE_DIR}/platform/win32/midiports_win32.cpp ${CMAKE_SOURCE_DIR}/platform/win32/serial_win32.cpp
+  ${CMAKE_SOURCE_DIR}/platform/win32/comport_win32.cpp)
+add_library(talverine_win32 STATIC ${TALVERINE_WIN32_SOURCES})
+target_link_libraries(talverine_win32 PUBLIC
+  talverine_midi talverine_midi_sim talverine_os talverine_resources talverine_platform
+  comctl32 comdlg32 gdi32 shell32 winmm)
+talverine_warnings(talverine_win32)
+
+# The resources: icon and bitmaps made from resources/ as Windows takes
+# them, the version and the manifest.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(TALVERINE_WIN32_IMAGES ${CMAKE_BINARY_DIR}/win32-images)
+set(TALVERINE_WIN32_IMAGE_FILES)
+foreach(image eprom check cross)
+  add_custom_command(OUTPUT ${TALVERINE_WIN32_IMAGES}/${image}.bmp
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${TALVERINE_WIN32_IMAGES}
+    COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/png_to_win32.py bmp
+            ${CMAKE_SOURCE_DIR}/resources/bitmaps/${image}.png ${TALVERINE_WIN32_IMAGES}/${image}.bmp
+    DEPENDS ${CMAKE_SOURCE_DIR}/resources/bitmaps/${image}.png ${CMAKE_SOURCE_DIR}/scripts/png_to_win32.py)
+  list(APPEND TALVERINE_WIN32_IMAGE_FILES ${TALVERINE_WIN32_IMAGES}/${image}.bmp)
+endforeach()
+add_custom_command(OUTPUT ${TALVERINE_WIN32_IMAGES}/talverine.ico
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${TALVERINE_WIN32_IMAGES}
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/png_to_win32.py ico
+          ${CMAKE_SOURCE_DIR}/resources/icons/talverine.png ${TALVERINE_WIN32_IMAGES}/talverine.ico
+  DEPENDS ${CMAKE_SOURCE_DIR}/resources/icons/talverine.png ${CMAKE_SOURCE_DIR}/scripts/png_to_win32.py)
+list(APPEND TALVERINE_WIN32_IMAGE_FILES ${TALVERINE_WIN32_IMAGES}/talverine.ico)
+configure_file(platform/win32/res/talverine.rc.in ${CMAKE_BINARY_DIR}/talverine.rc @ONLY)
+set_source_files_properties(${CMAKE_BINARY_DIR}/talverine.rc PROPERTIES
+  OBJECT_DEPENDS "${TALVERINE_WIN32_IMAGE_FILES};${CMAKE_SOURCE_DIR}/platform/win32/res/talverine.manifest")
+add_library(talverine_win32_resources OBJECT ${CMAKE_BINARY_DIR}/talverine.rc)
+target_sources(talverine-cli PRIVATE $<TARGET_OBJECTS:talverine_win32_resources>)
+
+# talverine.exe: a GUI program (no console of its own).
+add_executable(talverine WIN32 app/win32/main_win32.cpp $<TARGET_OBJECTS:talverine_win32_resources>)
+target_link_libraries(talverine PRIVATE talverine_core talverine_win32 talverine_midi_system)
+talverine_warnings(talverine)
+
+# The help pages beside the programs, where the Win32 back end looks for
+# them (the folder of the .exe), in the build tree as when installed.
+file(GLOB TALVERINE_HELP_FILES CONFIGURE_DEPENDS resources/help/*)
+set(TALVERINE_BUILD_HELP_COPIES)
+foreach(help_file ${TALVERINE_HELP_FILES})
+  get_filename_component(help_name ${help_file} NAME)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/help/${help_name}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${help_file} ${CMAKE_BINARY_DIR}/help/${help_name}
+    DEPENDS ${help_file})
+  list(APPEND TALVERINE_BUILD_HELP_COPIES ${CMAKE_BINARY_DIR}/help/${help_name})
+endforeach()
+add_custom_target(talverine_help_files ALL DEPENDS ${TALVERINE_BUILD_HELP_COPIES})
+
+# The tests, run under Wine: the unit and scenario suites (less those that
+# drive POSIX devices, processes or tools) and the Win32 back end's own,
+# with GoogleTest built from Debian's sources for the cross compiler.
+if(TALVERINE_TESTS)
+  enable_testing()
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+  file(GLOB TALVERINE_TEST_SUPPORT CONFIGURE_DEPENDS tests/support/*.cpp)
+  # The fault platform's short files are glibc's cookie streams.
+  list(REMOVE_ITEM TALVERINE_TEST_SUPPORT ${CMAKE_SOURCE_DIR}/tests/support/fault_platform.cpp)
+  add_library(talverine_test_support STATIC ${TALVERINE_TEST_SUPPORT})
+  target_link_libraries(talverine_test_support PUBLIC talverine_core talverine_headless GTest::gtest)
+  target_include_directories(talverine_test_support PUBLIC ${CMAKE_SOURCE_DIR})
+
+  file(GLOB TALVERINE_UNIT_TESTS CONFIGURE_DEPENDS tests/unit/*.cpp)
+  # Raw POSIX devices, RtMidi, fork, talverine-cli as a Linux process, the
+  # fault platform and files in memory (fmemopen).
+  list(REMOVE_ITEM TALVERINE_UNIT_TESTS
+    ${CMAKE_SOURCE_DIR}/tests/unit/test_wav_bad_inputs.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_wav_read.cpp
+    ${CMAKE_SOURCE_DIR}/tests/unit/test_rawdev.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_rtmidi_ports.cpp
+    ${CMAKE_SOURCE_DIR}/tests/unit/test_fileio.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_cli.cpp
+    ${CMAKE_SOURCE_DIR}/tests/unit/test_fault_injection.cpp)
+  add_executable(unit_tests ${TALVERINE_UNIT_TESTS})
+  target_link_libraries(unit_tests PRIVATE talverine_test_support talverine_midi_sim talverine_midi_system
+                        GTest::gtest_main GTest::gmock)
+  target_compile_definitions(unit_tests PRIVATE TALVERINE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  add_test(NAME unit_tests COMMAND unit_tests)
+
+  file(GLOB TALVERINE_SCENARIO_TESTS CONFIGURE_DEPENDS tests/scenario/*.cpp)
+  list(REMOVE_ITEM TALVERINE_SCENARIO_TESTS ${CMAKE_SOURCE_DIR}/tests/scenario/test_fault_scenarios.cpp)
+  add_executable(scenario_tests ${TALVERINE_SCENARIO_TESTS})
+  target_link_libraries(scenario_tests PRIVATE talverine_test_support talverine_midi_sim GTest::gtest_main)
+  add_test(NAME scenario_tests COMMAND scenario_tests)
+
+  file(GLOB TALVERINE_WIN32_TESTS CONFIGURE_DEPENDS tests/win32/*.cpp)
+  add_executable(win32_tests ${TALVERINE_WIN32_TESTS})
+  target_link_libraries(win32_tests PRIVATE talverine_test_support talverine_win32 talverine_midi_system
+                        GTest::gtest_main)
+  talverine_warnings(win32_tests)
+  add_test(NAME win32_tests COMMAND win32_tests)
+endif()
+
+# The Wine GUI test's hand on the Windows side (tests/wine, run from the
+# Linux build's wine_tests).
+if(TALVERINE_TESTS)
+  add_executable(gui_probe tests/wine/gui_probe.cpp)
+  talverine_warnings(gui_probe)
+endif()
+
+# Installation and packages: the two programs and the help beside them,
+# as an NSIS installer (with Start menu entries and an uninstaller) and a
+# zip: `cpack` in the build folder, or scripts/build-windows.
+install(TARGETS talverine talverine-cli RUNTIME DESTINATION .)
+install(FILES ${TALVERINE_HELP_FILES} DESTINATION help)
+
+set(CPACK_GENERATOR "NSIS;ZIP")
+set(CPACK_PACKAGE_NAME talverine)
+set(CPACK_PACKAGE_VENDOR "The Talverine team")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "voice EPROM utility for a sampled drum machine and the Kilnbox programmer")
+set(CPACK_PACKAGE_FILE_NAME talverine-${PROJECT_VERSION}-win64)
+set(CPACK_PACKAGE_INSTALL_DIRECTORY Talverine)
+set(CPACK_PACKAGE_EXECUTABLES talverine Talverine)
+set(CPACK_STRIP_FILES ON)
+# A 64-bit installer for 64-bit programs, into "Program Files" itself.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_DISPLAY_NAME Talverine)
+set(CPACK_NSIS_PACKAGE_NAME Talverine)
+set(CPACK_NSIS_INSTALLED_ICON_NAME talverine.exe)
+set(CPACK_NSIS_MUI_ICON ${TALVERINE_WIN32_IMAGES}/talverine.ico)
+set(CPACK_NSIS_MUI_UNIICON ${TALVERINE_WIN32_IMAGES}/talverine.ico)
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+set(CPACK_NSIS_MUI_FINISHPAGE_RUN talverine.exe)
+include(CPack)

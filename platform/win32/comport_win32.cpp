@@ -1,0 +1,109 @@
+#include "platform/win32/comport_win32.h"
+
+#include <vector>
+
+#include "platform/win32/serial_win32.h"
+
+namespace comport {
+namespace {
+
+constexpr size_t kPortNameChars = MAXPNAMELEN - 1;
+constexpr size_t kReadChunk = 4096;
+
+}  // namespace
+
+std::string PortNameFor(const std::string& device) {
+  if (device.size() <= kPortNameChars) return device;
+  return "..." + device.substr(device.size() - (kPortNameChars - 3));
+}
+
+// ---------------------------------------------------------------------------
+// Input
+// ---------------------------------------------------------------------------
+ComMidiInput::ComMidiInput(std::shared_ptr<w32::SerialLine> line) : line_(std::move(line)) {}
+
+ComMidiInput::~ComMidiInput() { Close(); }
+
+std::string ComMidiInput::Name() const { return PortNameFor(line_->Name()); }
+
+UINT ComMidiInput::Open(MidiByteSink sink) {
+  if (reader_.joinable()) return MMSYSERR_ALLOCATED;
+  std::string text;
+  const UINT error = line_->Acquire(&text);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (error != MMSYSERR_NOERROR) {
+    openError_ = MidiWriteResult::Failure(error, text);
+    return error;
+  }
+  failure_.clear();
+  line_->ResumeReading();
+  reader_ = std::thread([this, reader = std::move(sink)] { Read(reader); });
+  return MMSYSERR_NOERROR;
+}
+
+void ComMidiInput::Close() {
+  if (!reader_.joinable()) return;
+  line_->InterruptRead();
+  reader_.join();
+  line_->Release();
+}
+
+std::string ComMidiInput::ErrorText(UINT error) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return error == openError_.error ? openError_.text : std::string();
+}
+
+std::string ComMidiInput::Failure() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return failure_;
+}
+
+void ComMidiInput::Read(const MidiByteSink& sink) {
+  std::vector<BYTE> buffer(kReadChunk);
+  for (;;) {
+    std::string text;
+    const long got = line_->Read(buffer.data(), buffer.size(), &text);
+    if (got == 0) return;  // Close
+    if (got < 0) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      failure_ = text;
+      return;
+    }
+    sink(buffer.data(), static_cast<size_t>(got));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Output
+// ---------------------------------------------------------------------------
+ComMidiOutput::ComMidiOutput(std::shared_ptr<w32::SerialLine> line, std::chrono::milliseconds stallLimit)
+    : line_(std::move(line)),
+      stallLimit_(stallLimit),
+      writer_({[this] {
+                 std::string text;
+                 const UINT error = line_->Acquire(&text);
+                 return error == MMSYSERR_NOERROR ? MidiWriteResult() : MidiWriteResult::Failure(error, text);
+               },
+               [this] { line_->Release(); },
+               [this](const BYTE* data, size_t size) {
+                 std::string text;
+                 bool gone = false;
+                 const auto stallMs = static_cast<unsigned>(stallLimit_.count());
+                 if (line_->Write(data, size, stallMs, &text, &gone)) return MidiWriteResult();
+                 return MidiWriteResult::Failure(MMSYSERR_ERROR, text, gone);
+               },
+               nullptr}) {}
+
+ComMidiOutput::~ComMidiOutput() = default;
+
+std::string ComMidiOutput::Name() const { return PortNameFor(line_->Name()); }
+
+PortIndices AddComPort(MidiPortSet& ports, const std::string& name) {
+  auto line = std::make_shared<w32::SerialLine>(name);
+  PortIndices added;
+  added.input = ports.AddInput(std::make_unique<ComMidiInput>(line));
+  added.output = ports.AddOutput(std::make_unique<ComMidiOutput>(line));
+  return added;
+}
+
+}  // namespace comport

@@ -1,0 +1,81 @@
+// MIDI ports on serial ports and other byte-stream devices on Windows
+// (--midi-device COM3): the counterpart of platform/midi/rawdev on Linux.
+//
+// Implements:
+// - one input and one output port per device name, both named by it, both
+//   on one w32::SerialLine (Windows opens a COM port once);
+// - input: a reader thread hands every byte read to the port set's sink;
+//   a device that goes away stops the reader, which keeps the reason;
+// - output: a MidiOutputWriter thread, so a long message never holds up
+//   the window; a device that takes no byte for kStallLimit fails the
+//   message instead of hanging.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/midi/output_writer.h"
+#include "platform/midi/ports.h"
+
+namespace w32 {
+class SerialLine;
+}
+
+namespace comport {
+
+constexpr std::chrono::milliseconds kStallLimit{10000};
+
+// The port name for a device name: itself, or "..." and its end when it is
+// longer than a port name may be.
+std::string PortNameFor(const std::string& device);
+
+class ComMidiInput : public MidiInputDevice {
+ public:
+  explicit ComMidiInput(std::shared_ptr<w32::SerialLine> line);
+  ~ComMidiInput() override;
+  std::string Name() const override;
+  UINT Open(MidiByteSink sink) override;
+  void Close() override;
+  std::string ErrorText(UINT error) const override;
+  // Why the reader stopped on its own since the last Open, or "".
+  std::string Failure() const;
+
+ private:
+  void Read(const MidiByteSink& sink);
+
+  std::shared_ptr<w32::SerialLine> line_;
+  std::thread reader_;
+  mutable std::mutex mutex_;
+  MidiWriteResult openError_;
+  std::string failure_;
+};
+
+class ComMidiOutput : public MidiOutputDevice {
+ public:
+  explicit ComMidiOutput(std::shared_ptr<w32::SerialLine> line, std::chrono::milliseconds stallLimit = kStallLimit);
+  ~ComMidiOutput() override;
+  std::string Name() const override;
+  UINT Open() override { return writer_.Open(); }
+  void Close() override { writer_.Close(); }
+  UINT Send(const BYTE* data, size_t size) override { return writer_.Send(data, size); }
+  std::string ErrorText(UINT error) const override { return writer_.ErrorText(error); }
+  bool WaitUntilWritten(std::chrono::milliseconds timeout) { return writer_.WaitUntilIdle(timeout); }
+
+ private:
+  std::shared_ptr<w32::SerialLine> line_;
+  const std::chrono::milliseconds stallLimit_;
+  MidiOutputWriter writer_;
+};
+
+struct PortIndices {
+  UINT input = 0;
+  UINT output = 0;
+};
+
+// Adds the input and the output on device `name` at the end of the lists.
+PortIndices AddComPort(MidiPortSet& ports, const std::string& name);
+
+}  // namespace comport

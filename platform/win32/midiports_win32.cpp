@@ -1,0 +1,50 @@
+#include "platform/win32/midiports_win32.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+#include "platform/midi/system_ports.h"
+#include "platform/win32/comport_win32.h"
+
+namespace {
+
+// Beyond a message's own time on the wire, how long a driver may take.
+constexpr unsigned kDriverGraceMs = 10000;
+
+std::string Upper(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return s;
+}
+
+}  // namespace
+
+WinMmOutputDevice::WinMmOutputDevice(const w32::WinMmCalls& mm, UINT id)
+    : port_(mm, id),
+      writer_({[this] {
+                 std::string text;
+                 const UINT error = port_.Open(&text);
+                 return error == MMSYSERR_NOERROR ? MidiWriteResult() : MidiWriteResult::Failure(error, text);
+               },
+               [this] { port_.Close(); },
+               [this](const BYTE* data, size_t size) {
+                 std::string text;
+                 const UINT error = port_.Put(data, size, kDriverGraceMs, &text);
+                 return error == MMSYSERR_NOERROR ? MidiWriteResult() : MidiWriteResult::Failure(error, text);
+               },
+               nullptr}) {}
+
+void RegisterWinMmPorts(MidiPortSet& ports, const w32::WinMmCalls& mm) {
+  for (UINT id = 0, n = w32::WinMmInputCount(mm); id < n; ++id)
+    ports.AddInput(std::make_unique<WinMmInputDevice>(mm, id));
+  for (UINT id = 0, n = w32::WinMmOutputCount(mm); id < n; ++id)
+    ports.AddOutput(std::make_unique<WinMmOutputDevice>(mm, id));
+}
+
+void RegisterSystemPorts(MidiPortSet& ports, const std::vector<std::string>& devicePaths) {
+  RegisterWinMmPorts(ports);
+  // Windows' device names know no case: COM3 and com3 are one port.
+  std::set<std::string> added;
+  for (const std::string& path : devicePaths)
+    if (!path.empty() && added.insert(Upper(path)).second) comport::AddComPort(ports, path);
+}

@@ -1,0 +1,41 @@
+// The system's MIDI ports on Windows as port devices of a MidiPortSet: the
+// WinMM ports (platform/win32/winmm_win32.h), each output behind a
+// MidiOutputWriter thread, so that a 42-second block never freezes the
+// window; and, through RegisterSystemPorts (platform/midi/system_ports.h),
+// the WinMM ports followed by the COM ports given with --midi-device.
+#pragma once
+
+#include <string>
+
+#include "platform/midi/output_writer.h"
+#include "platform/midi/ports.h"
+#include "platform/win32/winmm_win32.h"
+
+class WinMmInputDevice : public MidiInputDevice {
+ public:
+  WinMmInputDevice(const w32::WinMmCalls& mm, UINT id) : port_(mm, id) {}
+  std::string Name() const override { return port_.Name(); }
+  UINT Open(MidiByteSink sink) override { return port_.Open(std::move(sink)); }
+  void Close() override { port_.Close(); }
+  std::string ErrorText(UINT error) const override { return port_.ErrorText(error); }
+
+ private:
+  w32::WinMmInput port_;
+};
+
+class WinMmOutputDevice : public MidiOutputDevice {
+ public:
+  WinMmOutputDevice(const w32::WinMmCalls& mm, UINT id);
+  std::string Name() const override { return port_.Name(); }
+  UINT Open() override { return writer_.Open(); }
+  void Close() override { writer_.Close(); }
+  UINT Send(const BYTE* data, size_t size) override { return writer_.Send(data, size); }
+  std::string ErrorText(UINT error) const override { return writer_.ErrorText(error); }
+
+ private:
+  w32::WinMmOutput port_;
+  MidiOutputWriter writer_;
+};
+
+// Adds every WinMM input and output port, in WinMM's order.
+void RegisterWinMmPorts(MidiPortSet& ports, const w32::WinMmCalls& mm = w32::SystemWinMm());

@@ -1,0 +1,108 @@
+// The Win32 back end: the program on Windows, on the Win32 API itself.
+//
+// Implements (the files beside it hold the pieces):
+// - Win32Platform: the seam's three parts. The window system maps onto
+//   ui_win32.h almost call for call: handles are Windows' own (a button's
+//   handle is the HWND that WM_COMMAND carries), message numbers are
+//   Win32's, so posted messages are PostMessage and the 320 ms timer is
+//   SetTimer; files, the clock and the OS are Win32OsServices; the MIDI
+//   ports are a MidiPortSet whose input is delivered on the GUI thread,
+//   woken by the devices' threads;
+// - the built-in simulated Kilnbox and its window on request.
+// Texts stay UTF-8 inside; ui_win32 hands them to the wide calls.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/midi/port_set_platform.h"
+#include "platform/midi/ports.h"
+#include "platform/platform.h"
+#include "platform/win32/os_services_win32.h"
+
+class Win32Canvas;
+class Win32SimulatedKilnbox;
+
+class Win32Platform : public PortSetPlatform {
+ public:
+  Win32Platform();
+  ~Win32Platform() override;
+  Win32Platform(const Win32Platform&) = delete;
+  Win32Platform& operator=(const Win32Platform&) = delete;
+
+  MidiPortSet& Midi() override { return *midi_; }
+  // Adds the simulated Kilnbox's ports after those registered; its window
+  // opens beside the main window.
+  Win32SimulatedKilnbox& StartSimulator(double speed = 1.0);
+
+  // --- WindowSystem ------------------------------------------------------------
+  HWND CreateMainWindow(const char* className, const char* caption, WNDPROC wndProc) override;
+  int RunMessageLoop() override;
+  void PostMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+  void PostQuitMessage(int exitCode) override;
+  UINT SetTimer(HWND hWnd, UINT id, UINT periodMs) override;
+  void KillTimer(HWND hWnd, UINT id) override;
+  int MessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
+  void InvalidateRect(HWND hWnd, bool erase) override;
+  RECT GetClientRect(HWND hWnd) override;
+  void DestroyWindow(HWND hWnd) override;
+  void MoveWindow(HWND hWnd, int x, int y, int w, int h, bool repaint) override;
+  void SetForegroundWindow(HWND hWnd) override;
+  HWND CreateButton(HWND parent, const char* label, int id, int x, int y, int w, int h) override;
+  HWND CreateStatusBar(HWND parent, int id) override;
+  void StatusSetParts(HWND status, int count, const int* rightEdges) override;
+  void StatusSetText(HWND status, int part, const char* text) override;
+  void StatusReposition(HWND status) override;
+  HWND CreateProgressBar(HWND parent, int x, int y, int w, int h) override;
+  void ProgressSetRange(HWND bar, int low, int high) override;
+  void ProgressSetStep(HWND bar, int step) override;
+  void ProgressStepIt(HWND bar) override;
+  Canvas* BeginPaint(HWND hWnd) override;
+  void EndPaint(HWND hWnd, Canvas* canvas) override;
+  INT_PTR DialogBoxParam(HWND owner, int templateId, DLGPROC proc, LPARAM param) override;
+  void EndDialog(HWND hDlg, INT_PTR result) override;
+  void DlgListAdd(HWND hDlg, int id, const char* text) override;
+  void DlgListSelect(HWND hDlg, int id, int index) override;
+  int DlgListGetSel(HWND hDlg, int id) override;
+  void SetDlgItemText(HWND hDlg, int id, const char* text) override;
+  std::string GetDlgItemText(HWND hDlg, int id) override;
+  void CheckDlgButton(HWND hDlg, int id, bool checked) override;
+  bool IsDlgButtonChecked(HWND hDlg, int id) override;
+  void EnableDlgItem(HWND hDlg, int id, bool enabled) override;
+  bool GetOpenFileName(OPENFILENAME& ofn) override;
+  bool GetSaveFileName(OPENFILENAME& ofn) override;
+  DWORD CommDlgExtendedError() override;
+  void DragAcceptFiles(HWND hWnd, bool accept) override;
+  UINT DragQueryFileCount(HDROP drop) override;
+  UINT DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) override;
+  bool DragQueryPoint(HDROP drop, POINT* pt) override;
+  void DragFinish(HDROP drop) override;
+  void ShellOpen(HWND owner, const char* file) override;
+  bool PlaySoundMemory(const void* wavImage, UINT flags) override;
+  bool AcquireSingleInstance(const char* name) override;
+  void ReleaseSingleInstance() override;
+
+  // --- OsServices ------------------------------------------------------------------
+  void Sleep(UINT ms) override { os_.Sleep(ms); }
+  int64_t TimeSeconds() override { return os_.TimeSeconds(); }
+  std::string GetCurrentDirectory() override { return os_.GetCurrentDirectory(); }
+  bool SetCurrentDirectory(const std::string& dir) override { return os_.SetCurrentDirectory(dir); }
+  std::string GetConfigDirectory() override { return os_.GetConfigDirectory(); }
+  std::string GetDataDirectory() override { return os_.GetDataDirectory(); }
+  FILE* OpenFile(const std::string& path, const char* mode) override { return os_.OpenFile(path, mode); }
+  bool ReplaceFile(const std::string& from, const std::string& to) override { return os_.ReplaceFile(from, to); }
+  bool RemoveFile(const std::string& path) override { return os_.RemoveFile(path); }
+  PathKind GetPathKind(const std::string& path) override { return os_.GetPathKind(path); }
+  void* AllocMemory(size_t bytes) override { return os_.AllocMemory(bytes); }
+  void FreeMemory(void* block) override { os_.FreeMemory(block); }
+  void DebugTrace(const char* text) override { os_.DebugTrace(text); }
+
+ private:
+  bool RunFileDialog(OPENFILENAME& ofn, bool save);
+
+  Win32OsServices os_;
+  std::unique_ptr<MidiPortSet> midi_;
+  std::unique_ptr<Win32SimulatedKilnbox> simulator_;
+  std::unique_ptr<Win32Canvas> canvas_;
+  HWND main_ = nullptr;
+};

@@ -1,0 +1,237 @@
+#include "platform/win32/serial_win32.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+#include <mutex>
+
+#include "platform/win32/text_win32.h"
+
+namespace w32 {
+namespace {
+
+constexpr unsigned kErrError = 1;        // MMSYSERR_ERROR
+constexpr unsigned kErrBadDevice = 2;    // MMSYSERR_BADDEVICEID
+constexpr unsigned kErrAllocated = 4;    // MMSYSERR_ALLOCATED
+constexpr DWORD kMidiBaud = 31250;
+constexpr size_t kWriteChunk = 1024;
+
+std::string SystemText(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string out = n > 0 ? Utf8(text, n) : "error " + std::to_string(error);
+  if (text) LocalFree(text);
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.' || out.back() == ' '))
+    out.pop_back();
+  return out;
+}
+
+// "COM12" must be opened as "\\.\COM12"; other names are used as given.
+std::wstring DevicePath(const std::string& name) {
+  auto digit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
+  const bool comPort = name.size() > 3 && (name.compare(0, 3, "COM") == 0 || name.compare(0, 3, "com") == 0) &&
+                       std::all_of(name.begin() + 3, name.end(), digit);
+  return comPort ? L"\\\\.\\" + Wide(name) : Wide(name);
+}
+
+unsigned OpenError(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return kErrBadDevice;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: return kErrAllocated;
+    default: return kErrError;
+  }
+}
+
+bool IsGone(DWORD error) {
+  return error == ERROR_BAD_COMMAND || error == ERROR_DEVICE_NOT_CONNECTED || error == ERROR_INVALID_HANDLE ||
+         error == ERROR_BROKEN_PIPE || error == ERROR_GEN_FAILURE || error == ERROR_OPERATION_ABORTED;
+}
+
+}  // namespace
+
+struct SerialLine::State {
+  std::mutex mutex;
+  int users = 0;
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  bool restore = false;
+  DCB original{};
+  COMMTIMEOUTS originalTimeouts{};
+  HANDLE readDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE writeDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE interrupt = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+
+  ~State() {
+    CloseHandle(readDone);
+    CloseHandle(writeDone);
+    CloseHandle(interrupt);
+  }
+
+  // Raw bytes, no flow control, MIDI's rate when the port takes it.
+  void SetRaw() {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(handle, &dcb)) return;  // no serial port: nothing to set
+    original = dcb;
+    GetCommTimeouts(handle, &originalTimeouts);
+    restore = true;
+    dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.fAbortOnError = FALSE;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    DCB atMidiRate = dcb;
+    atMidiRate.BaudRate = kMidiBaud;
+    if (!SetCommState(handle, &atMidiRate)) SetCommState(handle, &dcb);
+    // A read returns at once with what has come (Wine's waits for a first
+    // byte); the reader waits for the next byte with WaitCommEvent. Writes
+    // wait as long as needed: the stall limit is the writer's.
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    SetCommTimeouts(handle, &timeouts);
+    SetCommMask(handle, EV_RXCHAR);
+  }
+};
+
+SerialLine::SerialLine(std::string name) : name_(std::move(name)), state_(std::make_unique<State>()) {}
+
+SerialLine::~SerialLine() {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  if (state_->handle != INVALID_HANDLE_VALUE) CloseHandle(state_->handle);
+}
+
+unsigned SerialLine::Acquire(std::string* text) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  if (state_->users > 0) {
+    ++state_->users;
+    return 0;
+  }
+  HANDLE h = CreateFileW(DevicePath(name_).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OVERLAPPED, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    *text = "Cannot open " + name_ + ": " + SystemText(error);
+    return OpenError(error);
+  }
+  state_->handle = h;
+  state_->restore = false;
+  state_->SetRaw();
+  PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
+  state_->users = 1;
+  return 0;
+}
+
+void SerialLine::Release() {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  if (state_->users == 0 || --state_->users > 0) return;
+  if (state_->restore) {
+    FlushFileBuffers(state_->handle);
+    SetCommState(state_->handle, &state_->original);
+    SetCommTimeouts(state_->handle, &state_->originalTimeouts);
+  }
+  CloseHandle(state_->handle);
+  state_->handle = INVALID_HANDLE_VALUE;
+}
+
+long SerialLine::Read(uint8_t* buffer, size_t size, std::string* text) {
+  for (;;) {
+    if (WaitForSingleObject(state_->interrupt, 0) == WAIT_OBJECT_0) return 0;
+    DWORD got = 0;
+    auto read = [&](void* ov) {
+      return ReadFile(state_->handle, buffer, static_cast<DWORD>(size), nullptr, static_cast<OVERLAPPED*>(ov));
+    };
+    if (!Overlapped(text, &got, read))
+      return WaitForSingleObject(state_->interrupt, 0) == WAIT_OBJECT_0 ? 0 : -1;
+    if (got > 0) return static_cast<long>(got);
+    // Nothing had come: wait for the next byte (or Close) before reading again.
+    DWORD events = 0;
+    auto waitForByte = [&](void* ov) { return WaitCommEvent(state_->handle, &events, static_cast<OVERLAPPED*>(ov)); };
+    if (!Overlapped(text, &got, waitForByte))
+      return WaitForSingleObject(state_->interrupt, 0) == WAIT_OBJECT_0 ? 0 : -1;
+  }
+}
+
+bool SerialLine::Overlapped(std::string* text, unsigned long* transferred,
+                            const std::function<int(void*)>& start) {
+  OVERLAPPED ov{};
+  ov.hEvent = state_->readDone;
+  ResetEvent(ov.hEvent);
+  DWORD got = 0;
+  if (!start(&ov)) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_IO_PENDING) {
+      *text = "Cannot read from " + name_ + ": " + SystemText(error);
+      return false;
+    }
+  }
+  HANDLE waits[2] = {ov.hEvent, state_->interrupt};
+  if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) CancelIoEx(state_->handle, &ov);
+  if (!GetOverlappedResult(state_->handle, &ov, &got, TRUE)) {
+    *text = "Cannot read from " + name_ + ": " + SystemText(GetLastError());
+    return false;
+  }
+  *transferred = got;
+  return true;
+}
+
+void SerialLine::InterruptRead() { SetEvent(state_->interrupt); }
+
+void SerialLine::ResumeReading() { ResetEvent(state_->interrupt); }
+
+bool SerialLine::Write(const uint8_t* data, size_t size, unsigned stallMs, std::string* text, bool* gone) {
+  *gone = false;
+  size_t done = 0;
+  DWORD idleSince = GetTickCount();
+  while (done < size) {
+    OVERLAPPED ov{};
+    ov.hEvent = state_->writeDone;
+    ResetEvent(ov.hEvent);
+    const DWORD chunk = static_cast<DWORD>(std::min(kWriteChunk, size - done));
+    DWORD wrote = 0;
+    if (!WriteFile(state_->handle, data + done, chunk, &wrote, &ov)) {
+      DWORD error = GetLastError();
+      if (error == ERROR_IO_PENDING) {
+        if (WaitForSingleObject(ov.hEvent, stallMs) != WAIT_OBJECT_0) {
+          CancelIoEx(state_->handle, &ov);
+          GetOverlappedResult(state_->handle, &ov, &wrote, TRUE);
+          *text = "Cannot write to " + name_ + ": no byte was taken for " + std::to_string(stallMs) + " ms";
+          return false;
+        }
+        if (!GetOverlappedResult(state_->handle, &ov, &wrote, TRUE)) error = GetLastError();
+        else error = ERROR_SUCCESS;
+      }
+      if (error != ERROR_SUCCESS) {
+        *gone = IsGone(error);
+        *text = "Cannot write to " + name_ + ": " + SystemText(error);
+        return false;
+      }
+    }
+    done += wrote;
+    if (wrote > 0) {
+      idleSince = GetTickCount();
+    } else if (GetTickCount() - idleSince >= stallMs) {
+      *text = "Cannot write to " + name_ + ": no byte was taken for " + std::to_string(stallMs) + " ms";
+      return false;
+    } else {
+      ::Sleep(10);
+    }
+  }
+  return true;
+}
+
+}  // namespace w32

@@ -1,0 +1,54 @@
+// A serial port (COM1, COM3, ...) or another byte-stream device as one
+// line both MIDI ports of it share: Windows opens a COM port once, so the
+// input and the output hold it together. Neutral header: no <windows.h>,
+// no seam types; results are the MIDI API's error numbers.
+//
+// The line is opened with overlapped I/O, so that a read waiting for the
+// next byte never holds up a write; it is set to raw 8-bit bytes without
+// flow control, and to MIDI's 31,250 baud when the port takes that rate
+// (a port that refuses it keeps its rate, as a pseudo-terminal does). The
+// settings it had are put back when the last user lets go.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace w32 {
+
+class SerialLine {
+ public:
+  explicit SerialLine(std::string name);
+  ~SerialLine();
+  SerialLine(const SerialLine&) = delete;
+  SerialLine& operator=(const SerialLine&) = delete;
+
+  const std::string& Name() const { return name_; }
+  // Opens the line for its first user; 0 or an error number, with `text`.
+  unsigned Acquire(std::string* text);
+  // Closes it when its last user lets go.
+  void Release();
+
+  // Waits for bytes and reads what has come: the count, 0 once
+  // InterruptRead was called, -1 on failure (with `text`).
+  long Read(uint8_t* buffer, size_t size, std::string* text);
+  // Ends a Read under way, and every later one until ResumeReading.
+  void InterruptRead();
+  void ResumeReading();
+
+  // Writes all of `data`; false (with `text`) on failure, or when no byte
+  // was taken for `stallMs`; `gone` is set when the device went away.
+  bool Write(const uint8_t* data, size_t size, unsigned stallMs, std::string* text, bool* gone);
+
+ private:
+  // Runs one overlapped read-side operation to its end or to an interrupt.
+  bool Overlapped(std::string* text, unsigned long* transferred, const std::function<int(void*)>& start);
+
+  struct State;
+  const std::string name_;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace w32

@@ -1,0 +1,38 @@
+// Kernel services for the Win32 back end and the Windows programs, in the
+// program's own terms (UTF-8 paths). Neutral header: no <windows.h>, no
+// seam types. The folder and file operations shared with the other back
+// ends are those of platform/os/os_services.h, implemented in os_win32.cpp.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace w32 {
+
+// fopen through the wide call, so that any file name opens.
+FILE* OpenFile(const std::string& path, const char* mode);
+bool SetCurrentFolder(const std::string& path);
+void SleepMs(unsigned ms);
+int64_t TimeOfDaySeconds();
+// A line to the debugger's output (invisible to the user).
+void DebugOutput(const char* text);
+// The folder for temporary files (%TEMP%), without a trailing separator.
+std::string TempDirectory();
+// Makes a new, empty folder under `parent` whose name starts with `prefix`;
+// "" when none can be made.
+std::string MakeUniqueFolder(const std::string& parent, const std::string& prefix);
+// Removes a folder and everything in it; false when something stayed.
+bool RemoveTree(const std::string& path);
+
+// The command line as UTF-8 strings, the program's name first.
+std::vector<std::string> CommandLineArguments();
+// For a program without a console of its own (talverine.exe): stdout and
+// stderr go to the console it was started from, when they go nowhere else.
+// False when there is none to write to.
+bool UseParentConsole();
+// A message for a user with no console: a box.
+void ShowMessage(const std::string& caption, const std::string& text);
+
+}  // namespace w32

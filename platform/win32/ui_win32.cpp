@@ -1,0 +1,503 @@
+// The Win32 window system: the main window and its message loop, child
+// controls, message boxes, painting with GDI, the common dialogs, dropped
+// files, the shell, sound and the single-instance rule.
+#include "platform/win32/ui_win32.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+#include <mmsystem.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/os/os_services.h"
+#include "platform/win32/text_win32.h"
+#include "resources/menu.h"
+
+namespace w32ui {
+namespace {
+
+constexpr UINT kWakeMessage = WM_APP + 1;
+const wchar_t kWakeClass[] = L"TalverineWake";
+
+// The default client size: three quarters of the work area, within bounds a
+// 64-sample trace and four EPROM columns fit in.
+constexpr int kMinClientW = 640, kMinClientH = 480, kMaxClientW = 1280, kMaxClientH = 960;
+
+struct State {
+  HINSTANCE instance = nullptr;
+  HWND wake = nullptr;
+  std::function<void()> wakeHandler;
+  std::atomic<bool> wakePosted{false};
+  HWND main = nullptr;
+  Procedure mainProcedure;
+  HFONT controlFont = nullptr;
+  std::vector<char> sound;  // the image PlaySound is reading
+};
+
+State& S() {
+  static State state;
+  return state;
+}
+
+HWND H(Handle h) { return static_cast<HWND>(h); }
+
+std::wstring W(const std::string& s) { return w32::Wide(s); }
+
+// The messages the program's window procedure handles; everything else
+// takes Windows' own course.
+bool ForProgram(UINT msg) {
+  switch (msg) {
+    case WM_CREATE:
+    case WM_SIZE:
+    case WM_PAINT:
+    case WM_CLOSE:
+    case WM_COMMAND:
+    case WM_TIMER:
+    case WM_LBUTTONDOWN:
+    case WM_DROPFILES: return true;
+    default: return msg >= MM_MIM_OPEN && msg <= MM_MOM_DONE;
+  }
+}
+
+LRESULT CALLBACK MainProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  State& s = S();
+  if (msg == WM_NCCREATE) s.main = hWnd;
+  if (!ForProgram(msg) || !s.mainProcedure) return DefWindowProcW(hWnd, msg, wParam, lParam);
+  if (msg == WM_PAINT) {
+    s.mainProcedure(hWnd, msg, wParam, lParam);
+    // A paint that drew nothing still leaves the window valid, or WM_PAINT
+    // would come again at once.
+    ValidateRect(hWnd, nullptr);
+    return 0;
+  }
+  return static_cast<LRESULT>(s.mainProcedure(hWnd, msg, wParam, lParam));
+}
+
+LRESULT CALLBACK WakeProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg != kWakeMessage) return DefWindowProcW(hWnd, msg, wParam, lParam);
+  S().wakePosted = false;
+  if (S().wakeHandler) S().wakeHandler();
+  return 0;
+}
+
+HFONT ControlFont() {
+  State& s = S();
+  if (s.controlFont == nullptr) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+      s.controlFont = CreateFontIndirectW(&metrics.lfMessageFont);
+    if (s.controlFont == nullptr) s.controlFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  }
+  return s.controlFont;
+}
+
+HWND MakeChild(const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h, HWND parent,
+               int id) {
+  HWND child = CreateWindowExW(0, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, std::max(0, w),
+                               std::max(0, h), parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                               S().instance, nullptr);
+  if (child) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont()), FALSE);
+  return child;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The program
+// ---------------------------------------------------------------------------
+void Initialize() {
+  State& s = S();
+  if (s.instance != nullptr) return;
+  s.instance = GetModuleHandleW(nullptr);
+  INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                ICC_BAR_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  WNDCLASSEXW wake{};
+  wake.cbSize = sizeof wake;
+  wake.lpfnWndProc = WakeProc;
+  wake.hInstance = s.instance;
+  wake.lpszClassName = kWakeClass;
+  RegisterClassExW(&wake);
+  s.wake = CreateWindowExW(0, kWakeClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, s.instance, nullptr);
+}
+
+void SetWakeHandler(std::function<void()> handler) { S().wakeHandler = std::move(handler); }
+
+void WakeGuiThread() {
+  State& s = S();
+  // One wake-up in the queue at a time is enough: it takes all there is.
+  if (s.wake && !s.wakePosted.exchange(true)) PostMessageW(s.wake, kWakeMessage, 0, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Windows and messages
+// ---------------------------------------------------------------------------
+namespace {
+
+SIZE DefaultWindowSize(DWORD style, HMENU menu) {
+  RECT work{0, 0, 1024, 768};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  RECT r{0, 0, std::clamp<LONG>((work.right - work.left) * 3 / 4, kMinClientW, kMaxClientW),
+         std::clamp<LONG>((work.bottom - work.top) * 3 / 4, kMinClientH, kMaxClientH)};
+  AdjustWindowRectEx(&r, style, menu != nullptr, 0);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+HMENU BuildMenu();
+
+}  // namespace
+
+Handle CreateMainWindow(const std::string& className, const std::string& caption, Procedure procedure) {
+  State& s = S();
+  Initialize();
+  const std::wstring cls = W(className);
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = MainProc;
+  wc.hInstance = s.instance;
+  wc.hIcon = LoadIconW(s.instance, MAKEINTRESOURCEW(100));
+  wc.hIconSm = static_cast<HICON>(LoadImageW(s.instance, MAKEINTRESOURCEW(100), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+  wc.hCursor = LoadCursorW(nullptr, IDC_CROSS);
+  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  wc.lpszClassName = cls.c_str();
+  RegisterClassExW(&wc);
+  s.mainProcedure = std::move(procedure);
+  // The panel is painted around the buttons and the status bar, never over them.
+  const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  HMENU menu = BuildMenu();
+  const SIZE size = DefaultWindowSize(style, menu);
+  HWND window = CreateWindowExW(0, cls.c_str(), W(caption).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, size.cx,
+                                size.cy, nullptr, menu, s.instance, nullptr);
+  if (window == nullptr) {
+    s.main = nullptr;
+    s.mainProcedure = nullptr;
+    return nullptr;
+  }
+  ShowWindow(window, SW_SHOWNORMAL);
+  UpdateWindow(window);
+  return window;
+}
+
+Handle MainWindow() { return S().main; }
+
+int RunMessageLoop() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+void Post(Handle window, unsigned msg, uintptr_t wParam, intptr_t lParam) {
+  PostMessageW(H(window), msg, wParam, lParam);
+}
+
+void PostQuitMessage(int exitCode) { ::PostQuitMessage(exitCode); }
+
+unsigned SetTimer(Handle window, unsigned id, unsigned periodMs) {
+  return static_cast<unsigned>(::SetTimer(H(window), id, std::max(periodMs, 1u), nullptr));
+}
+
+void KillTimer(Handle window, unsigned id) { ::KillTimer(H(window), id); }
+
+int ShowMessageBox(Handle owner, const std::string& text, const char* caption, unsigned type) {
+  // A box nobody owns is modal for the whole program: the windows of the
+  // thread wait for it, while its loop goes on handling timers and MIDI.
+  if (owner == nullptr) type |= MB_TASKMODAL;
+  const std::wstring wideCaption = caption ? W(caption) : std::wstring();
+  return MessageBoxW(H(owner), W(text).c_str(), caption ? wideCaption.c_str() : nullptr, type);
+}
+
+void InvalidateRect(Handle window, bool erase) { ::InvalidateRect(H(window), nullptr, erase); }
+
+Rect GetClientRect(Handle window) {
+  RECT r{};
+  if (!::GetClientRect(H(window), &r)) return {};
+  return {r.left, r.top, r.right, r.bottom};
+}
+
+void DestroyWindow(Handle window) {
+  if (H(window) == S().main) {
+    // The program's window only stops taking messages; the loop ends with
+    // the quit message.
+    ShowWindow(S().main, SW_HIDE);
+    S().mainProcedure = nullptr;
+    return;
+  }
+  ::DestroyWindow(H(window));
+}
+
+void MoveWindow(Handle window, int x, int y, int w, int h, bool repaint) {
+  ::MoveWindow(H(window), x, y, std::max(0, w), std::max(0, h), repaint);
+}
+
+void RaiseWindow(Handle window) {
+  if (IsIconic(H(window))) ShowWindow(H(window), SW_RESTORE);
+  ::SetForegroundWindow(H(window));
+}
+
+// ---------------------------------------------------------------------------
+// Child controls
+// ---------------------------------------------------------------------------
+Handle CreateButton(Handle parent, const std::string& label, int id, int x, int y, int w, int h) {
+  return MakeChild(L"BUTTON", W(label), BS_PUSHBUTTON, x, y, w, h, H(parent), id);
+}
+
+Handle CreateStatusBar(Handle parent, int id) {
+  return MakeChild(STATUSCLASSNAMEW, L"", 0, 0, 0, 0, 0, H(parent), id);
+}
+
+void StatusSetParts(Handle status, const std::vector<int>& rightEdges) {
+  std::vector<int> edges = rightEdges;
+  SendMessageW(H(status), SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+}
+
+void StatusSetText(Handle status, int part, const std::string& text) {
+  const std::wstring wide = W(text);
+  SendMessageW(H(status), SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+void StatusReposition(Handle status) { SendMessageW(H(status), WM_SIZE, 0, 0); }
+
+Handle CreateProgressBar(Handle parent, int x, int y, int w, int h) {
+  return MakeChild(PROGRESS_CLASSW, L"", 0, x, y, w, h, H(parent), 0);
+}
+
+void ProgressSetRange(Handle bar, int low, int high) { SendMessageW(H(bar), PBM_SETRANGE32, low, high); }
+
+void ProgressSetStep(Handle bar, int step) { SendMessageW(H(bar), PBM_SETSTEP, static_cast<WPARAM>(step), 0); }
+
+void ProgressStepIt(Handle bar) { SendMessageW(H(bar), PBM_STEPIT, 0, 0); }
+
+// ---------------------------------------------------------------------------
+// Painting
+// ---------------------------------------------------------------------------
+namespace {
+
+class GdiPainter : public Painter {
+ public:
+  explicit GdiPainter(HWND window) : window_(window) {
+    hdc_ = ::BeginPaint(window_, &ps_);
+    originalPen_ = SelectObject(hdc_, GetStockObject(BLACK_PEN));
+    originalFont_ = SelectObject(hdc_, GetStockObject(SYSTEM_FONT));
+  }
+  ~GdiPainter() override {
+    SelectObject(hdc_, originalPen_);
+    SelectObject(hdc_, originalFont_);
+    if (pen_) DeleteObject(pen_);
+    if (font_) DeleteObject(font_);
+    ::EndPaint(window_, &ps_);
+  }
+
+  void SetPen(int width, uint32_t colour, bool insideFrame) override {
+    HPEN pen = CreatePen(insideFrame ? PS_INSIDEFRAME : PS_SOLID, width, colour);
+    if (pen == nullptr) return;
+    SelectObject(hdc_, pen);
+    if (pen_) DeleteObject(pen_);
+    pen_ = pen;
+  }
+  void MoveTo(int x, int y) override { MoveToEx(hdc_, x, y, nullptr); }
+  void LineTo(int x, int y) override { ::LineTo(hdc_, x, y); }
+
+  void DrawBitmap(int bitmapId, int x, int y, int w, int h) override {
+    HBITMAP bitmap = LoadBitmapW(S().instance, MAKEINTRESOURCEW(bitmapId));
+    if (bitmap == nullptr || w <= 0 || h <= 0) return;
+    HDC source = CreateCompatibleDC(hdc_);
+    HGDIOBJ old = SelectObject(source, bitmap);
+    BitBlt(hdc_, x, y, w, h, source, 0, 0, SRCCOPY);
+    SelectObject(source, old);
+    DeleteDC(source);
+    DeleteObject(bitmap);
+  }
+
+  void SetFont(const Font& f) override {
+    LOGFONTW lf{};
+    lf.lfHeight = f.height;
+    lf.lfWidth = f.width;
+    lf.lfEscapement = f.escapement;
+    lf.lfOrientation = f.orientation;
+    lf.lfWeight = f.weight;
+    lf.lfItalic = f.italic;
+    lf.lfUnderline = f.underline;
+    lf.lfStrikeOut = f.strikeOut;
+    lf.lfCharSet = f.charSet;
+    lf.lfOutPrecision = f.outPrecision;
+    lf.lfClipPrecision = f.clipPrecision;
+    lf.lfQuality = f.quality;
+    lf.lfPitchAndFamily = f.pitchAndFamily;
+    const std::wstring face = W(f.face).substr(0, LF_FACESIZE - 1);
+    std::copy(face.begin(), face.end(), lf.lfFaceName);
+    HFONT font = CreateFontIndirectW(&lf);
+    if (font == nullptr) return;
+    SelectObject(hdc_, font);
+    if (font_) DeleteObject(font_);
+    font_ = font;
+  }
+  void SetTextAlign(unsigned align) override { ::SetTextAlign(hdc_, align); }
+  void PutText(int x, int y, const std::string& text) override {
+    const std::wstring wide = W(text);
+    TextOutW(hdc_, x, y, wide.c_str(), static_cast<int>(wide.size()));
+  }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT ps_{};
+  HDC hdc_ = nullptr;
+  HGDIOBJ originalPen_ = nullptr;
+  HGDIOBJ originalFont_ = nullptr;
+  HPEN pen_ = nullptr;
+  HFONT font_ = nullptr;
+};
+
+std::unique_ptr<GdiPainter> g_painter;
+
+}  // namespace
+
+Painter* BeginPaint(Handle window) {
+  if (H(window) != S().main || g_painter) return nullptr;
+  g_painter = std::make_unique<GdiPainter>(H(window));
+  return g_painter.get();
+}
+
+void EndPaint(Handle, Painter* painter) {
+  if (painter == g_painter.get()) g_painter.reset();
+}
+
+// ---------------------------------------------------------------------------
+// The menu, from the menu table
+// ---------------------------------------------------------------------------
+namespace {
+
+HMENU BuildMenu() {
+  HMENU bar = CreateMenu();
+  for (const MenuPopup& popup : MainMenu()) {
+    HMENU items = CreatePopupMenu();
+    for (const MenuItem& item : popup.items) {
+      if (item.text == nullptr)
+        AppendMenuW(items, MF_SEPARATOR, 0, nullptr);
+      else
+        AppendMenuW(items, MF_STRING, static_cast<UINT_PTR>(item.id), W(item.text).c_str());
+    }
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(items), W(popup.text).c_str());
+  }
+  return bar;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Common dialogs and the shell
+// ---------------------------------------------------------------------------
+namespace {
+unsigned long g_fileDialogError = 0;
+}
+
+bool RunFileDialog(FileRequest& request, bool save) {
+  // "Description\0Pattern\0...\0\0"
+  std::wstring filter;
+  for (const auto& [description, pattern] : request.filters) {
+    filter += W(description) + L'\0';
+    filter += W(pattern) + L'\0';
+  }
+  filter += L'\0';
+  std::vector<wchar_t> file(32768, L'\0');
+  std::vector<wchar_t> title(MAX_PATH, L'\0');
+  const std::wstring initialDir = W(request.initialDir);
+  const std::wstring dialogTitle = W(request.title);
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = H(request.owner);
+  ofn.lpstrFilter = request.filters.empty() ? nullptr : filter.c_str();
+  ofn.nFilterIndex = request.filterIndex;
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrFileTitle = title.data();
+  ofn.nMaxFileTitle = static_cast<DWORD>(title.size());
+  ofn.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
+  ofn.lpstrTitle = dialogTitle.empty() ? nullptr : dialogTitle.c_str();
+  ofn.Flags = request.flags | OFN_EXPLORER | OFN_NOCHANGEDIR;
+  const BOOL chosen = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+  g_fileDialogError = chosen ? 0 : CommDlgExtendedError();
+  if (!chosen) return false;
+  request.file = w32::Utf8(file.data(), wcsnlen(file.data(), file.size()));
+  request.fileTitle = w32::Utf8(title.data(), wcsnlen(title.data(), title.size()));
+  request.filterIndex = ofn.nFilterIndex;
+  return true;
+}
+
+unsigned long FileDialogError() { return g_fileDialogError; }
+
+void DragAcceptFiles(Handle window, bool accept) { ::DragAcceptFiles(H(window), accept); }
+
+unsigned DropCount(Handle drop) { return DragQueryFileW(static_cast<HDROP>(drop), 0xFFFFFFFF, nullptr, 0); }
+
+std::string DroppedFile(Handle drop, unsigned index) {
+  const UINT n = DragQueryFileW(static_cast<HDROP>(drop), index, nullptr, 0);
+  if (n == 0) return "";
+  std::vector<wchar_t> name(n + 1);
+  const UINT got = DragQueryFileW(static_cast<HDROP>(drop), index, name.data(), n + 1);
+  return w32::Utf8(name.data(), got);
+}
+
+bool DropPoint(Handle drop, long* x, long* y) {
+  POINT p{};
+  const BOOL inClient = DragQueryPoint(static_cast<HDROP>(drop), &p);
+  *x = p.x;
+  *y = p.y;
+  return inClient != 0;
+}
+
+void DragFinish(Handle drop) { ::DragFinish(static_cast<HDROP>(drop)); }
+
+void ShellOpen(Handle owner, const std::string& target) {
+  if (target.empty()) return;
+  std::string path = target;
+  const bool address = target.rfind("http://", 0) == 0 || target.rfind("https://", 0) == 0;
+  if (!address) {
+    path = os::ResolvePath(os::CurrentDirectory(), target);
+    std::replace(path.begin(), path.end(), '/', '\\');
+  }
+  ShellExecuteW(H(owner), L"open", W(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// ---------------------------------------------------------------------------
+// Sound
+// ---------------------------------------------------------------------------
+bool PlayWaveImage(const void* image, size_t bytes) {
+  State& s = S();
+  // Stopped first, synchronously: the copy is rewritten below.
+  PlaySoundW(nullptr, nullptr, 0);
+  if (image == nullptr || bytes == 0) return true;
+  s.sound.assign(static_cast<const char*>(image), static_cast<const char*>(image) + bytes);
+  // No sound device is no error: the sound just isn't heard.
+  return PlaySoundW(reinterpret_cast<LPCWSTR>(s.sound.data()), nullptr, SND_MEMORY | SND_ASYNC | SND_NODEFAULT) != 0;
+}
+
+// ---------------------------------------------------------------------------
+// Single instance
+// ---------------------------------------------------------------------------
+bool AcquireSingleInstance(const std::string& name, const std::string& className) {
+  if (os::LockSingleInstance(name)) return true;
+  if (HWND running = FindWindowW(W(className).c_str(), nullptr)) {
+    // The running one may be busy in a box or a dialog: its front-most
+    // window comes up.
+    HWND popup = GetLastActivePopup(running);
+    RaiseWindow(running);
+    if (popup && popup != running) ::SetForegroundWindow(popup);
+  }
+  return false;
+}
+
+void ReleaseSingleInstance() { os::UnlockSingleInstance(); }
+
+}  // namespace w32ui

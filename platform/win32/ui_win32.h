@@ -1,0 +1,130 @@
+// The Win32 window system in the program's own terms: the calls the seam's
+// WindowSystem part makes, with plain types (handles as void*, texts in
+// UTF-8, message numbers as Win32 has them). Neutral header: no
+// <windows.h>, no seam types. platform_win32.cpp maps the seam onto it;
+// ui_win32.cpp, dialogs_win32.cpp and simwindow_win32.cpp implement it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct DialogTemplate;
+
+namespace w32ui {
+
+using Handle = void*;
+// A window or dialog procedure: (window, message, wParam, lParam).
+using Procedure = std::function<intptr_t(Handle, unsigned, uintptr_t, intptr_t)>;
+
+struct Rect {
+  long left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// --- the program ---------------------------------------------------------------
+// Once at start: the common controls, the module's resources.
+void Initialize();
+// Called on the GUI thread whenever WakeGuiThread was called since.
+void SetWakeHandler(std::function<void()> handler);
+// From any thread: runs the wake handler on the GUI thread soon.
+void WakeGuiThread();
+
+// --- windows and messages -----------------------------------------------------------
+// Registers the class and creates the main window; `procedure` gets the
+// messages the program handles (WM_CREATE before this returns). Null when
+// WM_CREATE refused.
+Handle CreateMainWindow(const std::string& className, const std::string& caption, Procedure procedure);
+Handle MainWindow();
+int RunMessageLoop();
+void Post(Handle window, unsigned msg, uintptr_t wParam, intptr_t lParam);
+void PostQuitMessage(int exitCode);
+unsigned SetTimer(Handle window, unsigned id, unsigned periodMs);
+void KillTimer(Handle window, unsigned id);
+int ShowMessageBox(Handle owner, const std::string& text, const char* caption, unsigned type);
+void InvalidateRect(Handle window, bool erase);
+Rect GetClientRect(Handle window);
+void DestroyWindow(Handle window);
+void MoveWindow(Handle window, int x, int y, int w, int h, bool repaint);
+// Brings a window up from the task bar and to the front.
+void RaiseWindow(Handle window);
+
+// --- child controls -------------------------------------------------------------------
+Handle CreateButton(Handle parent, const std::string& label, int id, int x, int y, int w, int h);
+Handle CreateStatusBar(Handle parent, int id);
+void StatusSetParts(Handle status, const std::vector<int>& rightEdges);
+void StatusSetText(Handle status, int part, const std::string& text);
+void StatusReposition(Handle status);
+Handle CreateProgressBar(Handle parent, int x, int y, int w, int h);
+void ProgressSetRange(Handle bar, int low, int high);
+void ProgressSetStep(Handle bar, int step);
+void ProgressStepIt(Handle bar);
+
+// --- painting -------------------------------------------------------------------------
+struct Font {
+  long height = 0, width = 0, escapement = 0, orientation = 0, weight = 0;
+  uint8_t italic = 0, underline = 0, strikeOut = 0, charSet = 0, outPrecision = 0, clipPrecision = 0, quality = 0,
+          pitchAndFamily = 0;
+  std::string face;
+};
+
+// GDI on the device context of one WM_PAINT.
+class Painter {
+ public:
+  virtual ~Painter() = default;
+  virtual void SetPen(int width, uint32_t colour, bool insideFrame) = 0;
+  virtual void MoveTo(int x, int y) = 0;
+  virtual void LineTo(int x, int y) = 0;
+  virtual void DrawBitmap(int bitmapId, int x, int y, int w, int h) = 0;
+  virtual void SetFont(const Font& font) = 0;
+  virtual void SetTextAlign(unsigned align) = 0;
+  virtual void PutText(int x, int y, const std::string& text) = 0;
+};
+// Null when `window` is not the main window in its WM_PAINT.
+Painter* BeginPaint(Handle window);
+void EndPaint(Handle window, Painter* painter);
+
+// --- dialogs from the templates in resources/ ---------------------------------------------
+intptr_t RunDialog(Handle owner, const DialogTemplate& tpl, Procedure procedure, intptr_t param);
+void EndDialog(Handle dialog, intptr_t result);
+void ListAdd(Handle dialog, int id, const std::string& text);
+void ListSelect(Handle dialog, int id, int index);
+int ListSelection(Handle dialog, int id);
+void SetItemText(Handle dialog, int id, const std::string& text);
+std::string GetItemText(Handle dialog, int id);
+void CheckButton(Handle dialog, int id, bool checked);
+bool IsButtonChecked(Handle dialog, int id);
+void EnableItem(Handle dialog, int id, bool enabled);
+
+// --- common dialogs and the shell ---------------------------------------------------------
+struct FileRequest {
+  Handle owner = nullptr;
+  std::vector<std::pair<std::string, std::string>> filters;  // description, pattern
+  unsigned filterIndex = 0;
+  std::string initialDir;
+  std::string title;
+  unsigned flags = 0;  // OFN_*
+  std::string file;       // out
+  std::string fileTitle;  // out
+};
+bool RunFileDialog(FileRequest& request, bool save);
+unsigned long FileDialogError();
+void DragAcceptFiles(Handle window, bool accept);
+unsigned DropCount(Handle drop);
+std::string DroppedFile(Handle drop, unsigned index);
+bool DropPoint(Handle drop, long* x, long* y);
+void DragFinish(Handle drop);
+void ShellOpen(Handle owner, const std::string& target);
+
+// --- sound ------------------------------------------------------------------------------
+// Plays a WAV file image (a copy is kept while it plays); `bytes` 0 stops.
+bool PlayWaveImage(const void* image, size_t bytes);
+
+// --- single instance ----------------------------------------------------------------------
+// True when no other instance holds `name`; otherwise the other one's main
+// window (of class `className`) has been raised.
+bool AcquireSingleInstance(const std::string& name, const std::string& className);
+void ReleaseSingleInstance();
+
+}  // namespace w32ui

@@ -1,0 +1,317 @@
+#include "platform/win32/winmm_win32.h"
+
+#include <algorithm>
+#include <array>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/win32/text_win32.h"
+#include "platform/win32/winmm_calls_win32.h"
+
+namespace w32 {
+namespace {
+
+constexpr double kWireBytesPerSecond = 3125.0;
+// A reset hands every buffer back at once; this is only the bound on a
+// driver that is slow about it.
+constexpr DWORD kBufferReturnMs = 5000;
+
+// Bytes of a short message with this status byte.
+size_t ShortMessageLength(uint8_t status) {
+  if (status < 0x80) return 0;
+  if (status < 0xC0 || (status >= 0xE0 && status < 0xF0)) return 3;
+  if (status < 0xE0) return 2;
+  if (status == 0xF1 || status == 0xF3) return 2;
+  if (status == 0xF2) return 3;
+  return 1;
+}
+
+std::string PortName(const wchar_t* name) {
+  return Utf8(name, std::find(name, name + MAXPNAMELEN, L'\0') - name);
+}
+
+bool WaitForDone(const MIDIHDR& header, HANDLE signal, DWORD limitMs) {
+  const DWORD start = GetTickCount();
+  while ((header.dwFlags & MHDR_DONE) == 0) {
+    const DWORD spent = GetTickCount() - start;
+    if (spent >= limitMs) return false;
+    WaitForSingleObject(signal, std::min<DWORD>(limitMs - spent, 50));
+  }
+  return true;
+}
+
+}  // namespace
+
+const WinMmCalls& SystemWinMm() {
+  static const WinMmCalls calls = {
+      midiInGetNumDevs,  midiInGetDevCapsW,  midiInOpen,          midiInClose,           midiInPrepareHeader,
+      midiInUnprepareHeader, midiInAddBuffer, midiInStart,       midiInReset,           midiInGetErrorTextW,
+      midiOutGetNumDevs, midiOutGetDevCapsW, midiOutOpen,         midiOutClose,          midiOutPrepareHeader,
+      midiOutUnprepareHeader, midiOutLongMsg, midiOutShortMsg,   midiOutReset,          midiOutGetErrorTextW,
+  };
+  return calls;
+}
+
+unsigned WinMmInputCount(const WinMmCalls& mm) { return mm.inGetNumDevs(); }
+unsigned WinMmOutputCount(const WinMmCalls& mm) { return mm.outGetNumDevs(); }
+
+// ---------------------------------------------------------------------------
+// Input
+// ---------------------------------------------------------------------------
+struct WinMmInput::State {
+  State(const WinMmCalls& calls, unsigned port) : mm(calls), id(port) {}
+
+  // What the callback hands to the service thread: a returned buffer, or
+  // the bytes of a short message.
+  struct Arrival {
+    MIDIHDR* header = nullptr;
+    std::array<uint8_t, 3> bytes{};
+    size_t count = 0;
+  };
+
+  const WinMmCalls& mm;
+  const unsigned id;
+  HMIDIIN handle = nullptr;
+  std::vector<std::vector<char>> memory;
+  std::array<MIDIHDR, kInputBuffers> headers{};
+  size_t prepared = 0;
+  ByteSink sink;
+  std::mutex mutex;  // guards `arrived` and `stopping`
+  std::deque<Arrival> arrived;
+  bool stopping = false;
+  std::mutex serving;  // held while an arrival is handled
+  bool closing = false;
+  HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  std::thread service;
+
+  ~State() { CloseHandle(wake); }
+
+  static void CALLBACK Callback(HMIDIIN, UINT msg, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
+    auto* self = reinterpret_cast<State*>(instance);
+    Arrival arrival;
+    switch (msg) {
+      case MIM_DATA:
+      case MIM_MOREDATA:
+        arrival.count = ShortMessageLength(static_cast<uint8_t>(param1));
+        for (size_t i = 0; i < arrival.count; ++i) arrival.bytes[i] = static_cast<uint8_t>(param1 >> (8 * i));
+        if (arrival.count == 0) return;
+        break;
+      case MIM_LONGDATA:
+      case MIM_LONGERROR: arrival.header = reinterpret_cast<MIDIHDR*>(param1); break;
+      default: return;
+    }
+    {
+      std::lock_guard<std::mutex> lock(self->mutex);
+      self->arrived.push_back(arrival);
+    }
+    SetEvent(self->wake);
+  }
+
+  void Serve() {
+    for (;;) {
+      WaitForSingleObject(wake, INFINITE);
+      std::deque<Arrival> batch;
+      bool stop = false;
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        batch.swap(arrived);
+        stop = stopping;
+      }
+      for (const Arrival& a : batch) {
+        std::lock_guard<std::mutex> lock(serving);
+        Handle(a);
+      }
+      if (stop) return;
+    }
+  }
+
+  void Handle(const Arrival& a) {
+    if (closing) return;  // what a reset hands back is no message
+    if (a.header == nullptr) {
+      sink(a.bytes.data(), a.count);
+      return;
+    }
+    if (a.header->dwBytesRecorded > 0)
+      sink(reinterpret_cast<const uint8_t*>(a.header->lpData),
+           std::min<size_t>(a.header->dwBytesRecorded, a.header->dwBufferLength));
+    a.header->dwBytesRecorded = 0;
+    mm.inAddBuffer(handle, a.header, sizeof(MIDIHDR));
+  }
+
+  void StopService() {
+    if (!service.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      stopping = true;
+    }
+    SetEvent(wake);
+    service.join();
+    stopping = false;
+    arrived.clear();
+  }
+
+  // Undoes an open as far as it got.
+  void Release() {
+    {
+      // No buffer is added again once the reset has begun.
+      std::lock_guard<std::mutex> lock(serving);
+      closing = true;
+    }
+    mm.inReset(handle);
+    StopService();
+    for (size_t i = 0; i < prepared; ++i) {
+      WaitForDone(headers[i], wake, kBufferReturnMs);
+      mm.inUnprepareHeader(handle, &headers[i], sizeof(MIDIHDR));
+    }
+    prepared = 0;
+    mm.inClose(handle);
+    handle = nullptr;
+    memory.clear();
+  }
+};
+
+WinMmInput::WinMmInput(const WinMmCalls& mm, unsigned id) : state_(std::make_unique<State>(mm, id)) {}
+
+WinMmInput::~WinMmInput() { Close(); }
+
+std::string WinMmInput::Name() const {
+  MIDIINCAPSW caps{};
+  if (state_->mm.inGetDevCaps(state_->id, &caps, sizeof caps) != MMSYSERR_NOERROR) return "";
+  return PortName(caps.szPname);
+}
+
+unsigned WinMmInput::Open(ByteSink sink) {
+  State& s = *state_;
+  if (s.handle != nullptr) return MMSYSERR_ALLOCATED;
+  MMRESULT error = s.mm.inOpen(&s.handle, s.id, reinterpret_cast<DWORD_PTR>(&State::Callback),
+                               reinterpret_cast<DWORD_PTR>(&s), CALLBACK_FUNCTION);
+  if (error != MMSYSERR_NOERROR) {
+    s.handle = nullptr;
+    return error;
+  }
+  s.closing = false;
+  s.sink = std::move(sink);
+  s.memory.assign(kInputBuffers, std::vector<char>(kInputBufferBytes));
+  // Every buffer is in the driver's hands before input starts, so that a
+  // reply coming at once finds one.
+  for (size_t i = 0; i < kInputBuffers && error == MMSYSERR_NOERROR; ++i) {
+    MIDIHDR& h = s.headers[i];
+    h = MIDIHDR{};
+    h.lpData = s.memory[i].data();
+    h.dwBufferLength = static_cast<DWORD>(kInputBufferBytes);
+    error = s.mm.inPrepareHeader(s.handle, &h, sizeof(MIDIHDR));
+    if (error != MMSYSERR_NOERROR) break;
+    ++s.prepared;
+    error = s.mm.inAddBuffer(s.handle, &h, sizeof(MIDIHDR));
+  }
+  if (error == MMSYSERR_NOERROR) {
+    s.service = std::thread([&s] { s.Serve(); });
+    error = s.mm.inStart(s.handle);
+  }
+  if (error != MMSYSERR_NOERROR) s.Release();
+  return error;
+}
+
+void WinMmInput::Close() {
+  if (state_->handle != nullptr) state_->Release();
+}
+
+std::string WinMmInput::ErrorText(unsigned error) const {
+  wchar_t text[MAXERRORLENGTH] = {};
+  if (state_->mm.inGetErrorText(error, text, MAXERRORLENGTH) != MMSYSERR_NOERROR) return "";
+  return Utf8(text, wcsnlen(text, MAXERRORLENGTH));
+}
+
+// ---------------------------------------------------------------------------
+// Output
+// ---------------------------------------------------------------------------
+struct WinMmOutput::State {
+  State(const WinMmCalls& calls, unsigned port) : mm(calls), id(port) {}
+  ~State() { CloseHandle(done); }
+
+  static void CALLBACK Callback(HMIDIOUT, UINT msg, DWORD_PTR instance, DWORD_PTR, DWORD_PTR) {
+    if (msg == MOM_DONE) SetEvent(reinterpret_cast<State*>(instance)->done);
+  }
+
+  std::string Text(MMRESULT error) const {
+    wchar_t text[MAXERRORLENGTH] = {};
+    if (mm.outGetErrorText(error, text, MAXERRORLENGTH) != MMSYSERR_NOERROR) return "";
+    return Utf8(text, wcsnlen(text, MAXERRORLENGTH));
+  }
+
+  const WinMmCalls& mm;
+  const unsigned id;
+  HMIDIOUT handle = nullptr;
+  HANDLE done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+};
+
+WinMmOutput::WinMmOutput(const WinMmCalls& mm, unsigned id) : state_(std::make_unique<State>(mm, id)) {}
+
+WinMmOutput::~WinMmOutput() { Close(); }
+
+std::string WinMmOutput::Name() const {
+  MIDIOUTCAPSW caps{};
+  if (state_->mm.outGetDevCaps(state_->id, &caps, sizeof caps) != MMSYSERR_NOERROR) return "";
+  return PortName(caps.szPname);
+}
+
+unsigned WinMmOutput::Open(std::string* text) {
+  State& s = *state_;
+  if (s.handle != nullptr) return MMSYSERR_ALLOCATED;
+  const MMRESULT error = s.mm.outOpen(&s.handle, s.id, reinterpret_cast<DWORD_PTR>(&State::Callback),
+                                      reinterpret_cast<DWORD_PTR>(&s), CALLBACK_FUNCTION);
+  if (error != MMSYSERR_NOERROR) {
+    s.handle = nullptr;
+    *text = s.Text(error);
+  }
+  return error;
+}
+
+void WinMmOutput::Close() {
+  State& s = *state_;
+  if (s.handle == nullptr) return;
+  s.mm.outReset(s.handle);
+  s.mm.outClose(s.handle);
+  s.handle = nullptr;
+}
+
+unsigned WinMmOutput::Put(const uint8_t* data, size_t size, unsigned graceMs, std::string* text) {
+  State& s = *state_;
+  if (s.handle == nullptr) return MMSYSERR_INVALHANDLE;
+  if (size == 0) return MMSYSERR_INVALPARAM;
+  if (data[0] != 0xF0 && size <= 3) {
+    DWORD packed = 0;
+    for (size_t i = 0; i < size; ++i) packed |= static_cast<DWORD>(data[i]) << (8 * i);
+    const MMRESULT error = s.mm.outShortMsg(s.handle, packed);
+    if (error != MMSYSERR_NOERROR) *text = s.Text(error);
+    return error;
+  }
+  MIDIHDR header{};
+  header.lpData = reinterpret_cast<LPSTR>(const_cast<uint8_t*>(data));
+  header.dwBufferLength = static_cast<DWORD>(size);
+  MMRESULT error = s.mm.outPrepareHeader(s.handle, &header, sizeof header);
+  if (error != MMSYSERR_NOERROR) {
+    *text = s.Text(error);
+    return error;
+  }
+  ResetEvent(s.done);
+  error = s.mm.outLongMsg(s.handle, &header, sizeof header);
+  if (error != MMSYSERR_NOERROR) {
+    *text = s.Text(error);
+  } else {
+    const DWORD limitMs = static_cast<DWORD>(2000.0 * static_cast<double>(size) / kWireBytesPerSecond) + graceMs;
+    if (!WaitForDone(header, s.done, limitMs)) {
+      // Taken back, so that the header can be let go of.
+      s.mm.outReset(s.handle);
+      WaitForDone(header, s.done, kBufferReturnMs);
+      error = MMSYSERR_ERROR;
+      *text = "The MIDI driver did not send the message within " + std::to_string(limitMs / 1000) + " s.";
+    }
+  }
+  s.mm.outUnprepareHeader(s.handle, &header, sizeof header);
+  return error;
+}
+
+}  // namespace w32

@@ -1,0 +1,99 @@
+// talverine-cli.exe under Wine: its conversions give the Linux build's bytes,
+// file names beyond ASCII load and save, and it reads, programs and
+// verifies against kilnbox-sim (the Linux program) on a pseudo-terminal
+// that Wine maps to a COM port.
+#include "tests/wine/wine_fixture.h"
+
+namespace wine {
+namespace {
+
+using integration::CliResult;
+using integration::Pattern;
+
+class WineCli : public WineTest {};
+
+TEST_F(WineCli, ConversionsGiveTheLinuxBytesAndNamesBeyondAsciiLoadAndSave) {
+  WriteImage("sound.bin", Pattern(8192, 5));
+  ASSERT_EQ(Cli({"convert", Path("sound.bin"), Path("sound.wav")}).code, 0);
+  ASSERT_EQ(Cli({"convert", Path("sound.bin"), Path("sound.hex")}).code, 0);
+  struct Case {
+    std::vector<std::string> options;
+    std::string input, output;
+  };
+  const std::vector<Case> cases = {
+      {{}, "sound.bin", "Kl\xC3\xA4nge \xE2\x82\xAC.hex"},
+      {{}, "sound.bin", "\xC3\xBC.wav"},
+      {{"--auto-scale"}, "sound.wav", "wav-\xC3\xB8.bin"},
+      {{"--type", "27128", "--arrangement", "1", "--sound", "2"}, "sound.hex", "s\xC3\xA9" "cond.hex"},
+      {{"--fill", "data"}, "sound.hex", "data-\xE6\x97\xA5.bin"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"convert"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    std::vector<std::string> windows = args;
+    windows.insert(windows.end(), {c.input, c.output});
+    const CliResult w = RunWindows("talverine-cli.exe", windows);
+    ASSERT_EQ(w.code, 0) << c.output << ": " << w.err;
+    const std::string linux = "linux-" + std::to_string(&c - cases.data()) + c.output.substr(c.output.rfind('.'));
+    args.insert(args.end(), {Path(c.input), Path(linux)});
+    ASSERT_EQ(Cli(args).code, 0) << c.output;
+    EXPECT_EQ(FileBytes(c.output), FileBytes(linux)) << c.output;
+  }
+  // And back: the file with the name beyond ASCII loads.
+  const CliResult back = RunWindows("talverine-cli.exe", {"convert", "Kl\xC3\xA4nge \xE2\x82\xAC.hex", "back.bin"});
+  ASSERT_EQ(back.code, 0) << back.err;
+  EXPECT_EQ(FileBytes("back.bin"), Pattern(8192, 5));
+}
+
+TEST_F(WineCli, ReadsProgramsAndVerifiesOverACOMPort) {
+  const std::string pty = StartSim({"--speed", "20"});  // a blank 2764 in the socket
+  ASSERT_FALSE(pty.empty());
+  const std::string port = MapComPort(7, pty);
+  WriteImage("image.bin", Pattern(8192, 11));
+
+  const CliResult program =
+      RunWindows("talverine-cli.exe", {"program", "--midi-device", port, "--load", "image.bin", "--yes"});
+  ASSERT_EQ(program.code, 0) << program.err;
+  EXPECT_NE(program.err.find("all 8192 bytes match"), std::string::npos) << program.err;
+
+  const CliResult verify = RunWindows("talverine-cli.exe", {"verify", "--midi-device", port, "--load", "image.bin"});
+  EXPECT_EQ(verify.code, 0) << verify.err;
+  EXPECT_NE(verify.err.find("all 8192 bytes match"), std::string::npos) << verify.err;
+
+  const CliResult read =
+      RunWindows("talverine-cli.exe", {"read", "--midi-device", port, "-o", "gelesen-\xC3\xA4.bin"});
+  ASSERT_EQ(read.code, 0) << read.err;
+  EXPECT_EQ(FileBytes("gelesen-\xC3\xA4.bin"), Pattern(8192, 11));
+
+  // A different image fails the verify, with the count of bytes.
+  WriteImage("other.bin", Pattern(8192, 12));
+  const CliResult differs = RunWindows("talverine-cli.exe", {"verify", "--midi-device", port, "--load", "other.bin"});
+  EXPECT_EQ(differs.code, 1) << differs.err;
+  EXPECT_NE(differs.err.find("bytes differ"), std::string::npos) << differs.err;
+}
+
+}  // namespace
+}  // namespace wine
+
+namespace wine {
+namespace {
+
+// The installer scripts/build-windows makes, run silently as an
+// administrator would: the programs and the help in Program Files, working.
+TEST_F(WineTest, TheInstallerPutsTheProgramsAndTheHelpInProgramFiles) {
+  const std::string installer = "talverine-" TALVERINE_VERSION "-win64.exe";
+  ASSERT_TRUE(testsupport::FileExists(WindowsProgram(installer))) << "no " << installer << " (scripts/build-windows)";
+  integration::Child setup({"/usr/lib/wine/wine64", WindowsProgram(installer), "/S"}, Path("setup.out"),
+                           Path("setup.err"));
+  ASSERT_EQ(setup.WaitFor(integration::kPatienceMs), std::optional<int>(0)) << integration::ReadText(Path("setup.err"));
+  const std::string folder = Prefix() + "/drive_c/Program Files/Talverine";
+  EXPECT_TRUE(testsupport::FileExists(folder + "/help/help.htm"));
+  EXPECT_TRUE(testsupport::FileExists(folder + "/Uninstall.exe"));
+  integration::Child version({"/usr/lib/wine/wine64", folder + "/talverine-cli.exe", "--version"}, Path("v.out"),
+                             Path("v.err"));
+  ASSERT_EQ(version.WaitFor(integration::kPatienceMs), std::optional<int>(0));
+  EXPECT_EQ(integration::ReadText(Path("v.out")), "talverine-cli " TALVERINE_VERSION "\r\n");  // a Windows text line
+}
+
+}  // namespace
+}  // namespace wine
