@@ -8,23 +8,6 @@
 #include "files/u255.h"
 #include "files/wav_format.h"
 
-uint32_t ReadUnsigned(const uint8_t* p, unsigned bytes, ByteOrder order) {
-  uint32_t value = 0;
-  for (unsigned i = 0; i < bytes; ++i) {
-    const uint32_t byte = p[order == ByteOrder::kBig ? i : bytes - 1 - i];
-    value = value << 8 | byte;
-  }
-  return value;
-}
-
-int32_t JustifiedToScale(uint32_t raw, unsigned bytes, unsigned validBits) {
-  // At the top of 32 bits the sign is in place and the shift back down is
-  // arithmetic: 16-bit values stay, wider ones lose their low bits.
-  uint32_t top = raw << (32 - 8 * bytes);
-  if (validBits < 32) top &= ~(UINT32_MAX >> validBits);
-  return static_cast<int32_t>(top) >> 16;
-}
-
 int32_t FloatToScale(double value) {
   if (std::isnan(value)) return 0;
   const double scaled = std::floor(value * WAV_FULL_SCALE);
@@ -51,15 +34,31 @@ float ReadFloat(const uint8_t* p, ByteOrder order) {
   return value;
 }
 
+// The frame decoder for one container width and byte order, so that
+// reading a value is unrolled: this is the inner loop of a load.
+template <unsigned kBytes, ByteOrder kOrder>
+int32_t DecodeIntegers(const uint8_t* frame, const WavFormat& f, uint32_t zero) {
+  int32_t sum = 0;
+  for (unsigned c = 0; c < f.channels; ++c)
+    sum += JustifiedToScale(ReadUnsigned(frame + c * kBytes, kBytes, kOrder) ^ zero, kBytes, f.validBits);
+  return Mix(sum, f.channels);
+}
+
+template <ByteOrder kOrder>
+int32_t DecodeIntegers(const uint8_t* frame, const WavFormat& f, bool offsetBinary8) {
+  switch (f.bits / 8) {
+    case 1: return DecodeIntegers<1, kOrder>(frame, f, offsetBinary8 ? 0x80 : 0);
+    case 2: return DecodeIntegers<2, kOrder>(frame, f, 0);
+    case 3: return DecodeIntegers<3, kOrder>(frame, f, 0);
+    default: return DecodeIntegers<4, kOrder>(frame, f, 0);
+  }
+}
+
 }  // namespace
 
 int32_t DecodeIntegerFrame(const uint8_t* frame, const WavFormat& f, ByteOrder order, bool offsetBinary8) {
-  const unsigned bytes = f.bits / 8;
-  const uint32_t zero = bytes == 1 && offsetBinary8 ? 0x80 : 0;
-  int32_t sum = 0;
-  for (unsigned c = 0; c < f.channels; ++c)
-    sum += JustifiedToScale(ReadUnsigned(frame + c * bytes, bytes, order) ^ zero, bytes, f.validBits);
-  return Mix(sum, f.channels);
+  return order == ByteOrder::kBig ? DecodeIntegers<ByteOrder::kBig>(frame, f, offsetBinary8)
+                                  : DecodeIntegers<ByteOrder::kLittle>(frame, f, offsetBinary8);
 }
 
 int32_t DecodeFloatFrame(const uint8_t* frame, const WavFormat& f, ByteOrder order) {
@@ -72,10 +71,20 @@ int32_t DecodeFloatFrame(const uint8_t* frame, const WavFormat& f, ByteOrder ord
 // ---------------------------------------------------------------------------
 // Taking the sound
 // ---------------------------------------------------------------------------
+namespace {
+
+// Room made for the samples at once; a longer sound grows the buffer.
+constexpr size_t kReservedSamples = size_t{1} << 20;
+
+int32_t Rounded(float sample) { return static_cast<int32_t>(std::lround(sample)); }
+
+}  // namespace
+
 rsEnum SampleTaker::StartData(uint32_t rate) {
   peak_ = 0;
   if (rate_ != 0 || !Resampling()) {
     if (rate_ == 0) rate_ = rate;
+    samples_.reserve(std::min(limit_, kReservedSamples));
     return rsOk;
   }
   if (const rsEnum check = CheckResample(1, rate, options_.resampleTo); check != rsOk) {
@@ -86,54 +95,35 @@ rsEnum SampleTaker::StartData(uint32_t rate) {
   // Enough of the sound for the section's samples at the playback rate,
   // and never more than the resampler takes.
   limit_ = std::min(ResampleInputNeeded(options_.sectionSize, rate, options_.resampleTo), RESAMPLE_MAX_SAMPLES);
+  samples_.reserve(std::min(limit_, kReservedSamples));
   return rsOk;
 }
 
 bool SampleTaker::Take(int32_t sample) {
   if (std::abs(sample) > peak_) peak_ = std::abs(sample);
   if (samples_.size() >= limit_) return false;
-  samples_.push_back(sample);
+  samples_.push_back(static_cast<float>(sample));
   return true;
 }
 
-namespace {
-
-// The sound at the playback rate, rounded to the 16-bit scale, at most
-// `sectionSize` samples.
-rsEnum Resample(const std::vector<int32_t>& sound, uint32_t from, uint32_t to, uint32_t sectionSize,
-                std::vector<int32_t>& out) {
-  std::vector<float> in(sound.size());
-  std::transform(sound.begin(), sound.end(), in.begin(),
-                 [](int32_t s) { return static_cast<float>(s) / WAV_FULL_SCALE; });
-  std::vector<float> resampled;
-  if (const rsEnum result = ResampleSound(in.data(), in.size(), from, to, resampled); result != rsOk) return result;
-  if (resampled.size() > sectionSize) resampled.resize(sectionSize);
-  out.resize(resampled.size());
-  std::transform(resampled.begin(), resampled.end(), out.begin(),
-                 [](float s) { return static_cast<int32_t>(std::lround(s * WAV_FULL_SCALE)); });
-  return rsOk;
-}
-
-int32_t PeakOf(const std::vector<int32_t>& sound) {
-  int32_t peak = 0;
-  for (int32_t s : sound) peak = std::max(peak, std::abs(s));
-  return peak;
-}
-
-}  // namespace
-
 void SampleTaker::Finish(WavParse& wav) const {
-  std::vector<int32_t> resampled;
-  const std::vector<int32_t>* sound = &samples_;
+  std::vector<float> resampled;
+  const std::vector<float>* sound = &samples_;
   wav.peak = peak_;
   if (Resampling() && rate_ != 0) {
-    const rsEnum result = Resample(samples_, rate_, options_.resampleTo, options_.sectionSize, resampled);
+    const rsEnum result = ResampleSound(samples_.data(), samples_.size(), rate_, options_.resampleTo, resampled);
     if (result != rsOk) {
       wav.error = WavError::kCannotResample;
       wav.resampleResult = result;
     }
+    if (resampled.size() > options_.sectionSize) resampled.resize(options_.sectionSize);
+    wav.peak = 0;
+    for (float& s : resampled) {
+      const int32_t whole = Rounded(s);
+      s = static_cast<float>(whole);
+      wav.peak = std::max(wav.peak, std::abs(whole));
+    }
     sound = &resampled;
-    wav.peak = PeakOf(resampled);
   }
   // A silent file measures a peak of 0 and a cut one an unreliable peak:
   // both keep the full scale.
@@ -141,7 +131,7 @@ void SampleTaker::Finish(WavParse& wav) const {
   wav.scale = scaleToPeak ? wav.peak : options_.fullScale;
   wav.codes.resize(sound->size());
   std::transform(sound->begin(), sound->end(), wav.codes.begin(),
-                 [&](int32_t s) { return static_cast<uint8_t>(LinearTou255law(s, wav.scale)); });
+                 [&](float s) { return static_cast<uint8_t>(LinearTou255law(static_cast<int32_t>(s), wav.scale)); });
 }
 
 // ---------------------------------------------------------------------------

@@ -14,10 +14,20 @@
 enum class ByteOrder { kLittle, kBig };
 
 // The unsigned value of the `bytes` (1 to 4) bytes at `p`.
-uint32_t ReadUnsigned(const uint8_t* p, unsigned bytes, ByteOrder order);
+inline uint32_t ReadUnsigned(const uint8_t* p, unsigned bytes, ByteOrder order) {
+  uint32_t value = 0;
+  for (unsigned i = 0; i < bytes; ++i) value = value << 8 | p[order == ByteOrder::kBig ? i : bytes - 1 - i];
+  return value;
+}
 // A two's complement value of `bytes` bytes whose top `validBits` bits
 // count (the rest are cleared), on the 16-bit scale.
-int32_t JustifiedToScale(uint32_t raw, unsigned bytes, unsigned validBits);
+inline int32_t JustifiedToScale(uint32_t raw, unsigned bytes, unsigned validBits) {
+  // At the top of 32 bits the sign is in place and the shift back down is
+  // arithmetic: 16-bit values stay, wider ones lose their low bits.
+  uint32_t top = raw << (32 - 8 * bytes);
+  if (validBits < 32) top &= ~(UINT32_MAX >> validBits);
+  return static_cast<int32_t>(top) >> 16;
+}
 // An IEEE value with +-1.0 as full scale, on the 16-bit scale: rounded
 // down, clipped to -32768 .. 32767; NaN is silence.
 int32_t FloatToScale(double value);
@@ -27,7 +37,14 @@ using FrameDecoder = int32_t (*)(const uint8_t* frame, const WavFormat& format);
 
 // Every channel counts alike: the sum of their values over their count,
 // truncated toward zero (for stereo the (L + R) / 2 of old).
-inline int32_t Mix(int32_t sum, unsigned channels) { return sum / static_cast<int32_t>(channels); }
+inline int32_t Mix(int32_t sum, unsigned channels) {
+  // The usual counts spelled out: a division by a constant is a shift.
+  switch (channels) {
+    case 1: return sum;
+    case 2: return sum / 2;
+    default: return sum / static_cast<int32_t>(channels);
+  }
+}
 // A frame of format.channels integers of format.bits / 8 bytes each, filled
 // from the top to format.validBits; `offsetBinary8`: 1-byte values count
 // from 128 rather than 0.
@@ -59,7 +76,9 @@ class SampleTaker {
   size_t limit_;
   uint32_t rate_ = 0;  // 0 until data started
   int32_t peak_ = 0;
-  std::vector<int32_t> samples_;
+  // On the 16-bit scale, as the resampler takes them. Every decoder's
+  // values lie within +-2^24, where a float holds an integer exactly.
+  std::vector<float> samples_;
 };
 
 // How far a run of frames got.
