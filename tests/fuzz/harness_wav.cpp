@@ -2,11 +2,12 @@
 // bytes, from memory and through a stream, with either auto-scale setting,
 // two section lengths, and resampled or not.
 //
-// Input: flags (bit 0 AutoScale, bit 1 a whole-image section, bit 2
-// resampling to twice the file's rate, bit 3 to half of it), the section
+// Input: flags (bit 0 AutoScale, bit 1 a whole-image section, bits 2 and 3
+// resampling: 01 to twice the file's rate, 10 to half of it), the section
 // size (16 bits), two bytes the loader's seeds carry (section position and
 // fill byte, not used here); then the file. Resampling by two keeps the
-// filter short, so that an input runs in milliseconds at most.
+// filter short; a resampled input is parsed twice, not four times, since
+// building the filter is most of its time.
 #include <algorithm>
 #include <cstdio>
 
@@ -43,9 +44,11 @@ WavParse FromMemory(SoundParser parse, const uint8_t* file, size_t size, const W
 
 // The playback rate the flags ask for, from the rate the file gives.
 uint32_t ResampleTarget(uint8_t flags, uint32_t rate) {
-  if (flags & 4) return static_cast<uint32_t>(std::min<uint64_t>(uint64_t{rate} * 2, UINT32_MAX));
-  if (flags & 8) return std::max<uint32_t>(rate / 2, 1);
-  return 0;
+  switch (flags & 12) {
+    case 4: return static_cast<uint32_t>(std::min<uint64_t>(uint64_t{rate} * 2, UINT32_MAX));
+    case 8: return std::max<uint32_t>(rate / 2, 1);
+    default: return 0;
+  }
 }
 
 }  // namespace
@@ -79,6 +82,12 @@ int FuzzSoundFile(SoundParser parse, const uint8_t* data, size_t size) {
   FUZZ_CHECK((wav.resampleResult != rsOk) == (e == WavError::kCannotResample));
   if (resampleTo == 0) FUZZ_CHECK(e != WavError::kCannotResample);
 
+  // A shorter section takes the first codes of a longer one, resampled too.
+  const WavParse shorter = FromMemory(parse, file, fileSize, {sectionSize / 2, false, WAV_FULL_SCALE, resampleTo});
+  FUZZ_CHECK(shorter.codes.size() <= wav.codes.size());
+  if (!scaledToPeak) FUZZ_CHECK(std::equal(shorter.codes.begin(), shorter.codes.end(), wav.codes.begin()));
+  if (resampleTo != 0) return 0;
+
   // The loader's stream reads what memory reads.
   FILE* fp = fuzz::OpenBytes(file, fileSize);
   FUZZ_CHECK(fp != nullptr);
@@ -87,16 +96,11 @@ int FuzzSoundFile(SoundParser parse, const uint8_t* data, size_t size) {
   std::fclose(fp);
 
   // Auto-scaling changes the codes only, and only when it scales to the peak.
-  const WavParse other = FromMemory(parse, file, fileSize, {sectionSize, !autoScale, WAV_FULL_SCALE, resampleTo});
+  const WavParse other = FromMemory(parse, file, fileSize, {sectionSize, !autoScale, WAV_FULL_SCALE});
   FUZZ_CHECK(SameWalk(other, wav));
   const bool otherScaled = !autoScale && other.error == WavError::kNone && other.peak > 0;
   if (!scaledToPeak && !otherScaled) FUZZ_CHECK(other.codes == wav.codes);
-
-  // A shorter section takes the first codes of a longer one, resampled too.
-  const WavParse shorter = FromMemory(parse, file, fileSize, {sectionSize / 2, false, WAV_FULL_SCALE, resampleTo});
-  const WavParse& unscaled = autoScale ? other : wav;
-  FUZZ_CHECK(shorter.codes.size() <= unscaled.codes.size());
-  FUZZ_CHECK(std::equal(shorter.codes.begin(), shorter.codes.end(), unscaled.codes.begin()));
+  if (scaledToPeak) FUZZ_CHECK(std::equal(shorter.codes.begin(), shorter.codes.end(), other.codes.begin()));
   return 0;
 }
 
