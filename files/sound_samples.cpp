@@ -8,6 +8,17 @@
 #include "files/u255.h"
 #include "files/wav_format.h"
 
+namespace {
+
+// A value in the top of its `bytes` bytes, on the 16-bit scale. At the top
+// of 32 bits the sign is in place and the shift back down is arithmetic:
+// 16-bit values stay, wider ones lose their low bits.
+int32_t JustifiedToScale(uint32_t raw, unsigned bytes, unsigned validBits) {
+  uint32_t top = raw << (32 - 8 * bytes);
+  if (validBits < 32) top &= ~(UINT32_MAX >> validBits);
+  return static_cast<int32_t>(top) >> 16;
+}
+
 int32_t FloatToScale(double value) {
   if (std::isnan(value)) return 0;
   const double scaled = std::floor(value * WAV_FULL_SCALE);
@@ -15,8 +26,6 @@ int32_t FloatToScale(double value) {
   if (scaled <= -WAV_FULL_SCALE) return -WAV_FULL_SCALE;
   return static_cast<int32_t>(scaled);
 }
-
-namespace {
 
 double ReadDouble(const uint8_t* p, ByteOrder order) {
   const uint64_t high = ReadUnsigned(p + (order == ByteOrder::kBig ? 0 : 4), 4, order);

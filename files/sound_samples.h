@@ -19,18 +19,6 @@ inline uint32_t ReadUnsigned(const uint8_t* p, unsigned bytes, ByteOrder order) 
   for (unsigned i = 0; i < bytes; ++i) value = value << 8 | p[order == ByteOrder::kBig ? i : bytes - 1 - i];
   return value;
 }
-// A two's complement value of `bytes` bytes whose top `validBits` bits
-// count (the rest are cleared), on the 16-bit scale.
-inline int32_t JustifiedToScale(uint32_t raw, unsigned bytes, unsigned validBits) {
-  // At the top of 32 bits the sign is in place and the shift back down is
-  // arithmetic: 16-bit values stay, wider ones lose their low bits.
-  uint32_t top = raw << (32 - 8 * bytes);
-  if (validBits < 32) top &= ~(UINT32_MAX >> validBits);
-  return static_cast<int32_t>(top) >> 16;
-}
-// An IEEE value with +-1.0 as full scale, on the 16-bit scale: rounded
-// down, clipped to -32768 .. 32767; NaN is silence.
-int32_t FloatToScale(double value);
 
 // One frame to one mono sample on the 16-bit scale.
 using FrameDecoder = int32_t (*)(const uint8_t* frame, const WavFormat& format);
@@ -45,11 +33,13 @@ inline int32_t Mix(int32_t sum, unsigned channels) {
     default: return sum / static_cast<int32_t>(channels);
   }
 }
-// A frame of format.channels integers of format.bits / 8 bytes each, filled
-// from the top to format.validBits; `offsetBinary8`: 1-byte values count
-// from 128 rather than 0.
+// A frame of format.channels two's complement integers of format.bits / 8
+// bytes each, of which the top format.validBits count (the rest are
+// cleared); `offsetBinary8`: 1-byte values count from 128 rather than 0.
 int32_t DecodeIntegerFrame(const uint8_t* frame, const WavFormat& format, ByteOrder order, bool offsetBinary8);
-// A frame of format.channels IEEE floats of format.bits (32 or 64) each.
+// A frame of format.channels IEEE floats of format.bits (32 or 64) each,
+// +-1.0 the full scale: rounded down, clipped to -32768 .. 32767; NaN is
+// silence.
 int32_t DecodeFloatFrame(const uint8_t* frame, const WavFormat& format, ByteOrder order);
 
 // The mono samples of one sound, as many as its section needs, and their
