@@ -139,10 +139,12 @@ void WavNewerSeeds(const Bytes& data) {
   const Bytes floats = Chunk("data", Ieee<float>({0.5f, -1.0f, 1.0f, 2.5f, static_cast<float>(nan), -0.0f}));
   Write("wav", "float-32", Cat(WavControl(1, 16), Riff({Fmt(3, 1, 4, 32), floats})));
   Write("wav", "float-64-nan-inf",
-        Cat(WavControl(0, 16), Riff({Fmt(3, 2, 16, 64), Chunk("data", Ieee<double>({nan, inf, -inf, 1e300, 0.25, 0}))})));
+        Cat(WavControl(0, 16),
+            Riff({Fmt(3, 2, 16, 64), Chunk("data", Ieee<double>({nan, inf, -inf, 1e300, 0.25, 0}))})));
   Write("wav", "float-16-bad", Cat(WavControl(0, 16), Riff({Fmt(3, 1, 2, 16), data})));
   Write("wav", "extensible-24-in-32",
-        Cat(WavControl(0, 16), Riff({Extensible(1, 2, 8, 32, 24), Chunk("data", Samples16({1, 2, 3, 4, 5, 6, 7, 8}))})));
+        Cat(WavControl(0, 16),
+            Riff({Extensible(1, 2, 8, 32, 24), Chunk("data", Samples16({1, 2, 3, 4, 5, 6, 7, 8}))})));
   Write("wav", "extensible-12-in-16", Cat(WavControl(1, 16), Riff({Extensible(1, 1, 2, 16, 12), data})));
   Write("wav", "extensible-valid-0", Cat(WavControl(0, 16), Riff({Extensible(1, 1, 2, 16, 0), data})));
   Write("wav", "extensible-float", Cat(WavControl(0, 16), Riff({Extensible(3, 1, 4, 32, 32), floats})));
@@ -221,7 +223,8 @@ void AiffSeeds() {
   Write("aiff", "good-16-mono", Cat(WavControl(0, 64), good));
   Write("aiff", "good-16-mono-autoscale", Cat(WavControl(1, 4), good));
   Write("aiff", "aifc-none-stereo", Cat(WavControl(0, 16), Form({Comm(2, 3, 16, "NONE"), Ssnd(be16)}, "AIFC")));
-  Write("aiff", "aifc-sowt", Cat(WavControl(0, 16), Form({Comm(1, 6, 16, "sowt"), Ssnd(Samples16({1, 2, 3}))}, "AIFC")));
+  Write("aiff", "aifc-sowt",
+        Cat(WavControl(0, 16), Form({Comm(1, 6, 16, "sowt"), Ssnd(Samples16({1, 2, 3}))}, "AIFC")));
   Write("aiff", "aifc-fl32",
         Cat(WavControl(0, 16), Form({Comm(1, 3, 32, "fl32"), Ssnd(Ieee<float>({0.5f, -2.0f, 1.0f}, true))}, "AIFC")));
   Write("aiff", "aifc-fl64-nan",
@@ -246,7 +249,8 @@ void AiffSeeds() {
   Write("aiff", "bad-ssnd-size-2e32",
         Cat(WavControl(0, 16), Form({Comm(1, 6, 16), BeChunk("SSND", Cat(Bytes(8, 0), be16), 0xFFFFFFFF)})));
   Write("aiff", "bad-ssnd-offset-2e32",
-        Cat(WavControl(0, 16), Form({Comm(1, 6, 16), BeChunk("SSND", Cat({0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}, be16))})));
+        Cat(WavControl(0, 16),
+            Form({Comm(1, 6, 16), BeChunk("SSND", Cat({0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}, be16))})));
   Write("aiff", "bad-comm-size-zero", Cat(WavControl(0, 16), Form({BeChunk("COMM", {}, 0), Ssnd(be16)})));
   Write("aiff", "bad-8svx", Cat(WavControl(0, 16), Form({Comm(1, 6, 16), Ssnd(be16)}, "8SVX")));
   Write("aiff", "bad-riff", Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16), Chunk("data", Samples16({1}))})));

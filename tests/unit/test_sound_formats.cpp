@@ -147,7 +147,7 @@ TEST_F(SoundFormats, EveryLayoutLoadsAsItsSamplesPredict) {
     Bytes want;
     for (size_t f = 0; f < kFrames; ++f) {
       int32_t sum = 0;
-      for (int c = 0; c < l.channels; ++c) sum += s.scaled[f * static_cast<size_t>(l.channels) + static_cast<size_t>(c)];
+      for (size_t c = 0; c < static_cast<size_t>(l.channels); ++c) sum += s.scaled[f * l.channels + c];
       want.push_back(Code(sum / l.channels));
     }
     EXPECT_EQ(Load(l.name, kFrames), want);
