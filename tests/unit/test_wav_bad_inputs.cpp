@@ -29,9 +29,10 @@ using filestest::Riff;
 class WavBadInput : public testsupport::CoreTest {
  protected:
   static constexpr UINT kOffset = 1024;
+  using Loader = void (*)(const char* filename, UINT lOffset, UINT lSize, HWND hWndStatus);
   // Loads `file` into a section of `size` bytes (fill byte 0xFF) between
   // marked neighbours, and returns the section.
-  Bytes Load(const Bytes& file, UINT size, void (*loader)(const char*, UINT, UINT, HWND) = LoadWavFile) {
+  Bytes Load(const Bytes& file, UINT size, Loader loader = LoadWavFile) {
     cMemoryFillValue = 0xFF;
     std::memset(imgMemory, 0xA5, IMAGE_SIZE);
     P().statusLog.clear();
@@ -53,6 +54,23 @@ class WavBadInput : public testsupport::CoreTest {
     return rv;
   }
   static uint8_t Code(int32_t v) { return static_cast<uint8_t>(LinearTou255law(v, WAV_FULL_SCALE)); }
+
+  // A file, whether it is resampled, the 4-byte section it leaves and the status text.
+  struct LoadCase {
+    const char* what;
+    Bytes file;
+    bool resample;
+    Bytes section;
+    const char* status;
+  };
+  template <size_t N>
+  void ExpectLoads(const LoadCase (&cases)[N], Loader loader) {
+    for (const LoadCase& c : cases) {
+      ResampleToPlaybackRate = c.resample;
+      EXPECT_EQ(Load(c.file, 4, loader), c.section) << c.what;
+      EXPECT_EQ(Status(), c.status) << c.what;
+    }
+  }
 };
 
 TEST_F(WavBadInput, ZeroChannelsIsAnUnknownFormat) {
@@ -148,13 +166,7 @@ TEST_F(WavBadInput, NewerWavFormatsReadWhatTheyCanAndNameWhatTheyCant) {
   const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
   const Bytes four = Pcm16({1000, 1000, 1000, 1000});
   const Bytes extensible = Riff({filestest::ExtensibleFmtChunk(1, 1, 2, 16, 16)});
-  const struct {
-    const char* what;
-    Bytes file;
-    bool resample;
-    Bytes section;
-    const char* status;
-  } cases[] = {
+  const LoadCase cases[] = {
       {"valid bits above the container", Riff({filestest::ExtensibleFmtChunk(1, 2, 6, 24, 32), Chunk("data", four)}),
        false, Bytes(4, 0xFF), "Unsupported WAV frame layout (24 bits, 32 valid bits, 2 channels, block align 6)"},
       {"valid bits below the container clear the bits under them",
@@ -183,11 +195,7 @@ TEST_F(WavBadInput, NewerWavFormatsReadWhatTheyCanAndNameWhatTheyCant) {
       {"a rate too far from the playback rate", Riff({FmtChunk(1, 1, 2, 16, 93), Chunk("data", four)}), true,
        Bytes(4, 0xFF), "ResampleSound: the two sample rates differ by more than a factor of 256 (93 Hz to 24000 Hz)"},
   };
-  for (const auto& c : cases) {
-    ResampleToPlaybackRate = c.resample;
-    EXPECT_EQ(Load(c.file, 4), c.section) << c.what;
-    EXPECT_EQ(Status(), c.status) << c.what;
-  }
+  ExpectLoads(cases, LoadWavFile);
 }
 
 TEST_F(WavBadInput, AiffFilesReadWhatTheyCanAndNameWhatTheyCant) {
@@ -199,13 +207,7 @@ TEST_F(WavBadInput, AiffFilesReadWhatTheyCanAndNameWhatTheyCant) {
   const Bytes cutSound = Form({CommChunk(1, 8, 16), filestest::BeChunk("SSND", Bytes(8 + 16, 0), 8 + 16)});
   Bytes huge = CommChunk(1, 1, 16);
   huge[8 + 8] = 0x7F;  // the rate's exponent far beyond 32 bits
-  const struct {
-    const char* what;
-    Bytes file;
-    bool resample;
-    Bytes section;
-    const char* status;
-  } cases[] = {
+  const LoadCase cases[] = {
       {"not a FORM", filestest::Wav16({1000}), false, Bytes(4, 0xFF), "Not an AIFF file"},
       {"another FORM", Form({}, "8SVX"), false, Bytes(4, 0xFF), "Unknown FORM type [8SVX]"},
       {"a compression no reader knows", Form({CommChunk(2, 1, 16, 24000, "ima4"), SsndChunk(one)}, "AIFC"), false,
@@ -236,11 +238,7 @@ TEST_F(WavBadInput, AiffFilesReadWhatTheyCanAndNameWhatTheyCant) {
       {"a rate beyond 32 bits, resampled", Form({huge, SsndChunk(one)}), true, Bytes(4, 0xFF),
        "ResampleSound: a sample rate is 0 or above 1536000 Hz (4294967295 Hz to 24000 Hz)"},
   };
-  for (const auto& c : cases) {
-    ResampleToPlaybackRate = c.resample;
-    EXPECT_EQ(Load(c.file, 4, LoadAiffFile), c.section) << c.what;
-    EXPECT_EQ(Status(), c.status) << c.what;
-  }
+  ExpectLoads(cases, LoadAiffFile);
 }
 
 }  // namespace
