@@ -47,7 +47,7 @@ std::string ErrorText(const WavParse& wav, const WavOptions& options) {
     case WavError::kNotRiff: return "Not a RIFF file";
     case WavError::kNotWave: return FormatText(" Unknown RIFF type [%s]", type);
     case WavError::kNotForm: return "Not an AIFF file";
-    case WavError::kNotAiff: return FormatText("Unknown FORM type [%s]", type);
+    case WavError::kNotAiff: return FormatText("Unknown FORM type [%s]", FourCharacters(wav.riffType).c_str());
     case WavError::kUnknownFormat:
     case WavError::kUnknownCompression:
     case WavError::kUnsupportedSampleSize:
