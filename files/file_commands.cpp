@@ -19,6 +19,8 @@ const FileFilter file_filter[FILE_FILTER_COUNT] = {
     {"All  files", "*.*"},
 };
 
+const FileFilter aiff_file_filter = {"AIFF files", "*.AIF;*.AIFF;*.AIFC"};
+
 namespace {
 
 OPENFILENAME FileDialogRecord(HWND hWnd, const std::string& initialDir, DWORD flags) {
@@ -103,6 +105,8 @@ std::string FolderOfPath(const std::string& path) {
 
 void tvOpenFile(HWND hWnd, HWND hWndStatus) {
   OPENFILENAME ofn = FileDialogRecord(hWnd, RecentLoadPath, OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
+  // AIFF is read, never written: only the open dialog offers it.
+  ofn.filters.push_back(aiff_file_filter);
   if (!plat::GetOpenFileName(ofn) || ofn.file.empty()) {
     SoundFileLoaded[0] = 0;
     SoundFileLoaded[1] = 0;

@@ -13,3 +13,4 @@ UINT& AutoDetectSampleRate = g_settings.AutoDetectSampleRate;
 UINT& AutoCleanup = g_settings.AutoCleanup;
 UINT& AutoScale = g_settings.AutoScale;
 UINT& sample_rate = g_settings.sample_rate;
+UINT& ResampleToPlaybackRate = g_settings.ResampleToPlaybackRate;

@@ -1,5 +1,5 @@
 // The settings of loading and saving: the default file kind and folders, the
-// WAV conversion's options and the playback rate.
+// sound conversion's options and the playback rate.
 #pragma once
 
 #include <string>
@@ -14,6 +14,8 @@ struct FileSettings {
   UINT AutoCleanup = 0;
   UINT AutoScale = 0;
   UINT sample_rate = 24000;  // playback rate in Hz
+  // Sound files are resampled from their own rate to `sample_rate` on load.
+  UINT ResampleToPlaybackRate = 0;
 };
 
 // The program's one set of file settings; a new run starts from a new one.
@@ -27,3 +29,4 @@ extern UINT& AutoDetectSampleRate;
 extern UINT& AutoCleanup;
 extern UINT& AutoScale;
 extern UINT& sample_rate;
+extern UINT& ResampleToPlaybackRate;

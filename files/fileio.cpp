@@ -4,6 +4,7 @@
 
 #include "files/file_access.h"
 #include "files/hexfile.h"
+#include "files/sound_read.h"
 #include "files/wav_read.h"
 #include "files/wav_write.h"
 #include "shell/image_model.h"
@@ -34,6 +35,8 @@ UINT SectionValue(int64_t v) { return (v < 0 || v > static_cast<int64_t>(IMAGE_S
 int FileKindOfExtension(const char* ext) {
   if (SameTextIgnoringCase(ext, "hex")) return FILE_KIND_HEX;
   if (SameTextIgnoringCase(ext, "wav")) return FILE_KIND_WAV;
+  for (const char* aiff : {"aif", "aiff", "aifc"})
+    if (SameTextIgnoringCase(ext, aiff)) return FILE_KIND_AIFF;
   return FILE_KIND_BIN;
 }
 
@@ -84,11 +87,14 @@ void GetFileExtension(char* dest, const char* src) {
 int GuessFileType(const char* filename) {
   FILE* fp = OpenInputFile(filename ? filename : "");
   if (fp == nullptr) return FILE_KIND_BIN;
-  char head[4];
+  char head[12];
   const size_t got = std::fread(head, 1, sizeof head, fp);
   std::fclose(fp);
-  if (got < sizeof head) return FILE_KIND_BIN;
+  if (got < 4) return FILE_KIND_BIN;
   if (std::memcmp(head, "RIFF", 4) == 0) return FILE_KIND_WAV;
+  if (got == sizeof head && std::memcmp(head, "FORM", 4) == 0 &&
+      (std::memcmp(head + 8, "AIFF", 4) == 0 || std::memcmp(head + 8, "AIFC", 4) == 0))
+    return FILE_KIND_AIFF;
   if (head[0] == ':' && IsDecimalDigit(head[1]) && IsDecimalDigit(head[2]) && IsDecimalDigit(head[3]))
     return FILE_KIND_HEX;
   return FILE_KIND_BIN;
@@ -121,6 +127,7 @@ void tvOpenFileName(const char* filename, BYTE fNum, int iSize, int bufferSize, 
   switch (kind) {
     case FILE_KIND_HEX: LoadHexFile(SoundFile[fNum].c_str(), lOffset, lSize); break;
     case FILE_KIND_WAV: LoadWavFile(SoundFile[fNum].c_str(), lOffset, lSize, hWndStatus); break;
+    case FILE_KIND_AIFF: LoadAiffFile(SoundFile[fNum].c_str(), lOffset, lSize, hWndStatus); break;
     default: LoadBinaryFile(SoundFile[fNum].c_str(), lOffset, lSize); break;
   }
 }

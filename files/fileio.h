@@ -10,6 +10,7 @@
 constexpr int FILE_KIND_BIN = 0;
 constexpr int FILE_KIND_WAV = 1;
 constexpr int FILE_KIND_HEX = 2;
+constexpr int FILE_KIND_AIFF = 3;  // read only: an AIFF or AIFF-C sound
 
 extern const UINT uSampleRateTable[4];
 
@@ -17,6 +18,9 @@ extern const UINT uSampleRateTable[4];
 // 4 all files.
 constexpr int FILE_FILTER_COUNT = 4;
 extern const FileFilter file_filter[FILE_FILTER_COUNT];
+// The open dialog offers AIFF files after those, as index 5, so that the
+// four keep the indexes DefaultFileFormat and the dialogs count on.
+extern const FileFilter aiff_file_filter;
 // Extensions by DefaultFileFormat.
 extern const char* const file_extension[3];
 
@@ -24,8 +28,8 @@ void tvOpenFile(HWND hWnd, HWND hWndStatus);
 void tvOpenFileName(const char* filename, BYTE fNum, int iSize, int bufferSize, HWND hWndStatus);
 void tvSaveFile(HWND hWnd);
 int GuessFileType(const char* filename);
-// FILE_KIND_HEX for "hex", FILE_KIND_WAV for "wav" (any case), otherwise
-// FILE_KIND_BIN.
+// FILE_KIND_HEX for "hex", FILE_KIND_WAV for "wav", FILE_KIND_AIFF for
+// "aif", "aiff" and "aifc" (any case), otherwise FILE_KIND_BIN.
 int FileKindOfExtension(const char* ext);
 // `dest` holds at least 5 characters.
 void GetFileExtension(char* dest, const char* src);

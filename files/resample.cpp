@@ -102,18 +102,24 @@ void FillTable(const Kernel& kernel, Plan& plan) {
   }
 }
 
+// The narrower of the two bands, in cycles per input sample.
+double Band(uint32_t from, uint32_t to) { return 0.5 * std::min(1.0, static_cast<double>(to) / from); }
+
+// Input samples the kernel reaches either side of its centre: Kaiser's
+// estimate of the length that gives the attenuation over the transition band.
+size_t HalfLength(double band) {
+  const double transition = band * (kStopEdge - kPassEdge);
+  const double span = (kAttenuationDb - 7.95) / (2.285 * 2.0 * std::numbers::pi * transition);
+  return static_cast<size_t>(std::ceil(span / 2.0));
+}
+
 Plan MakePlan(uint32_t from, uint32_t to) {
   Plan plan;
   const uint64_t common = std::gcd(from, to);
   plan.up = to / common;
   plan.down = from / common;
-  // The narrower of the two bands, in cycles per input sample.
-  const double band = 0.5 * std::min(1.0, static_cast<double>(to) / from);
-  // Kaiser's estimate of the length that gives the attenuation over the
-  // transition band.
-  const double transition = band * (kStopEdge - kPassEdge);
-  const double span = (kAttenuationDb - 7.95) / (2.285 * 2.0 * std::numbers::pi * transition);
-  plan.half = static_cast<size_t>(std::ceil(span / 2.0));
+  const double band = Band(from, to);
+  plan.half = HalfLength(band);
   plan.taps = RoundUpToLanes(2 * plan.half);
   plan.interpolated = plan.up * plan.taps > kExactTableLimit;
   plan.rows = plan.interpolated ? static_cast<size_t>(std::ceil(kPhasesAtFullBand * 2.0 * band)) + 1
@@ -165,6 +171,20 @@ size_t ResampledLength(size_t n, uint32_t from, uint32_t to) {
   if (to != 0 && wholeSeconds > (SIZE_MAX - to) / to) return SIZE_MAX;
   const uint64_t rest = (2 * (n % from) * uint64_t{to} + from) / (2 * uint64_t{from});
   return static_cast<size_t>(wholeSeconds * to + rest);
+}
+
+size_t ResampleInputNeeded(size_t outputs, uint32_t from, uint32_t to) {
+  if (outputs == 0 || from == 0 || to == 0) return 0;
+  if (from == to) return outputs;
+  // The last output's first input sample lies at floor((outputs - 1) * from
+  // / to); its row reaches taps - half samples beyond it.
+  const uint64_t last = outputs - 1;
+  const uint64_t wholeSeconds = last / to;
+  if (wholeSeconds > UINT64_MAX / 2 / from) return SIZE_MAX;
+  const uint64_t first = wholeSeconds * from + last % to * from / to;
+  const size_t half = HalfLength(Band(from, to));
+  const uint64_t needed = first + RoundUpToLanes(2 * half) - half + 1;
+  return static_cast<size_t>(std::min<uint64_t>(needed, SIZE_MAX));
 }
 
 rsEnum CheckResample(size_t n, uint32_t from, uint32_t to) {

@@ -29,6 +29,12 @@ const char* ResampleErrorText(rsEnum result);
 // that doesn't fit).
 size_t ResampledLength(size_t n, uint32_t from, uint32_t to);
 
+// How many samples at the start of a sound at `from` Hz decide the first
+// `outputs` samples at `to` Hz: a caller that wants no more than those
+// outputs of a long sound need read no further (SIZE_MAX if that doesn't
+// fit). 0 for a rate of 0.
+size_t ResampleInputNeeded(size_t outputs, uint32_t from, uint32_t to);
+
 // Whether ResampleSound would accept these numbers.
 rsEnum CheckResample(size_t n, uint32_t from, uint32_t to);
 

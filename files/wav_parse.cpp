@@ -1,34 +1,47 @@
 #include "files/wav_parse.h"
 
-#include <cstdlib>
 #include <cstring>
 
-#include "files/u255.h"
+#include "files/sound_samples.h"
 #include "files/wav_format.h"
 
 namespace {
 
 constexpr uint16_t kFormatPcm = 1;
+constexpr uint16_t kFormatFloat = 3;
+constexpr uint16_t kFormatExtensible = 0xFFFE;
+constexpr unsigned kMaxChannels = 8;
+
+// The extensible format's fields after the 16 bytes of every format:
+// cbSize, valid bits, channel mask, and the sub-format's GUID, whose first
+// two bytes are the format tag it stands for and the rest fixed.
+constexpr uint32_t kExtensibleFormatSize = 40;
+constexpr uint16_t kExtensionSize = 22;
+constexpr uint8_t kSubFormatGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                            0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 uint32_t Le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
 uint32_t Le32(const uint8_t* p) { return Le16(p) | (Le16(p + 2) << 16); }
 
 // ---------------------------------------------------------------------------
-// Sample encodings: one row each. Another encoding (IEEE float, the
-// extensible format, more channels) is another row, with its own checks
-// and frame decoder.
+// Sample encodings: one row each, with its own checks and frame decoder.
 // ---------------------------------------------------------------------------
 struct SampleEncoding {
-  // Whether the encoding takes a format of this tag and channel count;
-  // asked before the sample width is read.
+  // Whether the encoding takes a format of this tag (or sub-format) and
+  // channel count; asked before the sample width is read, except for the
+  // extensible format, whose sub-format comes after it.
   bool (*takes)(const WavFormat& format);
   // Whether a frame of the whole format can be decoded from the frame buffer.
   bool (*fits)(const WavFormat& format);
-  // One frame to one mono sample on the 16-bit scale.
-  int32_t (*decode)(const uint8_t* frame, const WavFormat& format);
+  FrameDecoder decode;
 };
 
-bool TakesPcm(const WavFormat& f) { return f.tag == kFormatPcm && f.channels >= 1 && f.channels <= 2; }
+bool TakesChannels(const WavFormat& f) { return f.channels >= 1 && f.channels <= kMaxChannels; }
+bool TakesPcm(const WavFormat& f) { return f.tag == kFormatPcm && TakesChannels(f); }
+bool TakesExtensiblePcm(const WavFormat& f) {
+  return f.tag == kFormatExtensible && f.subFormat == kFormatPcm && TakesChannels(f);
+}
+bool TakesFloat(const WavFormat& f) { return f.subFormat == kFormatFloat && TakesChannels(f); }
 
 // Bytes of the container one channel value is read from.
 unsigned ContainerBytes(unsigned bits) {
@@ -40,9 +53,17 @@ unsigned ContainerBytes(unsigned bits) {
 
 // The decoder reads every channel's container from the frame buffer: a
 // layout that doesn't fit is refused before any data.
-bool PcmFits(const WavFormat& f) {
-  if (f.bits > 32 || f.blockAlign > WAV_FRAME_BUFFER) return false;
-  return f.blockAlign == 0 || f.blockAlign >= f.channels * ContainerBytes(f.bits);
+bool FrameFits(const WavFormat& f, unsigned containerBytes) {
+  if (f.blockAlign > WAV_FRAME_BUFFER) return false;
+  return f.blockAlign == 0 || f.blockAlign >= f.channels * containerBytes;
+}
+bool PcmFits(const WavFormat& f) { return f.bits <= 32 && FrameFits(f, ContainerBytes(f.bits)); }
+// Whole bytes per sample, of which the valid bits may be fewer.
+bool ExtensiblePcmFits(const WavFormat& f) {
+  return f.bits >= 8 && f.bits <= 32 && f.bits % 8 == 0 && f.validBits <= f.bits && FrameFits(f, f.bits / 8);
+}
+bool FloatFits(const WavFormat& f) {
+  return (f.bits == 32 || f.bits == 64) && f.validBits <= f.bits && FrameFits(f, f.bits / 8);
 }
 
 // One channel value from its container, on the 16-bit scale.
@@ -62,17 +83,30 @@ int32_t DecodePcmChannel(const uint8_t* p, unsigned bits, bool masked) {
   return static_cast<int32_t>(Le32(p)) >> (bits - 16);
 }
 
-// Stereo is mixed to mono. Only the left value of a 1-byte container is
-// masked to its width, as the format has always been read.
+// Widths that aren't a multiple of 8 are right-aligned in their container.
+// Only the first value of a 1-byte container is masked to its width, as
+// the format has always been read.
 int32_t DecodePcmFrame(const uint8_t* frame, const WavFormat& f) {
-  const int32_t left = DecodePcmChannel(frame, f.bits, true);
-  if (f.channels == 1) return left;
-  const int32_t right = DecodePcmChannel(frame + ContainerBytes(f.bits), f.bits, false);
-  return (left + right) / 2;
+  const unsigned bytes = ContainerBytes(f.bits);
+  int32_t sum = DecodePcmChannel(frame, f.bits, true);
+  for (unsigned c = 1; c < f.channels; ++c) sum += DecodePcmChannel(frame + c * bytes, f.bits, false);
+  return Mix(sum, f.channels);
+}
+
+// The extensible format's samples fill their containers from the top;
+// 1-byte samples are offset binary, 128 the zero.
+int32_t DecodeExtensiblePcmFrame(const uint8_t* frame, const WavFormat& f) {
+  return DecodeIntegerFrame(frame, f, ByteOrder::kLittle, true);
+}
+
+int32_t DecodeLittleEndianFloatFrame(const uint8_t* frame, const WavFormat& f) {
+  return DecodeFloatFrame(frame, f, ByteOrder::kLittle);
 }
 
 constexpr SampleEncoding kEncodings[] = {
     {TakesPcm, PcmFits, DecodePcmFrame},
+    {TakesExtensiblePcm, ExtensiblePcmFits, DecodeExtensiblePcmFrame},
+    {TakesFloat, FloatFits, DecodeLittleEndianFloatFrame},
 };
 
 const SampleEncoding* EncodingTaking(const WavFormat& format) {
@@ -84,35 +118,6 @@ const SampleEncoding* EncodingTaking(const WavFormat& format) {
 // ---------------------------------------------------------------------------
 // The chunk walk
 // ---------------------------------------------------------------------------
-// One parse: the reader with the count of bytes consumed, the format in
-// force and the samples taken so far.
-struct Walk {
-  Walk(ByteReader& reader, const WavOptions& o, WavParse& result) : in(reader), options(o), wav(result) {}
-  ByteReader& in;
-  const WavOptions& options;
-  WavParse& wav;
-  uint64_t offset = 0;
-  const SampleEncoding* encoding = nullptr;  // set by an accepted format
-  std::vector<int32_t> samples;
-
-  bool ReadExact(void* buffer, size_t size) {
-    const size_t got = in.Read(buffer, size);
-    offset += got;
-    return got == size;
-  }
-  void Skip(uint64_t size) { offset += in.Skip(size); }
-  // A chunk's `size` bytes and the pad byte after an odd size; nothing for
-  // a size of 0 or less.
-  void SkipChunk(int64_t size) {
-    if (size > 0) Skip(static_cast<uint64_t>(size + (size & 1)));
-  }
-  bool Fail(WavError error, uint64_t at) {
-    wav.error = error;
-    wav.errorOffset = at;
-    return false;
-  }
-};
-
 bool SameChunkName(const uint8_t* name, const char* wanted) {
   for (int i = 0; i < 4; ++i) {
     char c = static_cast<char>(name[i]);
@@ -122,7 +127,7 @@ bool SameChunkName(const uint8_t* name, const char* wanted) {
   return true;
 }
 
-bool ReadRiffHeader(Walk& w) {
+bool ReadRiffHeader(SoundWalk& w) {
   uint8_t riff[sizeof(RIFFhdr)];
   if (!w.ReadExact(riff, sizeof riff)) return w.Fail(WavError::kShortRiffHeader, 0);
   std::memcpy(w.wav.riffType, riff + offsetof(RIFFhdr, TypeStr), sizeof w.wav.riffType);
@@ -131,9 +136,20 @@ bool ReadRiffHeader(Walk& w) {
   return true;
 }
 
+// The extension of an extensible format (cbSize onwards): the valid bits,
+// and the sub-format when its GUID is one of the standard family.
+void ReadExtension(const uint8_t* p, WavFormat& f) {
+  const uint8_t* guid = p + 8;
+  const bool known = Le16(p) >= kExtensionSize && std::memcmp(guid + 2, kSubFormatGuidTail, 14) == 0;
+  f.subFormat = known ? static_cast<uint16_t>(Le16(guid)) : 0;
+  // Writers that leave the valid bits at 0 mean the whole container.
+  if (const uint16_t valid = static_cast<uint16_t>(Le16(p + 2)); valid != 0) f.validBits = valid;
+}
+
 // The chunk is read as at least its 16 bytes of fields, whatever its size
-// says; a later format replaces an earlier one.
-bool ReadFormatChunk(Walk& w, uint32_t size) {
+// says (an extensible format as its 40 bytes when its size allows them);
+// a later format replaces an earlier one.
+bool ReadFormatChunk(SoundWalk& w, uint32_t size) {
   const uint64_t start = w.offset;
   uint8_t fields[sizeof(WAVEfmt)];
   if (!w.ReadExact(fields, sizeof fields)) return w.Fail(WavError::kShortFormat, start);
@@ -144,57 +160,59 @@ bool ReadFormatChunk(Walk& w, uint32_t size) {
   f.sampleRate = Le32(fields + offsetof(WAVEfmt, wSamplesPerSec));
   f.bytesPerSecond = Le32(fields + offsetof(WAVEfmt, wAvgBytesPerSec));
   f.blockAlign = static_cast<uint16_t>(Le16(fields + offsetof(WAVEfmt, wBlockAlign)));
+  f.subFormat = f.tag;
+  // An extensible format names its encoding only after the sample width.
+  const bool extensible = f.tag == kFormatExtensible && size >= kExtensibleFormatSize && TakesChannels(f);
+  if (!extensible && EncodingTaking(f) == nullptr) return w.Fail(WavError::kUnknownFormat, start);
+  const uint64_t bitsAt = w.offset;
+  uint8_t rest[kExtensibleFormatSize - sizeof fields];
+  const size_t restSize = extensible ? sizeof rest : sizeof(PCMfmt);
+  if (!w.ReadExact(rest, restSize)) return w.Fail(WavError::kShortBits, bitsAt);
+  f.bits = static_cast<uint16_t>(Le16(rest));
+  f.validBits = f.bits;
+  if (extensible) ReadExtension(rest + sizeof(PCMfmt), f);
   const SampleEncoding* encoding = EncodingTaking(f);
   if (encoding == nullptr) return w.Fail(WavError::kUnknownFormat, start);
-  const uint64_t bitsAt = w.offset;
-  uint8_t bits[sizeof(PCMfmt)];
-  if (!w.ReadExact(bits, sizeof bits)) return w.Fail(WavError::kShortBits, bitsAt);
-  f.bits = static_cast<uint16_t>(Le16(bits));
   if (!encoding->fits(f)) return w.Fail(WavError::kUnsupportedLayout, start);
-  w.SkipChunk(static_cast<int64_t>(size) - static_cast<int64_t>(sizeof fields + sizeof bits));
-  w.encoding = encoding;
+  w.SkipChunk(static_cast<int64_t>(size) - static_cast<int64_t>(sizeof fields + restSize));
+  w.decode = encoding->decode;
   return true;
 }
 
 // The peak counts every frame read, also the first that finds the section
 // full; the frames after it are passed over.
-bool ReadDataChunk(Walk& w, uint32_t size) {
-  w.wav.peak = 0;
+bool ReadDataChunk(SoundWalk& w, uint32_t size) {
+  const WavFormat& f = w.wav.format;
+  if (!w.StartData(f.sampleRate, w.offset - sizeof(CHUNKhdr))) return false;
   // A size with the top bit set converts nothing; its content is skipped.
   if (size > 0x7FFFFFFFu) {
     w.Skip(size);
     return true;
   }
-  const WavFormat& f = w.wav.format;
-  const int64_t step = f.blockAlign ? f.blockAlign : 1;
-  uint8_t frame[WAV_FRAME_BUFFER];
-  int64_t left = size;
-  while (left > 0) {
-    const uint64_t frameAt = w.offset;
-    if (f.blockAlign == 0 || !w.ReadExact(frame, f.blockAlign)) return w.Fail(WavError::kShortData, frameAt);
-    left -= step;
-    const int32_t sample = w.encoding->decode(frame, f);
-    if (std::abs(sample) > w.wav.peak) w.wav.peak = std::abs(sample);
-    if (w.samples.size() >= w.options.sectionSize) {
-      if (left > 0) w.Skip(static_cast<uint64_t>(left));
-      left = 0;
-      break;
-    }
-    w.samples.push_back(sample);
+  if (size == 0) return true;
+  if (f.blockAlign == 0) return w.Fail(WavError::kShortData, w.offset);
+  FrameRun run;
+  if (!w.ReadFrames(size / f.blockAlign, run)) return false;
+  // The last frame is read whole even where the chunk ends inside it.
+  if (!run.full && size % f.blockAlign != 0) {
+    FrameRun last;
+    if (!w.ReadFrames(1, last)) return false;
+    run = {run.bytes + last.bytes, last.full, false};
   }
+  if (run.full && size > run.bytes) w.Skip(size - run.bytes);
   // The pad byte after an odd size, when the frames ended exactly at the
-  // chunk's end.
-  if (left == 0 && (size & 1)) w.Skip(1);
+  // chunk's end or the section was full.
+  if ((run.full || run.bytes == size) && (size & 1)) w.Skip(1);
   return true;
 }
 
-void WalkChunks(Walk& w) {
+void WalkChunks(SoundWalk& w) {
   uint8_t header[sizeof(CHUNKhdr)];
   while (w.ReadExact(header, sizeof header)) {
     const uint32_t size = Le32(header + offsetof(CHUNKhdr, Csize));
     if (SameChunkName(header, "fmt ")) {
       if (!ReadFormatChunk(w, size)) return;
-    } else if (SameChunkName(header, "data") && w.encoding == nullptr) {
+    } else if (SameChunkName(header, "data") && w.decode == nullptr) {
       w.wav.dataBeforeFormat = true;
       w.SkipChunk(size);
     } else if (SameChunkName(header, "data")) {
@@ -209,14 +227,9 @@ void WalkChunks(Walk& w) {
 
 WavParse ParseWav(ByteReader& in, const WavOptions& options) {
   WavParse wav;
-  Walk walk(in, options, wav);
+  SoundWalk walk(in, options, wav);
   if (ReadRiffHeader(walk)) WalkChunks(walk);
-  // A silent file measures a peak of 0 and a cut one an unreliable peak:
-  // both keep the full scale.
-  const bool scaleToPeak = options.autoScale && wav.error == WavError::kNone && wav.peak != 0;
-  wav.scale = scaleToPeak ? wav.peak : options.fullScale;
-  wav.codes.reserve(walk.samples.size());
-  for (int32_t sample : walk.samples) wav.codes.push_back(static_cast<uint8_t>(LinearTou255law(sample, wav.scale)));
+  walk.taker.Finish(wav);
   return wav;
 }
 

@@ -1,8 +1,9 @@
 // A RIFF WAVE file decoded into u255 codes, one code per frame, over bytes
 // alone: no file, window or global. The chunk walk reads each "fmt " chunk
 // into a WavFormat record and hands the frames of each "data" chunk to the
-// decoder of their sample encoding; today that is PCM, 1 or 2 channels,
-// 1 to 32 bits.
+// decoder of their sample encoding: PCM of 1 to 32 bits, IEEE float of 32
+// or 64 bits, and the extensible format holding either; 1 to 8 channels,
+// mixed to mono. The AIFF parser (files/aiff_parse.h) gives the same result.
 #pragma once
 
 #include <cstddef>
@@ -10,18 +11,27 @@
 #include <vector>
 
 #include "files/byte_reader.h"
+#include "files/resample.h"
 
 // The 16-bit scale: what the codes are encoded against unless auto-scaled.
 constexpr int32_t WAV_FULL_SCALE = 32768;
 
-// The fields of a "fmt " chunk as read.
+// The fields of a "fmt " chunk as read; an AIFF file's "COMM" chunk fills
+// the same record.
 struct WavFormat {
   uint16_t tag = 0;
   uint16_t channels = 0;
   uint32_t sampleRate = 0;
   uint32_t bytesPerSecond = 0;
-  uint16_t blockAlign = 0;
-  uint16_t bits = 0;
+  uint16_t blockAlign = 0;  // bytes per frame
+  uint16_t bits = 0;        // per sample: the container's width where one is given
+  // The encoding the samples are in: the tag, or an extensible format's
+  // sub-format (0 when that names none this reader knows).
+  uint16_t subFormat = 0;
+  // The significant bits of each sample, from the top of its container:
+  // the extensible format's valid bits, AIFF's sample size; else `bits`.
+  uint16_t validBits = 0;
+  char compression[4] = {};  // AIFF-C's compression type; "NONE" for AIFF
 };
 
 // Why a parse stopped before the end of the file. Every error but
@@ -36,28 +46,40 @@ enum class WavError {
   kShortBits,          // the file ends before the format's bits per sample
   kUnsupportedLayout,  // the frame layout doesn't fit its decoder
   kShortData,          // the file ends inside a frame, or a frame has no bytes
+  // AIFF files
+  kNotForm,                // the file doesn't start with "FORM"
+  kNotAiff,                // the FORM type isn't "AIFF" or "AIFC"
+  kUnknownCompression,     // no decoder takes the compression type and channel count
+  kUnsupportedSampleSize,  // a sample size no decoder reads
+  // either
+  kCannotResample,  // the sound's rate can't be resampled to the playback rate
 };
 
 struct WavOptions {
   uint32_t sectionSize = 0;            // codes wanted at most
   bool autoScale = false;              // encode against the peak measured
   int32_t fullScale = WAV_FULL_SCALE;  // what the codes are encoded against otherwise
+  // The playback rate the sound is resampled to before it is measured and
+  // encoded; 0 leaves its samples as they are, one code per frame.
+  uint32_t resampleTo = 0;
 };
 
 struct WavParse {
   std::vector<uint8_t> codes;  // one per frame, at most sectionSize
   // The largest magnitude of a mixed sample in the last data chunk read,
-  // on the 16-bit scale; 0 when there was none.
+  // on the 16-bit scale; 0 when there was none. A resampled sound's peak is
+  // that of the samples kept.
   int32_t peak = 0;
   // What the codes were encoded against: the peak when auto-scaling a file
   // read to its end with a peak above 0, otherwise the full scale.
   int32_t scale = 0;
   // The last format read, a refused one too; its sampleRate is the rate read.
   WavFormat format;
-  char riffType[4] = {};          // the RIFF form read
+  char riffType[4] = {};          // the RIFF form read (an AIFF file's FORM type)
   bool dataBeforeFormat = false;  // a data chunk came before any format and was skipped
   WavError error = WavError::kNone;
   uint64_t errorOffset = 0;  // where the header, format, field or frame that failed starts
+  rsEnum resampleResult = rsOk;  // why the sound couldn't be resampled
 };
 
 WavParse ParseWav(ByteReader& in, const WavOptions& options);

@@ -1,5 +1,6 @@
 // WAV files into u255 codes: the loader and the converter of open streams,
-// thin over ParseWav (files/wav_parse.h), with the status texts.
+// thin over ParseWav (files/wav_parse.h) and the sound loader with its
+// status texts (files/sound_read.h). The converter never resamples.
 #pragma once
 
 #include <cstdint>

@@ -54,16 +54,19 @@ std::vector<DialogTemplate> BuildTemplates() {
       {K::PushButton, 2, "Cancel", 72, 96, 50, 14, 0},
       {K::PushButton, 9, "Help", 132, 96, 50, 14, 0},
   }});
-  t.push_back({IDD_AUDIO_OPTIONS, "Audio Options", "MS Sans Serif", 8, 0, 0, 194, 132, {
+  // The resampling check box came later: under the others, the group and
+  // the dialog grown by its 16 units.
+  t.push_back({IDD_AUDIO_OPTIONS, "Audio Options", "MS Sans Serif", 8, 0, 0, 194, 148, {
       {K::GroupBox, 10, "Playback Sample Rate", 9, 4, 175, 30, 0},
       {K::Edit, 11, "", 21, 16, 66, 14, CS_ALIGN_RIGHT},
       {K::Static, IDC_STATIC, "Hz", 91, 16, 54, 14, 0},
-      {K::GroupBox, 15, "On File Load:", 9, 41, 175, 61, 0},
+      {K::GroupBox, 15, "On File Load:", 9, 41, 175, 77, 0},
       {K::AutoCheckBox, 12, " Auto Scale WAV Files", 26, 51, 142, 14, 0},
       {K::AutoCheckBox, 14, " Auto Zero First Two Bytes", 26, 67, 142, 14, 0},
       {K::AutoCheckBox, 13, " Auto Detect BIN File Sample Rate", 26, 83, 142, 14, 0},
-      {K::DefaultPushButton, 1, "OK", 42, 110, 50, 14, 0},
-      {K::PushButton, 2, "Cancel", 102, 110, 50, 14, 0},
+      {K::AutoCheckBox, 16, "Resample to the playback rate", 26, 99, 142, 14, 0},
+      {K::DefaultPushButton, 1, "OK", 42, 126, 50, 14, 0},
+      {K::PushButton, 2, "Cancel", 102, 126, 50, 14, 0},
   }});
   return t;
 }

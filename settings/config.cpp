@@ -34,19 +34,23 @@ constexpr UINT kMaxSampleRate = 96000;
 // the line with an '=' after it takes the line.
 enum ConfigKey {
   kMidiOut, kMidiIn, kEpromType, kArrangement, kFileFormat, kFillValue,
-  kSampleRate, kAutoScale, kAutoDetect, kAutoCleanup,
+  kSampleRate, kAutoScale, kAutoDetect, kAutoCleanup, kResample,
   kLoadPath, kSavePath,
   kKeyCount
 };
 constexpr int kNumberKeys = kLoadPath;
+// A key added later neither contains an older key's name nor occurs in
+// one, so that older programs, which find keys as parts of lines, ignore
+// its line, and its line is offered to no other key.
 constexpr const char* kKeyName[kKeyCount] = {
     "MIDI_out_device", "MIDI_in_device", "EPROM_type", "EPROM_Arrangement", "DefaultFileFormat",
     "cMemoryFillValue", "sample_rate", "AutoScale", "AutoDetectSampleRate", "AutoCleanup",
-    "RecentLoadPath", "RecentSavePath"};
-// The order of the lines in the file.
+    "ResampleToPlaybackRate", "RecentLoadPath", "RecentSavePath"};
+// The order of the lines in the file; keys added later come last.
 constexpr ConfigKey kSaveOrder[kKeyCount] = {
     kMidiIn, kMidiOut, kEpromType, kArrangement, kFillValue, kSampleRate,
-    kAutoScale, kAutoDetect, kAutoCleanup, kFileFormat, kLoadPath, kSavePath};
+    kAutoScale, kAutoDetect, kAutoCleanup, kFileFormat, kLoadPath, kSavePath,
+    kResample};
 
 // Where each numeric key's value lives. Type and arrangement go through
 // plain numbers so that out-of-range values can be checked before use.
@@ -56,7 +60,7 @@ struct NumberSettings {
 
 NumberSettings NumberTargets(UINT* type, UINT* arrangement) {
   return {{&cMidiOutDevice, &cMidiInDevice, type, arrangement, &DefaultFileFormat, &cMemoryFillValue,
-           &sample_rate, &AutoScale, &AutoDetectSampleRate, &AutoCleanup}};
+           &sample_rate, &AutoScale, &AutoDetectSampleRate, &AutoCleanup, &ResampleToPlaybackRate}};
 }
 
 std::string& PathSetting(int key) { return key == kLoadPath ? RecentLoadPath : RecentSavePath; }

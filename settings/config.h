@@ -1,4 +1,4 @@
-// The configuration file: twelve settings as key = value lines, kept in the
+// The configuration file: the settings as key = value lines, kept in the
 // platform's configuration folder.
 #pragma once
 

@@ -18,6 +18,7 @@ struct OptionDialogsState {
   UINT oldF1 = 0;
   UINT oldF2 = 0;
   UINT oldF3 = 0;
+  UINT oldF4 = 0;  // ResampleToPlaybackRate
 };
 
 // The program's one option dialogs' state; a new run starts from a new one.

@@ -43,6 +43,7 @@ constexpr int IDC_SAMPLE_RATE = 11;
 constexpr int IDC_AUTO_SCALE = 12;
 constexpr int IDC_AUTO_DETECT_RATE = 13;
 constexpr int IDC_AUTO_CLEANUP = 14;
+constexpr int IDC_RESAMPLE = 16;
 
 constexpr UINT MIN_SAMPLE_RATE = 1200;
 constexpr UINT MAX_SAMPLE_RATE = 96000;
@@ -68,6 +69,7 @@ UINT& old_sr = g_dialogs.old_sr;
 UINT& oldF1 = g_dialogs.oldF1;
 UINT& oldF2 = g_dialogs.oldF2;
 UINT& oldF3 = g_dialogs.oldF3;
+UINT& oldF4 = g_dialogs.oldF4;
 
 // Checks `checkId` and clears every other button of `firstId` .. `lastId`.
 void CheckRadioButton(HWND hDlg, int firstId, int lastId, int checkId) {
@@ -192,9 +194,11 @@ void InitAudioDialog(HWND hDlg) {
   oldF1 = AutoScale;
   oldF2 = AutoDetectSampleRate;
   oldF3 = AutoCleanup;
+  oldF4 = ResampleToPlaybackRate;
   plat::CheckDlgButton(hDlg, IDC_AUTO_SCALE, AutoScale != 0);
   plat::CheckDlgButton(hDlg, IDC_AUTO_DETECT_RATE, AutoDetectSampleRate != 0);
   plat::CheckDlgButton(hDlg, IDC_AUTO_CLEANUP, AutoCleanup != 0);
+  plat::CheckDlgButton(hDlg, IDC_RESAMPLE, ResampleToPlaybackRate != 0);
   SetDlgItemInt(hDlg, IDC_SAMPLE_RATE, sample_rate);
 }
 
@@ -203,7 +207,9 @@ void StoreAudioSettings(HWND hDlg) {
   AutoScale = CheckBoxValue(hDlg, IDC_AUTO_SCALE);
   AutoDetectSampleRate = CheckBoxValue(hDlg, IDC_AUTO_DETECT_RATE);
   AutoCleanup = CheckBoxValue(hDlg, IDC_AUTO_CLEANUP);
-  if (sample_rate != old_sr || AutoScale != oldF1 || AutoDetectSampleRate != oldF2 || AutoCleanup != oldF3)
+  ResampleToPlaybackRate = CheckBoxValue(hDlg, IDC_RESAMPLE);
+  if (sample_rate != old_sr || AutoScale != oldF1 || AutoDetectSampleRate != oldF2 || AutoCleanup != oldF3 ||
+      ResampleToPlaybackRate != oldF4)
     SaveConfig(szCfgName);
 }
 

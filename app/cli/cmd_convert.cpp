@@ -19,12 +19,19 @@ namespace {
 const char kUsage[] =
     "usage: talverine-cli convert [--type NAME] [--arrangement 0-3] [--sound N | --both]\n"
     "                             [--fill audio|data] [--auto-scale] [--auto-cleanup]\n"
-    "                             [--auto-detect-rate] [--sample-rate HZ] INPUT OUTPUT\n"
+    "                             [--auto-detect-rate] [--sample-rate HZ] [--resample]\n"
+    "                             INPUT OUTPUT\n"
     "\n"
-    "Loads INPUT (binary, Intel HEX or WAV, by extension or content) into the\n"
-    "section of sound N (1 = the first; with several EPROMs, N counts EPROMs) or,\n"
-    "with --both, the whole EPROM of a two-sound arrangement, then saves that\n"
+    "Loads INPUT (binary, Intel HEX, WAV or AIFF, by extension or content) into\n"
+    "the section of sound N (1 = the first; with several EPROMs, N counts EPROMs)\n"
+    "or, with --both, the whole EPROM of a two-sound arrangement, then saves that\n"
     "section to OUTPUT as binary, Intel HEX or WAV by OUTPUT's extension.\n"
+    "WAV files may be PCM (1 to 32 bits), IEEE float (32 or 64 bits) or the\n"
+    "extensible format holding either; AIFF and AIFF-C files integers of 1 to 32\n"
+    "bits or floats. Up to 8 channels are mixed to mono.\n"
+    "--resample converts a WAV or AIFF file from its own sample rate to the\n"
+    "playback rate (--sample-rate) before encoding; without it every frame\n"
+    "becomes one sample at the playback rate.\n"
     "Defaults: --type 2764 --arrangement 0 --sound 1 --fill audio --sample-rate 24000.\n"
     "Arrangements: 0 one EPROM one sound, 1 one EPROM two sounds,\n"
     "              2 two EPROMs one sound, 3 four EPROMs one sound.\n";
@@ -39,7 +46,7 @@ struct Section {
 }  // namespace
 
 int ConvertCommand(const std::vector<std::string>& argv) {
-  Args args(argv, {"--both", "--auto-scale", "--auto-cleanup", "--auto-detect-rate", "--help"},
+  Args args(argv, {"--both", "--auto-scale", "--auto-cleanup", "--auto-detect-rate", "--resample", "--help"},
             {"--type", "--arrangement", "--sound", "--fill", "--sample-rate"});
   if (!args.ok()) return Usage(args.error(), kUsage);
   if (args.Has("--help")) {
@@ -72,6 +79,7 @@ int ConvertCommand(const std::vector<std::string>& argv) {
   AutoScale = args.Has("--auto-scale") ? 1 : 0;
   AutoCleanup = args.Has("--auto-cleanup") ? 1 : 0;
   AutoDetectSampleRate = args.Has("--auto-detect-rate") ? 1 : 0;
+  ResampleToPlaybackRate = args.Has("--resample") ? 1 : 0;
 
   const UINT soundBytes = myDataSize();
   const UINT epromBytes = EpromBytes();

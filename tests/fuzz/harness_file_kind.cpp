@@ -35,7 +35,7 @@ void CheckExtension(const std::string& path) {
   const bool stoppedEarly = length < 4 && dot + 1 + length < path.size();
   if (stoppedEarly) FUZZ_CHECK(static_cast<signed char>(path[dot + 1 + length]) <= 32);
   const int kind = FileKindOfExtension(ext.get());
-  FUZZ_CHECK(kind == FILE_KIND_BIN || kind == FILE_KIND_WAV || kind == FILE_KIND_HEX);
+  FUZZ_CHECK(kind == FILE_KIND_BIN || kind == FILE_KIND_WAV || kind == FILE_KIND_HEX || kind == FILE_KIND_AIFF);
 }
 
 void CheckGuess(const std::string& path, const uint8_t* content, size_t size) {
@@ -45,6 +45,9 @@ void CheckGuess(const std::string& path, const uint8_t* content, size_t size) {
   if (size >= 4 && std::memcmp(content, "RIFF", 4) == 0) expected = FILE_KIND_WAV;
   if (size >= 4 && content[0] == ':' && digit(content[1]) && digit(content[2]) && digit(content[3]))
     expected = FILE_KIND_HEX;
+  if (size >= 12 && std::memcmp(content, "FORM", 4) == 0 &&
+      (std::memcmp(content + 8, "AIFF", 4) == 0 || std::memcmp(content + 8, "AIFC", 4) == 0))
+    expected = FILE_KIND_AIFF;
   FUZZ_CHECK(kind == expected);
 }
 

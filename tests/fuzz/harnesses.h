@@ -6,12 +6,18 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "files/sound_read.h"
+
 int FuzzWavLoader(const uint8_t* data, size_t size);
+int FuzzAiffLoader(const uint8_t* data, size_t size);
 int FuzzHexLoader(const uint8_t* data, size_t size);
 int FuzzConfigReader(const uint8_t* data, size_t size);
 int FuzzFileKind(const uint8_t* data, size_t size);
 int FuzzDeviceReply(const uint8_t* data, size_t size);
 int FuzzMidiFramer(const uint8_t* data, size_t size);
+
+// The checks both sound file harnesses make, with their parser.
+int FuzzSoundFile(SoundParser parse, const uint8_t* data, size_t size);
 
 struct FuzzHarness {
   const char* name;  // also the folder of its corpus under tests/fuzz/corpus
@@ -19,6 +25,7 @@ struct FuzzHarness {
 };
 
 inline constexpr FuzzHarness kFuzzHarnesses[] = {
-    {"wav", FuzzWavLoader},      {"hex", FuzzHexLoader},     {"config", FuzzConfigReader},
-    {"file_kind", FuzzFileKind}, {"reply", FuzzDeviceReply}, {"framer", FuzzMidiFramer},
+    {"wav", FuzzWavLoader},      {"aiff", FuzzAiffLoader},   {"hex", FuzzHexLoader},
+    {"config", FuzzConfigReader}, {"file_kind", FuzzFileKind}, {"reply", FuzzDeviceReply},
+    {"framer", FuzzMidiFramer},
 };

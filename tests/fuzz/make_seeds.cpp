@@ -4,9 +4,11 @@
 // files of other programs come from make_seeds.sh (sox, srec_cat).
 //
 //   fuzz_seeds CORPUS_FOLDER
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -98,6 +100,173 @@ Bytes WavControl(uint8_t flags, uint16_t size, uint8_t position = 0, uint8_t fil
   return b;
 }
 
+// The extensible format: sub-format tag and valid bits after the 16 bytes
+// of every format; `cbSize` 22 unless given.
+Bytes Extensible(uint32_t subFormat, uint32_t channels, uint32_t blockAlign, uint32_t bits, uint32_t validBits,
+                 uint32_t cbSize = 22) {
+  Bytes c;
+  for (uint32_t v : {0xFFFEu, channels}) Put16(c, v);
+  Put32(c, 24000);
+  Put32(c, 24000 * blockAlign);
+  for (uint32_t v : {blockAlign, bits, cbSize, validBits}) Put16(c, v);
+  Put32(c, 3);  // channel mask
+  Put16(c, subFormat);
+  c.insert(c.end(), {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71});
+  return Chunk("fmt ", c);
+}
+
+template <typename T>
+Bytes Ieee(std::initializer_list<T> values, bool bigEndian = false) {
+  Bytes b;
+  for (T v : values) {
+    uint8_t bytes[sizeof v];
+    std::memcpy(bytes, &v, sizeof v);
+    if (bigEndian) std::reverse(std::begin(bytes), std::end(bytes));
+    b.insert(b.end(), std::begin(bytes), std::end(bytes));
+  }
+  return b;
+}
+
+Bytes FmtAt(uint32_t rate, uint32_t tag, uint32_t channels, uint32_t blockAlign, uint32_t bits) {
+  Bytes fmt = Fmt(tag, channels, blockAlign, bits);
+  for (int i = 0; i < 4; ++i) fmt[12 + i] = static_cast<uint8_t>(rate >> (8 * i));
+  return fmt;
+}
+
+// Flags 4 and 8 resample to twice and half the file's rate.
+void WavNewerSeeds(const Bytes& data) {
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  const Bytes floats = Chunk("data", Ieee<float>({0.5f, -1.0f, 1.0f, 2.5f, static_cast<float>(nan), -0.0f}));
+  Write("wav", "float-32", Cat(WavControl(1, 16), Riff({Fmt(3, 1, 4, 32), floats})));
+  Write("wav", "float-64-nan-inf",
+        Cat(WavControl(0, 16),
+            Riff({Fmt(3, 2, 16, 64), Chunk("data", Ieee<double>({nan, inf, -inf, 1e300, 0.25, 0}))})));
+  Write("wav", "float-16-bad", Cat(WavControl(0, 16), Riff({Fmt(3, 1, 2, 16), data})));
+  Write("wav", "extensible-24-in-32",
+        Cat(WavControl(0, 16),
+            Riff({Extensible(1, 2, 8, 32, 24), Chunk("data", Samples16({1, 2, 3, 4, 5, 6, 7, 8}))})));
+  Write("wav", "extensible-12-in-16", Cat(WavControl(1, 16), Riff({Extensible(1, 1, 2, 16, 12), data})));
+  Write("wav", "extensible-valid-0", Cat(WavControl(0, 16), Riff({Extensible(1, 1, 2, 16, 0), data})));
+  Write("wav", "extensible-float", Cat(WavControl(0, 16), Riff({Extensible(3, 1, 4, 32, 32), floats})));
+  Write("wav", "extensible-8-bit-3-ch",
+        Cat(WavControl(0, 16), Riff({Extensible(1, 3, 3, 8, 8), Chunk("data", {0x80, 0x90, 0x70, 0xFF, 0, 1})})));
+  Write("wav", "bad-extensible-valid-above", Cat(WavControl(0, 16), Riff({Extensible(1, 2, 6, 24, 32), data})));
+  Write("wav", "bad-extensible-adpcm", Cat(WavControl(0, 16), Riff({Extensible(2, 1, 2, 16, 16), data})));
+  Write("wav", "bad-extensible-cbsize", Cat(WavControl(0, 16), Riff({Extensible(1, 1, 2, 16, 16, 2), data})));
+  const Bytes cut = Riff({Extensible(1, 1, 2, 16, 16)});
+  Write("wav", "bad-extensible-cut", Cat(WavControl(0, 16), Bytes(cut.begin(), cut.begin() + 12 + 8 + 30)));
+  Write("wav", "eight-channels", Cat(WavControl(0, 16), Riff({Fmt(1, 8, 16, 16), data})));
+  Write("wav", "bad-nine-channels", Cat(WavControl(0, 16), Riff({Fmt(1, 9, 18, 16), data})));
+  Write("wav", "bad-mu-law", Cat(WavControl(0, 16), Riff({Fmt(7, 1, 1, 8), data})));
+  Write("wav", "resample-twice", Cat(WavControl(4, 64), Riff({FmtAt(12000, 1, 1, 2, 16), data})));
+  Write("wav", "resample-half-autoscale", Cat(WavControl(9, 8), Riff({FmtAt(48000, 1, 2, 4, 16), data})));
+  Write("wav", "resample-rate-0", Cat(WavControl(4, 16), Riff({FmtAt(0, 1, 1, 2, 16), data})));
+  Write("wav", "resample-rate-1", Cat(WavControl(8, 16), Riff({FmtAt(1, 1, 1, 2, 16), data})));
+  Write("wav", "resample-rate-huge", Cat(WavControl(4, 16), Riff({FmtAt(0xFFFFFFFF, 1, 1, 2, 16), data})));
+  Write("wav", "resample-two-rates",
+        Cat(WavControl(4, 64), Riff({FmtAt(8000, 1, 1, 2, 16), data, FmtAt(44100, 1, 1, 2, 16), data})));
+}
+
+// --- AIFF -----------------------------------------------------------------
+void PutBe16(Bytes& b, uint32_t v) {
+  b.push_back(static_cast<uint8_t>(v >> 8));
+  b.push_back(static_cast<uint8_t>(v));
+}
+void PutBe32(Bytes& b, uint32_t v) {
+  PutBe16(b, v >> 16);
+  PutBe16(b, v & 0xFFFF);
+}
+
+Bytes BeChunk(const char* name, const Bytes& content, int64_t sizeField = -1) {
+  Bytes b(name, name + 4);
+  PutBe32(b, sizeField < 0 ? static_cast<uint32_t>(content.size()) : static_cast<uint32_t>(sizeField));
+  b.insert(b.end(), content.begin(), content.end());
+  if (content.size() % 2) b.push_back(0);
+  return b;
+}
+
+// `exponent` and the top 32 bits of the mantissa of an 80-bit rate.
+Bytes Comm(uint32_t channels, uint32_t frames, uint32_t bits, const std::string& compression = "",
+           uint32_t exponent = 0x400D, uint32_t mantissa = 0xBB800000) {
+  Bytes c;
+  PutBe16(c, channels);
+  PutBe32(c, frames);
+  PutBe16(c, bits);
+  PutBe16(c, exponent);
+  PutBe32(c, mantissa);
+  PutBe32(c, 0);
+  c.insert(c.end(), compression.begin(), compression.end());
+  return BeChunk("COMM", c);
+}
+
+Bytes Ssnd(const Bytes& data, uint32_t offset = 0) {
+  Bytes c;
+  PutBe32(c, offset);
+  PutBe32(c, 0);
+  c.insert(c.end(), offset, 0xEE);
+  c.insert(c.end(), data.begin(), data.end());
+  return BeChunk("SSND", c);
+}
+
+Bytes Form(std::initializer_list<Bytes> chunks, const char* type = "AIFF") {
+  Bytes body(type, type + 4);
+  for (const Bytes& c : chunks) body.insert(body.end(), c.begin(), c.end());
+  Bytes b{'F', 'O', 'R', 'M'};
+  PutBe32(b, static_cast<uint32_t>(body.size()));
+  return Cat(b, body);
+}
+
+void AiffSeeds() {
+  Bytes be16;
+  for (int s : {1000, -1000, 32767, -32768, 0, 5}) PutBe16(be16, static_cast<uint16_t>(static_cast<int16_t>(s)));
+  const Bytes good = Form({Comm(1, 6, 16), Ssnd(be16)});
+  Write("aiff", "good-16-mono", Cat(WavControl(0, 64), good));
+  Write("aiff", "good-16-mono-autoscale", Cat(WavControl(1, 4), good));
+  Write("aiff", "aifc-none-stereo", Cat(WavControl(0, 16), Form({Comm(2, 3, 16, "NONE"), Ssnd(be16)}, "AIFC")));
+  Write("aiff", "aifc-sowt",
+        Cat(WavControl(0, 16), Form({Comm(1, 6, 16, "sowt"), Ssnd(Samples16({1, 2, 3}))}, "AIFC")));
+  Write("aiff", "aifc-fl32",
+        Cat(WavControl(0, 16), Form({Comm(1, 3, 32, "fl32"), Ssnd(Ieee<float>({0.5f, -2.0f, 1.0f}, true))}, "AIFC")));
+  Write("aiff", "aifc-fl64-nan",
+        Cat(WavControl(0, 16),
+            Form({Comm(2, 2, 64, "FL64"),
+                  Ssnd(Ieee<double>({std::numeric_limits<double>::quiet_NaN(), 0.5, -1e300, 1.0}, true))},
+                 "AIFC")));
+  Write("aiff", "eight-bit", Cat(WavControl(0, 16), Form({Comm(1, 4, 8), Ssnd({0x10, 0xF0, 0x80, 0x7F})})));
+  Write("aiff", "twelve-bit", Cat(WavControl(0, 16), Form({Comm(1, 3, 12), Ssnd(be16)})));
+  Write("aiff", "twenty-four-bit-3-ch", Cat(WavControl(0, 16), Form({Comm(3, 2, 24), Ssnd(Bytes(18, 0x42))})));
+  Write("aiff", "offset-and-fewer-frames", Cat(WavControl(0, 16), Form({Comm(1, 2, 16), Ssnd(be16, 3)})));
+  Write("aiff", "comm-after-fver",
+        Cat(WavControl(0, 16), Form({BeChunk("FVER", {0xA2, 0x80, 0x51, 0x40}), Comm(1, 6, 16, "NONE"), Ssnd(be16)},
+                                    "AIFC")));
+  Write("aiff", "bad-ssnd-before-comm", Cat(WavControl(0, 16), Form({Ssnd(be16), Comm(1, 6, 16)})));
+  Write("aiff", "bad-compression-ima4", Cat(WavControl(0, 16), Form({Comm(1, 6, 16, "ima4"), Ssnd(be16)}, "AIFC")));
+  Write("aiff", "bad-nine-channels", Cat(WavControl(0, 16), Form({Comm(9, 1, 16), Ssnd(Bytes(18, 0))})));
+  Write("aiff", "bad-zero-channels", Cat(WavControl(0, 16), Form({Comm(0, 1, 16), Ssnd(be16)})));
+  Write("aiff", "bad-bits-33", Cat(WavControl(0, 16), Form({Comm(1, 1, 33), Ssnd(be16)})));
+  Write("aiff", "bad-bits-zero", Cat(WavControl(0, 16), Form({Comm(1, 1, 0), Ssnd(be16)})));
+  Write("aiff", "bad-frames-2e32", Cat(WavControl(0, 16), Form({Comm(1, 0xFFFFFFFF, 16), Ssnd(be16)})));
+  Write("aiff", "bad-ssnd-size-2e32",
+        Cat(WavControl(0, 16), Form({Comm(1, 6, 16), BeChunk("SSND", Cat(Bytes(8, 0), be16), 0xFFFFFFFF)})));
+  Write("aiff", "bad-ssnd-offset-2e32",
+        Cat(WavControl(0, 16),
+            Form({Comm(1, 6, 16), BeChunk("SSND", Cat({0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}, be16))})));
+  Write("aiff", "bad-comm-size-zero", Cat(WavControl(0, 16), Form({BeChunk("COMM", {}, 0), Ssnd(be16)})));
+  Write("aiff", "bad-8svx", Cat(WavControl(0, 16), Form({Comm(1, 6, 16), Ssnd(be16)}, "8SVX")));
+  Write("aiff", "bad-riff", Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16), Chunk("data", Samples16({1}))})));
+  Write("aiff", "resample-twice", Cat(WavControl(4, 64), good));
+  Write("aiff", "resample-half", Cat(WavControl(8, 64), good));
+  Write("aiff", "resample-rate-0", Cat(WavControl(4, 16), Form({Comm(1, 6, 16, "", 0, 0), Ssnd(be16)})));
+  Write("aiff", "resample-rate-huge", Cat(WavControl(4, 16), Form({Comm(1, 6, 16, "", 0x7FFE), Ssnd(be16)})));
+  Write("aiff", "rate-nan", Cat(WavControl(8, 16), Form({Comm(1, 6, 16, "", 0x7FFF, 0xC0000000), Ssnd(be16)})));
+  Write("aiff", "rate-negative", Cat(WavControl(4, 16), Form({Comm(1, 6, 16, "", 0xC00D), Ssnd(be16)})));
+  for (size_t cut : {3, 11, 15, 25, 35, 41, 47, 51, 55}) {
+    char name[32];
+    std::snprintf(name, sizeof name, "cut-at-%02zu", cut);
+    Write("aiff", name, Cat(WavControl(1, 8), Bytes(good.begin(), good.begin() + static_cast<long>(cut))));
+  }
+}
+
 void WavSeeds() {
   const Bytes data = Chunk("data", Samples16({1000, -1000, 32767, -32768, 0, 5}));
   const Bytes good = Riff({Fmt(1, 1, 2, 16), data});
@@ -131,6 +300,7 @@ void WavSeeds() {
   Write("wav", "bad-rifx", Cat(WavControl(0, 16, 0, 0xFF), Bytes{'R', 'I', 'F', 'X', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}));
   Write("wav", "bad-not-wave", Cat(WavControl(0, 16), Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'A', 'V', 'I', ' '}));
   Write("wav", "bad-extensible", Cat(WavControl(0, 16), Riff({Fmt(0xFFFE, 2, 4, 16), data})));
+  WavNewerSeeds(data);
   Write("wav", "section-outside-image", Cat(WavControl(4, 4096, 255), good));
   Write("wav", "section-whole-image", Cat(WavControl(2, 0, 0, 0), good));
   // A file cut inside every field of the header and the format chunk, and
@@ -218,6 +388,10 @@ void FileKindSeeds() {
   Write("file_kind", "hex-letters-are-binary", Cat(KindControl("data", 0, 1024, 1024), Text(":0A0")));
   Write("file_kind", "dot-in-folder", Cat(KindControl("C:\\drums.old\\kick", 0, 512, 512), wav));
   Write("file_kind", "wave-is-binary", Cat(KindControl("snare.wave", 3, 16384, 16384), wav));
+  const Bytes aiff = Form({Comm(1, 2, 16), Ssnd({0x03, 0xE8, 0x07, 0xD0})});
+  Write("file_kind", "aiff-by-extension", Cat(KindControl("tom.AIFF", 1, 8192, 8192), aiff));
+  Write("file_kind", "aiff-by-content", Cat(KindControl("tom", 0, 16384, 16384), aiff));
+  Write("file_kind", "aiff-named-wav", Cat(KindControl("tom.wav", 0, 64, 64), aiff));
   Write("file_kind", "extension-with-blank", Cat(KindControl("a.h x", 0, 16, 16), hex));
   Write("file_kind", "extension-high-bytes", Cat(KindControl("a.\xe9wav", 0, 16, 16), wav));
   Write("file_kind", "short-file", Cat(KindControl("tiny", 0, 16, 16), Text("RI")));
@@ -359,6 +533,7 @@ int main(int argc, char** argv) {
   const fs::path scratch = fs::temp_directory_path() / "talverine-fuzz-seeds";
   fs::create_directories(scratch);
   WavSeeds();
+  AiffSeeds();
   HexSeeds();
   ReplySeeds(*mem.output);  // before ConfigSeeds, which resets every module
   ConfigSeeds(*platform, scratch);

@@ -24,6 +24,26 @@ for bits in 8 16 24 32; do
 done
 sox -n -r 24000 -b 16 -c 1 -t wavpcm "$scratch/s.wav" synth 30s sine 440 vol 0.5 2>/dev/null
 { printf '\x01\x10\x00\x00\x00'; cat "$scratch/s.wav"; } > "$corpus/wav/sox-16-bit-autoscale"
+# sox's own headers: the extensible format for 24 and 32 bits and more than
+# two channels, IEEE float; each also resampled (flag 4: to twice its rate).
+for layout in "signed 24 2" "signed 32 1" "signed 16 6" "floating-point 32 1" "floating-point 64 3"; do
+  read -r encoding bits channels <<<"$layout"
+  sox -D -n -r 44100 -e "$encoding" -b "$bits" -c "$channels" -t wav "$scratch/s.wav" synth 30s sine 440 2>/dev/null
+  name="sox-$encoding-$bits-bit-$channels-ch"
+  { printf '\x00\x40\x00\x00\x00'; cat "$scratch/s.wav"; } > "$corpus/wav/$name"
+  { printf '\x04\x40\x00\x00\x00'; cat "$scratch/s.wav"; } > "$corpus/wav/$name-resampled"
+done
+
+# AIFF and AIFF-C as sox writes them, with the same control bytes; each also
+# auto-scaled and resampled (flags 9: to half its rate).
+for layout in "aiff signed 8 1" "aiff signed 16 2" "aiff signed 24 1" "aiff signed 32 3" "aifc signed 16 1" \
+              "aifc floating-point 32 2" "aifc floating-point 64 1"; do
+  read -r type encoding bits channels <<<"$layout"
+  sox -D -n -r 22050 -e "$encoding" -b "$bits" -c "$channels" -t "$type" "$scratch/s.aif" synth 24s sine 440 2>/dev/null
+  name="sox-$type-$encoding-$bits-bit-$channels-ch"
+  { printf '\x00\x40\x00\x00\x00'; cat "$scratch/s.aif"; } > "$corpus/aiff/$name"
+  { printf '\x09\x40\x00\x00\x00'; cat "$scratch/s.aif"; } > "$corpus/aiff/$name-resampled"
+done
 
 # Intel HEX: the same control bytes, then files srec_cat wrote.
 printf 'Talverine voice EPROM seed data, 64 bytes long, for srec_cat...' > "$scratch/data.bin"

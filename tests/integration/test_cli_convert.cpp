@@ -2,6 +2,7 @@
 // the program prescribes out, and exit codes a script can rely on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -79,6 +80,18 @@ TEST_F(Cli, StereoAndWiderSamplesAreMixedAndScaled) {
   ASSERT_EQ(image.size(), 8192u);
   EXPECT_EQ(image[0], LinearTou255law(499, 32768));
   EXPECT_EQ(image[1], 0xFF);  // the data fill
+
+  // sox's own header for 24 bits, the extensible format, and an AIFF file;
+  // resampled from 48 kHz, the 2 frames become 1 sample.
+  for (const char* name : {"x24.wav", "x24.aiff"}) {
+    ASSERT_EQ(testsupport::Run("sox -t raw -r 48000 -e signed -b 24 -c 2 " + Path("in24.raw") + " " + Path(name)), 0);
+    ASSERT_EQ(RunCli("convert --fill data " + Path(name) + " " + Path("x.bin")), 0) << Err();
+    EXPECT_EQ(ReadBytes(Path("x.bin"))[0], LinearTou255law(499, 32768)) << name;
+    ASSERT_EQ(RunCli("convert --fill data --resample --sample-rate 24000 " + Path(name) + " " + Path("x.bin")), 0)
+        << Err();
+    EXPECT_NE(ReadBytes(Path("x.bin"))[0], 0xFF) << name;
+    EXPECT_EQ(ReadBytes(Path("x.bin"))[1], 0xFF) << name;
+  }
 }
 
 TEST_F(Cli, IntelHexFromSrecCatLoadsIntoTheSecondSoundOfA27128) {
@@ -102,6 +115,16 @@ TEST_F(Cli, ProblemsGoToStderrWithExitCodesAndLeaveTheOutputAlone) {
   EXPECT_EQ(RunCli("convert " + Path("bad.wav") + " " + Path("keep.bin")), 1);
   EXPECT_NE(Err().find("Not a RIFF file"), std::string::npos) << Err();
   EXPECT_EQ(ReadBytes(Path("keep.bin")), std::vector<uint8_t>({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
+
+  // A rate of 0 can't be resampled.
+  SoxWav("rate0.wav", {1000, 1000});
+  std::vector<uint8_t> rate0 = ReadBytes(Path("rate0.wav"));
+  std::fill(rate0.begin() + 24, rate0.begin() + 28, 0);
+  testsupport::WriteBytes(Path("rate0.wav"), rate0);
+  EXPECT_EQ(RunCli("convert --resample " + Path("rate0.wav") + " " + Path("keep.bin")), 1);
+  EXPECT_NE(Err().find("sample rate is 0"), std::string::npos) << Err();
+  EXPECT_EQ(ReadBytes(Path("keep.bin")).size(), 8u);
+  EXPECT_EQ(RunCli("convert " + Path("rate0.wav") + " " + Path("rate0.bin")), 0) << Err();
 
   EXPECT_EQ(RunCli("convert " + Path("missing.wav") + " " + Path("keep.bin")), 1);
   EXPECT_EQ(RunCli("convert --type 9999 a b"), 2);

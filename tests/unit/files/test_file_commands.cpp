@@ -54,12 +54,14 @@ TEST_F(FileCommands, OpenDialogIsAskedWithTheFiltersAndTheRememberedFolder) {
   const OPENFILENAME& asked = P().fileDialogs[0].request;
   EXPECT_FALSE(P().fileDialogs[0].save);
   EXPECT_EQ(asked.hwndOwner, window_);
-  ASSERT_EQ(asked.filters.size(), 4u);
+  // AIFF after the four the default format's index counts on.
+  ASSERT_EQ(asked.filters.size(), 5u);
   const std::pair<std::string, std::string> filters[] = {{"Binary files (*.BIN)", "*.BIN"},
                                                          {"Wave files (*.WAV)", "*.WAV"},
                                                          {"Intel Hex files", "*.HEX"},
-                                                         {"All  files", "*.*"}};
-  for (size_t i = 0; i < 4; ++i) {
+                                                         {"All  files", "*.*"},
+                                                         {"AIFF files", "*.AIF;*.AIFF;*.AIFC"}};
+  for (size_t i = 0; i < 5; ++i) {
     EXPECT_EQ(asked.filters[i].description, filters[i].first);
     EXPECT_EQ(asked.filters[i].pattern, filters[i].second);
   }
@@ -190,6 +192,7 @@ TEST_F(FileCommands, SaveDialogIsAskedLikeTheOpenDialog) {
   EXPECT_EQ(P().fileDialogs[0].request.nFilterIndex, 2u);
   EXPECT_EQ(P().fileDialogs[0].request.initialDir, "/out");
   EXPECT_EQ(P().fileDialogs[0].request.flags, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
+  EXPECT_EQ(P().fileDialogs[0].request.filters.size(), 4u);  // AIFF isn't written
   EXPECT_TRUE(P().messageBoxes.empty());
 }
 

@@ -142,6 +142,8 @@ TEST_F(FileIo, ExtensionIsAtMostFourCharactersAfterTheLastDot) {
   EXPECT_EQ(Extension("kick.w\xE4v"), "w");
   EXPECT_EQ(Extension("kick."), "");
   EXPECT_EQ(Extension("kick"), "");
+  for (const char* ext : {"aif", "AIFF", "aifc", "Aif"}) EXPECT_EQ(FileKindOfExtension(ext), FILE_KIND_AIFF) << ext;
+  for (const char* ext : {"aiffx", "ai", "aifs"}) EXPECT_EQ(FileKindOfExtension(ext), FILE_KIND_BIN) << ext;
 }
 
 TEST_F(FileIo, GuessingByContent) {
@@ -149,6 +151,14 @@ TEST_F(FileIo, GuessingByContent) {
   WriteBytes(Path("hex"), {':', '1', '0', '0'});
   WriteBytes(Path("hexletter"), {':', '0', 'A', '0'});
   WriteBytes(Path("tiny"), {':', '1', '0'});
+  const Bytes form{'F', 'O', 'R', 'M', 0, 0, 0, 4};
+  for (const char* type : {"AIFF", "AIFC", "8SVX", "aiff", "AIF"}) {
+    Bytes file = form;
+    file.insert(file.end(), type, type + std::strlen(type));
+    WriteBytes(Path("form"), file);
+    const bool aiff = std::strcmp(type, "AIFF") == 0 || std::strcmp(type, "AIFC") == 0;
+    EXPECT_EQ(GuessFileType(Path("form").c_str()), aiff ? FILE_KIND_AIFF : FILE_KIND_BIN) << type;
+  }
   EXPECT_EQ(GuessFileType(Path("riff").c_str()), FILE_KIND_WAV);
   EXPECT_EQ(GuessFileType(Path("hex").c_str()), FILE_KIND_HEX);
   EXPECT_EQ(GuessFileType(Path("hexletter").c_str()), FILE_KIND_BIN);

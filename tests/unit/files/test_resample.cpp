@@ -146,6 +146,31 @@ TEST(ResampleSound, LengthIsTheNearestWholeNumberHalvesUp) {
   EXPECT_EQ(Resample(same, {22050, 22050}), same);
 }
 
+// A loader reads no further into a long sound than the first outputs need:
+// the sound cut there resamples to the same first outputs as the whole.
+TEST(ResampleSound, TheFirstOutputsNeedOnlyTheSamplesNamed) {
+  for (const Rates& r : {Rates{44100, 24000}, Rates{24000, 44100}, Rates{96000, 1200}, Rates{1200, 48000},
+                         Rates{44100, 23999}, Rates{22050, 22050}}) {
+    SCOPED_TRACE(std::to_string(r.from) + " -> " + std::to_string(r.to));
+    Samples sound(ResampleInputNeeded(1000, r.from, r.to) + 500);
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> level(-0.5f, 0.5f);
+    for (float& s : sound) s = level(random);
+    const Samples whole = Resample(sound, r);
+    for (size_t outputs : {1, 7, 1000}) {
+      const size_t needed = ResampleInputNeeded(outputs, r.from, r.to);
+      // Within the kernel's reach of the last output's time.
+      const double ratio = std::max(1.0, static_cast<double>(r.from) / r.to);
+      EXPECT_LE(needed, (outputs - 1) * r.from / r.to + 1 + static_cast<size_t>(80 * ratio)) << outputs;
+      const Samples cut = Resample(Samples(sound.begin(), sound.begin() + static_cast<long>(needed)), r);
+      ASSERT_GE(cut.size(), outputs);
+      for (size_t k = 0; k < outputs; ++k) ASSERT_EQ(cut[k], whole[k]) << outputs << " outputs, sample " << k;
+    }
+  }
+  EXPECT_EQ(ResampleInputNeeded(0, 44100, 24000), 0u);
+  EXPECT_EQ(ResampleInputNeeded(10, 0, 24000), 0u);
+}
+
 // Silence added before and after a sound, a whole number of output samples
 // long, only moves the output: the edges read silence, and no output depends
 // on where the sound starts.

@@ -1,14 +1,17 @@
-// Malformed WAV files the reader must end cleanly: a known status text, the
-// section's bytes only, nothing read or written outside the file and the
-// output. The rest of the bad-input list (block align 0 or too small, widths
-// above 32, sizes near 2^32 on data and LIST chunks, data before any format)
-// is in test_wav_read.cpp; the fuzz corpus holds every kind as a file too.
+// Malformed WAV and AIFF files the readers must end cleanly: a known status
+// text, the section's bytes only, nothing read or written outside the file
+// and the output. The rest of the bad-input list (block align 0 or too
+// small, widths above 32, sizes near 2^32 on data and LIST chunks, data
+// before any format) is in test_wav_read.cpp; the fuzz corpora hold every
+// kind as a file too.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 
+#include "files/sound_read.h"
 #include "files/u255.h"
 #include "files/wav_read.h"
 #include "shell/app_state.h"
@@ -26,14 +29,16 @@ using filestest::Riff;
 class WavBadInput : public testsupport::CoreTest {
  protected:
   static constexpr UINT kOffset = 1024;
+  using Loader = void (*)(const char* filename, UINT lOffset, UINT lSize, HWND hWndStatus);
   // Loads `file` into a section of `size` bytes (fill byte 0xFF) between
   // marked neighbours, and returns the section.
-  Bytes Load(const Bytes& file, UINT size) {
+  Bytes Load(const Bytes& file, UINT size, Loader loader = LoadWavFile) {
     cMemoryFillValue = 0xFF;
     std::memset(imgMemory, 0xA5, IMAGE_SIZE);
     P().statusLog.clear();
+    plat::StatusSetText(hWndStatus, 1, "");
     testsupport::WriteBytes(Path("bad.wav"), file);
-    LoadWavFile(Path("bad.wav").c_str(), kOffset, size, hWndStatus);
+    loader(Path("bad.wav").c_str(), kOffset, size, hWndStatus);
     EXPECT_EQ(imgMemory[kOffset - 1], 0xA5);
     EXPECT_EQ(imgMemory[kOffset + size], 0xA5);
     EXPECT_TRUE(P().messageBoxes.empty());
@@ -49,6 +54,23 @@ class WavBadInput : public testsupport::CoreTest {
     return rv;
   }
   static uint8_t Code(int32_t v) { return static_cast<uint8_t>(LinearTou255law(v, WAV_FULL_SCALE)); }
+
+  // A file, whether it is resampled, the 4-byte section it leaves and the status text.
+  struct LoadCase {
+    const char* what;
+    Bytes file;
+    bool resample;
+    Bytes section;
+    const char* status;
+  };
+  template <size_t N>
+  void ExpectLoads(const LoadCase (&cases)[N], Loader loader) {
+    for (const LoadCase& c : cases) {
+      ResampleToPlaybackRate = c.resample;
+      EXPECT_EQ(Load(c.file, 4, loader), c.section) << c.what;
+      EXPECT_EQ(Status(), c.status) << c.what;
+    }
+  }
 };
 
 TEST_F(WavBadInput, ZeroChannelsIsAnUnknownFormat) {
@@ -136,6 +158,87 @@ TEST_F(WavBadInput, AFileCutInsideEveryFieldEndsWithItsCode) {
                           0xFF}))
         << "cut at " << cut;
   }
+}
+
+// --- the newer formats -------------------------------------------------------------
+
+TEST_F(WavBadInput, NewerWavFormatsReadWhatTheyCanAndNameWhatTheyCant) {
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  const Bytes four = Pcm16({1000, 1000, 1000, 1000});
+  const Bytes extensible = Riff({filestest::ExtensibleFmtChunk(1, 1, 2, 16, 16)});
+  const LoadCase cases[] = {
+      {"valid bits above the container", Riff({filestest::ExtensibleFmtChunk(1, 2, 6, 24, 32), Chunk("data", four)}),
+       false, Bytes(4, 0xFF), "Unsupported WAV frame layout (24 bits, 32 valid bits, 2 channels, block align 6)"},
+      {"valid bits below the container clear the bits under them",
+       Riff({filestest::ExtensibleFmtChunk(1, 1, 2, 16, 12), Chunk("data", Pcm16({0x000F, 0x0010, -1}))}), false,
+       {Code(0), Code(0x10), Code(-16), 0xFF}, ""},
+      {"an extensible format of no known sub-format",
+       Riff({filestest::ExtensibleFmtChunk(2, 1, 2, 16, 16), Chunk("data", four)}), false, Bytes(4, 0xFF),
+       "Unknown audio format (FFFE, 1 channels)\n"},
+      {"an extensible format cut inside its extension", Bytes(extensible.begin(), extensible.begin() + 12 + 8 + 30),
+       false, Bytes(4, 0xFF), "Unexpected end of input"},
+      {"extensible floats", Riff({filestest::ExtensibleFmtChunk(3, 1, 4, 32, 32),
+                                  Chunk("data", filestest::Ieee<float>({0.5f, -0.25f}))}),
+       false, {Code(16384), Code(-8192), 0xFF, 0xFF}, ""},
+      {"NaN is silence, infinities and beyond full scale clip",
+       Riff({FmtChunk(3, 1, 8, 64), Chunk("data", filestest::Ieee<double>({nan, inf, -inf, -1e300}))}), false,
+       {Code(0), Code(32767), Code(-32768), Code(-32768)}, ""},
+      {"floats of 16 bits", Riff({FmtChunk(3, 1, 2, 16), Chunk("data", four)}), false, Bytes(4, 0xFF),
+       "Unsupported WAV frame layout (16 bits, 1 channels, block align 2)"},
+      {"eight channels mix to their average",
+       Riff({FmtChunk(1, 8, 16, 16), Chunk("data", Pcm16({800, 800, 800, 800, 800, 800, 800, -1}))}), false,
+       {Code(5599 / 8), 0xFF, 0xFF, 0xFF}, ""},
+      {"a rate of 0, resampled", Riff({FmtChunk(1, 1, 2, 16, 0), Chunk("data", four)}), true, Bytes(4, 0xFF),
+       "ResampleSound: a sample rate is 0 or above 1536000 Hz (0 Hz to 24000 Hz)"},
+      {"a rate of 0, not resampled", Riff({FmtChunk(1, 1, 2, 16, 0), Chunk("data", four)}), false,
+       Bytes(4, 0xB2), ""},
+      {"a rate too far from the playback rate", Riff({FmtChunk(1, 1, 2, 16, 93), Chunk("data", four)}), true,
+       Bytes(4, 0xFF), "ResampleSound: the two sample rates differ by more than a factor of 256 (93 Hz to 24000 Hz)"},
+  };
+  ExpectLoads(cases, LoadWavFile);
+}
+
+TEST_F(WavBadInput, AiffFilesReadWhatTheyCanAndNameWhatTheyCant) {
+  using filestest::Be16;
+  using filestest::CommChunk;
+  using filestest::Form;
+  using filestest::SsndChunk;
+  const Bytes one = Be16({1000});
+  const Bytes cutSound = Form({CommChunk(1, 8, 16), filestest::BeChunk("SSND", Bytes(8 + 16, 0), 8 + 16)});
+  Bytes huge = CommChunk(1, 1, 16);
+  huge[8 + 8] = 0x7F;  // the rate's exponent far beyond 32 bits
+  const LoadCase cases[] = {
+      {"not a FORM", filestest::Wav16({1000}), false, Bytes(4, 0xFF), "Not an AIFF file"},
+      {"another FORM", Form({}, "8SVX"), false, Bytes(4, 0xFF), "Unknown FORM type [8SVX]"},
+      {"a compression no reader knows", Form({CommChunk(2, 1, 16, 24000, "ima4"), SsndChunk(one)}, "AIFC"), false,
+       Bytes(4, 0xFF), "Unknown audio format (ima4, 2 channels)"},
+      {"nine channels", Form({CommChunk(9, 1, 16), SsndChunk(one)}), false, Bytes(4, 0xFF),
+       "Unknown audio format (NONE, 9 channels)"},
+      {"no channels", Form({CommChunk(0, 1, 16), SsndChunk(one)}), false, Bytes(4, 0xFF),
+       "Unknown audio format (NONE, 0 channels)"},
+      {"samples of 33 bits", Form({CommChunk(1, 1, 33), SsndChunk(one)}), false, Bytes(4, 0xFF),
+       "Unsupported AIFF sample size (33 bits)"},
+      {"floats of 16 bits", Form({CommChunk(1, 1, 16, 24000, "fl32"), SsndChunk(one)}, "AIFC"), false,
+       Bytes(4, 0xFF), "Unsupported AIFF sample size (16 bits)"},
+      {"sound before the common chunk", Form({SsndChunk(one), CommChunk(1, 1, 16)}), false, Bytes(4, 0xFF),
+       " No header detected before data!"},
+      {"fewer frames announced than the sound holds", Form({CommChunk(1, 2, 16), SsndChunk(Be16({1000, 1000, 1000}))}),
+       false, {0xB2, 0xB2, 0xFF, 0xFF}, ""},
+      {"frames after an offset", Form({CommChunk(1, 9, 16), SsndChunk(Be16({1000, -1000}), 5)}), false,
+       {0xB2, Code(-1000), 0xFF, 0xFF}, ""},
+      {"a file cut inside its sound", Bytes(cutSound.begin(), cutSound.end() - 11), false, {0x80, 0x80, 0xFF, 0xFF},
+       "Unexpected end of input"},
+      {"12-bit samples fill their 16 from the top", Form({CommChunk(1, 1, 12), SsndChunk(Be16({0x123F}))}), false,
+       {Code(0x1230), 0xFF, 0xFF, 0xFF}, ""},
+      {"8-bit samples are two's complement", Form({CommChunk(1, 2, 8), SsndChunk({0x10, 0xF0})}), false,
+       {Code(0x1000), Code(-0x1000), 0xFF, 0xFF}, ""},
+      {"big-endian floats",
+       Form({CommChunk(2, 1, 64, 24000, "fl64"), SsndChunk(filestest::Ieee<double>({0.5, 0.0}, true))}, "AIFC"),
+       false, {Code(8192), 0xFF, 0xFF, 0xFF}, ""},
+      {"a rate beyond 32 bits, resampled", Form({huge, SsndChunk(one)}), true, Bytes(4, 0xFF),
+       "ResampleSound: a sample rate is 0 or above 1536000 Hz (4294967295 Hz to 24000 Hz)"},
+  };
+  ExpectLoads(cases, LoadAiffFile);
 }
 
 }  // namespace

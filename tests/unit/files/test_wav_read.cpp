@@ -204,10 +204,18 @@ TEST_F(WavRead, WrongContainersLeaveTheFillByte) {
 
 TEST_F(WavRead, UnknownFormatsAreNamed) {
   cMemoryFillValue = 0xFF;
+  // An extensible format without its extension names no encoding.
   EXPECT_EQ(Load(Riff({FmtChunk(0xFFFE, 2, 4, 16), Chunk("data", Pcm16({1000, 1000}))}), 1), Bytes{0xFF});
   EXPECT_EQ(Status(), "Unknown audio format (FFFE, 2 channels)\n");
-  EXPECT_EQ(Load(Riff({FmtChunk(1, 3, 6, 16), Chunk("data", Pcm16({1, 1, 1}))}), 1), Bytes{0xFF});
-  EXPECT_EQ(Status(), "Unknown audio format (0001, 3 channels)\n");
+  EXPECT_EQ(Load(Riff({FmtChunk(1, 9, 18, 16), Chunk("data", Pcm16({1, 1, 1, 1, 1, 1, 1, 1, 1}))}), 1), Bytes{0xFF});
+  EXPECT_EQ(Status(), "Unknown audio format (0001, 9 channels)\n");
+  // Compressed formats: ADPCM, mu-law, MPEG layer 3.
+  for (const auto& [tag, text] : {std::pair{2u, "Unknown audio format (0002, 1 channels)\n"},
+                                  {7u, "Unknown audio format (0007, 1 channels)\n"},
+                                  {0x55u, "Unknown audio format (0055, 1 channels)\n"}}) {
+    EXPECT_EQ(Load(Riff({FmtChunk(tag, 1, 1, 8), Chunk("data", {1, 2})}), 1), Bytes{0xFF}) << text;
+    EXPECT_EQ(Status(), text);
+  }
 }
 
 TEST_F(WavRead, FrameLayoutsTheReaderCantHoldAreRefused) {
@@ -321,7 +329,7 @@ TEST(WavParse, ResultsSayWhatWhereAndHowLoud) {
       {"cut before the bits", cut(35), 8, false, WavError::kShortBits, 34, 0, 0, 32768},
       {"cut inside the format", cut(25), 8, false, WavError::kShortFormat, 20, 0, 0, 32768},
       {"cut inside the RIFF header", cut(11), 8, false, WavError::kShortRiffHeader, 0, 0, 0, 32768},
-      {"IEEE float", Riff({FmtChunk(3, 1, 4, 32), Chunk("data", Bytes(8, 0))}), 8, false, WavError::kUnknownFormat,
+      {"mu-law", Riff({FmtChunk(7, 1, 1, 8), Chunk("data", Bytes(8, 0))}), 8, false, WavError::kUnknownFormat,
        20, 0, 0, 32768},
       {"a format after a padded chunk", Riff({list, FmtChunk(0xFFFE, 2, 4, 16)}), 8, false,
        WavError::kUnknownFormat, 34, 0, 0, 32768},

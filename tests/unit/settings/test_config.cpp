@@ -35,13 +35,15 @@ class ConfigFile : public testsupport::CoreTest {
   }
 };
 
+// The twelve lines of the first versions; later keys follow them.
 const char kDefaultFile[] =
     "# Configuration file for TALVERINE\n\n"
     "MIDI_in_device = 0\nMIDI_out_device = 0\nEPROM_type = 2\nEPROM_Arrangement = 0\n"
     "cMemoryFillValue = 0\nsample_rate = 24000\nAutoScale = 0\nAutoDetectSampleRate = 0\n"
     "AutoCleanup = 0\nDefaultFileFormat = 0\nRecentLoadPath = \nRecentSavePath = \n";
+const char kLaterKeys[] = "ResampleToPlaybackRate = 0\n";
 
-TEST_F(ConfigFile, FirstStartHasTheDefaultsAndTheFirstSaveWritesAllTwelveLines) {
+TEST_F(ConfigFile, FirstStartHasTheDefaultsAndTheFirstSaveWritesEveryLine) {
   EXPECT_EQ(LoadConfig(szCfgName), 1);
   EXPECT_EQ(cMidiInDevice, 0u);
   EXPECT_EQ(cMidiOutDevice, 0u);
@@ -52,10 +54,30 @@ TEST_F(ConfigFile, FirstStartHasTheDefaultsAndTheFirstSaveWritesAllTwelveLines) 
   EXPECT_EQ(AutoScale + AutoDetectSampleRate + AutoCleanup + DefaultFileFormat, 0u);
   EXPECT_TRUE(RecentLoadPath.empty() && RecentSavePath.empty());
 
+  EXPECT_EQ(ResampleToPlaybackRate, 0u);
+
   SaveConfig(szCfgName);
-  EXPECT_EQ(Contents(), kDefaultFile);
+  EXPECT_EQ(Contents(), std::string(kDefaultFile) + kLaterKeys);
   EXPECT_FALSE(testsupport::FileExists(TempPath()));
   EXPECT_TRUE(P().messageBoxes.empty());
+}
+
+// Older versions find keys as parts of lines and ignore the lines no key
+// of theirs stands in; a file they wrote loads with the later settings off.
+TEST_F(ConfigFile, LaterKeysAndOlderFilesPassEachOtherBy) {
+  const char* older[] = {"MIDI_in_device", "MIDI_out_device", "EPROM_type", "EPROM_Arrangement",
+                         "cMemoryFillValue", "sample_rate", "AutoScale", "AutoDetectSampleRate",
+                         "AutoCleanup", "DefaultFileFormat", "RecentLoadPath", "RecentSavePath"};
+  for (const char* key : older) {
+    UINT value = 7;
+    EXPECT_EQ(ReadUInt("ResampleToPlaybackRate = 1", key, &value), 0) << key;
+    EXPECT_EQ(ReadUInt((std::string(key) + " = 1").c_str(), "ResampleToPlaybackRate", &value), 0) << key;
+  }
+  Load(kDefaultFile);
+  EXPECT_EQ(ResampleToPlaybackRate, 0u);
+  ResampleToPlaybackRate = 1;
+  RoundTrip();
+  EXPECT_EQ(ResampleToPlaybackRate, 1u);
 }
 
 TEST_F(ConfigFile, EverySettingSurvivesASaveAndALoad) {

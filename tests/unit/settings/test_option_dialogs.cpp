@@ -166,6 +166,17 @@ TEST_F(OptionDialogsTest, AudioSavesOnlyWhenAValueChanged) {
   EXPECT_EQ(AutoCleanup, 1u);
   ExpectConfigLine("AutoScale = 1");
   ExpectConfigLine("AutoCleanup = 1");
+
+  // The resampling check box alone is a change too.
+  testsupport::WriteText(Path(szCfgName), "");
+  Open(IDD_AUDIO_OPTIONS, AudioOptionsDialog, [](DialogDriver& d) {
+    EXPECT_FALSE(d.IsChecked(16));
+    d.Click(16);
+    d.PressOk();
+  });
+  EXPECT_EQ(ResampleToPlaybackRate, 1u);
+  ExpectConfigLine("ResampleToPlaybackRate = 1");
+  Open(IDD_AUDIO_OPTIONS, AudioOptionsDialog, [](DialogDriver& d) { EXPECT_TRUE(d.IsChecked(16)); d.PressOk(); });
 }
 
 TEST_F(OptionDialogsTest, FileOptionsShowStoreAndSaveTheFormat) {
