@@ -19,7 +19,7 @@
 #include "files/wav_write.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
-#include "tests/unit/files_test_support.h"
+#include "tests/unit/files/files_test_support.h"
 
 namespace {
 
