@@ -166,11 +166,17 @@ if(TALVERINE_TESTS)
   add_test(NAME win32_tests COMMAND win32_tests)
 endif()
 
-# The Wine GUI test's hand on the Windows side (tests/wine, run from the
-# Linux build's wine_tests).
+# Run from the Linux build's wine_tests (tests/wine), on its X server: the
+# Wine GUI test's hand on the Windows side, and the back-end conformance
+# suite on the Win32 back end.
 if(TALVERINE_TESTS)
   add_executable(gui_probe tests/wine/gui_probe.cpp)
   talverine_warnings(gui_probe)
+
+  add_executable(conformance_win32 tests/conformance/conformance_fixture.cpp tests/conformance/test_dialogs.cpp
+    tests/conformance/test_window.cpp tests/conformance/driver_win32.cpp tests/conformance/user_win32.cpp)
+  target_link_libraries(conformance_win32 PRIVATE talverine_test_support talverine_win32)
+  talverine_warnings(conformance_win32)
 endif()
 
 # Installation and packages: the two programs and the help beside them,
