@@ -231,10 +231,11 @@ void KillTimer(Handle window, unsigned id) { ::KillTimer(H(window), id); }
 
 namespace {
 
-// Windows' own message box, held to the rule on every system (Wine's boxes
-// end a Yes/No box on Esc): a Yes/No box is ended by one of its buttons
-// only, and Esc or the close box on an OK box is OK. The box's window
-// procedure is wrapped from its creation, caught by a hook.
+// Windows' own message box, held to the program's rule whatever the
+// system's box does on its own (Windows' and Wine's differ): a Yes/No box
+// is ended by one of its buttons only, and Esc or the close box on an OK box
+// is OK. The box's window procedure is wrapped from its creation, caught by
+// a hook.
 const wchar_t kBoxRuleProp[] = L"TalverineBoxRule";
 
 struct BoxRule {
