@@ -115,6 +115,8 @@ struct FileRequest {
 bool RunFileDialog(FileRequest& request, bool save);
 unsigned long FileDialogError();
 void DragAcceptFiles(Handle window, bool accept);
+// A drop is alive from WM_DROPFILES until DragFinish or the end of the window
+// procedure; one that is not alive reads as empty, outside the client area.
 unsigned DropCount(Handle drop);
 std::string DroppedFile(Handle drop, unsigned index);
 bool DropPoint(Handle drop, long* x, long* y);
