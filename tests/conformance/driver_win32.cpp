@@ -4,13 +4,14 @@
 // modal window's own loop; a second start is this program run again.
 #include <algorithm>
 #include <chrono>
-#include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/ui_win32.h"
 #include "tests/conformance/conformance_fixture.h"
+#include "tests/conformance/queued_driver.h"
 #include "tests/conformance/user_win32.h"
 
 namespace conformance {
@@ -32,7 +33,7 @@ class Win32User : public DialogUser {
   void* dialog_;
 };
 
-class Win32Driver : public BackendDriver {
+class Win32Driver : public QueuedDriver {
  public:
   Win32Driver() {
     w32test::StartPolling([this] { AnswerModal(); });
@@ -47,14 +48,6 @@ class Win32Driver : public BackendDriver {
   void Idle(int ms) override { w32test::Idle(ms); }
   void SetClientSize(int width, int height) override { w32test::SetClientSize(Main(), width, height); }
 
-  void AnswerNextMessageBox(std::vector<int> actions, std::function<bool()> ready) override {
-    boxes_.push_back({std::move(actions), std::move(ready)});
-  }
-  std::vector<SeenBox> MessageBoxesSeen() override { return seenBoxes_; }
-  void AnswerNextDialog(std::function<void(DialogUser&)> script) override { dialogs_.push_back(std::move(script)); }
-  void AnswerNextFileDialog(FileChoice choice) override { files_.push_back(std::move(choice)); }
-  std::vector<SeenFileDialog> FileDialogsSeen() override { return seenFiles_; }
-
   void DropFiles(const std::vector<std::string>& files, POINT at) override {
     w32test::DropFiles(Main(), files, at.x, at.y);
   }
@@ -68,12 +61,6 @@ class Win32Driver : public BackendDriver {
   bool MainWindowRaised() override { return !w32test::IsMinimized(Main()); }
 
  private:
-  struct BoxAnswer {
-    std::vector<int> actions;
-    std::function<bool()> ready;
-    std::chrono::steady_clock::time_point firstLook{};
-  };
-
   static void* Main() { return w32ui::MainWindow(); }
 
   // Answers the modal window that is up, once, with the next answer of its
@@ -92,23 +79,18 @@ class Win32Driver : public BackendDriver {
     answering_ = false;
   }
   bool Answered(void* modal) const { return std::find(answered_.begin(), answered_.end(), modal) != answered_.end(); }
-  template <typename T>
-  static T Take(std::deque<T>& answers) {
-    T next = std::move(answers.front());
-    answers.pop_front();
-    return next;
-  }
   // The box's loop goes on between two looks until the answer may be given.
-  static bool BoxReady(BoxAnswer& answer) {
+  bool BoxReady(const BoxAnswer& answer) {
     if (!answer.ready || answer.ready()) return true;
     const auto now = std::chrono::steady_clock::now();
-    if (answer.firstLook == std::chrono::steady_clock::time_point{}) answer.firstLook = now;
-    if (now - answer.firstLook < std::chrono::milliseconds(kWaitLimitMs)) return false;
+    if (!boxWaitStart_) boxWaitStart_ = now;
+    if (now - *boxWaitStart_ < std::chrono::milliseconds(kWaitLimitMs)) return false;
     ADD_FAILURE() << "the box's wait never ended";
     return true;
   }
   void AnswerBox(void* box, const BoxAnswer& answer) {
     answered_.push_back(box);
+    boxWaitStart_.reset();
     const w32test::BoxView view = w32test::ReadMessageBox(box);
     seenBoxes_.push_back({view.caption, view.text, view.type});
     for (int action : answer.actions) {
@@ -147,12 +129,8 @@ class Win32Driver : public BackendDriver {
   }
 
   Win32Platform platform_;
-  std::deque<BoxAnswer> boxes_;
-  std::deque<std::function<void(DialogUser&)>> dialogs_;
-  std::deque<FileChoice> files_;
-  std::vector<SeenBox> seenBoxes_;
-  std::vector<SeenFileDialog> seenFiles_;
   std::vector<void*> answered_;
+  std::optional<std::chrono::steady_clock::time_point> boxWaitStart_;
   bool answering_ = false;
 };
 
