@@ -2,10 +2,10 @@
 
 #include <windows.h>
 #include <dlgs.h>
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <set>
 #include <utility>
