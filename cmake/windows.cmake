@@ -12,7 +12,7 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run)
 # Unicode (wide) Win32 calls; Windows 7 and later.
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 
-add_library(talverine_platform STATIC platform/platform.cpp)
+add_library(talverine_platform STATIC platform/platform.cpp platform/drop_list.cpp)
 target_include_directories(talverine_platform PUBLIC ${CMAKE_SOURCE_DIR})
 talverine_warnings(talverine_platform)
 
@@ -21,10 +21,11 @@ add_library(talverine_resources STATIC ${TALVERINE_RESOURCE_SOURCES})
 target_include_directories(talverine_resources PUBLIC ${CMAKE_SOURCE_DIR})
 talverine_warnings(talverine_resources)
 
-# The operating-system services of platform/os, on Windows, with the text
-# conversions and kernel helpers the Win32 back end shares.
+# The operating-system services of platform/os on Windows (the seam's
+# OsServices for every back end), with the text conversions and kernel
+# helpers the Win32 back end shares.
 add_library(talverine_os STATIC
-  platform/win32/os_win32.cpp platform/win32/text_win32.cpp platform/win32/os_services_win32.cpp)
+  platform/win32/os_win32.cpp platform/win32/text_win32.cpp platform/os/system_services.cpp)
 target_include_directories(talverine_os PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(talverine_os PUBLIC talverine_platform)
 talverine_warnings(talverine_os)
@@ -74,7 +75,7 @@ talverine_warnings(talverine-cli)
 file(GLOB TALVERINE_WIN32_SOURCES CONFIGURE_DEPENDS platform/win32/*.cpp)
 list(REMOVE_ITEM TALVERINE_WIN32_SOURCES
   ${CMAKE_SOURCE_DIR}/platform/win32/os_win32.cpp ${CMAKE_SOURCE_DIR}/platform/win32/text_win32.cpp
-  ${CMAKE_SOURCE_DIR}/platform/win32/os_services_win32.cpp ${CMAKE_SOURCE_DIR}/platform/win32/winmm_win32.cpp
+  ${CMAKE_SOURCE_DIR}/platform/win32/winmm_win32.cpp
   ${CMAKE_SOURCE_DIR}/platform/win32/midiports_win32.cpp ${CMAKE_SOURCE_DIR}/platform/win32/serial_win32.cpp
   ${CMAKE_SOURCE_DIR}/platform/win32/comport_win32.cpp)
 add_library(talverine_win32 STATIC ${TALVERINE_WIN32_SOURCES})
@@ -134,20 +135,17 @@ if(TALVERINE_TESTS)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
   file(GLOB TALVERINE_TEST_SUPPORT CONFIGURE_DEPENDS tests/support/*.cpp)
-  # The fault platform's short files are glibc's cookie streams.
-  list(REMOVE_ITEM TALVERINE_TEST_SUPPORT ${CMAKE_SOURCE_DIR}/tests/support/fault_platform.cpp)
   add_library(talverine_test_support STATIC ${TALVERINE_TEST_SUPPORT})
   target_link_libraries(talverine_test_support PUBLIC talverine_core talverine_headless GTest::gtest)
   target_include_directories(talverine_test_support PUBLIC ${CMAKE_SOURCE_DIR})
 
-  file(GLOB TALVERINE_UNIT_TESTS CONFIGURE_DEPENDS tests/unit/*.cpp)
-  # Raw POSIX devices, RtMidi, fork, talverine-cli as a Linux process, the
-  # fault platform and files in memory (fmemopen).
-  list(REMOVE_ITEM TALVERINE_UNIT_TESTS
-    ${CMAKE_SOURCE_DIR}/tests/unit/test_wav_bad_inputs.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_wav_read.cpp
-    ${CMAKE_SOURCE_DIR}/tests/unit/test_rawdev.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_rtmidi_ports.cpp
-    ${CMAKE_SOURCE_DIR}/tests/unit/test_fileio.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_cli.cpp
-    ${CMAKE_SOURCE_DIR}/tests/unit/test_fault_injection.cpp)
+  # Less those that need raw POSIX devices, RtMidi, files in memory
+  # (fmemopen) or the fault platform's short files (glibc's cookie streams).
+  file(GLOB_RECURSE TALVERINE_UNIT_TESTS CONFIGURE_DEPENDS tests/unit/*.cpp)
+  foreach(posix_only files/test_wav_bad_inputs files/test_wav_read files/test_fileio files/test_fault_injection
+                     platform/test_rawdev platform/test_rtmidi_ports)
+    list(REMOVE_ITEM TALVERINE_UNIT_TESTS ${CMAKE_SOURCE_DIR}/tests/unit/${posix_only}.cpp)
+  endforeach()
   add_executable(unit_tests ${TALVERINE_UNIT_TESTS})
   target_link_libraries(unit_tests PRIVATE talverine_test_support talverine_midi_sim talverine_midi_system
                         GTest::gtest_main GTest::gmock)
@@ -168,11 +166,17 @@ if(TALVERINE_TESTS)
   add_test(NAME win32_tests COMMAND win32_tests)
 endif()
 
-# The Wine GUI test's hand on the Windows side (tests/wine, run from the
-# Linux build's wine_tests).
+# Run from the Linux build's wine_tests (tests/wine), on its X server: the
+# Wine GUI test's hand on the Windows side, and the back-end conformance
+# suite on the Win32 back end.
 if(TALVERINE_TESTS)
   add_executable(gui_probe tests/wine/gui_probe.cpp)
   talverine_warnings(gui_probe)
+
+  add_executable(conformance_win32 tests/conformance/conformance_fixture.cpp tests/conformance/test_dialogs.cpp
+    tests/conformance/test_window.cpp tests/conformance/driver_win32.cpp tests/conformance/user_win32.cpp)
+  target_link_libraries(conformance_win32 PRIVATE talverine_test_support talverine_win32)
+  talverine_warnings(conformance_win32)
 endif()
 
 # Installation and packages: the two programs and the help beside them,

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "app/cli/cli_system.h"
 #include "shell/app_state.h"
 
 namespace cli {
@@ -12,10 +11,7 @@ std::string g_midiLogPath;
 
 void SetMidiLogPath(const std::string& path) { g_midiLogPath = path; }
 
-Session::Session() : files_(WrapSessionFiles(*platform_)) {
-  if (files_) plat::Install(plat::Parts(&*platform_, files_.get(), &*platform_));
-  // After the files are in place: the session allocates through them.
-  core_.emplace(CoreSession::Setup::WithoutWindow);
+Session::Session() {
   platform_->onMessageBox = [this](const headless::MessageBoxRecord& box) {
     std::fprintf(stderr, "talverine-cli: %s\n", box.text.c_str());
     failed_ = true;

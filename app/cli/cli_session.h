@@ -2,8 +2,6 @@
 // status problems go to stderr and count as errors.
 #pragma once
 
-#include <memory>
-#include <optional>
 #include <string>
 
 #include "platform/headless/platform_headless.h"
@@ -32,8 +30,7 @@ class Session {
 
  private:
   headless::ScopedHeadless platform_;
-  std::unique_ptr<OsServices> files_;  // when the platform's own files won't do
-  std::optional<CoreSession> core_;
+  CoreSession core_{CoreSession::Setup::WithoutWindow};
   MidiTrafficLog log_;
   bool failed_ = false;
 };

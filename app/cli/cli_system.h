@@ -1,16 +1,15 @@
 // What talverine-cli needs of the operating system beyond the platform
-// seam: its arguments, the terminal, a private folder, the files of a
-// session and the ports of a device path. posix/ and win32/ implement it.
+// seam: its arguments, the terminal, a private folder and the ports of a
+// device path. posix/ and win32/ implement it.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/headless/platform_headless.h"
 #include "platform/midi/ports.h"
+#include "platform/platform.h"
 
 namespace cli {
 
@@ -30,11 +29,6 @@ int ReadTerminalByte(unsigned waitMs);
 // `tried` set to where it was tried) when none can be made.
 std::string MakePrivateFolder(std::string* tried);
 void RemoveFolder(const std::string& path);
-
-// The files a session's core opens, over its headless platform (which
-// keeps the current folder and the clock); nullptr when the platform's own
-// will do.
-std::unique_ptr<OsServices> WrapSessionFiles(headless::HeadlessPlatform& platform);
 
 // The input and the output port on a device path (a serial port, a raw
 // MIDI device, a pseudo-terminal), added at the end of the lists.

@@ -10,6 +10,7 @@
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/system_win32.h"
 #include "shell/app_state.h"
+#include "shell/core_session.h"
 #include "shell/main_window.h"
 
 namespace {
@@ -125,7 +126,11 @@ int main() {
       return Tell("talverine: " + error + "\n", stderr, kExitFailure);
   }
   const plat::Parts previous = plat::Install(&platform);
-  const int code = TalverineMain(nullptr);
+  int code = 0;
+  {
+    CoreSession core;
+    code = TalverineMain(nullptr);
+  }
   trafficLog.Stop();
   plat::Install(previous);
   return code;

@@ -81,6 +81,8 @@ bool RenameOver(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), target.c_str()) == 0;
 }
 
+FILE* OpenFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+
 bool Remove(const std::string& path) { return std::remove(path.c_str()) == 0; }
 
 std::string ExecutableDirectory() {

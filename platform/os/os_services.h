@@ -17,6 +17,8 @@ std::string ResolvePath(const std::string& base, const std::string& path);
 // ~/.config/talverine; created when missing.
 std::string ConfigDirectory();
 bool MakeDirectories(const std::string& path);
+// fopen on a UTF-8 path, whatever the system's own encoding of names.
+FILE* OpenFile(const std::string& path, const char* mode);
 // Renames `from` over `to`, keeping `to`'s permissions and, when `to` is a
 // symbolic link, the link.
 bool RenameOver(const std::string& from, const std::string& to);

@@ -33,7 +33,7 @@ std::string SystemServices::GetConfigDirectory() { return configDir_.empty() ? C
 std::string SystemServices::Resolve(const std::string& path) const { return ResolvePath(cwd_, path); }
 
 FILE* SystemServices::OpenFile(const std::string& path, const char* mode) {
-  return std::fopen(Resolve(path).c_str(), mode);
+  return os::OpenFile(Resolve(path), mode);
 }
 
 bool SystemServices::ReplaceFile(const std::string& from, const std::string& to) {

@@ -3,6 +3,8 @@
 // program's dialog procedure gets WM_INITDIALOG and WM_COMMAND, and
 // Windows' own dialog manager does the rest (Esc and the close box are
 // IDCANCEL, automatic radio buttons check themselves within their group).
+// Only a dialog that runs is touched, and only the user's changes notify:
+// the program's own setting of a text sends no EN_CHANGE.
 #include <windows.h>
 
 #include <algorithm>
@@ -97,31 +99,67 @@ TemplateWriter BuildTemplate(const DialogTemplate& tpl) {
 struct Running {
   Procedure procedure;
   intptr_t param;
+  HWND dialog = nullptr;
+  bool ended = false;
 };
+
+// The dialogs running, innermost last.
+std::vector<Running*> g_running;
+// The edit control whose text the program is setting.
+HWND g_settingText = nullptr;
+
+Running* Find(Handle dialog) {
+  for (Running* r : g_running)
+    if (r->dialog != nullptr && r->dialog == static_cast<HWND>(dialog)) return r;
+  return nullptr;
+}
 
 INT_PTR CALLBACK DialogProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_INITDIALOG) {
     auto* running = reinterpret_cast<Running*>(lParam);
+    running->dialog = hDlg;
     SetWindowLongPtrW(hDlg, DWLP_USER, lParam);
     return running->procedure(hDlg, msg, wParam, running->param);
   }
   auto* running = reinterpret_cast<Running*>(GetWindowLongPtrW(hDlg, DWLP_USER));
   if (running == nullptr || msg != WM_COMMAND) return FALSE;
+  if (HIWORD(wParam) == EN_CHANGE && reinterpret_cast<HWND>(lParam) == g_settingText) return TRUE;
   return running->procedure(hDlg, msg, wParam, lParam);
 }
 
-HWND Item(Handle dialog, int id) { return GetDlgItem(static_cast<HWND>(dialog), id); }
+HWND Item(Handle dialog, int id) { return Find(dialog) ? GetDlgItem(static_cast<HWND>(dialog), id) : nullptr; }
 
 }  // namespace
 
 intptr_t RunDialog(Handle owner, const DialogTemplate& tpl, Procedure procedure, intptr_t param) {
   const TemplateWriter built = BuildTemplate(tpl);
   Running running{std::move(procedure), param};
-  return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(built.Data()),
-                                 static_cast<HWND>(owner), DialogProc, reinterpret_cast<LPARAM>(&running));
+  g_running.push_back(&running);
+  const intptr_t result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
+                                                  reinterpret_cast<LPCDLGTEMPLATEW>(built.Data()),
+                                                  static_cast<HWND>(owner), DialogProc,
+                                                  reinterpret_cast<LPARAM>(&running));
+  g_running.pop_back();
+  return result;
 }
 
-void EndDialog(Handle dialog, intptr_t result) { ::EndDialog(static_cast<HWND>(dialog), result); }
+bool DialogRunning(Handle dialog) {
+  const Running* r = Find(dialog);
+  return r != nullptr && !r->ended;
+}
+
+Handle ActiveDialog() {
+  for (auto it = g_running.rbegin(); it != g_running.rend(); ++it)
+    if ((*it)->dialog != nullptr && !(*it)->ended) return (*it)->dialog;
+  return nullptr;
+}
+
+void EndDialog(Handle dialog, intptr_t result) {
+  Running* r = Find(dialog);
+  if (r == nullptr) return;
+  r->ended = true;
+  ::EndDialog(r->dialog, result);
+}
 
 void ListAdd(Handle dialog, int id, const std::string& text) {
   const std::wstring wide = w32::Wide(text);
@@ -142,7 +180,11 @@ int ListSelection(Handle dialog, int id) {
 }
 
 void SetItemText(Handle dialog, int id, const std::string& text) {
-  SetDlgItemTextW(static_cast<HWND>(dialog), id, w32::Wide(text).c_str());
+  HWND item = Item(dialog, id);
+  if (item == nullptr) return;
+  g_settingText = item;
+  SetWindowTextW(item, w32::Wide(text).c_str());
+  g_settingText = nullptr;
 }
 
 std::string GetItemText(Handle dialog, int id) {
@@ -154,13 +196,16 @@ std::string GetItemText(Handle dialog, int id) {
 }
 
 void CheckButton(Handle dialog, int id, bool checked) {
-  CheckDlgButton(static_cast<HWND>(dialog), id, checked ? BST_CHECKED : BST_UNCHECKED);
+  if (HWND item = Item(dialog, id)) SendMessageW(item, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 bool IsButtonChecked(Handle dialog, int id) {
-  return IsDlgButtonChecked(static_cast<HWND>(dialog), id) == BST_CHECKED;
+  HWND item = Item(dialog, id);
+  return item != nullptr && SendMessageW(item, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-void EnableItem(Handle dialog, int id, bool enabled) { EnableWindow(Item(dialog, id), enabled); }
+void EnableItem(Handle dialog, int id, bool enabled) {
+  if (HWND item = Item(dialog, id)) EnableWindow(item, enabled);
+}
 
 }  // namespace w32ui

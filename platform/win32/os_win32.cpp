@@ -99,6 +99,10 @@ bool RenameOver(const std::string& from, const std::string& to) {
   return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+FILE* OpenFile(const std::string& path, const char* mode) {
+  return _wfopen(w32::Wide(path).c_str(), w32::Wide(mode ? mode : "").c_str());
+}
+
 bool Remove(const std::string& path) { return DeleteFileW(w32::Wide(path).c_str()) != 0; }
 
 std::string ExecutableDirectory() {
@@ -131,25 +135,6 @@ void UnlockSingleInstance() {
 }  // namespace os
 
 namespace w32 {
-
-FILE* OpenFile(const std::string& path, const char* mode) {
-  return _wfopen(Wide(path).c_str(), Wide(mode ? mode : "").c_str());
-}
-
-bool SetCurrentFolder(const std::string& path) {
-  return !path.empty() && SetCurrentDirectoryW(Wide(path).c_str()) != 0;
-}
-
-void SleepMs(unsigned ms) { ::Sleep(ms); }
-
-int64_t TimeOfDaySeconds() {
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  const uint64_t ticks = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-  constexpr uint64_t kTicksPerSecond = 10000000;
-  constexpr uint64_t kUnixEpochSeconds = 11644473600;  // 1601-01-01 to 1970-01-01
-  return static_cast<int64_t>(ticks / kTicksPerSecond - kUnixEpochSeconds);
-}
 
 void DebugOutput(const char* text) {
   if (text) OutputDebugStringW(Wide(text).c_str());

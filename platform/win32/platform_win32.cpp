@@ -2,7 +2,10 @@
 
 #include <cstring>
 
+#include "platform/os/os_services.h"
 #include "platform/win32/simulator_win32.h"
+#include "platform/win32/system_win32.h"
+#include "platform/win32/text_win32.h"
 #include "platform/win32/ui_win32.h"
 #include "resources/dialog_templates.h"
 
@@ -69,6 +72,13 @@ Win32Platform::Win32Platform()
         w32ui::Post(U(target), msg, w, l);
       })) {
   w32ui::Initialize();
+  // The help lies beside the .exe; traces go to the debugger, and to stderr
+  // as well when TALVERINE_DEBUG is set.
+  SetDataDirectory(os::ExecutableDirectory());
+  SetTraceSink([toStderr = !w32::Environment("TALVERINE_DEBUG").empty()](const char* text) {
+    w32::DebugOutput(text);
+    if (toStderr) std::fputs(text, stderr);
+  });
   // Received MIDI bytes are framed on the GUI thread, which a device's
   // thread wakes.
   w32ui::SetWakeHandler([this] { midi_->Deliver(); });
@@ -223,7 +233,8 @@ bool Win32Platform::RunFileDialog(OPENFILENAME& ofn, bool save) {
   w32ui::FileRequest request;
   request.owner = U(ofn.hwndOwner);
   for (const FileFilter& f : ofn.filters) request.filters.emplace_back(f.description, f.pattern);
-  request.filterIndex = ofn.nFilterIndex;
+  // An index that names no filter shows the first, and the first is reported.
+  request.filterIndex = ofn.nFilterIndex >= 1 && ofn.nFilterIndex <= ofn.filters.size() ? ofn.nFilterIndex : 1;
   request.initialDir = ofn.initialDir;
   request.flags = ofn.flags;
   if (!w32ui::RunFileDialog(request, save)) return false;
@@ -244,7 +255,6 @@ void Win32Platform::DragAcceptFiles(HWND hWnd, bool accept) { w32ui::DragAcceptF
 UINT Win32Platform::DragQueryFileCount(HDROP drop) { return w32ui::DropCount(drop); }
 
 UINT Win32Platform::DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) {
-  if (index >= w32ui::DropCount(drop)) return 0;
   return plat::CopyDroppedName(w32ui::DroppedFile(drop, index), buffer, size);
 }
 
@@ -257,7 +267,9 @@ bool Win32Platform::DragQueryPoint(HDROP drop, POINT* pt) {
 
 void Win32Platform::DragFinish(HDROP drop) { w32ui::DragFinish(drop); }
 
-void Win32Platform::ShellOpen(HWND owner, const char* file) { w32ui::ShellOpen(U(owner), Text(file)); }
+void Win32Platform::ShellOpen(HWND owner, const char* file) {
+  w32ui::ShellOpen(U(owner), Text(file), GetCurrentDirectory());
+}
 
 // ---------------------------------------------------------------------------
 // Sound and the single instance
@@ -272,9 +284,6 @@ bool Win32Platform::PlaySoundMemory(const void* wavImage, UINT flags) {
   return w32ui::PlayWaveImage(wavImage, bytes);
 }
 
-bool Win32Platform::AcquireSingleInstance(const char* name) {
-  // The main window's class bears the same name, so a second start finds it.
-  return w32ui::AcquireSingleInstance(Text(name), Text(name));
-}
+bool Win32Platform::AcquireSingleInstance(const char* name) { return w32ui::AcquireSingleInstance(Text(name)); }
 
 void Win32Platform::ReleaseSingleInstance() { w32ui::ReleaseSingleInstance(); }

@@ -5,9 +5,12 @@
 //   ui_win32.h almost call for call: handles are Windows' own (a button's
 //   handle is the HWND that WM_COMMAND carries), message numbers are
 //   Win32's, so posted messages are PostMessage and the 320 ms timer is
-//   SetTimer; files, the clock and the OS are Win32OsServices; the MIDI
-//   ports are a MidiPortSet whose input is delivered on the GUI thread,
-//   woken by the devices' threads;
+//   SetTimer; files, the clock and the OS are the system's
+//   (os::SystemServices over os_win32.cpp, the help beside the .exe as the
+//   data folder); dropped files are Windows' own HDROPs, alive from
+//   WM_DROPFILES until DragFinish or the end of the window procedure; the
+//   MIDI ports are a MidiPortSet whose input is delivered on the GUI
+//   thread, woken by the devices' threads;
 // - the built-in simulated Kilnbox and its window on request.
 // Texts stay UTF-8 inside; ui_win32 hands them to the wide calls.
 #pragma once
@@ -15,15 +18,15 @@
 #include <memory>
 #include <string>
 
-#include "platform/midi/port_set_platform.h"
+#include "platform/midi/port_set_midi.h"
 #include "platform/midi/ports.h"
+#include "platform/os/system_services.h"
 #include "platform/platform.h"
-#include "platform/win32/os_services_win32.h"
 
 class Win32Canvas;
 class Win32SimulatedKilnbox;
 
-class Win32Platform : public PortSetPlatform {
+class Win32Platform : public WindowSystem, public os::SystemServices, public PortSetMidi {
  public:
   Win32Platform();
   ~Win32Platform() override;
@@ -82,25 +85,9 @@ class Win32Platform : public PortSetPlatform {
   bool AcquireSingleInstance(const char* name) override;
   void ReleaseSingleInstance() override;
 
-  // --- OsServices ------------------------------------------------------------------
-  void Sleep(UINT ms) override { os_.Sleep(ms); }
-  int64_t TimeSeconds() override { return os_.TimeSeconds(); }
-  std::string GetCurrentDirectory() override { return os_.GetCurrentDirectory(); }
-  bool SetCurrentDirectory(const std::string& dir) override { return os_.SetCurrentDirectory(dir); }
-  std::string GetConfigDirectory() override { return os_.GetConfigDirectory(); }
-  std::string GetDataDirectory() override { return os_.GetDataDirectory(); }
-  FILE* OpenFile(const std::string& path, const char* mode) override { return os_.OpenFile(path, mode); }
-  bool ReplaceFile(const std::string& from, const std::string& to) override { return os_.ReplaceFile(from, to); }
-  bool RemoveFile(const std::string& path) override { return os_.RemoveFile(path); }
-  PathKind GetPathKind(const std::string& path) override { return os_.GetPathKind(path); }
-  void* AllocMemory(size_t bytes) override { return os_.AllocMemory(bytes); }
-  void FreeMemory(void* block) override { os_.FreeMemory(block); }
-  void DebugTrace(const char* text) override { os_.DebugTrace(text); }
-
  private:
   bool RunFileDialog(OPENFILENAME& ofn, bool save);
 
-  Win32OsServices os_;
   std::unique_ptr<MidiPortSet> midi_;
   std::unique_ptr<Win32SimulatedKilnbox> simulator_;
   std::unique_ptr<Win32Canvas> canvas_;

@@ -4,8 +4,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include "platform/os/os_services.h"
 #include "platform/win32/simwindow_win32.h"
-#include "platform/win32/system_win32.h"
 
 namespace {
 
@@ -102,7 +102,7 @@ void Win32SimulatedKilnbox::ShowWindow(void* owner) {
   view.insertFile = [link](int type, const std::string& path) -> std::string {
     const sim::EpromType* info = sim::TypeInfo(type);
     if (info == nullptr) return "No such EPROM type.";
-    FILE* file = w32::OpenFile(path, "rb");
+    FILE* file = os::OpenFile(path, "rb");
     if (file == nullptr) return "Cannot read " + path;
     // Only what fits the EPROM is read; a larger file is cut.
     std::vector<uint8_t> contents(static_cast<size_t>(info->sizeK) * 1024);

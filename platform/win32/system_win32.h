@@ -11,11 +11,6 @@
 
 namespace w32 {
 
-// fopen through the wide call, so that any file name opens.
-FILE* OpenFile(const std::string& path, const char* mode);
-bool SetCurrentFolder(const std::string& path);
-void SleepMs(unsigned ms);
-int64_t TimeOfDaySeconds();
 // A line to the debugger's output (invisible to the user).
 void DebugOutput(const char* text);
 // The folder for temporary files (%TEMP%), without a trailing separator.

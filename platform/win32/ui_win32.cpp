@@ -13,6 +13,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/os/os_services.h"
@@ -23,6 +24,8 @@ namespace w32ui {
 namespace {
 
 constexpr UINT kWakeMessage = WM_APP + 1;
+// Sent by a second start to the running one's wake window: raise yourself.
+constexpr UINT kRaiseMessage = WM_APP + 2;
 const wchar_t kWakeClass[] = L"TalverineWake";
 
 // The default client size: three quarters of the work area, within bounds a
@@ -38,6 +41,7 @@ struct State {
   Procedure mainProcedure;
   HFONT controlFont = nullptr;
   std::vector<char> sound;  // the image PlaySound is reading
+  std::vector<HDROP> liveDrops;  // handed to the window procedure, not yet finished
 };
 
 State& S() {
@@ -68,6 +72,15 @@ bool ForProgram(UINT msg) {
 LRESULT CALLBACK MainProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   State& s = S();
   if (msg == WM_NCCREATE) s.main = hWnd;
+  if (msg == WM_DROPFILES) {
+    // The drop is the procedure's until DragFinish, and no longer than the
+    // procedure runs.
+    const HDROP drop = reinterpret_cast<HDROP>(wParam);
+    s.liveDrops.push_back(drop);
+    if (s.mainProcedure) s.mainProcedure(hWnd, msg, wParam, lParam);
+    w32ui::DragFinish(drop);
+    return 0;
+  }
   if (!ForProgram(msg) || !s.mainProcedure) return DefWindowProcW(hWnd, msg, wParam, lParam);
   if (msg == WM_PAINT) {
     s.mainProcedure(hWnd, msg, wParam, lParam);
@@ -79,7 +92,13 @@ LRESULT CALLBACK MainProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return static_cast<LRESULT>(s.mainProcedure(hWnd, msg, wParam, lParam));
 }
 
+void RaiseMainAndPopup();
+
 LRESULT CALLBACK WakeProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kRaiseMessage) {
+    RaiseMainAndPopup();
+    return 0;
+  }
   if (msg != kWakeMessage) return DefWindowProcW(hWnd, msg, wParam, lParam);
   S().wakePosted = false;
   if (S().wakeHandler) S().wakeHandler();
@@ -210,12 +229,67 @@ unsigned SetTimer(Handle window, unsigned id, unsigned periodMs) {
 
 void KillTimer(Handle window, unsigned id) { ::KillTimer(H(window), id); }
 
+namespace {
+
+// Windows' own message box, held to the program's rule whatever the
+// system's box does on its own (Windows' and Wine's differ): a Yes/No box
+// is ended by one of its buttons only, and Esc or the close box on an OK box
+// is OK. The box's window procedure is wrapped from its creation, caught by
+// a hook.
+const wchar_t kBoxRuleProp[] = L"TalverineBoxRule";
+
+struct BoxRule {
+  UINT buttons;
+  WNDPROC original = nullptr;
+};
+
+BoxRule* g_pendingBoxRule = nullptr;
+
+LRESULT CALLBACK BoxProc(HWND box, UINT msg, WPARAM wParam, LPARAM lParam) {
+  const BoxRule* rule = static_cast<const BoxRule*>(GetPropW(box, kBoxRuleProp));
+  const WNDPROC original = rule->original;
+  const bool cancel = msg == WM_COMMAND && LOWORD(wParam) == IDCANCEL;
+  const bool close = msg == WM_CLOSE || (msg == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE);
+  if (rule->buttons == MB_YESNO && (cancel || close)) return 0;
+  if (rule->buttons == MB_OK && cancel)
+    return CallWindowProcW(original, box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    RemovePropW(box, kBoxRuleProp);
+  }
+  return CallWindowProcW(original, box, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK WatchForBox(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND && g_pendingBoxRule != nullptr) {
+    HWND created = reinterpret_cast<HWND>(wParam);
+    wchar_t cls[16] = {};
+    GetClassNameW(created, cls, 16);
+    if (std::wstring(cls) == L"#32770") {
+      SetPropW(created, kBoxRuleProp, g_pendingBoxRule);
+      g_pendingBoxRule->original = reinterpret_cast<WNDPROC>(
+          SetWindowLongPtrW(created, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BoxProc)));
+      g_pendingBoxRule = nullptr;
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
 int ShowMessageBox(Handle owner, const std::string& text, const char* caption, unsigned type) {
   // A box nobody owns is modal for the whole program: the windows of the
   // thread wait for it, while its loop goes on handling timers and MIDI.
   if (owner == nullptr) type |= MB_TASKMODAL;
   const std::wstring wideCaption = caption ? W(caption) : std::wstring();
-  return MessageBoxW(H(owner), W(text).c_str(), caption ? wideCaption.c_str() : nullptr, type);
+  BoxRule rule{type & MB_TYPEMASK};
+  BoxRule* outer = std::exchange(g_pendingBoxRule, &rule);
+  HHOOK hook = SetWindowsHookExW(WH_CBT, WatchForBox, nullptr, GetCurrentThreadId());
+  const int answer = MessageBoxW(H(owner), W(text).c_str(), caption ? wideCaption.c_str() : nullptr, type);
+  if (hook) UnhookWindowsHookEx(hook);
+  g_pendingBoxRule = outer;
+  return answer;
 }
 
 void InvalidateRect(Handle window, bool erase) { ::InvalidateRect(H(window), nullptr, erase); }
@@ -439,9 +513,23 @@ unsigned long FileDialogError() { return g_fileDialogError; }
 
 void DragAcceptFiles(Handle window, bool accept) { ::DragAcceptFiles(H(window), accept); }
 
-unsigned DropCount(Handle drop) { return DragQueryFileW(static_cast<HDROP>(drop), 0xFFFFFFFF, nullptr, 0); }
+namespace {
+
+// A handle that is no longer (or never was) a live drop reads as an empty
+// drop and is never handed to Windows: a finished HDROP is freed memory.
+bool IsLiveDrop(Handle drop) {
+  const std::vector<HDROP>& live = S().liveDrops;
+  return std::find(live.begin(), live.end(), static_cast<HDROP>(drop)) != live.end();
+}
+
+}  // namespace
+
+unsigned DropCount(Handle drop) {
+  return IsLiveDrop(drop) ? DragQueryFileW(static_cast<HDROP>(drop), 0xFFFFFFFF, nullptr, 0) : 0;
+}
 
 std::string DroppedFile(Handle drop, unsigned index) {
+  if (!IsLiveDrop(drop)) return "";
   const UINT n = DragQueryFileW(static_cast<HDROP>(drop), index, nullptr, 0);
   if (n == 0) return "";
   std::vector<wchar_t> name(n + 1);
@@ -451,20 +539,25 @@ std::string DroppedFile(Handle drop, unsigned index) {
 
 bool DropPoint(Handle drop, long* x, long* y) {
   POINT p{};
-  const BOOL inClient = DragQueryPoint(static_cast<HDROP>(drop), &p);
+  const BOOL inClient = IsLiveDrop(drop) && DragQueryPoint(static_cast<HDROP>(drop), &p);
   *x = p.x;
   *y = p.y;
   return inClient != 0;
 }
 
-void DragFinish(Handle drop) { ::DragFinish(static_cast<HDROP>(drop)); }
+void DragFinish(Handle drop) {
+  if (!IsLiveDrop(drop)) return;
+  std::vector<HDROP>& live = S().liveDrops;
+  live.erase(std::find(live.begin(), live.end(), static_cast<HDROP>(drop)));
+  ::DragFinish(static_cast<HDROP>(drop));
+}
 
-void ShellOpen(Handle owner, const std::string& target) {
+void ShellOpen(Handle owner, const std::string& target, const std::string& folder) {
   if (target.empty()) return;
   std::string path = target;
   const bool address = target.rfind("http://", 0) == 0 || target.rfind("https://", 0) == 0;
   if (!address) {
-    path = os::ResolvePath(os::CurrentDirectory(), target);
+    path = os::ResolvePath(folder, target);
     std::replace(path.begin(), path.end(), '/', '\\');
   }
   ShellExecuteW(H(owner), L"open", W(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -486,18 +579,42 @@ bool PlayWaveImage(const void* image, size_t bytes) {
 // ---------------------------------------------------------------------------
 // Single instance
 // ---------------------------------------------------------------------------
-bool AcquireSingleInstance(const std::string& name, const std::string& className) {
-  if (os::LockSingleInstance(name)) return true;
-  if (HWND running = FindWindowW(W(className).c_str(), nullptr)) {
-    // The running one may be busy in a box or a dialog: its front-most
-    // window comes up.
-    HWND popup = GetLastActivePopup(running);
-    RaiseWindow(running);
-    if (popup && popup != running) ::SetForegroundWindow(popup);
+namespace {
+
+// The running instance is found by its wake window, which bears the
+// instance's name.
+std::wstring InstanceTitle(const std::string& name) { return L"Talverine instance " + W(name); }
+
+void RaiseMainAndPopup() {
+  HWND main = S().main;
+  if (main == nullptr || !IsWindowVisible(main)) return;
+  // It may be busy in a box or a dialog: its front-most window comes up.
+  HWND popup = GetLastActivePopup(main);
+  RaiseWindow(main);
+  if (popup && popup != main) ::SetForegroundWindow(popup);
+}
+
+}  // namespace
+
+bool AcquireSingleInstance(const std::string& name) {
+  Initialize();
+  if (os::LockSingleInstance(name)) {
+    SetWindowTextW(S().wake, InstanceTitle(name).c_str());
+    return true;
+  }
+  if (HWND running = FindWindowExW(HWND_MESSAGE, nullptr, kWakeClass, InstanceTitle(name).c_str())) {
+    // A program started by the user may hand the foreground on.
+    DWORD process = 0;
+    GetWindowThreadProcessId(running, &process);
+    AllowSetForegroundWindow(process);
+    PostMessageW(running, kRaiseMessage, 0, 0);
   }
   return false;
 }
 
-void ReleaseSingleInstance() { os::UnlockSingleInstance(); }
+void ReleaseSingleInstance() {
+  os::UnlockSingleInstance();
+  if (S().wake) SetWindowTextW(S().wake, L"");
+}
 
 }  // namespace w32ui

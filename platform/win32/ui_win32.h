@@ -87,6 +87,10 @@ void EndPaint(Handle window, Painter* painter);
 
 // --- dialogs from the templates in resources/ ---------------------------------------------
 intptr_t RunDialog(Handle owner, const DialogTemplate& tpl, Procedure procedure, intptr_t param);
+// Whether `dialog` is a dialog of RunDialog that has not been ended.
+bool DialogRunning(Handle dialog);
+// The innermost such dialog, or null.
+Handle ActiveDialog();
 void EndDialog(Handle dialog, intptr_t result);
 void ListAdd(Handle dialog, int id, const std::string& text);
 void ListSelect(Handle dialog, int id, int index);
@@ -111,20 +115,23 @@ struct FileRequest {
 bool RunFileDialog(FileRequest& request, bool save);
 unsigned long FileDialogError();
 void DragAcceptFiles(Handle window, bool accept);
+// A drop is alive from WM_DROPFILES until DragFinish or the end of the window
+// procedure; one that is not alive reads as empty, outside the client area.
 unsigned DropCount(Handle drop);
 std::string DroppedFile(Handle drop, unsigned index);
 bool DropPoint(Handle drop, long* x, long* y);
 void DragFinish(Handle drop);
-void ShellOpen(Handle owner, const std::string& target);
+// Opens an address, or a file (relative to `folder`) with its program.
+void ShellOpen(Handle owner, const std::string& target, const std::string& folder);
 
 // --- sound ------------------------------------------------------------------------------
 // Plays a WAV file image (a copy is kept while it plays); `bytes` 0 stops.
 bool PlayWaveImage(const void* image, size_t bytes);
 
 // --- single instance ----------------------------------------------------------------------
-// True when no other instance holds `name`; otherwise the other one's main
-// window (of class `className`) has been raised.
-bool AcquireSingleInstance(const std::string& name, const std::string& className);
+// True when no other instance holds `name`; otherwise the other one has
+// been asked to raise its main window.
+bool AcquireSingleInstance(const std::string& name);
 void ReleaseSingleInstance();
 
 }  // namespace w32ui

@@ -13,7 +13,6 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
-#include <deque>
 #include <memory>
 #include <string>
 
@@ -22,6 +21,7 @@
 #include "platform/qt/platform_qt.h"
 #include "platform/qt/window_qt.h"
 #include "tests/conformance/conformance_fixture.h"
+#include "tests/conformance/queued_driver.h"
 #include "tests/gui/gui_support.h"
 
 class QtPlatformTestAccess {
@@ -75,7 +75,7 @@ class QtUser : public DialogUser {
   HWND dialog_;
 };
 
-class QtDriver : public BackendDriver {
+class QtDriver : public QueuedDriver {
  public:
   QtDriver() : runtime_("XDG_RUNTIME_DIR", temp_.path()) {
     QObject::connect(&poll_, &QTimer::timeout, [this] { AnswerModal(); });
@@ -86,14 +86,6 @@ class QtDriver : public BackendDriver {
   void PumpOnce() override { QCoreApplication::processEvents(); }
   void Idle(int ms) override { QTest::qWait(ms); }
   void SetClientSize(int width, int height) override { guitest::SetClientSize(platform_, width, height); }
-
-  void AnswerNextMessageBox(std::vector<int> actions, std::function<bool()> ready) override {
-    boxes_.push_back({std::move(actions), std::move(ready)});
-  }
-  std::vector<SeenBox> MessageBoxesSeen() override { return seenBoxes_; }
-  void AnswerNextDialog(std::function<void(DialogUser&)> script) override { dialogs_.push_back(std::move(script)); }
-  void AnswerNextFileDialog(FileChoice choice) override { files_.push_back(std::move(choice)); }
-  std::vector<SeenFileDialog> FileDialogsSeen() override { return seenFiles_; }
 
   void DropFiles(const std::vector<std::string>& files, POINT at) override {
     QList<QUrl> urls;
@@ -115,11 +107,6 @@ class QtDriver : public BackendDriver {
   bool MainWindowRaised() override { return !platform_.MainWindowWidget()->isMinimized(); }
 
  private:
-  struct BoxAnswer {
-    std::vector<int> actions;
-    std::function<bool()> ready;
-  };
-
   QtDialogHost& Host() { return QtPlatformTestAccess::Dialogs(platform_); }
   // Answers the modal window that is up, once, with the next answer of its
   // kind; runs in the window's own loop.
@@ -139,12 +126,6 @@ class QtDriver : public BackendDriver {
   }
   bool Answered(QWidget* modal) const {
     return std::any_of(answered_.begin(), answered_.end(), [modal](const QPointer<QWidget>& w) { return w == modal; });
-  }
-  template <typename T>
-  static T Take(std::deque<T>& answers) {
-    T next = std::move(answers.front());
-    answers.pop_front();
-    return next;
   }
   void AnswerBox(QMessageBox& box, const BoxAnswer& answer) {
     if (answer.ready && !guitest::WaitFor(answer.ready, kWaitLimitMs)) ADD_FAILURE() << "the box's wait never ended";
@@ -185,11 +166,6 @@ class QtDriver : public BackendDriver {
   guitest::ScopedEnv runtime_;  // the single-instance lock and socket live here
   QtPlatform platform_;
   QTimer poll_;
-  std::deque<BoxAnswer> boxes_;
-  std::deque<std::function<void(DialogUser&)>> dialogs_;
-  std::deque<FileChoice> files_;
-  std::vector<SeenBox> seenBoxes_;
-  std::vector<SeenFileDialog> seenFiles_;
   std::vector<QPointer<QWidget>> answered_;
 };
 

@@ -32,9 +32,15 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  // With the system's own separator, as its file dialogs give names.
+  std::string File(const std::string& name) const { return path_ + kSeparator + name; }
 
  private:
+#ifdef _WIN32
+  static constexpr char kSeparator = '\\';
+#else
+  static constexpr char kSeparator = '/';
+#endif
   std::string path_;
 };
 

@@ -39,8 +39,6 @@ void RemoveFolder(const std::string& path) {
   std::filesystem::remove_all(path, ignored);
 }
 
-std::unique_ptr<OsServices> WrapSessionFiles(headless::HeadlessPlatform&) { return nullptr; }
-
 DevicePortIndices AddDevicePorts(MidiPortSet& ports, const std::string& path) {
   const rawdev::PortIndices added = rawdev::AddRawDevice(ports, path);
   return {added.input, added.output};

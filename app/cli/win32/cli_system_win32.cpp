@@ -1,11 +1,11 @@
-// cli_system on Windows: UTF-8 arguments and files through the wide calls,
-// the console, and COM ports as device paths.
+// cli_system on Windows: UTF-8 arguments, the console, and COM ports as
+// device paths.
 #include <cstdio>
 
 #include "app/cli/cli_system.h"
 #include "app/cli/win32/console_win32.h"
+#include "platform/os/os_services.h"
 #include "platform/win32/comport_win32.h"
-#include "platform/win32/os_services_win32.h"
 #include "platform/win32/system_win32.h"
 
 namespace cli {
@@ -31,17 +31,13 @@ std::string MakePrivateFolder(std::string* tried) {
 
 void RemoveFolder(const std::string& path) { w32::RemoveTree(path); }
 
-std::unique_ptr<OsServices> WrapSessionFiles(headless::HeadlessPlatform& platform) {
-  return std::make_unique<WideFileServices>(platform);
-}
-
 DevicePortIndices AddDevicePorts(MidiPortSet& ports, const std::string& path) {
   const comport::PortIndices added = comport::AddComPort(ports, path);
   return {added.input, added.output};
 }
 
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
-  FILE* in = w32::OpenFile(path, "rb");
+  FILE* in = os::OpenFile(path, "rb");
   if (in == nullptr) return std::nullopt;
   std::vector<uint8_t> bytes;
   uint8_t chunk[65536];

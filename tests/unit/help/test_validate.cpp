@@ -54,7 +54,7 @@ class HelpCheck : public testsupport::CoreTest {
     P().SetCurrentDirectoryForTest(helpPath);
   }
   HWND Owner() const { return hWndStatus; }  // any window will do
-  std::string HelpFile(const std::string& name) const { return helpPath + "/" + name; }
+  std::string HelpFile(const std::string& name) const { return (fs::path(helpPath) / name).string(); }
   void Write(const std::string& name, const std::string& text) { testsupport::WriteText(HelpFile(name), text); }
   int Validate() { return ValidateSupportFileTable(Owner(), table.data(), static_cast<int>(table.size())); }
   std::string Digest(const std::string& path, bool text) {
