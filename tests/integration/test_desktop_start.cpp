@@ -48,5 +48,33 @@ TEST_F(DesktopStart, ASecondStartLeavesTheLogFileItWasGivenAlone) {
   first->Stop(SIGTERM);
 }
 
+// What the command line asks for, answered before any window opens: each
+// bad argument named with the usage, and no file made.
+TEST_F(DesktopStart, TheCommandLineIsReadBeforeAnyWindow) {
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    const char* said;  // on standard error, or on standard output for 0
+  } cases[] = {
+      {{"--version"}, 0, "talverine "},
+      {{"-h"}, 0, "usage: talverine"},
+      {{"--bogus"}, 2, "unknown option --bogus"},
+      {{"--midi-log"}, 2, "option --midi-log needs a value"},
+      {{"--midi-log="}, 2, "option --midi-log needs a FILE"},
+      {{"--midi-device", ""}, 2, "option --midi-device needs a NAME"},
+      {{"--simulator=yes"}, 2, "unknown option --simulator=yes"},
+      {{"-nosuchqtoption"}, 2, "unknown option \"-nosuchqtoption\""},
+      {{"--midi-log", Path("log.txt"), "stray.wav"}, 2, "unexpected argument \"stray.wav\""},
+  };
+  for (const auto& c : cases) {
+    std::unique_ptr<Child> run = StartTalverine(c.args, "args");
+    EXPECT_EQ(run->WaitFor(kPatienceMs), std::optional<int>(c.code)) << c.said;
+    const std::string said = ReadText(c.code == 0 ? run->StdoutPath() : run->StderrPath());
+    EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    if (c.code != 0) EXPECT_NE(said.find("usage: talverine"), std::string::npos) << said;
+  }
+  EXPECT_FALSE(Exists("log.txt"));
+}
+
 }  // namespace
 }  // namespace integration

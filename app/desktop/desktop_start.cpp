@@ -1,0 +1,98 @@
+#include "app/desktop/desktop_start.h"
+
+#include <chrono>
+#include <cstdint>
+
+#include "app/cli/cli_args.h"
+#include "platform/midi/traffic_log.h"
+#include "shell/core_session.h"
+#include "shell/main_window.h"
+
+namespace desktop {
+
+namespace {
+
+// The value of a valued option that must not be empty ("--midi-log=").
+bool TakeNonEmpty(const cli::Args& args, const char* option, const char* what, std::vector<std::string>* values,
+                  std::string* error) {
+  *values = args.Values(option);
+  for (const std::string& v : *values) {
+    if (v.empty()) {
+      *error = std::string("option ") + option + " needs a " + what;
+      return false;
+    }
+  }
+  return true;
+}
+
+uint64_t WallClockMs() {
+  using namespace std::chrono;
+  return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+}  // namespace
+
+std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string* error) {
+  const cli::Args parsed(args, {"--help", "--version", "--simulator"}, {"--midi-log", "--midi-device"});
+  if (!parsed.ok()) {
+    *error = parsed.error();
+    return std::nullopt;
+  }
+  Options o;
+  o.help = parsed.Has("--help");
+  o.version = parsed.Has("--version");
+  o.simulator = parsed.Has("--simulator");
+  std::vector<std::string> logs;
+  if (!TakeNonEmpty(parsed, "--midi-log", "FILE", &logs, error) ||
+      !TakeNonEmpty(parsed, "--midi-device", "NAME", &o.midiDevices, error))
+    return std::nullopt;
+  if (!logs.empty()) o.midiLog = logs.back();
+  for (const std::string& arg : parsed.positional()) {
+    if (arg == "-h" || arg == "/?")
+      o.help = true;
+    else
+      o.others.push_back(arg);
+  }
+  return o;
+}
+
+std::string Usage(const char* deviceHelp, const char* footer) {
+  return std::string(
+             "usage: talverine [OPTIONS]\n"
+             "\n"
+             "Prepares and burns the voice EPROMs of a sampled drum machine with the\n"
+             "Kilnbox EPROM programmer.\n"
+             "\n"
+             "Options:\n"
+             "  --simulator          add a simulated Kilnbox to the MIDI ports, to try\n"
+             "                       every operation without hardware\n") +
+         deviceHelp +
+         "  --midi-log FILE      log every MIDI message sent and received to FILE\n"
+         "  --help               this text\n"
+         "  --version            the program's version\n" +
+         footer;
+}
+
+std::string NotTaken(const std::string& arg) {
+  return (arg.rfind('-', 0) == 0 ? "unknown option \"" : "unexpected argument \"") + arg + "\"";
+}
+
+int RunCore(plat::Parts parts, MidiPortSet& midi, const Options& options, std::string* error) {
+  MidiTrafficLog trafficLog;
+  if (options.midiLog) {
+    const uint64_t start = WallClockMs();
+    if (!trafficLog.Start(*options.midiLog, midi, [start] { return WallClockMs() - start; }, error))
+      return kExitFailure;
+  }
+  const plat::Parts previous = plat::Install(parts);
+  int code = 0;
+  {
+    CoreSession core;
+    code = TalverineMain(nullptr);
+  }
+  trafficLog.Stop();
+  plat::Install(previous);
+  return code;
+}
+
+}  // namespace desktop

@@ -1,0 +1,59 @@
+// What the two desktop programs (Qt on Linux, Win32 on Windows) share:
+// their options, their usage text and the start of the window program once
+// a back end exists.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/midi/system_ports.h"
+#include "platform/platform.h"
+#include "shell/app_state.h"
+
+namespace desktop {
+
+constexpr int kExitUsage = 2;
+constexpr int kExitFailure = 1;
+
+struct Options {
+  bool help = false;
+  bool version = false;
+  bool simulator = false;
+  std::optional<std::string> midiLog;
+  std::vector<std::string> midiDevices;
+  // Arguments that are not ours (not starting with "--"), in their order:
+  // the toolkit may take its own (-platform NAME); what is left is an error.
+  std::vector<std::string> others;
+};
+
+// Reads the arguments after the program's name. "-h" and "/?" ask for help
+// as "--help" does.
+std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string* error);
+
+// The usage text; `deviceHelp` describes --midi-device on this system and
+// `footer` ends the text.
+std::string Usage(const char* deviceHelp, const char* footer = "");
+
+// "unknown option" or "unexpected argument", for an argument nobody took.
+std::string NotTaken(const std::string& arg);
+
+// Starts the traffic log on `midi` and runs the window program on `parts`.
+// A log that can't start returns kExitFailure with `error` set, before the
+// window opens.
+int RunCore(plat::Parts parts, MidiPortSet& midi, const Options& options, std::string* error);
+
+// Runs the window program on `platform`, unless another instance runs: that
+// one is raised and this start ends with 0. The instance is taken first,
+// because a second start must not start a simulator or empty a log file.
+// Then the MIDI ports in their order: the system's ports, the devices given
+// with --midi-device, then the simulated Kilnbox.
+template <typename Platform>
+int Run(Platform& platform, const Options& options, std::string* error) {
+  if (!platform.AcquireSingleInstance(szAppName)) return 0;
+  RegisterSystemPorts(platform.Midi(), options.midiDevices);
+  if (options.simulator) platform.StartSimulator();
+  return RunCore(&platform, platform.Midi(), options, error);
+}
+
+}  // namespace desktop
