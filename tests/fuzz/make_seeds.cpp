@@ -27,12 +27,13 @@
 #include "shell/device_ops.h"
 #include "shell/image_model.h"
 #include "shell/core_session.h"
+#include "tests/support/sound_bytes.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using namespace soundbytes;
 
 fs::path g_root;
 
@@ -48,24 +49,7 @@ Bytes Cat(const Bytes& a, const Bytes& b) {
   return out;
 }
 
-void Put16(Bytes& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& b, uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
-
 // --- WAV ------------------------------------------------------------------
-Bytes Chunk(const char* name, const Bytes& content, int64_t sizeField = -1, bool pad = true) {
-  Bytes b(name, name + 4);
-  Put32(b, sizeField < 0 ? static_cast<uint32_t>(content.size()) : static_cast<uint32_t>(sizeField));
-  b.insert(b.end(), content.begin(), content.end());
-  if (pad && content.size() % 2) b.push_back(0);
-  return b;
-}
-
 Bytes Fmt(uint32_t tag, uint32_t channels, uint32_t blockAlign, uint32_t bits, int64_t sizeField = -1) {
   Bytes c;
   Put16(c, tag);
@@ -75,20 +59,6 @@ Bytes Fmt(uint32_t tag, uint32_t channels, uint32_t blockAlign, uint32_t bits, i
   Put16(c, blockAlign);
   Put16(c, bits);
   return Chunk("fmt ", c, sizeField);
-}
-
-Bytes Samples16(std::initializer_list<int> samples) {
-  Bytes b;
-  for (int s : samples) Put16(b, static_cast<uint16_t>(static_cast<int16_t>(s)));
-  return b;
-}
-
-Bytes Riff(std::initializer_list<Bytes> chunks) {
-  Bytes body{'W', 'A', 'V', 'E'};
-  for (const Bytes& c : chunks) body.insert(body.end(), c.begin(), c.end());
-  Bytes b{'R', 'I', 'F', 'F'};
-  Put32(b, static_cast<uint32_t>(body.size()));
-  return Cat(b, body);
 }
 
 // flags, section size, position, fill: see harness_wav.cpp.
@@ -115,18 +85,6 @@ Bytes Extensible(uint32_t subFormat, uint32_t channels, uint32_t blockAlign, uin
   return Chunk("fmt ", c);
 }
 
-template <typename T>
-Bytes Ieee(std::initializer_list<T> values, bool bigEndian = false) {
-  Bytes b;
-  for (T v : values) {
-    uint8_t bytes[sizeof v];
-    std::memcpy(bytes, &v, sizeof v);
-    if (bigEndian) std::reverse(std::begin(bytes), std::end(bytes));
-    b.insert(b.end(), std::begin(bytes), std::end(bytes));
-  }
-  return b;
-}
-
 Bytes FmtAt(uint32_t rate, uint32_t tag, uint32_t channels, uint32_t blockAlign, uint32_t bits) {
   Bytes fmt = Fmt(tag, channels, blockAlign, bits);
   for (int i = 0; i < 4; ++i) fmt[12 + i] = static_cast<uint8_t>(rate >> (8 * i));
@@ -144,7 +102,7 @@ void WavNewerSeeds(const Bytes& data) {
   Write("wav", "float-16-bad", Cat(WavControl(0, 16), Riff({Fmt(3, 1, 2, 16), data})));
   Write("wav", "extensible-24-in-32",
         Cat(WavControl(0, 16),
-            Riff({Extensible(1, 2, 8, 32, 24), Chunk("data", Samples16({1, 2, 3, 4, 5, 6, 7, 8}))})));
+            Riff({Extensible(1, 2, 8, 32, 24), Chunk("data", Pcm16({1, 2, 3, 4, 5, 6, 7, 8}))})));
   Write("wav", "extensible-12-in-16", Cat(WavControl(1, 16), Riff({Extensible(1, 1, 2, 16, 12), data})));
   Write("wav", "extensible-valid-0", Cat(WavControl(0, 16), Riff({Extensible(1, 1, 2, 16, 0), data})));
   Write("wav", "extensible-float", Cat(WavControl(0, 16), Riff({Extensible(3, 1, 4, 32, 32), floats})));
@@ -168,23 +126,6 @@ void WavNewerSeeds(const Bytes& data) {
 }
 
 // --- AIFF -----------------------------------------------------------------
-void PutBe16(Bytes& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v >> 8));
-  b.push_back(static_cast<uint8_t>(v));
-}
-void PutBe32(Bytes& b, uint32_t v) {
-  PutBe16(b, v >> 16);
-  PutBe16(b, v & 0xFFFF);
-}
-
-Bytes BeChunk(const char* name, const Bytes& content, int64_t sizeField = -1) {
-  Bytes b(name, name + 4);
-  PutBe32(b, sizeField < 0 ? static_cast<uint32_t>(content.size()) : static_cast<uint32_t>(sizeField));
-  b.insert(b.end(), content.begin(), content.end());
-  if (content.size() % 2) b.push_back(0);
-  return b;
-}
-
 // `exponent` and the top 32 bits of the mantissa of an 80-bit rate.
 Bytes Comm(uint32_t channels, uint32_t frames, uint32_t bits, const std::string& compression = "",
            uint32_t exponent = 0x400D, uint32_t mantissa = 0xBB800000) {
@@ -199,67 +140,49 @@ Bytes Comm(uint32_t channels, uint32_t frames, uint32_t bits, const std::string&
   return BeChunk("COMM", c);
 }
 
-Bytes Ssnd(const Bytes& data, uint32_t offset = 0) {
-  Bytes c;
-  PutBe32(c, offset);
-  PutBe32(c, 0);
-  c.insert(c.end(), offset, 0xEE);
-  c.insert(c.end(), data.begin(), data.end());
-  return BeChunk("SSND", c);
-}
-
-Bytes Form(std::initializer_list<Bytes> chunks, const char* type = "AIFF") {
-  Bytes body(type, type + 4);
-  for (const Bytes& c : chunks) body.insert(body.end(), c.begin(), c.end());
-  Bytes b{'F', 'O', 'R', 'M'};
-  PutBe32(b, static_cast<uint32_t>(body.size()));
-  return Cat(b, body);
-}
-
 void AiffSeeds() {
-  Bytes be16;
-  for (int s : {1000, -1000, 32767, -32768, 0, 5}) PutBe16(be16, static_cast<uint16_t>(static_cast<int16_t>(s)));
-  const Bytes good = Form({Comm(1, 6, 16), Ssnd(be16)});
+  const Bytes be16 = Be16({1000, -1000, 32767, -32768, 0, 5});
+  const Bytes good = Form({Comm(1, 6, 16), SsndChunk(be16)});
   Write("aiff", "good-16-mono", Cat(WavControl(0, 64), good));
   Write("aiff", "good-16-mono-autoscale", Cat(WavControl(1, 4), good));
-  Write("aiff", "aifc-none-stereo", Cat(WavControl(0, 16), Form({Comm(2, 3, 16, "NONE"), Ssnd(be16)}, "AIFC")));
+  Write("aiff", "aifc-none-stereo", Cat(WavControl(0, 16), Form({Comm(2, 3, 16, "NONE"), SsndChunk(be16)}, "AIFC")));
   Write("aiff", "aifc-sowt",
-        Cat(WavControl(0, 16), Form({Comm(1, 6, 16, "sowt"), Ssnd(Samples16({1, 2, 3}))}, "AIFC")));
+        Cat(WavControl(0, 16), Form({Comm(1, 6, 16, "sowt"), SsndChunk(Pcm16({1, 2, 3}))}, "AIFC")));
   Write("aiff", "aifc-fl32",
-        Cat(WavControl(0, 16), Form({Comm(1, 3, 32, "fl32"), Ssnd(Ieee<float>({0.5f, -2.0f, 1.0f}, true))}, "AIFC")));
+        Cat(WavControl(0, 16), Form({Comm(1, 3, 32, "fl32"), SsndChunk(Ieee<float>({0.5f, -2.0f, 1.0f}, true))}, "AIFC")));
   Write("aiff", "aifc-fl64-nan",
         Cat(WavControl(0, 16),
             Form({Comm(2, 2, 64, "FL64"),
-                  Ssnd(Ieee<double>({std::numeric_limits<double>::quiet_NaN(), 0.5, -1e300, 1.0}, true))},
+                  SsndChunk(Ieee<double>({std::numeric_limits<double>::quiet_NaN(), 0.5, -1e300, 1.0}, true))},
                  "AIFC")));
-  Write("aiff", "eight-bit", Cat(WavControl(0, 16), Form({Comm(1, 4, 8), Ssnd({0x10, 0xF0, 0x80, 0x7F})})));
-  Write("aiff", "twelve-bit", Cat(WavControl(0, 16), Form({Comm(1, 3, 12), Ssnd(be16)})));
-  Write("aiff", "twenty-four-bit-3-ch", Cat(WavControl(0, 16), Form({Comm(3, 2, 24), Ssnd(Bytes(18, 0x42))})));
-  Write("aiff", "offset-and-fewer-frames", Cat(WavControl(0, 16), Form({Comm(1, 2, 16), Ssnd(be16, 3)})));
+  Write("aiff", "eight-bit", Cat(WavControl(0, 16), Form({Comm(1, 4, 8), SsndChunk({0x10, 0xF0, 0x80, 0x7F})})));
+  Write("aiff", "twelve-bit", Cat(WavControl(0, 16), Form({Comm(1, 3, 12), SsndChunk(be16)})));
+  Write("aiff", "twenty-four-bit-3-ch", Cat(WavControl(0, 16), Form({Comm(3, 2, 24), SsndChunk(Bytes(18, 0x42))})));
+  Write("aiff", "offset-and-fewer-frames", Cat(WavControl(0, 16), Form({Comm(1, 2, 16), SsndChunk(be16, 3)})));
   Write("aiff", "comm-after-fver",
-        Cat(WavControl(0, 16), Form({BeChunk("FVER", {0xA2, 0x80, 0x51, 0x40}), Comm(1, 6, 16, "NONE"), Ssnd(be16)},
+        Cat(WavControl(0, 16), Form({BeChunk("FVER", {0xA2, 0x80, 0x51, 0x40}), Comm(1, 6, 16, "NONE"), SsndChunk(be16)},
                                     "AIFC")));
-  Write("aiff", "bad-ssnd-before-comm", Cat(WavControl(0, 16), Form({Ssnd(be16), Comm(1, 6, 16)})));
-  Write("aiff", "bad-compression-ima4", Cat(WavControl(0, 16), Form({Comm(1, 6, 16, "ima4"), Ssnd(be16)}, "AIFC")));
-  Write("aiff", "bad-nine-channels", Cat(WavControl(0, 16), Form({Comm(9, 1, 16), Ssnd(Bytes(18, 0))})));
-  Write("aiff", "bad-zero-channels", Cat(WavControl(0, 16), Form({Comm(0, 1, 16), Ssnd(be16)})));
-  Write("aiff", "bad-bits-33", Cat(WavControl(0, 16), Form({Comm(1, 1, 33), Ssnd(be16)})));
-  Write("aiff", "bad-bits-zero", Cat(WavControl(0, 16), Form({Comm(1, 1, 0), Ssnd(be16)})));
-  Write("aiff", "bad-frames-2e32", Cat(WavControl(0, 16), Form({Comm(1, 0xFFFFFFFF, 16), Ssnd(be16)})));
+  Write("aiff", "bad-ssnd-before-comm", Cat(WavControl(0, 16), Form({SsndChunk(be16), Comm(1, 6, 16)})));
+  Write("aiff", "bad-compression-ima4", Cat(WavControl(0, 16), Form({Comm(1, 6, 16, "ima4"), SsndChunk(be16)}, "AIFC")));
+  Write("aiff", "bad-nine-channels", Cat(WavControl(0, 16), Form({Comm(9, 1, 16), SsndChunk(Bytes(18, 0))})));
+  Write("aiff", "bad-zero-channels", Cat(WavControl(0, 16), Form({Comm(0, 1, 16), SsndChunk(be16)})));
+  Write("aiff", "bad-bits-33", Cat(WavControl(0, 16), Form({Comm(1, 1, 33), SsndChunk(be16)})));
+  Write("aiff", "bad-bits-zero", Cat(WavControl(0, 16), Form({Comm(1, 1, 0), SsndChunk(be16)})));
+  Write("aiff", "bad-frames-2e32", Cat(WavControl(0, 16), Form({Comm(1, 0xFFFFFFFF, 16), SsndChunk(be16)})));
   Write("aiff", "bad-ssnd-size-2e32",
         Cat(WavControl(0, 16), Form({Comm(1, 6, 16), BeChunk("SSND", Cat(Bytes(8, 0), be16), 0xFFFFFFFF)})));
   Write("aiff", "bad-ssnd-offset-2e32",
         Cat(WavControl(0, 16),
             Form({Comm(1, 6, 16), BeChunk("SSND", Cat({0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}, be16))})));
-  Write("aiff", "bad-comm-size-zero", Cat(WavControl(0, 16), Form({BeChunk("COMM", {}, 0), Ssnd(be16)})));
-  Write("aiff", "bad-8svx", Cat(WavControl(0, 16), Form({Comm(1, 6, 16), Ssnd(be16)}, "8SVX")));
-  Write("aiff", "bad-riff", Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16), Chunk("data", Samples16({1}))})));
+  Write("aiff", "bad-comm-size-zero", Cat(WavControl(0, 16), Form({BeChunk("COMM", {}, 0), SsndChunk(be16)})));
+  Write("aiff", "bad-8svx", Cat(WavControl(0, 16), Form({Comm(1, 6, 16), SsndChunk(be16)}, "8SVX")));
+  Write("aiff", "bad-riff", Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16), Chunk("data", Pcm16({1}))})));
   Write("aiff", "resample-twice", Cat(WavControl(4, 64), good));
   Write("aiff", "resample-half", Cat(WavControl(8, 64), good));
-  Write("aiff", "resample-rate-0", Cat(WavControl(4, 16), Form({Comm(1, 6, 16, "", 0, 0), Ssnd(be16)})));
-  Write("aiff", "resample-rate-huge", Cat(WavControl(4, 16), Form({Comm(1, 6, 16, "", 0x7FFE), Ssnd(be16)})));
-  Write("aiff", "rate-nan", Cat(WavControl(8, 16), Form({Comm(1, 6, 16, "", 0x7FFF, 0xC0000000), Ssnd(be16)})));
-  Write("aiff", "rate-negative", Cat(WavControl(4, 16), Form({Comm(1, 6, 16, "", 0xC00D), Ssnd(be16)})));
+  Write("aiff", "resample-rate-0", Cat(WavControl(4, 16), Form({Comm(1, 6, 16, "", 0, 0), SsndChunk(be16)})));
+  Write("aiff", "resample-rate-huge", Cat(WavControl(4, 16), Form({Comm(1, 6, 16, "", 0x7FFE), SsndChunk(be16)})));
+  Write("aiff", "rate-nan", Cat(WavControl(8, 16), Form({Comm(1, 6, 16, "", 0x7FFF, 0xC0000000), SsndChunk(be16)})));
+  Write("aiff", "rate-negative", Cat(WavControl(4, 16), Form({Comm(1, 6, 16, "", 0xC00D), SsndChunk(be16)})));
   for (size_t cut : {3, 11, 15, 25, 35, 41, 47, 51, 55}) {
     char name[32];
     std::snprintf(name, sizeof name, "cut-at-%02zu", cut);
@@ -268,7 +191,7 @@ void AiffSeeds() {
 }
 
 void WavSeeds() {
-  const Bytes data = Chunk("data", Samples16({1000, -1000, 32767, -32768, 0, 5}));
+  const Bytes data = Chunk("data", Pcm16({1000, -1000, 32767, -32768, 0, 5}));
   const Bytes good = Riff({Fmt(1, 1, 2, 16), data});
   Write("wav", "good-16-mono", Cat(WavControl(0, 64), good));
   Write("wav", "good-16-mono-autoscale", Cat(WavControl(1, 4, 3, 0x80), good));
@@ -280,9 +203,9 @@ void WavSeeds() {
   Write("wav", "bad-bits-33", Cat(WavControl(0, 16), Riff({Fmt(1, 1, 8, 33), data})));
   Write("wav", "bad-bits-65535", Cat(WavControl(0, 16), Riff({Fmt(1, 2, 64, 65535), data})));
   Write("wav", "bad-data-size-2e32",
-        Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16), Chunk("data", Samples16({1, 2}), 0xFFFFFFFF)})));
+        Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16), Chunk("data", Pcm16({1, 2}), 0xFFFFFFFF)})));
   Write("wav", "bad-data-size-2e31",
-        Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16), Chunk("data", Samples16({1, 2}), 0x80000000)})));
+        Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16), Chunk("data", Pcm16({1, 2}), 0x80000000)})));
   Write("wav", "bad-list-size-2e32",
         Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16), Chunk("LIST", {1, 2, 3}, 0xFFFFFFFE), data})));
   Write("wav", "bad-fmt-size-2e32", Cat(WavControl(0, 16), Riff({Fmt(1, 1, 2, 16, 0xFFFFFFF0), data})));
@@ -380,7 +303,7 @@ Bytes KindControl(const std::string& path, uint8_t sound, int32_t stride, int32_
 }
 
 void FileKindSeeds() {
-  const Bytes wav = Riff({Fmt(1, 1, 2, 16), Chunk("data", Samples16({1000, 2000}))});
+  const Bytes wav = Riff({Fmt(1, 1, 2, 16), Chunk("data", Pcm16({1000, 2000}))});
   const Bytes hex = Text(":0100000041BE\r\n:00000001FF\r\n");
   Write("file_kind", "wav-by-extension", Cat(KindControl("kick.WAV", 1, 8192, 8192), wav));
   Write("file_kind", "wav-by-content", Cat(KindControl("kick", 0, 16384, 16384), wav));
@@ -388,7 +311,7 @@ void FileKindSeeds() {
   Write("file_kind", "hex-letters-are-binary", Cat(KindControl("data", 0, 1024, 1024), Text(":0A0")));
   Write("file_kind", "dot-in-folder", Cat(KindControl("C:\\drums.old\\kick", 0, 512, 512), wav));
   Write("file_kind", "wave-is-binary", Cat(KindControl("snare.wave", 3, 16384, 16384), wav));
-  const Bytes aiff = Form({Comm(1, 2, 16), Ssnd({0x03, 0xE8, 0x07, 0xD0})});
+  const Bytes aiff = Form({Comm(1, 2, 16), SsndChunk({0x03, 0xE8, 0x07, 0xD0})});
   Write("file_kind", "aiff-by-extension", Cat(KindControl("tom.AIFF", 1, 8192, 8192), aiff));
   Write("file_kind", "aiff-by-content", Cat(KindControl("tom", 0, 16384, 16384), aiff));
   Write("file_kind", "aiff-named-wav", Cat(KindControl("tom.wav", 0, 64, 64), aiff));
