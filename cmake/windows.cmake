@@ -12,15 +12,6 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run)
 # Unicode (wide) Win32 calls; Windows 7 and later.
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 
-add_library(talverine_platform STATIC platform/platform.cpp platform/drop_list.cpp)
-target_include_directories(talverine_platform PUBLIC ${CMAKE_SOURCE_DIR})
-talverine_warnings(talverine_platform)
-
-file(GLOB TALVERINE_RESOURCE_SOURCES CONFIGURE_DEPENDS resources/*.cpp)
-add_library(talverine_resources STATIC ${TALVERINE_RESOURCE_SOURCES})
-target_include_directories(talverine_resources PUBLIC ${CMAKE_SOURCE_DIR})
-talverine_warnings(talverine_resources)
-
 # The operating-system services of platform/os on Windows (the seam's
 # OsServices for every back end), with the text conversions and kernel
 # helpers the Win32 back end shares.
@@ -30,32 +21,7 @@ target_include_directories(talverine_os PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(talverine_os PUBLIC talverine_platform)
 talverine_warnings(talverine_os)
 
-file(GLOB TALVERINE_CORE_SOURCES CONFIGURE_DEPENDS
-  shell/*.cpp device/*.cpp files/*.cpp settings/*.cpp help/*.cpp)
-add_library(talverine_core STATIC ${TALVERINE_CORE_SOURCES})
-target_link_libraries(talverine_core PUBLIC talverine_platform talverine_resources)
-talverine_warnings(talverine_core)
-
-file(GLOB TALVERINE_MIDI_SOURCES CONFIGURE_DEPENDS platform/midi/*.cpp)
-list(REMOVE_ITEM TALVERINE_MIDI_SOURCES ${CMAKE_SOURCE_DIR}/platform/midi/system_ports.cpp)
-add_library(talverine_midi STATIC ${TALVERINE_MIDI_SOURCES})
-target_link_libraries(talverine_midi PUBLIC talverine_platform)
-talverine_warnings(talverine_midi)
-
-file(GLOB TALVERINE_HEADLESS_SOURCES CONFIGURE_DEPENDS platform/headless/*.cpp)
-add_library(talverine_headless STATIC ${TALVERINE_HEADLESS_SOURCES})
-target_link_libraries(talverine_headless PUBLIC talverine_midi talverine_platform talverine_resources talverine_os)
-talverine_warnings(talverine_headless)
-
-file(GLOB TALVERINE_SIM_SOURCES CONFIGURE_DEPENDS sim/*.cpp)
-add_library(talverine_sim STATIC ${TALVERINE_SIM_SOURCES})
-target_include_directories(talverine_sim PUBLIC ${CMAKE_SOURCE_DIR})
-talverine_warnings(talverine_sim)
-
-file(GLOB TALVERINE_MIDI_SIM_SOURCES CONFIGURE_DEPENDS platform/midi/sim/*.cpp)
-add_library(talverine_midi_sim STATIC ${TALVERINE_MIDI_SIM_SOURCES})
-target_link_libraries(talverine_midi_sim PUBLIC talverine_sim talverine_midi talverine_headless)
-talverine_warnings(talverine_midi_sim)
+include(cmake/portable.cmake)
 
 # The system's MIDI ports: WinMM, and COM ports as byte-stream devices.
 add_library(talverine_midi_system STATIC
