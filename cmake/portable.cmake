@@ -50,3 +50,6 @@ add_library(talverine_headless STATIC ${TALVERINE_HEADLESS_SOURCES})
 target_link_libraries(talverine_headless PUBLIC
   talverine_midi talverine_midi_sim talverine_platform talverine_resources talverine_os)
 talverine_warnings(talverine_headless)
+
+# What the Qt and the Win32 desktop programs share: their options and start.
+set(TALVERINE_DESKTOP_START app/desktop/desktop_start.cpp app/cli/cli_args.cpp)

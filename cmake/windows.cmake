@@ -76,7 +76,7 @@ add_library(talverine_win32_resources OBJECT ${CMAKE_BINARY_DIR}/talverine.rc)
 target_sources(talverine-cli PRIVATE $<TARGET_OBJECTS:talverine_win32_resources>)
 
 # talverine.exe: a GUI program (no console of its own).
-add_executable(talverine WIN32 app/win32/main_win32.cpp app/desktop/desktop_start.cpp app/cli/cli_args.cpp
+add_executable(talverine WIN32 app/win32/main_win32.cpp ${TALVERINE_DESKTOP_START}
   $<TARGET_OBJECTS:talverine_win32_resources>)
 target_link_libraries(talverine PRIVATE talverine_core talverine_win32 talverine_midi_system)
 talverine_warnings(talverine)

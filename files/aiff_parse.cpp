@@ -102,7 +102,6 @@ bool ReadCommonChunk(AiffWalk& w, uint32_t size) {
   if (!encoding->fits(f)) return w.Fail(WavError::kUnsupportedSampleSize, start);
   f.bits = static_cast<uint16_t>((f.validBits + 7) / 8 * 8);
   f.blockAlign = static_cast<uint16_t>(f.channels * f.bits / 8);
-  f.bytesPerSecond = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{f.sampleRate} * f.blockAlign, UINT32_MAX));
   w.SkipChunk(static_cast<int64_t>(size) - static_cast<int64_t>(read));
   w.decode = encoding->decode;
   return true;
@@ -168,9 +167,4 @@ WavParse ParseAiff(ByteReader& in, const WavOptions& options) {
   if (ReadFormHeader(walk)) WalkChunks(walk);
   walk.taker.Finish(wav);
   return wav;
-}
-
-WavParse ParseAiff(const uint8_t* data, size_t size, const WavOptions& options) {
-  MemoryReader in(data, size);
-  return ParseAiff(in, options);
 }

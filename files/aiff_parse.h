@@ -14,7 +14,6 @@
 #include "files/wav_parse.h"
 
 WavParse ParseAiff(ByteReader& in, const WavOptions& options);
-WavParse ParseAiff(const uint8_t* data, size_t size, const WavOptions& options);
 
 // The sample rate an 80-bit IEEE extended value gives, rounded to the
 // nearest whole number: 0 for one below 0.5, negative, NaN or infinite,

@@ -158,7 +158,6 @@ bool ReadFormatChunk(SoundWalk& w, uint32_t size) {
   f.tag = static_cast<uint16_t>(Le16(fields + offsetof(WAVEfmt, wFormatTag)));
   f.channels = static_cast<uint16_t>(Le16(fields + offsetof(WAVEfmt, wChannels)));
   f.sampleRate = Le32(fields + offsetof(WAVEfmt, wSamplesPerSec));
-  f.bytesPerSecond = Le32(fields + offsetof(WAVEfmt, wAvgBytesPerSec));
   f.blockAlign = static_cast<uint16_t>(Le16(fields + offsetof(WAVEfmt, wBlockAlign)));
   f.subFormat = f.tag;
   // An extensible format names its encoding only after the sample width.

@@ -22,7 +22,6 @@ struct WavFormat {
   uint16_t tag = 0;
   uint16_t channels = 0;
   uint32_t sampleRate = 0;
-  uint32_t bytesPerSecond = 0;
   uint16_t blockAlign = 0;  // bytes per frame
   uint16_t bits = 0;        // per sample: the container's width where one is given
   // The encoding the samples are in: the tag, or an extensible format's

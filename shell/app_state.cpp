@@ -12,7 +12,6 @@ ProgramBuffers g_buffers;
 }
 
 AppState& TheAppState() { return g_app; }
-ProgramBuffers& TheBuffers() { return g_buffers; }
 
 HINSTANCE& MyInstance = g_app.MyInstance;
 HWND& MyWindow = g_app.MyWindow;

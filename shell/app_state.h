@@ -57,7 +57,6 @@ struct ProgramBuffers {
   BYTE* MIDIoutBuffer = nullptr;
   BYTE* wavbuffer[2] = {nullptr, nullptr};
 };
-ProgramBuffers& TheBuffers();
 
 // Its fields under the names every module uses.
 extern HINSTANCE& MyInstance;

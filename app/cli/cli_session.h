@@ -19,7 +19,9 @@ void SetMidiLogPath(const std::string& path);
 
 class Session {
  public:
-  Session();
+  // A session for a device command leaves the buffers and the status bar to
+  // the main window it makes, as the program does.
+  explicit Session(CoreSession::Setup setup = CoreSession::Setup::WithoutWindow);
   ~Session();
   headless::HeadlessPlatform& platform() { return *platform_; }
   // Whether anything went wrong since the last Reset.
@@ -30,7 +32,7 @@ class Session {
 
  private:
   headless::ScopedHeadless platform_;
-  CoreSession core_{CoreSession::Setup::WithoutWindow};
+  CoreSession core_;
   MidiTrafficLog log_;
   bool failed_ = false;
 };

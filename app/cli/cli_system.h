@@ -32,13 +32,6 @@ void RemoveFolder(const std::string& path);
 
 // The input and the output port on a device path (a serial port, a raw
 // MIDI device, a pseudo-terminal), added at the end of the lists.
-struct DevicePortIndices {
-  UINT input = 0;
-  UINT output = 0;
-};
-DevicePortIndices AddDevicePorts(MidiPortSet& ports, const std::string& path);
-
-// A whole file's bytes, or nullopt when it cannot be read.
-std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
+MidiPortPair AddDevicePorts(MidiPortSet& ports, const std::string& path);
 
 }  // namespace cli

@@ -2,18 +2,36 @@
 // verify and blank, each the menu command of the same name run through the
 // program's own main window procedure.
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/cli/cli_args.h"
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_image.h"
 #include "app/cli/cli_system.h"
 #include "app/cli/device_run.h"
+#include "platform/os/os_services.h"
 #include "resources/command_ids.h"
 #include "shell/device_ops.h"
 
 namespace cli {
 namespace {
+
+// The first `limit` bytes of a regular file (a folder, a device or a pipe
+// is no chip's contents, and reading a pipe could wait for ever), or
+// nullopt when it can't be read.
+std::optional<std::vector<uint8_t>> ReadFileUpTo(const std::string& path, size_t limit) {
+  if (os::KindOfPath(path) != os::PathKind::Regular) return std::nullopt;
+  FILE* in = os::OpenFile(path, "rb");
+  if (in == nullptr) return std::nullopt;
+  std::vector<uint8_t> bytes(limit);
+  bytes.resize(std::fread(bytes.data(), 1, limit, in));
+  const bool failed = std::ferror(in) != 0;
+  std::fclose(in);
+  if (failed) return std::nullopt;
+  return bytes;
+}
 
 const char kDeviceUsage[] =
     "usage: talverine-cli get|send|read|program|verify|blank [OPTIONS]\n"
@@ -203,9 +221,10 @@ std::string ReadPortChoice(const Args& args, etEnum type, PortChoice* choice) {
     return "unknown EPROM type \"" + *name + "\" (types: " + TypeNames() + ")";
   choice->socketType = static_cast<int>(socketType);
   if (auto path = args.Value("--socket")) {
-    choice->socket = ReadWholeFile(*path);
+    const size_t room = EPROM_info[socketType].etSizeK * 1024;
+    choice->socket = ReadFileUpTo(*path, room + 1);
     if (!choice->socket) return "cannot read " + *path;
-    if (choice->socket->size() > EPROM_info[socketType].etSizeK * 1024)
+    if (choice->socket->size() > room)
       return *path + " is larger than a " + EPROM_info[socketType].etName;
   }
   return "";

@@ -3,7 +3,6 @@
 #include <strings.h>
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "app/cli/cli_args.h"
 #include "app/cli/cli_system.h"
@@ -112,7 +111,7 @@ bool DeviceRun::ChoosePorts(const PortChoice& choice, etEnum type) {
   MidiPortSet& ports = session_.platform().Midi();
   switch (choice.kind) {
     case PortChoice::Kind::Device: {
-      const DevicePortIndices indices = AddDevicePorts(ports, choice.devicePath);
+      const MidiPortPair indices = AddDevicePorts(ports, choice.devicePath);
       inPort_ = indices.input;
       outPort_ = indices.output;
       return true;
@@ -193,8 +192,6 @@ bool DeviceRun::Start(etEnum type, eaEnum arrangement) {
   if (!MakeConfigFolder() || !WriteConfig(type, arrangement)) return false;
   platform.SetConfigDirectory(configDir_);
   platform.UseRealClock();
-  // The window allocates its own buffers, as the program does.
-  FreeBuffers();
   const HWND window = plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc);
   // The settings have been read; nothing the device commands do writes
   // them, so the folder can go now rather than linger after an interrupt.

@@ -9,7 +9,6 @@
 // user's own settings file.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -82,7 +81,7 @@ class DeviceRun {
   bool WriteConfig(etEnum type, eaEnum arrangement);
   void RemoveConfigFolder();
 
-  Session session_;
+  Session session_{CoreSession::Setup::ForWindow};
   std::unique_ptr<simport::HeadlessKilnbox> simulator_;
   std::string configDir_;
   UINT inPort_ = 0;

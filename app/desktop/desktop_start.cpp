@@ -25,7 +25,7 @@ bool TakeNonEmpty(const cli::Args& args, const char* option, const char* what, s
   return true;
 }
 
-uint64_t WallClockMs() {
+uint64_t SteadyClockMs() {
   using namespace std::chrono;
   return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
@@ -80,8 +80,8 @@ std::string NotTaken(const std::string& arg) {
 int RunCore(plat::Parts parts, MidiPortSet& midi, const Options& options, std::string* error) {
   MidiTrafficLog trafficLog;
   if (options.midiLog) {
-    const uint64_t start = WallClockMs();
-    if (!trafficLog.Start(*options.midiLog, midi, [start] { return WallClockMs() - start; }, error))
+    const uint64_t start = SteadyClockMs();
+    if (!trafficLog.Start(*options.midiLog, midi, [start] { return SteadyClockMs() - start; }, error))
       return kExitFailure;
   }
   const plat::Parts previous = plat::Install(parts);

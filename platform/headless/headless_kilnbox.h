@@ -28,12 +28,12 @@ class HeadlessKilnbox : public headless::TimeSource {
 
   void WithModel(const std::function<void(sim::Kilnbox&)>& fn) { link_->WithModel(fn); }
   const std::shared_ptr<KilnboxLink>& Link() const { return link_; }
-  PortIndices Ports() const { return ports_; }
+  MidiPortPair Ports() const { return ports_; }
 
  private:
   headless::HeadlessPlatform& platform_;
   std::shared_ptr<KilnboxLink> link_;
-  PortIndices ports_;
+  MidiPortPair ports_;
 };
 
 }  // namespace simport

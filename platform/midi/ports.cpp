@@ -281,6 +281,12 @@ MidiPortSet::~MidiPortSet() {
   for (auto& port : impl_->openOutputs) port->device->Close();
 }
 
+std::string ShortPortName(const std::string& device) {
+  constexpr size_t kPortNameChars = MAXPNAMELEN - 1;
+  if (device.size() <= kPortNameChars) return device;
+  return "..." + device.substr(device.size() - (kPortNameChars - 3));
+}
+
 UINT MidiPortSet::AddInput(std::unique_ptr<MidiInputDevice> device) {
   impl_->inputs.push_back(std::move(device));
   return static_cast<UINT>(impl_->inputs.size() - 1);

@@ -44,6 +44,16 @@ class MidiOutputDevice {
   virtual std::string ErrorText(UINT /*error*/) const { return ""; }
 };
 
+// Where a device's two ports stand in the port lists.
+struct MidiPortPair {
+  UINT input = 0;
+  UINT output = 0;
+};
+
+// A device's name as a port name: itself, or "..." and its end when it is
+// longer than a port name may be (31 characters).
+std::string ShortPortName(const std::string& device);
+
 class MidiPortSet {
  public:
   // `post` puts a message in the GUI thread's queue for `target`.

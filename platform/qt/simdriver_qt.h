@@ -23,12 +23,12 @@ class QtSimulatedKilnbox {
   QtSimulatedKilnbox& operator=(const QtSimulatedKilnbox&) = delete;
 
   const std::shared_ptr<simport::KilnboxLink>& Link() const { return link_; }
-  simport::PortIndices Ports() const { return ports_; }
+  MidiPortPair Ports() const { return ports_; }
 
  private:
   void Tick();
 
   std::shared_ptr<simport::KilnboxLink> link_;
-  simport::PortIndices ports_;
+  MidiPortPair ports_;
   QTimer timer_;
 };

@@ -7,15 +7,9 @@
 namespace comport {
 namespace {
 
-constexpr size_t kPortNameChars = MAXPNAMELEN - 1;
 constexpr size_t kReadChunk = 4096;
 
 }  // namespace
-
-std::string PortNameFor(const std::string& device) {
-  if (device.size() <= kPortNameChars) return device;
-  return "..." + device.substr(device.size() - (kPortNameChars - 3));
-}
 
 // ---------------------------------------------------------------------------
 // Input
@@ -24,7 +18,7 @@ ComMidiInput::ComMidiInput(std::shared_ptr<w32::SerialLine> line) : line_(std::m
 
 ComMidiInput::~ComMidiInput() { Close(); }
 
-std::string ComMidiInput::Name() const { return PortNameFor(line_->Name()); }
+std::string ComMidiInput::Name() const { return ShortPortName(line_->Name()); }
 
 UINT ComMidiInput::Open(MidiByteSink sink) {
   if (reader_.joinable()) return MMSYSERR_ALLOCATED;
@@ -35,7 +29,6 @@ UINT ComMidiInput::Open(MidiByteSink sink) {
     openError_ = MidiWriteResult::Failure(error, text);
     return error;
   }
-  failure_.clear();
   line_->ResumeReading();
   reader_ = std::thread([this, reader = std::move(sink)] { Read(reader); });
   return MMSYSERR_NOERROR;
@@ -53,22 +46,13 @@ std::string ComMidiInput::ErrorText(UINT error) const {
   return error == openError_.error ? openError_.text : std::string();
 }
 
-std::string ComMidiInput::Failure() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return failure_;
-}
-
 void ComMidiInput::Read(const MidiByteSink& sink) {
   std::vector<BYTE> buffer(kReadChunk);
   for (;;) {
     std::string text;
     const long got = line_->Read(buffer.data(), buffer.size(), &text);
     if (got == 0) return;  // Close
-    if (got < 0) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      failure_ = text;
-      return;
-    }
+    if (got < 0) return;  // the device went away
     sink(buffer.data(), static_cast<size_t>(got));
   }
 }
@@ -96,11 +80,11 @@ ComMidiOutput::ComMidiOutput(std::shared_ptr<w32::SerialLine> line, std::chrono:
 
 ComMidiOutput::~ComMidiOutput() = default;
 
-std::string ComMidiOutput::Name() const { return PortNameFor(line_->Name()); }
+std::string ComMidiOutput::Name() const { return ShortPortName(line_->Name()); }
 
-PortIndices AddComPort(MidiPortSet& ports, const std::string& name) {
+MidiPortPair AddComPort(MidiPortSet& ports, const std::string& name) {
   auto line = std::make_shared<w32::SerialLine>(name);
-  PortIndices added;
+  MidiPortPair added;
   added.input = ports.AddInput(std::make_unique<ComMidiInput>(line));
   added.output = ports.AddOutput(std::make_unique<ComMidiOutput>(line));
   return added;

@@ -5,7 +5,7 @@
 // - one input and one output port per device name, both named by it, both
 //   on one w32::SerialLine (Windows opens a COM port once);
 // - input: a reader thread hands every byte read to the port set's sink;
-//   a device that goes away stops the reader, which keeps the reason;
+//   a device that goes away stops the reader;
 // - output: a MidiOutputWriter thread, so a long message never holds up
 //   the window; a device that takes no byte for kStallLimit fails the
 //   message instead of hanging.
@@ -28,10 +28,6 @@ namespace comport {
 
 constexpr std::chrono::milliseconds kStallLimit{10000};
 
-// The port name for a device name: itself, or "..." and its end when it is
-// longer than a port name may be.
-std::string PortNameFor(const std::string& device);
-
 class ComMidiInput : public MidiInputDevice {
  public:
   explicit ComMidiInput(std::shared_ptr<w32::SerialLine> line);
@@ -40,8 +36,6 @@ class ComMidiInput : public MidiInputDevice {
   UINT Open(MidiByteSink sink) override;
   void Close() override;
   std::string ErrorText(UINT error) const override;
-  // Why the reader stopped on its own since the last Open, or "".
-  std::string Failure() const;
 
  private:
   void Read(const MidiByteSink& sink);
@@ -50,7 +44,6 @@ class ComMidiInput : public MidiInputDevice {
   std::thread reader_;
   mutable std::mutex mutex_;
   MidiWriteResult openError_;
-  std::string failure_;
 };
 
 class ComMidiOutput : public MidiOutputDevice {
@@ -62,7 +55,6 @@ class ComMidiOutput : public MidiOutputDevice {
   void Close() override { writer_.Close(); }
   UINT Send(const BYTE* data, size_t size) override { return writer_.Send(data, size); }
   std::string ErrorText(UINT error) const override { return writer_.ErrorText(error); }
-  bool WaitUntilWritten(std::chrono::milliseconds timeout) { return writer_.WaitUntilIdle(timeout); }
 
  private:
   std::shared_ptr<w32::SerialLine> line_;
@@ -70,12 +62,8 @@ class ComMidiOutput : public MidiOutputDevice {
   MidiOutputWriter writer_;
 };
 
-struct PortIndices {
-  UINT input = 0;
-  UINT output = 0;
-};
 
 // Adds the input and the output on device `name` at the end of the lists.
-PortIndices AddComPort(MidiPortSet& ports, const std::string& name);
+MidiPortPair AddComPort(MidiPortSet& ports, const std::string& name);
 
 }  // namespace comport

@@ -34,6 +34,14 @@ std::string LcdLine(const std::string& text) {
   return line;
 }
 
+// The link with its two ports at the end of the lists, before the driver
+// runs it.
+std::shared_ptr<simport::KilnboxLink> RegisteredLink(MidiPortSet& ports, double speed) {
+  auto link = std::make_shared<simport::KilnboxLink>(SteadyClock(), speed);
+  simport::RegisterPorts(ports, link);
+  return link;
+}
+
 }  // namespace
 
 std::string DescribeSocket(const sim::Socket& socket) {
@@ -53,8 +61,7 @@ std::string DescribeSocket(const sim::Socket& socket) {
 }
 
 Win32SimulatedKilnbox::Win32SimulatedKilnbox(MidiPortSet& ports, double speed)
-    : link_(std::make_shared<simport::KilnboxLink>(SteadyClock(), speed)),
-      ports_(simport::RegisterPorts(ports, link_)),
+    : link_(RegisteredLink(ports, speed)),
       driver_([this] { Drive(); }) {}
 
 Win32SimulatedKilnbox::~Win32SimulatedKilnbox() {

@@ -18,8 +18,6 @@ class Win32SimulatedKilnbox {
   Win32SimulatedKilnbox(const Win32SimulatedKilnbox&) = delete;
   Win32SimulatedKilnbox& operator=(const Win32SimulatedKilnbox&) = delete;
 
-  const std::shared_ptr<simport::KilnboxLink>& Link() const { return link_; }
-  simport::PortIndices Ports() const { return ports_; }
   // Opens its window beside `owner` (a w32ui handle).
   void ShowWindow(void* owner);
 
@@ -27,7 +25,6 @@ class Win32SimulatedKilnbox {
   void Drive();
 
   std::shared_ptr<simport::KilnboxLink> link_;
-  simport::PortIndices ports_;
   std::mutex mutex_;
   std::condition_variable stop_;
   bool stopping_ = false;

@@ -487,7 +487,6 @@ bool RunFileDialog(FileRequest& request, bool save) {
   std::vector<wchar_t> file(32768, L'\0');
   std::vector<wchar_t> title(MAX_PATH, L'\0');
   const std::wstring initialDir = W(request.initialDir);
-  const std::wstring dialogTitle = W(request.title);
   OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = H(request.owner);
@@ -498,7 +497,6 @@ bool RunFileDialog(FileRequest& request, bool save) {
   ofn.lpstrFileTitle = title.data();
   ofn.nMaxFileTitle = static_cast<DWORD>(title.size());
   ofn.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
-  ofn.lpstrTitle = dialogTitle.empty() ? nullptr : dialogTitle.c_str();
   ofn.Flags = request.flags | OFN_EXPLORER | OFN_NOCHANGEDIR;
   const BOOL chosen = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
   g_fileDialogError = chosen ? 0 : CommDlgExtendedError();

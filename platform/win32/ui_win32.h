@@ -107,7 +107,6 @@ struct FileRequest {
   std::vector<std::pair<std::string, std::string>> filters;  // description, pattern
   unsigned filterIndex = 0;
   std::string initialDir;
-  std::string title;
   unsigned flags = 0;  // OFN_*
   std::string file;       // out
   std::string fileTitle;  // out

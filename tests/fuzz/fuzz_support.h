@@ -34,7 +34,7 @@ class Input {
 };
 
 // The headless platform with a file system in memory (every path is a name
-// in a map; no disk is touched), and posted messages recorded instead of
+// in a map; no disk is touched), and posted messages dropped instead of
 // queued, so that a harness never runs a follow-up command.
 class FuzzPlatform : public headless::HeadlessPlatform {
  public:
@@ -43,11 +43,6 @@ class FuzzPlatform : public headless::HeadlessPlatform {
   const std::vector<uint8_t>* File(const std::string& path) const;
   void RemoveAllFiles() { files_.clear(); }
 
-  struct Posted {
-    UINT msg;
-    WPARAM wParam;
-  };
-  std::vector<Posted> posted;
   // Forgets every recorded effect, so that a long run doesn't grow.
   void ForgetEffects();
 

@@ -21,8 +21,8 @@
 namespace {
 
 bool SameFormat(const WavFormat& a, const WavFormat& b) {
-  return a.tag == b.tag && a.channels == b.channels && a.sampleRate == b.sampleRate &&
-         a.bytesPerSecond == b.bytesPerSecond && a.blockAlign == b.blockAlign && a.bits == b.bits &&
+  return a.tag == b.tag && a.channels == b.channels && a.sampleRate == b.sampleRate && a.blockAlign == b.blockAlign &&
+         a.bits == b.bits &&
          a.subFormat == b.subFormat && a.validBits == b.validBits &&
          std::equal(a.compression, a.compression + 4, b.compression);
 }

@@ -3,6 +3,7 @@
 // and the exit codes a script relies on.
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/integration/integration_fixture.h"
@@ -11,6 +12,7 @@ namespace integration {
 namespace {
 
 TEST_F(Integration, BadUsageExitsTwoBeforeAnyDeviceWork) {
+  ASSERT_EQ(mkfifo(Path("socket.fifo").c_str(), 0600), 0);
   const std::vector<std::vector<std::string>> cases = {
       {"read", "--eprom", "2"},                            // one EPROM only
       {"get", "--eprom", "1"},                             // get and send use block 1
@@ -19,6 +21,8 @@ TEST_F(Integration, BadUsageExitsTwoBeforeAnyDeviceWork) {
       {"program", "--yes", "--no"},
       {"read", "--port", "1", "--simulator"},              // two ways to a port
       {"read", "--socket", "x.bin"},                       // a socket needs the simulator
+      {"read", "--simulator", "--socket", temp_.path()},   // a folder is no chip's contents
+      {"read", "--simulator", "--socket", Path("socket.fifo")},  // nor is a pipe nobody writes
       {"read", "--simulator", "--speed", "0"},
       {"blank", "--type", "9999"},
       {"read", "--type", "27256", "--arrangement", "3"},   // four of them exceed 64 KB

@@ -1,6 +1,6 @@
 """Reads an X window dump (xwd) of a TrueColor window, 24 or 32 bits a pixel.
 
-Standard library only, for the Wine GUI test and for looking at a window:
+Standard library only, for looking at a window the Wine GUI test saved:
     python3 tests/wine/xwd_image.py IN.xwd OUT.png
 """
 

@@ -39,17 +39,8 @@ void RemoveFolder(const std::string& path) {
   std::filesystem::remove_all(path, ignored);
 }
 
-DevicePortIndices AddDevicePorts(MidiPortSet& ports, const std::string& path) {
-  const rawdev::PortIndices added = rawdev::AddRawDevice(ports, path);
-  return {added.input, added.output};
-}
-
-std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return bytes;
+MidiPortPair AddDevicePorts(MidiPortSet& ports, const std::string& path) {
+  return rawdev::AddRawDevice(ports, path);
 }
 
 }  // namespace cli

@@ -31,22 +31,8 @@ std::string MakePrivateFolder(std::string* tried) {
 
 void RemoveFolder(const std::string& path) { w32::RemoveTree(path); }
 
-DevicePortIndices AddDevicePorts(MidiPortSet& ports, const std::string& path) {
-  const comport::PortIndices added = comport::AddComPort(ports, path);
-  return {added.input, added.output};
-}
-
-std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
-  FILE* in = os::OpenFile(path, "rb");
-  if (in == nullptr) return std::nullopt;
-  std::vector<uint8_t> bytes;
-  uint8_t chunk[65536];
-  size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
-  const bool failed = std::ferror(in) != 0;
-  std::fclose(in);
-  if (failed) return std::nullopt;
-  return bytes;
+MidiPortPair AddDevicePorts(MidiPortSet& ports, const std::string& path) {
+  return comport::AddComPort(ports, path);
 }
 
 }  // namespace cli

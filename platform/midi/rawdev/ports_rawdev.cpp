@@ -124,10 +124,7 @@ class LineSettings {
   termios original_{};
 };
 
-std::string PortNameForPath(const std::string& path) {
-  if (path.size() <= kPortNameChars) return path;
-  return "..." + path.substr(path.size() - (kPortNameChars - 3));
-}
+std::string PortNameForPath(const std::string& path) { return ShortPortName(path); }
 
 std::vector<std::string> FindRawMidiNodes(const std::string& dir) {
   struct Node {
@@ -312,9 +309,9 @@ RawDevice MakeRawDevice(const std::string& path, std::chrono::milliseconds stall
   return {std::make_unique<RawMidiInput>(path, line), std::make_unique<RawMidiOutput>(path, line, stallLimit)};
 }
 
-PortIndices AddRawDevice(MidiPortSet& ports, const std::string& path) {
+MidiPortPair AddRawDevice(MidiPortSet& ports, const std::string& path) {
   RawDevice device = MakeRawDevice(path);
-  PortIndices added;
+  MidiPortPair added;
   added.input = ports.AddInput(std::move(device.input));
   added.output = ports.AddOutput(std::move(device.output));
   return added;

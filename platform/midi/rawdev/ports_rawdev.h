@@ -114,13 +114,9 @@ struct RawDevice {
 };
 RawDevice MakeRawDevice(const std::string& path, std::chrono::milliseconds stallLimit = kStallLimit);
 
-struct PortIndices {
-  UINT input = 0;
-  UINT output = 0;
-};
 
 // Adds the input and the output on `path` at the end of the lists.
-PortIndices AddRawDevice(MidiPortSet& ports, const std::string& path);
+MidiPortPair AddRawDevice(MidiPortSet& ports, const std::string& path);
 
 // Adds the raw MIDI nodes found, then `paths`; a path already added (the
 // same file by another name included) is not added again.

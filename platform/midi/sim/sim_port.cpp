@@ -97,8 +97,8 @@ UINT SimOutputDevice::Send(const BYTE* data, size_t size) {
   return MMSYSERR_NOERROR;
 }
 
-PortIndices RegisterPorts(MidiPortSet& ports, const std::shared_ptr<KilnboxLink>& link) {
-  PortIndices indices;
+MidiPortPair RegisterPorts(MidiPortSet& ports, const std::shared_ptr<KilnboxLink>& link) {
+  MidiPortPair indices;
   indices.input = ports.AddInput(std::make_unique<SimInputDevice>(link));
   indices.output = ports.AddOutput(std::make_unique<SimOutputDevice>(link));
   return indices;

@@ -83,11 +83,7 @@ class SimOutputDevice : public MidiOutputDevice {
   bool open_ = false;
 };
 
-struct PortIndices {
-  UINT input = 0;
-  UINT output = 0;
-};
 // Adds the link's two ports to `ports`; returns their indices.
-PortIndices RegisterPorts(MidiPortSet& ports, const std::shared_ptr<KilnboxLink>& link);
+MidiPortPair RegisterPorts(MidiPortSet& ports, const std::shared_ptr<KilnboxLink>& link);
 
 }  // namespace simport

@@ -259,7 +259,7 @@ TEST_F(RawDeviceTest, APeerThatStopsReadingFailsTheMessageInsteadOfHanging) {
 
 TEST_F(RawDeviceTest, PortSetOpensThePathAndFramesWhatTheReaderHandsOver) {
   MidiPortSet ports([](HWND, UINT, WPARAM, LPARAM) {});
-  const rawdev::PortIndices ids = rawdev::AddRawDevice(ports, peer.SlavePath());
+  const MidiPortPair ids = rawdev::AddRawDevice(ports, peer.SlavePath());
   MIDICAPS caps;
   ASSERT_EQ(ports.midiInGetDevCaps(ids.input, &caps), MMSYSERR_NOERROR);
   EXPECT_EQ(caps.szPname, rawdev::PortNameForPath(peer.SlavePath()));
@@ -293,7 +293,7 @@ TEST_F(RawDeviceTest, PortSetOpensThePathAndFramesWhatTheReaderHandsOver) {
 TEST(RawDevicePorts, AMissingPathFailsToOpenWithTheReasonAndThePath) {
   MidiPortSet ports([](HWND, UINT, WPARAM, LPARAM) {});
   const std::string path = "/nonexistent/midi-device";
-  const rawdev::PortIndices ids = rawdev::AddRawDevice(ports, path);
+  const MidiPortPair ids = rawdev::AddRawDevice(ports, path);
   HMIDIOUT out = nullptr;
   const UINT error = ports.midiOutOpen(&out, ids.output, nullptr);
   EXPECT_EQ(error, MMSYSERR_BADDEVICEID);
