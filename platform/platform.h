@@ -315,6 +315,8 @@ class OsServices {
 
   virtual void Sleep(UINT ms) = 0;
   virtual int64_t TimeSeconds() = 0;                 // time of day in whole seconds
+  // Milliseconds on a clock that never goes back (not the time of day).
+  virtual uint64_t MonotonicMs() = 0;
   virtual std::string GetCurrentDirectory() = 0;
   virtual bool SetCurrentDirectory(const std::string& dir) = 0;
   // The directory that holds the configuration file.
@@ -358,8 +360,12 @@ class MidiPorts {
   virtual UINT midiInUnprepareHeader(HMIDIIN h, MIDIHDR* hdr) = 0;
   virtual UINT midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* hdr) = 0;
   virtual UINT midiInAddBuffer(HMIDIIN h, MIDIHDR* hdr) = 0;
-  // Hands the header's buffer over as one System Exclusive message; the
-  // message is never cut by a later reset.
+  // Hands the header's buffer over as one System Exclusive message (a copy
+  // of it: the header is done when this returns); the message is never cut
+  // by a later reset. Once the last byte of a message handed over (long or
+  // short) has left the port, or once it could not go out, MM_MOM_DONE is
+  // posted to the port's target with the port's handle and, as lParam,
+  // MMSYSERR_NOERROR or the error.
   virtual UINT midiOutLongMsg(HMIDIOUT h, MIDIHDR* hdr) = 0;
   virtual UINT midiOutShortMsg(HMIDIOUT h, DWORD packed) = 0;
   virtual UINT midiInStart(HMIDIIN h) = 0;
@@ -452,6 +458,7 @@ inline bool PlaySoundMemory(const void* w, UINT f) { return Window().PlaySoundMe
 
 inline void Sleep(UINT ms) { Os().Sleep(ms); }
 inline int64_t TimeSeconds() { return Os().TimeSeconds(); }
+inline uint64_t MonotonicMs() { return Os().MonotonicMs(); }
 inline std::string GetCurrentDirectory() { return Os().GetCurrentDirectory(); }
 inline bool SetCurrentDirectory(const std::string& d) { return Os().SetCurrentDirectory(d); }
 inline std::string GetConfigDirectory() { return Os().GetConfigDirectory(); }

@@ -138,6 +138,10 @@ HWND HeadlessPlatform::MainWindow() const { return main_; }
 // The message loop
 // ---------------------------------------------------------------------------
 LRESULT HeadlessPlatform::Dispatch(const Message& m) {
+  if (m.window == nullptr) {
+    if (onThreadMessage) onThreadMessage(m.msg, m.wParam, m.lParam);
+    return 0;
+  }
   Window* w = Find(m.window);
   if (w == nullptr || w->destroyed) return 0;
   ++dispatchDepth_;

@@ -182,6 +182,9 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices, public 
   void QueueDialog(DialogScript script);
   // Called for every status text set; may be empty.
   std::function<void(const StatusRecord&)> onStatus;
+  // Messages posted to no window (the thread's own, as timers set and ports
+  // opened without a window post them) go here; may be empty.
+  std::function<void(UINT msg, WPARAM wParam, LPARAM lParam)> onThreadMessage;
 
   // --- recorded effects ------------------------------------------------------
   std::vector<MessageBoxRecord> messageBoxes;
@@ -257,6 +260,7 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices, public 
   // --- the clock (virtual, or the wall clock after UseRealClock) -------------
   void Sleep(UINT ms) override;
   int64_t TimeSeconds() override;
+  uint64_t MonotonicMs() override { return NowMs(); }
 
   // Sets the current directory without asking whether it exists.
   void SetCurrentDirectoryForTest(const std::string& dir) { SetCurrentDirectoryUnchecked(dir); }

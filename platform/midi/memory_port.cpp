@@ -72,6 +72,7 @@ UINT MemoryOutput::Send(const BYTE* data, size_t size) {
   ++sent_;
   if (recording_) messages_.emplace_back(data, data + size);
   if (onSend_) onSend_(data, size);
+  if (report_) report_(MMSYSERR_NOERROR, "");
   return MMSYSERR_NOERROR;
 }
 

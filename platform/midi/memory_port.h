@@ -53,6 +53,8 @@ class MemoryOutput : public MidiOutputDevice {
   UINT Open() override;
   void Close() override { open_ = false; }
   UINT Send(const BYTE* data, size_t size) override;
+  // A message is out as soon as it is taken.
+  void ReportSent(SentReport report) override { report_ = std::move(report); }
   std::string ErrorText(UINT error) const override;
 
   // Every message sent while open, in order.
@@ -77,6 +79,7 @@ class MemoryOutput : public MidiOutputDevice {
   size_t sent_ = 0;
   std::vector<std::vector<BYTE>> messages_;
   SendHook onSend_;
+  SentReport report_;
   ScriptedFailure failOpen_;
   ScriptedFailure failSend_;
   ScriptedFailure lastFailure_;

@@ -78,6 +78,11 @@ bool MidiOutputWriter::WaitUntilIdle(std::chrono::milliseconds timeout) {
   return idleCv_.wait_for(lock, timeout, [this] { return IdleLocked(); });
 }
 
+void MidiOutputWriter::ReportSent(SentReport report) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  sentReport_ = std::move(report);
+}
+
 void MidiOutputWriter::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
@@ -91,10 +96,20 @@ void MidiOutputWriter::Run() {
     const MidiWriteResult result = hooks_.put(message.data(), message.size());
     lock.lock();
     busy_ = false;
+    size_t dropped = 0;
     if (!result.Ok()) {
-      failure_ = result;
+      // Reported to whoever wants reports; kept for the next Send otherwise,
+      // and always when the device has gone.
+      if (!sentReport_ || result.fatal) failure_ = result;
+      dropped = queue_.size();
       queue_.clear();
       queuedBytes_ = 0;
+    }
+    const SentReport report = sentReport_;
+    if (report) {
+      lock.unlock();
+      for (size_t i = 0; i <= dropped; ++i) report(result.error, result.text);
+      lock.lock();
     }
     if (IdleLocked()) {
       if (closeWhenIdle_) CloseDeviceLocked();

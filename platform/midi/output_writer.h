@@ -7,10 +7,13 @@
 // - Close while messages are queued: the device is closed only once they
 //   have gone out (a message handed over is never cut), and an Open before
 //   that keeps the device and sends later messages after them;
+// - a report for every message taken, once it has been put on the wire or
+//   could not be (ReportSent);
 // - a failed message: the messages queued behind it are dropped (they
-//   belong to a sequence that is already broken) and the next Send is
-//   refused with the error and its text; a fatal error (the device is gone)
-//   refuses every Send until the device is opened again;
+//   belong to a sequence that is already broken; each is reported failed),
+//   and, unless reports are wanted, the next Send is refused with the error
+//   and its text; a fatal error (the device is gone) refuses every Send
+//   until the device is opened again;
 // - destruction: the queue goes out first, then the device is closed.
 #pragma once
 
@@ -63,6 +66,9 @@ class MidiOutputWriter {
   UINT Open();
   void Close();
   UINT Send(const BYTE* data, size_t size);
+  // Called from the writer thread for each message taken by Send, in order.
+  using SentReport = std::function<void(UINT error, const std::string& text)>;
+  void ReportSent(SentReport report);
   // The text of the error Open or Send returned last, when `error` is it.
   std::string ErrorText(UINT error) const;
 
@@ -88,5 +94,6 @@ class MidiOutputWriter {
   bool stopping_ = false;
   MidiWriteResult failure_;     // from the writer, not yet reported
   MidiWriteResult reported_;    // what Open or Send returned last
+  SentReport sentReport_;
   std::thread thread_;
 };

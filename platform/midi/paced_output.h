@@ -81,6 +81,7 @@ class PacedOutputDevice : public MidiOutputDevice {
   UINT Open() override { return writer_.Open(); }
   void Close() override { writer_.Close(); }
   UINT Send(const BYTE* data, size_t size) override { return writer_.Send(data, size); }
+  void ReportSent(SentReport report) override { writer_.ReportSent(std::move(report)); }
   std::string ErrorText(UINT error) const override { return writer_.ErrorText(error); }
 
   // True once every message handed over has gone out, within `timeout`.

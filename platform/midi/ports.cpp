@@ -64,6 +64,19 @@ struct OutputPort {
   MidiOutputDevice* device = nullptr;
 };
 
+// Messages reported out (or failed) by the output devices, from any thread,
+// waiting for Deliver() to post them. Shared with the devices' reports.
+struct SentReports {
+  struct Report {
+    HWND target;
+    HMIDIOUT handle;
+    UINT error;
+    std::string text;
+  };
+  std::mutex mutex;
+  std::vector<Report> reports;
+};
+
 template <typename Port>
 PlatMidiPort* HandleOf(Port* port) {
   return reinterpret_cast<PlatMidiPort*>(port);
@@ -147,6 +160,7 @@ struct MidiPortSet::Impl {
   PostFunction post;
   Monitor monitor;
   std::shared_ptr<WakeState> wake = std::make_shared<WakeState>();
+  std::shared_ptr<SentReports> sent = std::make_shared<SentReports>();
   std::vector<std::unique_ptr<MidiInputDevice>> inputs;
   std::vector<std::unique_ptr<MidiOutputDevice>> outputs;
   std::vector<std::unique_ptr<InputPort>> openInputs;
@@ -175,9 +189,36 @@ struct MidiPortSet::Impl {
                open.end());
   }
 
+  // A port opened without a window posts to the thread: a back end without
+  // a use for such messages drops them.
   void Post(HWND target, UINT msg, WPARAM wParam, LPARAM lParam) const {
-    // A port opened without a window reports nothing.
-    if (target != nullptr && post) post(target, msg, wParam, lParam);
+    if (post) post(target, msg, wParam, lParam);
+  }
+
+  MidiOutputDevice::SentReport ReportFor(HWND target, HMIDIOUT handle) const {
+    std::shared_ptr<SentReports> reports = sent;
+    std::shared_ptr<WakeState> wakeState = wake;
+    return [reports, wakeState, target, handle](UINT error, const std::string& text) {
+      {
+        std::lock_guard<std::mutex> lock(reports->mutex);
+        reports->reports.push_back({target, handle, error, text});
+      }
+      ++wakeState->pendingBytes;
+      wakeState->Wake();
+    };
+  }
+
+  void DeliverSent() {
+    std::vector<SentReports::Report> reports;
+    {
+      std::lock_guard<std::mutex> lock(sent->mutex);
+      reports.swap(sent->reports);
+    }
+    wake->pendingBytes -= reports.size();
+    for (const SentReports::Report& r : reports) {
+      if (r.error != MMSYSERR_NOERROR) lastOutputError = {r.error, r.text};
+      Post(r.target, MM_MOM_DONE, reinterpret_cast<WPARAM>(r.handle), static_cast<LPARAM>(r.error));
+    }
   }
   void Observe(bool outgoing, const BYTE* data, size_t size) const {
     if (monitor) monitor(outgoing, data, size);
@@ -299,6 +340,7 @@ UINT MidiPortSet::AddOutput(std::unique_ptr<MidiOutputDevice> device) {
 
 void MidiPortSet::Deliver() {
   for (auto& port : impl_->openInputs) impl_->DeliverInput(*port);
+  impl_->DeliverSent();
 }
 
 bool MidiPortSet::HasPendingInput() const { return impl_->wake->pendingBytes.load() > 0; }
@@ -359,6 +401,7 @@ UINT MidiPortSet::midiOutOpen(HMIDIOUT* handle, UINT id, HWND target) {
     return error;
   }
   *handle = HandleOf(port.get());
+  port->device->ReportSent(impl_->ReportFor(target, *handle));
   impl_->openOutputs.push_back(std::move(port));
   impl_->Post(target, MM_MOM_OPEN, reinterpret_cast<WPARAM>(*handle), 0);
   return MMSYSERR_NOERROR;
@@ -449,7 +492,6 @@ UINT MidiPortSet::midiOutLongMsg(HMIDIOUT h, MIDIHDR* hdr) {
   hdr->dwFlags &= ~MHDR_INQUEUE;
   if (error != MMSYSERR_NOERROR) return error;
   hdr->dwFlags |= MHDR_DONE;
-  impl_->Post(port->target, MM_MOM_DONE, reinterpret_cast<WPARAM>(h), reinterpret_cast<LPARAM>(hdr));
   return MMSYSERR_NOERROR;
 }
 

@@ -40,6 +40,12 @@ class MidiOutputDevice {
   // been handed over. A message handed over is never cut by a later Reset;
   // later messages go out after it.
   virtual UINT Send(const BYTE* data, size_t size) = 0;
+  // From now on, every message Send took is reported, in order, once its
+  // last byte has left the device (MMSYSERR_NOERROR) or once it could not
+  // go out (the error, with the device's own words or ""). The report may
+  // come from any thread, and also for a message taken before a Close.
+  using SentReport = std::function<void(UINT error, const std::string& text)>;
+  virtual void ReportSent(SentReport report) = 0;
   // Text for an error this device reported, or "" for the generic text.
   virtual std::string ErrorText(UINT /*error*/) const { return ""; }
 };
@@ -68,10 +74,12 @@ class MidiPortSet {
   UINT AddOutput(std::unique_ptr<MidiOutputDevice> device);
 
   // Frames the bytes received since the last call and posts MM_MIM_DATA,
-  // MM_MIM_LONGDATA and MM_MIM_LONGERROR to each open input's target.
+  // MM_MIM_LONGDATA and MM_MIM_LONGERROR to each open input's target, and
+  // MM_MOM_DONE (lParam: MMSYSERR_NOERROR, or the error it failed with) to
+  // an output's target for each message that has left its device.
   // Call on the GUI thread only.
   void Deliver();
-  // True when bytes wait for Deliver(); safe from any thread.
+  // True when bytes or sent reports wait for Deliver(); safe from any thread.
   bool HasPendingInput() const;
   // Called (from any thread) whenever bytes arrive, so that a back end can
   // wake its GUI thread; may be empty.

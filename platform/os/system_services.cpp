@@ -21,6 +21,11 @@ int64_t SystemServices::TimeSeconds() {
   return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
 }
 
+uint64_t SystemServices::MonotonicMs() {
+  using namespace std::chrono;
+  return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
 bool SystemServices::SetCurrentDirectory(const std::string& dir) {
   const std::string resolved = Resolve(dir);
   if (!DirectoryExists(resolved)) return false;

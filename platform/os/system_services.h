@@ -18,6 +18,7 @@ class SystemServices : public OsServices {
 
   void Sleep(UINT ms) override;
   int64_t TimeSeconds() override;
+  uint64_t MonotonicMs() override;
   // The current directory is this object's own, so that the process's
   // working directory (and with it the user's relative paths) never moves.
   std::string GetCurrentDirectory() override { return cwd_; }

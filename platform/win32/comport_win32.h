@@ -54,6 +54,7 @@ class ComMidiOutput : public MidiOutputDevice {
   UINT Open() override { return writer_.Open(); }
   void Close() override { writer_.Close(); }
   UINT Send(const BYTE* data, size_t size) override { return writer_.Send(data, size); }
+  void ReportSent(SentReport report) override { writer_.ReportSent(std::move(report)); }
   std::string ErrorText(UINT error) const override { return writer_.ErrorText(error); }
 
  private:

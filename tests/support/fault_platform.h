@@ -57,6 +57,8 @@ class FaultPlatform : public OsServices, public MidiPorts {
   // The table: each operation and what it gives when it fails.
   void Sleep(UINT ms) override;  // interrupted: returns at once
   int64_t TimeSeconds() override { return Fails(Fault::TimeSeconds) ? -1 : os_->TimeSeconds(); }
+  // A clock that never goes back cannot fail.
+  uint64_t MonotonicMs() override { return os_->MonotonicMs(); }
   std::string GetCurrentDirectory() override {
     return Fails(Fault::GetCurrentDirectory) ? "" : os_->GetCurrentDirectory();
   }

@@ -94,6 +94,7 @@ void SimOutputDevice::Close() { open_ = false; }
 UINT SimOutputDevice::Send(const BYTE* data, size_t size) {
   if (!open_) return MMSYSERR_INVALHANDLE;
   link_->HostSend(data, size);
+  if (report_) report_(MMSYSERR_NOERROR, "");
   return MMSYSERR_NOERROR;
 }
 

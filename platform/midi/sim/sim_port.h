@@ -77,10 +77,13 @@ class SimOutputDevice : public MidiOutputDevice {
   UINT Open() override;
   void Close() override;
   UINT Send(const BYTE* data, size_t size) override;
+  // The link is the cable: a message handed to it has left this port.
+  void ReportSent(SentReport report) override { report_ = std::move(report); }
 
  private:
   std::shared_ptr<KilnboxLink> link_;
   bool open_ = false;
+  SentReport report_;
 };
 
 // Adds the link's two ports to `ports`; returns their indices.

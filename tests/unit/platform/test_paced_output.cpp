@@ -219,7 +219,9 @@ TEST_F(PacerTest, LateWakeUpsAndSlowHandOversAreNeverMadeUpByABurst) {
 
 class PacedDeviceTest : public ::testing::Test {
  protected:
-  PacedDeviceTest() : ports([](HWND, UINT, WPARAM, LPARAM) {}) {
+  PacedDeviceTest() : ports([this](HWND, UINT msg, WPARAM, LPARAM lParam) {
+    if (msg == MM_MOM_DONE) sentReports.push_back(static_cast<UINT>(lParam));
+  }) {
     auto owned = std::make_unique<FakePort>(*clock);
     port = owned.get();
     auto device = std::make_unique<PacedOutputDevice>("Paced Port", std::move(owned), clock);
@@ -251,6 +253,7 @@ class PacedDeviceTest : public ::testing::Test {
   std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
   FakePort* port = nullptr;
   PacedOutputDevice* paced = nullptr;
+  std::vector<UINT> sentReports;  // MM_MOM_DONE's results, in order
   MidiPortSet ports;
   UINT id = 0;
 };
@@ -282,7 +285,7 @@ TEST_F(PacedDeviceTest, AResetAndACloseWhileQueuedCutNothingAndLaterMessagesFoll
   EXPECT_EQ(port->Closes(), 1) << "an idle port closes at once";
 }
 
-TEST_F(PacedDeviceTest, AFailedPieceAbortsTheMessageAndTheNextSendReportsIt) {
+TEST_F(PacedDeviceTest, AFailedPieceAbortsTheMessageAndItAndThoseBehindItAreReportedFailed) {
   HMIDIOUT out = Open();
   port->Hold();
   port->FailPiece(4);
@@ -296,20 +299,20 @@ TEST_F(PacedDeviceTest, AFailedPieceAbortsTheMessageAndTheNextSendReportsIt) {
   // message queued behind belonged to a sequence already broken.
   EXPECT_EQ(port->Pieces().size(), 5u);
   EXPECT_EQ(port->Joined().size(), 4 * kFragmentBytes);
-
-  Bytes next = Sysex(6, 7);
-  const Bytes expectedNext = next;
-  const UINT error = SendAndRelease(out, next);
-  EXPECT_EQ(error, MMSYSERR_ERROR);
+  ports.Deliver();
+  EXPECT_EQ(sentReports, (std::vector<UINT>{MMSYSERR_ERROR, MMSYSERR_ERROR}));
   char text[128];
-  ASSERT_EQ(ports.midiOutGetErrorText(error, text, sizeof text), MMSYSERR_NOERROR);
+  ASSERT_EQ(ports.midiOutGetErrorText(MMSYSERR_ERROR, text, sizeof text), MMSYSERR_NOERROR);
   EXPECT_STREQ(text, "MidiOutAlsa::sendMessage: error sending MIDI message to port.");
 
-  // Reported once; the port is usable again.
-  next = expectedNext;
+  // Reported as it happened; the port takes the next message.
+  Bytes next = Sysex(6, 7);
+  const Bytes expectedNext = next;
   ASSERT_EQ(SendAndRelease(out, next), MMSYSERR_NOERROR);
   ASSERT_TRUE(paced->WaitUntilSent(kPatience));
   EXPECT_EQ(port->Pieces().back().bytes, expectedNext);
+  ports.Deliver();
+  EXPECT_EQ(sentReports.back(), MMSYSERR_NOERROR);
 }
 
 // Hands everything to a port the test keeps, so that it outlives the device.
