@@ -1,5 +1,6 @@
 #include "shell/app_state.h"
 
+#include "shell/device_controller.h"
 #include "shell/image_model.h"
 
 const char szAppName[] = "TALVERINE";
@@ -13,6 +14,10 @@ ProgramBuffers g_buffers;
 
 AppState& TheAppState() { return g_app; }
 
+// Out of line, where the controller and its view are known.
+AppState::~AppState() = default;
+AppState& AppState::operator=(AppState&& other) noexcept = default;
+
 HINSTANCE& MyInstance = g_app.MyInstance;
 HWND& MyWindow = g_app.MyWindow;
 HWND& hWndStatus = g_app.hWndStatus;
@@ -24,7 +29,6 @@ BYTE*& imgMemory = g_buffers.imgMemory;
 BYTE*& MIDIinBuffer = g_buffers.MIDIinBuffer;
 BYTE*& MIDIoutBuffer = g_buffers.MIDIoutBuffer;
 BYTE* (&wavbuffer)[2] = g_buffers.wavbuffer;
-char (&szString)[TEXT_BUFFER_SIZE] = g_app.szString;
 
 bool AllocateBuffers() {
   imgMemory = static_cast<BYTE*>(plat::AllocMemory(IMAGE_SIZE));

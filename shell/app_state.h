@@ -3,13 +3,11 @@
 // buffers.
 #pragma once
 
-#include <deque>
-#include <optional>
+#include <memory>
 #include <string>
 
 #include "device/midi.h"
 #include "platform/platform.h"
-#include "shell/pointer_input.h"
 
 extern const char szAppName[];     // "TALVERINE"
 extern const char szCfgName[];     // "TALVERINE.CFG"
@@ -19,17 +17,12 @@ extern const char szAppCaption[];  // "Kilnbox EPROM Utility"
 // bytes, two bytes for each of 65536 data bytes and the end byte) fits.
 constexpr DWORD BUFFER_SIZE = 0x20400;
 
-// Shared formatting buffer for status and message texts; holds the text of
-// the last result.
+// Texts for the window are formatted into buffers of this size; a longer
+// one (a long file name) is cut.
 constexpr size_t TEXT_BUFFER_SIZE = 1024;
 
-// A message that came while a device operation paused, handled after it.
-struct HeldMessage {
-  UINT message = 0;
-  WPARAM wParam = 0;
-  LPARAM lParam = 0;
-  std::optional<DroppedFiles> drop;  // a drop's files, read when it came
-};
+class DeviceController;
+class DeviceView;
 
 // What the application holds for its whole run.
 struct AppState {
@@ -38,12 +31,15 @@ struct AppState {
   HWND hWndStatus = nullptr;
   UINT bMidiInit = 0;
   std::string helpPath;
-  UINT timerId = 0;
   MIDIINFO MidiInInfo;
   MIDIINFO MidiOutInfo;
-  char szString[TEXT_BUFFER_SIZE] = {};
-  std::deque<HeldMessage> held;
-  bool releasingHeld = false;
+  // The main window's device operations, made with the window (the
+  // controller after its view, so that it goes first).
+  std::unique_ptr<DeviceView> deviceView;
+  std::unique_ptr<DeviceController> devices;
+
+  ~AppState();
+  AppState& operator=(AppState&& other) noexcept;
 };
 
 // The program's one application state; a new run starts from a new one.
@@ -69,7 +65,6 @@ extern MIDIINFO& MidiOutInfo;
 extern BYTE*& MIDIinBuffer;
 extern BYTE*& MIDIoutBuffer;
 extern BYTE* (&wavbuffer)[2];
-extern char (&szString)[TEXT_BUFFER_SIZE];
 
 // Allocates the image and the four transfer and playback buffers (zero
 // filled); true when all five could be had.

@@ -8,7 +8,7 @@
 #include "resources/dialog_templates.h"
 #include "settings/dialogs.h"
 #include "shell/app_state.h"
-#include "shell/device_ops.h"
+#include "shell/device_controller.h"
 #include "shell/display.h"
 #include "shell/image_model.h"
 #include "shell/playback.h"
@@ -38,8 +38,24 @@ void EpromOptions(HWND hWnd) {
 }
 
 void About(HWND hWnd) {
-  std::snprintf(szString, sizeof szString, "%s \n%s\n\nVersion 1.02 (Mar 24 2012)\n", szAppName, ContactInfo(0));
-  plat::MessageBox(hWnd, szString, "About", MB_ICONINFORMATION | MB_OK);
+  char text[TEXT_BUFFER_SIZE];
+  std::snprintf(text, sizeof text, "%s \n%s\n\nVersion 1.02 (Mar 24 2012)\n", szAppName, ContactInfo(0));
+  plat::MessageBox(hWnd, text, "About", MB_ICONINFORMATION | MB_OK);
+}
+
+// The ports the operation under way talks through stay as they are until
+// it ends.
+void MidiDevices(HWND hWnd) {
+  const DeviceController* devices = TheAppState().devices.get();
+  if (devices && devices->Busy()) {
+    plat::MessageBox(hWnd,
+                     "A Kilnbox operation is under way: cancel it (Kilnbox, Cancel Operation) or let it end "
+                     "before choosing other MIDI devices.",
+                     "MIDI Devices", MB_ICONINFORMATION | MB_OK);
+    return;
+  }
+  plat::DialogBoxParam(hWnd, IDD_MIDI_OPTIONS, PrefsDialog, 0);
+  FullRedraw(hWnd);
 }
 
 }  // namespace
@@ -53,10 +69,7 @@ LRESULT OnCommand(HWND hWnd, WPARAM wParam) {
       tvSaveFile(hWnd);
       FullRedraw(hWnd);
       break;
-    case IDM_MIDI_DEVICES:
-      plat::DialogBoxParam(hWnd, IDD_MIDI_OPTIONS, PrefsDialog, 0);
-      FullRedraw(hWnd);
-      break;
+    case IDM_MIDI_DEVICES: MidiDevices(hWnd); break;
     case IDM_EPROM_TYPE: EpromOptions(hWnd); break;
     case IDM_FILE_FORMAT:
       plat::DialogBoxParam(hWnd, IDD_FILE_OPTIONS, FilePrefsDialog, 0);
@@ -73,9 +86,11 @@ LRESULT OnCommand(HWND hWnd, WPARAM wParam) {
       break;
     case IDM_HELP: ShowHelp(hWnd); break;
     case IDM_ABOUT: About(hWnd); break;
-    default:
-      if (!DeviceCommand(hWnd, id)) plat::MessageBox(hWnd, "Undefined Menu Command!", nullptr, MB_OK);
+    default: {
+      DeviceController* devices = TheAppState().devices.get();
+      if (!devices || !devices->Command(id)) plat::MessageBox(hWnd, "Undefined Menu Command!", nullptr, MB_OK);
       break;
+    }
   }
   return 0;
 }

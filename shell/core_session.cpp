@@ -8,15 +8,16 @@
 #include "settings/config.h"
 #include "settings/dialogs.h"
 #include "shell/app_state.h"
-#include "shell/device_ops.h"
+#include "shell/device_controller.h"
 #include "shell/display.h"
 #include "shell/image_model.h"
 
 void MakeCoreStateNew() {
+  // The controller first: it shows through the view that goes with it.
+  TheAppState().devices.reset();
   TheAppState() = AppState{};
   TheImageModel() = ImageModel{};
   TheDisplayLayout() = DisplayLayout{};
-  TheDeviceSession() = DeviceSession{};
   TheMidiLayer() = MidiLayer{};
   TheFileSettings() = FileSettings{};
   TheConfigState() = ConfigState{};

@@ -179,26 +179,27 @@ void DrawTexts(Canvas& dc, ClientSize c) {
   dc.SetFont(lf);
   dc.SetTextAlign(TA_CENTER | TA_TOP);
   const EPROM_INFO& type = CurrentTypeInfo();
+  char text[TEXT_BUFFER_SIZE];
   for (UINT i = 0; i < nEPROMs(); ++i) {
     const int centre = hPosEPROM[i] + 32;
-    std::snprintf(szString, sizeof szString, "EPROM %d of %d", static_cast<int>(i + 1),
+    std::snprintf(text, sizeof text, "EPROM %d of %d", static_cast<int>(i + 1),
                   static_cast<int>(nEPROMs()));
-    dc.TextOut(centre, 2 * c.h / 3 - 10, szString);
-    std::snprintf(szString, sizeof szString, "%s (%dK)", type.etName, static_cast<int>(type.etSizeK));
-    dc.TextOut(centre, 2 * c.h / 3 + 10, szString);
+    dc.TextOut(centre, 2 * c.h / 3 - 10, text);
+    std::snprintf(text, sizeof text, "%s (%dK)", type.etName, static_cast<int>(type.etSizeK));
+    dc.TextOut(centre, 2 * c.h / 3 + 10, text);
   }
   dc.SetTextAlign(TA_LEFT | TA_TOP);
   for (UINT i = 0; i < nSounds(); ++i) {
     const int number = static_cast<int>(i + 1);
     if (nSounds() > 1) {
-      std::snprintf(szString, sizeof szString, "File %d", number);
-      dc.TextOut(hPosSound[i] + 32, c.h / 3 + 12, szString);
+      std::snprintf(text, sizeof text, "File %d", number);
+      dc.TextOut(hPosSound[i] + 32, c.h / 3 + 12, text);
     }
     if (SoundFileLoaded[i])
-      std::snprintf(szString, sizeof szString, "File %d: %s", number, SoundFile[i].c_str());
+      std::snprintf(text, sizeof text, "File %d: %s", number, SoundFile[i].c_str());
     else
-      std::snprintf(szString, sizeof szString, "File %d: ?", number);
-    dc.TextOut(10, 3 * c.h / 4 + 32 * static_cast<int>(i), szString);
+      std::snprintf(text, sizeof text, "File %d: ?", number);
+    dc.TextOut(10, 3 * c.h / 4 + 32 * static_cast<int>(i), text);
   }
 }
 

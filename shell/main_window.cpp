@@ -5,9 +5,10 @@
 #include "settings/config.h"
 #include "shell/app_state.h"
 #include "shell/commands.h"
-#include "shell/device_ops.h"
+#include "shell/device_controller.h"
 #include "shell/display.h"
 #include "shell/pointer_input.h"
+#include "shell/window_device_view.h"
 
 namespace {
 
@@ -34,7 +35,10 @@ void OnCreate(HWND hWnd) {
   MidiActivateDevice(hWnd, &MidiOutInfo, MIDI_OPEN);
 
   if (!AllocateBuffers()) plat::MessageBox(hWnd, "Unable to allocate image memory", nullptr, MB_OK);
-  TheAppState().timerId = plat::SetTimer(hWnd, ID_TIMER, 320);
+  // With the controller comes its periodic timer.
+  AppState& app = TheAppState();
+  app.deviceView = std::make_unique<WindowDeviceView>(hWnd);
+  app.devices = std::make_unique<DeviceController>(*app.deviceView, hWnd);
   CreateButttons(hWnd);
 }
 
@@ -46,12 +50,12 @@ void OnSize(HWND hWnd) {
 
 void OnClose(HWND hWnd) {
   plat::DragAcceptFiles(MyWindow, false);
+  if (DeviceController* devices = TheAppState().devices.get()) devices->Shutdown();
   if (bMidiInit == 1) {
     MidiAssignBuffer(nullptr, &MidiInInfo, nullptr, 0, 0);
     MidiActivateDevice(hWnd, &MidiInInfo, MIDI_FORCE_CLOSE);
     MidiActivateDevice(hWnd, &MidiOutInfo, MIDI_FORCE_CLOSE);
   }
-  plat::KillTimer(MyWindow, TheAppState().timerId);
   ShutDown();
   plat::PostQuitMessage(0);
 }
@@ -60,60 +64,6 @@ void OnClose(HWND hWnd) {
 // not this program's help: that one holds the start page.
 bool HoldsHelp(const std::string& folder) {
   return plat::GetPathKind(folder + "/help.htm") == Platform::PathKind::Regular;
-}
-
-LRESULT Dispatch(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_CREATE: OnCreate(hWnd); return 0;
-    case WM_SIZE: OnSize(hWnd); return 0;
-    case WM_CLOSE: OnClose(hWnd); return 0;
-    case WM_PAINT: PaintMainWindow(hWnd); return 0;
-    case WM_LBUTTONDOWN: OnLeftButtonDown(hWnd, wParam, lParam); return 0;
-    case WM_DROPFILES: OnDropFiles(hWnd, reinterpret_cast<HDROP>(wParam)); return 0;
-    case WM_COMMAND: return OnCommand(hWnd, wParam);
-    case WM_TIMER:
-      if (wParam == ID_TIMER) DeviceTimer(hWnd);
-      if (wParam == ID_PAUSE_TIMER) DeviceStepAfterPause(hWnd);
-      return 0;
-    case MM_MIM_DATA:
-    case MM_MIM_LONGDATA: DeviceReply(hWnd, message, lParam); return 0;
-    case MM_MIM_ERROR:
-    case MM_MIM_LONGERROR: DeviceInputError(hWnd); return 0;
-    default: return 0;
-  }
-}
-
-// While a device operation pauses, the window paints and follows its size,
-// and the pause ends on its timer. The periodic timer's ticks are let go, as
-// a blocked thread would miss them; everything else waits its turn.
-bool RunsDuringAPause(UINT message, WPARAM wParam) {
-  return message == WM_PAINT || message == WM_SIZE || (message == WM_TIMER && wParam == ID_PAUSE_TIMER);
-}
-
-void Hold(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_TIMER) return;
-  HeldMessage held{message, wParam, lParam, {}};
-  // The back end may release a drop once its message has been handled: the
-  // files are read now and loaded later.
-  if (message == WM_DROPFILES) held.drop = TakeDrop(reinterpret_cast<HDROP>(wParam));
-  TheAppState().held.push_back(std::move(held));
-}
-
-// Handles what waited for a pause, in the order it came, until a command
-// among them pauses again.
-void ReleaseHeld(HWND hWnd) {
-  AppState& app = TheAppState();
-  if (app.releasingHeld) return;
-  app.releasingHeld = true;
-  while (!DeviceSequencePaused() && !app.held.empty()) {
-    const HeldMessage held = std::move(app.held.front());
-    app.held.pop_front();
-    if (held.drop)
-      LoadDroppedFiles(hWnd, *held.drop);
-    else
-      Dispatch(hWnd, held.message, held.wParam, held.lParam);
-  }
-  app.releasingHeld = false;
 }
 
 }  // namespace
@@ -134,13 +84,19 @@ std::string ResolveHelpPath(const std::string& startDirectory) {
 }
 
 LRESULT BaseMsgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (DeviceSequencePaused() && !RunsDuringAPause(message, wParam)) {
-    Hold(message, wParam, lParam);
-    return 0;
+  switch (message) {
+    case WM_CREATE: OnCreate(hWnd); return 0;
+    case WM_SIZE: OnSize(hWnd); return 0;
+    case WM_CLOSE: OnClose(hWnd); return 0;
+    case WM_PAINT: PaintMainWindow(hWnd); return 0;
+    case WM_LBUTTONDOWN: OnLeftButtonDown(hWnd, wParam, lParam); return 0;
+    case WM_DROPFILES: OnDropFiles(hWnd, reinterpret_cast<HDROP>(wParam)); return 0;
+    case WM_COMMAND: return OnCommand(hWnd, wParam);
+    default:
+      // The device operations' timers and the MIDI ports' messages.
+      if (DeviceController* devices = TheAppState().devices.get()) devices->HandleEvent(message, wParam, lParam);
+      return 0;
   }
-  const LRESULT result = Dispatch(hWnd, message, wParam, lParam);
-  ReleaseHeld(hWnd);
-  return result;
 }
 
 void ShutDown() {

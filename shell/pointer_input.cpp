@@ -11,6 +11,13 @@
 
 namespace {
 
+// What a drop brought: the files' names and where they fell.
+struct DroppedFiles {
+  std::vector<std::string> names;
+  POINT at{};
+  bool inClient = false;
+};
+
 // The band of the sound panels: strictly between their frame rows.
 bool InPanelBand(long y, long height) { return 4 < y && y < height / 3 - 4; }
 
@@ -38,6 +45,17 @@ BYTE DropSection(const DroppedFiles& drop, HWND hWnd, UINT sections) {
   return static_cast<BYTE>(at.x / columnWidth);
 }
 
+
+// Reads a drop and releases it (DragFinish).
+DroppedFiles TakeDrop(HDROP drop) {
+  DroppedFiles taken;
+  const UINT count = plat::DragQueryFileCount(drop);
+  for (UINT k = 0; k < count; ++k) taken.names.push_back(DroppedName(drop, k));
+  taken.inClient = plat::DragQueryPoint(drop, &taken.at);
+  plat::DragFinish(drop);
+  return taken;
+}
+
 }  // namespace
 
 void OnLeftButtonDown(HWND hWnd, WPARAM keys, LPARAM position) {
@@ -57,24 +75,14 @@ void OnLeftButtonDown(HWND hWnd, WPARAM keys, LPARAM position) {
   plat::PlaySoundMemory(wavbuffer[which], SND_ASYNC | SND_NODEFAULT | SND_MEMORY);
 }
 
-DroppedFiles TakeDrop(HDROP drop) {
-  DroppedFiles taken;
-  const UINT count = plat::DragQueryFileCount(drop);
-  for (UINT k = 0; k < count; ++k) taken.names.push_back(DroppedName(drop, k));
-  taken.inClient = plat::DragQueryPoint(drop, &taken.at);
-  plat::DragFinish(drop);
-  return taken;
-}
-
-void LoadDroppedFiles(HWND hWnd, const DroppedFiles& drop) {
+void LoadIntoSections(const std::vector<std::string>& names, BYTE first) {
   const bool twoSounds = EPROM_Arrangement == eaOneEpromTwoSounds;
   const UINT sections = twoSounds ? 2 : nEPROMs();
   const UINT soundBytes = myDataSize();
   const UINT epromBytes = EpromBytes();
-  const UINT count = std::min<UINT>(static_cast<UINT>(drop.names.size()), sections);
-  BYTE fNum = DropSection(drop, hWnd, sections);
-  for (UINT k = 0; k < count && fNum < sections; ++k, ++fNum) {
-    const char* name = drop.names[k].c_str();
+  BYTE fNum = first;
+  for (UINT k = 0; k < names.size() && fNum < sections; ++k, ++fNum) {
+    const char* name = names[k].c_str();
     if (twoSounds) {
       tvOpenFileName(name, fNum, static_cast<int>(soundBytes), static_cast<int>(soundBytes), hWndStatus);
     } else {
@@ -84,7 +92,11 @@ void LoadDroppedFiles(HWND hWnd, const DroppedFiles& drop) {
   }
   ComputeWAVfromBuffer();
   ClearEpromFlags();
-  plat::InvalidateRect(hWnd, true);
 }
 
-void OnDropFiles(HWND hWnd, HDROP drop) { LoadDroppedFiles(hWnd, TakeDrop(drop)); }
+void OnDropFiles(HWND hWnd, HDROP drop) {
+  const DroppedFiles dropped = TakeDrop(drop);
+  const UINT sections = EPROM_Arrangement == eaOneEpromTwoSounds ? 2 : nEPROMs();
+  LoadIntoSections(dropped.names, DropSection(dropped, hWnd, sections));
+  plat::InvalidateRect(hWnd, true);
+}

@@ -7,16 +7,9 @@
 
 #include "platform/platform.h"
 
-// What a drop brought: the files' names and where they fell.
-struct DroppedFiles {
-  std::vector<std::string> names;
-  POINT at{};
-  bool inClient = false;
-};
-
 void OnLeftButtonDown(HWND hWnd, WPARAM keys, LPARAM position);
 void OnDropFiles(HWND hWnd, HDROP drop);
-// Reads a drop and releases it (DragFinish).
-DroppedFiles TakeDrop(HDROP drop);
-// Loads the files of a drop taken before.
-void LoadDroppedFiles(HWND hWnd, const DroppedFiles& drop);
+// Loads `names` into the sections from `first` on, a file each, as far as
+// there are sections; the playback images and the marks then follow the
+// image.
+void LoadIntoSections(const std::vector<std::string>& names, BYTE first);

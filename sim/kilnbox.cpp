@@ -321,6 +321,7 @@ std::vector<uint8_t> Kilnbox::ApplyFaults(std::vector<uint8_t> reply, uint64_t* 
   };
   copyWith(1, f.foreignMfrId, f.foreignMfrPackets);
   copyWith(3, f.otherPacketType, f.otherTypePackets);
+  for (int i = 0; i < f.notesBefore; ++i) wire.insert(wire.end(), {0x90, 0x3C, 0x64});
 
   if (f.corruptOffset >= 0 && static_cast<size_t>(f.corruptOffset) < reply.size()) {
     reply[f.corruptOffset] = f.corruptValue;

@@ -1,6 +1,5 @@
 // What talverine-cli needs of the operating system beyond the platform
-// seam: its arguments, the terminal, a private folder and the ports of a
-// device path. posix/ and win32/ implement it.
+// seam: its arguments, the terminal and the ports of a device path. posix/ and win32/ implement it.
 #pragma once
 
 #include <cstdint>
@@ -24,11 +23,6 @@ bool StderrRedraws();
 constexpr int kNoInputYet = -1;
 constexpr int kEndOfInput = -2;
 int ReadTerminalByte(unsigned waitMs);
-
-// A new folder of this run's own among the temporary files, or "" (with
-// `tried` set to where it was tried) when none can be made.
-std::string MakePrivateFolder(std::string* tried);
-void RemoveFolder(const std::string& path);
 
 // The input and the output port on a device path (a serial port, a raw
 // MIDI device, a pseudo-terminal), added at the end of the lists.

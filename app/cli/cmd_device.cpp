@@ -1,6 +1,6 @@
 // talverine-cli's device commands: ports, and get, send, read, program,
-// verify and blank, each the menu command of the same name run through the
-// program's own main window procedure.
+// verify and blank, each the program's own device operation of the same
+// name.
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -12,8 +12,7 @@
 #include "app/cli/cli_system.h"
 #include "app/cli/device_run.h"
 #include "platform/os/os_services.h"
-#include "resources/command_ids.h"
-#include "shell/device_ops.h"
+#include "shell/device_controller.h"
 
 namespace cli {
 namespace {
@@ -95,7 +94,7 @@ constexpr uint64_t kMarginMs = 10000;
 
 struct Operation {
   const char* name;
-  int command;
+  DeviceOperation operation;
   bool checksPresence;
   uint64_t pausesMs;    // the fixed pauses between its messages
   bool awaitsReply;     // a data reply with its time-out
@@ -105,17 +104,18 @@ struct Operation {
 };
 
 const Operation kOperations[] = {
-    {"get", IDM_GET_DATA, true, 500, true, false, false, true},
-    {"send", IDM_SEND_DATA, true, 500, false, true, false, false},
-    {"read", IDM_READ_EPROM, true, 3000, true, false, true, true},
-    {"program", IDM_PROGRAM_EPROM, true, 1000, false, true, true, false},
-    {"verify", IDM_VERIFY_EPROM, true, 3000, true, false, true, false},
-    {"blank", IDM_BLANK_CHECK, false, 500, false, false, true, false},
+    {"get", DeviceOperation::GetData, true, 500, true, false, false, true},
+    {"send", DeviceOperation::SendData, true, 500, false, true, false, false},
+    {"read", DeviceOperation::ReadEprom, true, 3000, true, false, true, true},
+    {"program", DeviceOperation::ProgramEprom, true, 1000, false, true, true, false},
+    {"verify", DeviceOperation::VerifyEprom, true, 3000, true, false, true, false},
+    {"blank", DeviceOperation::BlankCheck, false, 500, false, false, true, false},
 };
 
-const Operation kVerifyAfterProgram = {"verify", IDM_VERIFY_SELECTED, false, 3000, true, false, true, false};
+// After a program the Kilnbox is known to answer.
+const Operation kVerifyAfterProgram = {"verify", DeviceOperation::VerifyEprom, false, 3000, true, false, true, false};
 // blank --read: a read of the chosen EPROM, checked here.
-const Operation kReadForBlankCheck = {"blank", IDM_READ_EPROM, true, 3000, true, false, true, false};
+const Operation kReadForBlankCheck = {"blank", DeviceOperation::ReadEprom, true, 3000, true, false, true, false};
 
 const Operation* FindOperation(const std::string& name) {
   for (const Operation& op : kOperations)
@@ -143,7 +143,7 @@ uint64_t TimeLimitMs(const Operation& op, long sizeK) {
 // Runs `op` to its end within its time limit; whether it succeeded.
 bool RunOperation(DeviceRun& run, const Operation& op, long sizeK) {
   const uint64_t limitMs = TimeLimitMs(op, sizeK);
-  const std::optional<DeviceOutcome> outcome = run.Run(op.command, limitMs);
+  const std::optional<DeviceOutcome> outcome = run.Run(op.operation, limitMs);
   if (!outcome && !run.failed()) run.Problem("no result within " + std::to_string(limitMs / 1000) + " s; giving up");
   return outcome && outcome->kind == OutcomeKind::Succeeded && !run.failed();
 }
@@ -164,8 +164,8 @@ std::string Summary(DWORD count, DWORD total, DWORD first, DWORD last, const cha
 
 // The verify's summary line; true when every byte matched.
 bool ReportVerify(DeviceRun& run) {
-  if (LastVerify.compared == 0) return false;  // no complete reply to compare
-  const VerifyTally& t = LastVerify;
+  const VerifyTally& t = run.LastVerify();
+  if (t.compared == 0) return false;  // no complete reply to compare
   run.Report(Summary(t.differing, t.compared, t.first, t.last, "differ",
                      "all " + std::to_string(t.compared) + " bytes match"));
   return t.differing == 0;
@@ -268,12 +268,12 @@ int DeviceCommand(const std::string& name, const std::vector<std::string>& argv)
     return Usage("at most " + std::to_string(SectionCount(arrangement)) + " --load files for this arrangement", kDeviceUsage);
   const auto output = args.Value("--output");
   if (output && !op->writesImage) return Usage("-o goes with read and get", kDeviceUsage);
-  if ((args.Has("--yes") || args.Has("--no")) && op->command != IDM_PROGRAM_EPROM)
+  if ((args.Has("--yes") || args.Has("--no")) && op->operation != DeviceOperation::ProgramEprom)
     return Usage("--yes and --no answer the programming question", kDeviceUsage);
   if (args.Has("--yes") && args.Has("--no")) return Usage("give --yes or --no, not both", kDeviceUsage);
-  if (args.Has("--no-verify") && op->command != IDM_PROGRAM_EPROM)
+  if (args.Has("--no-verify") && op->operation != DeviceOperation::ProgramEprom)
     return Usage("--no-verify goes with program", kDeviceUsage);
-  if (args.Has("--read") && op->command != IDM_BLANK_CHECK) return Usage("--read goes with blank", kDeviceUsage);
+  if (args.Has("--read") && op->operation != DeviceOperation::BlankCheck) return Usage("--read goes with blank", kDeviceUsage);
   PortChoice choice;
   if (const std::string problem = ReadPortChoice(args, type, &choice); !problem.empty())
     return Usage(problem, kDeviceUsage);
@@ -285,16 +285,16 @@ int DeviceCommand(const std::string& name, const std::vector<std::string>& argv)
   run.SetAnswer(args.Has("--yes") ? Answer::Yes : args.Has("--no") ? Answer::No : Answer::Ask);
 
   const long sizeK = static_cast<long>((op->choosesEprom ? EpromBytes() : myDataSize()) / 1024);
-  if (op->command == IDM_BLANK_CHECK && args.Has("--read")) {
+  if (op->operation == DeviceOperation::BlankCheck && args.Has("--read")) {
     return RunOperation(run, kReadForBlankCheck, sizeK) && ReportBlank(run) ? Finish(run) : EXIT_FAILED;
   }
   if (!RunOperation(run, *op, sizeK)) {
-    if (op->command == IDM_VERIFY_EPROM) ReportVerify(run);
+    if (op->operation == DeviceOperation::VerifyEprom) ReportVerify(run);
     return EXIT_FAILED;
   }
-  if (op->command == IDM_VERIFY_EPROM && !ReportVerify(run)) return EXIT_FAILED;
+  if (op->operation == DeviceOperation::VerifyEprom && !ReportVerify(run)) return EXIT_FAILED;
   // The programmer says it programmed; the EPROM itself tells whether it did.
-  if (op->command == IDM_PROGRAM_EPROM && !args.Has("--no-verify")) {
+  if (op->operation == DeviceOperation::ProgramEprom && !args.Has("--no-verify")) {
     const bool verified = RunOperation(run, kVerifyAfterProgram, sizeK);
     if (!ReportVerify(run) || !verified) return EXIT_FAILED;
   }

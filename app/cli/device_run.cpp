@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/cli/cli_args.h"
@@ -9,17 +10,15 @@
 #include "device/midi.h"
 #include "platform/headless/headless_kilnbox.h"
 #include "platform/midi/system_ports.h"
-#include "resources/dialog_templates.h"
-#include "settings/config.h"
 #include "shell/app_state.h"
-#include "shell/main_window.h"
+#include "shell/pointer_input.h"
 
 namespace cli {
 namespace {
 
-// While the programming question waits for the terminal, the window goes on
-// handling its timer and MIDI input in steps of this length.
-constexpr uint64_t kAnswerStepMs = 50;
+// The controller runs in steps of this length; while the programming
+// question waits for the terminal, the terminal is read between them.
+constexpr uint64_t kStepMs = 50;
 
 std::string PortName(MidiPortSet& ports, bool input, UINT index) {
   MIDICAPS caps;
@@ -74,35 +73,23 @@ std::optional<bool> YesOrNo(std::string line) {
   return std::nullopt;
 }
 
-// The Which EPROM dialog's radio buttons, in order, from its template.
-std::vector<int> WhichEpromButtons() {
-  std::vector<int> ids;
-  if (const DialogTemplate* tpl = FindDialogTemplate(IDD_WHICH_EPROM)) {
-    for (const DialogControl& c : tpl->controls)
-      if (c.kind == ControlKind::AutoRadioButton) ids.push_back(c.id);
-  }
-  return ids;
-}
-
 }  // namespace
 
 DeviceRun::DeviceRun() : terminalProgress_(StderrRedraws()) {
   headless::HeadlessPlatform& platform = session_.platform();
-  platform.onStatus = [this](const headless::StatusRecord& status) { ShowStatus(status); };
   platform.onMessageBox = [this](const headless::MessageBoxRecord& box) { return OnMessageBox(box); };
+  // The controller's timers and the ports' messages come to the thread.
+  platform.onThreadMessage = [this](UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (controller_) controller_->HandleEvent(msg, wParam, lParam);
+  };
 }
 
 DeviceRun::~DeviceRun() {
   Close();
   EndInPlace();
+  session_.platform().onThreadMessage = nullptr;
+  controller_.reset();
   simulator_.reset();
-  RemoveConfigFolder();
-}
-
-void DeviceRun::RemoveConfigFolder() {
-  if (configDir_.empty()) return;
-  cli::RemoveFolder(configDir_);
-  configDir_.clear();
 }
 
 // --- ports -------------------------------------------------------------------
@@ -161,99 +148,69 @@ PortNames ListPorts(const std::vector<std::string>& devicePaths, bool simulator)
   return {PortNamesOf(platform->Midi(), true), PortNamesOf(platform->Midi(), false)};
 }
 
-// --- the window --------------------------------------------------------------
-
-bool DeviceRun::MakeConfigFolder() {
-  std::string tried;
-  configDir_ = MakePrivateFolder(&tried);
-  if (!configDir_.empty()) return true;
-  Problem("cannot make a temporary folder in " + tried);
-  return false;
-}
-
-bool DeviceRun::WriteConfig(etEnum type, eaEnum arrangement) {
-  const std::string path = configDir_ + "/" + szCfgName;
-  FILE* out = plat::OpenFile(path, "w");
-  const bool written = out != nullptr && std::fprintf(out,
-                                                      "MIDI_in_device = %u\n"
-                                                      "MIDI_out_device = %u\n"
-                                                      "EPROM_type = %u\n"
-                                                      "EPROM_Arrangement = %u\n",
-                                                      inPort_, outPort_, static_cast<UINT>(type),
-                                                      static_cast<UINT>(arrangement)) > 0;
-  const bool closed = out != nullptr && std::fclose(out) == 0;
-  if (written && closed) return true;
-  Problem("cannot write " + path);
-  return false;
-}
+// --- the operation -------------------------------------------------------------
 
 bool DeviceRun::Start(etEnum type, eaEnum arrangement) {
-  headless::HeadlessPlatform& platform = session_.platform();
-  if (!MakeConfigFolder() || !WriteConfig(type, arrangement)) return false;
-  platform.SetConfigDirectory(configDir_);
-  platform.UseRealClock();
-  const HWND window = plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc);
-  // The settings have been read; nothing the device commands do writes
-  // them, so the folder can go now rather than linger after an interrupt.
-  RemoveConfigFolder();
-  if (window == nullptr) {
-    Problem("the main window could not be created");
-    return false;
-  }
-  platform.Pump();
+  session_.platform().UseRealClock();
+  EPROM_type = type;
+  EPROM_Arrangement = arrangement;
+  if (MidiInit(&MidiInInfo, &MidiOutInfo)) bMidiInit = 1;
+  MidiInInfo.uDeviceID = inPort_;
+  MidiOutInfo.uDeviceID = outPort_;
+  MidiActivateDevice(nullptr, &MidiInInfo, MIDI_OPEN);
+  MidiActivateDevice(nullptr, &MidiOutInfo, MIDI_OPEN);
+  DeviceView& view = *this;
+  controller_ = std::make_unique<DeviceController>(view, nullptr);
+  session_.platform().Pump();
   return !failed();
 }
 
 bool DeviceRun::Load(const std::vector<std::string>& files) {
-  headless::HeadlessPlatform& platform = session_.platform();
-  for (const std::string& file : files) {
-    if (platform.GetPathKind(file) != Platform::PathKind::Regular) {
-      Problem("cannot read " + file);
-      return false;
-    }
-  }
-  const RECT client = platform.GetClientRect(platform.MainWindow());
-  // On the first sound panel: the files go into sections 1, 2, ...
-  loading_ = true;
-  platform.DropFiles(files, POINT{1, (client.bottom - client.top) / 6});
-  loading_ = false;
+  LoadIntoSections(files, 0);
+  session_.platform().Pump();
   return !failed();
 }
 
 void DeviceRun::SelectEprom(int index) {
-  WhichEPROM = static_cast<BYTE>(index);
-  // The question comes only when the sound spans several EPROMs.
-  if (EPROM_Arrangement != eaTwoEpromsOneSound && EPROM_Arrangement != eaFourEpromsOneSound) return;
-  const std::vector<int> buttons = WhichEpromButtons();
-  if (index < 0 || index >= static_cast<int>(buttons.size())) return;
-  const int button = buttons[index];
-  session_.platform().QueueDialog([button](headless::DialogDriver& dialog) {
-    dialog.Click(button);
-    dialog.PressOk();
-  });
+  eprom_ = static_cast<BYTE>(index);
+  WhichEPROM = eprom_;
 }
 
-std::optional<DeviceOutcome> DeviceRun::Run(int command, uint64_t limitMs) {
+std::optional<DeviceOutcome> DeviceRun::Run(DeviceOperation operation, uint64_t limitMs) {
   headless::HeadlessPlatform& platform = session_.platform();
-  std::optional<DeviceOutcome>& outcome = TheDeviceSession().outcome;
+  std::optional<DeviceOutcome>& outcome = controller_->LastOutcome();
   outcome.reset();
-  platform.Command(command);
-  platform.RunUntil([&] { return outcome.has_value() || failed(); }, limitMs, 50);
+  controller_->Request(RequestFor(operation, eprom_));
+  uint64_t deadline = platform.NowMs() + limitMs;
+  while (!outcome && !failed()) {
+    if (answering_) {
+      // The time the user takes to answer is no delay of the Kilnbox's.
+      const uint64_t asked = platform.NowMs();
+      ReadAnswer();
+      deadline += platform.NowMs() - asked;
+      continue;
+    }
+    const uint64_t now = platform.NowMs();
+    if (now >= deadline) break;
+    platform.AdvanceTime(std::min(kStepMs, deadline - now));
+  }
   return outcome;
 }
 
 void DeviceRun::Close() {
-  headless::HeadlessPlatform& platform = session_.platform();
-  if (platform.MainWindow() == nullptr || platform.QuitPosted()) return;
-  // A sequence cut off by the time limit ends its pause first: the window
-  // takes its close only after it.
-  platform.RunUntil([] { return !DeviceSequencePaused(); }, 10000, 50);
+  if (!controller_ || closing_) return;
   closing_ = true;
-  platform.Send(WM_CLOSE);
-  platform.Pump();
+  answering_ = nullptr;
+  controller_->Shutdown();
+  if (bMidiInit == 1) {
+    MidiAssignBuffer(nullptr, &MidiInInfo, nullptr, 0, 0);
+    MidiActivateDevice(nullptr, &MidiInInfo, MIDI_FORCE_CLOSE);
+    MidiActivateDevice(nullptr, &MidiOutInfo, MIDI_FORCE_CLOSE);
+  }
+  session_.platform().Pump();
 }
 
-// --- what the window shows ---------------------------------------------------
+// --- what the controller shows --------------------------------------------------
 
 void DeviceRun::Progress(const std::string& text) {
   EndInPlace();
@@ -276,69 +233,79 @@ void DeviceRun::Problem(const std::string& text) {
   session_.Fail(text);
 }
 
-void DeviceRun::ShowStatus(const headless::StatusRecord& status) {
-  // Only changes: the reply handler shows its text before it looks at the
-  // data and again after, often unchanged.
-  std::string& shown = shown_[status.part % 3];
-  if (status.text == shown) return;
-  shown = status.text;
-  if (status.text.empty()) return;
-  if (status.part == 1 && TheDeviceSession().showingCountdown) {
-    // The countdown changes every tick: shown in place on a terminal only.
-    if (terminalProgress_) ProgressInPlace(status.text);
-    return;
+void DeviceRun::ShowStatus(int part, const std::string& text) {
+  // Only changes: the reply's text is shown before its data is looked at
+  // and again after, often unchanged.
+  std::string& shown = shown_[part % 3];
+  if (text == shown) return;
+  shown = text;
+  if (!text.empty()) Progress(text);
+}
+
+// The countdown changes every tick: shown in place on a terminal only.
+void DeviceRun::ShowCountdown(const std::string& text) {
+  if (text == shown_[1]) return;
+  shown_[1] = text;
+  if (terminalProgress_) ProgressInPlace(text);
+}
+
+void DeviceRun::Ask(DeviceQuestion question, const std::string& text, std::function<void(bool)> answered) {
+  switch (question) {
+    case DeviceQuestion::ProgrammedOk:
+      if (answer_ != Answer::Ask) {
+        Progress(text + (answer_ == Answer::Yes ? " yes (--yes)" : " no (--no)"));
+        answered(answer_ == Answer::Yes);
+      } else if (!StdinIsTerminal()) {
+        Progress(text);
+        Problem("no terminal to answer on: taken as No (give --yes or --no)");
+        answered(false);
+      } else {
+        AskOnTerminal(text, std::move(answered));
+      }
+      return;
+    case DeviceQuestion::BlankCheckNotice: Progress(text); break;
+    case DeviceQuestion::VerifyDifference: Problem(text); break;
   }
-  // A load reports its problems in part 1.
-  if (status.part == 1 && loading_) {
-    Problem(status.text);
-    return;
-  }
-  Progress(status.text);
+  answered(true);
 }
 
 int DeviceRun::OnMessageBox(const headless::MessageBoxRecord& box) {
-  switch (TheDeviceSession().asking) {
-    case DeviceQuestion::ProgrammedOk: return AskProgrammedOk(box.text) ? IDYES : IDNO;
-    case DeviceQuestion::BlankCheckNotice: Progress(box.text); return IDOK;
-    default: break;
-  }
-  // After a failure, closing the window complains about the ports that
-  // never opened: the reason has been shown already.
+  // After a failure, closing complains about the ports that never opened:
+  // the reason has been shown already.
   if (!(closing_ && failed())) Problem(box.defaultCaption ? box.text : box.caption + ": " + box.text);
   return (box.type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
 }
 
-bool DeviceRun::AskProgrammedOk(const std::string& question) {
-  if (answer_ != Answer::Ask) {
-    Progress(question + (answer_ == Answer::Yes ? " yes (--yes)" : " no (--no)"));
-    return answer_ == Answer::Yes;
-  }
-  if (!StdinIsTerminal()) {
-    Progress(question);
-    Problem("no terminal to answer on: taken as No (give --yes or --no)");
-    return false;
-  }
+void DeviceRun::AskOnTerminal(const std::string& question, std::function<void(bool)> answered) {
   EndInPlace();
   std::fprintf(stderr, "%s [y/n] ", question.c_str());
-  std::string line;
-  for (;;) {
-    // The box is modal: the window keeps handling its timer and MIDI input.
-    session_.platform().AdvanceTime(kAnswerStepMs);
-    const int c = ReadTerminalByte(static_cast<unsigned>(kAnswerStepMs));
-    if (c == kNoInputYet) continue;
-    if (c == kEndOfInput) {
-      std::fputc('\n', stderr);
-      Problem("no answer: taken as No");
-      return false;
+  typed_.clear();
+  answering_ = std::move(answered);
+}
+
+// One step of waiting for the answer: the controller goes on with its timer
+// and MIDI input meanwhile.
+void DeviceRun::ReadAnswer() {
+  session_.platform().AdvanceTime(kStepMs);
+  const int c = ReadTerminalByte(static_cast<unsigned>(kStepMs));
+  if (c == kNoInputYet) return;
+  std::optional<bool> yes;
+  if (c == kEndOfInput) {
+    std::fputc('\n', stderr);
+    Problem("no answer: taken as No");
+    yes = false;
+  } else if (c != '\n') {
+    typed_ += static_cast<char>(c);
+    return;
+  } else {
+    yes = YesOrNo(typed_);
+    typed_.clear();
+    if (!yes) {
+      std::fputs("Please answer y or n: ", stderr);
+      return;
     }
-    if (c != '\n') {
-      line += static_cast<char>(c);
-      continue;
-    }
-    if (const auto yes = YesOrNo(line)) return *yes;
-    line.clear();
-    std::fputs("Please answer y or n: ", stderr);
   }
+  std::exchange(answering_, nullptr)(*yes);
 }
 
 }  // namespace cli

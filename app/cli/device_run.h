@@ -1,21 +1,17 @@
-// One device operation from the command line: the program's own main window
-// on the headless platform, on the wall clock, with the chosen MIDI ports;
-// the command posted as the menu would post it; the status texts shown on
-// stderr as they change; the message boxes answered from the options or the
-// terminal.
-//
-// The settings the window starts with are written to a private, temporary
-// configuration folder, so a device command never reads or changes the
-// user's own settings file.
+// One device operation from the command line: the program's own device
+// controller on the headless platform and the wall clock, with the chosen
+// MIDI ports; its status texts shown on stderr as they change; its
+// questions answered from the options or the terminal.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/cli/cli_session.h"
-#include "shell/device_ops.h"
+#include "shell/device_controller.h"
 #include "shell/image_model.h"
 
 namespace simport {
@@ -37,57 +33,69 @@ struct PortChoice {
 // The answer to "Was the EPROM programmed OK?".
 enum class Answer { Ask, Yes, No };
 
-class DeviceRun {
+class DeviceRun : private DeviceView {
  public:
   DeviceRun();
-  ~DeviceRun();
+  ~DeviceRun() override;
 
   // Registers the ports and finds the chosen ones; false (message shown)
   // when they are missing.
   bool ChoosePorts(const PortChoice& choice, etEnum type);
-  // Starts the main window with the type, the arrangement and the chosen
-  // ports; false when something went wrong on the way.
+  // Takes the type and the arrangement, opens the chosen ports and makes the
+  // controller; false when something went wrong on the way.
   bool Start(etEnum type, eaEnum arrangement);
-  // Loads files as if dropped on the first sound panel: into sections
-  // 1, 2, ...; false when a load reported a problem.
+  // Loads files into sections 1, 2, ... as Load File loads each; false
+  // when a load reported a problem.
   bool Load(const std::vector<std::string>& files);
 
   void SetAnswer(Answer answer) { answer_ = answer; }
-  // Picks the EPROM (0-based) for the operation and for the Which EPROM
-  // question, should it be asked.
+  // The EPROM (from 0) the operations work on.
   void SelectEprom(int index);
 
-  // Posts the menu command and runs until its operation has ended or
-  // `limitMs` have passed; the outcome, or nullopt on the time limit.
-  std::optional<DeviceOutcome> Run(int command, uint64_t limitMs);
+  // Runs `operation` until it has ended or `limitMs` have passed (the time
+  // the user takes to answer a question aside); the outcome, or nullopt on
+  // the time limit.
+  std::optional<DeviceOutcome> Run(DeviceOperation operation, uint64_t limitMs);
+  const VerifyTally& LastVerify() const { return controller_->LastVerify(); }
 
-  // Closes the main window as the user would.
+  // Ends what runs and closes the ports.
   void Close();
 
   bool failed() const { return session_.failed(); }
   // Reports a problem of the command itself: stderr, and the run fails.
   void Problem(const std::string& text);
-  // A line of the command's own after the window's texts, on stderr.
+  // A line of the command's own after the controller's texts, on stderr.
   void Report(const std::string& text) { Progress(text); }
 
  private:
-  void ShowStatus(const headless::StatusRecord& status);
+  // What the controller shows and asks.
+  void ShowStatus(int part, const std::string& text) override;
+  void ShowCountdown(const std::string& text) override;
+  void ShowProgress(long) override {}
+  void StepProgress() override {}
+  void HideProgress() override {}
+  void Ask(DeviceQuestion question, const std::string& text, std::function<void(bool)> answered) override;
+  void ShowError(const std::string& text) override { Problem(text); }
+  void MarksChanged() override {}
+  void ImageChanged() override {}
+  std::optional<BYTE> ChooseEprom(BYTE current) override { return current; }
+
   int OnMessageBox(const headless::MessageBoxRecord& box);
-  bool AskProgrammedOk(const std::string& question);
+  void AskOnTerminal(const std::string& question, std::function<void(bool)> answered);
+  void ReadAnswer();
   void Progress(const std::string& text);
   void ProgressInPlace(const std::string& text);
   void EndInPlace();
-  bool MakeConfigFolder();
-  bool WriteConfig(etEnum type, eaEnum arrangement);
-  void RemoveConfigFolder();
 
-  Session session_{CoreSession::Setup::ForWindow};
+  Session session_{CoreSession::Setup::WithoutWindow};
   std::unique_ptr<simport::HeadlessKilnbox> simulator_;
-  std::string configDir_;
+  std::unique_ptr<DeviceController> controller_;
   UINT inPort_ = 0;
   UINT outPort_ = 0;
+  BYTE eprom_ = 0;
   Answer answer_ = Answer::Ask;
-  bool loading_ = false;
+  std::function<void(bool)> answering_;  // the terminal's answer is awaited
+  std::string typed_;                    // what the user typed of it so far
   bool closing_ = false;
   bool inPlaceShown_ = false;
   bool terminalProgress_ = false;

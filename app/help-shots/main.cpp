@@ -42,7 +42,7 @@
 #include "resources/command_ids.h"
 #include "shell/app_state.h"
 #include "shell/core_session.h"
-#include "shell/device_ops.h"
+#include "shell/device_controller.h"
 #include "shell/image_model.h"
 #include "shell/main_window.h"
 
@@ -317,7 +317,7 @@ void ReadFromKilnbox(Session& s) {
   const size_t bytes = EPROM_info[et27128].etSizeK * 1024;
   const std::vector<uint8_t> tom = EpromImage(PitchedDrum(bytes, 260.0, 105.0, 0.03, 0.16, 11));
   s.Simulator().Link()->WithModel([&](sim::Kilnbox& k) { k.InsertEprom(et27128, tom); });
-  std::optional<DeviceOutcome>& outcome = TheDeviceSession().outcome;
+  std::optional<DeviceOutcome>& outcome = TheAppState().devices->LastOutcome();
   outcome.reset();
   s.Command(IDM_READ_EPROM);
   RunUntil([&outcome] { return outcome.has_value(); }, kReadTimeoutMs);

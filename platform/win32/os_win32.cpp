@@ -140,46 +140,6 @@ void DebugOutput(const char* text) {
   if (text) OutputDebugStringW(Wide(text).c_str());
 }
 
-std::string TempDirectory() {
-  wchar_t buffer[MAX_PATH + 2];
-  const DWORD n = GetTempPathW(MAX_PATH + 2, buffer);
-  std::string dir = n > 0 && n <= MAX_PATH + 1 ? Utf8(buffer, n) : os::CurrentDirectory();
-  while (dir.size() > 3 && IsSeparator(dir.back())) dir.pop_back();
-  return dir;
-}
-
-std::string MakeUniqueFolder(const std::string& parent, const std::string& prefix) {
-  const unsigned seed = GetCurrentProcessId() ^ GetTickCount();
-  for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    wchar_t suffix[16];
-    std::swprintf(suffix, 16, L"%08x", seed + attempt * 7919u);
-    const std::string path = os::ResolvePath(parent, prefix + Utf8(suffix, std::wcslen(suffix)));
-    if (CreateDirectoryW(Wide(path).c_str(), nullptr)) return path;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return "";
-  }
-  return "";
-}
-
-bool RemoveTree(const std::string& path) {
-  const std::wstring dir = Wide(path);
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
-  bool ok = true;
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::string child = path + "\\" + Utf8(name);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        ok = RemoveTree(child) && ok;
-      else
-        ok = DeleteFileW(Wide(child).c_str()) && ok;
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  return RemoveDirectoryW(dir.c_str()) && ok;
-}
-
 std::vector<std::string> CommandLineArguments() {
   std::vector<std::string> args;
   int count = 0;

@@ -13,13 +13,6 @@ namespace w32 {
 
 // A line to the debugger's output (invisible to the user).
 void DebugOutput(const char* text);
-// The folder for temporary files (%TEMP%), without a trailing separator.
-std::string TempDirectory();
-// Makes a new, empty folder under `parent` whose name starts with `prefix`;
-// "" when none can be made.
-std::string MakeUniqueFolder(const std::string& parent, const std::string& prefix);
-// Removes a folder and everything in it; false when something stayed.
-bool RemoveTree(const std::string& path);
 
 // The command line as UTF-8 strings, the program's name first.
 std::vector<std::string> CommandLineArguments();

@@ -24,7 +24,6 @@
 #include "platform/midi/memory_port.h"
 #include "settings/config.h"
 #include "shell/app_state.h"
-#include "shell/device_ops.h"
 #include "shell/image_model.h"
 #include "shell/core_session.h"
 #include "tests/support/sound_bytes.h"

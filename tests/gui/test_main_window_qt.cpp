@@ -24,7 +24,7 @@
 #include "platform/qt/window_qt.h"
 #include "resources/command_ids.h"
 #include "shell/app_state.h"
-#include "shell/device_ops.h"
+#include "shell/device_controller.h"
 #include "shell/display.h"
 #include "shell/image_model.h"
 #include "shell/main_window.h"
@@ -308,7 +308,8 @@ TEST_F(MainWindowQtTest, TheWindowRepaintsDuringTheTwoSecondPauseOfARead) {
   bool held = false;
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, [&] {
-    if (held || !DeviceSequencePaused() || StatusBar()->PartText(0) != QStringLiteral("Reading EPROM")) return;
+    if (held || !TheAppState().devices->Pausing() || StatusBar()->PartText(0) != QStringLiteral("Reading EPROM"))
+      return;
     plat::KillTimer(MyWindow, ID_PAUSE_TIMER);
     held = true;
   });
@@ -321,7 +322,7 @@ TEST_F(MainWindowQtTest, TheWindowRepaintsDuringTheTwoSecondPauseOfARead) {
   guitest::SetClientSize(platform_, 700, 520);
   EXPECT_EQ(platform_.ClientArea()->grab().size(), QSize(700, 520));
   EXPECT_EQ(StatusBar()->PartText(0), QStringLiteral("Reading EPROM"));
-  EXPECT_TRUE(DeviceSequencePaused());
+  EXPECT_TRUE(TheAppState().devices->Pausing());
   ASSERT_EQ(Buttons().size(), 2u);
   EXPECT_EQ(Buttons()[0]->geometry().top(), 520 / 2 + 10);
 

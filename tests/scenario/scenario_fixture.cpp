@@ -4,7 +4,7 @@
 #include "shell/image_model.h"
 #include "shell/main_window.h"
 #include "shell/core_session.h"
-#include "shell/device_ops.h"
+#include "shell/device_controller.h"
 
 namespace scenario {
 
@@ -47,8 +47,15 @@ void ScenarioTest::TearDown() {
 void ScenarioTest::FinishPause() {
   // A millisecond at a time, so that the clock stops where the sequence
   // ends, as it did after the sleeps the pauses stand for.
-  for (int ms = 0; ms < 10000 && DeviceSequencePaused(); ++ms) P().AdvanceTime(1);
-  ASSERT_FALSE(DeviceSequencePaused()) << "a device operation paused for more than 10 s";
+  for (int ms = 0; ms < 10000 && Pausing(); ++ms) P().AdvanceTime(1);
+  ASSERT_FALSE(Pausing()) << "a device operation paused for more than 10 s";
+}
+
+DeviceController& ScenarioTest::Devices() { return *TheAppState().devices; }
+
+bool ScenarioTest::Pausing() const {
+  const DeviceController* devices = TheAppState().devices.get();
+  return devices && devices->Pausing();
 }
 
 void ScenarioTest::InsertEprom(int type, const std::vector<uint8_t>& contents) {

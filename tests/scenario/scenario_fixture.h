@@ -12,6 +12,7 @@
 
 #include "platform/headless/headless_kilnbox.h"
 #include "shell/core_session.h"
+#include "shell/device_controller.h"
 #include "tests/support/core_fixture.h"
 
 namespace scenario {
@@ -47,6 +48,9 @@ class ScenarioTest : public ::testing::Test {
   }
   // Lets virtual time pass until no device operation pauses any more.
   void FinishPause();
+  bool Pausing() const;
+  // The main window's device operations.
+  DeviceController& Devices();
   // Lets virtual time pass until `done` holds (at most `maxMs`).
   bool RunUntil(const std::function<bool()>& done, uint64_t maxMs = 120000) { return P().RunUntil(done, maxMs, 20); }
   void Advance(uint64_t ms) { P().AdvanceTime(ms); }

@@ -14,7 +14,7 @@
 #include "platform/headless/headless_kilnbox.h"
 #include "resources/command_ids.h"
 #include "shell/app_state.h"
-#include "shell/device_ops.h"
+#include "shell/device_controller.h"
 #include "shell/image_model.h"
 #include "shell/main_window.h"
 #include "shell/core_session.h"
@@ -60,11 +60,10 @@ class FaultProgram : public ::testing::Test {
     return std::any_of(p_.messageBoxes.begin(), p_.messageBoxes.end(),
                        [&](const headless::MessageBoxRecord& b) { return b.caption == caption; });
   }
+  DeviceController& Devices() { return *TheAppState().devices; }
   // Lets the program run until no operation is under way.
   void RunToIdle() {
-    p_.RunUntil(
-        [] { return !DeviceSequencePaused() && response_timeout == 0 && hwndPB == nullptr && !PendingProgressCommand; },
-        300000, 20);
+    p_.RunUntil([this] { return !Devices().Busy() && !Devices().ProgressShown(); }, 300000, 20);
     p_.AdvanceTime(1000);
   }
   Bytes Socket() {
@@ -121,8 +120,16 @@ TEST_P(PortsThatWontOpen, TheDriversTextIsShownAndAReadChangesNothing) {
   p_.Command(IDM_READ_EPROM);
   RunToIdle();
   EXPECT_TRUE(std::equal(before.begin(), before.end(), imgMemory));
-  EXPECT_EQ(p_.StatusText(2), "Kilnbox not responding!");
-  EXPECT_EQ(kilnbox_detected, 0);
+  EXPECT_FALSE(Devices().KilnboxDetected());
+  if (GetParam() == Fault::MidiInOpen) {
+    // Nothing can answer: the presence check times out.
+    EXPECT_EQ(p_.StatusText(2), "Kilnbox not responding!");
+  } else {
+    // Nothing can be sent: the read ends at its first command, with the reason.
+    EXPECT_TRUE(HasBox("Must open MIDI output device first"));
+    ASSERT_TRUE(Devices().LastOutcome().has_value());
+    EXPECT_EQ(Devices().LastOutcome()->kind, OutcomeKind::Refused);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(FaultInjection, PortsThatWontOpen, ::testing::Values(Fault::MidiInOpen, Fault::MidiOutOpen));
@@ -167,22 +174,26 @@ TEST_P(RefusedSends, EndInTheDriversMessageWithoutAStaleImageOrEprom) {
   EXPECT_EQ(MidiInInfo.uDeviceStatus, MIDI_IDLE);
 }
 
-TEST_F(FaultProgram, AReadRefusedWhileProgrammingDrainsNeverStartsProgrammingLater) {
+TEST_F(FaultProgram, AReadRefusedAfterAProgrammingLeavesThatProgrammingWhole) {
   Start();
   kilnbox_->WithModel([](sim::Kilnbox& k) { k.InsertEprom(et2764, Bytes(8192, 0xFF)); });
   p_.Command(IDM_PROGRAM_EPROM);
-  p_.RunUntil([] { return hwndPB != nullptr; }, 60000, 20);
-  ASSERT_EQ(PendingProgressCommand, static_cast<UINT>(IDM_START_PROGRAMMING));
+  p_.RunUntil([this] { return Devices().ProgressShown(); }, 60000, 20);
+  ASSERT_TRUE(Devices().Busy());
 
+  // Asked for while the block drains, the read waits for the programming
+  // and its question; its first command is then refused.
   faults_.ResetCounts();
-  faults_.FailCall(Fault::MidiOutLongMsg, 1);
+  faults_.FailCall(Fault::MidiOutLongMsg, 2);  // 1: the start of programming
   p_.Command(IDM_READ_EPROM);
-  EXPECT_TRUE(HasCaption("MIDI Output Error"));
-  // The programming bar went with the read; a later transfer's bar running
-  // out must not start the programming nobody asked for any more.
-  p_.Command(IDM_GET_DATA);
+  EXPECT_FALSE(HasCaption("MIDI Output Error"));
   RunToIdle();
-  EXPECT_FALSE(HasCaption("Programming..."));
+  EXPECT_TRUE(HasCaption("Programming..."));
+  EXPECT_EQ(EpromFlags[0], efProgrammed);
+  EXPECT_TRUE(HasCaption("MIDI Output Error"));
+  ASSERT_TRUE(Devices().LastOutcome().has_value());
+  EXPECT_EQ(Devices().LastOutcome()->operation, DeviceOperation::ReadEprom);
+  EXPECT_EQ(Devices().LastOutcome()->kind, OutcomeKind::Refused);
 }
 
 INSTANTIATE_TEST_SUITE_P(FaultInjection, RefusedSends,

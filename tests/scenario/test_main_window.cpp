@@ -10,7 +10,6 @@
 #include "resources/command_ids.h"
 #include "resources/dialog_templates.h"
 #include "shell/app_state.h"
-#include "shell/device_ops.h"
 #include "shell/image_model.h"
 #include "shell/main_window.h"
 #include "tests/scenario/scenario_fixture.h"

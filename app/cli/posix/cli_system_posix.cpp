@@ -2,11 +2,6 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
 #include "app/cli/cli_system.h"
 #include "platform/midi/rawdev/ports_rawdev.h"
 
@@ -23,20 +18,6 @@ int ReadTerminalByte(unsigned waitMs) {
   if (poll(&input, 1, static_cast<int>(waitMs)) <= 0) return kNoInputYet;
   unsigned char c = 0;
   return read(STDIN_FILENO, &c, 1) == 1 ? c : kEndOfInput;
-}
-
-std::string MakePrivateFolder(std::string* tried) {
-  const char* tmp = std::getenv("TMPDIR");
-  const std::string parent = tmp && *tmp ? tmp : "/tmp";
-  std::string pattern = parent + "/talverine-cli-XXXXXX";
-  if (mkdtemp(pattern.data()) != nullptr) return pattern;
-  *tried = parent;
-  return "";
-}
-
-void RemoveFolder(const std::string& path) {
-  std::error_code ignored;
-  std::filesystem::remove_all(path, ignored);
 }
 
 MidiPortPair AddDevicePorts(MidiPortSet& ports, const std::string& path) {

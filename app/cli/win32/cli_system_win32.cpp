@@ -22,15 +22,6 @@ bool StderrRedraws() { return win32::StderrTakesEscapes(); }
 
 int ReadTerminalByte(unsigned waitMs) { return win32::ReadConsoleByte(waitMs, kNoInputYet, kEndOfInput); }
 
-std::string MakePrivateFolder(std::string* tried) {
-  const std::string parent = w32::TempDirectory();
-  const std::string folder = w32::MakeUniqueFolder(parent, "talverine-cli-");
-  if (folder.empty()) *tried = parent;
-  return folder;
-}
-
-void RemoveFolder(const std::string& path) { w32::RemoveTree(path); }
-
 MidiPortPair AddDevicePorts(MidiPortSet& ports, const std::string& path) {
   return comport::AddComPort(ports, path);
 }

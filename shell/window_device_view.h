@@ -1,0 +1,26 @@
+// The device operations as the main window shows them: the status bar's
+// parts, the progress bar above it, the message boxes and the Which EPROM
+// dialog.
+#pragma once
+
+#include "shell/device_controller.h"
+
+class WindowDeviceView : public DeviceView {
+ public:
+  explicit WindowDeviceView(HWND window) : window_(window) {}
+
+  void ShowStatus(int part, const std::string& text) override;
+  void ShowCountdown(const std::string& text) override { ShowStatus(1, text); }
+  void ShowProgress(long rawBytes) override;
+  void StepProgress() override;
+  void HideProgress() override;
+  void Ask(DeviceQuestion question, const std::string& text, std::function<void(bool)> answered) override;
+  void ShowError(const std::string& text) override;
+  void MarksChanged() override;
+  void ImageChanged() override;
+  std::optional<BYTE> ChooseEprom(BYTE current) override;
+
+ private:
+  HWND window_;
+  HWND bar_ = nullptr;
+};
