@@ -1,8 +1,9 @@
 # What the Linux installation carries beside the programs: the manual pages
 # (with this version), the changelog and copyright every Debian package
-# must have, and the bash completion of talverine-cli. Debian wants manual
-# pages and changelogs compressed with gzip -9n: no name or time stamp in
-# the header, so that a rebuild makes the same bytes.
+# must have, the bash completion of talverine-cli and the AppStream
+# metainfo that software centres show. Debian wants manual pages and
+# changelogs compressed with gzip -9n: no name or time stamp in the header,
+# so that a rebuild makes the same bytes.
 find_program(GZIP_PROGRAM gzip REQUIRED)
 
 set(TALVERINE_PACKAGING_DIR ${CMAKE_BINARY_DIR}/packaging)
@@ -32,3 +33,4 @@ add_custom_target(talverine_packaging_docs ALL DEPENDS ${TALVERINE_MAN_PAGES} ${
 install(FILES ${TALVERINE_MAN_PAGES} DESTINATION share/man/man1)
 install(FILES packaging/debian/copyright ${TALVERINE_CHANGELOG}.gz DESTINATION share/doc/talverine)
 install(FILES packaging/bash-completion/talverine-cli DESTINATION share/bash-completion/completions)
+install(FILES resources/io.github.talverine.talverine.metainfo.xml DESTINATION share/metainfo)
