@@ -31,8 +31,9 @@ add_library(talverine_midi STATIC ${TALVERINE_MIDI_SOURCES})
 target_link_libraries(talverine_midi PUBLIC talverine_platform)
 talverine_warnings(talverine_midi)
 
-# The simulated Kilnbox: the device model (standard library only), and the
-# model as a pair of MIDI ports driven by a virtual or a real clock.
+# The simulated Kilnbox: the device model (standard library only), the
+# model as a pair of MIDI ports driven by a virtual or a real clock, and
+# the view every toolkit's simulator window shows.
 file(GLOB TALVERINE_SIM_SOURCES CONFIGURE_DEPENDS sim/*.cpp)
 add_library(talverine_sim STATIC ${TALVERINE_SIM_SOURCES})
 target_include_directories(talverine_sim PUBLIC ${CMAKE_SOURCE_DIR})
@@ -40,7 +41,7 @@ talverine_warnings(talverine_sim)
 
 file(GLOB TALVERINE_MIDI_SIM_SOURCES CONFIGURE_DEPENDS platform/midi/sim/*.cpp)
 add_library(talverine_midi_sim STATIC ${TALVERINE_MIDI_SIM_SOURCES})
-target_link_libraries(talverine_midi_sim PUBLIC talverine_sim talverine_midi)
+target_link_libraries(talverine_midi_sim PUBLIC talverine_sim talverine_midi PRIVATE talverine_os)
 talverine_warnings(talverine_midi_sim)
 
 # The headless back end: virtual clock, scripted answers, recorded effects,

@@ -3,9 +3,8 @@
 // Implements:
 // - the link (simport::KilnboxLink) on a steady clock, its two ports added
 //   to a port set;
-// - driving it from a QTimer on the GUI thread: polled when it has
-//   something due (MsUntilDue), and at least every 20 ms, so that a message
-//   handed to it is picked up at once.
+// - driving it from a QTimer on the GUI thread, polled as often as
+//   MsUntilNextPoll says.
 #pragma once
 
 #include <QTimer>

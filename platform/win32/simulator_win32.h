@@ -30,7 +30,3 @@ class Win32SimulatedKilnbox {
   bool stopping_ = false;
   std::thread driver_;
 };
-
-// "Socket: 27128 (16K), programmed" and its first bytes and checksum, or
-// "Socket: empty".
-std::string DescribeSocket(const sim::Socket& socket);

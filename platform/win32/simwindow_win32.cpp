@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -14,13 +15,21 @@ namespace {
 
 const wchar_t kClass[] = L"TalverineKilnboxSimulator";
 constexpr UINT_PTR kRefreshTimer = 1;
-constexpr UINT kRefreshMs = 250;
-enum Control { kDisplay = 100, kSocket, kType, kInsertFile, kInsertBlank, kErase, kRemove };
+// Control ids: the display, the socket, the type list, then the buttons in
+// the view's order.
+enum Control { kDisplay = 100, kSocket, kType, kFirstButton };
 const COLORREF kLcdBackground = RGB(0x9B, 0xBC, 0x5A);
 const COLORREF kLcdText = RGB(0x1D, 0x2B, 0x0C);
+// Where the view's rows and columns of buttons stand.
+constexpr int kButtonX[] = {200, 316};
+constexpr int kButtonWidth[] = {110, 80};
+constexpr int kButtonTop = 110;
+constexpr int kButtonPitch = 30;
+constexpr int kButtonHeight = 24;
 
 struct Window {
-  SimulatorView view;
+  explicit Window(simview::SimulatorView v) : view(std::move(v)) {}
+  simview::SimulatorView view;
   HFONT lcdFont = nullptr;
   HFONT uiFont = nullptr;
   HBRUSH lcdBrush = CreateSolidBrush(kLcdBackground);
@@ -32,12 +41,17 @@ struct Window {
 
 std::unique_ptr<Window> g_window;
 
-void SetText(HWND parent, int id, const std::string& text) {
-  std::wstring wide;
+std::wstring WindowsText(const std::string& text) {
+  std::string lines;
   for (char c : text) {
-    if (c == '\n') wide += L'\r';
-    wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    if (c == '\n') lines += '\r';
+    lines += c;
   }
+  return w32::Wide(lines);
+}
+
+void SetText(HWND parent, int id, const std::string& text) {
+  const std::wstring wide = WindowsText(text);
   HWND item = GetDlgItem(parent, id);
   std::vector<wchar_t> old(static_cast<size_t>(GetWindowTextLengthW(item)) + 1);
   GetWindowTextW(item, old.data(), static_cast<int>(old.size()));
@@ -45,37 +59,61 @@ void SetText(HWND parent, int id, const std::string& text) {
 }
 
 void Refresh(HWND hWnd) {
-  const SimulatorView& v = g_window->view;
-  SetText(hWnd, kDisplay, v.display());
-  SetText(hWnd, kSocket, v.socket());
-  const bool present = v.socketPresent();
-  EnableWindow(GetDlgItem(hWnd, kErase), present);
-  EnableWindow(GetDlgItem(hWnd, kRemove), present);
+  const simview::State state = g_window->view.Read();
+  SetText(hWnd, kDisplay, state.display);
+  SetText(hWnd, kSocket, state.socket);
+  for (size_t i = 0; i < std::size(simview::kButtons); ++i)
+    EnableWindow(GetDlgItem(hWnd, kFirstButton + static_cast<int>(i)), state.Enabled(simview::kButtons[i]));
 }
 
 int SelectedType(HWND hWnd) {
   const LRESULT selected = SendDlgItemMessageW(hWnd, kType, CB_GETCURSEL, 0, 0);
-  return selected == CB_ERR ? g_window->view.defaultType : static_cast<int>(selected);
+  return selected == CB_ERR ? simview::DefaultType() : static_cast<int>(selected);
 }
 
-void InsertFromFile(HWND hWnd) {
+// "EPROM images (*.bin;*.rom)", its patterns, "All files (*.*)", "*.*",
+// each ended by a NUL.
+std::wstring ImageFileFilter() {
+  std::string patterns;
+  for (const char* extension : simview::kImageExtensions)
+    patterns += (patterns.empty() ? "*." : ";*.") + std::string(extension);
+  std::wstring filter = w32::Wide(std::string(simview::kImageFilesName) + " (" + patterns + ")|" + patterns + "|" +
+                                  simview::kAllFilesName + " (*.*)|*.*|");
+  std::replace(filter.begin(), filter.end(), L'|', L'\0');
+  return filter;
+}
+
+// The image file the user picks; "" when none.
+std::string AskForImageFile(HWND hWnd) {
   wchar_t file[32768] = {};
+  const std::wstring filter = ImageFileFilter();
+  const std::wstring title = w32::Wide(simview::kFileDialogTitle);
   OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = hWnd;
-  ofn.lpstrFilter = L"EPROM images (*.bin;*.rom)\0*.bin;*.rom\0All files (*.*)\0*.*\0";
+  ofn.lpstrFilter = filter.c_str();
   ofn.lpstrFile = file;
   ofn.nMaxFile = 32768;
-  ofn.lpstrTitle = L"Insert EPROM from Image File";
+  ofn.lpstrTitle = title.c_str();
   ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_NOCHANGEDIR;
-  if (!GetOpenFileNameW(&ofn)) return;
-  const std::string error = g_window->view.insertFile(SelectedType(hWnd), w32::Utf8(file, wcslen(file)));
-  if (!error.empty()) MessageBoxW(hWnd, w32::Wide(error).c_str(), L"Kilnbox Simulator", MB_OK | MB_ICONWARNING);
+  return GetOpenFileNameW(&ofn) ? w32::Utf8(file, wcslen(file)) : std::string();
 }
 
-HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id, int x, int y, int w, int h,
+void Press(HWND hWnd, const simview::Button& button) {
+  std::string path;
+  if (button.asksForFile) {
+    path = AskForImageFile(hWnd);
+    if (path.empty()) return;
+  }
+  const std::string error = g_window->view.Do(button.action, SelectedType(hWnd), path);
+  if (!error.empty())
+    MessageBoxW(hWnd, w32::Wide(error).c_str(), w32::Wide(simview::kTitle).c_str(), MB_OK | MB_ICONWARNING);
+  Refresh(hWnd);
+}
+
+HWND Child(HWND parent, const wchar_t* cls, const std::string& text, DWORD style, int id, int x, int y, int w, int h,
            HFONT font) {
-  HWND child = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
+  HWND child = CreateWindowExW(0, cls, w32::Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return child;
@@ -86,32 +124,26 @@ void Build(HWND hWnd) {
   w.uiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   w.lcdFont = CreateFontW(-20, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Courier New");
-  Child(hWnd, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, kDisplay, 10, 10, 230, 52, w.lcdFont);
-  Child(hWnd, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, kSocket, 10, 70, 380, 34, w.uiFont);
-  Child(hWnd, L"STATIC", L"EPROM type:", SS_LEFT, 0, 10, 115, 70, 20, w.uiFont);
-  HWND types = Child(hWnd, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, kType, 80, 112, 110, 200,
+  Child(hWnd, L"STATIC", "", SS_LEFT | SS_NOPREFIX, kDisplay, 10, 10, 230, 52, w.lcdFont);
+  Child(hWnd, L"STATIC", "", SS_LEFT | SS_NOPREFIX, kSocket, 10, 70, 380, 34, w.uiFont);
+  Child(hWnd, L"STATIC", simview::kTypeListLabel, SS_LEFT, 0, 10, 115, 70, 20, w.uiFont);
+  HWND types = Child(hWnd, L"COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, kType, 80, 112, 110, 200,
                      w.uiFont);
-  for (const std::string& name : w.view.typeNames)
+  for (const std::string& name : simview::TypeNames())
     SendMessageW(types, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w32::Wide(name).c_str()));
-  SendMessageW(types, CB_SETCURSEL, static_cast<WPARAM>(w.view.defaultType), 0);
-  Child(hWnd, L"BUTTON", L"Insert from File...", BS_PUSHBUTTON | WS_TABSTOP, kInsertFile, 200, 110, 110, 24, w.uiFont);
-  Child(hWnd, L"BUTTON", L"Insert Blank", BS_PUSHBUTTON | WS_TABSTOP, kInsertBlank, 316, 110, 80, 24, w.uiFont);
-  Child(hWnd, L"BUTTON", L"Erase", BS_PUSHBUTTON | WS_TABSTOP, kErase, 200, 140, 110, 24, w.uiFont);
-  Child(hWnd, L"BUTTON", L"Remove", BS_PUSHBUTTON | WS_TABSTOP, kRemove, 316, 140, 80, 24, w.uiFont);
+  SendMessageW(types, CB_SETCURSEL, static_cast<WPARAM>(simview::DefaultType()), 0);
+  for (size_t i = 0; i < std::size(simview::kButtons); ++i) {
+    const simview::Button& b = simview::kButtons[i];
+    Child(hWnd, L"BUTTON", b.label, BS_PUSHBUTTON | WS_TABSTOP, kFirstButton + static_cast<int>(i),
+          kButtonX[b.column], kButtonTop + b.row * kButtonPitch, kButtonWidth[b.column], kButtonHeight, w.uiFont);
+  }
   Refresh(hWnd);
-  SetTimer(hWnd, kRefreshTimer, kRefreshMs, nullptr);
+  SetTimer(hWnd, kRefreshTimer, simview::kRefreshMs, nullptr);
 }
 
 void OnCommand(HWND hWnd, int id) {
-  const SimulatorView& v = g_window->view;
-  switch (id) {
-    case kInsertFile: InsertFromFile(hWnd); break;
-    case kInsertBlank: v.insertBlank(SelectedType(hWnd)); break;
-    case kErase: v.erase(); break;
-    case kRemove: v.remove(); break;
-    default: return;
-  }
-  Refresh(hWnd);
+  const int button = id - kFirstButton;
+  if (button >= 0 && button < static_cast<int>(std::size(simview::kButtons))) Press(hWnd, simview::kButtons[button]);
 }
 
 LRESULT CALLBACK Proc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -136,10 +168,9 @@ LRESULT CALLBACK Proc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-void ShowSimulatorWindow(Handle owner, SimulatorView view) {
+void ShowSimulatorWindow(void* owner, simview::SimulatorView view) {
   if (g_window) return;
-  g_window = std::make_unique<Window>();
-  g_window->view = std::move(view);
+  g_window = std::make_unique<Window>(std::move(view));
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = Proc;
@@ -159,8 +190,8 @@ void ShowSimulatorWindow(Handle owner, SimulatorView view) {
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   const int width = r.right - r.left;
   const int x = std::max<LONG>(work.left, std::min<LONG>(main.right + 8, work.right - width));
-  HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kClass, L"Kilnbox Simulator", style, x, main.top, width,
-                                r.bottom - r.top, static_cast<HWND>(owner), nullptr, wc.hInstance, nullptr);
+  HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kClass, w32::Wide(simview::kTitle).c_str(), style, x, main.top,
+                                width, r.bottom - r.top, static_cast<HWND>(owner), nullptr, wc.hInstance, nullptr);
   ShowWindow(window, SW_SHOWNOACTIVATE);
 }
 

@@ -2,7 +2,7 @@
 // WindowSystem part makes, with plain types (handles as void*, texts in
 // UTF-8, message numbers as Win32 has them). Neutral header: no
 // <windows.h>, no seam types. platform_win32.cpp maps the seam onto it;
-// ui_win32.cpp, dialogs_win32.cpp and simwindow_win32.cpp implement it.
+// ui_win32.cpp and dialogs_win32.cpp implement it.
 #pragma once
 
 #include <cstdint>

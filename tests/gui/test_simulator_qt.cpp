@@ -8,10 +8,10 @@
 #include <QTest>
 #include <memory>
 
+#include "platform/midi/sim/sim_port.h"
 #include "platform/qt/simulator_qt.h"
 #include "shell/image_model.h"
 #include "tests/gui/gui_support.h"
-#include "tests/support/core_fixture.h"
 
 namespace {
 
@@ -38,7 +38,6 @@ class SimulatorWindowTest : public ::testing::Test {
   uint64_t nowMs_ = 0;
   std::shared_ptr<simport::KilnboxLink> link_;
   std::unique_ptr<QWidget> window_;
-  testsupport::TempDir temp_;
 };
 
 TEST_F(SimulatorWindowTest, ShowsTheDevicesDisplayAsItChanges) {
@@ -93,30 +92,6 @@ TEST_F(SimulatorWindowTest, OffersTheProgramsElevenTypesInItsOrder) {
   ASSERT_EQ(types->count(), static_cast<int>(etINVALID));
   for (int t = 0; t < static_cast<int>(etINVALID); ++t)
     EXPECT_TRUE(types->itemText(t).startsWith(QString::fromLatin1(EPROM_info[t].etName) + QLatin1Char(' '))) << t;
-}
-
-TEST_F(SimulatorWindowTest, InsertsAnImageFileCutOrPaddedToTheType) {
-  const std::string small = temp_.File("small.bin");
-  testsupport::WriteBytes(small, std::vector<uint8_t>(100, 0x11));
-  QString error;
-  ASSERT_TRUE(InsertEpromFromFile(*link_, QString::fromStdString(small), et2764, &error));
-  sim::Socket s = Socket();
-  ASSERT_EQ(s.contents.size(), 8192u);
-  EXPECT_EQ(s.contents[99], 0x11);
-  EXPECT_EQ(s.contents[100], 0xFF);
-
-  const std::string large = temp_.File("large.bin");
-  testsupport::WriteBytes(large, std::vector<uint8_t>(70000, 0x22));
-  ASSERT_TRUE(InsertEpromFromFile(*link_, QString::fromStdString(large), et2732, &error));
-  EXPECT_EQ(Socket().contents, std::vector<uint8_t>(4096, 0x22));
-
-  // A file that cannot be read, or a type there is not, leaves the socket.
-  EXPECT_FALSE(InsertEpromFromFile(*link_, QString::fromStdString(temp_.File("missing.bin")), et2764, &error));
-  EXPECT_TRUE(error.contains(QStringLiteral("missing.bin")));
-  EXPECT_FALSE(InsertEpromFromFile(*link_, QString::fromStdString(small), 11, &error));
-  EXPECT_FALSE(InsertEpromFromFile(*link_, QString::fromStdString(small), -1, &error));
-  EXPECT_EQ(Socket().type, static_cast<int>(et2732));
-  EXPECT_EQ(Socket().contents, std::vector<uint8_t>(4096, 0x22));
 }
 
 }  // namespace

@@ -20,9 +20,11 @@ class Cli : public ::testing::Test {
     if (!testsupport::HaveTool("sox") || !testsupport::HaveTool("srec_cat")) GTEST_SKIP() << "sox or srec_cat missing";
   }
   std::string Path(const std::string& name) const { return temp_.File(name); }
-  // Runs talverine-cli with `args`; stderr goes to err.txt.
-  int RunCli(const std::string& args) {
-    return testsupport::Run(std::string(TALVERINE_CLI) + " " + args + " >" + Path("out.txt") + " 2>" + Path("err.txt"));
+  // Runs talverine-cli with `args` (after `environment`, "NAME=value ...");
+  // stderr goes to err.txt.
+  int RunCli(const std::string& args, const std::string& environment = "") {
+    return testsupport::Run(environment + " " + TALVERINE_CLI + " " + args + " >" + Path("out.txt") + " 2>" +
+                            Path("err.txt"));
   }
   std::string Err() const {
     const auto bytes = ReadBytes(Path("err.txt"));
@@ -148,6 +150,21 @@ TEST_F(Cli, HashPrintsTheHelpChecksDigest) {
   const auto want = ReadBytes(Path("want.txt"));
   EXPECT_EQ(std::string(out.begin(), out.begin() + 40), std::string(want.begin(), want.begin() + 40));
   EXPECT_EQ(RunCli("hash " + Path("nothing-here")), 1);
+}
+
+// RtMidi's module, and ALSA and JACK behind it, wait for a command that
+// lists or opens the system's ports.
+TEST_F(Cli, ConvertAndHashLoadNoMidiOrSoundLibrary) {
+  SoxWav("sound.wav", {0, 1000, -1000});
+  testsupport::WriteText(Path("page.htm"), "text\n");
+  for (const std::string& args :
+       {"convert " + Path("sound.wav") + " " + Path("sound.bin"), "hash --text " + Path("page.htm")}) {
+    ASSERT_EQ(RunCli(args, "LD_DEBUG=libs"), 0) << Err();
+    const std::string loaded = Err();
+    if (loaded.find("calling init") == std::string::npos) GTEST_SKIP() << "the loader here does not say what it loads";
+    for (const char* library : {"talverine-rtmidi", "librtmidi", "libasound", "libjack"})
+      EXPECT_EQ(loaded.find(library), std::string::npos) << args << " loads " << library;
+  }
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
 #include "platform/midi/rtmidi/ports_rtmidi.h"
 
-#include <RtMidi.h>
-
 #include <cctype>
-#include <exception>
+#include <cstdio>
 #include <utility>
 
 #if defined(__linux__)
@@ -14,18 +12,7 @@ namespace rtmidiports {
 
 namespace {
 
-constexpr const char* kClientName = "Talverine";
 constexpr size_t kPortNameChars = MAXPNAMELEN - 1;
-
-// The sequencer's API: on Linux the ALSA sequencer, whose limits the paced
-// output is built for; elsewhere the system's own.
-RtMidi::Api SystemApi() {
-#if defined(__linux__)
-  return RtMidi::LINUX_ALSA;
-#else
-  return RtMidi::UNSPECIFIED;
-#endif
-}
 
 // False when there is certainly no MIDI service: RtMidi would only fail
 // after printing its complaint (and ALSA's) on the terminal.
@@ -35,10 +22,6 @@ bool ServiceMayExist() {
 #else
   return true;
 #endif
-}
-
-void OnRtMidiError(RtMidiError::Type type, const std::string& text, void* catcher) {
-  static_cast<ErrorCatcher*>(catcher)->Report(type, text);
 }
 
 // Where a trailing ALSA sequencer address (" 24:1") starts, or npos.
@@ -56,12 +39,12 @@ std::string WithoutAddress(const std::string& name) { return name.substr(0, Addr
 
 // The index of the port named `wanted`, or of the one port whose name is
 // the same but for the sequencer address; -1 when there is none.
-int FindPort(RtMidi& api, const std::string& wanted) {
-  const unsigned count = api.getPortCount();
+int FindPort(Client& client, const std::string& wanted) {
+  const unsigned count = client.PortCount();
   int loose = -1;
   int looseMatches = 0;
   for (unsigned i = 0; i < count; ++i) {
-    const std::string name = api.getPortName(i);
+    const std::string name = client.PortName(i);
     if (name == wanted) return static_cast<int>(i);
     if (WithoutAddress(name) == WithoutAddress(wanted)) {
       loose = static_cast<int>(i);
@@ -71,64 +54,32 @@ int FindPort(RtMidi& api, const std::string& wanted) {
   return looseMatches == 1 ? loose : -1;
 }
 
-// Opens `api` on the port named `portName`.
-MidiWriteResult OpenNamedPort(RtMidi& api, const std::string& portName, const char* ourName, ErrorCatcher& errors) {
-  const int index = FindPort(api, portName);
+// Opens `client` on the port named `portName`.
+MidiWriteResult OpenNamedPort(Client& client, const std::string& portName, const char* ourName) {
+  const int index = FindPort(client, portName);
   if (index < 0)
     return MidiWriteResult::Failure(MMSYSERR_BADDEVICEID, "The MIDI port \"" + portName + "\" is no longer present.");
-  errors.Clear();
-  api.openPort(static_cast<unsigned>(index), ourName);
-  std::string why = errors.Take();
-  if (why.empty() && !api.isPortOpen()) why = "The MIDI port \"" + portName + "\" could not be opened.";
+  std::string why = client.OpenPort(static_cast<unsigned>(index), ourName);
+  if (why.empty() && !client.IsPortOpen()) why = "The MIDI port \"" + portName + "\" could not be opened.";
   if (!why.empty()) return MidiWriteResult::Failure(MMSYSERR_ERROR, why);
   return {};
 }
 
 }  // namespace
 
-// ---------------------------------------------------------------------------
-
-void ErrorCatcher::Clear() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  text_.clear();
-}
-
-void ErrorCatcher::Report(int type, const std::string& text) {
-  if (type == RtMidiError::DEBUG_WARNING) return;
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (text_.empty()) text_ = text.empty() ? "RtMidi reported an error without a text." : text;
-}
-
-std::string ErrorCatcher::Take() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return std::exchange(text_, std::string());
-}
-
-namespace {
-
-template <typename Api>
-std::vector<std::string> PortNames() {
+std::vector<std::string> ListPorts(bool input) {
   std::vector<std::string> names;
-  ErrorCatcher ignored;
-  try {
-    Api api(SystemApi(), kClientName);
-    api.setErrorCallback(&OnRtMidiError, &ignored);
-    const unsigned count = api.getPortCount();
-    for (unsigned i = 0; i < count; ++i) {
-      // A port that went away while being listed has no name left.
-      std::string name = api.getPortName(i);
-      if (!name.empty()) names.push_back(std::move(name));
-    }
-  } catch (const std::exception&) {
-    // No MIDI service: no ports.
-    names.clear();
+  std::string why;
+  const std::unique_ptr<Client> client = NewClient(input, &why);
+  if (!client) return names;  // no MIDI service: no ports
+  const unsigned count = client->PortCount();
+  for (unsigned i = 0; i < count; ++i) {
+    // A port that went away while being listed has no name left.
+    std::string name = client->PortName(i);
+    if (!name.empty()) names.push_back(std::move(name));
   }
   return names;
 }
-
-}  // namespace
-
-std::vector<std::string> ListPorts(bool input) { return input ? PortNames<RtMidiIn>() : PortNames<RtMidiOut>(); }
 
 std::string FitPortName(const std::string& name) {
   if (name.size() <= kPortNameChars) return name;
@@ -140,6 +91,11 @@ std::string FitPortName(const std::string& name) {
 
 void RegisterRtMidiPorts(MidiPortSet& ports) {
   if (!ServiceMayExist()) return;
+  std::string why;
+  if (!ModuleLoaded(&why)) {
+    std::fprintf(stderr, "The system's MIDI ports are left out: %s\n", why.c_str());
+    return;
+  }
   for (const std::string& name : ListPorts(true)) ports.AddInput(std::make_unique<RtMidiInputDevice>(name));
   for (const std::string& name : ListPorts(false)) ports.AddOutput(MakeOutputDevice(name));
 }
@@ -158,21 +114,15 @@ RtMidiInputDevice::~RtMidiInputDevice() { Close(); }
 
 UINT RtMidiInputDevice::Open(MidiByteSink sink) {
   if (in_) return MMSYSERR_ALLOCATED;
-  try {
-    in_ = std::make_unique<RtMidiIn>(SystemApi(), kClientName);
-  } catch (const RtMidiError& e) {
-    return Fail(MMSYSERR_NODRIVER, e.getMessage());
-  } catch (const std::exception& e) {
-    return Fail(MMSYSERR_NODRIVER, e.what());
-  }
-  in_->setErrorCallback(&OnRtMidiError, &errors_);
-  in_->ignoreTypes(false, true, true);
+  std::string why;
+  in_ = NewClient(true, &why);
+  if (!in_) return Fail(MMSYSERR_NODRIVER, std::move(why));
   {
     std::lock_guard<std::mutex> lock(sinkMutex_);
     sink_ = std::move(sink);
   }
-  in_->setCallback(&RtMidiInputDevice::OnMessage, this);
-  MidiWriteResult opened = OpenNamedPort(*in_, portName_, "Talverine In", errors_);
+  in_->StartReceiving([this](const unsigned char* data, size_t size) { Receive(data, size); });
+  MidiWriteResult opened = OpenNamedPort(*in_, portName_, "Talverine In");
   if (!opened.Ok()) {
     Close();
     return Fail(opened.error, std::move(opened.text));
@@ -182,8 +132,8 @@ UINT RtMidiInputDevice::Open(MidiByteSink sink) {
 
 void RtMidiInputDevice::Close() {
   if (in_) {
-    in_->closePort();
-    in_->cancelCallback();
+    in_->ClosePort();
+    in_->StopReceiving();
     in_.reset();
   }
   // A message being handed over on RtMidi's thread finishes first.
@@ -195,11 +145,9 @@ std::string RtMidiInputDevice::ErrorText(UINT error) const {
   return error == openError_.error ? openError_.text : std::string();
 }
 
-void RtMidiInputDevice::OnMessage(double, std::vector<unsigned char>* message, void* self) {
-  auto* device = static_cast<RtMidiInputDevice*>(self);
-  if (message == nullptr || message->empty()) return;
-  std::lock_guard<std::mutex> lock(device->sinkMutex_);
-  if (device->sink_) device->sink_(message->data(), message->size());
+void RtMidiInputDevice::Receive(const unsigned char* data, size_t size) {
+  std::lock_guard<std::mutex> lock(sinkMutex_);
+  if (sink_) sink_(data, size);
 }
 
 UINT RtMidiInputDevice::Fail(UINT error, std::string text) {
@@ -216,36 +164,23 @@ RtMidiFragmentPort::RtMidiFragmentPort(std::string portName) : portName_(std::mo
 RtMidiFragmentPort::~RtMidiFragmentPort() { Close(); }
 
 MidiWriteResult RtMidiFragmentPort::Open() {
-  try {
-    out_ = std::make_unique<RtMidiOut>(SystemApi(), kClientName);
-  } catch (const RtMidiError& e) {
-    return MidiWriteResult::Failure(MMSYSERR_NODRIVER, e.getMessage());
-  } catch (const std::exception& e) {
-    return MidiWriteResult::Failure(MMSYSERR_NODRIVER, e.what());
-  }
-  out_->setErrorCallback(&OnRtMidiError, &errors_);
-  MidiWriteResult opened = OpenNamedPort(*out_, portName_, "Talverine Out", errors_);
+  std::string why;
+  out_ = NewClient(false, &why);
+  if (!out_) return MidiWriteResult::Failure(MMSYSERR_NODRIVER, why);
+  MidiWriteResult opened = OpenNamedPort(*out_, portName_, "Talverine Out");
   if (!opened.Ok()) out_.reset();
   return opened;
 }
 
 void RtMidiFragmentPort::Close() {
   if (!out_) return;
-  out_->closePort();
+  out_->ClosePort();
   out_.reset();
 }
 
 MidiWriteResult RtMidiFragmentPort::SendPiece(const BYTE* data, size_t size) {
   if (!out_) return MidiWriteResult::Failure(MMSYSERR_INVALHANDLE, "");
-  errors_.Clear();
-  try {
-    out_->sendMessage(data, size);
-  } catch (const std::exception& e) {
-    return MidiWriteResult::Failure(MMSYSERR_ERROR, e.what());
-  }
-  // RtMidi only warns when the sequencer refuses a piece: the warning is
-  // what ends the message.
-  const std::string why = errors_.Take();
+  const std::string why = out_->Send(data, size);
   if (!why.empty()) return MidiWriteResult::Failure(MMSYSERR_ERROR, why);
   return {};
 }

@@ -1,9 +1,12 @@
-// The system's MIDI ports through RtMidi (the ALSA sequencer on Linux).
+// The system's MIDI ports through RtMidi (the ALSA sequencer on Linux),
+// reached through its module (rtmidi_client.h).
 //
 // Implements:
 // - the port lists: an input and an output device for every port RtMidi
 //   names; none, quietly, when the system has no MIDI service (RtMidi
-//   throws, or on Linux there is no sequencer device to open);
+//   throws, or on Linux there is no sequencer device to open, and then
+//   the module is not even loaded); none, with a line on stderr saying why,
+//   when the module or RtMidi cannot be loaded;
 // - port names fitted to 31 characters: a name that is longer keeps its
 //   sequencer address (" 24:1") at the end, so that the ports of one
 //   interface stay apart in the MIDI dialog;
@@ -26,9 +29,7 @@
 
 #include "platform/midi/paced_output.h"
 #include "platform/midi/ports.h"
-
-class RtMidiIn;
-class RtMidiOut;
+#include "platform/midi/rtmidi/rtmidi_client.h"
 
 namespace rtmidiports {
 
@@ -42,21 +43,6 @@ void RegisterRtMidiPorts(MidiPortSet& ports);
 // `name` fitted to a port name of 31 characters (see above).
 std::string FitPortName(const std::string& name);
 
-// What RtMidi's error callback reported during a call, for the thread that
-// made the call to pick up.
-class ErrorCatcher {
- public:
-  void Clear();
-  // Warnings and errors; debugging notes are ignored.
-  void Report(int type, const std::string& text);
-  // The first report since Clear(), or "".
-  std::string Take();
-
- private:
-  std::mutex mutex_;
-  std::string text_;
-};
-
 class RtMidiInputDevice : public MidiInputDevice {
  public:
   explicit RtMidiInputDevice(std::string portName);
@@ -67,12 +53,11 @@ class RtMidiInputDevice : public MidiInputDevice {
   std::string ErrorText(UINT error) const override;
 
  private:
-  static void OnMessage(double stamp, std::vector<unsigned char>* message, void* self);
+  void Receive(const unsigned char* data, size_t size);
   UINT Fail(UINT error, std::string text);
 
   const std::string portName_;
-  std::unique_ptr<RtMidiIn> in_;
-  ErrorCatcher errors_;
+  std::unique_ptr<Client> in_;
   std::mutex sinkMutex_;
   MidiByteSink sink_;
   MidiWriteResult openError_;
@@ -88,8 +73,7 @@ class RtMidiFragmentPort : public FragmentPort {
 
  private:
   const std::string portName_;
-  std::unique_ptr<RtMidiOut> out_;
-  ErrorCatcher errors_;
+  std::unique_ptr<Client> out_;
 };
 
 // An output device on RtMidi's port `portName`.

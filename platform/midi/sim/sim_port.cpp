@@ -1,6 +1,7 @@
 #include "platform/midi/sim/sim_port.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 namespace simport {
@@ -66,6 +67,10 @@ std::optional<uint64_t> KilnboxLink::MsUntilDue() {
   return *due > now ? *due - now : 0;
 }
 
+uint64_t KilnboxLink::MsUntilNextPoll() {
+  return std::min(MsUntilDue().value_or(kLongestPollGapMs), kLongestPollGapMs);
+}
+
 void KilnboxLink::WithModel(const std::function<void(sim::Kilnbox&)>& fn) {
   std::lock_guard<std::mutex> lock(modelMutex_);
   fn(model_);
@@ -96,6 +101,14 @@ UINT SimOutputDevice::Send(const BYTE* data, size_t size) {
   link_->HostSend(data, size);
   if (report_) report_(MMSYSERR_NOERROR, "");
   return MMSYSERR_NOERROR;
+}
+
+KilnboxLink::Clock SteadyClock() {
+  const auto epoch = std::chrono::steady_clock::now();
+  return [epoch] {
+    const auto elapsed = std::chrono::steady_clock::now() - epoch;
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+  };
 }
 
 MidiPortPair RegisterPorts(MidiPortSet& ports, const std::shared_ptr<KilnboxLink>& link) {

@@ -6,8 +6,8 @@
 //   factor, and messages queue on it in order) and the clock it runs on;
 // - SimInputDevice / SimOutputDevice: MidiInputDevice and MidiOutputDevice
 //   sharing one link ("Kilnbox Simulator In" / "Kilnbox Simulator Out");
-// - the real-time driver: a back end with a real clock creates the link
-//   with that clock and calls Poll() periodically (MsUntilDue() says when).
+// - the real-time driver: a back end creates the link on SteadyClock() and
+//   calls Poll() periodically (MsUntilNextPoll() says when).
 #pragma once
 
 #include <cstdint>
@@ -43,6 +43,11 @@ class KilnboxLink {
   std::optional<uint64_t> NextDue();
   // Ms from now until the next thing is due (0 when overdue); nullopt: idle.
   std::optional<uint64_t> MsUntilDue();
+  // Ms from now until a real-time driver polls again: when something is
+  // due, and at least every kLongestPollGapMs, so that a message handed to
+  // the device is taken up at once.
+  static constexpr uint64_t kLongestPollGapMs = 20;
+  uint64_t MsUntilNextPoll();
   uint64_t Now() const { return clock_(); }
 
   // The model, locked, for set-up, tests and a viewer.
@@ -85,6 +90,10 @@ class SimOutputDevice : public MidiOutputDevice {
   bool open_ = false;
   SentReport report_;
 };
+
+// A clock of ms since it was made, on the system's steady clock: the clock
+// of a link that a real-time driver polls.
+KilnboxLink::Clock SteadyClock();
 
 // Adds the link's two ports to `ports`; returns their indices.
 MidiPortPair RegisterPorts(MidiPortSet& ports, const std::shared_ptr<KilnboxLink>& link);

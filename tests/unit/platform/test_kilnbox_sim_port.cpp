@@ -105,11 +105,16 @@ TEST_F(SimPort, ClosedPortsNeitherSendNorHear) {
 
 TEST_F(SimPort, MsUntilDueTellsARealTimeDriverWhenToPoll) {
   EXPECT_FALSE(link->MsUntilDue().has_value());
+  // Idle, it is still polled now and then, so that a message handed over
+  // meanwhile is taken up.
+  EXPECT_EQ(link->MsUntilNextPoll(), simport::KilnboxLink::kLongestPollGapMs);
   clock = 1000;
   Send(kRequestBlock1);
   EXPECT_EQ(link->MsUntilDue(), 2u);  // the request is in at 1001.92 ms
+  EXPECT_EQ(link->MsUntilNextPoll(), 2u);
   clock = 1500;
   EXPECT_EQ(link->MsUntilDue(), 0u);  // overdue: poll at once
+  EXPECT_EQ(link->MsUntilNextPoll(), 0u);
   link->Poll();
   EXPECT_FALSE(received.empty());
 }

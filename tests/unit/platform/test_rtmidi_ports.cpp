@@ -1,6 +1,7 @@
 // RtMidi's ports on a machine without a MIDI service (no ALSA sequencer):
-// no ports and clear errors, never an exception or a crash. Port names are
-// fitted so that the ports of one interface stay apart.
+// no ports and clear errors, never an exception or a crash. RtMidi's
+// module loads on demand, and one that cannot load says why. Port names
+// are fitted so that the ports of one interface stay apart.
 #include "platform/midi/rtmidi/ports_rtmidi.h"
 
 #include <gtest/gtest.h>
@@ -49,6 +50,16 @@ TEST(RtMidiPorts, OpeningWithoutSequencerFailsWithRtMidisOwnText) {
   EXPECT_STREQ(text, "MidiOutAlsa::initialize: error creating ALSA sequencer client object.");
   // A second try fails the same way instead of finding a half-made port.
   EXPECT_EQ(ports.midiOutOpen(&hout, out, nullptr), MMSYSERR_NODRIVER);
+}
+
+TEST(RtMidiPorts, TheModuleLoadsOrSaysWhyNot) {
+  std::string why;
+  EXPECT_TRUE(rtmidiports::ModuleLoaded(&why)) << why;
+  // A missing file, and a library without the module's entry.
+  EXPECT_EQ(rtmidiports::LoadModule("talverine-no-such-module.so", &why), nullptr);
+  EXPECT_NE(why.find("talverine-no-such-module.so"), std::string::npos) << why;
+  EXPECT_EQ(rtmidiports::LoadModule("libc.so.6", &why), nullptr);
+  EXPECT_NE(why.find(rtmidiports::kModuleEntryName), std::string::npos) << why;
 }
 
 TEST(RtMidiPorts, LongNamesKeepTheirSequencerAddress) {
