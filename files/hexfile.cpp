@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "files/byte_reader.h"
+#include "files/codec/byte_reader.h"
 #include "files/file_access.h"
 #include "files/fileio.h"
 #include "shell/image_model.h"

@@ -2,7 +2,7 @@
 // files/hex_parse.h: the file, the image and the messages.
 #pragma once
 
-#include "files/hex_parse.h"
+#include "files/codec/hex_parse.h"
 #include "platform/platform.h"
 
 void LoadHexFile(const char* filename, UINT lOffset, UINT lSize);

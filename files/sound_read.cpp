@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "files/aiff_parse.h"
+#include "files/codec/aiff_parse.h"
 #include "files/file_access.h"
 #include "files/fileio.h"
 #include "shell/image_model.h"

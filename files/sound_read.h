@@ -2,11 +2,10 @@
 // status texts of their problems.
 #pragma once
 
-#include "files/byte_reader.h"
-#include "files/wav_parse.h"
+#include "files/codec/byte_reader.h"
+#include "files/codec/wav_parse.h"
 #include "platform/platform.h"
 
-using SoundParser = WavParse (*)(ByteReader& in, const WavOptions& options);
 
 // Loads the file into the `lSize` bytes at imgMemory + `lOffset` with the
 // audio settings in force: filled first, resampled to `sample_rate` when

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "files/byte_reader.h"
+#include "files/codec/byte_reader.h"
 #include "files/sound_read.h"
 
 namespace {

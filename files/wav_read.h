@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "files/file_settings.h"
-#include "files/wav_parse.h"
+#include "files/codec/wav_parse.h"
 #include "platform/platform.h"
 
 // Result codes of ConvertWavToDMX.

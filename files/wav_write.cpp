@@ -6,7 +6,7 @@
 
 #include "files/file_access.h"
 #include "files/fileio.h"
-#include "files/u255.h"
+#include "files/codec/u255.h"
 #include "shell/image_model.h"
 
 

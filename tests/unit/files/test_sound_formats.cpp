@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "files/aiff_parse.h"
+#include "files/codec/aiff_parse.h"
 #include "files/fileio.h"
-#include "files/u255.h"
+#include "files/codec/u255.h"
 #include "files/wav_write.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "files/sound_read.h"
-#include "files/u255.h"
+#include "files/codec/u255.h"
 #include "files/wav_read.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"

@@ -6,8 +6,8 @@
 #include <random>
 
 #include "files/fileio.h"
-#include "files/u255.h"
-#include "files/wav_parse.h"
+#include "files/codec/u255.h"
+#include "files/codec/wav_parse.h"
 #include "files/wav_read.h"
 #include "files/wav_write.h"
 #include "shell/app_state.h"

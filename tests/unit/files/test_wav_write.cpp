@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "files/u255.h"
+#include "files/codec/u255.h"
 #include "files/wav_write.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
