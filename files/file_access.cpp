@@ -1,14 +1,21 @@
 #include "files/file_access.h"
 
+#include <utility>
+
 #include "files/image/image_section.h"
 
 const char kPartialSuffix[] = ".tvpart";
 
 namespace {
 
-void ReportPathFailure(FileReport& report, FileError why, const char* format, const std::string& path) {
-  report.Box(FormatText(format, path.c_str()));
+void ReportFailure(FileReport& report, FileError why, std::string text) {
+  report.Box(std::move(text));
   report.Fail(why);
+}
+
+// `format` names the file in its one %s.
+void ReportPathFailure(FileReport& report, FileError why, const char* format, const std::string& path) {
+  ReportFailure(report, why, FormatText(format, path.c_str()));
 }
 
 }  // namespace
@@ -24,14 +31,10 @@ FILE* OpenInputFile(const std::string& path) {
 bool CheckSection(UINT lOffset, UINT lSize, FileReport& report) {
   switch (CheckImageSection(lOffset, lSize)) {
     case SectionCheck::kOk: return true;
-    case SectionCheck::kNoImage:
-      report.Box("Unable to allocate image memory");
-      report.Fail(FileError::kNoImage);
-      return false;
+    case SectionCheck::kNoImage: ReportFailure(report, FileError::kNoImage, "Unable to allocate image memory"); break;
     case SectionCheck::kOutsideImage:
-      report.Box("Section outside the image");
-      report.Fail(FileError::kOutsideImage);
-      return false;
+      ReportFailure(report, FileError::kOutsideImage, "Section outside the image");
+      break;
   }
   return false;
 }
