@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "files/fileio.h"
-#include "files/hexfile.h"
-#include "files/wav_read.h"
-#include "files/wav_write.h"
+#include "files/codec/wav_image.h"
+#include "files/file_load.h"
+#include "files/file_save.h"
+#include "files/file_settings.h"
 #include "platform/headless/platform_headless.h"
 #include "shell/app_state.h"
 #include "shell/core_session.h"
@@ -85,7 +85,7 @@ void BM_WavToCodes(benchmark::State& state) {
   WriteStereoWav(wav);
   AutoScale = static_cast<UINT>(state.range(0));
   for (auto _ : state) {
-    LoadWavFile(wav.c_str(), 0, IMAGE_SIZE, nullptr);
+    LoadWavFile(wav.c_str(), 0, IMAGE_SIZE);
     benchmark::DoNotOptimize(imgMemory[IMAGE_SIZE - 1]);
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kFrames);
@@ -160,7 +160,7 @@ void BM_EditorSoundAtThePlaybackRate(benchmark::State& state) {
   ResampleToPlaybackRate = static_cast<UINT>(state.range(1));
   sample_rate = 24000;
   for (auto _ : state) {
-    tvOpenFileName(path.c_str(), 0, static_cast<int>(IMAGE_SIZE), static_cast<int>(IMAGE_SIZE), nullptr);
+    tvOpenFileName(path.c_str(), 0, static_cast<int>(IMAGE_SIZE), static_cast<int>(IMAGE_SIZE));
     benchmark::DoNotOptimize(imgMemory[IMAGE_SIZE - 1]);
   }
   ResampleToPlaybackRate = 0;
@@ -173,11 +173,10 @@ void BM_CodesToWavImage(benchmark::State& state) {
   FilesBench bench;
   if (!bench.Ready(state)) return;
   for (auto _ : state) {
-    wavbuffer[0][0] = 0;
-    ConvertDMXtoWAV(imgMemory, WAV_MAX_SAMPLES, reinterpret_cast<char*>(wavbuffer[0]));
-    benchmark::DoNotOptimize(wavbuffer[0][WAV_MAX_IMAGE - 1]);
+    BuildWavImage(imgMemory, IMAGE_SIZE, sample_rate, wavbuffer[0], BUFFER_SIZE);
+    benchmark::DoNotOptimize(wavbuffer[0][WavImageSize(IMAGE_SIZE) - 1]);
   }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * WAV_MAX_SAMPLES);
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * IMAGE_SIZE);
 }
 BENCHMARK(BM_CodesToWavImage)->Unit(benchmark::kMicrosecond);
 

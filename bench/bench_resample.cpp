@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "files/resample.h"
+#include "files/codec/resample.h"
 
 namespace {
 

@@ -17,7 +17,7 @@ talverine_warnings(talverine_resources)
 
 # The core: plain C++ on the seam alone.
 file(GLOB TALVERINE_CORE_SOURCES CONFIGURE_DEPENDS
-  shell/*.cpp device/*.cpp files/*.cpp settings/*.cpp help/*.cpp)
+  shell/*.cpp device/*.cpp files/*.cpp files/*/*.cpp settings/*.cpp help/*.cpp)
 add_library(talverine_core STATIC ${TALVERINE_CORE_SOURCES})
 target_link_libraries(talverine_core PUBLIC talverine_platform talverine_resources)
 talverine_warnings(talverine_core)

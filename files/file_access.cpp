@@ -1,36 +1,24 @@
 #include "files/file_access.h"
 
-#include <cstdarg>
-#include <vector>
+#include <utility>
 
-#include <cstring>
-
-#include "files/fileio.h"
-#include "platform/platform.h"
-#include "shell/image_model.h"
+#include "files/image/image_section.h"
 
 const char kPartialSuffix[] = ".tvpart";
 
-std::string FormatText(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  const int needed = std::vsnprintf(nullptr, 0, format, args);
-  va_end(args);
-  std::string text;
-  if (needed > 0) {
-    std::vector<char> buffer(static_cast<size_t>(needed) + 1);
-    std::vsnprintf(buffer.data(), buffer.size(), format, again);
-    text.assign(buffer.data(), static_cast<size_t>(needed));
-  }
-  va_end(again);
-  return text;
+namespace {
+
+void ReportFailure(FileReport& report, FileError why, std::string text) {
+  report.Box(std::move(text));
+  report.Fail(why);
 }
 
-void ShowFileMessage(const std::string& text) { plat::MessageBox(nullptr, text.c_str(), nullptr, MB_OK); }
+// `format` names the file in its one %s.
+void ReportPathFailure(FileReport& report, FileError why, const char* format, const std::string& path) {
+  ReportFailure(report, why, FormatText(format, path.c_str()));
+}
 
-void ShowFileMessage(const char* format, const std::string& path) { ShowFileMessage(FormatText(format, path.c_str())); }
+}  // namespace
 
 FILE* OpenInputFile(const std::string& path) {
   // Only plain files: a FIFO would block the window until some other
@@ -40,22 +28,37 @@ FILE* OpenInputFile(const std::string& path) {
   return plat::OpenFile(path, "rb");
 }
 
-FILE* BeginSectionLoad(const char* filename, unsigned lOffset, unsigned lSize, const char* openFailFormat) {
-  if (!CheckImageSection(lOffset, lSize)) return nullptr;
+bool CheckSection(UINT lOffset, UINT lSize, FileReport& report) {
+  switch (CheckImageSection(lOffset, lSize)) {
+    case SectionCheck::kOk: return true;
+    case SectionCheck::kNoImage: ReportFailure(report, FileError::kNoImage, "Unable to allocate image memory"); break;
+    case SectionCheck::kOutsideImage:
+      ReportFailure(report, FileError::kOutsideImage, "Section outside the image");
+      break;
+  }
+  return false;
+}
+
+FILE* BeginSectionLoad(const char* filename, UINT lOffset, UINT lSize, const char* openFailFormat,
+                       FileReport& report) {
+  if (!CheckSection(lOffset, lSize, report)) return nullptr;
   const std::string path = filename ? filename : "";
   FILE* fp = OpenInputFile(path);
   if (fp == nullptr) {
-    ShowFileMessage(openFailFormat, path);
+    ReportPathFailure(report, FileError::kCannotOpen, openFailFormat, path);
     return nullptr;
   }
-  std::memset(imgMemory + lOffset, static_cast<BYTE>(cMemoryFillValue), lSize);
+  FillSection(lOffset, lSize);
   return fp;
 }
 
-void EndSectionLoad(FILE* fp, const char* filename) {
+void EndSectionLoad(FILE* fp, const char* filename, FileReport& report) {
   const bool readFailed = std::ferror(fp) != 0;
   std::fclose(fp);
-  if (readFailed) ShowFileMessage("Unable to read input file %s", filename ? filename : "");
+  if (!readFailed) return;
+  report.Box(FormatText("Unable to read input file %s", filename ? filename : ""));
+  // The cause of whatever the parse found wrong with the bytes it got.
+  report.error = FileError::kCannotRead;
 }
 
 namespace {
@@ -78,17 +81,15 @@ bool MayWrite(const std::string& path) {
 
 }  // namespace
 
-bool WriteWholeFile(const std::string& path, const void* data, size_t size, const char* openFailFormat) {
+void WriteWholeFile(const std::string& path, const void* data, size_t size, const char* openFailFormat,
+                    FileReport& report) {
   const Platform::PathKind kind = plat::GetPathKind(path);
-  if (path.empty() || kind == Platform::PathKind::Directory) {
-    ShowFileMessage(openFailFormat, path);
-    return false;
-  }
   // Renaming over a file would ignore its write protection: a file the user
   // may not write is refused as opening it for writing would be.
-  if (kind == Platform::PathKind::Regular && !MayWrite(path)) {
-    ShowFileMessage(openFailFormat, path);
-    return false;
+  if (path.empty() || kind == Platform::PathKind::Directory ||
+      (kind == Platform::PathKind::Regular && !MayWrite(path))) {
+    ReportPathFailure(report, FileError::kCannotOpen, openFailFormat, path);
+    return;
   }
   // Devices and FIFOs can't be replaced by renaming; they have no old
   // contents to protect either.
@@ -96,14 +97,13 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size, cons
   const std::string target = direct ? path : path + kPartialSuffix;
   FILE* fp = plat::OpenFile(target, "wb");
   if (fp == nullptr) {
-    ShowFileMessage(openFailFormat, path);
-    return false;
+    ReportPathFailure(report, FileError::kCannotOpen, openFailFormat, path);
+    return;
   }
   bool ok = WriteAndClose(fp, data, size);
   if (ok && !direct) ok = plat::ReplaceFile(target, path);
   if (!ok) {
     if (!direct) plat::RemoveFile(target);
-    ShowFileMessage("Unable to write output file %s", path);
+    ReportPathFailure(report, FileError::kCannotWrite, "Unable to write output file %s", path);
   }
-  return ok;
 }

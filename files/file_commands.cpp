@@ -1,15 +1,11 @@
-// The Load File and Save File commands: the file dialogs, the Choose Sound
-// question and the folders remembered for the next dialog.
-#include <cstdio>
-#include <string>
+#include "files/file_commands.h"
 
-#include "files/fileio.h"
-#include "files/hexfile.h"
-#include "files/wav_write.h"
+#include "files/file_kind.h"
+#include "files/file_load.h"
+#include "files/file_save.h"
+#include "files/file_settings.h"
 #include "resources/dialog_templates.h"
-#include "settings/config.h"
 #include "settings/dialogs.h"
-#include "shell/app_state.h"
 #include "shell/image_model.h"
 
 const FileFilter file_filter[FILE_FILTER_COUNT] = {
@@ -20,6 +16,8 @@ const FileFilter file_filter[FILE_FILTER_COUNT] = {
 };
 
 const FileFilter aiff_file_filter = {"AIFF files", "*.AIF;*.AIFF;*.AIFC"};
+
+const char* const file_extension[3] = {"bin", "wav", "hex"};
 
 namespace {
 
@@ -33,13 +31,15 @@ OPENFILENAME FileDialogRecord(HWND hWnd, const std::string& initialDir, DWORD fl
   return ofn;
 }
 
-// A dialog that failed (rather than being cancelled) is reported.
-void ReportDialogFailure(HWND hWnd) {
+// A dialog that failed (rather than being cancelled) is reported, in a box
+// the main window owns.
+FileReport DialogFailure() {
+  FileReport report;
   const DWORD error = plat::CommDlgExtendedError();
-  if (error == 0) return;
-  char text[64];
-  std::snprintf(text, sizeof text, "Unable to open dialog: %lX", static_cast<unsigned long>(error));
-  plat::MessageBox(hWnd, text, "Error!", MB_OK);
+  if (error == 0) return report;
+  report.Box(FormatText("Unable to open dialog: %lX", static_cast<unsigned long>(error)), "Error!", true);
+  report.Fail(FileError::kDialogFailed);
+  return report;
 }
 
 // The part of the image a dialog load or save works on.
@@ -79,15 +79,9 @@ const char* ExtensionForFilter(DWORD filterIndex) {
   return DefaultExtension(DefaultFileFormat);
 }
 
-void SaveSection(const std::string& path, int kind, UINT lOffset, UINT lSize) {
-  switch (kind) {
-    case FILE_KIND_HEX: SaveHexFile(path.c_str(), lOffset, lSize); break;
-    case FILE_KIND_WAV: SaveWavFile(path.c_str(), lOffset, lSize); break;
-    default: SaveBinaryFile(path.c_str(), lOffset, lSize); break;
-  }
-}
-
 }  // namespace
+
+const char* DefaultExtension(UINT format) { return format < 3 ? file_extension[format] : file_extension[0]; }
 
 DWORD DefaultFilterIndex(UINT format) { return format < 3 ? format + 1 : 1; }
 
@@ -103,26 +97,27 @@ std::string FolderOfPath(const std::string& path) {
   return path.substr(0, sep);
 }
 
-void tvOpenFile(HWND hWnd, HWND hWndStatus) {
+FileReport tvOpenFile(HWND hWnd) {
   OPENFILENAME ofn = FileDialogRecord(hWnd, RecentLoadPath, OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
   // AIFF is read, never written: only the open dialog offers it.
   ofn.filters.push_back(aiff_file_filter);
   if (!plat::GetOpenFileName(ofn) || ofn.file.empty()) {
     SoundFileLoaded[0] = 0;
     SoundFileLoaded[1] = 0;
-    ReportDialogFailure(hWnd);
-    return;
+    return DialogFailure();
   }
   const std::string filename = ofn.file;
   const SectionChoice c = ChooseSection(hWnd, filename);
+  FileReport report;
   if (c.chosen) {
     if (c.bothSounds) SoundFileLoaded[1] = 0;
-    tvOpenFileName(filename.c_str(), c.sound, static_cast<int>(c.length), static_cast<int>(c.length), hWndStatus);
+    report = tvOpenFileName(filename.c_str(), c.sound, static_cast<int>(c.length), static_cast<int>(c.length));
   }
   // The dialog doesn't move the current folder here, so the folder to start
   // in next time comes from the chosen path itself.
   RecentLoadPath = FolderOfPath(filename);
-  SaveConfig(szCfgName);
+  report.settingsChanged = true;
+  return report;
 }
 
 namespace {
@@ -135,14 +130,12 @@ bool MayReplace(HWND hWnd, const std::string& filename) {
 
 }  // namespace
 
-void tvSaveFile(HWND hWnd) {
+FileReport tvSaveFile(HWND hWnd) {
   OPENFILENAME ofn = FileDialogRecord(hWnd, RecentSavePath, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
-  if (!plat::GetSaveFileName(ofn) || ofn.file.empty()) {
-    ReportDialogFailure(hWnd);
-    return;
-  }
+  if (!plat::GetSaveFileName(ofn) || ofn.file.empty()) return DialogFailure();
   std::string filename = ofn.file;
   const SectionChoice c = ChooseSection(hWnd, filename);
+  FileReport report;
   if (c.chosen) {
     char ext[5];
     GetFileExtension(ext, filename.c_str());
@@ -152,12 +145,13 @@ void tvSaveFile(HWND hWnd) {
       filename += "." + extension;
       // The dialog asked about the name as typed; the file now written is
       // another one, and it must not be replaced without asking either.
-      if (!MayReplace(hWnd, filename)) return;
+      if (!MayReplace(hWnd, filename)) return report;
     }
     SoundFileLoaded[c.sound] = 1;
     SoundFile[c.sound] = filename;
-    SaveSection(filename, FileKindOfExtension(extension.c_str()), c.sound * c.length, c.length);
+    report = SaveFileOfKind(FileKindOfExtension(extension.c_str()), filename.c_str(), c.sound * c.length, c.length);
   }
   RecentSavePath = FolderOfPath(filename);
-  SaveConfig(szCfgName);
+  report.settingsChanged = true;
+  return report;
 }

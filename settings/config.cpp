@@ -8,9 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "files/fileio.h"
-#include "files/wav_read.h"
-#include "files/wav_write.h"
+#include "files/file_settings.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
 

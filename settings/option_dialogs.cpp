@@ -5,9 +5,7 @@
 #include <string>
 
 #include "device/midi.h"
-#include "files/fileio.h"
-#include "files/wav_read.h"
-#include "files/wav_write.h"
+#include "files/file_settings.h"
 #include "settings/config.h"
 #include "settings/dialogs.h"
 #include "shell/app_state.h"

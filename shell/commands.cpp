@@ -2,14 +2,16 @@
 
 #include <cstdio>
 
-#include "files/fileio.h"
+#include "files/file_commands.h"
 #include "help/validate.h"
 #include "resources/command_ids.h"
 #include "resources/dialog_templates.h"
+#include "settings/config.h"
 #include "settings/dialogs.h"
 #include "shell/app_state.h"
 #include "shell/device_controller.h"
 #include "shell/display.h"
+#include "shell/file_outcome.h"
 #include "shell/image_model.h"
 #include "shell/playback.h"
 
@@ -17,8 +19,15 @@ namespace {
 
 void FullRedraw(HWND hWnd) { plat::InvalidateRect(hWnd, true); }
 
+// A Load File or Save File command's report applied; the folder it
+// remembered is written to the configuration at once.
+void ApplyCommandReport(HWND hWnd, const FileReport& report) {
+  ApplyFileReport(report, hWnd);
+  if (report.settingsChanged) SaveConfig(szCfgName);
+}
+
 void LoadFile(HWND hWnd) {
-  tvOpenFile(hWnd, hWndStatus);
+  ApplyCommandReport(hWnd, tvOpenFile(hWnd));
   // Also after a cancelled dialog: the image may have been partly loaded
   // before a failure, and the marks no longer describe it.
   ComputeWAVfromBuffer();
@@ -66,7 +75,7 @@ LRESULT OnCommand(HWND hWnd, WPARAM wParam) {
     case IDM_EXIT: plat::PostMessage(hWnd, WM_CLOSE, 0, 0); break;
     case IDM_LOAD_FILE: LoadFile(hWnd); break;
     case IDM_SAVE_FILE:
-      tvSaveFile(hWnd);
+      ApplyCommandReport(hWnd, tvSaveFile(hWnd));
       FullRedraw(hWnd);
       break;
     case IDM_MIDI_DEVICES: MidiDevices(hWnd); break;

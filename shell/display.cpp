@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "files/u255.h"
+#include "files/codec/u255.h"
 #include "shell/app_state.h"
 
 namespace {

@@ -2,11 +2,12 @@
 
 #include <algorithm>
 
-#include "files/wav_write.h"
+#include "files/codec/wav_image.h"
+#include "files/file_settings.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
 
-static_assert(WAV_MAX_IMAGE <= BUFFER_SIZE, "a playback buffer holds the WAV image of the largest sound");
+static_assert(WavImageSize(IMAGE_SIZE) <= BUFFER_SIZE, "a playback buffer holds the WAV image of the largest sound");
 
 void ComputeWAVfromBuffer() {
   if (imgMemory == nullptr) return;
@@ -20,8 +21,7 @@ void ComputeWAVfromBuffer() {
     // A hand-edited layout can reach past the image: only what lies within
     // it is played.
     const UINT start = std::min(i * length, IMAGE_SIZE);
-    const UINT samples = std::min({length, IMAGE_SIZE - start, WAV_MAX_SAMPLES});
-    wavbuffer[i][0] = 0;  // selects the converter's memory mode
-    ConvertDMXtoWAV(imgMemory + start, samples, reinterpret_cast<char*>(wavbuffer[i]));
+    const UINT samples = std::min(length, IMAGE_SIZE - start);
+    BuildWavImage(imgMemory + start, samples, sample_rate, wavbuffer[i], BUFFER_SIZE);
   }
 }

@@ -4,8 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "files/fileio.h"
+#include "files/file_load.h"
 #include "shell/app_state.h"
+#include "shell/file_outcome.h"
 #include "shell/image_model.h"
 #include "shell/playback.h"
 
@@ -84,10 +85,10 @@ void LoadIntoSections(const std::vector<std::string>& names, BYTE first) {
   for (UINT k = 0; k < names.size() && fNum < sections; ++k, ++fNum) {
     const char* name = names[k].c_str();
     if (twoSounds) {
-      tvOpenFileName(name, fNum, static_cast<int>(soundBytes), static_cast<int>(soundBytes), hWndStatus);
+      ApplyFileReport(tvOpenFileName(name, fNum, static_cast<int>(soundBytes), static_cast<int>(soundBytes)));
     } else {
       const int room = static_cast<int>(soundBytes) - static_cast<int>(fNum * epromBytes);
-      tvOpenFileName(name, fNum, static_cast<int>(epromBytes), room, hWndStatus);
+      ApplyFileReport(tvOpenFileName(name, fNum, static_cast<int>(epromBytes), room));
     }
   }
   ComputeWAVfromBuffer();

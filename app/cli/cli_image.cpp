@@ -2,9 +2,9 @@
 
 #include <strings.h>
 
-#include "files/fileio.h"
-#include "files/hexfile.h"
-#include "files/wav_write.h"
+#include "files/file_kind.h"
+#include "files/file_save.h"
+#include "shell/file_outcome.h"
 
 namespace cli {
 namespace {
@@ -51,15 +51,9 @@ std::string ReadLayout(const Args& args, etEnum* type, eaEnum* arrangement) {
 }
 
 void SaveSection(const std::string& path, UINT offset, UINT length) {
-  char ext[8] = {};
+  char ext[5];
   GetFileExtension(ext, path.c_str());
-  if (strcasecmp(ext, "hex") == 0) {
-    SaveHexFile(path.c_str(), offset, length);
-  } else if (strcasecmp(ext, "wav") == 0) {
-    SaveWavFile(path.c_str(), offset, length);
-  } else {
-    SaveBinaryFile(path.c_str(), offset, length);
-  }
+  ApplyFileReport(SaveFileOfKind(FileKindOfExtension(ext), path.c_str(), offset, length));
 }
 
 }  // namespace cli

@@ -7,10 +7,9 @@
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_image.h"
 #include "app/cli/cli_session.h"
-#include "files/fileio.h"
-#include "files/wav_read.h"
-#include "files/wav_write.h"
-#include "shell/app_state.h"
+#include "files/file_load.h"
+#include "files/file_settings.h"
+#include "shell/file_outcome.h"
 #include "shell/image_model.h"
 
 namespace cli {
@@ -104,8 +103,8 @@ int ConvertCommand(const std::vector<std::string>& argv) {
     session.Fail("cannot read " + input);
     return EXIT_FAILED;
   }
-  tvOpenFileName(input.c_str(), section.number, static_cast<int>(section.stride), static_cast<int>(section.length),
-                 hWndStatus);
+  ApplyFileReport(tvOpenFileName(input.c_str(), section.number, static_cast<int>(section.stride),
+                                 static_cast<int>(section.length)));
   session.platform().Pump();
   // A failed load leaves the output alone.
   if (session.failed()) return EXIT_FAILED;

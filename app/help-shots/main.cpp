@@ -34,7 +34,7 @@
 #include <string>
 #include <vector>
 
-#include "files/u255.h"
+#include "files/codec/u255.h"
 #include "platform/qt/controls_qt.h"
 #include "platform/qt/platform_qt.h"
 #include "platform/qt/simdriver_qt.h"

@@ -27,7 +27,7 @@ struct PlaybackSound {
   QByteArray samples;  // 16-bit little-endian mono, a copy of the image's
 };
 
-// The sound in a WAV image as ConvertDMXtoWAV writes it, or nullopt when the
+// The sound in a WAV image as BuildWavImage writes it, or nullopt when the
 // header is not that layout or its sizes don't add up.
 std::optional<PlaybackSound> ParsePlaybackImage(const void* wavImage);
 

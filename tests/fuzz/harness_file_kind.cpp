@@ -8,8 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "files/fileio.h"
-#include "shell/app_state.h"
+#include "files/file_kind.h"
+#include "files/file_load.h"
+#include "files/file_settings.h"
+#include "shell/file_outcome.h"
 #include "shell/image_model.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/fuzz/harnesses.h"
@@ -74,7 +76,7 @@ int FuzzFileKind(const uint8_t* data, size_t size) {
   if (!path.empty()) CheckGuess(path, in.Rest(), in.RestSize());
 
   const uint8_t* before = fuzz::MarkImage(sound);
-  tvOpenFileName(path.c_str(), sound, stride, length, hWndStatus);
+  ApplyFileReport(tvOpenFileName(path.c_str(), sound, stride, length));
   const int64_t offset = static_cast<int64_t>(sound) * stride;
   const bool inImage = sound < MAX_EPROMS && offset >= 0 && length >= 0 && offset + length <= IMAGE_SIZE;
   if (inImage) {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "files/byte_reader.h"
-#include "files/hex_parse.h"
+#include "files/codec/byte_reader.h"
+#include "files/codec/hex_parse.h"
 #include "shell/image_model.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/fuzz/harnesses.h"

@@ -11,9 +11,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "files/aiff_parse.h"
-#include "files/byte_reader.h"
-#include "files/wav_parse.h"
+#include "files/codec/aiff_parse.h"
+#include "files/codec/byte_reader.h"
+#include "files/codec/wav_parse.h"
 #include "shell/image_model.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/fuzz/harnesses.h"

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "files/sound_read.h"
+#include "files/codec/sound_parse.h"
 
 int FuzzWavLoader(const uint8_t* data, size_t size);
 int FuzzAiffLoader(const uint8_t* data, size_t size);

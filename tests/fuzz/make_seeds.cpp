@@ -17,9 +17,7 @@
 
 #include "device/midi.h"
 #include "device/sysex.h"
-#include "files/fileio.h"
-#include "files/wav_read.h"
-#include "files/wav_write.h"
+#include "files/file_settings.h"
 #include "platform/headless/platform_headless.h"
 #include "platform/midi/memory_port.h"
 #include "settings/config.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "files/wav_write.h"
+#include "files/codec/wav_image.h"
 #include "platform/qt/sound_qt.h"
 #include "tests/support/core_fixture.h"
 
@@ -39,9 +39,8 @@ class SoundPlayerTest : public testsupport::CoreTest {
  protected:
   // The image the program plays: `codes` through its own WAV writer.
   std::vector<uint8_t> PlaybackImage(const std::vector<uint8_t>& codes, UINT rate = 24000) {
-    sample_rate = rate;
     std::vector<uint8_t> image(kPlaybackHeaderBytes + 2 * codes.size() + 16, 0);
-    EXPECT_EQ(ConvertDMXtoWAV(codes.data(), static_cast<UINT>(codes.size()), reinterpret_cast<char*>(image.data())), 0);
+    EXPECT_TRUE(BuildWavImage(codes.data(), codes.size(), rate, image.data(), image.size()));
     return image;
   }
   static void Put32(std::vector<uint8_t>& image, size_t at, uint32_t v) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "files/u255.h"
+#include "files/codec/u255.h"
 #include "tests/support/core_fixture.h"
 
 namespace {

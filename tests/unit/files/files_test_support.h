@@ -10,12 +10,27 @@
 #include <string>
 #include <vector>
 
+#include "files/file_report.h"
+#include "settings/config.h"
+#include "shell/app_state.h"
+#include "shell/file_outcome.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/sound_bytes.h"
 
 namespace filestest {
 
 using namespace soundbytes;
+
+// A file command's report applied as the program applies it: its boxes and
+// status texts shown, a detected rate taken. `window` owns the boxes the
+// report gives to the main window.
+inline void Show(const FileReport& report, HWND window = nullptr) { ApplyFileReport(report, window); }
+// The same for the Load File and Save File commands, which also have a
+// remembered folder written to the configuration.
+inline void ShowCommand(const FileReport& report, HWND window = nullptr) {
+  Show(report, window);
+  if (report.settingsChanged) SaveConfig(szCfgName);
+}
 
 inline Bytes FmtChunk(uint32_t tag, uint32_t channels, uint32_t blockAlign, uint32_t bits, uint32_t rate = 24000,
                       const std::string& name = "fmt ") {

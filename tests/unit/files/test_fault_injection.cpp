@@ -10,18 +10,21 @@
 #include <string>
 #include <vector>
 
-#include "files/fileio.h"
-#include "files/wav_write.h"
+#include "files/file_commands.h"
+#include "files/file_load.h"
+#include "files/file_settings.h"
 #include "settings/config.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
-#include "tests/support/core_fixture.h"
 #include "tests/support/fault_platform.h"
+#include "tests/unit/files/files_test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using testsupport::Fault;
+using filestest::Show;
+using filestest::ShowCommand;
 using Bytes = std::vector<uint8_t>;
 
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
@@ -89,7 +92,7 @@ class SaveFileFaults : public FaultInjection, public ::testing::WithParamInterfa
     WriteOldConfig();
     p_.messageBoxes.clear();
     p_.QueueFileDialogAnswer({true, Path(Name()), 0, 0});
-    tvSaveFile(nullptr);
+    ShowCommand(tvSaveFile(nullptr));
     return {testsupport::ReadBytes(Path(Name())), testsupport::ReadBytes(ConfigFile())};
   }
   // Whatever failed: the image is untouched, each file is either its old
@@ -162,7 +165,7 @@ TEST_F(FaultInjection, LoadFileWithEveryOpenFailedInTurn) {
     std::copy(image_.begin(), image_.end(), imgMemory);
     p_.messageBoxes.clear();
     p_.QueueFileDialogAnswer({true, Path("sound"), 0, 0});
-    tvOpenFile(nullptr, hWndStatus);
+    ShowCommand(tvOpenFile(nullptr));
   };
   load();
   const Bytes loaded(imgMemory, imgMemory + IMAGE_SIZE);
@@ -173,7 +176,7 @@ TEST_F(FaultInjection, LoadFileWithEveryOpenFailedInTurn) {
   // When the guess can't read the file, the kind is binary, as for any
   // file whose content can't be looked at.
   std::copy(image_.begin(), image_.end(), imgMemory);
-  LoadBinaryFile(Path("sound").c_str(), 0, myDataSize());
+  Show(LoadBinaryFile(Path("sound").c_str(), 0, myDataSize()));
   const Bytes asBinary(imgMemory, imgMemory + IMAGE_SIZE);
   for (int n = 1; n <= opens; ++n) {
     SCOPED_TRACE("open " + std::to_string(n) + " failed");
@@ -211,7 +214,9 @@ TEST_F(FaultInjection, AReadThatFailsPartWayIsReportedAndStaysInItsSection) {
       p_.messageBoxes.clear();
       faults_.ResetCounts();
       faults_.LimitReads(bytes);
-      tvOpenFileName(Path(name).c_str(), 1, 4096, 4096, hWndStatus);
+      const FileReport report = tvOpenFileName(Path(name).c_str(), 1, 4096, 4096);
+      EXPECT_EQ(report.error, FileError::kCannotRead);
+      Show(report);
       EXPECT_EQ(Boxes(), std::vector<std::string>{"Unable to read input file " + Path(name)});
       EXPECT_TRUE(std::equal(image_.begin(), image_.begin() + 4096, imgMemory));
       EXPECT_TRUE(std::equal(image_.begin() + 8192, image_.end(), imgMemory + 8192));

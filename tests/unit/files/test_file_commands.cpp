@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "files/fileio.h"
-#include "files/wav_read.h"
+#include "files/file_commands.h"
+#include "files/file_settings.h"
 #include "resources/dialog_templates.h"
 #include "settings/dialogs.h"
 #include "shell/app_state.h"
@@ -15,6 +15,7 @@
 namespace {
 
 using filestest::Bytes;
+using filestest::ShowCommand;
 using headless::DialogDriver;
 using headless::FileDialogAnswer;
 using testsupport::ReadBytes;
@@ -49,7 +50,7 @@ class FileCommands : public testsupport::CoreTest {
 TEST_F(FileCommands, OpenDialogIsAskedWithTheFiltersAndTheRememberedFolder) {
   DefaultFileFormat = 2;
   RecentLoadPath = "/samples";
-  tvOpenFile(window_, hWndStatus);
+  ShowCommand(tvOpenFile(window_), window_);
   ASSERT_EQ(P().fileDialogs.size(), 1u);
   const OPENFILENAME& asked = P().fileDialogs[0].request;
   EXPECT_FALSE(P().fileDialogs[0].save);
@@ -70,7 +71,7 @@ TEST_F(FileCommands, OpenDialogIsAskedWithTheFiltersAndTheRememberedFolder) {
   EXPECT_EQ(asked.flags, OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
 
   DefaultFileFormat = 7;  // from a hand-edited configuration
-  tvOpenFile(window_, hWndStatus);
+  ShowCommand(tvOpenFile(window_), window_);
   EXPECT_EQ(P().fileDialogs[1].request.nFilterIndex, 1u);
 }
 
@@ -78,7 +79,7 @@ TEST_F(FileCommands, LoadFileLoadsTheSoundAndRemembersItsFolder) {
   EPROM_type = et27128;
   WriteBytes(Path("kick.bin"), Bytes(20000, 0x42));
   Choose(Path("kick.bin"));
-  tvOpenFile(window_, hWndStatus);
+  ShowCommand(tvOpenFile(window_), window_);
   EXPECT_EQ(Bytes(imgMemory, imgMemory + 16384), Bytes(16384, 0x42));
   EXPECT_EQ(imgMemory[16384], 0x11);
   EXPECT_EQ(SoundFile[0], Path("kick.bin"));
@@ -91,20 +92,25 @@ TEST_F(FileCommands, LoadFileLoadsTheSoundAndRemembersItsFolder) {
 TEST_F(FileCommands, ARelativeChoiceIsInTheCurrentFolder) {
   WriteBytes(Path("rel.bin"), {1});
   Choose("rel.bin");
-  tvOpenFile(window_, hWndStatus);
+  ShowCommand(tvOpenFile(window_), window_);
   EXPECT_EQ(imgMemory[0], 1);
   EXPECT_EQ(RecentLoadPath, temp_.path());
 }
 
 TEST_F(FileCommands, CancelAndFailureOfTheOpenDialog) {
   SoundFileLoaded[0] = SoundFileLoaded[1] = SoundFileLoaded[2] = 1;
-  tvOpenFile(window_, hWndStatus);  // cancelled
+  const FileReport cancelled = tvOpenFile(window_);
+  EXPECT_TRUE(cancelled.texts.empty());
+  EXPECT_FALSE(cancelled.failed() || cancelled.settingsChanged);
+  ShowCommand(cancelled, window_);
   EXPECT_TRUE(P().messageBoxes.empty());
   EXPECT_EQ((std::vector<UINT>(SoundFileLoaded, SoundFileLoaded + 3)), (std::vector<UINT>{0, 0, 1}));
   EXPECT_FALSE(testsupport::FileExists(Path("TALVERINE.CFG")));
 
   P().QueueFileDialogAnswer(FileDialogAnswer{false, "", 0, 0x3002});
-  tvOpenFile(window_, hWndStatus);
+  const FileReport failed = tvOpenFile(window_);
+  EXPECT_EQ(failed.error, FileError::kDialogFailed);
+  ShowCommand(failed, window_);
   ASSERT_EQ(P().messageBoxes.size(), 1u);
   EXPECT_EQ(P().messageBoxes[0].text, "Unable to open dialog: 3002");
   EXPECT_EQ(P().messageBoxes[0].caption, "Error!");
@@ -134,7 +140,7 @@ TEST_F(TwoSounds, ChooseSoundShowsTheFileAndStartsOnSoundOne) {
     EXPECT_FALSE(d.Ended());
     d.PressOk();
   });
-  tvOpenFile(window_, hWndStatus);
+  ShowCommand(tvOpenFile(window_), window_);
   ASSERT_EQ(P().dialogs.size(), 1u);
   EXPECT_TRUE(P().dialogs[0].endedByScript);
   EXPECT_EQ(P().dialogs[0].result, CHOOSE_SOUND_1);
@@ -145,7 +151,7 @@ TEST_F(TwoSounds, ChooseSoundShowsTheFileAndStartsOnSoundOne) {
 TEST_F(TwoSounds, SoundTwoLoadsTheUpperHalf) {
   Choose(Path("both.bin"));
   AnswerChooseSound(102);
-  tvOpenFile(window_, hWndStatus);
+  ShowCommand(tvOpenFile(window_), window_);
   EXPECT_EQ(imgMemory[8191], 0x11);
   EXPECT_EQ(Bytes(imgMemory + 8192, imgMemory + 16384), Bytes(8192, 0x42));
   EXPECT_EQ(imgMemory[16384], 0x11);
@@ -157,7 +163,7 @@ TEST_F(TwoSounds, BothSoundsLoadTheWholeEprom) {
   SoundFileLoaded[1] = 1;
   Choose(Path("both.bin"));
   AnswerChooseSound(103);
-  tvOpenFile(window_, hWndStatus);
+  ShowCommand(tvOpenFile(window_), window_);
   EXPECT_EQ(P().dialogs[0].result, CHOOSE_BOTH_SOUNDS);
   EXPECT_EQ(Bytes(imgMemory, imgMemory + 16384), Bytes(16384, 0x42));
   EXPECT_EQ(imgMemory[16384], 0x11);
@@ -169,14 +175,14 @@ TEST_F(TwoSounds, SavingSoundTwoWritesTheUpperHalf) {
   std::memset(imgMemory + 8192, 0x99, 8192);
   Choose(Path("upper.bin"));
   AnswerChooseSound(102);
-  tvSaveFile(window_);
+  ShowCommand(tvSaveFile(window_), window_);
   EXPECT_EQ(ReadBytes(Path("upper.bin")), Bytes(8192, 0x99));
   EXPECT_EQ(SoundFile[1], Path("upper.bin"));
 
   SoundFileLoaded[1] = 1;
   Choose(Path("whole.bin"));
   AnswerChooseSound(103);
-  tvSaveFile(window_);
+  ShowCommand(tvSaveFile(window_), window_);
   EXPECT_EQ(ReadBytes(Path("whole.bin")).size(), 16384u);
   EXPECT_EQ(SoundFileLoaded[1], 1u);  // a save leaves the second sound's name
 }
@@ -186,7 +192,7 @@ TEST_F(TwoSounds, SavingSoundTwoWritesTheUpperHalf) {
 TEST_F(FileCommands, SaveDialogIsAskedLikeTheOpenDialog) {
   DefaultFileFormat = 1;
   RecentSavePath = "/out";
-  tvSaveFile(window_);
+  ShowCommand(tvSaveFile(window_), window_);
   ASSERT_EQ(P().fileDialogs.size(), 1u);
   EXPECT_TRUE(P().fileDialogs[0].save);
   EXPECT_EQ(P().fileDialogs[0].request.nFilterIndex, 2u);
@@ -199,23 +205,23 @@ TEST_F(FileCommands, SaveDialogIsAskedLikeTheOpenDialog) {
 TEST_F(FileCommands, ANameWithoutExtensionTakesTheFiltersOrTheDefaultFormats) {
   EPROM_type = et2732;
   Choose(Path("snare"), 2);
-  tvSaveFile(window_);
+  ShowCommand(tvSaveFile(window_), window_);
   EXPECT_EQ(SoundFile[0], Path("snare.wav"));
   EXPECT_EQ(ReadBytes(Path("snare.wav")).size(), 44u + 2 * 4096);
 
   DefaultFileFormat = 2;
   Choose(Path("snare"), 4);
-  tvSaveFile(window_);
+  ShowCommand(tvSaveFile(window_), window_);
   const Bytes hex = ReadBytes(Path("snare.hex"));
   EXPECT_EQ(std::string(hex.end() - 13, hex.end()), ":00000001FF\r\n");
 
   DefaultFileFormat = 9;
   Choose(Path("snare"), 4);
-  tvSaveFile(window_);
+  ShowCommand(tvSaveFile(window_), window_);
   EXPECT_EQ(ReadBytes(Path("snare.bin")), Bytes(4096, 0x11));
 
   Choose(Path("tom.HEX"), 1);  // a typed extension wins over the filter
-  tvSaveFile(window_);
+  ShowCommand(tvSaveFile(window_), window_);
   EXPECT_EQ(ReadBytes(Path("tom.HEX"))[0], ':');
   EXPECT_FALSE(testsupport::FileExists(Path("snare")));
   EXPECT_EQ(RecentSavePath, temp_.path());
@@ -227,7 +233,7 @@ TEST_F(FileCommands, AnAppendedExtensionThatNamesAnExistingFileAsksFirst) {
   testsupport::WriteText(Path("kick.wav"), "keep me");
   P().QueueMessageBoxAnswer(IDNO);
   Choose(Path("kick"), 2);
-  tvSaveFile(window_);
+  ShowCommand(tvSaveFile(window_), window_);
   ASSERT_EQ(P().messageBoxes.size(), 1u);
   EXPECT_EQ(P().messageBoxes[0].text, Path("kick.wav") + " already exists.\nDo you want to replace it?");
   EXPECT_EQ(ReadBytes(Path("kick.wav")), Bytes({'k', 'e', 'e', 'p', ' ', 'm', 'e'}));
@@ -235,7 +241,7 @@ TEST_F(FileCommands, AnAppendedExtensionThatNamesAnExistingFileAsksFirst) {
 
   P().QueueMessageBoxAnswer(IDYES);
   Choose(Path("kick"), 2);
-  tvSaveFile(window_);
+  ShowCommand(tvSaveFile(window_), window_);
   EXPECT_EQ(ReadBytes(Path("kick.wav")).size(), 44u + 2 * 4096);
 }
 
@@ -243,10 +249,10 @@ TEST_F(FileCommands, SavedWavLoadsBackThroughTheReader) {
   EPROM_type = et2732;
   for (UINT i = 0; i < 4096; ++i) imgMemory[i] = static_cast<BYTE>(0x80 + i % 128);
   Choose(Path("round.wav"));
-  tvSaveFile(window_);
+  ShowCommand(tvSaveFile(window_), window_);
   std::memset(imgMemory, 0, 4096);
   Choose(Path("round.wav"));
-  tvOpenFile(window_, hWndStatus);
+  ShowCommand(tvOpenFile(window_), window_);
   // Decoding and encoding aren't inverses: the codes come back no lower.
   for (UINT i = 0; i < 4096; ++i) ASSERT_GE(imgMemory[i], 0x80 + i % 128) << i;
   EXPECT_EQ(imgMemory[0], 0x8F);
@@ -254,9 +260,9 @@ TEST_F(FileCommands, SavedWavLoadsBackThroughTheReader) {
 
 TEST_F(FileCommands, CancelledSaveTouchesNothing) {
   SoundFileLoaded[0] = SoundFileLoaded[1] = 1;
-  tvSaveFile(window_);
+  ShowCommand(tvSaveFile(window_), window_);
   P().QueueFileDialogAnswer(FileDialogAnswer{false, "", 0, 0xFFFF});
-  tvSaveFile(window_);
+  ShowCommand(tvSaveFile(window_), window_);
   EXPECT_EQ(SoundFileLoaded[0], 1u);
   EXPECT_EQ(SoundFileLoaded[1], 1u);
   EXPECT_EQ(P().messageBoxes.size(), 1u);

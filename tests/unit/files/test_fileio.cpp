@@ -7,12 +7,14 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <optional>
 
 #include "files/file_access.h"
-#include "files/fileio.h"
-#include "files/hexfile.h"
-#include "files/wav_read.h"
-#include "files/wav_write.h"
+#include "files/file_kind.h"
+#include "files/file_load.h"
+#include "files/file_save.h"
+#include "files/file_settings.h"
+#include "files/image/image_section.h"
 #include "resources/dialog_templates.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
@@ -22,6 +24,7 @@
 namespace {
 
 using filestest::Bytes;
+using filestest::Show;
 using testsupport::ReadBytes;
 using testsupport::WriteBytes;
 
@@ -42,14 +45,14 @@ TEST_F(FileIo, BinaryLoadFillsTheRestAndIgnoresTheExcess) {
   cMemoryFillValue = 0x1FF;  // only the low byte fills
   std::memset(imgMemory, 0x11, IMAGE_SIZE);
   WriteBytes(Path("short.bin"), Bytes(100, 0x42));
-  LoadBinaryFile(Path("short.bin").c_str(), 16384, 16384);
+  Show(LoadBinaryFile(Path("short.bin").c_str(), 16384, 16384));
   EXPECT_EQ(Section(16384, 100), Bytes(100, 0x42));
   EXPECT_EQ(Section(16484, 16284), Bytes(16284, 0xFF));
   EXPECT_EQ(imgMemory[16383], 0x11);
   EXPECT_EQ(imgMemory[32768], 0x11);
 
   WriteBytes(Path("long.bin"), Bytes(20000, 0x24));
-  LoadBinaryFile(Path("long.bin").c_str(), 0, 16384);
+  Show(LoadBinaryFile(Path("long.bin").c_str(), 0, 16384));
   EXPECT_EQ(imgMemory[16383], 0x24);
   EXPECT_EQ(imgMemory[16384], 0x42);
   EXPECT_TRUE(P().messageBoxes.empty());
@@ -57,11 +60,11 @@ TEST_F(FileIo, BinaryLoadFillsTheRestAndIgnoresTheExcess) {
 
 TEST_F(FileIo, BinaryFilesThatCantBeReadLeaveTheImage) {
   std::memset(imgMemory, 0x11, IMAGE_SIZE);
-  LoadBinaryFile(Path("missing.bin").c_str(), 0, 16);
-  LoadBinaryFile(temp_.path().c_str(), 0, 16);
+  Show(LoadBinaryFile(Path("missing.bin").c_str(), 0, 16));
+  Show(LoadBinaryFile(temp_.path().c_str(), 0, 16));
   ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);  // nobody writes to it
   EXPECT_EQ(GuessFileType(Path("fifo").c_str()), FILE_KIND_BIN);
-  LoadBinaryFile(Path("fifo").c_str(), 0, 16);
+  Show(LoadBinaryFile(Path("fifo").c_str(), 0, 16));
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Unable to open input file " + Path("missing.bin"),
                                                   "Unable to open input file " + temp_.path(),
                                                   "Unable to open input file " + Path("fifo")}));
@@ -70,7 +73,7 @@ TEST_F(FileIo, BinaryFilesThatCantBeReadLeaveTheImage) {
 
 TEST_F(FileIo, BinarySaveWritesTheSectionUnchanged) {
   for (UINT i = 0; i < 8192; ++i) imgMemory[8192 + i] = static_cast<BYTE>(i * 3);
-  SaveBinaryFile(Path("out.bin").c_str(), 8192, 8192);
+  Show(SaveBinaryFile(Path("out.bin").c_str(), 8192, 8192));
   EXPECT_EQ(ReadBytes(Path("out.bin")), Section(8192, 8192));
   EXPECT_FALSE(testsupport::FileExists(Path("out.bin") + kPartialSuffix));
 }
@@ -83,50 +86,59 @@ TEST_F(FileIo, SampleRateDetectionNeedsTwoEqualCodesAtTheImageStart) {
   for (const auto& c : cases) {
     sample_rate = 24000;
     WriteBytes(Path("r.bin"), c.head);
-    LoadBinaryFile(Path("r.bin").c_str(), c.offset, 16384);
+    Show(LoadBinaryFile(Path("r.bin").c_str(), c.offset, 16384));
     EXPECT_EQ(sample_rate, c.rate) << int(c.head[0]) << " " << int(c.head[1]) << " at " << c.offset;
   }
   // Detection rebuilds the playback image at once, at the new rate.
   sample_rate = 24000;
   WriteBytes(Path("r.bin"), {3, 3});
-  LoadBinaryFile(Path("r.bin").c_str(), 0, 8192);
+  Show(LoadBinaryFile(Path("r.bin").c_str(), 0, 8192));
   EXPECT_EQ(wavbuffer[0][24] | wavbuffer[0][25] << 8, 12000);
   AutoDetectSampleRate = 0;
   WriteBytes(Path("r.bin"), {1, 1});
-  LoadBinaryFile(Path("r.bin").c_str(), 0, 8192);
+  Show(LoadBinaryFile(Path("r.bin").c_str(), 0, 8192));
   EXPECT_EQ(sample_rate, 12000u);
+  // The load only reports the rate; the program takes it.
+  AutoDetectSampleRate = 1;
+  const FileReport report = LoadBinaryFile(Path("r.bin").c_str(), 0, 8192);
+  EXPECT_EQ(report.detectedRate, std::optional<uint32_t>(24000));
+  EXPECT_EQ(sample_rate, 12000u);
+  EXPECT_FALSE(report.failed());
 }
 
 TEST_F(FileIo, HeaderCleanupOnlyForAudioAtTheImageStart) {
   AutoCleanup = 1;
   WriteBytes(Path("c.bin"), {5, 1, 9});
-  LoadBinaryFile(Path("c.bin").c_str(), 0, 3);
+  Show(LoadBinaryFile(Path("c.bin").c_str(), 0, 3));
   EXPECT_EQ(Section(0, 3), (Bytes{0, 0, 9}));
   WriteBytes(Path("c.bin"), {3, 2, 9});
-  LoadBinaryFile(Path("c.bin").c_str(), 0, 3);
+  Show(LoadBinaryFile(Path("c.bin").c_str(), 0, 3));
   EXPECT_EQ(Section(0, 3), (Bytes{3, 2, 9}));
   cMemoryFillValue = 0xFF;
   WriteBytes(Path("c.bin"), {5, 1, 9});
-  LoadBinaryFile(Path("c.bin").c_str(), 0, 3);
+  Show(LoadBinaryFile(Path("c.bin").c_str(), 0, 3));
   EXPECT_EQ(Section(0, 3), (Bytes{5, 1, 9}));
 }
 
 TEST_F(FileIo, SectionsOutsideTheImageOrWithoutOneAreRefused) {
   std::memset(imgMemory, 0x11, IMAGE_SIZE);
   WriteBytes(Path("x.bin"), Bytes(100, 0x42));
-  LoadBinaryFile(Path("x.bin").c_str(), 65500, 100);
-  LoadBinaryFile(Path("x.bin").c_str(), 0xFFFFFFFF, 2);  // no wrap-around
-  tvOpenFileName(Path("x.bin").c_str(), 3, 32768, 32768, hWndStatus);
-  tvOpenFileName(Path("x.bin").c_str(), 0, 16, -1, hWndStatus);
+  Show(LoadBinaryFile(Path("x.bin").c_str(), 65500, 100));
+  Show(LoadBinaryFile(Path("x.bin").c_str(), 0xFFFFFFFF, 2));  // no wrap-around
+  Show(tvOpenFileName(Path("x.bin").c_str(), 3, 32768, 32768));
+  Show(tvOpenFileName(Path("x.bin").c_str(), 0, 16, -1));
   EXPECT_EQ(BoxTexts(), std::vector<std::string>(4, "Section outside the image"));
   EXPECT_EQ(Section(0, IMAGE_SIZE), Bytes(IMAGE_SIZE, 0x11));
-  EXPECT_TRUE(CheckImageSection(65536 - 16, 16));
-  EXPECT_TRUE(CheckImageSection(65536, 0));
+  EXPECT_EQ(CheckImageSection(65536 - 16, 16), SectionCheck::kOk);
+  EXPECT_EQ(CheckImageSection(65536, 0), SectionCheck::kOk);
+  EXPECT_EQ(SaveHexFile(Path("x.hex").c_str(), 65536 - 15, 16).error, FileError::kOutsideImage);
 
   P().messageBoxes.clear();
   FreeBuffers();
-  LoadBinaryFile(Path("x.bin").c_str(), 0, 16);
-  SaveBinaryFile(Path("y.bin").c_str(), 0, 16);
+  Show(LoadBinaryFile(Path("x.bin").c_str(), 0, 16));
+  const FileReport report = SaveBinaryFile(Path("y.bin").c_str(), 0, 16);
+  EXPECT_EQ(report.error, FileError::kNoImage);
+  Show(report);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>(2, "Unable to allocate image memory"));
   EXPECT_FALSE(testsupport::FileExists(Path("y.bin")));
 }
@@ -170,19 +182,21 @@ TEST_F(FileIo, LoadingDispatchesByExtensionThenContent) {
   const Bytes wav = filestest::Wav16({1000});
   WriteBytes(Path("kick"), wav);          // no extension: content says WAV
   WriteBytes(Path("kick.wave"), wav);     // "wave" is not "wav": binary
-  tvOpenFileName(Path("kick").c_str(), 0, 16, 16, hWndStatus);
+  Show(tvOpenFileName(Path("kick").c_str(), 0, 16, 16));
   EXPECT_EQ(imgMemory[0], 0xB2);
-  tvOpenFileName(Path("kick.wave").c_str(), 1, 16, 16, hWndStatus);
+  Show(tvOpenFileName(Path("kick.wave").c_str(), 1, 16, 16));
   EXPECT_EQ(Section(16, 4), (Bytes{'R', 'I', 'F', 'F'}));
   testsupport::WriteText(Path("snare.HEX"), ":0100000077\n");
-  tvOpenFileName(Path("snare.HEX").c_str(), 2, 16, 16, hWndStatus);
+  Show(tvOpenFileName(Path("snare.HEX").c_str(), 2, 16, 16));
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Record too short at line 1"});
   EXPECT_EQ(SoundFile[2], Path("snare.HEX"));
   EXPECT_EQ((std::vector<UINT>(SoundFileLoaded, SoundFileLoaded + 4)), (std::vector<UINT>{1, 1, 1, 0}));
 }
 
 TEST_F(FileIo, AFailedLoadStillNamesTheFile) {
-  tvOpenFileName(Path("gone.bin").c_str(), 1, 8192, 8192, hWndStatus);
+  const FileReport report = tvOpenFileName(Path("gone.bin").c_str(), 1, 8192, 8192);
+  EXPECT_EQ(report.error, FileError::kCannotOpen);
+  Show(report);
   EXPECT_EQ(SoundFile[1], Path("gone.bin"));
   EXPECT_EQ(SoundFileLoaded[1], 1u);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to open input file " + Path("gone.bin")});
@@ -214,21 +228,21 @@ class FailedSave : public FileIo {
 TEST_F(FailedSave, FullDiskKeepsTheOldFileForEveryFormat) {
   faults_.WriteToDevFull(true);
   const std::string old = Path("old.bin");
-  SaveBinaryFile(old.c_str(), 0, 16384);
-  SaveHexFile(old.c_str(), 0, 16384);
-  SaveWavFile(old.c_str(), 0, 16384);
+  Show(SaveBinaryFile(old.c_str(), 0, 16384));
+  Show(SaveHexFile(old.c_str(), 0, 16384));
+  Show(SaveWavFile(old.c_str(), 0, 16384));
   ExpectOldFileIntact(std::vector<std::string>(3, "Unable to write output file " + old));
 }
 
 TEST_F(FailedSave, FailedRenameKeepsTheOldFile) {
   faults_.FailCall(testsupport::Fault::ReplaceFile, 1, true);
-  SaveBinaryFile(Path("old.bin").c_str(), 0, 16);
+  Show(SaveBinaryFile(Path("old.bin").c_str(), 0, 16));
   ExpectOldFileIntact({"Unable to write output file " + Path("old.bin")});
 }
 
 TEST_F(FailedSave, UnopenableTemporaryKeepsTheOldFile) {
   ASSERT_EQ(testsupport::Run("mkdir '" + Path("old.bin") + kPartialSuffix + "'"), 0);
-  SaveBinaryFile(Path("old.bin").c_str(), 0, 16);
+  Show(SaveBinaryFile(Path("old.bin").c_str(), 0, 16));
   ASSERT_EQ(testsupport::Run("rmdir '" + Path("old.bin") + kPartialSuffix + "'"), 0);
   ExpectOldFileIntact({"Unable to open output file " + Path("old.bin")});
 }
@@ -238,7 +252,7 @@ TEST_F(FileIo, ReadOnlyFolderKeepsTheOldFile) {
   ASSERT_EQ(testsupport::Run("mkdir -p '" + Path("ro") + "' && printf abc > '" + Path("ro/old.bin") + "' && chmod 555 '" +
                              Path("ro") + "'"),
             0);
-  SaveBinaryFile(Path("ro/old.bin").c_str(), 0, 16);
+  Show(SaveBinaryFile(Path("ro/old.bin").c_str(), 0, 16));
   testsupport::Run("chmod 755 '" + Path("ro") + "'");
   EXPECT_EQ(ReadBytes(Path("ro/old.bin")), (Bytes{'a', 'b', 'c'}));
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to open output file " + Path("ro/old.bin")});
@@ -249,7 +263,7 @@ TEST_F(FileIo, ReplacingAFileKeepsItsPermissionsAndItsLink) {
   ASSERT_EQ(chmod(Path("kept.bin").c_str(), 0640), 0);
   ASSERT_EQ(symlink("kept.bin", Path("link.bin").c_str()), 0);
   imgMemory[0] = 0x42;
-  SaveBinaryFile(Path("link.bin").c_str(), 0, 1);
+  Show(SaveBinaryFile(Path("link.bin").c_str(), 0, 1));
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{});
 
   struct stat st {};
@@ -269,7 +283,7 @@ TEST_F(FileIo, AWriteProtectedFileIsRefusedThoughItsFolderIsWritable) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
-    SaveBinaryFile(Path("protected.bin").c_str(), 0, 16);
+    Show(SaveBinaryFile(Path("protected.bin").c_str(), 0, 16));
     _exit(BoxTexts() == std::vector<std::string>{"Unable to open output file " + Path("protected.bin")} ? 0 : 1);
   }
   int status = 0;
@@ -285,8 +299,8 @@ TEST_F(FileIo, AWriteProtectedFileIsRefusedThoughItsFolderIsWritable) {
 }
 
 TEST_F(FileIo, DevicesAreWrittenDirectly) {
-  SaveBinaryFile("/dev/full", 0, 16384);
-  SaveHexFile("/dev/null", 0, 16384);
+  Show(SaveBinaryFile("/dev/full", 0, 16384));
+  Show(SaveHexFile("/dev/null", 0, 16384));
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to write output file /dev/full"});
   EXPECT_FALSE(testsupport::FileExists(std::string("/dev/full") + kPartialSuffix));
   EXPECT_FALSE(testsupport::FileExists(std::string("/dev/null") + kPartialSuffix));

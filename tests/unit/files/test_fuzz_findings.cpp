@@ -4,15 +4,15 @@
 
 #include <cstring>
 
-#include "files/fileio.h"
-#include "files/hexfile.h"
-#include "files/wav_read.h"
-#include "files/wav_write.h"
+#include "files/file_load.h"
+#include "files/file_settings.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
-#include "tests/support/core_fixture.h"
+#include "tests/unit/files/files_test_support.h"
 
 namespace {
+
+using filestest::Show;
 
 class FuzzFindings : public testsupport::CoreTest {};
 
@@ -26,18 +26,18 @@ TEST_F(FuzzFindings, HeaderFixUpsStayInsideASectionShorterThanTwoBytes) {
   testsupport::WriteBytes(Path("one.bin"), {0x09});
   for (const char* file : {"one.hex", "one.bin"}) {
     std::memset(imgMemory, 0x07, IMAGE_SIZE);
-    tvOpenFileName(Path(file).c_str(), 0, 1, 1, hWndStatus);
+    Show(tvOpenFileName(Path(file).c_str(), 0, 1, 1));
     EXPECT_EQ(imgMemory[0], 0x09) << file;
     EXPECT_EQ(imgMemory[1], 0x07) << file;
     std::memset(imgMemory, 0x02, IMAGE_SIZE);
-    LoadBinaryFile(Path(file).c_str(), 0, 0);
+    Show(LoadBinaryFile(Path(file).c_str(), 0, 0));
     EXPECT_EQ(imgMemory[0], 0x02) << file;
     EXPECT_EQ(sample_rate, 24000u) << file;
   }
   // A two-byte section holds both: the clean-up runs as always.
   std::memset(imgMemory, 0x07, IMAGE_SIZE);
   testsupport::WriteBytes(Path("two.bin"), {0x09, 0x01});
-  LoadBinaryFile(Path("two.bin").c_str(), 0, 2);
+  Show(LoadBinaryFile(Path("two.bin").c_str(), 0, 2));
   EXPECT_EQ(imgMemory[0], 0x00);
   EXPECT_EQ(imgMemory[1], 0x00);
 }

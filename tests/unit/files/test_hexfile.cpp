@@ -4,15 +4,17 @@
 
 #include <cstring>
 
-#include "files/fileio.h"
-#include "files/hexfile.h"
-#include "files/wav_write.h"
+#include "files/codec/hex_parse.h"
+#include "files/file_load.h"
+#include "files/file_save.h"
+#include "files/file_settings.h"
 #include "shell/image_model.h"
 #include "tests/unit/files/files_test_support.h"
 
 namespace {
 
 using filestest::Bytes;
+using filestest::Show;
 
 class HexFile : public testsupport::CoreTest {
  protected:
@@ -24,9 +26,12 @@ class HexFile : public testsupport::CoreTest {
     for (UINT i = 0; i < size; ++i) imgMemory[offset + i] = static_cast<BYTE>((i * 2654435761u + seed) >> 13);
   }
   Bytes Section(UINT offset, UINT size) { return Bytes(imgMemory + offset, imgMemory + offset + size); }
-  void LoadText(const std::string& text, UINT offset, UINT size) {
+  // Loads `text` and shows the report, which it returns.
+  FileReport LoadText(const std::string& text, UINT offset, UINT size) {
     testsupport::WriteText(Path("in.hex"), text);
-    LoadHexFile(Path("in.hex").c_str(), offset, size);
+    const FileReport report = LoadHexFile(Path("in.hex").c_str(), offset, size);
+    Show(report);
+    return report;
   }
 };
 
@@ -43,25 +48,25 @@ TEST_F(HexFile, DigitValues) {
 
 TEST_F(HexFile, WorkedRecordsWithWindowsLineEnds) {
   std::memset(imgMemory, 0x80, 16);
-  SaveHexFile(Path("a.hex").c_str(), 0, 16);
+  Show(SaveHexFile(Path("a.hex").c_str(), 0, 16));
   EXPECT_EQ(Text(Path("a.hex")), ":1000000080808080808080808080808080808080F0\r\n:00000001FF\r\n");
 
   for (BYTE i = 0; i < 16; ++i) imgMemory[0x1230 + i] = i;
-  SaveHexFile(Path("b.hex").c_str(), 0, 0x1240);
+  Show(SaveHexFile(Path("b.hex").c_str(), 0, 0x1240));
   const std::string text = Text(Path("b.hex"));
   EXPECT_NE(text.find("\r\n:10123000000102030405060708090A0B0C0D0E0F36\r\n:00000001FF\r\n"), std::string::npos);
   EXPECT_EQ(text.size(), 0x124u * 45 + 13);
 
-  SaveHexFile(Path("empty.hex").c_str(), 0, 0);
+  Show(SaveHexFile(Path("empty.hex").c_str(), 0, 0));
   EXPECT_EQ(Text(Path("empty.hex")), ":00000001FF\r\n");
 }
 
 TEST_F(HexFile, RoundTripIntoASectionElsewhere) {
   Fill(8192, 8192, 7);
   const Bytes original = Section(8192, 8192);
-  SaveHexFile(Path("s.hex").c_str(), 8192, 8192);
+  Show(SaveHexFile(Path("s.hex").c_str(), 8192, 8192));
   std::memset(imgMemory, 0x11, IMAGE_SIZE);
-  LoadHexFile(Path("s.hex").c_str(), 40960, 8192);  // addresses are section offsets
+  Show(LoadHexFile(Path("s.hex").c_str(), 40960, 8192));  // addresses are section offsets
   EXPECT_EQ(Section(40960, 8192), original);
   EXPECT_EQ(imgMemory[40959], 0x11);
   EXPECT_EQ(imgMemory[49152], 0x11);
@@ -72,7 +77,7 @@ TEST_F(HexFile, SrecCatAndObjcopyAgreeBothWays) {
   if (!testsupport::HaveTool("srec_cat") || !testsupport::HaveTool("objcopy")) GTEST_SKIP() << "srecord/binutils missing";
   Fill(0, 32768, 99);
   const Bytes original = Section(0, 32768);
-  SaveHexFile(Path("ours.hex").c_str(), 0, 32768);
+  Show(SaveHexFile(Path("ours.hex").c_str(), 0, 32768));
   ASSERT_EQ(testsupport::Run("srec_cat '" + Path("ours.hex") + "' -Intel -o '" + Path("srec.bin") + "' -Binary"), 0);
   EXPECT_EQ(testsupport::ReadBytes(Path("srec.bin")), original);
   ASSERT_EQ(testsupport::Run("objcopy -I ihex -O binary '" + Path("ours.hex") + "' '" + Path("objcopy.bin") + "'"), 0);
@@ -85,7 +90,7 @@ TEST_F(HexFile, SrecCatAndObjcopyAgreeBothWays) {
   ASSERT_EQ(testsupport::Run("objcopy -I binary -O ihex '" + Path("theirs.bin") + "' '" + Path("objcopy.hex") + "'"), 0);
   for (const char* name : {"srec.hex", "objcopy.hex"}) {
     std::memset(imgMemory, 0, IMAGE_SIZE);
-    LoadHexFile(Path(name).c_str(), 0, 32768);
+    Show(LoadHexFile(Path(name).c_str(), 0, 32768));
     EXPECT_EQ(Section(0, 32768), original) << name;
   }
   EXPECT_TRUE(P().messageBoxes.empty());
@@ -117,7 +122,9 @@ TEST_F(HexFile, OtherRecordsAreIgnoredAndTheEndRecordDoesNotEndReading) {
 TEST_F(HexFile, ChecksumErrorNamesTheLineAndStops) {
   // Line 3 (a blank line counts) carries D5 where D4 is due; line 4 is
   // never read.
-  LoadText(":0100000011EE\n\n:0C001000000000000000000000000010D5\n:010020007768\n", 0, 64);
+  const FileReport report = LoadText(":0100000011EE\n\n:0C001000000000000000000000000010D5\n:010020007768\n", 0, 64);
+  EXPECT_EQ(report.error, FileError::kHexRecord);
+  EXPECT_EQ(report.hexError, HexError::kChecksum);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"CRC error at line 3: D4 vs D5"});
   EXPECT_EQ(imgMemory[0], 0x11);
   EXPECT_EQ(imgMemory[0x1B], 0x10);  // the failing record's data is kept
@@ -155,9 +162,9 @@ TEST_F(HexFile, SampleRateDetectionAfterAHexLoad) {
 }
 
 TEST_F(HexFile, FailuresToOpen) {
-  LoadHexFile(Path("missing.hex").c_str(), 0, 16);
-  SaveHexFile(Path("no/folder/x.hex").c_str(), 0, 16);
-  LoadHexFile(Path("x.hex").c_str(), 65000, 1024);
+  Show(LoadHexFile(Path("missing.hex").c_str(), 0, 16));
+  Show(SaveHexFile(Path("no/folder/x.hex").c_str(), 0, 16));
+  Show(LoadHexFile(Path("x.hex").c_str(), 65000, 1024));
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Unable to open input file " + Path("missing.hex"),
                                                   "Unable to open output file " + Path("no/folder/x.hex"),
                                                   "Section outside the image"}));
@@ -187,7 +194,7 @@ TEST_F(HexFile, RecordsAnywhereInTheAddressSpaceStayInsideTheSection) {
   testsupport::WriteText(Path("many.hex"), text);
   cMemoryFillValue = 0x3C;
   std::memset(imgMemory, 0xC3, IMAGE_SIZE);
-  LoadHexFile(Path("many.hex").c_str(), 61440, 4096);
+  Show(LoadHexFile(Path("many.hex").c_str(), 61440, 4096));
   EXPECT_TRUE(P().messageBoxes.empty());
   EXPECT_EQ(Section(61440, 4096), model);
   EXPECT_EQ(Section(0, 61440), Bytes(61440, 0xC3));

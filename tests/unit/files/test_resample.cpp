@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "files/resample.h"
+#include "files/codec/resample.h"
 #include "tests/support/core_fixture.h"
 
 namespace {

@@ -13,10 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "files/aiff_parse.h"
-#include "files/fileio.h"
-#include "files/u255.h"
-#include "files/wav_write.h"
+#include "files/codec/aiff_parse.h"
+#include "files/codec/u255.h"
+#include "files/file_load.h"
+#include "files/file_save.h"
+#include "files/file_settings.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
 #include "tests/unit/files/files_test_support.h"
@@ -24,6 +25,7 @@
 namespace {
 
 using filestest::Bytes;
+using filestest::Show;
 
 uint8_t Code(int32_t v) { return static_cast<uint8_t>(LinearTou255law(v, 32768)); }
 
@@ -36,7 +38,7 @@ class SoundFormats : public testsupport::CoreTest {
   // Loads `name` as a drop would into the first `size` bytes.
   Bytes Load(const std::string& name, UINT size) {
     std::memset(imgMemory, 0xA5, IMAGE_SIZE);
-    tvOpenFileName(Path(name).c_str(), 0, static_cast<int>(size), static_cast<int>(size), hWndStatus);
+    Show(tvOpenFileName(Path(name).c_str(), 0, static_cast<int>(size), static_cast<int>(size)));
     EXPECT_EQ(imgMemory[size], 0xA5) << name;
     return Bytes(imgMemory, imgMemory + size);
   }
@@ -184,7 +186,7 @@ TEST_F(SoundFormats, AToneResampledToThePlaybackRateKeepsItsPitch) {
     sample_rate = c.rate;
     Load("tone.wav", kSection);
     EXPECT_EQ(Status(), "");
-    SaveWavFile(Path("played.wav").c_str(), 0, kSection);
+    Show(SaveWavFile(Path("played.wav").c_str(), 0, kSection));
     const Bytes played = testsupport::ReadBytes(Path("played.wav"));
     ASSERT_EQ(played.size(), 44 + 2 * kSection);
     EXPECT_NEAR(MeasuredHz(played), c.hz, c.hz * 0.005);

@@ -3,7 +3,7 @@
 
 #include <climits>
 
-#include "files/u255.h"
+#include "files/codec/u255.h"
 
 namespace {
 

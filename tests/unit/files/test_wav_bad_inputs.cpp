@@ -11,9 +11,10 @@
 #include <limits>
 #include <string>
 
-#include "files/sound_read.h"
-#include "files/u255.h"
-#include "files/wav_read.h"
+#include "files/codec/u255.h"
+#include "files/codec/wav_parse.h"
+#include "files/file_load.h"
+#include "files/file_settings.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
 #include "tests/unit/files/files_test_support.h"
@@ -21,6 +22,7 @@
 namespace {
 
 using filestest::Bytes;
+using filestest::Show;
 using filestest::Chunk;
 using filestest::FmtChunk;
 using filestest::Pcm16;
@@ -29,7 +31,7 @@ using filestest::Riff;
 class WavBadInput : public testsupport::CoreTest {
  protected:
   static constexpr UINT kOffset = 1024;
-  using Loader = void (*)(const char* filename, UINT lOffset, UINT lSize, HWND hWndStatus);
+  using Loader = FileReport (*)(const char* filename, UINT lOffset, UINT lSize);
   // Loads `file` into a section of `size` bytes (fill byte 0xFF) between
   // marked neighbours, and returns the section.
   Bytes Load(const Bytes& file, UINT size, Loader loader = LoadWavFile) {
@@ -38,21 +40,14 @@ class WavBadInput : public testsupport::CoreTest {
     P().statusLog.clear();
     plat::StatusSetText(hWndStatus, 1, "");
     testsupport::WriteBytes(Path("bad.wav"), file);
-    loader(Path("bad.wav").c_str(), kOffset, size, hWndStatus);
+    report_ = loader(Path("bad.wav").c_str(), kOffset, size);
+    Show(report_);
     EXPECT_EQ(imgMemory[kOffset - 1], 0xA5);
     EXPECT_EQ(imgMemory[kOffset + size], 0xA5);
     EXPECT_TRUE(P().messageBoxes.empty());
     return Bytes(imgMemory + kOffset, imgMemory + kOffset + size);
   }
   std::string Status() { return P().StatusText(1); }
-  // The converter's result code for the file.
-  int Convert(const Bytes& file, Bytes& out) {
-    FILE* fp = fmemopen(const_cast<uint8_t*>(file.data()), file.size(), "rb");
-    int32_t peak = WAV_FULL_SCALE;
-    const int rv = ConvertWavToDMX(fp, out.data(), static_cast<UINT>(out.size()), &peak, hWndStatus);
-    std::fclose(fp);
-    return rv;
-  }
   static uint8_t Code(int32_t v) { return static_cast<uint8_t>(LinearTou255law(v, WAV_FULL_SCALE)); }
 
   // A file, whether it is resampled, the 4-byte section it leaves and the status text.
@@ -71,6 +66,8 @@ class WavBadInput : public testsupport::CoreTest {
       EXPECT_EQ(Status(), c.status) << c.what;
     }
   }
+
+  FileReport report_;  // the last load's
 };
 
 TEST_F(WavBadInput, ZeroChannelsIsAnUnknownFormat) {
@@ -134,24 +131,22 @@ TEST_F(WavBadInput, TwoFormatChunksThatDisagreeEachGovernTheDataAfterThem) {
   EXPECT_EQ(Status(), "Unsupported WAV frame layout (16 bits, 2 channels, block align 2)");
 }
 
-TEST_F(WavBadInput, AFileCutInsideEveryFieldEndsWithItsCode) {
+TEST_F(WavBadInput, AFileCutInsideEveryFieldEndsWithItsError) {
   // RIFF header 0..11, fmt header 12..19, format fields 20..33, bits 34..35,
   // data header 36..43, two 16-bit frames 44..47.
   const Bytes full = Riff({FmtChunk(1, 1, 2, 16), Chunk("data", Pcm16({1000, 1000}))});
   ASSERT_EQ(full.size(), 48u);
   for (size_t cut = 0; cut < full.size(); ++cut) {
-    const Bytes file(full.begin(), full.begin() + static_cast<long>(cut));
-    Bytes out(4, 0xFF);
-    P().statusLog.clear();
-    plat::StatusSetText(hWndStatus, 1, "");
-    const int rv = Convert(file, out);
-    int expected = WAV_OK;
+    const Bytes out = Load(Bytes(full.begin(), full.begin() + static_cast<long>(cut)), 4);
+    WavError expected = WavError::kNone;
     std::string status = "";
-    if (cut < 12) status = "Unexpected end of input";
-    if (cut >= 20 && cut < 34) expected = WAV_SHORT_FMT, status = "Unexpected end of input";
-    if (cut >= 34 && cut < 36) expected = WAV_SHORT_BITS, status = "Unexpected end of input";
-    if (cut >= 44) expected = WAV_SHORT_DATA, status = "Unexpected end of input";  // the data announced is missing
-    EXPECT_EQ(rv, expected) << "cut at " << cut;
+    if (cut < 12) expected = WavError::kShortRiffHeader, status = "Unexpected end of input";
+    if (cut >= 20 && cut < 34) expected = WavError::kShortFormat, status = "Unexpected end of input";
+    if (cut >= 34 && cut < 36) expected = WavError::kShortBits, status = "Unexpected end of input";
+    if (cut >= 44) expected = WavError::kShortData, status = "Unexpected end of input";  // the data announced is missing
+    EXPECT_EQ(report_.soundError, expected) << "cut at " << cut;
+    const FileError error = expected == WavError::kNone ? FileError::kNone : FileError::kSound;
+    EXPECT_EQ(report_.error, error) << "cut at " << cut;
     EXPECT_EQ(Status(), status) << "cut at " << cut;
     const size_t frames = cut > 44 ? (cut - 44) / 2 : 0;
     EXPECT_EQ(out, (Bytes{frames > 0 ? uint8_t{0xB2} : uint8_t{0xFF}, frames > 1 ? uint8_t{0xB2} : uint8_t{0xFF}, 0xFF,

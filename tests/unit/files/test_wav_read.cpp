@@ -5,11 +5,10 @@
 #include <cstring>
 #include <random>
 
-#include "files/fileio.h"
-#include "files/u255.h"
-#include "files/wav_parse.h"
-#include "files/wav_read.h"
-#include "files/wav_write.h"
+#include "files/codec/u255.h"
+#include "files/codec/wav_parse.h"
+#include "files/file_load.h"
+#include "files/file_settings.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
 #include "tests/unit/files/files_test_support.h"
@@ -17,6 +16,7 @@
 namespace {
 
 using filestest::Bytes;
+using filestest::Show;
 using filestest::Chunk;
 using filestest::FmtChunk;
 using filestest::Pcm16;
@@ -29,7 +29,7 @@ class WavRead : public testsupport::CoreTest {
   Bytes Load(const Bytes& file, UINT size, UINT offset = 0) {
     std::memset(imgMemory, 0xA5, IMAGE_SIZE);  // what lies outside the section
     testsupport::WriteBytes(Path("in.wav"), file);
-    LoadWavFile(Path("in.wav").c_str(), offset, size, hWndStatus);
+    Show(LoadWavFile(Path("in.wav").c_str(), offset, size));
     EXPECT_EQ(imgMemory[offset + size], offset + size < IMAGE_SIZE ? 0xA5 : imgMemory[offset + size]);
     if (offset > 0) EXPECT_EQ(imgMemory[offset - 1], 0xA5);
     return Bytes(imgMemory + offset, imgMemory + offset + size);
@@ -46,7 +46,7 @@ class WavRead : public testsupport::CoreTest {
     ASSERT_EQ(testsupport::Run(cmd), 0) << cmd;
   }
   Bytes LoadSox(UINT size) {
-    LoadWavFile(Path("sox.wav").c_str(), 0, size, hWndStatus);
+    Show(LoadWavFile(Path("sox.wav").c_str(), 0, size));
     return Bytes(imgMemory, imgMemory + size);
   }
 };
@@ -244,17 +244,15 @@ TEST_F(WavRead, CutFilesReportTheUnexpectedEnd) {
   const Bytes full = Wav16({1000, 1000, 1000, 1000});
   // Cut inside the fmt chunk's first 14 bytes, before the bits field, and
   // inside the third frame.
-  const struct { size_t length; int code; } cuts[] = {{12 + 8 + 10, WAV_SHORT_FMT}, {12 + 8 + 15, WAV_SHORT_BITS},
-                                                       {44 + 5, WAV_SHORT_DATA}};
+  const struct { size_t length; WavError error; } cuts[] = {
+      {12 + 8 + 10, WavError::kShortFormat}, {12 + 8 + 15, WavError::kShortBits}, {44 + 5, WavError::kShortData}};
   for (const auto& cut : cuts) {
     testsupport::WriteBytes(Path("cut.wav"), Bytes(full.begin(), full.begin() + static_cast<long>(cut.length)));
-    FILE* fp = std::fopen(Path("cut.wav").c_str(), "rb");
-    BYTE out[4];
-    std::memset(out, 0xFF, sizeof out);
-    int32_t peak = 32768;
-    EXPECT_EQ(ConvertWavToDMX(fp, out, 4, &peak, hWndStatus), cut.code) << cut.length;
-    std::fclose(fp);
-    EXPECT_EQ(peak, 32768);
+    plat::StatusSetText(hWndStatus, 1, "");
+    const FileReport report = LoadWavFile(Path("cut.wav").c_str(), 0, 4);
+    EXPECT_EQ(report.error, FileError::kSound) << cut.length;
+    EXPECT_EQ(report.soundError, cut.error) << cut.length;
+    Show(report);
     EXPECT_EQ(Status(), "Unexpected end of input");
   }
   const Bytes cut(full.begin(), full.begin() + 49);
@@ -269,8 +267,8 @@ TEST_F(WavRead, ZeroBlockAlignEndsAtTheFirstFrame) {
 }
 
 TEST_F(WavRead, UnopenableFileShowsABoxWithoutPath) {
-  LoadWavFile(Path("missing.wav").c_str(), 0, 16, hWndStatus);
-  LoadWavFile(temp_.path().c_str(), 0, 16, hWndStatus);  // a folder
+  Show(LoadWavFile(Path("missing.wav").c_str(), 0, 16));
+  Show(LoadWavFile(temp_.path().c_str(), 0, 16));  // a folder
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Unable to open input file", "Unable to open input file"}));
   EXPECT_EQ(imgMemory[0], 0x00);  // not even filled
 }
@@ -356,22 +354,19 @@ TEST_F(WavRead, MutatedFilesStayInsideTheOutput) {
   const Bytes seed = Riff({list, FmtChunk(1, 2, 4, 16), Chunk("data", Pcm16({1, 2, 3, 4, 5, 6, 7, 8, 9, 10})),
                            FmtChunk(1, 1, 3, 24), Chunk("data", Bytes(31, 0x7F))});
   std::mt19937 random(12345);
-  constexpr size_t kGuard = 64, kOut = 12;
+  constexpr UINT kGuard = 64, kOut = 12;
   for (int round = 0; round < 3000; ++round) {
     Bytes file = seed;
     const int edits = 1 + static_cast<int>(random() % 6);
     for (int e = 0; e < edits; ++e) file[random() % file.size()] = static_cast<uint8_t>(random());
     if (random() % 4 == 0) file.resize(random() % file.size());
-    FILE* fp = fmemopen(file.data(), file.size(), "rb");
-    ASSERT_NE(fp, nullptr);
-    Bytes out(kGuard + kOut + kGuard, 0xA5);
-    int32_t peak = 32768;
-    const int rv = ConvertWavToDMX(fp, out.data() + kGuard, kOut, &peak, hWndStatus);
-    std::fclose(fp);
-    EXPECT_TRUE(rv == 0 || (rv >= 3 && rv <= 8)) << round;
-    for (size_t i = 0; i < kGuard; ++i) {
-      ASSERT_EQ(out[i], 0xA5) << "round " << round;
-      ASSERT_EQ(out[kGuard + kOut + i], 0xA5) << "round " << round;
+    testsupport::WriteBytes(Path("mutated.wav"), file);
+    std::memset(imgMemory, 0xA5, kGuard + kOut + kGuard);
+    const FileReport report = LoadWavFile(Path("mutated.wav").c_str(), kGuard, kOut);
+    EXPECT_TRUE(report.error == FileError::kNone || report.error == FileError::kSound) << round;
+    for (UINT i = 0; i < kGuard; ++i) {
+      ASSERT_EQ(imgMemory[i], 0xA5) << "round " << round;
+      ASSERT_EQ(imgMemory[kGuard + kOut + i], 0xA5) << "round " << round;
     }
   }
 }

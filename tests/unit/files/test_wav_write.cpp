@@ -2,10 +2,13 @@
 // reads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
-#include "files/u255.h"
-#include "files/wav_write.h"
+#include "files/codec/u255.h"
+#include "files/codec/wav_image.h"
+#include "files/file_save.h"
+#include "files/file_settings.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
 #include "shell/playback.h"
@@ -14,16 +17,17 @@
 namespace {
 
 using filestest::Bytes;
+using filestest::Show;
 using testsupport::ReadBytes;
 
 class WavWrite : public testsupport::CoreTest {
  protected:
+  // The WAV image of `codes` at the playback rate, built into a buffer
+  // that holds it exactly.
   Bytes Memory(const Bytes& codes) {
-    Bytes out(WAV_HEADER_SIZE + 2 * codes.size() + 8, 0xEE);
-    out[0] = 0;
-    EXPECT_EQ(ConvertDMXtoWAV(codes.data(), static_cast<UINT>(codes.size()), reinterpret_cast<char*>(out.data())),
-              WAVOUT_OK);
-    EXPECT_EQ(out[out.size() - 1], 0xEE) << "wrote past the image";
+    Bytes out(WavImageSize(codes.size()) + 8, 0xEE);
+    EXPECT_TRUE(BuildWavImage(codes.data(), codes.size(), sample_rate, out.data(), out.size() - 8));
+    EXPECT_EQ(out[out.size() - 8], 0xEE) << "wrote past the image";
     out.resize(out.size() - 8);
     return out;
   }
@@ -54,11 +58,14 @@ TEST_F(WavWrite, SizesFollowTheSampleCountAndRate) {
   EXPECT_EQ(Le32(big, 40), 32768u);
 }
 
-TEST_F(WavWrite, FileAndMemoryModesAgreeByteForByte) {
+TEST_F(WavWrite, FileAndMemoryImagesAgreeByteForByte) {
   Bytes codes(4096);
   for (size_t i = 0; i < codes.size(); ++i) codes[i] = static_cast<uint8_t>(i * 7);
-  std::string path = Path("same.wav");
-  ASSERT_EQ(ConvertDMXtoWAV(codes.data(), 4096, path.data()), WAVOUT_OK);
+  std::copy(codes.begin(), codes.end(), imgMemory + 100);
+  const std::string path = Path("same.wav");
+  const FileReport report = SaveWavFile(path.c_str(), 100, 4096);
+  EXPECT_FALSE(report.failed());
+  EXPECT_TRUE(report.texts.empty());
   EXPECT_EQ(ReadBytes(path), Memory(codes));
   EXPECT_FALSE(testsupport::FileExists(path + ".tvpart"));
 }
@@ -67,7 +74,7 @@ TEST_F(WavWrite, SoxReadsWhatWeWrite) {
   if (!testsupport::HaveTool("soxi") || !testsupport::HaveTool("sox")) GTEST_SKIP() << "sox not installed";
   sample_rate = 16000;
   for (UINT i = 0; i < 1000; ++i) imgMemory[i] = static_cast<BYTE>(i);
-  SaveWavFile(Path("s.wav").c_str(), 0, 1000);
+  Show(SaveWavFile(Path("s.wav").c_str(), 0, 1000));
   const std::string out = Path("out.txt");
   const std::string file = "'" + Path("s.wav") + "'";
   EXPECT_EQ(filestest::RunOutput("soxi -r " + file, out), "16000");
@@ -85,27 +92,25 @@ TEST_F(WavWrite, SoxReadsWhatWeWrite) {
 
 TEST_F(WavWrite, RefusalsAndFailuresAreReported) {
   const BYTE codes[4] = {};
-  EXPECT_EQ(ConvertDMXtoWAV(codes, 4, nullptr), WAVOUT_NO_OUTPUT);
-  Bytes tooSmallToMatter(8, 0xEE);
-  tooSmallToMatter[0] = 0;
-  EXPECT_EQ(ConvertDMXtoWAV(codes, WAV_MAX_SAMPLES + 1, reinterpret_cast<char*>(tooSmallToMatter.data())),
-            WAVOUT_TOO_LONG);
-  EXPECT_EQ(tooSmallToMatter[1], 0xEE);
+  Bytes tooSmall(WavImageSize(4) - 1, 0xEE);
+  EXPECT_FALSE(BuildWavImage(codes, 4, 24000, tooSmall.data(), tooSmall.size()));
+  EXPECT_EQ(tooSmall, Bytes(WavImageSize(4) - 1, 0xEE));
 
-  std::string missingFolder = Path("no/such/folder.wav");
-  EXPECT_EQ(ConvertDMXtoWAV(codes, 4, missingFolder.data()), WAVOUT_OPEN_FAILED);
-  SaveWavFile("", 0, 4);
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Bad output buffer pointer",
-                                                  "Unable to open WAV output file: " + missingFolder,
+  const std::string missingFolder = Path("no/such/folder.wav");
+  const FileReport report = SaveWavFile(missingFolder.c_str(), 0, 4);
+  EXPECT_EQ(report.error, FileError::kCannotOpen);
+  Show(report);
+  Show(SaveWavFile("", 0, 4));
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Unable to open WAV output file: " + missingFolder,
                                                   "Unable to open WAV output file: "}));
   for (const auto& box : P().messageBoxes) EXPECT_TRUE(box.owner == nullptr && box.defaultCaption);
 }
 
 TEST_F(WavWrite, SaveChecksTheImageAndTheSection) {
-  SaveWavFile(Path("a.wav").c_str(), 65536 - 100, 101);
+  Show(SaveWavFile(Path("a.wav").c_str(), 65536 - 100, 101));
   EXPECT_FALSE(testsupport::FileExists(Path("a.wav")));
   FreeBuffers();
-  SaveWavFile(Path("a.wav").c_str(), 0, 100);
+  Show(SaveWavFile(Path("a.wav").c_str(), 0, 100));
   EXPECT_FALSE(testsupport::FileExists(Path("a.wav")));
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Section outside the image", "Unable to allocate image memory"}));
 }
@@ -114,7 +119,7 @@ TEST_F(WavWrite, SaveChecksTheImageAndTheSection) {
 
 class PlaybackImages : public WavWrite {
  protected:
-  static Bytes Image(int i, size_t samples) { return Bytes(wavbuffer[i], wavbuffer[i] + WAV_HEADER_SIZE + 2 * samples); }
+  static Bytes Image(int i, size_t samples) { return Bytes(wavbuffer[i], wavbuffer[i] + WavImageSize(samples)); }
 };
 
 TEST_F(PlaybackImages, TwoSoundsGetOneImageEachAfterPlaybackStops) {
@@ -145,7 +150,7 @@ TEST_F(PlaybackImages, ALayoutBeyondTheImageIsCutAtItsEnd) {
   std::memset(wavbuffer[0], 0x5A, BUFFER_SIZE);
   ComputeWAVfromBuffer();
   EXPECT_EQ(Le32(Bytes(wavbuffer[0], wavbuffer[0] + 44), 40), 2 * 65536u);
-  EXPECT_EQ(wavbuffer[0][WAV_MAX_IMAGE], 0x5A);
+  EXPECT_EQ(wavbuffer[0][WavImageSize(IMAGE_SIZE)], 0x5A);
   EXPECT_EQ(wavbuffer[0][BUFFER_SIZE - 1], 0x5A);
 }
 

@@ -4,9 +4,7 @@
 #include <vector>
 
 #include "device/midi.h"
-#include "files/fileio.h"
-#include "files/wav_read.h"
-#include "files/wav_write.h"
+#include "files/file_settings.h"
 #include "platform/midi/memory_port.h"
 #include "resources/dialog_templates.h"
 #include "settings/config.h"

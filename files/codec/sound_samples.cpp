@@ -1,12 +1,12 @@
-#include "files/sound_samples.h"
+#include "files/codec/sound_samples.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-#include "files/u255.h"
-#include "files/wav_format.h"
+#include "files/codec/u255.h"
+#include "files/codec/wav_format.h"
 
 namespace {
 

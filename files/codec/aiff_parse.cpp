@@ -1,9 +1,9 @@
-#include "files/aiff_parse.h"
+#include "files/codec/aiff_parse.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "files/sound_samples.h"
+#include "files/codec/sound_samples.h"
 
 namespace {
 

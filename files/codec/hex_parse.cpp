@@ -1,4 +1,4 @@
-#include "files/hex_parse.h"
+#include "files/codec/hex_parse.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,17 +1,14 @@
-// A RIFF WAVE file decoded into u255 codes, one code per frame, over bytes
-// alone: no file, window or global. The chunk walk reads each "fmt " chunk
-// into a WavFormat record and hands the frames of each "data" chunk to the
-// decoder of their sample encoding: PCM of 1 to 32 bits, IEEE float of 32
-// or 64 bits, and the extensible format holding either; 1 to 8 channels,
-// mixed to mono. The AIFF parser (files/aiff_parse.h) gives the same result.
+// What a sound file parser gives, over bytes alone: the format it read, the
+// u255 codes of its sound, one per frame, and why it stopped. The WAV and
+// the AIFF parser (files/codec/wav_parse.h, files/codec/aiff_parse.h) both
+// give it; the frames in between are read by files/codec/sound_samples.h.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "files/byte_reader.h"
-#include "files/resample.h"
+#include "files/codec/byte_reader.h"
+#include "files/codec/resample.h"
 
 // The 16-bit scale: what the codes are encoded against unless auto-scaled.
 constexpr int32_t WAV_FULL_SCALE = 32768;
@@ -81,5 +78,4 @@ struct WavParse {
   rsEnum resampleResult = rsOk;  // why the sound couldn't be resampled
 };
 
-WavParse ParseWav(ByteReader& in, const WavOptions& options);
-WavParse ParseWav(const uint8_t* data, size_t size, const WavOptions& options);
+using SoundParser = WavParse (*)(ByteReader& in, const WavOptions& options);

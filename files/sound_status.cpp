@@ -1,17 +1,9 @@
-#include "files/sound_read.h"
+#include "files/sound_status.h"
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 
-#include "files/aiff_parse.h"
-#include "files/file_access.h"
-#include "files/fileio.h"
-#include "shell/image_model.h"
-
 namespace {
-
-void SetStatus(HWND hWndStatus, const char* text) { plat::StatusSetText(hWndStatus, 1, text); }
 
 // Four characters from a file, as text: what isn't printable shows as '?'.
 std::string FourCharacters(const char* chars) {
@@ -65,27 +57,12 @@ std::string ErrorText(const WavParse& wav, const WavOptions& options) {
 
 }  // namespace
 
-void ShowSoundStatus(const WavParse& wav, const WavOptions& options, HWND hWndStatus) {
-  if (wav.dataBeforeFormat) SetStatus(hWndStatus, " No header detected before data!");
+void ReportSoundParse(const WavParse& wav, const WavOptions& options, FileReport& report) {
+  if (wav.dataBeforeFormat) report.Status(" No header detected before data!");
   const std::string text = ErrorText(wav, options);
-  if (!text.empty()) SetStatus(hWndStatus, text.c_str());
-}
-
-void LoadSoundFile(const char* filename, UINT lOffset, UINT lSize, HWND hWndStatus, SoundParser parse) {
-  // The sound readers' message names no file.
-  FILE* ip = BeginSectionLoad(filename, lOffset, lSize, "Unable to open input file");
-  if (ip == nullptr) return;
-  FileReader in(ip);
-  const WavOptions options{lSize, AutoScale != 0, WAV_FULL_SCALE, ResampleToPlaybackRate ? sample_rate : 0};
-  const WavParse wav = parse(in, options);
-  std::copy(wav.codes.begin(), wav.codes.end(), imgMemory + lOffset);
-  ShowSoundStatus(wav, options, hWndStatus);
-  // A read error ends the chunk walk as the end of the file would: say so,
-  // as the other loaders do, rather than leave a silently shortened sound.
-  EndSectionLoad(ip, filename);
-  ApplyLoadFixups(lOffset, lSize, false);
-}
-
-void LoadAiffFile(const char* filename, UINT lOffset, UINT lSize, HWND hWndStatus) {
-  LoadSoundFile(filename, lOffset, lSize, hWndStatus, ParseAiff);
+  if (!text.empty()) report.Status(text);
+  if (wav.error != WavError::kNone) {
+    report.Fail(FileError::kSound);
+    report.soundError = wav.error;
+  }
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "files/byte_reader.h"
+#include "files/codec/byte_reader.h"
 
 // Value of one hexadecimal digit; any other character gives 15.
 uint8_t CharHex(char c);

@@ -1,4 +1,4 @@
-#include "files/u255.h"
+#include "files/codec/u255.h"
 
 #include <cmath>
 

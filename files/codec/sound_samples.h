@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "files/byte_reader.h"
-#include "files/wav_parse.h"
+#include "files/codec/byte_reader.h"
+#include "files/codec/sound_parse.h"
 
 enum class ByteOrder { kLittle, kBig };
 

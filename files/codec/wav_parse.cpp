@@ -1,9 +1,9 @@
-#include "files/wav_parse.h"
+#include "files/codec/wav_parse.h"
 
 #include <cstring>
 
-#include "files/sound_samples.h"
-#include "files/wav_format.h"
+#include "files/codec/sound_samples.h"
+#include "files/codec/wav_format.h"
 
 namespace {
 

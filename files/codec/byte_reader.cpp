@@ -1,4 +1,4 @@
-#include "files/byte_reader.h"
+#include "files/codec/byte_reader.h"
 
 #include <cstring>
 

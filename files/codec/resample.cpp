@@ -1,4 +1,4 @@
-#include "files/resample.h"
+#include "files/codec/resample.h"
 
 #include <algorithm>
 #include <cmath>

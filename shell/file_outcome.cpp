@@ -1,0 +1,26 @@
+#include "shell/file_outcome.h"
+
+#include "files/file_settings.h"
+#include "shell/app_state.h"
+#include "shell/playback.h"
+
+namespace {
+
+void Show(const FileText& t, HWND mainWindow) {
+  if (t.place == FileText::Place::kStatus) {
+    plat::StatusSetText(hWndStatus, 1, t.text.c_str());
+    return;
+  }
+  const char* caption = t.caption.empty() ? nullptr : t.caption.c_str();
+  plat::MessageBox(t.ownedByWindow ? mainWindow : nullptr, t.text.c_str(), caption, MB_OK);
+}
+
+}  // namespace
+
+void ApplyFileReport(const FileReport& report, HWND mainWindow) {
+  for (const FileText& t : report.texts) Show(t, mainWindow);
+  if (report.detectedRate) {
+    sample_rate = *report.detectedRate;
+    ComputeWAVfromBuffer();
+  }
+}
