@@ -19,6 +19,10 @@ void Show(const FileText& t, HWND mainWindow) {
 
 void ApplyFileReport(const FileReport& report, HWND mainWindow) {
   for (const FileText& t : report.texts) Show(t, mainWindow);
+  TakeFileResult(report);
+}
+
+void TakeFileResult(const FileReport& report) {
   if (report.detectedRate) {
     sample_rate = *report.detectedRate;
     ComputeWAVfromBuffer();

@@ -10,3 +10,5 @@
 
 // `mainWindow` owns the boxes the report gives to the main window.
 void ApplyFileReport(const FileReport& report, HWND mainWindow = nullptr);
+// The same without the texts, for a caller that shows them its own way.
+void TakeFileResult(const FileReport& report);

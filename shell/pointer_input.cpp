@@ -76,7 +76,8 @@ void OnLeftButtonDown(HWND hWnd, WPARAM keys, LPARAM position) {
   plat::PlaySoundMemory(wavbuffer[which], SND_ASYNC | SND_NODEFAULT | SND_MEMORY);
 }
 
-void LoadIntoSections(const std::vector<std::string>& names, BYTE first) {
+void LoadIntoSections(const std::vector<std::string>& names, BYTE first,
+                      const std::function<void(const FileReport&)>& apply) {
   const bool twoSounds = EPROM_Arrangement == eaOneEpromTwoSounds;
   const UINT sections = twoSounds ? 2 : nEPROMs();
   const UINT soundBytes = myDataSize();
@@ -85,10 +86,10 @@ void LoadIntoSections(const std::vector<std::string>& names, BYTE first) {
   for (UINT k = 0; k < names.size() && fNum < sections; ++k, ++fNum) {
     const char* name = names[k].c_str();
     if (twoSounds) {
-      ApplyFileReport(tvOpenFileName(name, fNum, static_cast<int>(soundBytes), static_cast<int>(soundBytes)));
+      apply(tvOpenFileName(name, fNum, static_cast<int>(soundBytes), static_cast<int>(soundBytes)));
     } else {
       const int room = static_cast<int>(soundBytes) - static_cast<int>(fNum * epromBytes);
-      ApplyFileReport(tvOpenFileName(name, fNum, static_cast<int>(epromBytes), room));
+      apply(tvOpenFileName(name, fNum, static_cast<int>(epromBytes), room));
     }
   }
   ComputeWAVfromBuffer();
@@ -98,6 +99,7 @@ void LoadIntoSections(const std::vector<std::string>& names, BYTE first) {
 void OnDropFiles(HWND hWnd, HDROP drop) {
   const DroppedFiles dropped = TakeDrop(drop);
   const UINT sections = EPROM_Arrangement == eaOneEpromTwoSounds ? 2 : nEPROMs();
-  LoadIntoSections(dropped.names, DropSection(dropped, hWnd, sections));
+  LoadIntoSections(dropped.names, DropSection(dropped, hWnd, sections),
+                   [](const FileReport& report) { ApplyFileReport(report); });
   plat::InvalidateRect(hWnd, true);
 }

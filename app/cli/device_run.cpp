@@ -11,6 +11,7 @@
 #include "platform/headless/headless_kilnbox.h"
 #include "platform/midi/system_ports.h"
 #include "shell/app_state.h"
+#include "shell/file_outcome.h"
 #include "shell/pointer_input.h"
 
 namespace cli {
@@ -166,8 +167,11 @@ bool DeviceRun::Start(etEnum type, eaEnum arrangement) {
 }
 
 bool DeviceRun::Load(const std::vector<std::string>& files) {
-  LoadIntoSections(files, 0);
-  session_.platform().Pump();
+  LoadIntoSections(files, 0, [this](const FileReport& report) {
+    // Whatever a load has to say is a reason not to go on.
+    for (const FileText& t : report.texts) Problem(t.caption.empty() ? t.text : t.caption + ": " + t.text);
+    TakeFileResult(report);
+  });
   return !failed();
 }
 
