@@ -1,5 +1,6 @@
 #include "shell/device_controller.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -225,8 +226,13 @@ bool DeviceController::BuffersReady() {
   return false;
 }
 
+// A request already waiting is not queued again: a button held down or
+// clicked twice runs its operation once after the one under way.
 void DeviceController::Request(const DeviceRequest& request) {
-  queue_.push_back(request);
+  const bool waiting = std::any_of(queue_.begin(), queue_.end(), [&](const DeviceRequest& r) {
+    return r.operation == request.operation && r.eprom == request.eprom;
+  });
+  if (!waiting) queue_.push_back(request);
   Settle();
 }
 

@@ -463,8 +463,11 @@ TEST_F(DeviceOperations, CancelEndsTheOperationAtOnceAndSaysWhatWillNotHappen) {
   Detect();
   P().ClickButton(IDB_VERIFY_FIRST + 1);
   ASSERT_TRUE(Pausing());
-  // Asked for while the first waits: dropped by the Cancel with it.
+  // Asked for while the first waits (twice: it waits once), then dropped
+  // by the Cancel with it.
   P().ClickButton(IDB_PROGRAM_FIRST);
+  P().ClickButton(IDB_PROGRAM_FIRST);
+  EXPECT_EQ(Devices().Waiting(), 1u);
   P().Command(IDM_CANCEL);
   EXPECT_EQ(P().StatusText(0), "");
   EXPECT_EQ(P().StatusText(1), "Not started: Program EPROM 1");
