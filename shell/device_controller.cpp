@@ -226,8 +226,8 @@ bool DeviceController::BuffersReady() {
   return false;
 }
 
-// A request already waiting is not queued again: a button held down or
-// clicked twice runs its operation once after the one under way.
+// A request already waiting is not queued again: a button clicked twice, or
+// a key repeating on it, runs its operation once after the one under way.
 void DeviceController::Request(const DeviceRequest& request) {
   const bool waiting = std::any_of(queue_.begin(), queue_.end(), [&](const DeviceRequest& r) {
     return r.operation == request.operation && r.eprom == request.eprom;

@@ -87,7 +87,7 @@ class DeviceRun : private DeviceView {
   void ProgressInPlace(const std::string& text);
   void EndInPlace();
 
-  Session session_{CoreSession::Setup::WithoutWindow};
+  Session session_;
   std::unique_ptr<simport::HeadlessKilnbox> simulator_;
   std::unique_ptr<DeviceController> controller_;
   UINT inPort_ = 0;

@@ -570,6 +570,24 @@ TEST_F(DeviceOperations, AReplyGoesToTheEpromThatAskedForItWhateverIsChosenSince
   EXPECT_EQ(EpromFlags[1], efProgrammed | efProgramFailed);
 }
 
+// However early its timer fires (a coarse timer may fire 5 % early), a
+// pause lasts its whole length.
+TEST_F(DeviceOperations, APauseNeverEndsBeforeItsTime) {
+  StartProgram();
+  InsertEprom(et2764, Pattern(8192));
+  Detect();
+  P().Command(IDM_READ_EPROM);
+  ASSERT_TRUE(Pausing());
+  Advance(475);
+  P().Send(WM_TIMER, ID_PAUSE_TIMER);
+  P().Pump();
+  EXPECT_EQ(Sent().size(), 1u);
+  FinishPause();
+  const auto sent = Sent();
+  ASSERT_GE(sent.size(), 2u);
+  EXPECT_EQ(sent[1].ms - sent[0].ms, 500u);
+}
+
 // A port slower than the MIDI wire (a busy interface), in front of a quick
 // Kilnbox, so that the port's own wire is what takes the time.
 class SlowPort : public DeviceOperations {
