@@ -22,6 +22,8 @@ class Session {
   Session();
   ~Session();
   headless::HeadlessPlatform& platform() { return *platform_; }
+  // Whether the image and the MIDI buffers could be allocated.
+  bool ready() const { return core_.ready(); }
   // Whether anything went wrong since the last Reset.
   bool failed() const { return failed_; }
   void ResetFailure() { failed_ = false; }
