@@ -188,11 +188,10 @@ std::string Summary(DWORD total, const ByteOffsets& bytes, const char* verb, con
 
 // The verify's summary line; true when every byte matched.
 bool ReportVerify(DeviceRun& run) {
-  const VerifyTally& t = run.LastVerify();
-  if (t.compared == 0) return false;  // no complete reply to compare
-  const ByteOffsets differing{t.differing, t.first, t.last};
-  run.Report(Summary(t.compared, differing, "differ", "all " + std::to_string(t.compared) + " bytes match"));
-  return t.differing == 0;
+  const EpromComparison& c = run.LastVerify();
+  if (c.compared == 0) return false;  // no complete reply to compare
+  run.Report(Summary(c.compared, c.differing, "differ", "all " + std::to_string(c.compared) + " bytes match"));
+  return c.differing.count == 0;
 }
 
 // The chosen EPROM's part of the image.

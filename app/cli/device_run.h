@@ -56,7 +56,7 @@ class DeviceRun : private DeviceView {
   // the user takes to answer a question aside); the outcome, or nullopt on
   // the time limit.
   std::optional<DeviceOutcome> Run(DeviceOperation operation, uint64_t limitMs);
-  const VerifyTally& LastVerify() const { return controller_->LastVerify(); }
+  const EpromComparison& LastVerify() const { return controller_->LastVerify(); }
 
   // Ends what runs and closes the ports.
   void Close();
