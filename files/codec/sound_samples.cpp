@@ -139,8 +139,8 @@ void SampleTaker::Finish(WavParse& wav) const {
   const bool scaleToPeak = options_.autoScale && wav.error == WavError::kNone && wav.peak != 0;
   wav.scale = scaleToPeak ? wav.peak : options_.fullScale;
   wav.codes.resize(sound->size());
-  std::transform(sound->begin(), sound->end(), wav.codes.begin(),
-                 [&](float s) { return static_cast<uint8_t>(LinearTou255law(static_cast<int32_t>(s), wav.scale)); });
+  const U255Encoder encode(wav.scale);
+  std::transform(sound->begin(), sound->end(), wav.codes.begin(), [&](float s) { return encode(static_cast<int32_t>(s)); });
 }
 
 // ---------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 // Code (low 8 bits of x) to a linear value of full scale `scale`, truncated
 // toward zero. Code 0x80 gives +scale/255, never 0.
@@ -15,3 +16,24 @@ int32_t u255lawToLinear(int x, int32_t scale);
 // saturates. A `max` of 0 or below is treated as full scale 1, so silence
 // stays silence (0x80).
 int LinearTou255law(int32_t x, int32_t max);
+// The magnitude index k (0 .. 127) of a non-negative ratio |x / max|, as
+// LinearTou255law finds it.
+int u255lawMagnitude(double ratio);
+
+// Encodes a whole sound against one full scale: each sample's code is
+// LinearTou255law(x, max), read from a table of every magnitude up to the
+// full scale (or up to a cap) rather than searched for.
+class U255Encoder {
+ public:
+  explicit U255Encoder(int32_t max);
+
+  uint8_t operator()(int32_t x) const {
+    const uint32_t magnitude = x < 0 ? 0u - static_cast<uint32_t>(x) : static_cast<uint32_t>(x);
+    const int k = magnitude < byMagnitude_.size() ? byMagnitude_[magnitude] : u255lawMagnitude(magnitude / fullScale_);
+    return static_cast<uint8_t>(k | (x >= 0 ? 0x80 : 0x00));
+  }
+
+ private:
+  double fullScale_;
+  std::vector<uint8_t> byMagnitude_;  // k by |x|
+};
