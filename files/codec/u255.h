@@ -6,6 +6,7 @@
 // back: that is the curve, not a fault.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -27,13 +28,14 @@ class U255Encoder {
  public:
   explicit U255Encoder(int32_t max);
 
-  uint8_t operator()(int32_t x) const {
-    const uint32_t magnitude = x < 0 ? 0u - static_cast<uint32_t>(x) : static_cast<uint32_t>(x);
-    const int k = magnitude < byMagnitude_.size() ? byMagnitude_[magnitude] : u255lawMagnitude(magnitude / fullScale_);
-    return static_cast<uint8_t>(k | (x >= 0 ? 0x80 : 0x00));
-  }
+  // The codes of `count` samples; float ones hold whole numbers.
+  void operator()(const int32_t* samples, size_t count, uint8_t* codes) const;
+  void operator()(const float* samples, size_t count, uint8_t* codes) const;
 
  private:
+  template <typename Sample>
+  void Encode(const Sample* samples, size_t count, uint8_t* codes) const;
+
   double fullScale_;
   std::vector<uint8_t> byMagnitude_;  // k by |x|
 };

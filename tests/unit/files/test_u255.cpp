@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "files/codec/u255.h"
 
@@ -95,16 +96,25 @@ TEST(U255Encode, EveryStepFallsOnTheDoubleWhereTheFormulaSteps) {
 }
 
 TEST(U255Encode, EverySampleAgainstUsualFullScalesEncodesAsTheFormulaDoes) {
-  // The whole-sound encoder tables magnitudes up to 65536 and searches above.
+  // Every sample one at a time and as one sound, whose encoder tables
+  // magnitudes up to 65536 and searches above; float samples come from
+  // the resampler, whole and within +-2^24.
+  std::vector<int32_t> sound{-(1 << 24), 1 << 24};
+  for (int32_t x = -70000; x <= 70000; ++x) sound.push_back(x);
+  const std::vector<float> floats(sound.begin(), sound.end());
+  sound.insert(sound.end(), {INT_MIN, INT_MIN + 1, INT_MAX - 1, INT_MAX});
+  std::vector<uint8_t> codes(sound.size()), floatCodes(floats.size());
   for (int32_t max : {32768, 32767, 16384, 12345, 1000, 255, 1, 65536, 65537, 1 << 24, INT_MAX, 0, -1}) {
     const U255Encoder encode(max);
-    auto same = [&](int32_t x) {
+    encode(sound.data(), sound.size(), codes.data());
+    encode(floats.data(), floats.size(), floatCodes.data());
+    for (size_t i = 0; i < sound.size(); ++i) {
+      const int32_t x = sound[i];
       const int code = FormulaCode(x, max);
-      return LinearTou255law(x, max) == code && encode(x) == code;
-    };
-    for (int32_t x = -70000; x <= 70000; ++x) ASSERT_TRUE(same(x)) << x << " against " << max;
-    for (int32_t x : {INT_MIN, INT_MIN + 1, -(1 << 24), 1 << 24, INT_MAX - 1, INT_MAX})
-      EXPECT_TRUE(same(x)) << x << " against " << max;
+      ASSERT_EQ(LinearTou255law(x, max), code) << x << " against " << max;
+      ASSERT_EQ(codes[i], code) << x << " against " << max;
+      if (i < floats.size()) ASSERT_EQ(floatCodes[i], code) << x << " against " << max;
+    }
   }
 }
 
