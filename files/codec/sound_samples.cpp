@@ -127,16 +127,17 @@ rsEnum SampleTaker::StartData(uint32_t rate) {
 size_t SampleTaker::Take(const int32_t* samples, size_t count) {
   const size_t held = encode_ ? codes_.size() : samples_.size();
   const size_t taken = std::min(count, limit_ - std::min(limit_, held));
-  const size_t counted = std::min(count, taken + 1);
   int32_t peak = peak_;
-  for (size_t i = 0; i < counted; ++i) peak = std::max(peak, std::abs(samples[i]));
-  peak_ = peak;
   if (encode_) {
     codes_.resize(held + taken);
-    (*encode_)(samples, taken, codes_.data() + held);
+    peak = std::max(peak, static_cast<int32_t>((*encode_)(samples, taken, codes_.data() + held)));
   } else {
+    for (size_t i = 0; i < taken; ++i) peak = std::max(peak, std::abs(samples[i]));
     samples_.insert(samples_.end(), samples, samples + taken);
   }
+  // The first sample refused still counts toward the peak.
+  if (taken < count) peak = std::max(peak, std::abs(samples[taken]));
+  peak_ = peak;
   return taken;
 }
 

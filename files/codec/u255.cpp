@@ -104,22 +104,25 @@ U255Encoder::U255Encoder(int32_t max) : fullScale_(FullScale(max)) {
 }
 
 template <typename Sample>
-void U255Encoder::Encode(const Sample* samples, size_t count, uint8_t* codes) const {
+uint32_t U255Encoder::Encode(const Sample* samples, size_t count, uint8_t* codes) const {
   // Held apart from the members: a code written could alias any of them.
   const uint8_t* byMagnitude = byMagnitude_.data();
   const size_t tabled = byMagnitude_.size();
+  uint32_t largest = 0;
   for (size_t i = 0; i < count; ++i) {
     const int32_t x = static_cast<int32_t>(samples[i]);
     const uint32_t magnitude = x < 0 ? 0u - static_cast<uint32_t>(x) : static_cast<uint32_t>(x);
+    largest = std::max(largest, magnitude);
     const int k = magnitude < tabled ? byMagnitude[magnitude] : u255lawMagnitude(magnitude / fullScale_);
     codes[i] = static_cast<uint8_t>(k | (x >= 0 ? 0x80 : 0x00));
   }
+  return largest;
 }
 
-void U255Encoder::operator()(const int32_t* samples, size_t count, uint8_t* codes) const {
-  Encode(samples, count, codes);
+uint32_t U255Encoder::operator()(const int32_t* samples, size_t count, uint8_t* codes) const {
+  return Encode(samples, count, codes);
 }
 
-void U255Encoder::operator()(const float* samples, size_t count, uint8_t* codes) const {
-  Encode(samples, count, codes);
+uint32_t U255Encoder::operator()(const float* samples, size_t count, uint8_t* codes) const {
+  return Encode(samples, count, codes);
 }

@@ -28,13 +28,15 @@ class U255Encoder {
  public:
   explicit U255Encoder(int32_t max);
 
-  // The codes of `count` samples; float ones hold whole numbers.
-  void operator()(const int32_t* samples, size_t count, uint8_t* codes) const;
-  void operator()(const float* samples, size_t count, uint8_t* codes) const;
+  // Encodes `count` samples (float ones hold whole numbers) and returns the
+  // largest magnitude |x| among them, for a caller measuring the sound's
+  // peak, which would otherwise go over the samples once more.
+  uint32_t operator()(const int32_t* samples, size_t count, uint8_t* codes) const;
+  uint32_t operator()(const float* samples, size_t count, uint8_t* codes) const;
 
  private:
   template <typename Sample>
-  void Encode(const Sample* samples, size_t count, uint8_t* codes) const;
+  uint32_t Encode(const Sample* samples, size_t count, uint8_t* codes) const;
 
   double fullScale_;
   std::vector<uint8_t> byMagnitude_;  // k by |x|

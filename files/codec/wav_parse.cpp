@@ -91,6 +91,11 @@ int32_t DecodePcmChannel(const uint8_t* p, unsigned bits, bool masked) {
 // the format has always been read.
 template <unsigned kBytes>
 void DecodePcmFrames(const uint8_t* frames, size_t count, const WavFormat& f, int32_t* samples) {
+  if (f.channels == 1) {
+    DecodeEachFrame(frames, count, f.blockAlign, samples,
+                    [&](const uint8_t* frame) { return DecodePcmChannel<kBytes>(frame, f.bits, true); });
+    return;
+  }
   DecodeEachFrame(frames, count, f.blockAlign, samples, [&](const uint8_t* frame) {
     int32_t sum = DecodePcmChannel<kBytes>(frame, f.bits, true);
     for (unsigned c = 1; c < f.channels; ++c) sum += DecodePcmChannel<kBytes>(frame + c * kBytes, f.bits, false);
