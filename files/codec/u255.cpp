@@ -14,9 +14,10 @@ constexpr uint32_t kTabledFullScale = 1 << 16;
 // The curve k = trunc(23.08 * ln(1 + 255 * |x / max|)), clamped to 127, is
 // a staircase in the ratio |x / max|: kStepStart[k] is the smallest double
 // ratio that the curve, evaluated in double precision, puts at magnitude k
-// or above. A search through these 128 values gives exactly the codes of
-// the formula without a logarithm per sample; the tests hold the formula
-// and prove each step against it.
+// or above, found by bisection over the doubles. A search through these
+// 128 values gives exactly the codes of the formula without a logarithm
+// per sample, and the same codes whatever the C library's log; the tests
+// hold the formula and prove each step against it.
 constexpr double kStepStart[kMagnitudes] = {
     0x0p+0, 0x1.6c29d7c6631e2p-13, 0x1.7439dbbc1d46cp-12, 0x1.1d651a40fc844p-11,
     0x1.8512b397f22f8p-11, 0x1.f1578f5268dbap-11, 0x1.3133dbe2dd20dp-10, 0x1.6c3cc2984ec32p-10,
@@ -79,6 +80,7 @@ int32_t u255lawToLinear(int x, int32_t scale) {
 }
 
 int u255lawMagnitude(double ratio) {
+  // The last step whose start the ratio reaches.
   int k = 0;
   for (int step = kMagnitudes / 2; step > 0; step /= 2)
     if (kStepStart[k + step] <= ratio) k += step;
