@@ -76,9 +76,10 @@ TEST(U255Encode, ZeroOrNegativeFullScaleCountsAsOne) {
 
 TEST(U255Encode, EveryStepFallsOnTheDoubleWhereTheFormulaSteps) {
   // Each step's double found by bisection on the formula, then every double
-  // near it compared. Farther away the formula's value lies farther from an
-  // integer than its few ulps of rounding can move it, so it cannot step
-  // there: together this covers every ratio, hence every x and max.
+  // near it compared. 4096 ulps of the ratio move the curve by a hundred
+  // times its rounding error or more, so farther from a step the formula
+  // truncates as the exact curve does and cannot step: together this
+  // covers every ratio, hence every x and max.
   constexpr int64_t kNeighbours = 4096;
   for (int k = 1; k <= 127; ++k) {
     uint64_t below = 0, at = Bits(1.0);
