@@ -324,6 +324,10 @@ void FileKindSeeds() {
 
 // --- replies --------------------------------------------------------------
 // mode, WhichEPROM, type, arrangement, flags, byte count: see harness_reply.cpp.
+// The harness passes over the first four; the seeds keep the operation they
+// were made for.
+enum ReplyMode : uint8_t { ermRead = 0, ermVerify = 1, ermBlankCheck = 2, ermNothing = 3 };
+
 Bytes ReplyControl(uint8_t mode, uint8_t which, uint8_t type, uint8_t arrangement, uint8_t flags, uint32_t count = 0) {
   Bytes b{mode, which, type, arrangement, flags};
   Put32(b, count);
