@@ -39,15 +39,17 @@ class FilesBench {
   }
   // False, with the benchmark marked skipped, when there is nothing to run
   // on; otherwise the image holds a recognisable pattern.
-  bool Ready(benchmark::State& state) const {
+  bool Ready(benchmark::State& state) {
     if (!ok_) {
       state.SkipWithError("no buffers or scratch folder");
       return false;
     }
-    for (UINT i = 0; i < IMAGE_SIZE; ++i) imgMemory[i] = static_cast<BYTE>(i * 7);
+    for (UINT i = 0; i < IMAGE_SIZE; ++i) Image().imgMemory[i] = static_cast<BYTE>(i * 7);
     return true;
   }
   std::string Path(const char* name) const { return folder_ + "/" + name; }
+  ImageModel& Image() { return core_.image; }
+  FileSettings& Settings() { return core_.fileSettings; }
 
  private:
   headless::ScopedHeadless platform_;
@@ -83,13 +85,13 @@ void BM_WavToCodes(benchmark::State& state) {
   if (!bench.Ready(state)) return;
   const std::string wav = bench.Path("stereo16.wav");
   WriteStereoWav(wav);
-  AutoScale = static_cast<UINT>(state.range(0));
+  bench.Settings().AutoScale = static_cast<UINT>(state.range(0));
   for (auto _ : state) {
-    LoadWavFile(wav.c_str(), 0, IMAGE_SIZE);
-    benchmark::DoNotOptimize(imgMemory[IMAGE_SIZE - 1]);
+    LoadWavFile(bench.Image(), bench.Settings(), wav.c_str(), 0, IMAGE_SIZE);
+    benchmark::DoNotOptimize(bench.Image().imgMemory[IMAGE_SIZE - 1]);
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kFrames);
-  state.SetLabel(AutoScale ? "auto-scale (two passes)" : "one pass");
+  state.SetLabel(bench.Settings().AutoScale ? "auto-scale (two passes)" : "one pass");
 }
 BENCHMARK(BM_WavToCodes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
@@ -157,13 +159,13 @@ void BM_EditorSoundAtThePlaybackRate(benchmark::State& state) {
   const bool aiff = state.range(0) != 0;
   const std::string path = bench.Path(aiff ? "editor.aif" : "editor.wav");
   WriteEditorSound(path, aiff);
-  ResampleToPlaybackRate = static_cast<UINT>(state.range(1));
-  sample_rate = 24000;
+  bench.Settings().ResampleToPlaybackRate = static_cast<UINT>(state.range(1));
+  bench.Settings().sample_rate = 24000;
   for (auto _ : state) {
-    tvOpenFileName(path.c_str(), 0, static_cast<int>(IMAGE_SIZE), static_cast<int>(IMAGE_SIZE));
-    benchmark::DoNotOptimize(imgMemory[IMAGE_SIZE - 1]);
+    tvOpenFileName(bench.Image(), bench.Settings(), path.c_str(), 0, static_cast<int>(IMAGE_SIZE),
+                   static_cast<int>(IMAGE_SIZE));
+    benchmark::DoNotOptimize(bench.Image().imgMemory[IMAGE_SIZE - 1]);
   }
-  ResampleToPlaybackRate = 0;
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kEditorFrames);
   state.SetLabel(std::string(aiff ? "AIFF" : "extensible WAV") + (state.range(1) ? ", resampled" : ", as it is"));
 }
@@ -173,7 +175,7 @@ void BM_CodesToWavImage(benchmark::State& state) {
   FilesBench bench;
   if (!bench.Ready(state)) return;
   for (auto _ : state) {
-    BuildWavImage(imgMemory, IMAGE_SIZE, sample_rate, wavbuffer[0], BUFFER_SIZE);
+    BuildWavImage(bench.Image().imgMemory.get(), IMAGE_SIZE, bench.Settings().sample_rate, wavbuffer[0], BUFFER_SIZE);
     benchmark::DoNotOptimize(wavbuffer[0][WavImageSize(IMAGE_SIZE) - 1]);
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * IMAGE_SIZE);
@@ -184,7 +186,7 @@ void BM_HexSave64K(benchmark::State& state) {
   FilesBench bench;
   if (!bench.Ready(state)) return;
   const std::string hex = bench.Path("image.hex");
-  for (auto _ : state) SaveHexFile(hex.c_str(), 0, IMAGE_SIZE);
+  for (auto _ : state) SaveHexFile(bench.Image(), hex.c_str(), 0, IMAGE_SIZE);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * IMAGE_SIZE);
 }
 BENCHMARK(BM_HexSave64K)->Unit(benchmark::kMillisecond);
@@ -193,10 +195,10 @@ void BM_HexLoad64K(benchmark::State& state) {
   FilesBench bench;
   if (!bench.Ready(state)) return;
   const std::string hex = bench.Path("image.hex");
-  SaveHexFile(hex.c_str(), 0, IMAGE_SIZE);
+  SaveHexFile(bench.Image(), hex.c_str(), 0, IMAGE_SIZE);
   for (auto _ : state) {
-    LoadHexFile(hex.c_str(), 0, IMAGE_SIZE);
-    benchmark::DoNotOptimize(imgMemory[IMAGE_SIZE - 1]);
+    LoadHexFile(bench.Image(), bench.Settings(), hex.c_str(), 0, IMAGE_SIZE);
+    benchmark::DoNotOptimize(bench.Image().imgMemory[IMAGE_SIZE - 1]);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * IMAGE_SIZE);
 }

@@ -20,15 +20,17 @@ void BM_SysexSendBlock64K(benchmark::State& state) {
     state.SkipWithError("no buffers");
     return;
   }
-  for (UINT i = 0; i < IMAGE_SIZE; ++i) imgMemory[i] = static_cast<BYTE>(i * 13);
+  BYTE* image = core.image.imgMemory.get();
+  for (UINT i = 0; i < IMAGE_SIZE; ++i) image[i] = static_cast<BYTE>(i * 13);
   midimem::MemoryPorts mem = midimem::AddMemoryPorts(platform->Midi(), "Bench");
   mem.output->SetRecording(false);
   MidiInit(nullptr, &MidiOutInfo);
   MidiOutInfo.uDeviceID = mem.outputId;
   MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_OPEN);
 
+  const SysexOutput out{&MidiOutInfo, MIDIoutBuffer, MyWindow};
   for (auto _ : state) {
-    benchmark::DoNotOptimize(SysexSendBlock(1, MIDIoutBuffer, 64, 0));
+    benchmark::DoNotOptimize(SysexSendBlock(out, image, 1, 64, 0));
   }
   if (mem.output->MessagesSent() != state.iterations()) state.SkipWithError("blocks were not sent");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * SysexBlockPacketSize(65536));

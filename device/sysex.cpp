@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "device/midi.h"
 #include "shell/app_state.h"
 #include "shell/image_model.h"
 
@@ -68,7 +67,7 @@ void PutNumber(Command& cmd, long value) {
 // Ends the message and sends it, or, when a number could not be encoded,
 // sends nothing: a command with a wrong number could act on the wrong
 // memory of the device.
-bool SendCommand(Command& cmd) {
+bool SendCommand(const SysexOutput& out, Command& cmd) {
   if (!cmd.encodable) {
     char text[96];
     std::snprintf(text, sizeof text, "Kilnbox command number out of range: %ld", cmd.badNumber);
@@ -76,16 +75,16 @@ bool SendCommand(Command& cmd) {
     return false;
   }
   Put(cmd, SYSEX_END);
-  return TxSysexMsg(cmd.bytes, sizeof cmd.bytes);
+  return TxSysexMsg(out, cmd.bytes, sizeof cmd.bytes);
 }
 
 // "Select block b, then these codes".
-bool SendBlockCommand(BYTE blocknum, const BYTE* codes, size_t count) {
+bool SendBlockCommand(const SysexOutput& out, BYTE blocknum, const BYTE* codes, size_t count) {
   Command cmd = StartMessage(PACKET_COMMAND);
   Put(cmd, CMD_SELECT_BLOCK);
   PutNumber(cmd, blocknum);
   for (size_t i = 0; i < count; ++i) Put(cmd, codes[i]);
-  return SendCommand(cmd);
+  return SendCommand(out, cmd);
 }
 
 BYTE BlockByte(BYTE blocknum) { return static_cast<BYTE>((blocknum - 1) & 0x0F); }
@@ -124,10 +123,10 @@ WORD SysexSplitBytes(BYTE d) { return static_cast<WORD>((0x40 | (d >> 4)) | ((d 
 
 BYTE SysexCombineBytes(WORD w) { return static_cast<BYTE>(((w << 4) & 0xF0) | ((w >> 8) & 0x0F)); }
 
-bool TxSysexMsg(const BYTE* msg) { return TxSysexMsg(msg, BUFFER_SIZE); }
+bool TxSysexMsg(const SysexOutput& out, const BYTE* msg) { return TxSysexMsg(out, msg, BUFFER_SIZE); }
 
-bool TxSysexMsg(const BYTE* msg, size_t capacity) {
-  if (msg == nullptr || MIDIoutBuffer == nullptr) {
+bool TxSysexMsg(const SysexOutput& out, const BYTE* msg, size_t capacity) {
+  if (msg == nullptr || out.buffer == nullptr) {
     plat::DebugTrace("\r\nTxSysexMsg: no message or no send buffer");
     return false;
   }
@@ -137,33 +136,33 @@ bool TxSysexMsg(const BYTE* msg, size_t capacity) {
     return false;
   }
   const DWORD len = static_cast<DWORD>(static_cast<const BYTE*>(end) - msg + 1);
-  if (msg != MIDIoutBuffer) std::memmove(MIDIoutBuffer, msg, len);
-  const UINT attached = MidiAssignBuffer(MyWindow, &MidiOutInfo, reinterpret_cast<char*>(MIDIoutBuffer), len, 1);
-  const UINT sent = MidiSendLongMsg(MyWindow, &MidiOutInfo, 1);
-  MidiAssignBuffer(MyWindow, &MidiOutInfo, nullptr, 0, 0);
+  if (msg != out.buffer) std::memmove(out.buffer, msg, len);
+  const UINT attached = MidiAssignBuffer(out.owner, out.port, reinterpret_cast<char*>(out.buffer), len, 1);
+  const UINT sent = MidiSendLongMsg(out.owner, out.port, 1);
+  MidiAssignBuffer(out.owner, out.port, nullptr, 0, 0);
   return attached == 0 && sent == 0;
 }
 
-bool SysexSendStop() {
+bool SysexSendStop(const SysexOutput& out) {
   Command cmd = StartMessage(PACKET_COMMAND);
   Put(cmd, CMD_STOP);
-  return SendCommand(cmd);
+  return SendCommand(out, cmd);
 }
 
-bool SysexSendTransferReq() {
+bool SysexSendTransferReq(const SysexOutput& out) {
   Command cmd = StartMessage(PACKET_COMMAND);
   Put(cmd, CMD_TRANSFER);
   Put(cmd, CMD_ENTER);
-  return SendCommand(cmd);
+  return SendCommand(out, cmd);
 }
 
-bool SysexRequestTransfer(BYTE blocknum) {
+bool SysexRequestTransfer(const SysexOutput& out, BYTE blocknum) {
   Command cmd = StartMessage(PACKET_TRANSFER_REQUEST);
   Put(cmd, BlockByte(blocknum));
-  return SendCommand(cmd);
+  return SendCommand(out, cmd);
 }
 
-bool SysexSetBlockSize(BYTE blocknum, BYTE blocksize) {
+bool SysexSetBlockSize(const SysexOutput& out, BYTE blocknum, BYTE blocksize) {
   // The block's start in K in the device's memory. Kept whole: a start
   // beyond 99 K has no encoding and is refused rather than wrapped.
   const long startK = (static_cast<long>(blocknum) - 1) * blocksize;
@@ -174,53 +173,53 @@ bool SysexSetBlockSize(BYTE blocknum, BYTE blocksize) {
   PutNumber(cmd, startK);
   Put(cmd, CMD_NEXT_NUMBER);
   PutNumber(cmd, blocksize);
-  return SendCommand(cmd);
+  return SendCommand(out, cmd);
 }
 
-bool SysexSetEPROMType(UINT etype) {
+bool SysexSetEPROMType(const SysexOutput& out, UINT etype) {
   if (etype >= etINVALID) etype = kTypeSelectionHome;
   Command cmd = StartMessage(PACKET_COMMAND);
   Put(cmd, CMD_SETTINGS);
   Put(cmd, CMD_TYPE_SETTING);
   for (UINT t = kTypeSelectionHome; t < etype; ++t) Put(cmd, CMD_TYPE_STEP_UP);
   for (UINT t = etype; t < kTypeSelectionHome; ++t) Put(cmd, CMD_TYPE_STEP_DOWN);
-  return SendCommand(cmd);
+  return SendCommand(out, cmd);
 }
 
-bool SysexStartProgramming(BYTE blocknum) {
+bool SysexStartProgramming(const SysexOutput& out, BYTE blocknum) {
   const BYTE codes[] = {CMD_PROGRAM, CMD_ENTER, CMD_ENTER};
-  return SendBlockCommand(blocknum, codes, sizeof codes);
+  return SendBlockCommand(out, blocknum, codes, sizeof codes);
 }
 
-bool SysexReadEPROM(BYTE blocknum) {
+bool SysexReadEPROM(const SysexOutput& out, BYTE blocknum) {
   const BYTE codes[] = {CMD_READ, CMD_ENTER};
-  return SendBlockCommand(blocknum, codes, sizeof codes);
+  return SendBlockCommand(out, blocknum, codes, sizeof codes);
 }
 
-bool SysexBlankCheck(BYTE blocknum) {
+bool SysexBlankCheck(const SysexOutput& out, BYTE blocknum) {
   const BYTE codes[] = {CMD_BLANK_CHECK, CMD_ENTER};
-  return SendBlockCommand(blocknum, codes, sizeof codes);
+  return SendBlockCommand(out, blocknum, codes, sizeof codes);
 }
 
-bool SysexVerify(BYTE blocknum) {
+bool SysexVerify(const SysexOutput& out, BYTE blocknum) {
   const BYTE codes[] = {CMD_VERIFY, CMD_ENTER};
-  return SendBlockCommand(blocknum, codes, sizeof codes);
+  return SendBlockCommand(out, blocknum, codes, sizeof codes);
 }
 
-bool SysexSendBlock(BYTE blocknum, BYTE* outBuffer, BYTE sizek, DWORD buffOffset) {
+bool SysexSendBlock(const SysexOutput& out, const BYTE* image, BYTE blocknum, BYTE sizek, DWORD buffOffset) {
   const uint64_t n = static_cast<uint64_t>(sizek) * 1024;
   if (n > IMAGE_SIZE || buffOffset + n > IMAGE_SIZE || SysexBlockPacketSize(static_cast<UINT>(n)) > BUFFER_SIZE) {
     RefuseBlock();
     return false;
   }
-  if (outBuffer == nullptr || imgMemory == nullptr || n == 0) {
+  if (out.buffer == nullptr || image == nullptr || n == 0) {
     plat::DebugTrace("\r\nSysexSendBlock: no buffer, no image or an empty block");
     return false;
   }
-  WriteBlockHeader(outBuffer, blocknum, sizek);
-  BYTE* out = outBuffer + SYSEX_BLOCK_HEADER;
-  const BYTE* in = imgMemory + buffOffset;
-  for (uint64_t i = 0; i < n; ++i, out += 2) PutSplit(out, in[i]);
-  *out = SYSEX_END;
-  return TxSysexMsg(outBuffer);
+  WriteBlockHeader(out.buffer, blocknum, sizek);
+  BYTE* packed = out.buffer + SYSEX_BLOCK_HEADER;
+  const BYTE* in = image + buffOffset;
+  for (uint64_t i = 0; i < n; ++i, packed += 2) PutSplit(packed, in[i]);
+  *packed = SYSEX_END;
+  return TxSysexMsg(out, out.buffer);
 }

@@ -3,6 +3,7 @@
 // device/reply.h).
 #pragma once
 
+#include "device/midi.h"
 #include "platform/platform.h"
 
 constexpr BYTE SYSEX_START = 0xF0;
@@ -61,22 +62,32 @@ BYTE SysexCombineBytes(WORD w);
 // Rejoins the two-byte field at `p` (low byte first).
 inline BYTE SysexCombineAt(const BYTE* p) { return SysexCombineBytes(static_cast<WORD>(p[0] | (p[1] << 8))); }
 
+// Where messages leave: the output port's record, the buffer of
+// BUFFER_SIZE bytes a message stays in while the port sends it, and the
+// window that owns the port layer's message boxes.
+struct SysexOutput {
+  LPMIDIINFO port = nullptr;
+  BYTE* buffer = nullptr;
+  HWND owner = nullptr;
+};
+
 // Sends the message up to its end byte; true when the driver took it (a
 // refusal has been shown to the user). So do the builders below.
-bool TxSysexMsg(const BYTE* msg);
+bool TxSysexMsg(const SysexOutput& out, const BYTE* msg);
 // The same for a message built in a buffer of `capacity` bytes: nothing
 // beyond it is looked at.
-bool TxSysexMsg(const BYTE* msg, size_t capacity);
-bool SysexSendStop();
-bool SysexSendTransferReq();
-bool SysexRequestTransfer(BYTE blocknum);
-bool SysexSetBlockSize(BYTE blocknum, BYTE blocksize);
-bool SysexSetEPROMType(UINT etype);
-bool SysexStartProgramming(BYTE blocknum);
-bool SysexReadEPROM(BYTE blocknum);
-bool SysexBlankCheck(BYTE blocknum);
-bool SysexVerify(BYTE blocknum);
-// Sends `sizek` KB of the image from byte `buffOffset` as block `blocknum`,
-// built in `outBuffer`. Returns false (sending nothing) when the block would
-// not fit the image or the send buffer, or when the driver refused it.
-bool SysexSendBlock(BYTE blocknum, BYTE* outBuffer, BYTE sizek, DWORD buffOffset);
+bool TxSysexMsg(const SysexOutput& out, const BYTE* msg, size_t capacity);
+bool SysexSendStop(const SysexOutput& out);
+bool SysexSendTransferReq(const SysexOutput& out);
+bool SysexRequestTransfer(const SysexOutput& out, BYTE blocknum);
+bool SysexSetBlockSize(const SysexOutput& out, BYTE blocknum, BYTE blocksize);
+bool SysexSetEPROMType(const SysexOutput& out, UINT etype);
+bool SysexStartProgramming(const SysexOutput& out, BYTE blocknum);
+bool SysexReadEPROM(const SysexOutput& out, BYTE blocknum);
+bool SysexBlankCheck(const SysexOutput& out, BYTE blocknum);
+bool SysexVerify(const SysexOutput& out, BYTE blocknum);
+// Sends `sizek` KB of the IMAGE_SIZE bytes at `image` from byte
+// `buffOffset` as block `blocknum`, built in the output's buffer. Returns
+// false (sending nothing) when the block would not fit the image or the
+// send buffer, or when the driver refused it.
+bool SysexSendBlock(const SysexOutput& out, const BYTE* image, BYTE blocknum, BYTE sizek, DWORD buffOffset);

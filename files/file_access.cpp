@@ -28,8 +28,8 @@ FILE* OpenInputFile(const std::string& path) {
   return plat::OpenFile(path, "rb");
 }
 
-bool CheckSection(UINT lOffset, UINT lSize, FileReport& report) {
-  switch (CheckImageSection(lOffset, lSize)) {
+bool CheckSection(const ImageModel& image, UINT lOffset, UINT lSize, FileReport& report) {
+  switch (CheckImageSection(image, lOffset, lSize)) {
     case SectionCheck::kOk: return true;
     case SectionCheck::kNoImage: ReportFailure(report, FileError::kNoImage, "Unable to allocate image memory"); break;
     case SectionCheck::kOutsideImage:
@@ -39,16 +39,16 @@ bool CheckSection(UINT lOffset, UINT lSize, FileReport& report) {
   return false;
 }
 
-FILE* BeginSectionLoad(const char* filename, UINT lOffset, UINT lSize, const char* openFailFormat,
-                       FileReport& report) {
-  if (!CheckSection(lOffset, lSize, report)) return nullptr;
+FILE* BeginSectionLoad(ImageModel& image, const char* filename, UINT lOffset, UINT lSize,
+                       const char* openFailFormat, FileReport& report) {
+  if (!CheckSection(image, lOffset, lSize, report)) return nullptr;
   const std::string path = filename ? filename : "";
   FILE* fp = OpenInputFile(path);
   if (fp == nullptr) {
     ReportPathFailure(report, FileError::kCannotOpen, openFailFormat, path);
     return nullptr;
   }
-  FillSection(lOffset, lSize);
+  FillSection(image, lOffset, lSize);
   return fp;
 }
 

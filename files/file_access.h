@@ -10,6 +10,8 @@
 #include "files/file_report.h"
 #include "platform/platform.h"
 
+struct ImageModel;
+
 // Opens `path` for binary reading; nullptr when it can't be opened or is
 // not a plain file (a folder would open and then fail to read, a FIFO would
 // wait for a writer).
@@ -17,14 +19,14 @@ FILE* OpenInputFile(const std::string& path);
 
 // True when the section lies within the image and the image exists;
 // otherwise the report says why.
-bool CheckSection(UINT lOffset, UINT lSize, FileReport& report);
+bool CheckSection(const ImageModel& image, UINT lOffset, UINT lSize, FileReport& report);
 
 // Starts loading `filename` into the image section at `lOffset`: checks the
 // section, opens the file (reporting `openFailFormat`, whose %s gets the
 // path, when it can't be opened) and fills the section with the fill byte.
 // nullptr when any step failed; the image is then untouched.
-FILE* BeginSectionLoad(const char* filename, UINT lOffset, UINT lSize, const char* openFailFormat,
-                       FileReport& report);
+FILE* BeginSectionLoad(ImageModel& image, const char* filename, UINT lOffset, UINT lSize,
+                       const char* openFailFormat, FileReport& report);
 // Closes a load's file, reporting a read that failed.
 void EndSectionLoad(FILE* fp, const char* filename, FileReport& report);
 

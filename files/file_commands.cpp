@@ -21,11 +21,11 @@ const char* const file_extension[3] = {"bin", "wav", "hex"};
 
 namespace {
 
-OPENFILENAME FileDialogRecord(HWND hWnd, const std::string& initialDir, DWORD flags) {
+OPENFILENAME FileDialogRecord(HWND hWnd, UINT defaultFormat, const std::string& initialDir, DWORD flags) {
   OPENFILENAME ofn;
   ofn.hwndOwner = hWnd;
   ofn.filters.assign(file_filter, file_filter + FILE_FILTER_COUNT);
-  ofn.nFilterIndex = DefaultFilterIndex(DefaultFileFormat);
+  ofn.nFilterIndex = DefaultFilterIndex(defaultFormat);
   ofn.initialDir = initialDir;
   ofn.flags = flags;
   return ofn;
@@ -52,10 +52,10 @@ struct SectionChoice {
 
 // One sound by default; in the one-EPROM two-sounds arrangement the user
 // picks a sound or the whole EPROM.
-SectionChoice ChooseSection(HWND hWnd, const std::string& path) {
+SectionChoice ChooseSection(HWND hWnd, const ImageModel& image, const std::string& path) {
   SectionChoice c;
-  c.length = myDataSize();
-  if (EPROM_Arrangement != eaOneEpromTwoSounds) {
+  c.length = image.DataSize();
+  if (image.EPROM_Arrangement != eaOneEpromTwoSounds) {
     c.chosen = true;
     return c;
   }
@@ -66,7 +66,7 @@ SectionChoice ChooseSection(HWND hWnd, const std::string& path) {
     c.sound = static_cast<BYTE>(answer);
   } else if (answer == CHOOSE_BOTH_SOUNDS) {
     c.chosen = true;
-    c.length = EpromBytes();
+    c.length = image.EpromBytes();
     c.bothSounds = true;
   }
   return c;
@@ -74,9 +74,9 @@ SectionChoice ChooseSection(HWND hWnd, const std::string& path) {
 
 // The extension a save appends when the name has none: the one of the
 // filter in use, or the default format's for the all-files filter.
-const char* ExtensionForFilter(DWORD filterIndex) {
+const char* ExtensionForFilter(DWORD filterIndex, UINT defaultFormat) {
   if (filterIndex >= 1 && filterIndex <= 3) return file_extension[filterIndex - 1];
-  return DefaultExtension(DefaultFileFormat);
+  return DefaultExtension(defaultFormat);
 }
 
 }  // namespace
@@ -97,25 +97,27 @@ std::string FolderOfPath(const std::string& path) {
   return path.substr(0, sep);
 }
 
-FileReport tvOpenFile(HWND hWnd) {
-  OPENFILENAME ofn = FileDialogRecord(hWnd, RecentLoadPath, OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
+FileReport tvOpenFile(HWND hWnd, ImageModel& image, FileSettings& settings) {
+  OPENFILENAME ofn = FileDialogRecord(hWnd, settings.DefaultFileFormat, settings.RecentLoadPath,
+                                      OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
   // AIFF is read, never written: only the open dialog offers it.
   ofn.filters.push_back(aiff_file_filter);
   if (!plat::GetOpenFileName(ofn) || ofn.file.empty()) {
-    SoundFileLoaded[0] = 0;
-    SoundFileLoaded[1] = 0;
+    image.SoundFileLoaded[0] = 0;
+    image.SoundFileLoaded[1] = 0;
     return DialogFailure();
   }
   const std::string filename = ofn.file;
-  const SectionChoice c = ChooseSection(hWnd, filename);
+  const SectionChoice c = ChooseSection(hWnd, image, filename);
   FileReport report;
   if (c.chosen) {
-    if (c.bothSounds) SoundFileLoaded[1] = 0;
-    report = tvOpenFileName(filename.c_str(), c.sound, static_cast<int>(c.length), static_cast<int>(c.length));
+    if (c.bothSounds) image.SoundFileLoaded[1] = 0;
+    report = tvOpenFileName(image, settings, filename.c_str(), c.sound, static_cast<int>(c.length),
+                            static_cast<int>(c.length));
   }
   // The dialog doesn't move the current folder here, so the folder to start
   // in next time comes from the chosen path itself.
-  RecentLoadPath = FolderOfPath(filename);
+  settings.RecentLoadPath = FolderOfPath(filename);
   report.settingsChanged = true;
   return report;
 }
@@ -130,28 +132,30 @@ bool MayReplace(HWND hWnd, const std::string& filename) {
 
 }  // namespace
 
-FileReport tvSaveFile(HWND hWnd) {
-  OPENFILENAME ofn = FileDialogRecord(hWnd, RecentSavePath, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
+FileReport tvSaveFile(HWND hWnd, ImageModel& image, FileSettings& settings) {
+  OPENFILENAME ofn = FileDialogRecord(hWnd, settings.DefaultFileFormat, settings.RecentSavePath,
+                                      OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
   if (!plat::GetSaveFileName(ofn) || ofn.file.empty()) return DialogFailure();
   std::string filename = ofn.file;
-  const SectionChoice c = ChooseSection(hWnd, filename);
+  const SectionChoice c = ChooseSection(hWnd, image, filename);
   FileReport report;
   if (c.chosen) {
     char ext[5];
     GetFileExtension(ext, filename.c_str());
     std::string extension = ext;
     if (extension.empty()) {
-      extension = ExtensionForFilter(ofn.nFilterIndex);
+      extension = ExtensionForFilter(ofn.nFilterIndex, settings.DefaultFileFormat);
       filename += "." + extension;
       // The dialog asked about the name as typed; the file now written is
       // another one, and it must not be replaced without asking either.
       if (!MayReplace(hWnd, filename)) return report;
     }
-    SoundFileLoaded[c.sound] = 1;
-    SoundFile[c.sound] = filename;
-    report = SaveFileOfKind(FileKindOfExtension(extension.c_str()), filename.c_str(), c.sound * c.length, c.length);
+    image.SoundFileLoaded[c.sound] = 1;
+    image.SoundFile[c.sound] = filename;
+    report = SaveFileOfKind(image, settings, FileKindOfExtension(extension.c_str()), filename.c_str(),
+                            c.sound * c.length, c.length);
   }
-  RecentSavePath = FolderOfPath(filename);
+  settings.RecentSavePath = FolderOfPath(filename);
   report.settingsChanged = true;
   return report;
 }

@@ -8,6 +8,9 @@
 #include "files/file_report.h"
 #include "platform/platform.h"
 
+struct FileSettings;
+struct ImageModel;
+
 // The filter list of both file dialogs; index 1 binary, 2 WAV, 3 HEX,
 // 4 all files.
 constexpr int FILE_FILTER_COUNT = 4;
@@ -18,9 +21,10 @@ extern const FileFilter aiff_file_filter;
 // Extensions by DefaultFileFormat.
 extern const char* const file_extension[3];
 
-// `hWnd` owns the dialogs; a cancelled dialog reports nothing.
-FileReport tvOpenFile(HWND hWnd);
-FileReport tvSaveFile(HWND hWnd);
+// `hWnd` owns the dialogs; a cancelled dialog reports nothing. The folders
+// chosen are remembered in `settings`.
+FileReport tvOpenFile(HWND hWnd, ImageModel& image, FileSettings& settings);
+FileReport tvSaveFile(HWND hWnd, ImageModel& image, FileSettings& settings);
 
 // The extension ("bin", "wav", "hex") for a default file format; "bin" for
 // a value outside the table.

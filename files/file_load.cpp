@@ -18,8 +18,10 @@ namespace {
 
 // The header fix-ups after a load, with the settings in force; only binary
 // and HEX loads detect the sample rate.
-void FinishLoad(UINT lOffset, UINT lSize, bool detectSampleRate, FileReport& report) {
-  report.detectedRate = ApplyLoadFixups(lOffset, lSize, detectSampleRate && AutoDetectSampleRate, AutoCleanup != 0);
+void FinishLoad(ImageModel& image, const FileSettings& settings, UINT lOffset, UINT lSize, bool detectSampleRate,
+                FileReport& report) {
+  report.detectedRate = ApplyLoadFixups(image, lOffset, lSize, detectSampleRate && settings.AutoDetectSampleRate,
+                                        settings.AutoCleanup != 0);
 }
 
 void ReportHexError(const HexParse& hex, FileReport& report) {
@@ -34,20 +36,22 @@ void ReportHexError(const HexParse& hex, FileReport& report) {
   report.hexError = hex.error;
 }
 
-FileReport LoadSoundFile(const char* filename, UINT lOffset, UINT lSize, SoundParser parse) {
+FileReport LoadSoundFile(ImageModel& image, const FileSettings& settings, const char* filename, UINT lOffset,
+                         UINT lSize, SoundParser parse) {
   FileReport report;
   // The sound readers' message names no file.
-  FILE* ip = BeginSectionLoad(filename, lOffset, lSize, "Unable to open input file", report);
+  FILE* ip = BeginSectionLoad(image, filename, lOffset, lSize, "Unable to open input file", report);
   if (ip == nullptr) return report;
   FileReader in(ip);
-  const WavOptions options{lSize, AutoScale != 0, WAV_FULL_SCALE, ResampleToPlaybackRate ? sample_rate : 0};
+  const WavOptions options{lSize, settings.AutoScale != 0, WAV_FULL_SCALE,
+                           settings.ResampleToPlaybackRate ? settings.sample_rate : 0};
   const WavParse wav = parse(in, options);
-  std::copy(wav.codes.begin(), wav.codes.end(), imgMemory + lOffset);
+  std::copy(wav.codes.begin(), wav.codes.end(), image.imgMemory.get() + lOffset);
   ReportSoundParse(wav, options, report);
   // A read error ends the chunk walk as the end of the file would: say so,
   // as the other loaders do, rather than leave a silently shortened sound.
   EndSectionLoad(ip, filename, report);
-  FinishLoad(lOffset, lSize, false, report);
+  FinishLoad(image, settings, lOffset, lSize, false, report);
   return report;
 }
 
@@ -59,57 +63,62 @@ UINT SectionValue(int64_t v) {
 
 }  // namespace
 
-FileReport LoadBinaryFile(const char* filename, UINT lOffset, UINT lSize) {
+FileReport LoadBinaryFile(ImageModel& image, const FileSettings& settings, const char* filename, UINT lOffset,
+                          UINT lSize) {
   FileReport report;
-  FILE* fp = BeginSectionLoad(filename, lOffset, lSize, "Unable to open input file %s", report);
+  FILE* fp = BeginSectionLoad(image, filename, lOffset, lSize, "Unable to open input file %s", report);
   if (fp == nullptr) return report;
-  std::fread(imgMemory + lOffset, 1, lSize, fp);
+  std::fread(image.imgMemory.get() + lOffset, 1, lSize, fp);
   EndSectionLoad(fp, filename, report);
-  FinishLoad(lOffset, lSize, true, report);
+  FinishLoad(image, settings, lOffset, lSize, true, report);
   return report;
 }
 
-FileReport LoadHexFile(const char* filename, UINT lOffset, UINT lSize) {
+FileReport LoadHexFile(ImageModel& image, const FileSettings& settings, const char* filename, UINT lOffset,
+                       UINT lSize) {
   FileReport report;
-  FILE* fp = BeginSectionLoad(filename, lOffset, lSize, "Unable to open input file %s", report);
+  FILE* fp = BeginSectionLoad(image, filename, lOffset, lSize, "Unable to open input file %s", report);
   if (fp == nullptr) return report;
   FileReader in(fp);
   const HexParse hex = ParseHex(in, {lSize});
-  BYTE* section = imgMemory + lOffset;
+  BYTE* section = image.imgMemory.get() + lOffset;
   for (UINT i = 0; i < lSize; ++i)
     if (hex.stored[i]) section[i] = hex.bytes[i];
   // What the records before a bad one stored stays, and so does the bad
   // record's own data.
   ReportHexError(hex, report);
   EndSectionLoad(fp, filename, report);
-  FinishLoad(lOffset, lSize, true, report);
+  FinishLoad(image, settings, lOffset, lSize, true, report);
   return report;
 }
 
-FileReport LoadWavFile(const char* filename, UINT lOffset, UINT lSize) {
-  return LoadSoundFile(filename, lOffset, lSize, ParseWav);
+FileReport LoadWavFile(ImageModel& image, const FileSettings& settings, const char* filename, UINT lOffset,
+                       UINT lSize) {
+  return LoadSoundFile(image, settings, filename, lOffset, lSize, ParseWav);
 }
 
-FileReport LoadAiffFile(const char* filename, UINT lOffset, UINT lSize) {
-  return LoadSoundFile(filename, lOffset, lSize, ParseAiff);
+FileReport LoadAiffFile(ImageModel& image, const FileSettings& settings, const char* filename, UINT lOffset,
+                        UINT lSize) {
+  return LoadSoundFile(image, settings, filename, lOffset, lSize, ParseAiff);
 }
 
-FileReport tvOpenFileName(const char* filename, BYTE fNum, int iSize, int bufferSize) {
+FileReport tvOpenFileName(ImageModel& image, const FileSettings& settings, const char* filename, BYTE fNum, int iSize,
+                          int bufferSize) {
   if (fNum >= MAX_EPROMS) return {};
   const std::string path = filename ? filename : "";
-  SoundFile[fNum] = path;
-  SoundFileLoaded[fNum] = 1;
+  image.SoundFile[fNum] = path;
+  image.SoundFileLoaded[fNum] = 1;
 
   char ext[5];
   GetFileExtension(ext, path.c_str());
   const int kind = ext[0] == '\0' ? GuessFileType(path.c_str()) : FileKindOfExtension(ext);
   const UINT lOffset = SectionValue(static_cast<int64_t>(fNum) * iSize);
   const UINT lSize = SectionValue(bufferSize);
-  const char* name = SoundFile[fNum].c_str();
+  const char* name = image.SoundFile[fNum].c_str();
   switch (kind) {
-    case FILE_KIND_HEX: return LoadHexFile(name, lOffset, lSize);
-    case FILE_KIND_WAV: return LoadWavFile(name, lOffset, lSize);
-    case FILE_KIND_AIFF: return LoadAiffFile(name, lOffset, lSize);
-    default: return LoadBinaryFile(name, lOffset, lSize);
+    case FILE_KIND_HEX: return LoadHexFile(image, settings, name, lOffset, lSize);
+    case FILE_KIND_WAV: return LoadWavFile(image, settings, name, lOffset, lSize);
+    case FILE_KIND_AIFF: return LoadAiffFile(image, settings, name, lOffset, lSize);
+    default: return LoadBinaryFile(image, settings, name, lOffset, lSize);
   }
 }

@@ -16,33 +16,35 @@ std::string PathOf(const char* filename) { return filename ? filename : ""; }
 
 }  // namespace
 
-FileReport SaveBinaryFile(const char* filename, UINT lOffset, UINT lSize) {
+FileReport SaveBinaryFile(const ImageModel& image, const char* filename, UINT lOffset, UINT lSize) {
   FileReport report;
-  if (CheckSection(lOffset, lSize, report))
-    WriteWholeFile(PathOf(filename), imgMemory + lOffset, lSize, "Unable to open output file %s", report);
+  if (CheckSection(image, lOffset, lSize, report))
+    WriteWholeFile(PathOf(filename), image.imgMemory.get() + lOffset, lSize, "Unable to open output file %s", report);
   return report;
 }
 
-FileReport SaveHexFile(const char* filename, UINT lOffset, UINT lSize) {
+FileReport SaveHexFile(const ImageModel& image, const char* filename, UINT lOffset, UINT lSize) {
   FileReport report;
-  if (!CheckSection(lOffset, lSize, report)) return report;
-  const std::string text = HexText(imgMemory + lOffset, lSize);
+  if (!CheckSection(image, lOffset, lSize, report)) return report;
+  const std::string text = HexText(image.imgMemory.get() + lOffset, lSize);
   WriteWholeFile(PathOf(filename), text.data(), text.size(), "Unable to open output file %s", report);
   return report;
 }
 
-FileReport SaveWavFile(const char* filename, UINT lOffset, UINT lSize) {
+FileReport SaveWavFile(const ImageModel& image, const FileSettings& settings, const char* filename, UINT lOffset,
+                       UINT lSize) {
   FileReport report;
-  if (!CheckSection(lOffset, lSize, report)) return report;
-  const std::vector<uint8_t> image = WavImage(imgMemory + lOffset, lSize, sample_rate);
-  WriteWholeFile(PathOf(filename), image.data(), image.size(), "Unable to open WAV output file: %s", report);
+  if (!CheckSection(image, lOffset, lSize, report)) return report;
+  const std::vector<uint8_t> wav = WavImage(image.imgMemory.get() + lOffset, lSize, settings.sample_rate);
+  WriteWholeFile(PathOf(filename), wav.data(), wav.size(), "Unable to open WAV output file: %s", report);
   return report;
 }
 
-FileReport SaveFileOfKind(int kind, const char* filename, UINT lOffset, UINT lSize) {
+FileReport SaveFileOfKind(const ImageModel& image, const FileSettings& settings, int kind, const char* filename,
+                          UINT lOffset, UINT lSize) {
   switch (kind) {
-    case FILE_KIND_HEX: return SaveHexFile(filename, lOffset, lSize);
-    case FILE_KIND_WAV: return SaveWavFile(filename, lOffset, lSize);
-    default: return SaveBinaryFile(filename, lOffset, lSize);
+    case FILE_KIND_HEX: return SaveHexFile(image, filename, lOffset, lSize);
+    case FILE_KIND_WAV: return SaveWavFile(image, settings, filename, lOffset, lSize);
+    default: return SaveBinaryFile(image, filename, lOffset, lSize);
   }
 }

@@ -6,10 +6,15 @@
 #include "files/file_report.h"
 #include "platform/platform.h"
 
-FileReport SaveBinaryFile(const char* filename, UINT lOffset, UINT lSize);
+struct FileSettings;
+struct ImageModel;
+
+FileReport SaveBinaryFile(const ImageModel& image, const char* filename, UINT lOffset, UINT lSize);
 // 16-byte data records and the end-of-file record, CR LF line ends.
-FileReport SaveHexFile(const char* filename, UINT lOffset, UINT lSize);
+FileReport SaveHexFile(const ImageModel& image, const char* filename, UINT lOffset, UINT lSize);
 // 16-bit mono PCM at the playback rate `sample_rate`.
-FileReport SaveWavFile(const char* filename, UINT lOffset, UINT lSize);
+FileReport SaveWavFile(const ImageModel& image, const FileSettings& settings, const char* filename, UINT lOffset,
+                       UINT lSize);
 // The writer of `kind`: FILE_KIND_HEX, FILE_KIND_WAV, binary for any other.
-FileReport SaveFileOfKind(int kind, const char* filename, UINT lOffset, UINT lSize);
+FileReport SaveFileOfKind(const ImageModel& image, const FileSettings& settings, int kind, const char* filename,
+                          UINT lOffset, UINT lSize);

@@ -17,16 +17,3 @@ struct FileSettings {
   // Sound files are resampled from their own rate to `sample_rate` on load.
   UINT ResampleToPlaybackRate = 0;
 };
-
-// The program's one set of file settings; a new run starts from a new one.
-FileSettings& TheFileSettings();
-
-// Its fields under the names every module uses.
-extern UINT& DefaultFileFormat;
-extern std::string& RecentLoadPath;
-extern std::string& RecentSavePath;
-extern UINT& AutoDetectSampleRate;
-extern UINT& AutoCleanup;
-extern UINT& AutoScale;
-extern UINT& sample_rate;
-extern UINT& ResampleToPlaybackRate;

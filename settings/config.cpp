@@ -1,5 +1,6 @@
-// The configuration file. Every setting is a global of the module that uses
-// it; this file knows the keys, their order, the defaults and the checks.
+// The configuration file. Every setting belongs to the part of the session
+// that uses it; this file knows the keys, their order, the defaults and the
+// checks.
 #include "settings/config.h"
 
 #include <algorithm>
@@ -56,12 +57,14 @@ struct NumberSettings {
   UINT* at[kNumberKeys];
 };
 
-NumberSettings NumberTargets(UINT* type, UINT* arrangement) {
-  return {{&cMidiOutDevice, &cMidiInDevice, type, arrangement, &DefaultFileFormat, &cMemoryFillValue,
-           &sample_rate, &AutoScale, &AutoDetectSampleRate, &AutoCleanup, &ResampleToPlaybackRate}};
+NumberSettings NumberTargets(FileSettings& files, UINT* fill, UINT* type, UINT* arrangement) {
+  return {{&cMidiOutDevice, &cMidiInDevice, type, arrangement, &files.DefaultFileFormat, fill, &files.sample_rate,
+           &files.AutoScale, &files.AutoDetectSampleRate, &files.AutoCleanup, &files.ResampleToPlaybackRate}};
 }
 
-std::string& PathSetting(int key) { return key == kLoadPath ? RecentLoadPath : RecentSavePath; }
+std::string& PathSetting(FileSettings& files, int key) {
+  return key == kLoadPath ? files.RecentLoadPath : files.RecentSavePath;
+}
 
 std::string ConfigPath(const char* configfile) {
   const std::string dir = plat::GetConfigDirectory();
@@ -111,7 +114,7 @@ bool ParseNumber(const char* text, UINT* value) {
   return true;
 }
 
-void ApplyLine(const char* line, const NumberSettings& numbers) {
+void ApplyLine(const char* line, const NumberSettings& numbers, FileSettings& files) {
   const int key = FirstMatchingKey(line);
   if (key < 0) return;
   if (key < kNumberKeys) {
@@ -120,16 +123,17 @@ void ApplyLine(const char* line, const NumberSettings& numbers) {
   }
   char value[kPathMax + 1];
   ReadString(value, line, kKeyName[key], kPathMax);
-  PathSetting(key) = value;
+  PathSetting(files, key) = value;
 }
 
 // A hand-edited file may pair a type with more EPROMs than the 64 KB image
 // holds; reduce the arrangement as the EPROM dialog's size limits would.
-void KeepImageWithinBuffer() {
-  const UINT sizeK = EPROM_info[EPROM_type].etSizeK;
-  if (EPROM_Arrangement == eaFourEpromsOneSound && sizeK > 16)
-    EPROM_Arrangement = sizeK <= 32 ? eaTwoEpromsOneSound : eaOneEpromOneSound;
-  if (EPROM_Arrangement == eaTwoEpromsOneSound && sizeK > 32) EPROM_Arrangement = eaOneEpromOneSound;
+void KeepImageWithinBuffer(ImageModel& image) {
+  const UINT sizeK = EPROM_info[image.EPROM_type].etSizeK;
+  eaEnum& arrangement = image.EPROM_Arrangement;
+  if (arrangement == eaFourEpromsOneSound && sizeK > 16)
+    arrangement = sizeK <= 32 ? eaTwoEpromsOneSound : eaOneEpromOneSound;
+  if (arrangement == eaTwoEpromsOneSound && sizeK > 32) arrangement = eaOneEpromOneSound;
 }
 
 // True when LoadConfig will read `key = value` back exactly: the line fits,
@@ -146,16 +150,18 @@ bool ReadsBackUnchanged(int key, const std::string& value) {
   return value == readBack;
 }
 
-bool WriteSettings(FILE* fp) {
-  UINT type = EPROM_type, arrangement = EPROM_Arrangement;
-  const NumberSettings numbers = NumberTargets(&type, &arrangement);
+// NumberTargets points into what it is given: the values are written from
+// copies.
+bool WriteSettings(FILE* fp, const ImageModel& image, FileSettings files) {
+  UINT fill = image.cMemoryFillValue, type = image.EPROM_type, arrangement = image.EPROM_Arrangement;
+  const NumberSettings numbers = NumberTargets(files, &fill, &type, &arrangement);
   if (std::fprintf(fp, "# Configuration file for %s\n\n", szAppName) < 0) return false;
   for (ConfigKey key : kSaveOrder) {
     int written;
     if (key < kNumberKeys) {
       written = std::fprintf(fp, "%s = %d\n", kKeyName[key], static_cast<int>(*numbers.at[key]));
     } else {
-      const std::string& path = PathSetting(key);
+      const std::string& path = PathSetting(files, key);
       written = std::fprintf(fp, "%s = %s\n", kKeyName[key], ReadsBackUnchanged(key, path) ? path.c_str() : "");
     }
     if (written < 0) return false;
@@ -190,30 +196,30 @@ int ReadString(char* var, const char* line, const char* str, int maxlen) {
   return 1;
 }
 
-int LoadConfig(const char* configfile) {
+int LoadConfig(const char* configfile, ImageModel& image, FileSettings& files) {
   cMidiInDevice = 0;
   cMidiOutDevice = 0;
-  cMemoryFillValue = 0;
+  image.cMemoryFillValue = 0;
   UINT type = et2764, arrangement = eaOneEpromOneSound;
-  const NumberSettings numbers = NumberTargets(&type, &arrangement);
+  const NumberSettings numbers = NumberTargets(files, &image.cMemoryFillValue, &type, &arrangement);
 
   if (FILE* fp = plat::OpenFile(ConfigPath(configfile), "r")) {
     char line[CONFIG_LINE_MAX + 1];
     while (std::fgets(line, sizeof line, fp)) {
       const char* text = SkipLeadingBlanks(line);
-      if (*text != '\0' && *text != '#') ApplyLine(text, numbers);
+      if (*text != '\0' && *text != '#') ApplyLine(text, numbers, files);
     }
     std::fclose(fp);
   }
 
-  EPROM_type = type < etINVALID ? static_cast<etEnum>(type) : et2764;
-  EPROM_Arrangement = arrangement < eaINVALID ? static_cast<eaEnum>(arrangement) : eaOneEpromOneSound;
-  KeepImageWithinBuffer();
-  sample_rate = std::clamp(sample_rate, kMinSampleRate, kMaxSampleRate);
+  image.EPROM_type = type < etINVALID ? static_cast<etEnum>(type) : et2764;
+  image.EPROM_Arrangement = arrangement < eaINVALID ? static_cast<eaEnum>(arrangement) : eaOneEpromOneSound;
+  KeepImageWithinBuffer(image);
+  files.sample_rate = std::clamp(files.sample_rate, kMinSampleRate, kMaxSampleRate);
   return 1;
 }
 
-void SaveConfig(const char* configfile) {
+void SaveConfig(const char* configfile, const ImageModel& image, const FileSettings& files) {
   // Written beside the file and renamed over it only when complete, so a
   // crash or a full disk never leaves a cut-off configuration.
   const std::string path = ConfigPath(configfile);
@@ -223,7 +229,7 @@ void SaveConfig(const char* configfile) {
     TraceSaveFailure("cannot create", temp);
     return;
   }
-  bool ok = WriteSettings(fp);
+  bool ok = WriteSettings(fp, image, files);
   ok = std::fflush(fp) == 0 && ok;
   ok = !std::ferror(fp) && ok;
   ok = std::fclose(fp) == 0 && ok;

@@ -4,6 +4,9 @@
 
 #include "platform/platform.h"
 
+struct FileSettings;
+struct ImageModel;
+
 // The settings this module keeps itself: the MIDI ports chosen.
 struct ConfigState {
   UINT cMidiInDevice = 0;
@@ -22,10 +25,11 @@ constexpr int CONFIG_LINE_MAX = 255;
 // it over the file once it is complete.
 constexpr char CONFIG_TEMP_SUFFIX[] = ".tmp";
 
-// Reads every setting from the file; always 1.
-int LoadConfig(const char* configfile);
+// Reads every setting from the file into the image model, the file
+// settings and the ports chosen; always 1.
+int LoadConfig(const char* configfile, ImageModel& image, FileSettings& files);
 // Writes every setting; on failure the old file stays as it was.
-void SaveConfig(const char* configfile);
+void SaveConfig(const char* configfile, const ImageModel& image, const FileSettings& files);
 // 1 when `str` and an '=' after it stand in `line`; a number there is stored
 // in `*var`, anything else leaves `*var` as it was.
 int ReadUInt(const char* line, const char* str, UINT* var);

@@ -21,9 +21,6 @@ struct OptionDialogsState {
   UINT oldF4 = 0;  // ResampleToPlaybackRate
 };
 
-// The program's one option dialogs' state; a new run starts from a new one.
-OptionDialogsState& TheOptionDialogsState();
-
 // Choose Sound answers.
 constexpr int CHOOSE_SOUND_1 = 0;
 constexpr int CHOOSE_SOUND_2 = 1;

@@ -1,15 +1,16 @@
 // The settings dialogs (MIDI, EPROM, file format, audio) and the Which
-// EPROM chooser. Each settings dialog writes its globals only on OK and then
-// saves the configuration; Cancel, Esc and the close box change nothing.
+// EPROM chooser. Each settings dialog changes the session's settings only on
+// OK and then saves the configuration; Cancel, Esc and the close box change
+// nothing. The platform calls the procedures with nothing of ours: they
+// find what they work on in the session that runs.
 #include <cstdio>
 #include <string>
 
 #include "device/midi.h"
-#include "files/file_settings.h"
 #include "settings/config.h"
 #include "settings/dialogs.h"
 #include "shell/app_state.h"
-#include "shell/image_model.h"
+#include "shell/core_session.h"
 
 namespace {
 
@@ -62,13 +63,6 @@ const char kEpromHelpText[] =
     "Your EPROM type and sound organization selections set the size of\n"
     "the memory buffer used by Talverine.";
 
-OptionDialogsState g_dialogs;
-UINT& old_sr = g_dialogs.old_sr;
-UINT& oldF1 = g_dialogs.oldF1;
-UINT& oldF2 = g_dialogs.oldF2;
-UINT& oldF3 = g_dialogs.oldF3;
-UINT& oldF4 = g_dialogs.oldF4;
-
 // Checks `checkId` and clears every other button of `firstId` .. `lastId`.
 void CheckRadioButton(HWND hDlg, int firstId, int lastId, int checkId) {
   for (int id = firstId; id <= lastId; ++id) plat::CheckDlgButton(hDlg, id, id == checkId);
@@ -114,6 +108,8 @@ UINT ClampSampleRate(UINT rate) {
   return rate;
 }
 
+void SaveSettings(const CoreSession& session) { SaveConfig(szCfgName, session.image, session.fileSettings); }
+
 // --- MIDI Options -------------------------------------------------------------
 
 void FillMidiDeviceList(HWND hDlg, int listId, UINT uDeviceType, UINT count, UINT selected) {
@@ -138,14 +134,14 @@ void ReopenMidiDevices() {
 
 // --- EPROM Options ------------------------------------------------------------
 
-void FillEpromTypeList(HWND hDlg) {
+void FillEpromTypeList(HWND hDlg, etEnum selected) {
   for (UINT type = 0; type < etINVALID; ++type) {
     char szEntry[32];
     std::snprintf(szEntry, sizeof szEntry, "%.7s (%3dK)", EPROM_info[type].etName,
                   static_cast<int>(EPROM_info[type].etSizeK));
     plat::DlgListAdd(hDlg, IDC_EPROM_TYPE_LIST, szEntry);
   }
-  plat::DlgListSelect(hDlg, IDC_EPROM_TYPE_LIST, EPROM_type < etINVALID ? static_cast<int>(EPROM_type) : -1);
+  plat::DlgListSelect(hDlg, IDC_EPROM_TYPE_LIST, selected < etINVALID ? static_cast<int>(selected) : -1);
 }
 
 int ArrangementButton(eaEnum arrangement) {
@@ -157,25 +153,26 @@ int ArrangementButton(eaEnum arrangement) {
   }
 }
 
-void InitEpromDialog(HWND hDlg) {
-  FillEpromTypeList(hDlg);
-  CheckRadioButton(hDlg, IDC_ONE_EPROM_ONE_SOUND, IDC_FOUR_EPROMS, ArrangementButton(EPROM_Arrangement));
+void InitEpromDialog(HWND hDlg, const ImageModel& image) {
+  FillEpromTypeList(hDlg, image.EPROM_type);
+  CheckRadioButton(hDlg, IDC_ONE_EPROM_ONE_SOUND, IDC_FOUR_EPROMS, ArrangementButton(image.EPROM_Arrangement));
   // The limits come after the stored arrangement, so that a combination too
   // large for the image (a hand-edited configuration) is reduced to one that
   // fits instead of being offered, disabled but checked, for OK to keep.
-  CheckSizeLimits(hDlg, EPROM_type);
-  CheckRadioButton(hDlg, IDC_FILL_AUDIO, IDC_FILL_DATA, cMemoryFillValue == 0 ? IDC_FILL_AUDIO : IDC_FILL_DATA);
+  CheckSizeLimits(hDlg, image.EPROM_type);
+  CheckRadioButton(hDlg, IDC_FILL_AUDIO, IDC_FILL_DATA, image.cMemoryFillValue == 0 ? IDC_FILL_AUDIO : IDC_FILL_DATA);
 }
 
-void StoreEpromSettings(HWND hDlg) {
+void StoreEpromSettings(HWND hDlg, ImageModel& image) {
   // A list without a selection keeps the type in use.
   const int type = plat::DlgListGetSel(hDlg, IDC_EPROM_TYPE_LIST);
-  if (type >= 0 && static_cast<UINT>(type) < etINVALID) EPROM_type = static_cast<etEnum>(type);
+  if (type >= 0 && static_cast<UINT>(type) < etINVALID) image.EPROM_type = static_cast<etEnum>(type);
   const int arrangement = FirstCheckedButton(hDlg, IDC_ONE_EPROM_ONE_SOUND, IDC_FOUR_EPROMS);
-  if (arrangement >= 0) EPROM_Arrangement = static_cast<eaEnum>(arrangement);
-  if (plat::IsDlgButtonChecked(hDlg, IDC_FILL_AUDIO)) cMemoryFillValue = 0;
-  if (plat::IsDlgButtonChecked(hDlg, IDC_FILL_DATA)) cMemoryFillValue = 0xFF;
+  if (arrangement >= 0) image.EPROM_Arrangement = static_cast<eaEnum>(arrangement);
+  if (plat::IsDlgButtonChecked(hDlg, IDC_FILL_AUDIO)) image.cMemoryFillValue = 0;
+  if (plat::IsDlgButtonChecked(hDlg, IDC_FILL_DATA)) image.cMemoryFillValue = 0xFF;
 }
+
 
 // --- File Options -------------------------------------------------------------
 
@@ -187,33 +184,33 @@ int FormatButton(UINT format) {
 
 UINT CheckBoxValue(HWND hDlg, int id) { return plat::IsDlgButtonChecked(hDlg, id) ? 1 : 0; }
 
-void InitAudioDialog(HWND hDlg) {
-  old_sr = sample_rate;
-  oldF1 = AutoScale;
-  oldF2 = AutoDetectSampleRate;
-  oldF3 = AutoCleanup;
-  oldF4 = ResampleToPlaybackRate;
-  plat::CheckDlgButton(hDlg, IDC_AUTO_SCALE, AutoScale != 0);
-  plat::CheckDlgButton(hDlg, IDC_AUTO_DETECT_RATE, AutoDetectSampleRate != 0);
-  plat::CheckDlgButton(hDlg, IDC_AUTO_CLEANUP, AutoCleanup != 0);
-  plat::CheckDlgButton(hDlg, IDC_RESAMPLE, ResampleToPlaybackRate != 0);
-  SetDlgItemInt(hDlg, IDC_SAMPLE_RATE, sample_rate);
+void InitAudioDialog(HWND hDlg, const FileSettings& files, OptionDialogsState& old) {
+  old.old_sr = files.sample_rate;
+  old.oldF1 = files.AutoScale;
+  old.oldF2 = files.AutoDetectSampleRate;
+  old.oldF3 = files.AutoCleanup;
+  old.oldF4 = files.ResampleToPlaybackRate;
+  plat::CheckDlgButton(hDlg, IDC_AUTO_SCALE, files.AutoScale != 0);
+  plat::CheckDlgButton(hDlg, IDC_AUTO_DETECT_RATE, files.AutoDetectSampleRate != 0);
+  plat::CheckDlgButton(hDlg, IDC_AUTO_CLEANUP, files.AutoCleanup != 0);
+  plat::CheckDlgButton(hDlg, IDC_RESAMPLE, files.ResampleToPlaybackRate != 0);
+  SetDlgItemInt(hDlg, IDC_SAMPLE_RATE, files.sample_rate);
 }
 
-void StoreAudioSettings(HWND hDlg) {
-  sample_rate = ClampSampleRate(GetDlgItemInt(hDlg, IDC_SAMPLE_RATE));
-  AutoScale = CheckBoxValue(hDlg, IDC_AUTO_SCALE);
-  AutoDetectSampleRate = CheckBoxValue(hDlg, IDC_AUTO_DETECT_RATE);
-  AutoCleanup = CheckBoxValue(hDlg, IDC_AUTO_CLEANUP);
-  ResampleToPlaybackRate = CheckBoxValue(hDlg, IDC_RESAMPLE);
-  if (sample_rate != old_sr || AutoScale != oldF1 || AutoDetectSampleRate != oldF2 || AutoCleanup != oldF3 ||
-      ResampleToPlaybackRate != oldF4)
-    SaveConfig(szCfgName);
+void StoreAudioSettings(HWND hDlg, CoreSession& session) {
+  FileSettings& files = session.fileSettings;
+  const OptionDialogsState& old = session.dialogs;
+  files.sample_rate = ClampSampleRate(GetDlgItemInt(hDlg, IDC_SAMPLE_RATE));
+  files.AutoScale = CheckBoxValue(hDlg, IDC_AUTO_SCALE);
+  files.AutoDetectSampleRate = CheckBoxValue(hDlg, IDC_AUTO_DETECT_RATE);
+  files.AutoCleanup = CheckBoxValue(hDlg, IDC_AUTO_CLEANUP);
+  files.ResampleToPlaybackRate = CheckBoxValue(hDlg, IDC_RESAMPLE);
+  if (files.sample_rate != old.old_sr || files.AutoScale != old.oldF1 || files.AutoDetectSampleRate != old.oldF2 ||
+      files.AutoCleanup != old.oldF3 || files.ResampleToPlaybackRate != old.oldF4)
+    SaveSettings(session);
 }
 
 }  // namespace
-
-OptionDialogsState& TheOptionDialogsState() { return g_dialogs; }
 
 INT_PTR PrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
   if (message == WM_INITDIALOG) {
@@ -229,7 +226,7 @@ INT_PTR PrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
       // An empty list gives -1, all bits set: no port chosen.
       cMidiOutDevice = static_cast<UINT>(plat::DlgListGetSel(hDlg, IDC_MIDI_OUT_LIST));
       cMidiInDevice = static_cast<UINT>(plat::DlgListGetSel(hDlg, IDC_MIDI_IN_LIST));
-      SaveConfig(szCfgName);
+      SaveSettings(CoreSession::Current());
       [[fallthrough]];
     case IDCANCEL:
       ReopenMidiDevices();
@@ -261,8 +258,9 @@ void CheckSizeLimits(HWND hDlg, UINT type) {
 }
 
 INT_PTR EPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+  CoreSession& session = CoreSession::Current();
   if (message == WM_INITDIALOG) {
-    InitEpromDialog(hDlg);
+    InitEpromDialog(hDlg, session.image);
     return 1;
   }
   if (message != WM_COMMAND) return 0;
@@ -285,8 +283,8 @@ INT_PTR EPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
       plat::MessageBox(hDlg, kEpromHelpText, kEpromHelpCaption, MB_OK);
       return 1;
     case IDOK:
-      StoreEpromSettings(hDlg);
-      SaveConfig(szCfgName);
+      StoreEpromSettings(hDlg, session.image);
+      SaveSettings(session);
       plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
       return 1;
     case IDCANCEL:
@@ -298,8 +296,9 @@ INT_PTR EPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
 }
 
 INT_PTR FilePrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+  CoreSession& session = CoreSession::Current();
   if (message == WM_INITDIALOG) {
-    CheckRadioButton(hDlg, IDC_FORMAT_BIN, IDC_FORMAT_HEX, FormatButton(DefaultFileFormat));
+    CheckRadioButton(hDlg, IDC_FORMAT_BIN, IDC_FORMAT_HEX, FormatButton(session.fileSettings.DefaultFileFormat));
     return 1;
   }
   if (message != WM_COMMAND) return 0;
@@ -310,8 +309,8 @@ INT_PTR FilePrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*
   }
   if (id == IDOK) {
     const int format = FirstCheckedButton(hDlg, IDC_FORMAT_BIN, IDC_FORMAT_HEX);
-    if (format >= 0) DefaultFileFormat = static_cast<UINT>(format);
-    SaveConfig(szCfgName);
+    if (format >= 0) session.fileSettings.DefaultFileFormat = static_cast<UINT>(format);
+    SaveSettings(session);
   }
   if (id == IDOK || id == IDCANCEL) {
     plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
@@ -323,7 +322,7 @@ INT_PTR FilePrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*
 INT_PTR WhichEPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     LPARAM sel = lParam < 0 ? 0 : (lParam > 3 ? 3 : lParam);
-    if (EPROM_Arrangement == eaTwoEpromsOneSound) {
+    if (CoreSession::Current().image.EPROM_Arrangement == eaTwoEpromsOneSound) {
       if (sel > 1) sel = 1;
       plat::EnableDlgItem(hDlg, IDC_EPROM_3, false);
       plat::EnableDlgItem(hDlg, IDC_EPROM_4, false);
@@ -349,13 +348,14 @@ INT_PTR WhichEPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 INT_PTR AudioOptionsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+  CoreSession& session = CoreSession::Current();
   if (message == WM_INITDIALOG) {
-    InitAudioDialog(hDlg);
+    InitAudioDialog(hDlg, session.fileSettings, session.dialogs);
     return 1;
   }
   if (message != WM_COMMAND) return 0;
   const int id = LOWORD(wParam);
-  if (id == IDOK) StoreAudioSettings(hDlg);
+  if (id == IDOK) StoreAudioSettings(hDlg, session);
   if (id == IDOK || id == IDCANCEL) {
     plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
     return 1;

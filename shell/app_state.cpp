@@ -1,7 +1,6 @@
 #include "shell/app_state.h"
 
 #include "shell/device_controller.h"
-#include "shell/image_model.h"
 
 const char szAppName[] = "TALVERINE";
 const char szCfgName[] = "TALVERINE.CFG";
@@ -25,18 +24,16 @@ UINT& bMidiInit = g_app.bMidiInit;
 std::string& helpPath = g_app.helpPath;
 MIDIINFO& MidiInInfo = g_app.MidiInInfo;
 MIDIINFO& MidiOutInfo = g_app.MidiOutInfo;
-BYTE*& imgMemory = g_buffers.imgMemory;
 BYTE*& MIDIinBuffer = g_buffers.MIDIinBuffer;
 BYTE*& MIDIoutBuffer = g_buffers.MIDIoutBuffer;
 BYTE* (&wavbuffer)[2] = g_buffers.wavbuffer;
 
 bool AllocateBuffers() {
-  imgMemory = static_cast<BYTE*>(plat::AllocMemory(IMAGE_SIZE));
   MIDIinBuffer = static_cast<BYTE*>(plat::AllocMemory(BUFFER_SIZE));
   MIDIoutBuffer = static_cast<BYTE*>(plat::AllocMemory(BUFFER_SIZE));
   wavbuffer[0] = static_cast<BYTE*>(plat::AllocMemory(BUFFER_SIZE));
   wavbuffer[1] = static_cast<BYTE*>(plat::AllocMemory(BUFFER_SIZE));
-  return imgMemory && MIDIinBuffer && MIDIoutBuffer && wavbuffer[0] && wavbuffer[1];
+  return MIDIinBuffer && MIDIoutBuffer && wavbuffer[0] && wavbuffer[1];
 }
 
 static void FreeOne(BYTE*& block) {
@@ -45,7 +42,6 @@ static void FreeOne(BYTE*& block) {
 }
 
 void FreeBuffers() {
-  FreeOne(imgMemory);
   FreeOne(wavbuffer[0]);
   FreeOne(wavbuffer[1]);
   FreeOne(MIDIinBuffer);

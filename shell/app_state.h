@@ -45,10 +45,9 @@ struct AppState {
 // The program's one application state; a new run starts from a new one.
 AppState& TheAppState();
 
-// The image and the transfer and playback buffers: allocated when the main
-// window is made (or by a session without one), freed at close.
+// The transfer and playback buffers: allocated when the main window is made
+// (or by a session without one), freed at close.
 struct ProgramBuffers {
-  BYTE* imgMemory = nullptr;
   BYTE* MIDIinBuffer = nullptr;
   BYTE* MIDIoutBuffer = nullptr;
   BYTE* wavbuffer[2] = {nullptr, nullptr};
@@ -66,8 +65,8 @@ extern BYTE*& MIDIinBuffer;
 extern BYTE*& MIDIoutBuffer;
 extern BYTE* (&wavbuffer)[2];
 
-// Allocates the image and the four transfer and playback buffers (zero
-// filled); true when all five could be had.
+// Allocates the four transfer and playback buffers (zero filled); true when
+// all four could be had.
 bool AllocateBuffers();
-// Frees them in the order image, playback buffers, receive, send.
+// Frees them in the order playback buffers, receive, send.
 void FreeBuffers();

@@ -9,10 +9,10 @@
 #include "settings/config.h"
 #include "settings/dialogs.h"
 #include "shell/app_state.h"
+#include "shell/core_session.h"
 #include "shell/device_controller.h"
 #include "shell/display.h"
 #include "shell/file_outcome.h"
-#include "shell/image_model.h"
 #include "shell/playback.h"
 
 namespace {
@@ -21,28 +21,29 @@ void FullRedraw(HWND hWnd) { plat::InvalidateRect(hWnd, true); }
 
 // A Load File or Save File command's report applied; the folder it
 // remembered is written to the configuration at once.
-void ApplyCommandReport(HWND hWnd, const FileReport& report) {
-  ApplyFileReport(report, hWnd);
-  if (report.settingsChanged) SaveConfig(szCfgName);
+void ApplyCommandReport(CoreSession& session, HWND hWnd, const FileReport& report) {
+  ApplyFileReport(session, report, hWnd);
+  if (report.settingsChanged) SaveConfig(szCfgName, session.image, session.fileSettings);
 }
 
-void LoadFile(HWND hWnd) {
-  ApplyCommandReport(hWnd, tvOpenFile(hWnd));
+void LoadFile(CoreSession& session, HWND hWnd) {
+  ApplyCommandReport(session, hWnd, tvOpenFile(hWnd, session.image, session.fileSettings));
   // Also after a cancelled dialog: the image may have been partly loaded
   // before a failure, and the marks no longer describe it.
-  ComputeWAVfromBuffer();
-  ClearEpromFlags();
+  ComputeWAVfromBuffer(session);
+  session.image.ClearEpromFlags();
   FullRedraw(hWnd);
 }
 
-void EpromOptions(HWND hWnd) {
+void EpromOptions(CoreSession& session, HWND hWnd) {
+  ImageModel& image = session.image;
   plat::DialogBoxParam(hWnd, IDD_EPROM_OPTIONS, EPROMDialog, 0);
-  if (EPROM_Arrangement != Old_EPROM_Arrangement) {
-    CreateButttons(hWnd);
-    Old_EPROM_Arrangement = EPROM_Arrangement;
-    ClearEpromFlags();
+  if (image.EPROM_Arrangement != image.Old_EPROM_Arrangement) {
+    CreateButttons(hWnd, session.layout, image);
+    image.Old_EPROM_Arrangement = image.EPROM_Arrangement;
+    image.ClearEpromFlags();
   }
-  ComputeWAVfromBuffer();
+  ComputeWAVfromBuffer(session);
   FullRedraw(hWnd);
 }
 
@@ -69,28 +70,28 @@ void MidiDevices(HWND hWnd) {
 
 }  // namespace
 
-LRESULT OnCommand(HWND hWnd, WPARAM wParam) {
+LRESULT OnCommand(CoreSession& session, HWND hWnd, WPARAM wParam) {
   const int id = LOWORD(wParam);
   switch (id) {
     case IDM_EXIT: plat::PostMessage(hWnd, WM_CLOSE, 0, 0); break;
-    case IDM_LOAD_FILE: LoadFile(hWnd); break;
+    case IDM_LOAD_FILE: LoadFile(session, hWnd); break;
     case IDM_SAVE_FILE:
-      ApplyCommandReport(hWnd, tvSaveFile(hWnd));
+      ApplyCommandReport(session, hWnd, tvSaveFile(hWnd, session.image, session.fileSettings));
       FullRedraw(hWnd);
       break;
     case IDM_MIDI_DEVICES: MidiDevices(hWnd); break;
-    case IDM_EPROM_TYPE: EpromOptions(hWnd); break;
+    case IDM_EPROM_TYPE: EpromOptions(session, hWnd); break;
     case IDM_FILE_FORMAT:
       plat::DialogBoxParam(hWnd, IDD_FILE_OPTIONS, FilePrefsDialog, 0);
       FullRedraw(hWnd);
       break;
     case IDM_AUDIO_SETTINGS:
       plat::DialogBoxParam(hWnd, IDD_AUDIO_OPTIONS, AudioOptionsDialog, 0);
-      ComputeWAVfromBuffer();
+      ComputeWAVfromBuffer(session);
       FullRedraw(hWnd);
       break;
     case IDM_CLEAR_MARKS:
-      ClearEpromFlags();
+      session.image.ClearEpromFlags();
       FullRedraw(hWnd);
       break;
     case IDM_HELP: ShowHelp(hWnd); break;

@@ -3,4 +3,6 @@
 
 #include "platform/platform.h"
 
-LRESULT OnCommand(HWND hWnd, WPARAM wParam);
+class CoreSession;
+
+LRESULT OnCommand(CoreSession& session, HWND hWnd, WPARAM wParam);

@@ -3,33 +3,30 @@
 #include <cstdlib>
 
 #include "device/midi.h"
-#include "files/file_settings.h"
 #include "resources/command_ids.h"
 #include "settings/config.h"
-#include "settings/dialogs.h"
 #include "shell/app_state.h"
 #include "shell/device_controller.h"
-#include "shell/display.h"
-#include "shell/image_model.h"
 
-void MakeCoreStateNew() {
+namespace {
+
+// What is still kept program-wide: a new session makes it new.
+void MakeProgramStateNew() {
   // The controller first: it shows through the view that goes with it.
   TheAppState().devices.reset();
   TheAppState() = AppState{};
-  TheImageModel() = ImageModel{};
-  TheDisplayLayout() = DisplayLayout{};
   TheMidiLayer() = MidiLayer{};
-  TheFileSettings() = FileSettings{};
   TheConfigState() = ConfigState{};
-  TheOptionDialogsState() = OptionDialogsState{};
 }
 
+}  // namespace
+
 CoreSession::CoreSession(Setup setup) {
-  // Two at once would share every module's state.
-  if (open_) std::abort();
-  open_ = true;
-  FreeBuffers();
-  MakeCoreStateNew();
+  // Two at once would share the program-wide state.
+  if (current_ != nullptr) std::abort();
+  current_ = this;
+  ::FreeBuffers();
+  MakeProgramStateNew();
   if (setup == Setup::WithoutWindow) {
     ready_ = AllocateBuffers();
     hWndStatus = plat::CreateStatusBar(nullptr, ID_STATUS_BAR);
@@ -38,6 +35,22 @@ CoreSession::CoreSession(Setup setup) {
 
 CoreSession::~CoreSession() {
   FreeBuffers();
-  MakeCoreStateNew();
-  open_ = false;
+  MakeProgramStateNew();
+  current_ = nullptr;
+}
+
+CoreSession& CoreSession::Current() {
+  if (current_ == nullptr) std::abort();
+  return *current_;
+}
+
+bool CoreSession::AllocateBuffers() {
+  image.imgMemory = AllocatePlatformBytes(IMAGE_SIZE);
+  const bool transfer = ::AllocateBuffers();
+  return image.imgMemory && transfer;
+}
+
+void CoreSession::FreeBuffers() {
+  image.imgMemory.reset();
+  ::FreeBuffers();
 }

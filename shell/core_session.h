@@ -1,9 +1,19 @@
-// One run of the core. Starting one makes every module's state new; ending
-// it frees the buffers. The desktop program, talverine-cli, the tests and the
-// fuzz harnesses all start the core this way; one session at a time.
+// One run of the core and everything it works on: the image model, the
+// settings and the main window's layout. The desktop program, talverine-cli, the tests and the fuzz
+// harnesses each start the core by making a session, and a new session
+// starts from new state; one runs at a time.
+//
+// Code is handed the parts of the session it uses. The one way in from
+// outside is CoreSession::Current(), for the callbacks the platform calls
+// with nothing of ours to pass along: the main window procedure
+// (BaseMsgProc) and the option dialogs' procedures.
 #pragma once
 
+#include "files/file_settings.h"
 #include "platform/platform.h"
+#include "settings/dialogs.h"
+#include "shell/display.h"
+#include "shell/image_model.h"
 
 class CoreSession {
  public:
@@ -21,14 +31,24 @@ class CoreSession {
   CoreSession(const CoreSession&) = delete;
   CoreSession& operator=(const CoreSession&) = delete;
 
+  // The session that runs; there must be one.
+  static CoreSession& Current();
+
   // WithoutWindow: whether the buffers could be had.
   bool ready() const { return ready_; }
 
+  // Allocates the image and the four transfer and playback buffers (zero
+  // filled); true when all five could be had.
+  bool AllocateBuffers();
+  // Frees them in the order image, playback buffers, receive, send.
+  void FreeBuffers();
+
+  ImageModel image;
+  FileSettings fileSettings;
+  OptionDialogsState dialogs;
+  DisplayLayout layout;
+
  private:
-  static inline bool open_ = false;  // whether a session runs
+  static inline CoreSession* current_ = nullptr;
   bool ready_ = true;
 };
-
-// Makes every module's state new, as at the start of a run; the buffers stay
-// as they are.
-void MakeCoreStateNew();

@@ -72,13 +72,13 @@ EpromComparison Compare(const KilnboxReply& reply, const BYTE* image) {
 
 }  // namespace
 
-DeviceRequest RequestFor(DeviceOperation operation, BYTE eprom) {
+DeviceRequest RequestFor(const ImageModel& image, DeviceOperation operation, BYTE eprom) {
   DeviceRequest request;
   request.operation = operation;
   request.eprom = eprom;
-  request.type = EPROM_type;
-  request.epromK = static_cast<long>(EpromBytes() / 1024);
-  request.soundK = static_cast<long>(myDataSize() / 1024);
+  request.type = image.EPROM_type;
+  request.epromK = static_cast<long>(image.EpromBytes() / 1024);
+  request.soundK = static_cast<long>(image.DataSize() / 1024);
   return request;
 }
 
@@ -170,7 +170,8 @@ bool DeviceController::Holds(Awaited what) const {
 // ---------------------------------------------------------------------------
 // Running the operations, one at a time
 // ---------------------------------------------------------------------------
-DeviceController::DeviceController(DeviceView& view, HWND events) : view_(view), events_(events) {
+DeviceController::DeviceController(DeviceView& view, HWND events, ImageModel& image)
+    : view_(view), events_(events), image_(image) {
   plat::SetTimer(events_, ID_TIMER, TICK_MS);
 }
 
@@ -197,8 +198,8 @@ bool DeviceController::Command(int id) {
     Record(operation, OutcomeKind::Cancelled, "");
     return true;
   }
-  WhichEPROM = *eprom;
-  Request(RequestFor(operation, *eprom));
+  image_.WhichEPROM = *eprom;
+  Request(RequestFor(image_, operation, *eprom));
   return true;
 }
 
@@ -213,16 +214,17 @@ std::optional<BYTE> DeviceController::EpromFor(int id) {
     case IDM_READ_EPROM:
     case IDM_PROGRAM_EPROM:
     case IDM_VERIFY_EPROM:
-      if (EPROM_Arrangement != eaTwoEpromsOneSound && EPROM_Arrangement != eaFourEpromsOneSound) return 0;
-      return view_.ChooseEprom(WhichEPROM);
-    default: return WhichEPROM;
+      if (image_.EPROM_Arrangement != eaTwoEpromsOneSound && image_.EPROM_Arrangement != eaFourEpromsOneSound)
+        return 0;
+      return view_.ChooseEprom(image_.WhichEPROM);
+    default: return image_.WhichEPROM;
   }
 }
 
 // The operations need the image and both MIDI buffers; without them they are
 // refused rather than run on missing memory.
 bool DeviceController::BuffersReady() {
-  if (imgMemory && MIDIinBuffer && MIDIoutBuffer) return true;
+  if (image_.imgMemory && MIDIinBuffer && MIDIoutBuffer) return true;
   view_.ShowError("Unable to allocate image memory");
   return false;
 }
@@ -350,10 +352,10 @@ void DeviceController::Record(DeviceOperation operation, OutcomeKind kind, const
 DeviceController::Operation DeviceController::Run(DeviceRequest request) {
   const UINT eprom = request.eprom % MAX_EPROMS;
   if (request.operation == DeviceOperation::VerifyEprom) {
-    EpromFlags[eprom] &= ~(efVerified | efVerifyFailed);
+    image_.EpromFlags[eprom] &= ~(efVerified | efVerifyFailed);
     lastVerify_ = EpromComparison{};
   }
-  if (request.operation == DeviceOperation::ProgramEprom) EpromFlags[eprom] = 0;
+  if (request.operation == DeviceOperation::ProgramEprom) image_.EpromFlags[eprom] = 0;
   // The blank check alone goes without asking whether the Kilnbox answers.
   if (request.operation != DeviceOperation::BlankCheck && !detected_) {
     Sequence<void> presence = CheckPresence();
@@ -379,10 +381,10 @@ DeviceController::Operation DeviceController::Steps(const DeviceRequest& request
 
 // Whether the Kilnbox answers: it is asked for block 16 of 1 KB.
 Sequence<void> DeviceController::CheckPresence() {
-  co_await Sent(SysexSetBlockSize(16, 1));
+  co_await Sent(SysexSetBlockSize(Output(), 16, 1));
   co_await Pause(250);
   ArmAndListen();
-  co_await Sent(SysexRequestTransfer(16));
+  co_await Sent(SysexRequestTransfer(Output(), 16));
   replyTicks_ = PRESENCE_TIMEOUT_TICKS;
   co_await Reply();
   // Whatever the reply carries, it shows that the Kilnbox answers.
@@ -398,12 +400,12 @@ Sequence<void> DeviceController::CheckPresence() {
 DeviceController::Operation DeviceController::GetData(DeviceRequest request) {
   ShowStatus(1, "");
   ShowStatus(0, "Setting Kilnbox block size");
-  co_await Sent(SysexSetBlockSize(1, static_cast<BYTE>(request.soundK)));
+  co_await Sent(SysexSetBlockSize(Output(), 1, static_cast<BYTE>(request.soundK)));
   co_await Pause(500);
   ShowStatus(0, "Reading block 1...");
   StartEstimate(TransferBytes(request.soundK));
-  SoundFileLoaded[0] = SoundFileLoaded[1] = 0;
-  ClearEpromFlags();
+  image_.SoundFileLoaded[0] = image_.SoundFileLoaded[1] = 0;
+  image_.ClearEpromFlags();
   Operation take = TakeData(request, false);
   co_return co_await take;
 }
@@ -411,7 +413,7 @@ DeviceController::Operation DeviceController::GetData(DeviceRequest request) {
 DeviceController::Operation DeviceController::SendData(DeviceRequest request) {
   ShowStatus(1, "");
   ShowStatus(0, "Setting Kilnbox block size");
-  co_await Sent(SysexSetBlockSize(1, static_cast<BYTE>(request.soundK)));
+  co_await Sent(SysexSetBlockSize(Output(), 1, static_cast<BYTE>(request.soundK)));
   co_await Pause(500);
   Sequence<void> block = SendBlock(1, request.soundK, 0);
   co_await block;
@@ -422,19 +424,19 @@ DeviceController::Operation DeviceController::ReadOrVerify(DeviceRequest request
   const bool verify = request.operation == DeviceOperation::VerifyEprom;
   ShowStatus(1, "");
   ShowStatus(0, "Setting Kilnbox block size");
-  co_await Sent(SysexSetBlockSize(request.Block(), static_cast<BYTE>(request.epromK)));
+  co_await Sent(SysexSetBlockSize(Output(), request.Block(), static_cast<BYTE>(request.epromK)));
   co_await Pause(500);
   ShowStatus(0, "Setting EPROM type");
-  co_await Sent(SysexSetEPROMType(request.type));
+  co_await Sent(SysexSetEPROMType(Output(), request.type));
   co_await Pause(500);
   StartEstimate(TransferBytes(request.epromK));
   ShowStatus(0, "Reading EPROM");
-  co_await Sent(SysexReadEPROM(request.Block()));
+  co_await Sent(SysexReadEPROM(Output(), request.Block()));
   co_await Pause(2000);
   ShowStatus(0, Format("Reading block %d...", request.Block()));
   if (!verify) {
-    ClearEpromFlags();
-    SoundFileLoaded[0] = SoundFileLoaded[1] = 0;
+    image_.ClearEpromFlags();
+    image_.SoundFileLoaded[0] = image_.SoundFileLoaded[1] = 0;
   }
   Operation take = TakeData(request, verify);
   co_return co_await take;
@@ -445,7 +447,7 @@ DeviceController::Operation DeviceController::ReadOrVerify(DeviceRequest request
 DeviceController::Operation DeviceController::TakeData(const DeviceRequest& request, bool verify) {
   const UINT eprom = request.eprom % MAX_EPROMS;
   ArmAndListen();
-  co_await Sent(SysexRequestTransfer(request.Block()));
+  co_await Sent(SysexRequestTransfer(Output(), request.Block()));
   replyTicks_ = ReplyTimeoutTicks(estimate_);
   if (verify) view_.MarksChanged();
   co_await Reply();
@@ -456,26 +458,26 @@ DeviceController::Operation DeviceController::TakeData(const DeviceRequest& requ
   const DWORD destination = request.EpromOffset();
   bool complete = PacketIsUsable(reply, request);
   if (complete && !verify) {
-    for (DWORD i = 0; i < reply.announced; ++i) imgMemory[destination + i] = reply.DataByte(i);
+    for (DWORD i = 0; i < reply.announced; ++i) image_.imgMemory[destination + i] = reply.DataByte(i);
   }
   if (complete && verify) {
-    lastVerify_ = Compare(reply, imgMemory + destination);
+    lastVerify_ = Compare(reply, image_.imgMemory.get() + destination);
     if (lastVerify_.differing.count != 0) {
       const DWORD at = lastVerify_.differing.first;
       result = Format("Verify error at address 0x%04X (0x%02X vs 0x%02X)", at, reply.DataByte(at),
-                      imgMemory[destination + at]);
+                      image_.imgMemory[destination + at]);
       // The difference is the answer: no time-out may end it while the user reads it.
       replyTicks_ = 0;
       co_await Ask(DeviceQuestion::VerifyDifference, result.c_str());
-      EpromFlags[eprom] |= efVerified | efVerifyFailed;
+      image_.EpromFlags[eprom] |= efVerified | efVerifyFailed;
       view_.MarksChanged();
       complete = false;
     }
   }
   if (complete && verify) {
     result += " - Verify OK.";
-    EpromFlags[eprom] |= efVerified;
-    EpromFlags[eprom] &= ~efVerifyFailed;
+    image_.EpromFlags[eprom] |= efVerified;
+    image_.EpromFlags[eprom] &= ~efVerifyFailed;
     view_.MarksChanged();
   } else if (complete) {
     result += " - Read OK.";
@@ -497,7 +499,7 @@ Sequence<void> DeviceController::SendBlock(BYTE block, long sizeK, DWORD offset)
   ShowStatus(0, "Transferring data to Kilnbox...");
   estimate_ = TransferBytes(sizeK);
   const int64_t started = plat::TimeSeconds();
-  const bool handedOver = SysexSendBlock(block, MIDIoutBuffer, static_cast<BYTE>(sizeK), offset);
+  const bool handedOver = SysexSendBlock(Output(), image_.imgMemory.get(), block, static_cast<BYTE>(sizeK), offset);
   estimate_ -= static_cast<long>(plat::TimeSeconds() - started) * MIDI_WIRE_RATE;
   co_await OnItsWay(handedOver);
   if (estimate_ > 0) {
@@ -516,10 +518,10 @@ DeviceController::Operation DeviceController::Program(DeviceRequest request) {
   ShowStatus(1, "");
   estimate_ = 0;
   ShowStatus(0, "Setting Kilnbox block size");
-  co_await Sent(SysexSetBlockSize(request.Block(), static_cast<BYTE>(request.epromK)));
+  co_await Sent(SysexSetBlockSize(Output(), request.Block(), static_cast<BYTE>(request.epromK)));
   co_await Pause(500);
   ShowStatus(0, "Setting EPROM type");
-  co_await Sent(SysexSetEPROMType(request.type));
+  co_await Sent(SysexSetEPROMType(Output(), request.type));
   co_await Pause(500);
   // Nothing sent, nothing to program: the Kilnbox would burn stale memory.
   Sequence<void> block = SendBlock(request.Block(), request.epromK, request.EpromOffset());
@@ -528,14 +530,14 @@ DeviceController::Operation DeviceController::Program(DeviceRequest request) {
   ShowStatus(0, "Programming EPROM");
   programmingStarted_ = true;
   // Unsent, nothing was programmed: there is nothing to ask about.
-  co_await Sent(SysexStartProgramming(request.Block()));
+  co_await Sent(SysexStartProgramming(Output(), request.Block()));
   const bool programmed =
       co_await Ask(DeviceQuestion::ProgrammedOk, "Watch Kilnbox display for progress...\nWas the EPROM programmed OK?");
-  EpromFlags[eprom] |= efProgrammed;
-  EpromFlags[eprom] &= ~efProgramFailed;
+  image_.EpromFlags[eprom] |= efProgrammed;
+  image_.EpromFlags[eprom] &= ~efProgramFailed;
   view_.MarksChanged();
   if (!programmed) {
-    EpromFlags[eprom] |= efProgramFailed;
+    image_.EpromFlags[eprom] |= efProgramFailed;
     view_.MarksChanged();
   }
   co_return programmed ? OutcomeKind::Succeeded : OutcomeKind::Failed;
@@ -544,10 +546,10 @@ DeviceController::Operation DeviceController::Program(DeviceRequest request) {
 DeviceController::Operation DeviceController::BlankCheck(DeviceRequest request) {
   ShowStatus(1, "");
   ShowStatus(0, "Setting EPROM type");
-  co_await Sent(SysexSetEPROMType(request.type));
+  co_await Sent(SysexSetEPROMType(Output(), request.type));
   co_await Pause(500);
   ShowStatus(0, "Blank Checking EPROM");
-  co_await Sent(SysexBlankCheck(request.Block()));
+  co_await Sent(SysexBlankCheck(Output(), request.Block()));
   co_await Ask(DeviceQuestion::BlankCheckNotice, "See Kilnbox display for result");
   ShowStatus(0, "");
   co_return OutcomeKind::Succeeded;
@@ -647,6 +649,8 @@ void DeviceController::OutputDone(UINT error) {
 // Small steps
 // ---------------------------------------------------------------------------
 void DeviceController::ShowStatus(int part, const std::string& text) { view_.ShowStatus(part, text); }
+
+SysexOutput DeviceController::Output() const { return {&MidiOutInfo, MIDIoutBuffer, events_}; }
 
 void DeviceController::ShowSendError() {
   const UINT error = std::exchange(sendError_, MMSYSERR_NOERROR);

@@ -26,6 +26,7 @@
 #include "device/sysex.h"
 #include "platform/platform.h"
 #include "shell/eprom_compare.h"
+#include "shell/image_model.h"
 #include "shell/sequence.h"
 
 // MIDI bytes per second on the wire, and per 320 ms timer tick.
@@ -60,7 +61,7 @@ struct DeviceRequest {
 
 // A request for `operation` on EPROM `eprom` with the image's type and
 // arrangement as they stand.
-DeviceRequest RequestFor(DeviceOperation operation, BYTE eprom);
+DeviceRequest RequestFor(const ImageModel& image, DeviceOperation operation, BYTE eprom);
 
 // How an operation ended. The window shows it as the texts it always did; a
 // caller without a window (talverine-cli) takes its result from here.
@@ -115,8 +116,9 @@ class DeviceView {
 class DeviceController {
  public:
   // `events` receives the controller's timers; the host hands them, and the
-  // ports' messages, to HandleEvent.
-  DeviceController(DeviceView& view, HWND events);
+  // ports' messages, to HandleEvent. The operations read and write `image`:
+  // its bytes, its marks and the EPROM chosen.
+  DeviceController(DeviceView& view, HWND events, ImageModel& image);
   ~DeviceController();
   DeviceController(const DeviceController&) = delete;
   DeviceController& operator=(const DeviceController&) = delete;
@@ -199,6 +201,7 @@ class DeviceController {
 
   // Small steps.
   void ShowStatus(int part, const std::string& text);
+  SysexOutput Output() const;
   void ShowSendError();
   void StartEstimate(long rawBytes);
   void ArmAndListen();
@@ -207,6 +210,7 @@ class DeviceController {
 
   DeviceView& view_;
   HWND events_;
+  ImageModel& image_;
   std::deque<DeviceRequest> queue_;
   Operation current_;
   DeviceRequest running_;                // the request `current_` carries out

@@ -6,19 +6,6 @@
 #include "files/codec/u255.h"
 #include "shell/app_state.h"
 
-namespace {
-DisplayLayout g_layout;
-}
-
-DisplayLayout& TheDisplayLayout() { return g_layout; }
-
-RECT (&rScopeWindow)[MAX_EPROMS] = g_layout.rScopeWindow;
-int (&hPosSound)[MAX_EPROMS] = g_layout.hPosSound;
-int (&hPosEPROM)[MAX_EPROMS] = g_layout.hPosEPROM;
-HWND (&hProgButton)[MAX_EPROMS] = g_layout.hProgButton;
-HWND (&hVerifyButton)[MAX_EPROMS] = g_layout.hVerifyButton;
-LOGFONT& lf = g_layout.lf;
-
 const COLORREF color_table[COLOR_COUNT] = {
     RGB(0, 0, 0),     RGB(158, 114, 0), RGB(232, 0, 0),     RGB(232, 177, 0),   RGB(235, 239, 0),
     RGB(14, 219, 0),  RGB(26, 0, 231),  RGB(163, 0, 194),   RGB(128, 128, 128), RGB(255, 255, 255),
@@ -47,14 +34,18 @@ ClientSize ReadClientSize(HWND hWnd) {
 
 // The type in use; an out-of-range value (only a damaged configuration could
 // leave one) reads as the default type, as the image model does.
-const EPROM_INFO& CurrentTypeInfo() { return EPROM_info[EPROM_type < etINVALID ? EPROM_type : et2764]; }
+const EPROM_INFO& TypeInfo(const ImageModel& image) {
+  return EPROM_info[image.EPROM_type < etINVALID ? image.EPROM_type : et2764];
+}
 
-void LayoutFor(ClientSize c) {
-  hPosSound[0] = 64;
-  hPosSound[1] = c.w / 2 + 64;
+void LayoutFor(ClientSize c, DisplayLayout& layout, eaEnum arrangement) {
+  int* hPosEPROM = layout.hPosEPROM;
+  RECT* rScopeWindow = layout.rScopeWindow;
+  layout.hPosSound[0] = 64;
+  layout.hPosSound[1] = c.w / 2 + 64;
   rScopeWindow[0].left = 4;
   rScopeWindow[0].right = c.w - 4;
-  switch (EPROM_Arrangement) {
+  switch (arrangement) {
     case eaOneEpromTwoSounds:
       rScopeWindow[0].right = c.w / 2 - 2;
       rScopeWindow[1].left = c.w / 2 - 2;
@@ -79,8 +70,8 @@ void LayoutFor(ClientSize c) {
 
 int ProgramRow(ClientSize c) { return c.h / 2 + 10; }
 int VerifyRow(ClientSize c) { return ProgramRow(c) + ROW_GAP; }
-int ButtonColumn(UINT i) { return hPosEPROM[i] + 34; }
-int MarkColumn(UINT i) { return hPosEPROM[i] + 112; }
+int ButtonColumn(const DisplayLayout& layout, UINT i) { return layout.hPosEPROM[i] + 34; }
+int MarkColumn(const DisplayLayout& layout, UINT i) { return layout.hPosEPROM[i] + 112; }
 int MidRow(const RECT& panel) { return (panel.top + panel.bottom) / 2; }
 
 void DrawLine(Canvas& dc, int x0, int y0, int x1, int y1) {
@@ -88,10 +79,10 @@ void DrawLine(Canvas& dc, int x0, int y0, int x1, int y1) {
   dc.LineTo(x1, y1);
 }
 
-void DrawFramesAndDividers(Canvas& dc, ClientSize c) {
+void DrawFramesAndDividers(Canvas& dc, ClientSize c, const DisplayLayout& layout, const ImageModel& image) {
   dc.SetPen(4, color_table[COLOR_GREY], true);
-  for (UINT i = 0; i < nSounds(); ++i) {
-    const RECT& r = rScopeWindow[i];
+  for (UINT i = 0; i < image.nSounds(); ++i) {
+    const RECT& r = layout.rScopeWindow[i];
     dc.MoveTo(r.left, r.top);
     dc.LineTo(r.right, r.top);
     dc.LineTo(r.right, r.bottom);
@@ -99,18 +90,18 @@ void DrawFramesAndDividers(Canvas& dc, ClientSize c) {
     dc.LineTo(r.left, r.top);
   }
   // Where one EPROM's share of the single sound ends and the next begins.
-  const RECT& panel = rScopeWindow[0];
-  if (nEPROMs() > 1) DrawLine(dc, c.w / 2 - 2, panel.top, c.w / 2 - 2, panel.bottom);
-  if (nEPROMs() > 2) {
+  const RECT& panel = layout.rScopeWindow[0];
+  if (image.nEPROMs() > 1) DrawLine(dc, c.w / 2 - 2, panel.top, c.w / 2 - 2, panel.bottom);
+  if (image.nEPROMs() > 2) {
     DrawLine(dc, c.w / 4 - 2, panel.top, c.w / 4 - 2, panel.bottom);
     DrawLine(dc, 3 * c.w / 4 - 2, panel.top, 3 * c.w / 4 - 2, panel.bottom);
   }
 }
 
-void DrawZeroLines(Canvas& dc) {
+void DrawZeroLines(Canvas& dc, const DisplayLayout& layout, const ImageModel& image) {
   dc.SetPen(1, color_table[COLOR_GREY], true);
-  for (UINT i = 0; i < nSounds(); ++i) {
-    const RECT& r = rScopeWindow[i];
+  for (UINT i = 0; i < image.nSounds(); ++i) {
+    const RECT& r = layout.rScopeWindow[i];
     DrawLine(dc, r.left, MidRow(r), r.right, MidRow(r));
   }
 }
@@ -150,15 +141,16 @@ UINT SamplesInImage(UINT s, UINT n) {
   return static_cast<UINT>(n < room ? n : room);
 }
 
-void DrawWaveforms(Canvas& dc, UINT n) {
+void DrawWaveforms(Canvas& dc, UINT n, const DisplayLayout& layout, const ImageModel& image) {
   // The missing image was reported at start-up; there is simply nothing to show.
-  if (imgMemory == nullptr) return;
+  const BYTE* bytes = image.imgMemory.get();
+  if (bytes == nullptr) return;
   dc.SetPen(2, color_table[COLOR_BLUE], true);
-  for (UINT i = 0; i < nSounds(); ++i) {
-    const RECT& panel = rScopeWindow[i];
+  for (UINT i = 0; i < image.nSounds(); ++i) {
+    const RECT& panel = layout.rScopeWindow[i];
     if (panel.right <= panel.left) continue;  // a window too narrow has no room for a trace
     const UINT count = SamplesInImage(i, n);
-    if (count > 0) DrawWaveform(dc, panel, imgMemory + static_cast<size_t>(i) * n, count, n);
+    if (count > 0) DrawWaveform(dc, panel, bytes + static_cast<size_t>(i) * n, count, n);
   }
 }
 
@@ -167,36 +159,38 @@ void DrawMark(Canvas& dc, UINT flags, UINT doneBit, UINT failedBit, int x, int y
   dc.DrawBitmap((flags & failedBit) ? IDB_CROSS : IDB_CHECK, x, y, MARK_SIZE, MARK_SIZE);
 }
 
-void DrawPicturesAndMarks(Canvas& dc, ClientSize c) {
-  for (UINT i = 0; i < nEPROMs(); ++i) {
-    dc.DrawBitmap(IDB_EPROM, hPosEPROM[i] - 32, ProgramRow(c), PICTURE_SIZE, PICTURE_SIZE);
-    DrawMark(dc, EpromFlags[i], efProgrammed, efProgramFailed, MarkColumn(i), ProgramRow(c));
-    DrawMark(dc, EpromFlags[i], efVerified, efVerifyFailed, MarkColumn(i), VerifyRow(c));
+void DrawPicturesAndMarks(Canvas& dc, ClientSize c, const DisplayLayout& layout, const ImageModel& image) {
+  for (UINT i = 0; i < image.nEPROMs(); ++i) {
+    const UINT flags = image.EpromFlags[i];
+    dc.DrawBitmap(IDB_EPROM, layout.hPosEPROM[i] - 32, ProgramRow(c), PICTURE_SIZE, PICTURE_SIZE);
+    DrawMark(dc, flags, efProgrammed, efProgramFailed, MarkColumn(layout, i), ProgramRow(c));
+    DrawMark(dc, flags, efVerified, efVerifyFailed, MarkColumn(layout, i), VerifyRow(c));
   }
 }
 
-void DrawTexts(Canvas& dc, ClientSize c) {
-  dc.SetFont(lf);
+void DrawTexts(Canvas& dc, ClientSize c, const DisplayLayout& layout, const ImageModel& image) {
+  dc.SetFont(layout.lf);
   dc.SetTextAlign(TA_CENTER | TA_TOP);
-  const EPROM_INFO& type = CurrentTypeInfo();
+  const EPROM_INFO& type = TypeInfo(image);
+  const UINT eproms = image.nEPROMs();
+  const UINT sounds = image.nSounds();
   char text[TEXT_BUFFER_SIZE];
-  for (UINT i = 0; i < nEPROMs(); ++i) {
-    const int centre = hPosEPROM[i] + 32;
-    std::snprintf(text, sizeof text, "EPROM %d of %d", static_cast<int>(i + 1),
-                  static_cast<int>(nEPROMs()));
+  for (UINT i = 0; i < eproms; ++i) {
+    const int centre = layout.hPosEPROM[i] + 32;
+    std::snprintf(text, sizeof text, "EPROM %d of %d", static_cast<int>(i + 1), static_cast<int>(eproms));
     dc.TextOut(centre, 2 * c.h / 3 - 10, text);
     std::snprintf(text, sizeof text, "%s (%dK)", type.etName, static_cast<int>(type.etSizeK));
     dc.TextOut(centre, 2 * c.h / 3 + 10, text);
   }
   dc.SetTextAlign(TA_LEFT | TA_TOP);
-  for (UINT i = 0; i < nSounds(); ++i) {
+  for (UINT i = 0; i < sounds; ++i) {
     const int number = static_cast<int>(i + 1);
-    if (nSounds() > 1) {
+    if (sounds > 1) {
       std::snprintf(text, sizeof text, "File %d", number);
-      dc.TextOut(hPosSound[i] + 32, c.h / 3 + 12, text);
+      dc.TextOut(layout.hPosSound[i] + 32, c.h / 3 + 12, text);
     }
-    if (SoundFileLoaded[i])
-      std::snprintf(text, sizeof text, "File %d: %s", number, SoundFile[i].c_str());
+    if (image.SoundFileLoaded[i])
+      std::snprintf(text, sizeof text, "File %d: %s", number, image.SoundFile[i].c_str());
     else
       std::snprintf(text, sizeof text, "File %d: ?", number);
     dc.TextOut(10, 3 * c.h / 4 + 32 * static_cast<int>(i), text);
@@ -210,7 +204,8 @@ void DestroyButton(HWND& button) {
 
 }  // namespace
 
-void InitLabelFont() {
+void InitLabelFont(DisplayLayout& layout) {
+  LOGFONT& lf = layout.lf;
   lf = LOGFONT();
   lf.lfHeight = -13;
   lf.lfWeight = 400;
@@ -222,32 +217,36 @@ void InitLabelFont() {
   std::snprintf(lf.lfFaceName, sizeof lf.lfFaceName, "%s", "Courier New");
 }
 
-void ComputeEpromCoordinates(HWND hWnd) { LayoutFor(ReadClientSize(hWnd)); }
+void ComputeEpromCoordinates(HWND hWnd, DisplayLayout& layout, const ImageModel& image) {
+  LayoutFor(ReadClientSize(hWnd), layout, image.EPROM_Arrangement);
+}
 
-void CreateButttons(HWND hWnd) {
+void CreateButttons(HWND hWnd, DisplayLayout& layout, const ImageModel& image) {
   const ClientSize c = ReadClientSize(hWnd);
-  LayoutFor(c);
+  LayoutFor(c, layout, image.EPROM_Arrangement);
   for (UINT i = 0; i < MAX_EPROMS; ++i) {
-    DestroyButton(hProgButton[i]);
-    DestroyButton(hVerifyButton[i]);
+    DestroyButton(layout.hProgButton[i]);
+    DestroyButton(layout.hVerifyButton[i]);
   }
-  for (UINT i = 0; i < nEPROMs(); ++i) {
+  for (UINT i = 0; i < image.nEPROMs(); ++i) {
     const int id = static_cast<int>(i);
-    hProgButton[i] = plat::CreateButton(hWnd, "Program", ID_PROGRAM_BUTTON + id, ButtonColumn(i), ProgramRow(c),
-                                        BUTTON_WIDTH, BUTTON_HEIGHT);
-    hVerifyButton[i] = plat::CreateButton(hWnd, "Verify", ID_VERIFY_BUTTON + id, ButtonColumn(i), VerifyRow(c),
-                                          BUTTON_WIDTH, BUTTON_HEIGHT);
+    const int x = ButtonColumn(layout, i);
+    layout.hProgButton[i] =
+        plat::CreateButton(hWnd, "Program", ID_PROGRAM_BUTTON + id, x, ProgramRow(c), BUTTON_WIDTH, BUTTON_HEIGHT);
+    layout.hVerifyButton[i] =
+        plat::CreateButton(hWnd, "Verify", ID_VERIFY_BUTTON + id, x, VerifyRow(c), BUTTON_WIDTH, BUTTON_HEIGHT);
   }
 }
 
-void MoveButtons(HWND hWnd) {
+void MoveButtons(HWND hWnd, DisplayLayout& layout, const ImageModel& image) {
   const ClientSize c = ReadClientSize(hWnd);
-  LayoutFor(c);
-  for (UINT i = 0; i < nEPROMs(); ++i) {
-    if (hProgButton[i] != nullptr)
-      plat::MoveWindow(hProgButton[i], ButtonColumn(i), ProgramRow(c), BUTTON_WIDTH, BUTTON_HEIGHT, true);
-    if (hVerifyButton[i] != nullptr)
-      plat::MoveWindow(hVerifyButton[i], ButtonColumn(i), VerifyRow(c), BUTTON_WIDTH, BUTTON_HEIGHT, true);
+  LayoutFor(c, layout, image.EPROM_Arrangement);
+  for (UINT i = 0; i < image.nEPROMs(); ++i) {
+    const int x = ButtonColumn(layout, i);
+    if (layout.hProgButton[i] != nullptr)
+      plat::MoveWindow(layout.hProgButton[i], x, ProgramRow(c), BUTTON_WIDTH, BUTTON_HEIGHT, true);
+    if (layout.hVerifyButton[i] != nullptr)
+      plat::MoveWindow(layout.hVerifyButton[i], x, VerifyRow(c), BUTTON_WIDTH, BUTTON_HEIGHT, true);
   }
 }
 
@@ -256,23 +255,23 @@ double ScaleForDisplay(int k, int zeroline, int maxheight) {
   return static_cast<double>(zeroline - u255lawToLinear(k, outputRange));
 }
 
-void PaintMainWindow(HWND hWnd) {
+void PaintMainWindow(HWND hWnd, DisplayLayout& layout, const ImageModel& image) {
   const ClientSize c = ReadClientSize(hWnd);
-  LayoutFor(c);
-  for (UINT i = 0; i < nSounds(); ++i) {
-    rScopeWindow[i].top = SCOPE_TOP;
-    rScopeWindow[i].bottom = ScopeBottom(c.h);
+  LayoutFor(c, layout, image.EPROM_Arrangement);
+  for (UINT i = 0; i < image.nSounds(); ++i) {
+    layout.rScopeWindow[i].top = SCOPE_TOP;
+    layout.rScopeWindow[i].bottom = ScopeBottom(c.h);
   }
   Canvas* dc = plat::BeginPaint(hWnd);
   if (dc == nullptr) return;
-  DrawFramesAndDividers(*dc, c);
-  DrawZeroLines(*dc);
-  const UINT n = myDataSize();
+  DrawFramesAndDividers(*dc, c, layout, image);
+  DrawZeroLines(*dc, layout, image);
+  const UINT n = image.DataSize();
   if (n == 0)
     plat::MessageBox(hWnd, "Scale problem", nullptr, MB_OK);
   else
-    DrawWaveforms(*dc, n);
-  DrawPicturesAndMarks(*dc, c);
-  DrawTexts(*dc, c);
+    DrawWaveforms(*dc, n, layout, image);
+  DrawPicturesAndMarks(*dc, c, layout, image);
+  DrawTexts(*dc, c, layout, image);
   plat::EndPaint(hWnd, dc);
 }

@@ -8,8 +8,7 @@
 #include "shell/image_model.h"
 
 // Where things stand in the client area, laid out again from the client size
-// and the arrangement by ComputeEpromCoordinates and by every paint; the
-// click and drop handlers read it too.
+// and the arrangement by ComputeEpromCoordinates and by every paint.
 struct DisplayLayout {
   RECT rScopeWindow[MAX_EPROMS] = {};  // frame of each sound panel; the first nSounds() are used
   int hPosSound[MAX_EPROMS] = {};      // x anchor of each sound's short label
@@ -20,17 +19,6 @@ struct DisplayLayout {
   // The font of every text in the client area; filled when the window is made.
   LOGFONT lf;
 };
-
-// The main window's one layout; a new run starts from a new one.
-DisplayLayout& TheDisplayLayout();
-
-// Its fields under the names every module uses.
-extern RECT (&rScopeWindow)[MAX_EPROMS];
-extern int (&hPosSound)[MAX_EPROMS];
-extern int (&hPosEPROM)[MAX_EPROMS];
-extern HWND (&hProgButton)[MAX_EPROMS];
-extern HWND (&hVerifyButton)[MAX_EPROMS];
-extern LOGFONT& lf;
 
 // Resistor colour-code palette: black, brown, red, orange, yellow, green,
 // blue, violet, grey, white.
@@ -46,16 +34,17 @@ constexpr int ID_VERIFY_BUTTON = 220;
 constexpr int SCOPE_TOP = 4;
 inline int ScopeBottom(int clientHeight) { return clientHeight / 3 - 4; }
 
-void InitLabelFont();
+void InitLabelFont(DisplayLayout& layout);
 // Sets hPosSound, hPosEPROM and the left and right edges of rScopeWindow
-// for the client size of `hWnd` and the arrangement.
-void ComputeEpromCoordinates(HWND hWnd);
+// for the client size of `hWnd` and the image's arrangement.
+void ComputeEpromCoordinates(HWND hWnd, DisplayLayout& layout, const ImageModel& image);
 // Destroys every Program/Verify button and makes one pair per EPROM.
-void CreateButttons(HWND hWnd);
+void CreateButttons(HWND hWnd, DisplayLayout& layout, const ImageModel& image);
 // Moves the existing pairs to the current layout; creates and destroys nothing.
-void MoveButtons(HWND hWnd);
+void MoveButtons(HWND hWnd, DisplayLayout& layout, const ImageModel& image);
 // Pixel row of sample code `k` in a panel whose zero line is `zeroline` and
 // whose full scale reaches row `maxheight`.
 double ScaleForDisplay(int k, int zeroline, int maxheight);
-// Paints the whole client area of the main window.
-void PaintMainWindow(HWND hWnd);
+// Paints the whole client area of the main window: the image's sounds,
+// EPROMs, marks and files.
+void PaintMainWindow(HWND hWnd, DisplayLayout& layout, const ImageModel& image);

@@ -1,7 +1,7 @@
 #include "shell/file_outcome.h"
 
-#include "files/file_settings.h"
 #include "shell/app_state.h"
+#include "shell/core_session.h"
 #include "shell/playback.h"
 
 namespace {
@@ -17,14 +17,14 @@ void Show(const FileText& t, HWND mainWindow) {
 
 }  // namespace
 
-void ApplyFileReport(const FileReport& report, HWND mainWindow) {
+void ApplyFileReport(CoreSession& session, const FileReport& report, HWND mainWindow) {
   for (const FileText& t : report.texts) Show(t, mainWindow);
-  TakeFileResult(report);
+  TakeFileResult(session, report);
 }
 
-void TakeFileResult(const FileReport& report) {
+void TakeFileResult(CoreSession& session, const FileReport& report) {
   if (report.detectedRate) {
-    sample_rate = *report.detectedRate;
-    ComputeWAVfromBuffer();
+    session.fileSettings.sample_rate = *report.detectedRate;
+    ComputeWAVfromBuffer(session);
   }
 }

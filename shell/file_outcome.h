@@ -8,7 +8,9 @@
 #include "files/file_report.h"
 #include "platform/platform.h"
 
+class CoreSession;
+
 // `mainWindow` owns the boxes the report gives to the main window.
-void ApplyFileReport(const FileReport& report, HWND mainWindow = nullptr);
+void ApplyFileReport(CoreSession& session, const FileReport& report, HWND mainWindow = nullptr);
 // The same without the texts, for a caller that shows them its own way.
-void TakeFileResult(const FileReport& report);
+void TakeFileResult(CoreSession& session, const FileReport& report);

@@ -6,24 +6,13 @@ const EPROM_INFO EPROM_info[etINVALID] = {
     {"27512", 210, 64},  {"Am9864", 50, 8},  {"2864C", 50, 8},
 };
 
-namespace {
-ImageModel g_model;
+PlatformBytes AllocatePlatformBytes(size_t count) {
+  return PlatformBytes(static_cast<BYTE*>(plat::AllocMemory(count)));
 }
 
-ImageModel& TheImageModel() { return g_model; }
+UINT ImageModel::nSounds() const { return EPROM_Arrangement == eaOneEpromTwoSounds ? 2 : 1; }
 
-etEnum& EPROM_type = g_model.EPROM_type;
-eaEnum& EPROM_Arrangement = g_model.EPROM_Arrangement;
-eaEnum& Old_EPROM_Arrangement = g_model.Old_EPROM_Arrangement;
-UINT& cMemoryFillValue = g_model.cMemoryFillValue;
-UINT (&EpromFlags)[MAX_EPROMS] = g_model.EpromFlags;
-std::string (&SoundFile)[MAX_EPROMS] = g_model.SoundFile;
-UINT (&SoundFileLoaded)[MAX_EPROMS] = g_model.SoundFileLoaded;
-BYTE& WhichEPROM = g_model.WhichEPROM;
-
-UINT nSounds() { return EPROM_Arrangement == eaOneEpromTwoSounds ? 2 : 1; }
-
-UINT nEPROMs() {
+UINT ImageModel::nEPROMs() const {
   switch (EPROM_Arrangement) {
     case eaOneEpromOneSound:
     case eaOneEpromTwoSounds: return 1;
@@ -32,12 +21,12 @@ UINT nEPROMs() {
   }
 }
 
-UINT EpromBytes() {
+UINT ImageModel::EpromBytes() const {
   const etEnum type = EPROM_type < etINVALID ? EPROM_type : et2764;
   return EPROM_info[type].etSizeK * 1024;
 }
 
-UINT myDataSize() {
+UINT ImageModel::DataSize() const {
   const etEnum type = EPROM_type < etINVALID ? EPROM_type : et2764;
   const UINT k = EPROM_info[type].etSizeK;
   switch (EPROM_Arrangement) {
@@ -49,6 +38,6 @@ UINT myDataSize() {
   }
 }
 
-void ClearEpromFlags() {
+void ImageModel::ClearEpromFlags() {
   for (UINT& flags : EpromFlags) flags = 0;
 }

@@ -1,7 +1,9 @@
 // The EPROM image and how it divides into EPROMs and sounds.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/platform.h"
@@ -46,9 +48,16 @@ constexpr UINT efProgramFailed = 0x2;
 constexpr UINT efVerified = 0x4;
 constexpr UINT efVerifyFailed = 0x8;
 
-// What is known about the image: the EPROM type and arrangement, the marks
-// of each EPROM and the files loaded into each sound. The image's bytes are
-// allocated with the program's other buffers (AppState).
+// Memory from the platform's allocator, handed back to it when dropped.
+struct PlatformFree {
+  void operator()(BYTE* block) const { plat::FreeMemory(block); }
+};
+using PlatformBytes = std::unique_ptr<BYTE[], PlatformFree>;
+// `count` zero-filled bytes; null when the platform has none to give.
+PlatformBytes AllocatePlatformBytes(size_t count);
+
+// The image and what is known about it: the EPROM type and arrangement, the
+// marks of each EPROM and the files loaded into each sound.
 struct ImageModel {
   etEnum EPROM_type = et2764;
   eaEnum EPROM_Arrangement = eaOneEpromOneSound;
@@ -58,32 +67,19 @@ struct ImageModel {
   std::string SoundFile[MAX_EPROMS];
   UINT SoundFileLoaded[MAX_EPROMS] = {};
   BYTE WhichEPROM = 0;
+  // The image's IMAGE_SIZE bytes: allocated with the main window (or with a
+  // session without one); null before, and when they could not be had.
+  PlatformBytes imgMemory;
+
+  // Sound panels and EPROMs of the arrangement: 2 sounds on one EPROM with
+  // two sounds, else 1; 1, 2 or 4 EPROMs (4 for an arrangement outside the
+  // table, as the layout draws it).
+  UINT nSounds() const;
+  UINT nEPROMs() const;
+  // Bytes of one sound for the type and arrangement; 0 for an arrangement
+  // outside the table.
+  UINT DataSize() const;
+  // Size of one EPROM of the type, in bytes.
+  UINT EpromBytes() const;
+  void ClearEpromFlags();
 };
-
-// The program's one image model; a new run starts from a new one.
-ImageModel& TheImageModel();
-
-// Its fields under the names every module uses.
-extern etEnum& EPROM_type;
-extern eaEnum& EPROM_Arrangement;
-extern eaEnum& Old_EPROM_Arrangement;
-extern BYTE*& imgMemory;  // IMAGE_SIZE bytes, or null when it could not be allocated
-extern UINT& cMemoryFillValue;
-extern UINT (&EpromFlags)[MAX_EPROMS];
-extern std::string (&SoundFile)[MAX_EPROMS];
-extern UINT (&SoundFileLoaded)[MAX_EPROMS];
-extern BYTE& WhichEPROM;
-
-// Sound panels and EPROMs of the current arrangement: 2 sounds on one EPROM
-// with two sounds, else 1; 1, 2 or 4 EPROMs (4 for an arrangement outside
-// the table, as the layout draws it).
-UINT nSounds();
-UINT nEPROMs();
-
-// Bytes of one sound for the current type and arrangement; 0 for an
-// arrangement outside the table.
-UINT myDataSize();
-void ClearEpromFlags();
-
-// Size of one EPROM of the current type, in bytes.
-UINT EpromBytes();

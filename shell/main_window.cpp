@@ -5,6 +5,7 @@
 #include "settings/config.h"
 #include "shell/app_state.h"
 #include "shell/commands.h"
+#include "shell/core_session.h"
 #include "shell/device_controller.h"
 #include "shell/display.h"
 #include "shell/pointer_input.h"
@@ -19,36 +20,36 @@ void SetStatusParts(HWND hWnd) {
   plat::StatusSetParts(hWndStatus, 3, edges);
 }
 
-void OnCreate(HWND hWnd) {
+void OnCreate(CoreSession& session, HWND hWnd) {
   MyWindow = hWnd;
-  InitLabelFont();
+  InitLabelFont(session.layout);
   hWndStatus = plat::CreateStatusBar(hWnd, ID_STATUS_BAR);
   if (hWndStatus == nullptr) plat::MessageBox(nullptr, "Status Bar not created!", nullptr, MB_OK);
   SetStatusParts(hWnd);
   for (int part = 0; part < 3; ++part) plat::StatusSetText(hWndStatus, part, "");
 
   if (MidiInit(&MidiInInfo, &MidiOutInfo)) bMidiInit = 1;
-  LoadConfig(szCfgName);
+  LoadConfig(szCfgName, session.image, session.fileSettings);
   MidiInInfo.uDeviceID = cMidiInDevice;
   MidiOutInfo.uDeviceID = cMidiOutDevice;
   MidiActivateDevice(hWnd, &MidiInInfo, MIDI_OPEN);
   MidiActivateDevice(hWnd, &MidiOutInfo, MIDI_OPEN);
 
-  if (!AllocateBuffers()) plat::MessageBox(hWnd, "Unable to allocate image memory", nullptr, MB_OK);
+  if (!session.AllocateBuffers()) plat::MessageBox(hWnd, "Unable to allocate image memory", nullptr, MB_OK);
   // With the controller comes its periodic timer.
   AppState& app = TheAppState();
-  app.deviceView = std::make_unique<WindowDeviceView>(hWnd);
-  app.devices = std::make_unique<DeviceController>(*app.deviceView, hWnd);
-  CreateButttons(hWnd);
+  app.deviceView = std::make_unique<WindowDeviceView>(hWnd, session);
+  app.devices = std::make_unique<DeviceController>(*app.deviceView, hWnd, session.image);
+  CreateButttons(hWnd, session.layout, session.image);
 }
 
-void OnSize(HWND hWnd) {
+void OnSize(CoreSession& session, HWND hWnd) {
   SetStatusParts(hWnd);
   plat::StatusReposition(hWndStatus);
-  MoveButtons(hWnd);
+  MoveButtons(hWnd, session.layout, session.image);
 }
 
-void OnClose(HWND hWnd) {
+void OnClose(CoreSession& session, HWND hWnd) {
   plat::DragAcceptFiles(MyWindow, false);
   if (DeviceController* devices = TheAppState().devices.get()) devices->Shutdown();
   if (bMidiInit == 1) {
@@ -56,7 +57,7 @@ void OnClose(HWND hWnd) {
     MidiActivateDevice(hWnd, &MidiInInfo, MIDI_FORCE_CLOSE);
     MidiActivateDevice(hWnd, &MidiOutInfo, MIDI_FORCE_CLOSE);
   }
-  ShutDown();
+  ShutDown(session);
   plat::PostQuitMessage(0);
 }
 
@@ -84,14 +85,15 @@ std::string ResolveHelpPath(const std::string& startDirectory) {
 }
 
 LRESULT BaseMsgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  CoreSession& session = CoreSession::Current();
   switch (message) {
-    case WM_CREATE: OnCreate(hWnd); return 0;
-    case WM_SIZE: OnSize(hWnd); return 0;
-    case WM_CLOSE: OnClose(hWnd); return 0;
-    case WM_PAINT: PaintMainWindow(hWnd); return 0;
-    case WM_LBUTTONDOWN: OnLeftButtonDown(hWnd, wParam, lParam); return 0;
-    case WM_DROPFILES: OnDropFiles(hWnd, reinterpret_cast<HDROP>(wParam)); return 0;
-    case WM_COMMAND: return OnCommand(hWnd, wParam);
+    case WM_CREATE: OnCreate(session, hWnd); return 0;
+    case WM_SIZE: OnSize(session, hWnd); return 0;
+    case WM_CLOSE: OnClose(session, hWnd); return 0;
+    case WM_PAINT: PaintMainWindow(hWnd, session.layout, session.image); return 0;
+    case WM_LBUTTONDOWN: OnLeftButtonDown(session, hWnd, wParam, lParam); return 0;
+    case WM_DROPFILES: OnDropFiles(session, hWnd, reinterpret_cast<HDROP>(wParam)); return 0;
+    case WM_COMMAND: return OnCommand(session, hWnd, wParam);
     default:
       // The device operations' timers and the MIDI ports' messages.
       if (DeviceController* devices = TheAppState().devices.get()) devices->HandleEvent(message, wParam, lParam);
@@ -99,8 +101,8 @@ LRESULT BaseMsgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-void ShutDown() {
-  FreeBuffers();
+void ShutDown(CoreSession& session) {
+  session.FreeBuffers();
   plat::ReleaseSingleInstance();
 }
 

@@ -5,14 +5,18 @@
 
 #include "platform/platform.h"
 
+class CoreSession;
+
 // Runs the program on the installed platform: one instance only, the main
 // window, its message loop. Returns the exit code.
 int TalverineMain(HINSTANCE instance);
 
-// The one door from a back end into the core.
+// The one door from a back end into the core; it works on the session that
+// runs (CoreSession::Current()).
 LRESULT BaseMsgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-void ShutDown();
+// Frees the buffers and gives up the single-instance lock.
+void ShutDown(CoreSession& session);
 
 // The help folder for a start-up directory: its "help" folder, or the
 // installed copy when it has none holding the start page.

@@ -1,5 +1,7 @@
 // The in-memory WAV images that a click on a sound panel plays.
 #pragma once
 
-// Rebuilds the playback images of the sounds from the image.
-void ComputeWAVfromBuffer();
+class CoreSession;
+
+// Rebuilds the playback images of the image's sounds at the playback rate.
+void ComputeWAVfromBuffer(CoreSession& session);

@@ -6,8 +6,8 @@
 
 #include "files/file_load.h"
 #include "shell/app_state.h"
+#include "shell/core_session.h"
 #include "shell/file_outcome.h"
-#include "shell/image_model.h"
 #include "shell/playback.h"
 
 namespace {
@@ -30,6 +30,12 @@ std::string DroppedName(HDROP drop, UINT index) {
   plat::DragQueryFile(drop, index, name.data(), length + 1);
   name.resize(std::strlen(name.c_str()));
   return name;
+}
+
+// The sections files are dropped on: the two sounds of one EPROM with two
+// sounds, else the EPROMs.
+UINT DropSections(const ImageModel& image) {
+  return image.EPROM_Arrangement == eaOneEpromTwoSounds ? 2 : image.nEPROMs();
 }
 
 // The section a drop at `at` starts with; 0 outside the panel band.
@@ -59,7 +65,7 @@ DroppedFiles TakeDrop(HDROP drop) {
 
 }  // namespace
 
-void OnLeftButtonDown(HWND hWnd, WPARAM keys, LPARAM position) {
+void OnLeftButtonDown(CoreSession& session, HWND hWnd, WPARAM keys, LPARAM position) {
   if (keys != MK_LBUTTON) return;
   const RECT client = plat::GetClientRect(hWnd);
   const long width = client.right - client.left;
@@ -71,35 +77,36 @@ void OnLeftButtonDown(HWND hWnd, WPARAM keys, LPARAM position) {
   // With two sounds the right half plays the second; the last column of an
   // odd width belongs to it too, and a window too narrow to halve plays the
   // first.
-  if (EPROM_Arrangement == eaOneEpromTwoSounds && width > 1) which = x / (width / 2) >= 1 ? 1 : 0;
+  if (session.image.EPROM_Arrangement == eaOneEpromTwoSounds && width > 1) which = x / (width / 2) >= 1 ? 1 : 0;
   if (!HoldsSound(wavbuffer[which])) return;
   plat::PlaySoundMemory(wavbuffer[which], SND_ASYNC | SND_NODEFAULT | SND_MEMORY);
 }
 
-void LoadIntoSections(const std::vector<std::string>& names, BYTE first,
+void LoadIntoSections(CoreSession& session, const std::vector<std::string>& names, BYTE first,
                       const std::function<void(const FileReport&)>& apply) {
-  const bool twoSounds = EPROM_Arrangement == eaOneEpromTwoSounds;
-  const UINT sections = twoSounds ? 2 : nEPROMs();
-  const UINT soundBytes = myDataSize();
-  const UINT epromBytes = EpromBytes();
+  ImageModel& image = session.image;
+  const bool twoSounds = image.EPROM_Arrangement == eaOneEpromTwoSounds;
+  const UINT sections = DropSections(image);
+  const UINT soundBytes = image.DataSize();
+  const UINT epromBytes = image.EpromBytes();
   BYTE fNum = first;
   for (UINT k = 0; k < names.size() && fNum < sections; ++k, ++fNum) {
     const char* name = names[k].c_str();
     if (twoSounds) {
-      apply(tvOpenFileName(name, fNum, static_cast<int>(soundBytes), static_cast<int>(soundBytes)));
+      apply(tvOpenFileName(image, session.fileSettings, name, fNum, static_cast<int>(soundBytes),
+                           static_cast<int>(soundBytes)));
     } else {
       const int room = static_cast<int>(soundBytes) - static_cast<int>(fNum * epromBytes);
-      apply(tvOpenFileName(name, fNum, static_cast<int>(epromBytes), room));
+      apply(tvOpenFileName(image, session.fileSettings, name, fNum, static_cast<int>(epromBytes), room));
     }
   }
-  ComputeWAVfromBuffer();
-  ClearEpromFlags();
+  ComputeWAVfromBuffer(session);
+  image.ClearEpromFlags();
 }
 
-void OnDropFiles(HWND hWnd, HDROP drop) {
+void OnDropFiles(CoreSession& session, HWND hWnd, HDROP drop) {
   const DroppedFiles dropped = TakeDrop(drop);
-  const UINT sections = EPROM_Arrangement == eaOneEpromTwoSounds ? 2 : nEPROMs();
-  LoadIntoSections(dropped.names, DropSection(dropped, hWnd, sections),
-                   [](const FileReport& report) { ApplyFileReport(report); });
+  LoadIntoSections(session, dropped.names, DropSection(dropped, hWnd, DropSections(session.image)),
+                   [&session](const FileReport& report) { ApplyFileReport(session, report); });
   plat::InvalidateRect(hWnd, true);
 }

@@ -9,11 +9,13 @@
 #include "files/file_report.h"
 #include "platform/platform.h"
 
-void OnLeftButtonDown(HWND hWnd, WPARAM keys, LPARAM position);
-void OnDropFiles(HWND hWnd, HDROP drop);
+class CoreSession;
+
+void OnLeftButtonDown(CoreSession& session, HWND hWnd, WPARAM keys, LPARAM position);
+void OnDropFiles(CoreSession& session, HWND hWnd, HDROP drop);
 // Loads `names` into the sections from `first` on, a file each, as far as
 // there are sections, handing each load's report to `apply` before the next
 // load (a rate a header selected holds for the files after it); the
 // playback images and the marks then follow the image.
-void LoadIntoSections(const std::vector<std::string>& names, BYTE first,
+void LoadIntoSections(CoreSession& session, const std::vector<std::string>& names, BYTE first,
                       const std::function<void(const FileReport&)>& apply);

@@ -49,7 +49,7 @@ void WindowDeviceView::ShowError(const std::string& text) { plat::MessageBox(win
 void WindowDeviceView::MarksChanged() { plat::InvalidateRect(window_, true); }
 
 void WindowDeviceView::ImageChanged() {
-  ComputeWAVfromBuffer();
+  ComputeWAVfromBuffer(session_);
   plat::InvalidateRect(window_, true);
 }
 

@@ -5,9 +5,12 @@
 
 #include "shell/device_controller.h"
 
+class CoreSession;
+
 class WindowDeviceView : public DeviceView {
  public:
-  explicit WindowDeviceView(HWND window) : window_(window) {}
+  // Shows in `window`; the playback images it rebuilds are `session`'s.
+  WindowDeviceView(HWND window, CoreSession& session) : window_(window), session_(session) {}
 
   void ShowStatus(int part, const std::string& text) override;
   void ShowCountdown(const std::string& text) override { ShowStatus(1, text); }
@@ -22,5 +25,6 @@ class WindowDeviceView : public DeviceView {
 
  private:
   HWND window_;
+  CoreSession& session_;
   HWND bar_ = nullptr;
 };

@@ -4,6 +4,7 @@
 
 #include "files/file_kind.h"
 #include "files/file_save.h"
+#include "shell/core_session.h"
 #include "shell/file_outcome.h"
 
 namespace cli {
@@ -50,10 +51,11 @@ std::string ReadLayout(const Args& args, etEnum* type, eaEnum* arrangement) {
   return "";
 }
 
-void SaveSection(const std::string& path, UINT offset, UINT length) {
+void SaveSection(CoreSession& session, const std::string& path, UINT offset, UINT length) {
   char ext[5];
   GetFileExtension(ext, path.c_str());
-  ApplyFileReport(SaveFileOfKind(FileKindOfExtension(ext), path.c_str(), offset, length));
+  ApplyFileReport(session, SaveFileOfKind(session.image, session.fileSettings, FileKindOfExtension(ext),
+                                          path.c_str(), offset, length));
 }
 
 }  // namespace cli

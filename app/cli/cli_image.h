@@ -7,6 +7,8 @@
 #include "app/cli/cli_args.h"
 #include "shell/image_model.h"
 
+class CoreSession;
+
 namespace cli {
 
 bool FindType(const std::string& name, etEnum* type);
@@ -17,8 +19,8 @@ std::string TypeNames();
 // image holds them; "" or the problem.
 std::string ReadLayout(const Args& args, etEnum* type, eaEnum* arrangement);
 
-// Saves `length` bytes of the image from `offset` as Save File would: Intel
-// HEX for ".hex", WAV for ".wav", binary otherwise.
-void SaveSection(const std::string& path, UINT offset, UINT length);
+// Saves `length` bytes of the session's image from `offset` as Save File
+// would: Intel HEX for ".hex", WAV for ".wav", binary otherwise.
+void SaveSection(CoreSession& session, const std::string& path, UINT offset, UINT length);
 
 }  // namespace cli

@@ -24,6 +24,7 @@ class Session {
   headless::HeadlessPlatform& platform() { return *platform_; }
   // Whether the image and the MIDI buffers could be allocated.
   bool ready() const { return core_.ready(); }
+  CoreSession& core() { return core_; }
   // Whether anything went wrong since the last Reset.
   bool failed() const { return failed_; }
   void ResetFailure() { failed_ = false; }

@@ -8,9 +8,8 @@
 #include "app/cli/cli_image.h"
 #include "app/cli/cli_session.h"
 #include "files/file_load.h"
-#include "files/file_settings.h"
+#include "shell/core_session.h"
 #include "shell/file_outcome.h"
-#include "shell/image_model.h"
 
 namespace cli {
 namespace {
@@ -55,17 +54,19 @@ int ConvertCommand(const std::vector<std::string>& argv) {
   if (args.positional().size() != 2) return Usage("convert needs an INPUT and an OUTPUT file", kUsage);
 
   Session session;
+  ImageModel& image = session.core().image;
+  FileSettings& settings = session.core().fileSettings;
   etEnum type = et2764;
   eaEnum arrangement = eaOneEpromOneSound;
   if (const std::string problem = ReadLayout(args, &type, &arrangement); !problem.empty()) return Usage(problem, kUsage);
-  EPROM_type = type;
-  EPROM_Arrangement = arrangement;
+  image.EPROM_type = type;
+  image.EPROM_Arrangement = arrangement;
 
   if (auto fill = args.Value("--fill")) {
     if (*fill == "audio") {
-      cMemoryFillValue = 0;
+      image.cMemoryFillValue = 0;
     } else if (*fill == "data") {
-      cMemoryFillValue = 0xFF;
+      image.cMemoryFillValue = 0xFF;
     } else {
       return Usage("--fill must be audio or data", kUsage);
     }
@@ -73,15 +74,15 @@ int ConvertCommand(const std::vector<std::string>& argv) {
   if (auto rate = args.Value("--sample-rate")) {
     auto hz = ParseNumber(*rate, 1200, 96000);
     if (!hz) return Usage("--sample-rate must be a number from 1200 to 96000", kUsage);
-    sample_rate = static_cast<UINT>(*hz);
+    settings.sample_rate = static_cast<UINT>(*hz);
   }
-  AutoScale = args.Has("--auto-scale") ? 1 : 0;
-  AutoCleanup = args.Has("--auto-cleanup") ? 1 : 0;
-  AutoDetectSampleRate = args.Has("--auto-detect-rate") ? 1 : 0;
-  ResampleToPlaybackRate = args.Has("--resample") ? 1 : 0;
+  settings.AutoScale = args.Has("--auto-scale") ? 1 : 0;
+  settings.AutoCleanup = args.Has("--auto-cleanup") ? 1 : 0;
+  settings.AutoDetectSampleRate = args.Has("--auto-detect-rate") ? 1 : 0;
+  settings.ResampleToPlaybackRate = args.Has("--resample") ? 1 : 0;
 
-  const UINT soundBytes = myDataSize();
-  const UINT epromBytes = EpromBytes();
+  const UINT soundBytes = image.DataSize();
+  const UINT epromBytes = image.EpromBytes();
   const bool twoSounds = arrangement == eaOneEpromTwoSounds;
   const UINT sections = twoSounds ? 2 : (arrangement == eaTwoEpromsOneSound ? 2 : arrangement == eaFourEpromsOneSound ? 4 : 1);
   Section section{0, soundBytes, soundBytes};
@@ -103,12 +104,12 @@ int ConvertCommand(const std::vector<std::string>& argv) {
     session.Fail("cannot read " + input);
     return EXIT_FAILED;
   }
-  ApplyFileReport(tvOpenFileName(input.c_str(), section.number, static_cast<int>(section.stride),
-                                 static_cast<int>(section.length)));
+  ApplyFileReport(session.core(), tvOpenFileName(image, settings, input.c_str(), section.number,
+                                                 static_cast<int>(section.stride), static_cast<int>(section.length)));
   session.platform().Pump();
   // A failed load leaves the output alone.
   if (session.failed()) return EXIT_FAILED;
-  SaveSection(output, section.Offset(), section.length);
+  SaveSection(session.core(), output, section.Offset(), section.length);
   return session.failed() ? EXIT_FAILED : EXIT_OK;
 }
 

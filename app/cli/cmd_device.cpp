@@ -195,27 +195,31 @@ bool ReportVerify(DeviceRun& run) {
 }
 
 // The chosen EPROM's part of the image.
-BYTE* EpromSection() { return imgMemory + WhichEPROM * EpromBytes(); }
+BYTE* EpromSection(const ImageModel& image) {
+  return image.imgMemory.get() + image.WhichEPROM * image.EpromBytes();
+}
 
 // Reads the chosen EPROM and compares it with `wanted`, one byte for each
 // of its bytes; the image is put back as it was whatever the read did.
 // nullopt when the read failed.
 std::optional<EpromComparison> ReadAndCompare(DeviceRun& run, long sizeK, const std::vector<BYTE>& wanted) {
-  const std::vector<BYTE> image(imgMemory, imgMemory + IMAGE_SIZE);
-  BYTE* section = EpromSection();
+  BYTE* bytes = run.core().image.imgMemory.get();
+  const std::vector<BYTE> image(bytes, bytes + IMAGE_SIZE);
+  BYTE* section = EpromSection(run.core().image);
   // Should a reply hold fewer bytes than the EPROM, those it leaves alone
   // differ from the wanted ones in every bit: never taken for a match.
   for (size_t i = 0; i < wanted.size(); ++i) section[i] = static_cast<BYTE>(~wanted[i]);
   const bool read = RunOperation(run, kReadToCheck, sizeK);
   const EpromComparison comparison = CompareEprom(section, wanted.data(), static_cast<DWORD>(wanted.size()));
-  std::copy(image.begin(), image.end(), imgMemory);
+  std::copy(image.begin(), image.end(), bytes);
   if (!read) return std::nullopt;
   return comparison;
 }
 
 // blank --read: every byte of the chosen EPROM is 0xFF.
 bool CheckBlank(DeviceRun& run, long sizeK) {
-  const std::optional<EpromComparison> c = ReadAndCompare(run, sizeK, std::vector<BYTE>(EpromBytes(), 0xFF));
+  const std::vector<BYTE> blank(run.core().image.EpromBytes(), 0xFF);
+  const std::optional<EpromComparison> c = ReadAndCompare(run, sizeK, blank);
   if (!c) return false;
   const std::string allBlank = "all " + std::to_string(c->compared) + " bytes are blank";
   run.Report(Summary(c->compared, c->differing, "are programmed", allBlank));
@@ -228,8 +232,10 @@ bool CheckBlank(DeviceRun& run, long sizeK) {
 // being erased, or it could not be read.
 bool CheckBeforeProgramming(DeviceRun& run, long sizeK, bool force) {
   run.Report("Reading the EPROM first, to check it (--no-check skips this)");
+  const ImageModel& image = run.core().image;
+  const BYTE* section = EpromSection(image);
   const std::optional<EpromComparison> c =
-      ReadAndCompare(run, sizeK, std::vector<BYTE>(EpromSection(), EpromSection() + EpromBytes()));
+      ReadAndCompare(run, sizeK, std::vector<BYTE>(section, section + image.EpromBytes()));
   if (!c) {
     run.Problem("could not read the EPROM to check it: nothing was programmed");
     return false;
@@ -239,7 +245,7 @@ bool CheckBeforeProgramming(DeviceRun& run, long sizeK, bool force) {
     if (force) run.Report("programming it again (--force)");
     return force;
   }
-  if (c->needErasing.count != 0 && ProgrammingOnlyClearsBits(EPROM_type)) {
+  if (c->needErasing.count != 0 && ProgrammingOnlyClearsBits(image.EPROM_type)) {
     run.Problem(std::to_string(c->needErasing.count) + " bytes need a bit set back to 1, " + Span(c->needErasing) +
                 ": erase the EPROM first");
     return false;
@@ -349,7 +355,8 @@ int DeviceCommand(const std::string& name, const std::vector<std::string>& argv)
   run.SelectEprom(static_cast<int>(eprom - 1));
   run.SetAnswer(args.Has("--yes") ? Answer::Yes : args.Has("--no") ? Answer::No : Answer::Ask);
 
-  const long sizeK = static_cast<long>((op->choosesEprom ? EpromBytes() : myDataSize()) / 1024);
+  const ImageModel& image = run.core().image;
+  const long sizeK = static_cast<long>((op->choosesEprom ? image.EpromBytes() : image.DataSize()) / 1024);
   if (op->operation == DeviceOperation::BlankCheck && args.Has("--read"))
     return CheckBlank(run, sizeK) ? Finish(run) : EXIT_FAILED;
   if (op->operation == DeviceOperation::ProgramEprom && !args.Has("--no-check") &&
@@ -367,8 +374,8 @@ int DeviceCommand(const std::string& name, const std::vector<std::string>& argv)
   }
   if (output) {
     // What was read: the chosen EPROM, or the Kilnbox's block of one sound.
-    const UINT offset = op->choosesEprom ? WhichEPROM * EpromBytes() : 0;
-    SaveSection(*output, offset, static_cast<UINT>(sizeK * 1024));
+    const UINT offset = op->choosesEprom ? image.WhichEPROM * image.EpromBytes() : 0;
+    SaveSection(run.core(), *output, offset, static_cast<UINT>(sizeK * 1024));
   }
   return Finish(run);
 }

@@ -157,38 +157,39 @@ bool DeviceRun::Start(etEnum type, eaEnum arrangement) {
     return false;
   }
   session_.platform().UseRealClock();
-  EPROM_type = type;
-  EPROM_Arrangement = arrangement;
+  ImageModel& image = core().image;
+  image.EPROM_type = type;
+  image.EPROM_Arrangement = arrangement;
   if (MidiInit(&MidiInInfo, &MidiOutInfo)) bMidiInit = 1;
   MidiInInfo.uDeviceID = inPort_;
   MidiOutInfo.uDeviceID = outPort_;
   MidiActivateDevice(nullptr, &MidiInInfo, MIDI_OPEN);
   MidiActivateDevice(nullptr, &MidiOutInfo, MIDI_OPEN);
   DeviceView& view = *this;
-  controller_ = std::make_unique<DeviceController>(view, nullptr);
+  controller_ = std::make_unique<DeviceController>(view, nullptr, image);
   session_.platform().Pump();
   return !failed();
 }
 
 bool DeviceRun::Load(const std::vector<std::string>& files) {
-  LoadIntoSections(files, 0, [this](const FileReport& report) {
+  LoadIntoSections(core(), files, 0, [this](const FileReport& report) {
     // Whatever a load has to say is a reason not to go on.
     for (const FileText& t : report.texts) Problem(t.caption.empty() ? t.text : t.caption + ": " + t.text);
-    TakeFileResult(report);
+    TakeFileResult(core(), report);
   });
   return !failed();
 }
 
 void DeviceRun::SelectEprom(int index) {
   eprom_ = static_cast<BYTE>(index);
-  WhichEPROM = eprom_;
+  core().image.WhichEPROM = eprom_;
 }
 
 std::optional<DeviceOutcome> DeviceRun::Run(DeviceOperation operation, uint64_t limitMs) {
   headless::HeadlessPlatform& platform = session_.platform();
   std::optional<DeviceOutcome>& outcome = controller_->LastOutcome();
   outcome.reset();
-  controller_->Request(RequestFor(operation, eprom_));
+  controller_->Request(RequestFor(core().image, operation, eprom_));
   uint64_t deadline = platform.NowMs() + limitMs;
   while (!outcome && !failed()) {
     if (answering_) {

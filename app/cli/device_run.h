@@ -62,6 +62,8 @@ class DeviceRun : private DeviceView {
   void Close();
 
   bool failed() const { return session_.failed(); }
+  // The core session the operations work on.
+  CoreSession& core() { return session_.core(); }
   // Reports a problem of the command itself: stderr, and the run fails.
   void Problem(const std::string& text);
   // A line of the command's own after the controller's texts, on stderr.

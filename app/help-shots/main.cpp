@@ -219,7 +219,10 @@ void FailOnModalBoxes(QTimer& watch) {
 
 class Session {
  public:
-  Session(QtPlatform& platform, const QString& folder) : platform_(platform), folder_(folder) {}
+  Session(QtPlatform& platform, CoreSession& core, const QString& folder)
+      : platform_(platform), core_(core), folder_(folder) {}
+
+  CoreSession& Core() { return core_; }
 
   // The main window as TalverineMain makes it, with its client area at the
   // pictures' size.
@@ -298,6 +301,7 @@ class Session {
   QtClientArea* Client() const { return platform_.ClientArea(); }
 
   QtPlatform& platform_;
+  CoreSession& core_;
   QString folder_;
 };
 
@@ -344,8 +348,9 @@ void FourEproms(Session& s) {
   const size_t frames = IMAGE_SIZE;
   if (!WriteWav(s.File("crash.wav"), Crash(frames, 41))) Fail("cannot write the sound");
   s.DropOnFirstPanel({"crash.wav"});
-  EpromFlags[0] = efProgrammed | efVerified;
-  EpromFlags[1] = efProgrammed | efVerified | efVerifyFailed;
+  UINT* flags = s.Core().image.EpromFlags;
+  flags[0] = efProgrammed | efVerified;
+  flags[1] = efProgrammed | efVerified | efVerifyFailed;
   s.Repaint();
 }
 
@@ -403,7 +408,7 @@ int main(int argc, char** argv) {
     platform.StartSimulator(kSimulatorSpeed);
     const plat::Parts previous = plat::Install(&platform);
     CoreSession core;
-    Session session(platform, soundFolder);
+    Session session(platform, core, soundFolder);
     session.OpenMainWindow();
     shot.act(session);
     session.Grab(target);

@@ -16,14 +16,14 @@ enum class SectionCheck {
   kOutsideImage,  // some of the section's bytes lie beyond the image
 };
 
-SectionCheck CheckImageSection(UINT lOffset, UINT lSize);
+SectionCheck CheckImageSection(const ImageModel& image, UINT lOffset, UINT lSize);
 
 // Fills a checked section with the low byte of cMemoryFillValue.
-void FillSection(UINT lOffset, UINT lSize);
+void FillSection(ImageModel& image, UINT lOffset, UINT lSize);
 
 // After a load into the section of `lSize` bytes at `lOffset`, for a
 // section at the image's start that holds both header bytes: with
 // `detectSampleRate`, two equal codes below 4 there select a playback rate,
 // which is returned (and not yet taken); then, with `cleanup` and the
 // audio fill byte, codes above 3 there are cleared.
-std::optional<UINT> ApplyLoadFixups(UINT lOffset, UINT lSize, bool detectSampleRate, bool cleanup);
+std::optional<UINT> ApplyLoadFixups(ImageModel& image, UINT lOffset, UINT lSize, bool detectSampleRate, bool cleanup);

@@ -117,17 +117,35 @@ Platform::PathKind FuzzPlatform::GetPathKind(const std::string& path) {
 
 void FuzzPlatform::PostMessage(HWND, UINT, WPARAM, LPARAM) {}
 
+namespace {
+
+// Lives as long as the process: every input runs in this one session.
+CoreSession& TheSession() {
+  static CoreSession core(CoreSession::Setup::WithoutWindow);
+  return core;
+}
+
+}  // namespace
+
 FuzzPlatform& Core() {
   static FuzzPlatform* platform = [] {
     auto* p = new FuzzPlatform;
     plat::Install(p);
-    // Lives as long as the process: every input runs in this one session.
-    static CoreSession core(CoreSession::Setup::WithoutWindow);
-    if (!core.ready()) Fail(__FILE__, __LINE__, "buffers allocated");
+    if (!TheSession().ready()) Fail(__FILE__, __LINE__, "buffers allocated");
     p->SetConfigDirectory("config");
     return p;
   }();
   return *platform;
+}
+
+CoreSession& NewSessionState() {
+  Core();
+  CoreSession& session = TheSession();
+  PlatformBytes bytes = std::move(session.image.imgMemory);
+  session.image = ImageModel{};
+  session.image.imgMemory = std::move(bytes);
+  session.fileSettings = FileSettings{};
+  return session;
 }
 
 const uint8_t* MarkImage(uint8_t seed) {
@@ -139,18 +157,20 @@ const uint8_t* MarkImage(uint8_t seed) {
     return p;
   }();
   const uint8_t* marked = pattern.data() + seed;
-  std::memcpy(imgMemory, marked, IMAGE_SIZE);
+  std::memcpy(TheSession().image.imgMemory.get(), marked, IMAGE_SIZE);
   return marked;
 }
 
 bool OutsideUnchanged(const uint8_t* before, uint64_t offset, uint64_t size) {
   if (offset > IMAGE_SIZE || size > IMAGE_SIZE - offset) return false;  // not a section of the image
   const uint64_t end = offset + size;
-  return std::memcmp(imgMemory, before, offset) == 0 &&
-         std::memcmp(imgMemory + end, before + end, IMAGE_SIZE - end) == 0;
+  const BYTE* image = TheSession().image.imgMemory.get();
+  return std::memcmp(image, before, offset) == 0 && std::memcmp(image + end, before + end, IMAGE_SIZE - end) == 0;
 }
 
-bool ImageUnchanged(const uint8_t* before) { return std::memcmp(imgMemory, before, IMAGE_SIZE) == 0; }
+bool ImageUnchanged(const uint8_t* before) {
+  return std::memcmp(TheSession().image.imgMemory.get(), before, IMAGE_SIZE) == 0;
+}
 
 void Fail(const char* file, int line, const char* what) {
   std::fprintf(stderr, "%s:%d: invariant broken: %s\n", file, line, what);

@@ -14,6 +14,8 @@
 
 #include "platform/headless/platform_headless.h"
 
+class CoreSession;
+
 namespace fuzz {
 
 // Reads control bytes from the front of an input; past its end every read
@@ -56,9 +58,13 @@ class FuzzPlatform : public headless::HeadlessPlatform {
   std::map<std::string, std::shared_ptr<std::vector<uint8_t>>> files_;
 };
 
-// The platform installed, every module reset, the image and buffers
-// allocated and a status bar made; done on the first call only.
+// The platform installed and the session every input runs in started, with
+// the image and buffers allocated and a status bar made; done on the first
+// call only.
 FuzzPlatform& Core();
+// That session, with a new image model (its bytes kept) and new file
+// settings.
+CoreSession& NewSessionState();
 
 // Fills the whole image with a pattern that no loader writes by chance, and
 // returns the pattern (IMAGE_SIZE bytes, valid for the whole run) for the

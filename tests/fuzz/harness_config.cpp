@@ -4,10 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "files/file_settings.h"
 #include "settings/config.h"
 #include "shell/app_state.h"
-#include "shell/image_model.h"
 #include "shell/core_session.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/fuzz/harnesses.h"
@@ -22,9 +20,12 @@ struct Settings {
   bool operator==(const Settings&) const = default;
 };
 
-Settings Current() {
-  return {cMidiInDevice, cMidiOutDevice,       EPROM_type,  EPROM_Arrangement, cMemoryFillValue, sample_rate,
-          AutoScale,     AutoDetectSampleRate, AutoCleanup, DefaultFileFormat, RecentLoadPath,   RecentSavePath};
+Settings Current(const CoreSession& s) {
+  const ImageModel& i = s.image;
+  const FileSettings& f = s.fileSettings;
+  return {cMidiInDevice,  cMidiOutDevice,         i.EPROM_type,  i.EPROM_Arrangement, i.cMemoryFillValue,
+          f.sample_rate,  f.AutoScale,            f.AutoDetectSampleRate, f.AutoCleanup,  f.DefaultFileFormat,
+          f.RecentLoadPath, f.RecentSavePath};
 }
 
 UINT EpromsOf(UINT arrangement) {
@@ -47,46 +48,47 @@ bool CleanPath(const std::string& path) {
   return true;
 }
 
-void CheckRanges() {
-  FUZZ_CHECK(EPROM_type < etINVALID);
-  FUZZ_CHECK(EPROM_Arrangement < eaINVALID);
+void CheckRanges(const CoreSession& s) {
+  const ImageModel& image = s.image;
+  const FileSettings& files = s.fileSettings;
+  FUZZ_CHECK(image.EPROM_type < etINVALID);
+  FUZZ_CHECK(image.EPROM_Arrangement < eaINVALID);
   // The arrangement's EPROMs fit the 64 KB image.
-  FUZZ_CHECK(EPROM_info[EPROM_type].etSizeK * 1024u * EpromsOf(EPROM_Arrangement) <= IMAGE_SIZE);
-  FUZZ_CHECK(myDataSize() <= IMAGE_SIZE);
-  FUZZ_CHECK(sample_rate >= 1200 && sample_rate <= 96000);
-  FUZZ_CHECK(CleanPath(RecentLoadPath) && CleanPath(RecentSavePath));
+  FUZZ_CHECK(EPROM_info[image.EPROM_type].etSizeK * 1024u * EpromsOf(image.EPROM_Arrangement) <= IMAGE_SIZE);
+  FUZZ_CHECK(image.DataSize() <= IMAGE_SIZE);
+  FUZZ_CHECK(files.sample_rate >= 1200 && files.sample_rate <= 96000);
+  FUZZ_CHECK(CleanPath(files.RecentLoadPath) && CleanPath(files.RecentSavePath));
 }
 
 }  // namespace
 
 int FuzzConfigReader(const uint8_t* data, size_t size) {
   fuzz::FuzzPlatform& p = fuzz::Core();
-  TheImageModel() = ImageModel{};
-  TheFileSettings() = FileSettings{};
+  CoreSession& s = fuzz::NewSessionState();
   TheConfigState() = ConfigState{};
   p.ForgetEffects();
   p.RemoveAllFiles();
   p.SetFile(kConfigPath, data, size);
 
-  FUZZ_CHECK(LoadConfig(szCfgName) == 1);
-  CheckRanges();
-  const Settings loaded = Current();
+  FUZZ_CHECK(LoadConfig(szCfgName, s.image, s.fileSettings) == 1);
+  CheckRanges(s);
+  const Settings loaded = Current(s);
 
-  SaveConfig(szCfgName);
+  SaveConfig(szCfgName, s.image, s.fileSettings);
   const std::vector<uint8_t>* first = p.File(kConfigPath);
   FUZZ_CHECK(first != nullptr);
   const std::vector<uint8_t> written = *first;
   FUZZ_CHECK(p.File(std::string(kConfigPath) + CONFIG_TEMP_SUFFIX) == nullptr);
 
-  LoadConfig(szCfgName);
-  CheckRanges();
-  Settings reread = Current();
+  LoadConfig(szCfgName, s.image, s.fileSettings);
+  CheckRanges(s);
+  Settings reread = Current(s);
   // A path that would not read back is saved empty rather than changed.
   if (reread.loadPath.empty()) reread.loadPath = loaded.loadPath;
   if (reread.savePath.empty()) reread.savePath = loaded.savePath;
   FUZZ_CHECK(reread == loaded);
 
-  SaveConfig(szCfgName);
+  SaveConfig(szCfgName, s.image, s.fileSettings);
   FUZZ_CHECK(p.File(kConfigPath) != nullptr && *p.File(kConfigPath) == written);
   FUZZ_CHECK(p.messageBoxes.empty());
   return 0;

@@ -10,9 +10,8 @@
 
 #include "files/file_kind.h"
 #include "files/file_load.h"
-#include "files/file_settings.h"
+#include "shell/core_session.h"
 #include "shell/file_outcome.h"
-#include "shell/image_model.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/fuzz/harnesses.h"
 
@@ -66,8 +65,7 @@ int FuzzFileKind(const uint8_t* data, size_t size) {
   const int32_t stride = static_cast<int32_t>(in.Le32());
   const int32_t length = static_cast<int32_t>(in.Le32());
 
-  TheImageModel() = ImageModel{};
-  TheFileSettings() = FileSettings{};
+  CoreSession& s = fuzz::NewSessionState();
   p.ForgetEffects();
   p.RemoveAllFiles();
   if (!path.empty()) p.SetFile(path, in.Rest(), in.RestSize());
@@ -76,7 +74,7 @@ int FuzzFileKind(const uint8_t* data, size_t size) {
   if (!path.empty()) CheckGuess(path, in.Rest(), in.RestSize());
 
   const uint8_t* before = fuzz::MarkImage(sound);
-  ApplyFileReport(tvOpenFileName(path.c_str(), sound, stride, length));
+  ApplyFileReport(s, tvOpenFileName(s.image, s.fileSettings, path.c_str(), sound, stride, length));
   const int64_t offset = static_cast<int64_t>(sound) * stride;
   const bool inImage = sound < MAX_EPROMS && offset >= 0 && length >= 0 && offset + length <= IMAGE_SIZE;
   if (inImage) {
@@ -84,6 +82,6 @@ int FuzzFileKind(const uint8_t* data, size_t size) {
   } else {
     FUZZ_CHECK(fuzz::ImageUnchanged(before));
   }
-  if (sound < MAX_EPROMS) FUZZ_CHECK(SoundFile[sound] == path && SoundFileLoaded[sound] == 1);
+  if (sound < MAX_EPROMS) FUZZ_CHECK(s.image.SoundFile[sound] == path && s.image.SoundFileLoaded[sound] == 1);
   return 0;
 }

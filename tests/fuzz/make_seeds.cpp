@@ -256,25 +256,29 @@ void HexSeeds() {
 }
 
 // --- configuration --------------------------------------------------------
-void ConfigSeeds(headless::HeadlessPlatform& p, const fs::path& scratch) {
+void ConfigSeeds(headless::HeadlessPlatform& p, CoreSession& core, const fs::path& scratch) {
   p.SetConfigDirectory(scratch.string());
+  ImageModel& image = core.image;
+  FileSettings& files = core.fileSettings;
   auto saved = [&]() {
-    SaveConfig(szCfgName);
+    SaveConfig(szCfgName, image, files);
     std::ifstream in(scratch / szCfgName, std::ios::binary);
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   };
-  MakeCoreStateNew();
+  image = ImageModel{};
+  files = FileSettings{};
+  TheConfigState() = ConfigState{};
   Write("config", "saved-defaults", saved());
   cMidiInDevice = 0xFFFFFFFF;
   cMidiOutDevice = 3;
-  EPROM_type = et27128;
-  EPROM_Arrangement = eaFourEpromsOneSound;
-  cMemoryFillValue = 255;
-  sample_rate = 32000;
-  AutoScale = AutoDetectSampleRate = AutoCleanup = 1;
-  DefaultFileFormat = 2;
-  RecentLoadPath = "/home/user/drums/kicks";
-  RecentSavePath = "/tmp/out \xc3\xa9t\xc3\xa9";
+  image.EPROM_type = et27128;
+  image.EPROM_Arrangement = eaFourEpromsOneSound;
+  image.cMemoryFillValue = 255;
+  files.sample_rate = 32000;
+  files.AutoScale = files.AutoDetectSampleRate = files.AutoCleanup = 1;
+  files.DefaultFileFormat = 2;
+  files.RecentLoadPath = "/home/user/drums/kicks";
+  files.RecentSavePath = "/tmp/out \xc3\xa9t\xc3\xa9";
   Write("config", "saved-everything-set", saved());
   Write("config", "hand-edited",
         Text("  EPROM_type=5\n# EPROM_type = 7\n\txEPROM_Arrangement = 3\n"
@@ -350,14 +354,15 @@ Bytes Packet(const Bytes& header, size_t length, uint8_t seed) {
   return b;
 }
 
-void ReplySeeds(midimem::MemoryOutput& out) {
-  for (UINT i = 0; i < IMAGE_SIZE; ++i) imgMemory[i] = static_cast<BYTE>(i * 13);
+void ReplySeeds(midimem::MemoryOutput& out, BYTE* image) {
+  for (UINT i = 0; i < IMAGE_SIZE; ++i) image[i] = static_cast<BYTE>(i * 13);
   out.ClearMessages();
-  SysexSendBlock(1, MIDIoutBuffer, 1, 0);  // 1 KB as block 1
-  SysexSendBlock(4, MIDIoutBuffer, 8, 0);  // 8 KB as block 4
-  SysexRequestTransfer(16);
-  SysexSetBlockSize(3, 16);
-  SysexReadEPROM(2);
+  const SysexOutput to{&MidiOutInfo, MIDIoutBuffer, nullptr};
+  SysexSendBlock(to, image, 1, 1, 0);  // 1 KB as block 1
+  SysexSendBlock(to, image, 4, 8, 0);  // 8 KB as block 4
+  SysexRequestTransfer(to, 16);
+  SysexSetBlockSize(to, 3, 16);
+  SysexReadEPROM(to, 2);
   const auto& sent = out.Messages();
   if (sent.size() != 5) {
     std::fprintf(stderr, "fuzz_seeds: the builders sent %zu messages, not 5\n", sent.size());
@@ -459,8 +464,8 @@ int main(int argc, char** argv) {
   WavSeeds();
   AiffSeeds();
   HexSeeds();
-  ReplySeeds(*mem.output);  // before ConfigSeeds, which resets every module
-  ConfigSeeds(*platform, scratch);
+  ReplySeeds(*mem.output, core.image.imgMemory.get());  // before ConfigSeeds, which makes the image model new
+  ConfigSeeds(*platform, core, scratch);
   FileKindSeeds();
   FramerSeeds();
   fs::remove_all(scratch);

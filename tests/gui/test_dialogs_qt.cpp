@@ -110,6 +110,10 @@ class QtDialogTest : public ::testing::Test {
   void CloseBox(HWND h) { D(h)->close(); }
   bool ConfigSaved() const { return testsupport::FileExists(temp_.File(szCfgName)); }
 
+  // The session and the parts of it the tests set and read.
+  ImageModel& Model() { return core_->image; }
+  FileSettings& Settings() { return core_->fileSettings; }
+
   testsupport::TempDir temp_;
   QtDialogHost host_{nullptr};
   QtDialogPlatform platform_{host_};
@@ -245,8 +249,8 @@ TEST_F(QtDialogTest, RadioButtonsCheckedByTheProgramWaitForTheProcedure) {
 // --- the real procedures ----------------------------------------------------------
 
 TEST_F(QtDialogTest, EpromOptionsFollowTheTypeChosenInTheList) {
-  EPROM_type = et2764;
-  EPROM_Arrangement = eaOneEpromOneSound;
+  Model().EPROM_type = et2764;
+  Model().EPROM_Arrangement = eaOneEpromOneSound;
   Open(IDD_EPROM_OPTIONS, EPROMDialog, [&](HWND h) {
     auto* list = qobject_cast<QComboBox*>(W(h, 11));
     ASSERT_EQ(list->count(), 11);
@@ -267,9 +271,9 @@ TEST_F(QtDialogTest, EpromOptionsFollowTheTypeChosenInTheList) {
     Click(h, 18);
     Click(h, IDOK);
   });
-  EXPECT_EQ(EPROM_type, et27512);
-  EXPECT_EQ(EPROM_Arrangement, eaOneEpromTwoSounds);
-  EXPECT_EQ(cMemoryFillValue, 0xFFu);
+  EXPECT_EQ(Model().EPROM_type, et27512);
+  EXPECT_EQ(Model().EPROM_Arrangement, eaOneEpromTwoSounds);
+  EXPECT_EQ(Model().cMemoryFillValue, 0xFFu);
   EXPECT_TRUE(ConfigSaved());
 }
 
@@ -291,11 +295,11 @@ TEST_F(QtDialogTest, ChooseSoundClosesOnlyThroughOk) {
 }
 
 TEST_F(QtDialogTest, WhichEpromCancelsWithMinusOneAndOffersOnlyTheEpromsThereAre) {
-  EPROM_Arrangement = eaFourEpromsOneSound;
+  Model().EPROM_Arrangement = eaFourEpromsOneSound;
   EXPECT_EQ(Open(IDD_WHICH_EPROM, WhichEPROMDialog, [&](HWND h) { PressEsc(h); }, 2), -1);
   EXPECT_EQ(Open(IDD_WHICH_EPROM, WhichEPROMDialog, [&](HWND h) { CloseBox(h); }, 2), -1);
 
-  EPROM_Arrangement = eaTwoEpromsOneSound;
+  Model().EPROM_Arrangement = eaTwoEpromsOneSound;
   const INT_PTR result = Open(IDD_WHICH_EPROM, WhichEPROMDialog, [&](HWND h) {
     EXPECT_EQ(Checks(h, 101, 104), "0100");
     EXPECT_FALSE(Enabled(h, 103));
@@ -322,7 +326,7 @@ TEST_F(QtDialogTest, AudioOptionsStoreTheTypedRateClamped) {
       Type(h, 11, c.typed);
       Click(h, IDOK);
     });
-    EXPECT_EQ(sample_rate, c.stored);
+    EXPECT_EQ(Settings().sample_rate, c.stored);
   }
   EXPECT_TRUE(ConfigSaved());
 }

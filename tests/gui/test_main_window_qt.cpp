@@ -102,6 +102,13 @@ class MainWindowQtTest : public ::testing::Test {
     return platform_.ClientArea()->grab().toImage();
   }
 
+  // The session and the parts of it the tests set and read.
+  CoreSession& Session() { return *core_; }
+  ImageModel& Model() { return core_->image; }
+  FileSettings& Settings() { return core_->fileSettings; }
+  // The image's bytes.
+  BYTE* ImageBytes() const { return core_->image.imgMemory.get(); }
+
   testsupport::TempDir temp_;
   guitest::ScopedEnv config_;
   guitest::ScopedEnv runtime_;
@@ -184,13 +191,14 @@ TEST_F(MainWindowQtTest, TheStatusBarPartsFollowTheClientWidthAlongItsBottom) {
 
 TEST_F(MainWindowQtTest, TheButtonsStandBesideEachEpromPictureForOneTwoAndFourEproms) {
   Start();
+  const int* hPosEPROM = Session().layout.hPosEPROM;
   for (const eaEnum arrangement : {eaOneEpromOneSound, eaTwoEpromsOneSound, eaFourEpromsOneSound}) {
-    EPROM_Arrangement = arrangement;
-    CreateButttons(MyWindow);
+    Model().EPROM_Arrangement = arrangement;
+    CreateButttons(MyWindow, Session().layout, Model());
     guitest::Settle(platform_);
     const std::vector<QPushButton*> buttons = Buttons();
-    ASSERT_EQ(buttons.size(), 2 * nEPROMs());
-    for (UINT i = 0; i < nEPROMs(); ++i) {
+    ASSERT_EQ(buttons.size(), 2 * Model().nEPROMs());
+    for (UINT i = 0; i < Model().nEPROMs(); ++i) {
       const auto find = [&](int id) {
         for (QPushButton* b : buttons)
           if (b->property(kControlIdProperty).toInt() == id) return b;
@@ -219,20 +227,20 @@ TEST_F(MainWindowQtTest, DroppedFilesLoadIntoTheSectionsUnderTheDropPoint) {
   // On the right half of the panels: the first file goes to EPROM 2, the
   // second finds no section left.
   Drop({first, second}, QPoint(450, 60));
-  EXPECT_EQ(std::vector<uint8_t>(imgMemory + 8192, imgMemory + 16384), Pattern(8192, 1));
-  EXPECT_EQ(std::vector<uint8_t>(imgMemory, imgMemory + 8192), std::vector<uint8_t>(8192, 0));
-  EXPECT_EQ(SoundFile[1], first);
+  EXPECT_EQ(std::vector<uint8_t>(ImageBytes() + 8192, ImageBytes() + 16384), Pattern(8192, 1));
+  EXPECT_EQ(std::vector<uint8_t>(ImageBytes(), ImageBytes() + 8192), std::vector<uint8_t>(8192, 0));
+  EXPECT_EQ(Model().SoundFile[1], first);
 
   // On the left half: one file each, in the order given.
   Drop({second, first}, QPoint(100, 60));
-  EXPECT_EQ(std::vector<uint8_t>(imgMemory, imgMemory + 8192), Pattern(8192, 2));
-  EXPECT_EQ(std::vector<uint8_t>(imgMemory + 8192, imgMemory + 16384), Pattern(8192, 1));
+  EXPECT_EQ(std::vector<uint8_t>(ImageBytes(), ImageBytes() + 8192), Pattern(8192, 2));
+  EXPECT_EQ(std::vector<uint8_t>(ImageBytes() + 8192, ImageBytes() + 16384), Pattern(8192, 1));
 }
 
 TEST_F(MainWindowQtTest, OnlyAPlainLeftClickOnThePanelsPlaysTheSound) {
   Start();
-  std::fill(imgMemory, imgMemory + 8192, 0xC0);
-  ComputeWAVfromBuffer();
+  std::fill(ImageBytes(), ImageBytes() + 8192, 0xC0);
+  ComputeWAVfromBuffer(Session());
   std::vector<std::pair<const void*, UINT>> played;
   platform_.onPlaySound = [&](const void* wav, UINT flags) { played.emplace_back(wav, flags); };
   QWidget* client = platform_.ClientArea();
@@ -249,8 +257,8 @@ TEST_F(MainWindowQtTest, OnlyAPlainLeftClickOnThePanelsPlaysTheSound) {
 TEST_F(MainWindowQtTest, ThePaintedWindowShowsFramesTraceAndTextsWhereTheCoreDrawsThem) {
   Start();
   // Full scale up for the first half of the sound, full scale down after.
-  std::fill(imgMemory, imgMemory + 4096, 0xFF);
-  std::fill(imgMemory + 4096, imgMemory + 8192, 0x7F);
+  std::fill(ImageBytes(), ImageBytes() + 4096, 0xFF);
+  std::fill(ImageBytes() + 4096, ImageBytes() + 8192, 0x7F);
   const QImage frame = Frame();
   ASSERT_EQ(frame.size(), QSize(600, 480));
   // The panel runs from (4, 4) to (596, 156); its zero line is row 80.
@@ -292,7 +300,7 @@ TEST_F(MainWindowQtTest, ReadEpromThroughTheSimulatedKilnboxFillsTheImageAndTheT
       [&] { return StatusBar()->PartText(1) == QStringLiteral("Received Block 1:  8192 bytes - Read OK."); }))
       << StatusBar()->PartText(1).toStdString();
   EXPECT_EQ(StatusBar()->PartText(2), QStringLiteral("Kilnbox detected"));
-  EXPECT_EQ(std::vector<uint8_t>(imgMemory, imgMemory + 8192), eprom);
+  EXPECT_EQ(std::vector<uint8_t>(ImageBytes(), ImageBytes() + 8192), eprom);
   const QImage frame = Frame();
   EXPECT_TRUE(ColourNear(frame, 150, static_cast<int>(ScaleForDisplay(0xF0, 80, 4)), kBlue));
   EXPECT_TRUE(ColourNear(frame, 450, static_cast<int>(ScaleForDisplay(0x70, 80, 4)), kBlue));
@@ -341,7 +349,7 @@ TEST_F(MainWindowQtTest, TheProgramRunsUntilExitWhileASecondStartOnlyRaisesIt) {
   });
   EXPECT_EQ(TalverineMain(nullptr), 0);
   EXPECT_TRUE(secondGaveUp);
-  EXPECT_EQ(imgMemory, nullptr);  // the close path freed the buffers
+  EXPECT_EQ(ImageBytes(), nullptr);  // the close path freed the buffers
   // Nobody listens for raise requests any more.
   QLocalSocket socket;
   socket.connectToServer(SingleInstance::ServerName(szAppName));

@@ -88,7 +88,7 @@ std::vector<std::vector<uint8_t>> ScenarioTest::SentBytes() const {
 }
 
 std::vector<uint8_t> ScenarioTest::Image(size_t offset, size_t size) const {
-  return std::vector<uint8_t>(imgMemory + offset, imgMemory + offset + size);
+  return std::vector<uint8_t>(ImageBytes() + offset, ImageBytes() + offset + size);
 }
 
 std::vector<std::string> ScenarioTest::BoxTexts() const {

@@ -35,6 +35,13 @@ class ScenarioTest : public ::testing::Test {
   void TearDown() override;
 
   headless::HeadlessPlatform& P() { return *platform_; }
+  // The session and the parts of it the tests set and read.
+  CoreSession& Session() { return *core_; }
+  ImageModel& Model() { return core_->image; }
+  const ImageModel& Model() const { return core_->image; }
+  FileSettings& Settings() { return core_->fileSettings; }
+  // The image's bytes.
+  BYTE* ImageBytes() const { return core_->image.imgMemory.get(); }
   simport::HeadlessKilnbox& Kilnbox() { return *kilnbox_; }
   std::string Path(const std::string& name) const { return temp_.File(name); }
 

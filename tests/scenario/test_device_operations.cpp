@@ -177,20 +177,20 @@ TEST_F(DeviceOperations, ReadOfTheThirdOfFourEpromsGoesToItsSectionAndBlank3) {
   StartWith(et27128, eaFourEpromsOneSound);
   InsertEprom(et27128, Pattern(16384, 9));
   Detect();
-  EpromFlags[0] = efProgrammed;
+  Model().EpromFlags[0] = efProgrammed;
   P().QueueDialog([](headless::DialogDriver& d) {
     d.Click(103);
     d.PressOk();
   });
   Command(IDM_READ_EPROM);
-  EXPECT_EQ(WhichEPROM, 2);
+  EXPECT_EQ(Model().WhichEPROM, 2);
   ASSERT_TRUE(WaitForStatus(1, "Received Block 3:  16384 bytes - Read OK."));
   auto sent = SentBytes();
   EXPECT_EQ(sent[0], Bytes({0xF0, 0x10, 0x05, 0x02, 0x14, 0x03, 0x16, 0x03, 0x02, 0x16, 0x01, 0x06, 0xF7}));
   EXPECT_EQ(sent[2], ReadCommand(3));
   EXPECT_EQ(sent[3], RequestTransfer(3));
   EXPECT_EQ(Image(32768, 16384), Pattern(16384, 9));
-  EXPECT_EQ(EpromFlags[0], 0u);  // a read clears every mark
+  EXPECT_EQ(Model().EpromFlags[0], 0u);  // a read clears every mark
 
   // The blank check that follows works on the same EPROM, without a presence check.
   ClearTraffic();
@@ -211,22 +211,22 @@ TEST_F(DeviceOperations, CancellingTheWhichEpromDialogSendsNothing) {
   P().QueueDialog([](headless::DialogDriver& d) { d.PressCancel(); });
   Command(IDM_VERIFY_EPROM);
   EXPECT_TRUE(Sent().empty());
-  EXPECT_EQ(WhichEPROM, 0);
+  EXPECT_EQ(Model().WhichEPROM, 0);
 }
 
 TEST_F(DeviceOperations, VerifyMarksTheEpromVerifiedOrFailedAtTheFirstDifference) {
   StartProgram();
   const auto eprom = Pattern(8192, 1);
   InsertEprom(et2764, eprom);
-  std::copy(eprom.begin(), eprom.end(), imgMemory);
+  std::copy(eprom.begin(), eprom.end(), ImageBytes());
   Detect();
   Command(IDM_VERIFY_EPROM);
   ASSERT_TRUE(WaitForStatus(1, "Received Block 1:  8192 bytes - Verify OK."));
-  EXPECT_EQ(EpromFlags[0], efVerified);
+  EXPECT_EQ(Model().EpromFlags[0], efVerified);
   EXPECT_TRUE(BoxTexts().empty());
 
-  imgMemory[0x0123] = 0xCD;
-  imgMemory[0x0200] ^= 0xFF;
+  ImageBytes()[0x0123] = 0xCD;
+  ImageBytes()[0x0200] ^= 0xFF;
   const BYTE fromEprom = eprom[0x0123];
   // While the box is open the window is repainted (a resize, say): the
   // paint formats its own texts.
@@ -245,8 +245,8 @@ TEST_F(DeviceOperations, VerifyMarksTheEpromVerifiedOrFailedAtTheFirstDifference
   EXPECT_TRUE(P().messageBoxes[0].defaultCaption);
   EXPECT_EQ(P().messageBoxes.size(), 1u);  // only the first difference
   EXPECT_EQ(P().StatusText(1), std::string(expected) + " - Error!");
-  EXPECT_EQ(EpromFlags[0], efVerified | efVerifyFailed);
-  EXPECT_EQ(imgMemory[0x0123], 0xCD);  // verify never writes the image
+  EXPECT_EQ(Model().EpromFlags[0], efVerified | efVerifyFailed);
+  EXPECT_EQ(ImageBytes()[0x0123], 0xCD);  // verify never writes the image
   // Every byte was compared, beyond the first difference the box reports.
   EXPECT_EQ(Devices().LastVerify().compared, 8192u);
   EXPECT_EQ(Devices().LastVerify().differing.count, 2u);
@@ -274,12 +274,12 @@ TEST_F(DeviceOperations, ProgramSendsTheSectionThenStartsProgrammingWhenTheEstim
   StartWith(et2764, eaTwoEpromsOneSound);
   InsertEprom(et2764, std::vector<uint8_t>(8192, 0xFF));
   const auto image = Pattern(16384, 5);
-  std::copy(image.begin(), image.end(), imgMemory);
+  std::copy(image.begin(), image.end(), ImageBytes());
   Detect();
   P().QueueMessageBoxAnswer(IDYES);
   ASSERT_TRUE(P().ClickButton(IDB_PROGRAM_FIRST + 1));
   FinishPause();
-  EXPECT_EQ(WhichEPROM, 1);
+  EXPECT_EQ(Model().WhichEPROM, 1);
   auto sent = SentBytes();
   ASSERT_EQ(sent.size(), 3u);
   EXPECT_EQ(sent[0], Bytes({0xF0, 0x10, 0x05, 0x02, 0x14, 0x02, 0x16, 0x08, 0x16, 0x08, 0xF7}));
@@ -302,7 +302,7 @@ TEST_F(DeviceOperations, ProgramSendsTheSectionThenStartsProgrammingWhenTheEstim
   EXPECT_EQ(P().messageBoxes[0].text, "Watch Kilnbox display for progress...\nWas the EPROM programmed OK?");
   EXPECT_EQ(P().messageBoxes[0].caption, "Programming...");
   EXPECT_EQ(P().messageBoxes[0].type, MB_YESNO);
-  EXPECT_EQ(EpromFlags[1], efProgrammed);
+  EXPECT_EQ(Model().EpromFlags[1], efProgrammed);
   EXPECT_FALSE(P().ProgressBars()[0].alive);
 
   ASSERT_TRUE(RunUntil([&] { return Display(1) == "Program OK"; }, 20000));
@@ -320,19 +320,19 @@ TEST_F(DeviceOperations, TheProgrammingQuestionTakesYesOrNoAndNothingElse) {
   Command(IDM_PROGRAM_EPROM);
   ASSERT_TRUE(RunUntil([&] { return !P().messageBoxes.empty(); }, 10000));
   EXPECT_EQ(P().messageBoxes[0].answer, IDYES);
-  EXPECT_EQ(EpromFlags[0], efProgrammed);
+  EXPECT_EQ(Model().EpromFlags[0], efProgrammed);
 
   P().QueueMessageBoxAnswer(IDNO);
   Command(IDM_PROGRAM_EPROM);
   ASSERT_TRUE(RunUntil([&] { return P().messageBoxes.size() == 2; }, 10000));
-  EXPECT_EQ(EpromFlags[0], efProgrammed | efProgramFailed);
+  EXPECT_EQ(Model().EpromFlags[0], efProgrammed | efProgramFailed);
 }
 
 TEST_F(DeviceOperations, ATransferAskedForWhileProgrammingWaitsForTheProgrammingAndItsAnswer) {
   StartProgram();
   InsertEprom(et2764, std::vector<uint8_t>(8192, 0xFF));
   const auto image = Pattern(8192, 8);
-  std::copy(image.begin(), image.end(), imgMemory);
+  std::copy(image.begin(), image.end(), ImageBytes());
   Detect();
   P().QueueMessageBoxAnswer(IDYES);
   Command(IDM_PROGRAM_EPROM);
@@ -356,7 +356,7 @@ TEST_F(DeviceOperations, GetDataFetchesTheKilnboxMemoryAndSendDataSendsTheImage)
   StartProgram();
   Detect();
   const auto image = Pattern(8192, 11);
-  std::copy(image.begin(), image.end(), imgMemory);
+  std::copy(image.begin(), image.end(), ImageBytes());
   Command(IDM_SEND_DATA);
   auto sent = SentBytes();
   ASSERT_EQ(sent.size(), 2u);
@@ -365,13 +365,13 @@ TEST_F(DeviceOperations, GetDataFetchesTheKilnboxMemoryAndSendDataSendsTheImage)
   ASSERT_TRUE(RunUntil([&] { return P().ProgressBars().size() == 1 && !P().ProgressBars()[0].alive; }, 20000));
   EXPECT_EQ(P().StatusText(0), "");
 
-  std::fill(imgMemory, imgMemory + 8192, 0);
-  SoundFileLoaded[0] = 1;
-  EpromFlags[2] = efVerified;
+  std::fill(ImageBytes(), ImageBytes() + 8192, 0);
+  Model().SoundFileLoaded[0] = 1;
+  Model().EpromFlags[2] = efVerified;
   ClearTraffic();
   Command(IDM_GET_DATA);
-  EXPECT_EQ(SoundFileLoaded[0], 0u);
-  EXPECT_EQ(EpromFlags[2], 0u);
+  EXPECT_EQ(Model().SoundFileLoaded[0], 0u);
+  EXPECT_EQ(Model().EpromFlags[2], 0u);
   ASSERT_TRUE(WaitForStatus(1, "Received Block 1:  8192 bytes - Read OK."));
   EXPECT_EQ(Image(0, 8192), image);
   EXPECT_EQ(SentBytes()[1], RequestTransfer(1));
@@ -443,7 +443,7 @@ TEST_F(DeviceOperations, CancelDuringATransferStopsListeningButLetsTheBarRunOut)
   StartProgram();
   InsertEprom(et2764, Pattern(8192));
   Detect();
-  std::fill(imgMemory, imgMemory + 8192, 0x55);
+  std::fill(ImageBytes(), ImageBytes() + 8192, 0x55);
   Command(IDM_READ_EPROM);
   Advance(1000);
   Command(IDM_CANCEL);
@@ -487,7 +487,7 @@ TEST_F(DeviceOperations, CancelEndsTheOperationAtOnceAndSaysWhatWillNotHappen) {
   Advance(20000);
   EXPECT_EQ(Sent().size(), 3u);  // block size, type, the block
   EXPECT_TRUE(P().messageBoxes.empty());
-  EXPECT_EQ(EpromFlags[0], 0u);
+  EXPECT_EQ(Model().EpromFlags[0], 0u);
 }
 
 // The faults of operations that could interleave: each asked-for operation
@@ -498,7 +498,7 @@ TEST_F(DeviceOperations, AVerifyAskedForDuringABlankCheckStaysAVerify) {
   Detect();
   Command(IDM_READ_EPROM);
   ASSERT_TRUE(WaitForStatus(1, "Received Block 1:  8192 bytes - Read OK."));
-  std::fill(imgMemory, imgMemory + 8192, 0x33);
+  std::fill(ImageBytes(), ImageBytes() + 8192, 0x33);
   // The notice is read for a second and a half; the verify finds the
   // difference and reports it.
   P().QueueMessageBoxAnswer(IDOK, 1500);
@@ -507,7 +507,7 @@ TEST_F(DeviceOperations, AVerifyAskedForDuringABlankCheckStaysAVerify) {
   P().Command(IDM_VERIFY_EPROM);
   ASSERT_TRUE(WaitForStatus(1, "Verify error at address 0x0000 (0x02 vs 0x33) - Error!"));
   EXPECT_EQ(Image(0, 8192), std::vector<uint8_t>(8192, 0x33));
-  EXPECT_EQ(EpromFlags[0], efVerified | efVerifyFailed);
+  EXPECT_EQ(Model().EpromFlags[0], efVerified | efVerifyFailed);
   EXPECT_EQ(P().messageBoxes.size(), 2u);
 }
 
@@ -516,7 +516,7 @@ TEST_F(DeviceOperations, AnEpromChosenDuringAnotherOperationGetsAWholeSequenceOf
   InsertEprom(et2764, Pattern(8192, 5));
   Detect();
   const auto second = Pattern(8192, 5);
-  std::copy(second.begin(), second.end(), imgMemory + 8192);
+  std::copy(second.begin(), second.end(), ImageBytes() + 8192);
   P().QueueDialog([](headless::DialogDriver& d) {
     d.Click(101);
     d.PressOk();
@@ -538,14 +538,14 @@ TEST_F(DeviceOperations, AnEpromChosenDuringAnotherOperationGetsAWholeSequenceOf
   EXPECT_EQ(sent[6], ReadCommand(2));
   EXPECT_EQ(sent[7], RequestTransfer(2));
   EXPECT_EQ(Image(0, 8192), Pattern(8192, 5));
-  EXPECT_EQ(EpromFlags[1], efVerified);
+  EXPECT_EQ(Model().EpromFlags[1], efVerified);
 }
 
 TEST_F(DeviceOperations, AReplyGoesToTheEpromThatAskedForItWhateverIsChosenSince) {
   StartWith(et2764, eaTwoEpromsOneSound);
   InsertEprom(et2764, Pattern(8192, 6));
   Detect();
-  std::fill(imgMemory, imgMemory + 16384, 0x44);
+  std::fill(ImageBytes(), ImageBytes() + 16384, 0x44);
   P().QueueDialog([](headless::DialogDriver& d) {
     d.Click(101);
     d.PressOk();
@@ -555,7 +555,7 @@ TEST_F(DeviceOperations, AReplyGoesToTheEpromThatAskedForItWhateverIsChosenSince
   // While the reply travels, EPROM 2's Program button.
   P().QueueMessageBoxAnswer(IDNO);
   ASSERT_TRUE(P().ClickButton(IDB_PROGRAM_FIRST + 1));
-  EXPECT_EQ(WhichEPROM, 1);
+  EXPECT_EQ(Model().WhichEPROM, 1);
   // Then EPROM 2 is programmed from its own, untouched section.
   ASSERT_TRUE(RunUntil([&] { return !P().messageBoxes.empty(); }));
   EXPECT_TRUE(std::any_of(P().statusLog.begin(), P().statusLog.end(), [](const headless::StatusRecord& r) {
@@ -567,7 +567,7 @@ TEST_F(DeviceOperations, AReplyGoesToTheEpromThatAskedForItWhateverIsChosenSince
   ASSERT_EQ(sent.size(), 8u);
   EXPECT_EQ(sent[6][4], 0x01);  // block 2
   EXPECT_EQ(sent[6][45], 0x44);  // 0x44 travels as 0x44 0x04
-  EXPECT_EQ(EpromFlags[1], efProgrammed | efProgramFailed);
+  EXPECT_EQ(Model().EpromFlags[1], efProgrammed | efProgramFailed);
 }
 
 // However early its timer fires (a coarse timer may fire 5 % early), a
@@ -601,10 +601,10 @@ TEST_F(SlowPort, PausesAndTimeOutsCountFromWhenACommandHasLeftThePort) {
   SlowWire& wire = StartWithSlowWire(1500);
   Detect();
   const auto image = Pattern(8192, 12);
-  std::copy(image.begin(), image.end(), imgMemory);
+  std::copy(image.begin(), image.end(), ImageBytes());
   Command(IDM_SEND_DATA);  // 16430 bytes: 11 s on this wire
   P().Command(IDM_GET_DATA);
-  std::fill(imgMemory, imgMemory + 8192, 0);
+  std::fill(ImageBytes(), ImageBytes() + 8192, 0);
   ASSERT_TRUE(WaitForStatus(1, "Received Block 1:  8192 bytes - Read OK.", 60000)) << P().StatusText(2);
   EXPECT_EQ(Image(0, 8192), image);
   ASSERT_EQ(wire.left.size(), 4u);
@@ -632,7 +632,7 @@ TEST_P(BadReplies, LeaveTheImageAloneAndSayError) {
   StartProgram();
   InsertEprom(et2764, Pattern(8192, 2));
   Detect();
-  std::fill(imgMemory, imgMemory + 16384, 0x33);
+  std::fill(ImageBytes(), ImageBytes() + 16384, 0x33);
   int received = 8192;  // the data bytes of a complete but damaged packet
   kilnbox_->WithModel([&](sim::Kilnbox& k) {
     sim::FaultKnobs knobs;
@@ -668,7 +668,7 @@ TEST_F(DeviceOperations, OtherTrafficOnTheCableDoesNotDisturbAReply) {
   InsertEprom(et2764, Pattern(8192, 4));
   Detect();
   for (const sim::FaultKnobs knobs : {sim::FaultKnobs{.realTimeEvery = 97}, sim::FaultKnobs{.notesBefore = 2}}) {
-    std::fill(imgMemory, imgMemory + 8192, 0);
+    std::fill(ImageBytes(), ImageBytes() + 8192, 0);
     kilnbox_->WithModel([&](sim::Kilnbox& k) { k.SetFaults(knobs); });
     Command(IDM_READ_EPROM);
     ASSERT_TRUE(WaitForStatus(1, "Received Block 1:  8192 bytes - Read OK."));
@@ -682,7 +682,7 @@ TEST_F(DeviceOperations, AnotherDevicesPacketEndsTheReceptionAndTheReadTimesOut)
   StartProgram();
   InsertEprom(et2764, Pattern(8192, 4));
   Detect();
-  std::fill(imgMemory, imgMemory + 8192, 0x77);
+  std::fill(ImageBytes(), ImageBytes() + 8192, 0x77);
   kilnbox_->WithModel([](sim::Kilnbox& k) {
     sim::FaultKnobs knobs;
     knobs.foreignMfrPackets = 1;

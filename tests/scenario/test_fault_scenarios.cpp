@@ -72,6 +72,11 @@ class FaultProgram : public ::testing::Test {
     return out;
   }
 
+  // The session and the parts of it the tests set and read.
+  ImageModel& Model() { return core_->image; }
+  // The image's bytes.
+  BYTE* ImageBytes() const { return core_->image.imgMemory.get(); }
+
   testsupport::TempDir temp_;
   headless::HeadlessPlatform p_;
   testsupport::FaultPlatform faults_{&p_};
@@ -93,7 +98,7 @@ TEST_P(StartWithoutMemory, EveryCommandReportsAndNothingCrashes) {
   p_.Command(IDM_LOAD_FILE);
   p_.QueueFileDialogAnswer({true, temp_.File("out.bin"), 0, 0});
   p_.Command(IDM_SAVE_FILE);
-  if (imgMemory == nullptr) EXPECT_FALSE(testsupport::FileExists(temp_.File("out.bin")));
+  if (ImageBytes() == nullptr) EXPECT_FALSE(testsupport::FileExists(temp_.File("out.bin")));
   for (int id : {IDM_READ_EPROM, IDM_VERIFY_EPROM, IDM_PROGRAM_EPROM, IDM_GET_DATA, IDM_SEND_DATA, IDM_BLANK_CHECK}) {
     p_.Command(id);
     RunToIdle();
@@ -116,10 +121,10 @@ TEST_P(PortsThatWontOpen, TheDriversTextIsShownAndAReadChangesNothing) {
   EXPECT_TRUE(HasCaption(GetParam() == Fault::MidiInOpen ? "MIDI Input Error" : "MIDI Output Error"));
   EXPECT_TRUE(HasBox("The specified resource is already allocated."));
   kilnbox_->WithModel([](sim::Kilnbox& k) { k.InsertEprom(et2764, Pattern(8192, 7)); });
-  const Bytes before(imgMemory, imgMemory + IMAGE_SIZE);
+  const Bytes before(ImageBytes(), ImageBytes() + IMAGE_SIZE);
   p_.Command(IDM_READ_EPROM);
   RunToIdle();
-  EXPECT_TRUE(std::equal(before.begin(), before.end(), imgMemory));
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), ImageBytes()));
   EXPECT_FALSE(Devices().KilnboxDetected());
   if (GetParam() == Fault::MidiInOpen) {
     // Nothing can answer: the presence check times out.
@@ -146,14 +151,14 @@ TEST_P(RefusedSends, EndInTheDriversMessageWithoutAStaleImageOrEprom) {
   const Bytes eprom = operation == IDM_READ_EPROM ? Pattern(8192, 3) : Bytes(8192, 0xFF);
   const Bytes image = Pattern(8192, 11);
   kilnbox_->WithModel([&](sim::Kilnbox& k) { k.InsertEprom(et2764, eprom); });
-  std::copy(image.begin(), image.end(), imgMemory);
+  std::copy(image.begin(), image.end(), ImageBytes());
   faults_.FailCall(Fault::MidiOutLongMsg, n, gone);
   p_.Command(operation);
   RunToIdle();
   p_.AdvanceTime(120000);  // the programmer finishes whatever it was told to do
 
   EXPECT_TRUE(HasCaption("MIDI Output Error"));
-  const Bytes now(imgMemory, imgMemory + 8192);
+  const Bytes now(ImageBytes(), ImageBytes() + 8192);
   if (operation == IDM_READ_EPROM) {
     // The image is what it was, or what the EPROM holds: never the
     // programmer's memory from before the read.
@@ -167,7 +172,7 @@ TEST_P(RefusedSends, EndInTheDriversMessageWithoutAStaleImageOrEprom) {
     const Bytes socket = Socket();
     EXPECT_TRUE(socket == eprom || socket == image);
     // The EPROM is marked programmed only when it was.
-    if (EpromFlags[0] & efProgrammed) EXPECT_EQ(socket, image);
+    if (Model().EpromFlags[0] & efProgrammed) EXPECT_EQ(socket, image);
     // Send 6 starts the programming: refused, there is nothing to ask about.
     if (n == 6) EXPECT_FALSE(HasCaption("Programming..."));
   }
@@ -189,7 +194,7 @@ TEST_F(FaultProgram, AReadRefusedAfterAProgrammingLeavesThatProgrammingWhole) {
   EXPECT_FALSE(HasCaption("MIDI Output Error"));
   RunToIdle();
   EXPECT_TRUE(HasCaption("Programming..."));
-  EXPECT_EQ(EpromFlags[0], efProgrammed);
+  EXPECT_EQ(Model().EpromFlags[0], efProgrammed);
   EXPECT_TRUE(HasCaption("MIDI Output Error"));
   ASSERT_TRUE(Devices().LastOutcome().has_value());
   EXPECT_EQ(Devices().LastOutcome()->operation, DeviceOperation::ReadEprom);

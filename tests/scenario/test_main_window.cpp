@@ -55,7 +55,7 @@ TEST_F(MainWindow, StartsWithItsPartsAndClosesCleanlyThroughExit) {
   EXPECT_FALSE(P().acceptsDrops);
   EXPECT_EQ(MidiInInfo.hMidi, nullptr);
   EXPECT_EQ(MidiOutInfo.hMidi, nullptr);
-  EXPECT_EQ(imgMemory, nullptr);
+  EXPECT_EQ(ImageBytes(), nullptr);
 }
 
 TEST(MainWindowWithoutMidi, SaysSoAndStillEndsWithExitCodeZero) {
@@ -92,21 +92,21 @@ TEST_F(MainWindow, UnknownCommandsAndTheAboutBox) {
 
 TEST_F(MainWindow, TheFirstEpromOptionsDialogRebuildsButtonsAndClearsMarksEvenOnCancel) {
   StartProgram();
-  EpromFlags[0] = efProgrammed;
+  Model().EpromFlags[0] = efProgrammed;
   P().QueueDialog([](headless::DialogDriver& d) { d.PressCancel(); });
   Command(IDM_EPROM_TYPE);
-  EXPECT_EQ(EpromFlags[0], 0u);
-  EXPECT_EQ(Old_EPROM_Arrangement, eaOneEpromOneSound);
+  EXPECT_EQ(Model().EpromFlags[0], 0u);
+  EXPECT_EQ(Model().Old_EPROM_Arrangement, eaOneEpromOneSound);
 
   // A change of type alone keeps the marks.
-  EpromFlags[0] = efVerified;
+  Model().EpromFlags[0] = efVerified;
   P().QueueDialog([](headless::DialogDriver& d) {
     d.SelectListEntry(11, et27128);
     d.PressOk();
   });
   Command(IDM_EPROM_TYPE);
-  EXPECT_EQ(EPROM_type, et27128);
-  EXPECT_EQ(EpromFlags[0], efVerified);
+  EXPECT_EQ(Model().EPROM_type, et27128);
+  EXPECT_EQ(Model().EpromFlags[0], efVerified);
 
   // Four EPROMs: four button pairs, marks cleared.
   P().QueueDialog([](headless::DialogDriver& d) {
@@ -115,14 +115,14 @@ TEST_F(MainWindow, TheFirstEpromOptionsDialogRebuildsButtonsAndClearsMarksEvenOn
   });
   Command(IDM_EPROM_TYPE);
   EXPECT_EQ(P().Buttons().size(), 8u);
-  EXPECT_EQ(EpromFlags[0], 0u);
+  EXPECT_EQ(Model().EpromFlags[0], 0u);
 }
 
 TEST_F(MainWindow, LoadFileClearsTheMarksAlsoWhenCancelled) {
   StartProgram();
-  EpromFlags[1] = efProgrammed | efProgramFailed;
+  Model().EpromFlags[1] = efProgrammed | efProgramFailed;
   Command(IDM_LOAD_FILE);  // no answer scripted: the dialog is cancelled
-  EXPECT_EQ(EpromFlags[1], 0u);
+  EXPECT_EQ(Model().EpromFlags[1], 0u);
   EXPECT_TRUE(P().invalidated || P().paintCount > 0);
 }
 
@@ -158,14 +158,14 @@ TEST_F(MainWindow, DroppedFilesLoadFromTheSectionUnderThePoint) {
   WriteFile("a.bin", 20000, 0xA1);
   WriteFile("b.bin", 20000, 0xB2);
   WriteFile("c.bin", 20000, 0xC3);
-  EpromFlags[0] = efVerified;
+  Model().EpromFlags[0] = efVerified;
   P().DropFiles({Path("a.bin"), Path("b.bin"), Path("c.bin")}, {450, 50});
   // Two sections: the first file goes to EPROM 2 with the room left in the sound.
   EXPECT_EQ(Image(8192, 8192), std::vector<uint8_t>(8192, 0xA1));
-  EXPECT_EQ(imgMemory[0], 0);
-  EXPECT_EQ(SoundFile[1], Path("a.bin"));
-  EXPECT_EQ(SoundFileLoaded[2], 0u);
-  EXPECT_EQ(EpromFlags[0], 0u);
+  EXPECT_EQ(ImageBytes()[0], 0);
+  EXPECT_EQ(Model().SoundFile[1], Path("a.bin"));
+  EXPECT_EQ(Model().SoundFileLoaded[2], 0u);
+  EXPECT_EQ(Model().EpromFlags[0], 0u);
 
   // Below the panels: section 0, and the second file to section 1.
   P().DropFiles({Path("b.bin"), Path("c.bin")}, {450, 300});
@@ -182,11 +182,11 @@ TEST_F(MainWindow, DropsOnFourEpromsAndOnOddOrTinyWindows) {
   EXPECT_EQ(Image(8192, 8192 * 3), std::vector<uint8_t>(8192 * 3, 0x22));
 
   P().SetClientSize(601, 480);
-  EpromFlags[3] = efProgrammed;
+  Model().EpromFlags[3] = efProgrammed;
   const int paints = P().paintCount;
   P().DropFiles({Path("a.bin")}, {600, 50});  // section 4 does not exist
   EXPECT_EQ(Image(8192, 8192), std::vector<uint8_t>(8192, 0x22));
-  EXPECT_EQ(EpromFlags[3], 0u);
+  EXPECT_EQ(Model().EpromFlags[3], 0u);
   EXPECT_GT(P().paintCount, paints);
 
   P().SetClientSize(3, 480);

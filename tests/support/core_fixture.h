@@ -55,6 +55,12 @@ class CoreTest : public ::testing::Test {
   std::string Path(const std::string& name) const { return temp_.File(name); }
   // Message box texts shown so far, in order.
   std::vector<std::string> BoxTexts() const;
+  // The session and the parts of it the tests set and read.
+  CoreSession& Session() { return *core_; }
+  ImageModel& Model() { return core_->image; }
+  FileSettings& Settings() { return core_->fileSettings; }
+  // The image's bytes.
+  BYTE* ImageBytes() const { return core_->image.imgMemory.get(); }
 
   TempDir temp_;
   headless::ScopedHeadless platform_;

@@ -45,9 +45,12 @@ class SysexTest : public testsupport::CoreTest {
     ASSERT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 1);
     MidiOutInfo.uDeviceID = mem.outputId;
     ASSERT_EQ(MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_OPEN), 0u);
-    for (UINT i = 0; i < IMAGE_SIZE; ++i) imgMemory[i] = static_cast<BYTE>(i * 7 + (i >> 8));
+    for (UINT i = 0; i < IMAGE_SIZE; ++i) ImageBytes()[i] = static_cast<BYTE>(i * 7 + (i >> 8));
   }
 
+  // The output the program sends through, and the image it sends from.
+  SysexOutput Out() const { return {&MidiOutInfo, MIDIoutBuffer, MyWindow}; }
+  const BYTE* Image() { return ImageBytes(); }
   const std::vector<Bytes>& Sent() const { return mem.output->Messages(); }
   Bytes Only() const {
     EXPECT_EQ(Sent().size(), 1u);
@@ -64,19 +67,19 @@ class SysexTest : public testsupport::CoreTest {
 };
 
 TEST_F(SysexTest, CommandsGoOutByteForByte) {
-  SysexSendStop();
-  SysexSendTransferReq();
-  SysexRequestTransfer(16);
-  SysexRequestTransfer(1);
-  SysexSetBlockSize(2, 16);
-  SysexSetBlockSize(1, 4);
-  SysexSetBlockSize(1, 64);
-  SysexSetBlockSize(16, 1);
-  SysexStartProgramming(1);
-  SysexReadEPROM(3);
-  SysexBlankCheck(1);
-  SysexVerify(2);
-  SysexReadEPROM(12);
+  SysexSendStop(Out());
+  SysexSendTransferReq(Out());
+  SysexRequestTransfer(Out(), 16);
+  SysexRequestTransfer(Out(), 1);
+  SysexSetBlockSize(Out(), 2, 16);
+  SysexSetBlockSize(Out(), 1, 4);
+  SysexSetBlockSize(Out(), 1, 64);
+  SysexSetBlockSize(Out(), 16, 1);
+  SysexStartProgramming(Out(), 1);
+  SysexReadEPROM(Out(), 3);
+  SysexBlankCheck(Out(), 1);
+  SysexVerify(Out(), 2);
+  SysexReadEPROM(Out(), 12);
   const std::vector<Bytes> expected = {
       {0xF0, 0x10, 0x05, 0x02, 0x1F, 0xF7},
       {0xF0, 0x10, 0x05, 0x02, 0x27, 0x15, 0xF7},
@@ -99,7 +102,7 @@ TEST_F(SysexTest, CommandsGoOutByteForByte) {
 
 TEST_F(SysexTest, EpromTypeStepsFrom2764AndInvalidTypesStayThere) {
   const Bytes head = {0xF0, 0x10, 0x05, 0x02, 0x24, 0x0D};
-  for (UINT t = 0; t <= etINVALID + 1; ++t) SysexSetEPROMType(t);
+  for (UINT t = 0; t <= etINVALID + 1; ++t) SysexSetEPROMType(Out(), t);
   ASSERT_EQ(Sent().size(), etINVALID + 2u);
   auto with = [&](int count, BYTE code) {
     Bytes b = head;
@@ -118,7 +121,7 @@ TEST_F(SysexTest, EpromTypeStepsFrom2764AndInvalidTypesStayThere) {
 }
 
 TEST_F(SysexTest, SmallBlockHeaderAndDataAreExact) {
-  ASSERT_TRUE(SysexSendBlock(1, MIDIoutBuffer, 4, 0));
+  ASSERT_TRUE(SysexSendBlock(Out(), Image(), 1, 4, 0));
   const Bytes sent = Only();
   ASSERT_EQ(sent.size(), 8238u);
   Bytes header = {0xF0, 0x10, 0x05, 0x01, 0x00, 0x40, 0x00, 0x40, 0x00, 0x40, 0x0F, 0x4F, 0x0F};
@@ -128,15 +131,15 @@ TEST_F(SysexTest, SmallBlockHeaderAndDataAreExact) {
   ASSERT_EQ(header.size(), SYSEX_BLOCK_HEADER);
   EXPECT_EQ(Bytes(sent.begin(), sent.begin() + SYSEX_BLOCK_HEADER), header);
   for (UINT i = 0; i < 4096; ++i) {
-    ASSERT_EQ(SysexCombineAt(&sent[SYSEX_BLOCK_HEADER + 2 * i]), imgMemory[i]) << i;
+    ASSERT_EQ(SysexCombineAt(&sent[SYSEX_BLOCK_HEADER + 2 * i]), ImageBytes()[i]) << i;
   }
   EXPECT_EQ(sent.back(), 0xF7);
   ExpectOutputReleased();
 }
 
 TEST_F(SysexTest, BlockStartAndLengthFieldsFollowNumberAndSize) {
-  ASSERT_TRUE(SysexSendBlock(1, MIDIoutBuffer, 64, 0));
-  ASSERT_TRUE(SysexSendBlock(2, MIDIoutBuffer, 16, 16384));
+  ASSERT_TRUE(SysexSendBlock(Out(), Image(), 1, 64, 0));
+  ASSERT_TRUE(SysexSendBlock(Out(), Image(), 2, 16, 16384));
   ASSERT_EQ(Sent().size(), 2u);
   const Bytes& full = Sent()[0];
   const Bytes& second = Sent()[1];
@@ -152,14 +155,14 @@ TEST_F(SysexTest, BlockStartAndLengthFieldsFollowNumberAndSize) {
   }
   // The data is the image from the offset on; a reply of this packet reads
   // back as its length.
-  for (UINT i = 0; i < 16384; ++i) ASSERT_EQ(SysexCombineAt(&second[45 + 2 * i]), imgMemory[16384 + i]) << i;
+  for (UINT i = 0; i < 16384; ++i) ASSERT_EQ(SysexCombineAt(&second[45 + 2 * i]), ImageBytes()[16384 + i]) << i;
   EXPECT_EQ(SysexCombineAt(&second[9]) * 256 + SysexCombineAt(&second[11]) + 1, 16384);
 }
 
 // The decoder reads back what the encoder laid out, and says what is wrong
 // with a packet that arrived damaged.
 TEST_F(SysexTest, RepliesDecodeAsTheEncoderLaidThemOut) {
-  ASSERT_TRUE(SysexSendBlock(3, MIDIoutBuffer, 1, 2048));
+  ASSERT_TRUE(SysexSendBlock(Out(), Image(), 3, 1, 2048));
   const Bytes packet = Only();
   Bytes unmarked = packet;
   unmarked[45 + 2 * 700] &= 0x0F;  // the nibble stays, its mark goes
@@ -192,15 +195,15 @@ TEST_F(SysexTest, RepliesDecodeAsTheEncoderLaidThemOut) {
     EXPECT_EQ(reply.pairsWellFormed, c.wellFormed) << c.what;
     if (c.dataBlock) EXPECT_EQ(reply.blockNumber, 3u) << c.what;
     for (DWORD i = 0; i < reply.pairsArrived && i < 1024; ++i)
-      ASSERT_EQ(reply.DataByte(i), imgMemory[2048 + i]) << c.what << " " << i;
+      ASSERT_EQ(reply.DataByte(i), ImageBytes()[2048 + i]) << c.what << " " << i;
   }
 }
 
 TEST_F(SysexTest, BlocksBeyondTheImageOrTheSendBufferAreRefusedUnsent) {
-  EXPECT_FALSE(SysexSendBlock(1, MIDIoutBuffer, 65, 0));
-  EXPECT_FALSE(SysexSendBlock(1, MIDIoutBuffer, 255, 0));
-  EXPECT_FALSE(SysexSendBlock(4, MIDIoutBuffer, 16, 0xC001));
-  EXPECT_FALSE(SysexSendBlock(1, MIDIoutBuffer, 1, 0xFFFFFFFF));
+  EXPECT_FALSE(SysexSendBlock(Out(), Image(), 1, 65, 0));
+  EXPECT_FALSE(SysexSendBlock(Out(), Image(), 1, 255, 0));
+  EXPECT_FALSE(SysexSendBlock(Out(), Image(), 4, 16, 0xC001));
+  EXPECT_FALSE(SysexSendBlock(Out(), Image(), 1, 1, 0xFFFFFFFF));
   EXPECT_TRUE(Sent().empty());
   ASSERT_EQ(BoxTexts(), (std::vector<std::string>(4, "block size too large")));
   for (const auto& box : P().messageBoxes) {
@@ -209,38 +212,36 @@ TEST_F(SysexTest, BlocksBeyondTheImageOrTheSendBufferAreRefusedUnsent) {
     EXPECT_EQ(box.type, MB_OK);
   }
   // The last EPROM's section exactly to the end of the image is fine.
-  EXPECT_TRUE(SysexSendBlock(4, MIDIoutBuffer, 16, 0xC000));
+  EXPECT_TRUE(SysexSendBlock(Out(), Image(), 4, 16, 0xC000));
   EXPECT_EQ(Sent().size(), 1u);
 }
 
 TEST_F(SysexTest, NumbersWithoutAnEncodingSendNothingAndSaySo) {
-  SysexSetBlockSize(5, 64);  // starts at 256 K
-  SysexSetBlockSize(1, 100);
-  SysexReadEPROM(100);
-  SysexStartProgramming(255);
-  SysexSetBlockSize(0, 4);   // no block 0: the start would lie before the memory
+  SysexSetBlockSize(Out(), 5, 64);  // starts at 256 K
+  SysexSetBlockSize(Out(), 1, 100);
+  SysexReadEPROM(Out(), 100);
+  SysexStartProgramming(Out(), 255);
+  SysexSetBlockSize(Out(), 0, 4);   // no block 0: the start would lie before the memory
   EXPECT_TRUE(Sent().empty());
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{
                             "Kilnbox command number out of range: 256", "Kilnbox command number out of range: 100",
                             "Kilnbox command number out of range: 100", "Kilnbox command number out of range: 255",
                             "Kilnbox command number out of range: -4"}));
-  SysexSetBlockSize(4, 24);  // 72 K: still two digits
+  SysexSetBlockSize(Out(), 4, 24);  // 72 K: still two digits
   EXPECT_EQ(Only(), (Bytes{0xF0, 0x10, 0x05, 0x02, 0x14, 0x04, 0x16, 0x07, 0x02, 0x16, 0x02, 0x04, 0xF7}));
 }
 
 TEST_F(SysexTest, TxSysexMsgSendsUpToTheFirstEndByteAndNeverBeyondTheBuffer) {
   const BYTE local[] = {0xF0, 0x10, 0x05, 0x02, 0x1F, 0xF7, 0x99, 0x99};
-  TxSysexMsg(local);
+  TxSysexMsg(Out(), local);
   EXPECT_EQ(Only(), (Bytes{0xF0, 0x10, 0x05, 0x02, 0x1F, 0xF7}));
   EXPECT_EQ(0, std::memcmp(MIDIoutBuffer, local, 6));
 
   std::memset(MIDIoutBuffer, 0x40, BUFFER_SIZE);
-  TxSysexMsg(MIDIoutBuffer);
-  BYTE* buffer = MIDIoutBuffer;
-  MIDIoutBuffer = nullptr;
-  TxSysexMsg(local);
-  SysexSendStop();
-  MIDIoutBuffer = buffer;
+  TxSysexMsg(Out(), MIDIoutBuffer);
+  const SysexOutput noBuffer{&MidiOutInfo, nullptr, MyWindow};
+  TxSysexMsg(noBuffer, local);
+  SysexSendStop(noBuffer);
   EXPECT_EQ(Sent().size(), 1u);
   EXPECT_EQ(P().debugTraces.size(), 3u);
   EXPECT_TRUE(P().messageBoxes.empty());
@@ -248,7 +249,7 @@ TEST_F(SysexTest, TxSysexMsgSendsUpToTheFirstEndByteAndNeverBeyondTheBuffer) {
 
 TEST_F(SysexTest, ClosedOutputIsReportedByTheMidiLayerAndNothingIsSent) {
   ASSERT_EQ(MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_CLOSE), 0u);
-  SysexSendStop();
+  SysexSendStop(Out());
   ASSERT_EQ(BoxTexts(), (std::vector<std::string>(2, "Must open MIDI output device first")));
   EXPECT_EQ(P().messageBoxes[0].caption, "MidiAssignBuffer");
   EXPECT_EQ(P().messageBoxes[1].caption, "MidiSendLongMsg");

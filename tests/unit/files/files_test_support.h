@@ -13,6 +13,7 @@
 #include "files/file_report.h"
 #include "settings/config.h"
 #include "shell/app_state.h"
+#include "shell/core_session.h"
 #include "shell/file_outcome.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/sound_bytes.h"
@@ -21,15 +22,18 @@ namespace filestest {
 
 using namespace soundbytes;
 
-// A file command's report applied as the program applies it: its boxes and
-// status texts shown, a detected rate taken. `window` owns the boxes the
-// report gives to the main window.
-inline void Show(const FileReport& report, HWND window = nullptr) { ApplyFileReport(report, window); }
+// A file command's report applied to the session that runs as the program
+// applies it: its boxes and status texts shown, a detected rate taken.
+// `window` owns the boxes the report gives to the main window.
+inline void Show(const FileReport& report, HWND window = nullptr) {
+  ApplyFileReport(CoreSession::Current(), report, window);
+}
 // The same for the Load File and Save File commands, which also have a
 // remembered folder written to the configuration.
 inline void ShowCommand(const FileReport& report, HWND window = nullptr) {
   Show(report, window);
-  if (report.settingsChanged) SaveConfig(szCfgName);
+  const CoreSession& session = CoreSession::Current();
+  if (report.settingsChanged) SaveConfig(szCfgName, session.image, session.fileSettings);
 }
 
 inline Bytes FmtChunk(uint32_t tag, uint32_t channels, uint32_t blockAlign, uint32_t bits, uint32_t rate = 24000,

@@ -40,8 +40,8 @@ class FaultInjection : public ::testing::Test {
     ASSERT_TRUE(core_->ready());
     p_.SetCurrentDirectoryForTest(temp_.path());
     p_.SetConfigDirectory(temp_.path());
-    for (UINT i = 0; i < IMAGE_SIZE; ++i) imgMemory[i] = static_cast<BYTE>(i * 7 + 3);
-    image_.assign(imgMemory, imgMemory + IMAGE_SIZE);
+    for (UINT i = 0; i < IMAGE_SIZE; ++i) ImageBytes()[i] = static_cast<BYTE>(i * 7 + 3);
+    image_.assign(ImageBytes(), ImageBytes() + IMAGE_SIZE);
   }
   void TearDown() override {
     core_.reset();
@@ -50,7 +50,7 @@ class FaultInjection : public ::testing::Test {
 
   std::string Path(const std::string& name) const { return temp_.File(name); }
   std::string ConfigFile() const { return Path(szCfgName); }
-  bool ImageUnchanged() const { return std::equal(image_.begin(), image_.end(), imgMemory); }
+  bool ImageUnchanged() { return std::equal(image_.begin(), image_.end(), ImageBytes()); }
   std::vector<std::string> Boxes() const {
     std::vector<std::string> texts;
     for (const auto& box : p_.messageBoxes) texts.push_back(box.text);
@@ -67,6 +67,12 @@ class FaultInjection : public ::testing::Test {
   }
   // The old configuration: a hand-written file the program would rewrite.
   void WriteOldConfig() { testsupport::WriteText(ConfigFile(), kOldConfig); }
+
+  // The session and the parts of it the tests set and read.
+  ImageModel& Model() { return core_->image; }
+  FileSettings& Settings() { return core_->fileSettings; }
+  // The image's bytes.
+  BYTE* ImageBytes() const { return core_->image.imgMemory.get(); }
 
   testsupport::TempDir temp_;
   headless::HeadlessPlatform p_;
@@ -92,7 +98,7 @@ class SaveFileFaults : public FaultInjection, public ::testing::WithParamInterfa
     WriteOldConfig();
     p_.messageBoxes.clear();
     p_.QueueFileDialogAnswer({true, Path(Name()), 0, 0});
-    ShowCommand(tvSaveFile(nullptr));
+    ShowCommand(tvSaveFile(nullptr, Model(), Settings()));
     return {testsupport::ReadBytes(Path(Name())), testsupport::ReadBytes(ConfigFile())};
   }
   // Whatever failed: the image is untouched, each file is either its old
@@ -162,29 +168,29 @@ TEST_F(FaultInjection, LoadFileWithEveryOpenFailedInTurn) {
   testsupport::WriteText(Path("sound"), ":0400000001020304F2\r\n:00000001FF\r\n");
   auto load = [&] {
     WriteOldConfig();
-    std::copy(image_.begin(), image_.end(), imgMemory);
+    std::copy(image_.begin(), image_.end(), ImageBytes());
     p_.messageBoxes.clear();
     p_.QueueFileDialogAnswer({true, Path("sound"), 0, 0});
-    ShowCommand(tvOpenFile(nullptr));
+    ShowCommand(tvOpenFile(nullptr, Model(), Settings()));
   };
   load();
-  const Bytes loaded(imgMemory, imgMemory + IMAGE_SIZE);
+  const Bytes loaded(ImageBytes(), ImageBytes() + IMAGE_SIZE);
   const Bytes config = testsupport::ReadBytes(ConfigFile());
   ASSERT_EQ(Bytes(loaded.begin(), loaded.begin() + 4), (Bytes{1, 2, 3, 4}));
   const int opens = faults_.Calls(Fault::OpenFile);
   ASSERT_GE(opens, 3);  // the guess, the load, the configuration
   // When the guess can't read the file, the kind is binary, as for any
   // file whose content can't be looked at.
-  std::copy(image_.begin(), image_.end(), imgMemory);
-  Show(LoadBinaryFile(Path("sound").c_str(), 0, myDataSize()));
-  const Bytes asBinary(imgMemory, imgMemory + IMAGE_SIZE);
+  std::copy(image_.begin(), image_.end(), ImageBytes());
+  Show(LoadBinaryFile(Model(), Settings(), Path("sound").c_str(), 0, Model().DataSize()));
+  const Bytes asBinary(ImageBytes(), ImageBytes() + IMAGE_SIZE);
   for (int n = 1; n <= opens; ++n) {
     SCOPED_TRACE("open " + std::to_string(n) + " failed");
     faults_.ResetCounts();
     faults_.FailCall(Fault::OpenFile, n);
     load();
-    const bool imageLoaded = std::equal(loaded.begin(), loaded.end(), imgMemory) ||
-                             (n == 1 && std::equal(asBinary.begin(), asBinary.end(), imgMemory));
+    const bool imageLoaded = std::equal(loaded.begin(), loaded.end(), ImageBytes()) ||
+                             (n == 1 && std::equal(asBinary.begin(), asBinary.end(), ImageBytes()));
     EXPECT_TRUE(imageLoaded || ImageUnchanged());
     if (!imageLoaded) EXPECT_EQ(Boxes(), std::vector<std::string>{"Unable to open input file " + Path("sound")});
     const Bytes now = testsupport::ReadBytes(ConfigFile());
@@ -210,18 +216,18 @@ TEST_F(FaultInjection, AReadThatFailsPartWayIsReportedAndStaysInItsSection) {
   for (const char* name : {"a.bin", "a.hex", "a.wav"}) {
     for (long bytes : {0L, 1L, 100L, 1000L}) {
       SCOPED_TRACE(std::string(name) + " failing after " + std::to_string(bytes) + " bytes");
-      std::copy(image_.begin(), image_.end(), imgMemory);
+      std::copy(image_.begin(), image_.end(), ImageBytes());
       p_.messageBoxes.clear();
       faults_.ResetCounts();
       faults_.LimitReads(bytes);
-      const FileReport report = tvOpenFileName(Path(name).c_str(), 1, 4096, 4096);
+      const FileReport report = tvOpenFileName(Model(), Settings(), Path(name).c_str(), 1, 4096, 4096);
       EXPECT_EQ(report.error, FileError::kCannotRead);
       Show(report);
       EXPECT_EQ(Boxes(), std::vector<std::string>{"Unable to read input file " + Path(name)});
-      EXPECT_TRUE(std::equal(image_.begin(), image_.begin() + 4096, imgMemory));
-      EXPECT_TRUE(std::equal(image_.begin() + 8192, image_.end(), imgMemory + 8192));
+      EXPECT_TRUE(std::equal(image_.begin(), image_.begin() + 4096, ImageBytes()));
+      EXPECT_TRUE(std::equal(image_.begin() + 8192, image_.end(), ImageBytes() + 8192));
       if (std::string(name) == "a.bin")
-        EXPECT_TRUE(std::equal(bin.begin(), bin.begin() + std::min(bytes, 3000L), imgMemory + 4096));
+        EXPECT_TRUE(std::equal(bin.begin(), bin.begin() + std::min(bytes, 3000L), ImageBytes() + 4096));
     }
   }
 }
@@ -230,7 +236,7 @@ TEST_F(FaultInjection, AReadThatFailsPartWayIsReportedAndStaysInItsSection) {
 
 TEST_F(FaultInjection, SaveConfigKeepsTheOldFileWhateverFails) {
   WriteOldConfig();
-  SaveConfig(szCfgName);
+  SaveConfig(szCfgName, Model(), Settings());
   const Bytes good = testsupport::ReadBytes(ConfigFile());
   auto check = [&](const std::string& what) {
     SCOPED_TRACE(what);
@@ -243,7 +249,7 @@ TEST_F(FaultInjection, SaveConfigKeepsTheOldFileWhateverFails) {
     WriteOldConfig();
     faults_.ResetCounts();
     faults_.FailCall(fault, 1);
-    SaveConfig(szCfgName);
+    SaveConfig(szCfgName, Model(), Settings());
     check(fault == Fault::OpenFile ? "open failed" : "rename failed");
     EXPECT_EQ(testsupport::ReadBytes(ConfigFile()), Text(kOldConfig));
   }
@@ -251,13 +257,13 @@ TEST_F(FaultInjection, SaveConfigKeepsTheOldFileWhateverFails) {
     WriteOldConfig();
     faults_.ResetCounts();
     faults_.LimitWrites(bytes);
-    SaveConfig(szCfgName);
+    SaveConfig(szCfgName, Model(), Settings());
     check("disk full after " + std::to_string(bytes) + " bytes");
   }
   WriteOldConfig();
   faults_.ResetCounts();
   faults_.WriteToDevFull(true);
-  SaveConfig(szCfgName);
+  SaveConfig(szCfgName, Model(), Settings());
   check("/dev/full");
   EXPECT_EQ(testsupport::ReadBytes(ConfigFile()), Text(kOldConfig));
 }
@@ -266,15 +272,15 @@ TEST_F(FaultInjection, AConfigurationFolderThatCantBeWrittenChangesNothing) {
   // A regular file where the folder should be: nothing under it can be made.
   testsupport::WriteText(Path("not-a-folder"), "x");
   p_.SetConfigDirectory(Path("not-a-folder"));
-  EPROM_type = et27128;
-  sample_rate = 32000;
-  SaveConfig(szCfgName);
+  Model().EPROM_type = et27128;
+  Settings().sample_rate = 32000;
+  SaveConfig(szCfgName, Model(), Settings());
   EXPECT_EQ(Boxes(), std::vector<std::string>{});
   EXPECT_EQ(testsupport::ReadBytes(Path("not-a-folder")), Text("x"));
-  EXPECT_EQ(EPROM_type, et27128);
-  EXPECT_EQ(sample_rate, 32000u);
-  LoadConfig(szCfgName);  // nothing to read: the defaults of a first start
-  EXPECT_EQ(EPROM_type, et2764);
+  EXPECT_EQ(Model().EPROM_type, et27128);
+  EXPECT_EQ(Settings().sample_rate, 32000u);
+  LoadConfig(szCfgName, Model(), Settings());  // nothing to read: the defaults of a first start
+  EXPECT_EQ(Model().EPROM_type, et2764);
   EXPECT_EQ(Strays({"not-a-folder"}), std::vector<std::string>{});
 }
 

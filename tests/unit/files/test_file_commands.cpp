@@ -28,7 +28,7 @@ class FileCommands : public testsupport::CoreTest {
   void SetUp() override {
     CoreTest::SetUp();
     window_ = plat::CreateMainWindow("T", "T", IdleWindowProc);
-    std::memset(imgMemory, 0x11, IMAGE_SIZE);
+    std::memset(ImageBytes(), 0x11, IMAGE_SIZE);
   }
   void Choose(const std::string& path, DWORD filterIndex = 0) {
     P().QueueFileDialogAnswer(FileDialogAnswer{true, path, filterIndex, 0});
@@ -48,9 +48,9 @@ class FileCommands : public testsupport::CoreTest {
 };
 
 TEST_F(FileCommands, OpenDialogIsAskedWithTheFiltersAndTheRememberedFolder) {
-  DefaultFileFormat = 2;
-  RecentLoadPath = "/samples";
-  ShowCommand(tvOpenFile(window_), window_);
+  Settings().DefaultFileFormat = 2;
+  Settings().RecentLoadPath = "/samples";
+  ShowCommand(tvOpenFile(window_, Model(), Settings()), window_);
   ASSERT_EQ(P().fileDialogs.size(), 1u);
   const OPENFILENAME& asked = P().fileDialogs[0].request;
   EXPECT_FALSE(P().fileDialogs[0].save);
@@ -70,21 +70,21 @@ TEST_F(FileCommands, OpenDialogIsAskedWithTheFiltersAndTheRememberedFolder) {
   EXPECT_EQ(asked.initialDir, "/samples");
   EXPECT_EQ(asked.flags, OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
 
-  DefaultFileFormat = 7;  // from a hand-edited configuration
-  ShowCommand(tvOpenFile(window_), window_);
+  Settings().DefaultFileFormat = 7;  // from a hand-edited configuration
+  ShowCommand(tvOpenFile(window_, Model(), Settings()), window_);
   EXPECT_EQ(P().fileDialogs[1].request.nFilterIndex, 1u);
 }
 
 TEST_F(FileCommands, LoadFileLoadsTheSoundAndRemembersItsFolder) {
-  EPROM_type = et27128;
+  Model().EPROM_type = et27128;
   WriteBytes(Path("kick.bin"), Bytes(20000, 0x42));
   Choose(Path("kick.bin"));
-  ShowCommand(tvOpenFile(window_), window_);
-  EXPECT_EQ(Bytes(imgMemory, imgMemory + 16384), Bytes(16384, 0x42));
-  EXPECT_EQ(imgMemory[16384], 0x11);
-  EXPECT_EQ(SoundFile[0], Path("kick.bin"));
-  EXPECT_EQ(SoundFileLoaded[0], 1u);
-  EXPECT_EQ(RecentLoadPath, temp_.path());
+  ShowCommand(tvOpenFile(window_, Model(), Settings()), window_);
+  EXPECT_EQ(Bytes(ImageBytes(), ImageBytes() + 16384), Bytes(16384, 0x42));
+  EXPECT_EQ(ImageBytes()[16384], 0x11);
+  EXPECT_EQ(Model().SoundFile[0], Path("kick.bin"));
+  EXPECT_EQ(Model().SoundFileLoaded[0], 1u);
+  EXPECT_EQ(Settings().RecentLoadPath, temp_.path());
   EXPECT_NE(ConfigText().find(temp_.path()), std::string::npos);
   EXPECT_TRUE(P().dialogs.empty());  // no Choose Sound with one sound
 }
@@ -92,23 +92,23 @@ TEST_F(FileCommands, LoadFileLoadsTheSoundAndRemembersItsFolder) {
 TEST_F(FileCommands, ARelativeChoiceIsInTheCurrentFolder) {
   WriteBytes(Path("rel.bin"), {1});
   Choose("rel.bin");
-  ShowCommand(tvOpenFile(window_), window_);
-  EXPECT_EQ(imgMemory[0], 1);
-  EXPECT_EQ(RecentLoadPath, temp_.path());
+  ShowCommand(tvOpenFile(window_, Model(), Settings()), window_);
+  EXPECT_EQ(ImageBytes()[0], 1);
+  EXPECT_EQ(Settings().RecentLoadPath, temp_.path());
 }
 
 TEST_F(FileCommands, CancelAndFailureOfTheOpenDialog) {
-  SoundFileLoaded[0] = SoundFileLoaded[1] = SoundFileLoaded[2] = 1;
-  const FileReport cancelled = tvOpenFile(window_);
+  Model().SoundFileLoaded[0] = Model().SoundFileLoaded[1] = Model().SoundFileLoaded[2] = 1;
+  const FileReport cancelled = tvOpenFile(window_, Model(), Settings());
   EXPECT_TRUE(cancelled.texts.empty());
   EXPECT_FALSE(cancelled.failed() || cancelled.settingsChanged);
   ShowCommand(cancelled, window_);
   EXPECT_TRUE(P().messageBoxes.empty());
-  EXPECT_EQ((std::vector<UINT>(SoundFileLoaded, SoundFileLoaded + 3)), (std::vector<UINT>{0, 0, 1}));
+  EXPECT_EQ((std::vector<UINT>(Model().SoundFileLoaded, Model().SoundFileLoaded + 3)), (std::vector<UINT>{0, 0, 1}));
   EXPECT_FALSE(testsupport::FileExists(Path("TALVERINE.CFG")));
 
   P().QueueFileDialogAnswer(FileDialogAnswer{false, "", 0, 0x3002});
-  const FileReport failed = tvOpenFile(window_);
+  const FileReport failed = tvOpenFile(window_, Model(), Settings());
   EXPECT_EQ(failed.error, FileError::kDialogFailed);
   ShowCommand(failed, window_);
   ASSERT_EQ(P().messageBoxes.size(), 1u);
@@ -123,8 +123,8 @@ class TwoSounds : public FileCommands {
  protected:
   void SetUp() override {
     FileCommands::SetUp();
-    EPROM_type = et27128;
-    EPROM_Arrangement = eaOneEpromTwoSounds;
+    Model().EPROM_type = et27128;
+    Model().EPROM_Arrangement = eaOneEpromTwoSounds;
     WriteBytes(Path("both.bin"), Bytes(16384, 0x42));
   }
 };
@@ -140,59 +140,59 @@ TEST_F(TwoSounds, ChooseSoundShowsTheFileAndStartsOnSoundOne) {
     EXPECT_FALSE(d.Ended());
     d.PressOk();
   });
-  ShowCommand(tvOpenFile(window_), window_);
+  ShowCommand(tvOpenFile(window_, Model(), Settings()), window_);
   ASSERT_EQ(P().dialogs.size(), 1u);
   EXPECT_TRUE(P().dialogs[0].endedByScript);
   EXPECT_EQ(P().dialogs[0].result, CHOOSE_SOUND_1);
-  EXPECT_EQ(Bytes(imgMemory, imgMemory + 8192), Bytes(8192, 0x42));
-  EXPECT_EQ(imgMemory[8192], 0x11);
+  EXPECT_EQ(Bytes(ImageBytes(), ImageBytes() + 8192), Bytes(8192, 0x42));
+  EXPECT_EQ(ImageBytes()[8192], 0x11);
 }
 
 TEST_F(TwoSounds, SoundTwoLoadsTheUpperHalf) {
   Choose(Path("both.bin"));
   AnswerChooseSound(102);
-  ShowCommand(tvOpenFile(window_), window_);
-  EXPECT_EQ(imgMemory[8191], 0x11);
-  EXPECT_EQ(Bytes(imgMemory + 8192, imgMemory + 16384), Bytes(8192, 0x42));
-  EXPECT_EQ(imgMemory[16384], 0x11);
-  EXPECT_EQ(SoundFile[1], Path("both.bin"));
-  EXPECT_EQ(SoundFileLoaded[1], 1u);
+  ShowCommand(tvOpenFile(window_, Model(), Settings()), window_);
+  EXPECT_EQ(ImageBytes()[8191], 0x11);
+  EXPECT_EQ(Bytes(ImageBytes() + 8192, ImageBytes() + 16384), Bytes(8192, 0x42));
+  EXPECT_EQ(ImageBytes()[16384], 0x11);
+  EXPECT_EQ(Model().SoundFile[1], Path("both.bin"));
+  EXPECT_EQ(Model().SoundFileLoaded[1], 1u);
 }
 
 TEST_F(TwoSounds, BothSoundsLoadTheWholeEprom) {
-  SoundFileLoaded[1] = 1;
+  Model().SoundFileLoaded[1] = 1;
   Choose(Path("both.bin"));
   AnswerChooseSound(103);
-  ShowCommand(tvOpenFile(window_), window_);
+  ShowCommand(tvOpenFile(window_, Model(), Settings()), window_);
   EXPECT_EQ(P().dialogs[0].result, CHOOSE_BOTH_SOUNDS);
-  EXPECT_EQ(Bytes(imgMemory, imgMemory + 16384), Bytes(16384, 0x42));
-  EXPECT_EQ(imgMemory[16384], 0x11);
-  EXPECT_EQ(SoundFileLoaded[0], 1u);
-  EXPECT_EQ(SoundFileLoaded[1], 0u);
+  EXPECT_EQ(Bytes(ImageBytes(), ImageBytes() + 16384), Bytes(16384, 0x42));
+  EXPECT_EQ(ImageBytes()[16384], 0x11);
+  EXPECT_EQ(Model().SoundFileLoaded[0], 1u);
+  EXPECT_EQ(Model().SoundFileLoaded[1], 0u);
 }
 
 TEST_F(TwoSounds, SavingSoundTwoWritesTheUpperHalf) {
-  std::memset(imgMemory + 8192, 0x99, 8192);
+  std::memset(ImageBytes() + 8192, 0x99, 8192);
   Choose(Path("upper.bin"));
   AnswerChooseSound(102);
-  ShowCommand(tvSaveFile(window_), window_);
+  ShowCommand(tvSaveFile(window_, Model(), Settings()), window_);
   EXPECT_EQ(ReadBytes(Path("upper.bin")), Bytes(8192, 0x99));
-  EXPECT_EQ(SoundFile[1], Path("upper.bin"));
+  EXPECT_EQ(Model().SoundFile[1], Path("upper.bin"));
 
-  SoundFileLoaded[1] = 1;
+  Model().SoundFileLoaded[1] = 1;
   Choose(Path("whole.bin"));
   AnswerChooseSound(103);
-  ShowCommand(tvSaveFile(window_), window_);
+  ShowCommand(tvSaveFile(window_, Model(), Settings()), window_);
   EXPECT_EQ(ReadBytes(Path("whole.bin")).size(), 16384u);
-  EXPECT_EQ(SoundFileLoaded[1], 1u);  // a save leaves the second sound's name
+  EXPECT_EQ(Model().SoundFileLoaded[1], 1u);  // a save leaves the second sound's name
 }
 
 // --- Save File ----------------------------------------------------------------------
 
 TEST_F(FileCommands, SaveDialogIsAskedLikeTheOpenDialog) {
-  DefaultFileFormat = 1;
-  RecentSavePath = "/out";
-  ShowCommand(tvSaveFile(window_), window_);
+  Settings().DefaultFileFormat = 1;
+  Settings().RecentSavePath = "/out";
+  ShowCommand(tvSaveFile(window_, Model(), Settings()), window_);
   ASSERT_EQ(P().fileDialogs.size(), 1u);
   EXPECT_TRUE(P().fileDialogs[0].save);
   EXPECT_EQ(P().fileDialogs[0].request.nFilterIndex, 2u);
@@ -203,68 +203,68 @@ TEST_F(FileCommands, SaveDialogIsAskedLikeTheOpenDialog) {
 }
 
 TEST_F(FileCommands, ANameWithoutExtensionTakesTheFiltersOrTheDefaultFormats) {
-  EPROM_type = et2732;
+  Model().EPROM_type = et2732;
   Choose(Path("snare"), 2);
-  ShowCommand(tvSaveFile(window_), window_);
-  EXPECT_EQ(SoundFile[0], Path("snare.wav"));
+  ShowCommand(tvSaveFile(window_, Model(), Settings()), window_);
+  EXPECT_EQ(Model().SoundFile[0], Path("snare.wav"));
   EXPECT_EQ(ReadBytes(Path("snare.wav")).size(), 44u + 2 * 4096);
 
-  DefaultFileFormat = 2;
+  Settings().DefaultFileFormat = 2;
   Choose(Path("snare"), 4);
-  ShowCommand(tvSaveFile(window_), window_);
+  ShowCommand(tvSaveFile(window_, Model(), Settings()), window_);
   const Bytes hex = ReadBytes(Path("snare.hex"));
   EXPECT_EQ(std::string(hex.end() - 13, hex.end()), ":00000001FF\r\n");
 
-  DefaultFileFormat = 9;
+  Settings().DefaultFileFormat = 9;
   Choose(Path("snare"), 4);
-  ShowCommand(tvSaveFile(window_), window_);
+  ShowCommand(tvSaveFile(window_, Model(), Settings()), window_);
   EXPECT_EQ(ReadBytes(Path("snare.bin")), Bytes(4096, 0x11));
 
   Choose(Path("tom.HEX"), 1);  // a typed extension wins over the filter
-  ShowCommand(tvSaveFile(window_), window_);
+  ShowCommand(tvSaveFile(window_, Model(), Settings()), window_);
   EXPECT_EQ(ReadBytes(Path("tom.HEX"))[0], ':');
   EXPECT_FALSE(testsupport::FileExists(Path("snare")));
-  EXPECT_EQ(RecentSavePath, temp_.path());
+  EXPECT_EQ(Settings().RecentSavePath, temp_.path());
   EXPECT_TRUE(P().messageBoxes.empty());
 }
 
 TEST_F(FileCommands, AnAppendedExtensionThatNamesAnExistingFileAsksFirst) {
-  EPROM_type = et2732;
+  Model().EPROM_type = et2732;
   testsupport::WriteText(Path("kick.wav"), "keep me");
   P().QueueMessageBoxAnswer(IDNO);
   Choose(Path("kick"), 2);
-  ShowCommand(tvSaveFile(window_), window_);
+  ShowCommand(tvSaveFile(window_, Model(), Settings()), window_);
   ASSERT_EQ(P().messageBoxes.size(), 1u);
   EXPECT_EQ(P().messageBoxes[0].text, Path("kick.wav") + " already exists.\nDo you want to replace it?");
   EXPECT_EQ(ReadBytes(Path("kick.wav")), Bytes({'k', 'e', 'e', 'p', ' ', 'm', 'e'}));
-  EXPECT_EQ(SoundFileLoaded[0], 0u);
+  EXPECT_EQ(Model().SoundFileLoaded[0], 0u);
 
   P().QueueMessageBoxAnswer(IDYES);
   Choose(Path("kick"), 2);
-  ShowCommand(tvSaveFile(window_), window_);
+  ShowCommand(tvSaveFile(window_, Model(), Settings()), window_);
   EXPECT_EQ(ReadBytes(Path("kick.wav")).size(), 44u + 2 * 4096);
 }
 
 TEST_F(FileCommands, SavedWavLoadsBackThroughTheReader) {
-  EPROM_type = et2732;
-  for (UINT i = 0; i < 4096; ++i) imgMemory[i] = static_cast<BYTE>(0x80 + i % 128);
+  Model().EPROM_type = et2732;
+  for (UINT i = 0; i < 4096; ++i) ImageBytes()[i] = static_cast<BYTE>(0x80 + i % 128);
   Choose(Path("round.wav"));
-  ShowCommand(tvSaveFile(window_), window_);
-  std::memset(imgMemory, 0, 4096);
+  ShowCommand(tvSaveFile(window_, Model(), Settings()), window_);
+  std::memset(ImageBytes(), 0, 4096);
   Choose(Path("round.wav"));
-  ShowCommand(tvOpenFile(window_), window_);
+  ShowCommand(tvOpenFile(window_, Model(), Settings()), window_);
   // Decoding and encoding aren't inverses: the codes come back no lower.
-  for (UINT i = 0; i < 4096; ++i) ASSERT_GE(imgMemory[i], 0x80 + i % 128) << i;
-  EXPECT_EQ(imgMemory[0], 0x8F);
+  for (UINT i = 0; i < 4096; ++i) ASSERT_GE(ImageBytes()[i], 0x80 + i % 128) << i;
+  EXPECT_EQ(ImageBytes()[0], 0x8F);
 }
 
 TEST_F(FileCommands, CancelledSaveTouchesNothing) {
-  SoundFileLoaded[0] = SoundFileLoaded[1] = 1;
-  ShowCommand(tvSaveFile(window_), window_);
+  Model().SoundFileLoaded[0] = Model().SoundFileLoaded[1] = 1;
+  ShowCommand(tvSaveFile(window_, Model(), Settings()), window_);
   P().QueueFileDialogAnswer(FileDialogAnswer{false, "", 0, 0xFFFF});
-  ShowCommand(tvSaveFile(window_), window_);
-  EXPECT_EQ(SoundFileLoaded[0], 1u);
-  EXPECT_EQ(SoundFileLoaded[1], 1u);
+  ShowCommand(tvSaveFile(window_, Model(), Settings()), window_);
+  EXPECT_EQ(Model().SoundFileLoaded[0], 1u);
+  EXPECT_EQ(Model().SoundFileLoaded[1], 1u);
   EXPECT_EQ(P().messageBoxes.size(), 1u);
   EXPECT_EQ(P().messageBoxes[0].text, "Unable to open dialog: FFFF");
 }

@@ -30,7 +30,7 @@ using testsupport::WriteBytes;
 
 class FileIo : public testsupport::CoreTest {
  protected:
-  Bytes Section(UINT offset, UINT size) { return Bytes(imgMemory + offset, imgMemory + offset + size); }
+  Bytes Section(UINT offset, UINT size) { return Bytes(ImageBytes() + offset, ImageBytes() + offset + size); }
   static std::string Extension(const char* path) {
     char ext[5];
     std::memset(ext, 'x', sizeof ext);
@@ -42,29 +42,29 @@ class FileIo : public testsupport::CoreTest {
 // --- binary files and the fix-ups ----------------------------------------------
 
 TEST_F(FileIo, BinaryLoadFillsTheRestAndIgnoresTheExcess) {
-  cMemoryFillValue = 0x1FF;  // only the low byte fills
-  std::memset(imgMemory, 0x11, IMAGE_SIZE);
+  Model().cMemoryFillValue = 0x1FF;  // only the low byte fills
+  std::memset(ImageBytes(), 0x11, IMAGE_SIZE);
   WriteBytes(Path("short.bin"), Bytes(100, 0x42));
-  Show(LoadBinaryFile(Path("short.bin").c_str(), 16384, 16384));
+  Show(LoadBinaryFile(Model(), Settings(), Path("short.bin").c_str(), 16384, 16384));
   EXPECT_EQ(Section(16384, 100), Bytes(100, 0x42));
   EXPECT_EQ(Section(16484, 16284), Bytes(16284, 0xFF));
-  EXPECT_EQ(imgMemory[16383], 0x11);
-  EXPECT_EQ(imgMemory[32768], 0x11);
+  EXPECT_EQ(ImageBytes()[16383], 0x11);
+  EXPECT_EQ(ImageBytes()[32768], 0x11);
 
   WriteBytes(Path("long.bin"), Bytes(20000, 0x24));
-  Show(LoadBinaryFile(Path("long.bin").c_str(), 0, 16384));
-  EXPECT_EQ(imgMemory[16383], 0x24);
-  EXPECT_EQ(imgMemory[16384], 0x42);
+  Show(LoadBinaryFile(Model(), Settings(), Path("long.bin").c_str(), 0, 16384));
+  EXPECT_EQ(ImageBytes()[16383], 0x24);
+  EXPECT_EQ(ImageBytes()[16384], 0x42);
   EXPECT_TRUE(P().messageBoxes.empty());
 }
 
 TEST_F(FileIo, BinaryFilesThatCantBeReadLeaveTheImage) {
-  std::memset(imgMemory, 0x11, IMAGE_SIZE);
-  Show(LoadBinaryFile(Path("missing.bin").c_str(), 0, 16));
-  Show(LoadBinaryFile(temp_.path().c_str(), 0, 16));
+  std::memset(ImageBytes(), 0x11, IMAGE_SIZE);
+  Show(LoadBinaryFile(Model(), Settings(), Path("missing.bin").c_str(), 0, 16));
+  Show(LoadBinaryFile(Model(), Settings(), temp_.path().c_str(), 0, 16));
   ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);  // nobody writes to it
   EXPECT_EQ(GuessFileType(Path("fifo").c_str()), FILE_KIND_BIN);
-  Show(LoadBinaryFile(Path("fifo").c_str(), 0, 16));
+  Show(LoadBinaryFile(Model(), Settings(), Path("fifo").c_str(), 0, 16));
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Unable to open input file " + Path("missing.bin"),
                                                   "Unable to open input file " + temp_.path(),
                                                   "Unable to open input file " + Path("fifo")}));
@@ -72,71 +72,71 @@ TEST_F(FileIo, BinaryFilesThatCantBeReadLeaveTheImage) {
 }
 
 TEST_F(FileIo, BinarySaveWritesTheSectionUnchanged) {
-  for (UINT i = 0; i < 8192; ++i) imgMemory[8192 + i] = static_cast<BYTE>(i * 3);
-  Show(SaveBinaryFile(Path("out.bin").c_str(), 8192, 8192));
+  for (UINT i = 0; i < 8192; ++i) ImageBytes()[8192 + i] = static_cast<BYTE>(i * 3);
+  Show(SaveBinaryFile(Model(), Path("out.bin").c_str(), 8192, 8192));
   EXPECT_EQ(ReadBytes(Path("out.bin")), Section(8192, 8192));
   EXPECT_FALSE(testsupport::FileExists(Path("out.bin") + kPartialSuffix));
 }
 
 TEST_F(FileIo, SampleRateDetectionNeedsTwoEqualCodesAtTheImageStart) {
-  AutoDetectSampleRate = 1;
+  Settings().AutoDetectSampleRate = 1;
   const struct { Bytes head; UINT offset; UINT rate; } cases[] = {
       {{2, 2}, 0, 16000}, {{2, 3}, 0, 24000}, {{4, 4}, 0, 24000}, {{0, 0}, 0, 32000}, {{2, 2}, 16384, 24000},
   };
   for (const auto& c : cases) {
-    sample_rate = 24000;
+    Settings().sample_rate = 24000;
     WriteBytes(Path("r.bin"), c.head);
-    Show(LoadBinaryFile(Path("r.bin").c_str(), c.offset, 16384));
-    EXPECT_EQ(sample_rate, c.rate) << int(c.head[0]) << " " << int(c.head[1]) << " at " << c.offset;
+    Show(LoadBinaryFile(Model(), Settings(), Path("r.bin").c_str(), c.offset, 16384));
+    EXPECT_EQ(Settings().sample_rate, c.rate) << int(c.head[0]) << " " << int(c.head[1]) << " at " << c.offset;
   }
   // Detection rebuilds the playback image at once, at the new rate.
-  sample_rate = 24000;
+  Settings().sample_rate = 24000;
   WriteBytes(Path("r.bin"), {3, 3});
-  Show(LoadBinaryFile(Path("r.bin").c_str(), 0, 8192));
+  Show(LoadBinaryFile(Model(), Settings(), Path("r.bin").c_str(), 0, 8192));
   EXPECT_EQ(wavbuffer[0][24] | wavbuffer[0][25] << 8, 12000);
-  AutoDetectSampleRate = 0;
+  Settings().AutoDetectSampleRate = 0;
   WriteBytes(Path("r.bin"), {1, 1});
-  Show(LoadBinaryFile(Path("r.bin").c_str(), 0, 8192));
-  EXPECT_EQ(sample_rate, 12000u);
+  Show(LoadBinaryFile(Model(), Settings(), Path("r.bin").c_str(), 0, 8192));
+  EXPECT_EQ(Settings().sample_rate, 12000u);
   // The load only reports the rate; the program takes it.
-  AutoDetectSampleRate = 1;
-  const FileReport report = LoadBinaryFile(Path("r.bin").c_str(), 0, 8192);
+  Settings().AutoDetectSampleRate = 1;
+  const FileReport report = LoadBinaryFile(Model(), Settings(), Path("r.bin").c_str(), 0, 8192);
   EXPECT_EQ(report.detectedRate, std::optional<uint32_t>(24000));
-  EXPECT_EQ(sample_rate, 12000u);
+  EXPECT_EQ(Settings().sample_rate, 12000u);
   EXPECT_FALSE(report.failed());
 }
 
 TEST_F(FileIo, HeaderCleanupOnlyForAudioAtTheImageStart) {
-  AutoCleanup = 1;
+  Settings().AutoCleanup = 1;
   WriteBytes(Path("c.bin"), {5, 1, 9});
-  Show(LoadBinaryFile(Path("c.bin").c_str(), 0, 3));
+  Show(LoadBinaryFile(Model(), Settings(), Path("c.bin").c_str(), 0, 3));
   EXPECT_EQ(Section(0, 3), (Bytes{0, 0, 9}));
   WriteBytes(Path("c.bin"), {3, 2, 9});
-  Show(LoadBinaryFile(Path("c.bin").c_str(), 0, 3));
+  Show(LoadBinaryFile(Model(), Settings(), Path("c.bin").c_str(), 0, 3));
   EXPECT_EQ(Section(0, 3), (Bytes{3, 2, 9}));
-  cMemoryFillValue = 0xFF;
+  Model().cMemoryFillValue = 0xFF;
   WriteBytes(Path("c.bin"), {5, 1, 9});
-  Show(LoadBinaryFile(Path("c.bin").c_str(), 0, 3));
+  Show(LoadBinaryFile(Model(), Settings(), Path("c.bin").c_str(), 0, 3));
   EXPECT_EQ(Section(0, 3), (Bytes{5, 1, 9}));
 }
 
 TEST_F(FileIo, SectionsOutsideTheImageOrWithoutOneAreRefused) {
-  std::memset(imgMemory, 0x11, IMAGE_SIZE);
+  std::memset(ImageBytes(), 0x11, IMAGE_SIZE);
   WriteBytes(Path("x.bin"), Bytes(100, 0x42));
-  Show(LoadBinaryFile(Path("x.bin").c_str(), 65500, 100));
-  Show(LoadBinaryFile(Path("x.bin").c_str(), 0xFFFFFFFF, 2));  // no wrap-around
-  Show(tvOpenFileName(Path("x.bin").c_str(), 3, 32768, 32768));
-  Show(tvOpenFileName(Path("x.bin").c_str(), 0, 16, -1));
+  Show(LoadBinaryFile(Model(), Settings(), Path("x.bin").c_str(), 65500, 100));
+  Show(LoadBinaryFile(Model(), Settings(), Path("x.bin").c_str(), 0xFFFFFFFF, 2));  // no wrap-around
+  Show(tvOpenFileName(Model(), Settings(), Path("x.bin").c_str(), 3, 32768, 32768));
+  Show(tvOpenFileName(Model(), Settings(), Path("x.bin").c_str(), 0, 16, -1));
   EXPECT_EQ(BoxTexts(), std::vector<std::string>(4, "Section outside the image"));
   EXPECT_EQ(Section(0, IMAGE_SIZE), Bytes(IMAGE_SIZE, 0x11));
-  EXPECT_EQ(CheckImageSection(65536 - 16, 16), SectionCheck::kOk);
-  EXPECT_EQ(CheckImageSection(65536, 0), SectionCheck::kOk);
-  EXPECT_EQ(SaveHexFile(Path("x.hex").c_str(), 65536 - 15, 16).error, FileError::kOutsideImage);
+  EXPECT_EQ(CheckImageSection(Model(), 65536 - 16, 16), SectionCheck::kOk);
+  EXPECT_EQ(CheckImageSection(Model(), 65536, 0), SectionCheck::kOk);
+  EXPECT_EQ(SaveHexFile(Model(), Path("x.hex").c_str(), 65536 - 15, 16).error, FileError::kOutsideImage);
 
   P().messageBoxes.clear();
-  FreeBuffers();
-  Show(LoadBinaryFile(Path("x.bin").c_str(), 0, 16));
-  const FileReport report = SaveBinaryFile(Path("y.bin").c_str(), 0, 16);
+  Session().FreeBuffers();
+  Show(LoadBinaryFile(Model(), Settings(), Path("x.bin").c_str(), 0, 16));
+  const FileReport report = SaveBinaryFile(Model(), Path("y.bin").c_str(), 0, 16);
   EXPECT_EQ(report.error, FileError::kNoImage);
   Show(report);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>(2, "Unable to allocate image memory"));
@@ -182,23 +182,23 @@ TEST_F(FileIo, LoadingDispatchesByExtensionThenContent) {
   const Bytes wav = filestest::Wav16({1000});
   WriteBytes(Path("kick"), wav);          // no extension: content says WAV
   WriteBytes(Path("kick.wave"), wav);     // "wave" is not "wav": binary
-  Show(tvOpenFileName(Path("kick").c_str(), 0, 16, 16));
-  EXPECT_EQ(imgMemory[0], 0xB2);
-  Show(tvOpenFileName(Path("kick.wave").c_str(), 1, 16, 16));
+  Show(tvOpenFileName(Model(), Settings(), Path("kick").c_str(), 0, 16, 16));
+  EXPECT_EQ(ImageBytes()[0], 0xB2);
+  Show(tvOpenFileName(Model(), Settings(), Path("kick.wave").c_str(), 1, 16, 16));
   EXPECT_EQ(Section(16, 4), (Bytes{'R', 'I', 'F', 'F'}));
   testsupport::WriteText(Path("snare.HEX"), ":0100000077\n");
-  Show(tvOpenFileName(Path("snare.HEX").c_str(), 2, 16, 16));
+  Show(tvOpenFileName(Model(), Settings(), Path("snare.HEX").c_str(), 2, 16, 16));
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Record too short at line 1"});
-  EXPECT_EQ(SoundFile[2], Path("snare.HEX"));
-  EXPECT_EQ((std::vector<UINT>(SoundFileLoaded, SoundFileLoaded + 4)), (std::vector<UINT>{1, 1, 1, 0}));
+  EXPECT_EQ(Model().SoundFile[2], Path("snare.HEX"));
+  EXPECT_EQ((std::vector<UINT>(Model().SoundFileLoaded, Model().SoundFileLoaded + 4)), (std::vector<UINT>{1, 1, 1, 0}));
 }
 
 TEST_F(FileIo, AFailedLoadStillNamesTheFile) {
-  const FileReport report = tvOpenFileName(Path("gone.bin").c_str(), 1, 8192, 8192);
+  const FileReport report = tvOpenFileName(Model(), Settings(), Path("gone.bin").c_str(), 1, 8192, 8192);
   EXPECT_EQ(report.error, FileError::kCannotOpen);
   Show(report);
-  EXPECT_EQ(SoundFile[1], Path("gone.bin"));
-  EXPECT_EQ(SoundFileLoaded[1], 1u);
+  EXPECT_EQ(Model().SoundFile[1], Path("gone.bin"));
+  EXPECT_EQ(Model().SoundFileLoaded[1], 1u);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to open input file " + Path("gone.bin")});
 }
 
@@ -228,21 +228,21 @@ class FailedSave : public FileIo {
 TEST_F(FailedSave, FullDiskKeepsTheOldFileForEveryFormat) {
   faults_.WriteToDevFull(true);
   const std::string old = Path("old.bin");
-  Show(SaveBinaryFile(old.c_str(), 0, 16384));
-  Show(SaveHexFile(old.c_str(), 0, 16384));
-  Show(SaveWavFile(old.c_str(), 0, 16384));
+  Show(SaveBinaryFile(Model(), old.c_str(), 0, 16384));
+  Show(SaveHexFile(Model(), old.c_str(), 0, 16384));
+  Show(SaveWavFile(Model(), Settings(), old.c_str(), 0, 16384));
   ExpectOldFileIntact(std::vector<std::string>(3, "Unable to write output file " + old));
 }
 
 TEST_F(FailedSave, FailedRenameKeepsTheOldFile) {
   faults_.FailCall(testsupport::Fault::ReplaceFile, 1, true);
-  Show(SaveBinaryFile(Path("old.bin").c_str(), 0, 16));
+  Show(SaveBinaryFile(Model(), Path("old.bin").c_str(), 0, 16));
   ExpectOldFileIntact({"Unable to write output file " + Path("old.bin")});
 }
 
 TEST_F(FailedSave, UnopenableTemporaryKeepsTheOldFile) {
   ASSERT_EQ(testsupport::Run("mkdir '" + Path("old.bin") + kPartialSuffix + "'"), 0);
-  Show(SaveBinaryFile(Path("old.bin").c_str(), 0, 16));
+  Show(SaveBinaryFile(Model(), Path("old.bin").c_str(), 0, 16));
   ASSERT_EQ(testsupport::Run("rmdir '" + Path("old.bin") + kPartialSuffix + "'"), 0);
   ExpectOldFileIntact({"Unable to open output file " + Path("old.bin")});
 }
@@ -252,7 +252,7 @@ TEST_F(FileIo, ReadOnlyFolderKeepsTheOldFile) {
   ASSERT_EQ(testsupport::Run("mkdir -p '" + Path("ro") + "' && printf abc > '" + Path("ro/old.bin") + "' && chmod 555 '" +
                              Path("ro") + "'"),
             0);
-  Show(SaveBinaryFile(Path("ro/old.bin").c_str(), 0, 16));
+  Show(SaveBinaryFile(Model(), Path("ro/old.bin").c_str(), 0, 16));
   testsupport::Run("chmod 755 '" + Path("ro") + "'");
   EXPECT_EQ(ReadBytes(Path("ro/old.bin")), (Bytes{'a', 'b', 'c'}));
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to open output file " + Path("ro/old.bin")});
@@ -262,8 +262,8 @@ TEST_F(FileIo, ReplacingAFileKeepsItsPermissionsAndItsLink) {
   WriteBytes(Path("kept.bin"), Bytes(4, 1));
   ASSERT_EQ(chmod(Path("kept.bin").c_str(), 0640), 0);
   ASSERT_EQ(symlink("kept.bin", Path("link.bin").c_str()), 0);
-  imgMemory[0] = 0x42;
-  Show(SaveBinaryFile(Path("link.bin").c_str(), 0, 1));
+  ImageBytes()[0] = 0x42;
+  Show(SaveBinaryFile(Model(), Path("link.bin").c_str(), 0, 1));
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{});
 
   struct stat st {};
@@ -283,7 +283,7 @@ TEST_F(FileIo, AWriteProtectedFileIsRefusedThoughItsFolderIsWritable) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
-    Show(SaveBinaryFile(Path("protected.bin").c_str(), 0, 16));
+    Show(SaveBinaryFile(Model(), Path("protected.bin").c_str(), 0, 16));
     _exit(BoxTexts() == std::vector<std::string>{"Unable to open output file " + Path("protected.bin")} ? 0 : 1);
   }
   int status = 0;
@@ -299,8 +299,8 @@ TEST_F(FileIo, AWriteProtectedFileIsRefusedThoughItsFolderIsWritable) {
 }
 
 TEST_F(FileIo, DevicesAreWrittenDirectly) {
-  Show(SaveBinaryFile("/dev/full", 0, 16384));
-  Show(SaveHexFile("/dev/null", 0, 16384));
+  Show(SaveBinaryFile(Model(), "/dev/full", 0, 16384));
+  Show(SaveHexFile(Model(), "/dev/null", 0, 16384));
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unable to write output file /dev/full"});
   EXPECT_FALSE(testsupport::FileExists(std::string("/dev/full") + kPartialSuffix));
   EXPECT_FALSE(testsupport::FileExists(std::string("/dev/null") + kPartialSuffix));

@@ -23,13 +23,13 @@ class HexFile : public testsupport::CoreTest {
     return std::string(b.begin(), b.end());
   }
   void Fill(UINT offset, UINT size, uint32_t seed) {
-    for (UINT i = 0; i < size; ++i) imgMemory[offset + i] = static_cast<BYTE>((i * 2654435761u + seed) >> 13);
+    for (UINT i = 0; i < size; ++i) ImageBytes()[offset + i] = static_cast<BYTE>((i * 2654435761u + seed) >> 13);
   }
-  Bytes Section(UINT offset, UINT size) { return Bytes(imgMemory + offset, imgMemory + offset + size); }
+  Bytes Section(UINT offset, UINT size) { return Bytes(ImageBytes() + offset, ImageBytes() + offset + size); }
   // Loads `text` and shows the report, which it returns.
   FileReport LoadText(const std::string& text, UINT offset, UINT size) {
     testsupport::WriteText(Path("in.hex"), text);
-    const FileReport report = LoadHexFile(Path("in.hex").c_str(), offset, size);
+    const FileReport report = LoadHexFile(Model(), Settings(), Path("in.hex").c_str(), offset, size);
     Show(report);
     return report;
   }
@@ -47,29 +47,29 @@ TEST_F(HexFile, DigitValues) {
 }
 
 TEST_F(HexFile, WorkedRecordsWithWindowsLineEnds) {
-  std::memset(imgMemory, 0x80, 16);
-  Show(SaveHexFile(Path("a.hex").c_str(), 0, 16));
+  std::memset(ImageBytes(), 0x80, 16);
+  Show(SaveHexFile(Model(), Path("a.hex").c_str(), 0, 16));
   EXPECT_EQ(Text(Path("a.hex")), ":1000000080808080808080808080808080808080F0\r\n:00000001FF\r\n");
 
-  for (BYTE i = 0; i < 16; ++i) imgMemory[0x1230 + i] = i;
-  Show(SaveHexFile(Path("b.hex").c_str(), 0, 0x1240));
+  for (BYTE i = 0; i < 16; ++i) ImageBytes()[0x1230 + i] = i;
+  Show(SaveHexFile(Model(), Path("b.hex").c_str(), 0, 0x1240));
   const std::string text = Text(Path("b.hex"));
   EXPECT_NE(text.find("\r\n:10123000000102030405060708090A0B0C0D0E0F36\r\n:00000001FF\r\n"), std::string::npos);
   EXPECT_EQ(text.size(), 0x124u * 45 + 13);
 
-  Show(SaveHexFile(Path("empty.hex").c_str(), 0, 0));
+  Show(SaveHexFile(Model(), Path("empty.hex").c_str(), 0, 0));
   EXPECT_EQ(Text(Path("empty.hex")), ":00000001FF\r\n");
 }
 
 TEST_F(HexFile, RoundTripIntoASectionElsewhere) {
   Fill(8192, 8192, 7);
   const Bytes original = Section(8192, 8192);
-  Show(SaveHexFile(Path("s.hex").c_str(), 8192, 8192));
-  std::memset(imgMemory, 0x11, IMAGE_SIZE);
-  Show(LoadHexFile(Path("s.hex").c_str(), 40960, 8192));  // addresses are section offsets
+  Show(SaveHexFile(Model(), Path("s.hex").c_str(), 8192, 8192));
+  std::memset(ImageBytes(), 0x11, IMAGE_SIZE);
+  Show(LoadHexFile(Model(), Settings(), Path("s.hex").c_str(), 40960, 8192));  // addresses are section offsets
   EXPECT_EQ(Section(40960, 8192), original);
-  EXPECT_EQ(imgMemory[40959], 0x11);
-  EXPECT_EQ(imgMemory[49152], 0x11);
+  EXPECT_EQ(ImageBytes()[40959], 0x11);
+  EXPECT_EQ(ImageBytes()[49152], 0x11);
   EXPECT_TRUE(P().messageBoxes.empty());
 }
 
@@ -77,7 +77,7 @@ TEST_F(HexFile, SrecCatAndObjcopyAgreeBothWays) {
   if (!testsupport::HaveTool("srec_cat") || !testsupport::HaveTool("objcopy")) GTEST_SKIP() << "srecord/binutils missing";
   Fill(0, 32768, 99);
   const Bytes original = Section(0, 32768);
-  Show(SaveHexFile(Path("ours.hex").c_str(), 0, 32768));
+  Show(SaveHexFile(Model(), Path("ours.hex").c_str(), 0, 32768));
   ASSERT_EQ(testsupport::Run("srec_cat '" + Path("ours.hex") + "' -Intel -o '" + Path("srec.bin") + "' -Binary"), 0);
   EXPECT_EQ(testsupport::ReadBytes(Path("srec.bin")), original);
   ASSERT_EQ(testsupport::Run("objcopy -I ihex -O binary '" + Path("ours.hex") + "' '" + Path("objcopy.bin") + "'"), 0);
@@ -89,33 +89,33 @@ TEST_F(HexFile, SrecCatAndObjcopyAgreeBothWays) {
             0);
   ASSERT_EQ(testsupport::Run("objcopy -I binary -O ihex '" + Path("theirs.bin") + "' '" + Path("objcopy.hex") + "'"), 0);
   for (const char* name : {"srec.hex", "objcopy.hex"}) {
-    std::memset(imgMemory, 0, IMAGE_SIZE);
-    Show(LoadHexFile(Path(name).c_str(), 0, 32768));
+    std::memset(ImageBytes(), 0, IMAGE_SIZE);
+    Show(LoadHexFile(Model(), Settings(), Path(name).c_str(), 0, 32768));
     EXPECT_EQ(Section(0, 32768), original) << name;
   }
   EXPECT_TRUE(P().messageBoxes.empty());
 }
 
 TEST_F(HexFile, RecordsOutsideTheSectionAreDroppedAndGapsKeepTheFill) {
-  cMemoryFillValue = 0xFF;
-  std::memset(imgMemory, 0x11, IMAGE_SIZE);
+  Model().cMemoryFillValue = 0xFF;
+  std::memset(ImageBytes(), 0x11, IMAGE_SIZE);
   // A 16 KB EPROM's records loaded as Sound 1 of 2 (8192 bytes): the upper
   // half's records fall beyond the section and the second sound stays.
   LoadText(":020000000102FB\n:021FFF00AABB7B\n:02200000CCDD35\n", 0, 8192);
-  EXPECT_EQ(imgMemory[0], 0x01);
-  EXPECT_EQ(imgMemory[1], 0x02);
-  EXPECT_EQ(imgMemory[2], 0xFF);
-  EXPECT_EQ(imgMemory[8191], 0xAA);
-  EXPECT_EQ(imgMemory[8192], 0x11);
+  EXPECT_EQ(ImageBytes()[0], 0x01);
+  EXPECT_EQ(ImageBytes()[1], 0x02);
+  EXPECT_EQ(ImageBytes()[2], 0xFF);
+  EXPECT_EQ(ImageBytes()[8191], 0xAA);
+  EXPECT_EQ(ImageBytes()[8192], 0x11);
   EXPECT_TRUE(P().messageBoxes.empty());
 }
 
 TEST_F(HexFile, OtherRecordsAreIgnoredAndTheEndRecordDoesNotEndReading) {
   LoadText("garbage line\n:020000040000FA\n:00000001FF\n:0000000000\n:0100050042B8\r\n:00000001FF\n", 0, 16);
-  EXPECT_EQ(imgMemory[5], 0x42);
+  EXPECT_EQ(ImageBytes()[5], 0x42);
   EXPECT_TRUE(P().messageBoxes.empty());
   LoadText(":0100050042b8\n", 0, 16);  // lower-case digits
-  EXPECT_EQ(imgMemory[5], 0x42);
+  EXPECT_EQ(ImageBytes()[5], 0x42);
   EXPECT_TRUE(P().messageBoxes.empty());
 }
 
@@ -126,19 +126,19 @@ TEST_F(HexFile, ChecksumErrorNamesTheLineAndStops) {
   EXPECT_EQ(report.error, FileError::kHexRecord);
   EXPECT_EQ(report.hexError, HexError::kChecksum);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"CRC error at line 3: D4 vs D5"});
-  EXPECT_EQ(imgMemory[0], 0x11);
-  EXPECT_EQ(imgMemory[0x1B], 0x10);  // the failing record's data is kept
-  EXPECT_EQ(imgMemory[0x20], 0x00);
+  EXPECT_EQ(ImageBytes()[0], 0x11);
+  EXPECT_EQ(ImageBytes()[0x1B], 0x10);  // the failing record's data is kept
+  EXPECT_EQ(ImageBytes()[0x20], 0x00);
   EXPECT_TRUE(P().messageBoxes[0].owner == nullptr && P().messageBoxes[0].defaultCaption);
 }
 
 TEST_F(HexFile, ShortRecordsStopWithoutReadingPastTheLine) {
-  AutoCleanup = 1;  // the fix-ups still run
+  Settings().AutoCleanup = 1;  // the fix-ups still run
   LoadText(":0100000011EE\n:02000100AABB\n:0100030033C9\n", 0, 16);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Record too short at line 2"});
-  EXPECT_EQ(imgMemory[0], 0x00);  // 0x11 cleared by the header clean-up
-  EXPECT_EQ(imgMemory[1], 0x00);
-  EXPECT_EQ(imgMemory[3], 0x00);
+  EXPECT_EQ(ImageBytes()[0], 0x00);  // 0x11 cleared by the header clean-up
+  EXPECT_EQ(ImageBytes()[1], 0x00);
+  EXPECT_EQ(ImageBytes()[3], 0x00);
 
   P().messageBoxes.clear();
   LoadText(":0100\n", 0, 16);
@@ -152,19 +152,19 @@ TEST_F(HexFile, ShortRecordsStopWithoutReadingPastTheLine) {
   longRecord += "00\n";
   LoadText(":0100000011EE\n" + longRecord, 0, 256);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Record too short at line 2"});
-  EXPECT_EQ(imgMemory[0x10], 0x00);
+  EXPECT_EQ(ImageBytes()[0x10], 0x00);
 }
 
 TEST_F(HexFile, SampleRateDetectionAfterAHexLoad) {
-  AutoDetectSampleRate = 1;
+  Settings().AutoDetectSampleRate = 1;
   LoadText(":020000000303F8\n", 0, 16);
-  EXPECT_EQ(sample_rate, 12000u);
+  EXPECT_EQ(Settings().sample_rate, 12000u);
 }
 
 TEST_F(HexFile, FailuresToOpen) {
-  Show(LoadHexFile(Path("missing.hex").c_str(), 0, 16));
-  Show(SaveHexFile(Path("no/folder/x.hex").c_str(), 0, 16));
-  Show(LoadHexFile(Path("x.hex").c_str(), 65000, 1024));
+  Show(LoadHexFile(Model(), Settings(), Path("missing.hex").c_str(), 0, 16));
+  Show(SaveHexFile(Model(), Path("no/folder/x.hex").c_str(), 0, 16));
+  Show(LoadHexFile(Model(), Settings(), Path("x.hex").c_str(), 65000, 1024));
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Unable to open input file " + Path("missing.hex"),
                                                   "Unable to open output file " + Path("no/folder/x.hex"),
                                                   "Section outside the image"}));
@@ -192,9 +192,9 @@ TEST_F(HexFile, RecordsAnywhereInTheAddressSpaceStayInsideTheSection) {
     text += field;
   }
   testsupport::WriteText(Path("many.hex"), text);
-  cMemoryFillValue = 0x3C;
-  std::memset(imgMemory, 0xC3, IMAGE_SIZE);
-  Show(LoadHexFile(Path("many.hex").c_str(), 61440, 4096));
+  Model().cMemoryFillValue = 0x3C;
+  std::memset(ImageBytes(), 0xC3, IMAGE_SIZE);
+  Show(LoadHexFile(Model(), Settings(), Path("many.hex").c_str(), 61440, 4096));
   EXPECT_TRUE(P().messageBoxes.empty());
   EXPECT_EQ(Section(61440, 4096), model);
   EXPECT_EQ(Section(0, 61440), Bytes(61440, 0xC3));

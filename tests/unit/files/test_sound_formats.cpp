@@ -37,10 +37,10 @@ class SoundFormats : public testsupport::CoreTest {
   }
   // Loads `name` as a drop would into the first `size` bytes.
   Bytes Load(const std::string& name, UINT size) {
-    std::memset(imgMemory, 0xA5, IMAGE_SIZE);
-    Show(tvOpenFileName(Path(name).c_str(), 0, static_cast<int>(size), static_cast<int>(size)));
-    EXPECT_EQ(imgMemory[size], 0xA5) << name;
-    return Bytes(imgMemory, imgMemory + size);
+    std::memset(ImageBytes(), 0xA5, IMAGE_SIZE);
+    Show(tvOpenFileName(Model(), Settings(), Path(name).c_str(), 0, static_cast<int>(size), static_cast<int>(size)));
+    EXPECT_EQ(ImageBytes()[size], 0xA5) << name;
+    return Bytes(ImageBytes(), ImageBytes() + size);
   }
   std::string Status() { return P().StatusText(1); }
 };
@@ -182,24 +182,24 @@ TEST_F(SoundFormats, AToneResampledToThePlaybackRateKeepsItsPitch) {
   constexpr UINT kSection = 8192;  // 2764: the tone fills it at every rate
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.rate) + (c.resample ? " resampled" : ""));
-    ResampleToPlaybackRate = c.resample;
-    sample_rate = c.rate;
+    Settings().ResampleToPlaybackRate = c.resample;
+    Settings().sample_rate = c.rate;
     Load("tone.wav", kSection);
     EXPECT_EQ(Status(), "");
-    Show(SaveWavFile(Path("played.wav").c_str(), 0, kSection));
+    Show(SaveWavFile(Model(), Settings(), Path("played.wav").c_str(), 0, kSection));
     const Bytes played = testsupport::ReadBytes(Path("played.wav"));
     ASSERT_EQ(played.size(), 44 + 2 * kSection);
     EXPECT_NEAR(MeasuredHz(played), c.hz, c.hz * 0.005);
   }
 
   // One second becomes 24000 samples, the rest of the section keeps the fill.
-  cMemoryFillValue = 0xFF;
-  sample_rate = 24000;
+  Model().cMemoryFillValue = 0xFF;
+  Settings().sample_rate = 24000;
   const Bytes section = Load("tone.wav", 32768);
   EXPECT_EQ(std::count(section.begin(), section.begin() + 24000, 0xFF), 0);  // -3 dB: never full scale
   EXPECT_EQ(Bytes(section.begin() + 24000, section.end()), Bytes(32768 - 24000, 0xFF));
   // Auto-scaling measures the resampled sound.
-  AutoScale = 1;
+  Settings().AutoScale = 1;
   const Bytes scaled = Load("tone.wav", 32768);
   EXPECT_EQ(*std::max_element(scaled.begin(), scaled.begin() + 24000), 0xFF);
 }
@@ -207,11 +207,11 @@ TEST_F(SoundFormats, AToneResampledToThePlaybackRateKeepsItsPitch) {
 TEST_F(SoundFormats, AFileAtThePlaybackRateIsTheSameResampledOrNot) {
   ASSERT_EQ(testsupport::Run("sox -n -r 24000 -b 16 -c 2 '" + Path("same.wav") + "' synth 0.5 sine 300 sine 4321"), 0);
   const Bytes plain = Load("same.wav", 16384);
-  AutoScale = 1;
+  Settings().AutoScale = 1;
   const Bytes scaled = Load("same.wav", 16384);
-  ResampleToPlaybackRate = 1;
+  Settings().ResampleToPlaybackRate = 1;
   EXPECT_EQ(Load("same.wav", 16384), scaled);
-  AutoScale = 0;
+  Settings().AutoScale = 0;
   EXPECT_EQ(Load("same.wav", 16384), plain);
 }
 

@@ -31,21 +31,22 @@ using filestest::Riff;
 class WavBadInput : public testsupport::CoreTest {
  protected:
   static constexpr UINT kOffset = 1024;
-  using Loader = FileReport (*)(const char* filename, UINT lOffset, UINT lSize);
+  using Loader = FileReport (*)(ImageModel& image, const FileSettings& settings, const char* filename, UINT lOffset,
+                                UINT lSize);
   // Loads `file` into a section of `size` bytes (fill byte 0xFF) between
   // marked neighbours, and returns the section.
   Bytes Load(const Bytes& file, UINT size, Loader loader = LoadWavFile) {
-    cMemoryFillValue = 0xFF;
-    std::memset(imgMemory, 0xA5, IMAGE_SIZE);
+    Model().cMemoryFillValue = 0xFF;
+    std::memset(ImageBytes(), 0xA5, IMAGE_SIZE);
     P().statusLog.clear();
     plat::StatusSetText(hWndStatus, 1, "");
     testsupport::WriteBytes(Path("bad.wav"), file);
-    report_ = loader(Path("bad.wav").c_str(), kOffset, size);
+    report_ = loader(Model(), Settings(), Path("bad.wav").c_str(), kOffset, size);
     Show(report_);
-    EXPECT_EQ(imgMemory[kOffset - 1], 0xA5);
-    EXPECT_EQ(imgMemory[kOffset + size], 0xA5);
+    EXPECT_EQ(ImageBytes()[kOffset - 1], 0xA5);
+    EXPECT_EQ(ImageBytes()[kOffset + size], 0xA5);
     EXPECT_TRUE(P().messageBoxes.empty());
-    return Bytes(imgMemory + kOffset, imgMemory + kOffset + size);
+    return Bytes(ImageBytes() + kOffset, ImageBytes() + kOffset + size);
   }
   std::string Status() { return P().StatusText(1); }
   static uint8_t Code(int32_t v) { return static_cast<uint8_t>(LinearTou255law(v, WAV_FULL_SCALE)); }
@@ -61,7 +62,7 @@ class WavBadInput : public testsupport::CoreTest {
   template <size_t N>
   void ExpectLoads(const LoadCase (&cases)[N], Loader loader) {
     for (const LoadCase& c : cases) {
-      ResampleToPlaybackRate = c.resample;
+      Settings().ResampleToPlaybackRate = c.resample;
       EXPECT_EQ(Load(c.file, 4, loader), c.section) << c.what;
       EXPECT_EQ(Status(), c.status) << c.what;
     }

@@ -27,12 +27,12 @@ class WavRead : public testsupport::CoreTest {
  protected:
   // Loads `file` into the section at `offset` and returns the section.
   Bytes Load(const Bytes& file, UINT size, UINT offset = 0) {
-    std::memset(imgMemory, 0xA5, IMAGE_SIZE);  // what lies outside the section
+    std::memset(ImageBytes(), 0xA5, IMAGE_SIZE);  // what lies outside the section
     testsupport::WriteBytes(Path("in.wav"), file);
-    Show(LoadWavFile(Path("in.wav").c_str(), offset, size));
-    EXPECT_EQ(imgMemory[offset + size], offset + size < IMAGE_SIZE ? 0xA5 : imgMemory[offset + size]);
-    if (offset > 0) EXPECT_EQ(imgMemory[offset - 1], 0xA5);
-    return Bytes(imgMemory + offset, imgMemory + offset + size);
+    Show(LoadWavFile(Model(), Settings(), Path("in.wav").c_str(), offset, size));
+    EXPECT_EQ(ImageBytes()[offset + size], offset + size < IMAGE_SIZE ? 0xA5 : ImageBytes()[offset + size]);
+    if (offset > 0) EXPECT_EQ(ImageBytes()[offset - 1], 0xA5);
+    return Bytes(ImageBytes() + offset, ImageBytes() + offset + size);
   }
   std::string Status() { return P().StatusText(1); }
   static uint8_t Code(int32_t v) { return static_cast<uint8_t>(LinearTou255law(v, 32768)); }
@@ -46,8 +46,8 @@ class WavRead : public testsupport::CoreTest {
     ASSERT_EQ(testsupport::Run(cmd), 0) << cmd;
   }
   Bytes LoadSox(UINT size) {
-    Show(LoadWavFile(Path("sox.wav").c_str(), 0, size));
-    return Bytes(imgMemory, imgMemory + size);
+    Show(LoadWavFile(Model(), Settings(), Path("sox.wav").c_str(), 0, size));
+    return Bytes(ImageBytes(), ImageBytes() + size);
   }
 };
 
@@ -130,7 +130,7 @@ TEST_F(WavRead, WorkedSampleValues) {
 }
 
 TEST_F(WavRead, SectionLengthBoundsTheCodes) {
-  cMemoryFillValue = 0xFF;
+  Model().cMemoryFillValue = 0xFF;
   std::vector<int> many(10000, 1000);
   Bytes data;
   for (int v : many) filestest::Put16(data, static_cast<uint16_t>(v));
@@ -169,7 +169,7 @@ TEST_F(WavRead, OddDataChunksSkipTheirPadByte) {
 }
 
 TEST_F(WavRead, DataBeforeAnyFormatIsSkippedWithANote) {
-  cMemoryFillValue = 0xFF;
+  Model().cMemoryFillValue = 0xFF;
   EXPECT_EQ(Load(Riff({Chunk("data", Pcm16({5, 5}))}), 2), (Bytes{0xFF, 0xFF}));
   EXPECT_EQ(Status(), " No header detected before data!");
   EXPECT_EQ(Load(Riff({Chunk("data", Pcm16({5})), FmtChunk(1, 1, 2, 16), Chunk("data", Pcm16({1000}))}), 2),
@@ -188,7 +188,7 @@ TEST_F(WavRead, HugeChunkSizesAreSkippedToTheEnd) {
 // --- refusals ----------------------------------------------------------------------
 
 TEST_F(WavRead, WrongContainersLeaveTheFillByte) {
-  cMemoryFillValue = 0xFF;
+  Model().cMemoryFillValue = 0xFF;
   const Bytes good = Wav16({1000});
   Bytes rifx = good;
   std::memcpy(rifx.data(), "RIFX", 4);
@@ -203,7 +203,7 @@ TEST_F(WavRead, WrongContainersLeaveTheFillByte) {
 }
 
 TEST_F(WavRead, UnknownFormatsAreNamed) {
-  cMemoryFillValue = 0xFF;
+  Model().cMemoryFillValue = 0xFF;
   // An extensible format without its extension names no encoding.
   EXPECT_EQ(Load(Riff({FmtChunk(0xFFFE, 2, 4, 16), Chunk("data", Pcm16({1000, 1000}))}), 1), Bytes{0xFF});
   EXPECT_EQ(Status(), "Unknown audio format (FFFE, 2 channels)\n");
@@ -219,7 +219,7 @@ TEST_F(WavRead, UnknownFormatsAreNamed) {
 }
 
 TEST_F(WavRead, FrameLayoutsTheReaderCantHoldAreRefused) {
-  cMemoryFillValue = 0xFF;
+  Model().cMemoryFillValue = 0xFF;
   const struct { unsigned channels, blockAlign, bits; const char* text; } cases[] = {
       {2, 2, 16, "Unsupported WAV frame layout (16 bits, 2 channels, block align 2)"},
       {1, 65, 16, "Unsupported WAV frame layout (16 bits, 1 channels, block align 65)"},
@@ -240,7 +240,7 @@ TEST_F(WavRead, FrameLayoutsTheReaderCantHoldAreRefused) {
 }
 
 TEST_F(WavRead, CutFilesReportTheUnexpectedEnd) {
-  cMemoryFillValue = 0xFF;
+  Model().cMemoryFillValue = 0xFF;
   const Bytes full = Wav16({1000, 1000, 1000, 1000});
   // Cut inside the fmt chunk's first 14 bytes, before the bits field, and
   // inside the third frame.
@@ -249,7 +249,7 @@ TEST_F(WavRead, CutFilesReportTheUnexpectedEnd) {
   for (const auto& cut : cuts) {
     testsupport::WriteBytes(Path("cut.wav"), Bytes(full.begin(), full.begin() + static_cast<long>(cut.length)));
     plat::StatusSetText(hWndStatus, 1, "");
-    const FileReport report = LoadWavFile(Path("cut.wav").c_str(), 0, 4);
+    const FileReport report = LoadWavFile(Model(), Settings(), Path("cut.wav").c_str(), 0, 4);
     EXPECT_EQ(report.error, FileError::kSound) << cut.length;
     EXPECT_EQ(report.soundError, cut.error) << cut.length;
     Show(report);
@@ -257,7 +257,7 @@ TEST_F(WavRead, CutFilesReportTheUnexpectedEnd) {
   }
   const Bytes cut(full.begin(), full.begin() + 49);
   EXPECT_EQ(Load(cut, 4), (Bytes{0xB2, 0xB2, 0xFF, 0xFF}));
-  AutoScale = 1;  // the peak stays at full scale: the same codes again
+  Settings().AutoScale = 1;  // the peak stays at full scale: the same codes again
   EXPECT_EQ(Load(cut, 4), (Bytes{0xB2, 0xB2, 0xFF, 0xFF}));
 }
 
@@ -267,10 +267,10 @@ TEST_F(WavRead, ZeroBlockAlignEndsAtTheFirstFrame) {
 }
 
 TEST_F(WavRead, UnopenableFileShowsABoxWithoutPath) {
-  Show(LoadWavFile(Path("missing.wav").c_str(), 0, 16));
-  Show(LoadWavFile(temp_.path().c_str(), 0, 16));  // a folder
+  Show(LoadWavFile(Model(), Settings(), Path("missing.wav").c_str(), 0, 16));
+  Show(LoadWavFile(Model(), Settings(), temp_.path().c_str(), 0, 16));  // a folder
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Unable to open input file", "Unable to open input file"}));
-  EXPECT_EQ(imgMemory[0], 0x00);  // not even filled
+  EXPECT_EQ(ImageBytes()[0], 0x00);  // not even filled
 }
 
 // --- auto-scaling ------------------------------------------------------------------
@@ -278,23 +278,23 @@ TEST_F(WavRead, UnopenableFileShowsABoxWithoutPath) {
 TEST_F(WavRead, AutoScaleNormalisesToTheMeasuredPeak) {
   const Bytes file = Wav16({16384, 8192, -16384, -8192});
   EXPECT_EQ(Load(file, 4), (Bytes{0xF0, 0xE0, 0x70, 0x60}));
-  AutoScale = 1;
+  Settings().AutoScale = 1;
   EXPECT_EQ(Load(file, 4), (Bytes{0xFF, 0xF0, 0x7F, 0x70}));
 }
 
 TEST_F(WavRead, AutoScaleOfSilenceKeepsSilence) {
-  AutoScale = 1;
+  Settings().AutoScale = 1;
   EXPECT_EQ(Load(Wav16({0, 0, 0}), 3), Bytes(3, 0x80));
   EXPECT_EQ(Load(Riff({FmtChunk(1, 1, 2, 16)}), 3), Bytes(3, 0x00));  // no data at all
 }
 
 TEST_F(WavRead, HeaderCleanupRunsButNotRateDetection) {
-  AutoCleanup = 1;
-  AutoDetectSampleRate = 1;
+  Settings().AutoCleanup = 1;
+  Settings().AutoDetectSampleRate = 1;
   EXPECT_EQ(Load(Wav16({1000, 1000, 1000}), 3), (Bytes{0x00, 0x00, 0xB2}));
   const Bytes rateCodes = Load(Riff({FmtChunk(1, 1, 1, 8), Chunk("data", {0x00, 0x00})}), 2);
   EXPECT_EQ(rateCodes[0], rateCodes[1]);
-  EXPECT_EQ(sample_rate, 24000u);
+  EXPECT_EQ(Settings().sample_rate, 24000u);
 }
 
 // --- the parser's result ----------------------------------------------------------------
@@ -363,12 +363,12 @@ TEST_F(WavRead, MutatedFilesStayInsideTheOutput) {
     for (int e = 0; e < edits; ++e) file[random() % file.size()] = static_cast<uint8_t>(random());
     if (random() % 4 == 0) file.resize(random() % file.size());
     testsupport::WriteBytes(Path("mutated.wav"), file);
-    std::memset(imgMemory, 0xA5, kGuard + kOut + kGuard);
-    const FileReport report = LoadWavFile(Path("mutated.wav").c_str(), kGuard, kOut);
+    std::memset(ImageBytes(), 0xA5, kGuard + kOut + kGuard);
+    const FileReport report = LoadWavFile(Model(), Settings(), Path("mutated.wav").c_str(), kGuard, kOut);
     EXPECT_TRUE(report.error == FileError::kNone || report.error == FileError::kSound) << round;
     for (UINT i = 0; i < kGuard; ++i) {
-      ASSERT_EQ(imgMemory[i], 0xA5) << "round " << round;
-      ASSERT_EQ(imgMemory[kGuard + kOut + i], 0xA5) << "round " << round;
+      ASSERT_EQ(ImageBytes()[i], 0xA5) << "round " << round;
+      ASSERT_EQ(ImageBytes()[kGuard + kOut + i], 0xA5) << "round " << round;
     }
   }
 }

@@ -26,7 +26,7 @@ class WavWrite : public testsupport::CoreTest {
   // that holds it exactly.
   Bytes Memory(const Bytes& codes) {
     Bytes out(WavImageSize(codes.size()) + 8, 0xEE);
-    EXPECT_TRUE(BuildWavImage(codes.data(), codes.size(), sample_rate, out.data(), out.size() - 8));
+    EXPECT_TRUE(BuildWavImage(codes.data(), codes.size(), Settings().sample_rate, out.data(), out.size() - 8));
     EXPECT_EQ(out[out.size() - 8], 0xEE) << "wrote past the image";
     out.resize(out.size() - 8);
     return out;
@@ -49,7 +49,7 @@ TEST_F(WavWrite, SizesFollowTheSampleCountAndRate) {
   EXPECT_EQ(Le32(empty, 4), 36u);
   EXPECT_EQ(Le32(empty, 40), 0u);
 
-  sample_rate = 32000;
+  Settings().sample_rate = 32000;
   const Bytes big = Memory(Bytes(16384, 0x90));
   EXPECT_EQ(big.size(), 32812u);
   EXPECT_EQ(Le32(big, 4), 32804u);
@@ -61,9 +61,9 @@ TEST_F(WavWrite, SizesFollowTheSampleCountAndRate) {
 TEST_F(WavWrite, FileAndMemoryImagesAgreeByteForByte) {
   Bytes codes(4096);
   for (size_t i = 0; i < codes.size(); ++i) codes[i] = static_cast<uint8_t>(i * 7);
-  std::copy(codes.begin(), codes.end(), imgMemory + 100);
+  std::copy(codes.begin(), codes.end(), ImageBytes() + 100);
   const std::string path = Path("same.wav");
-  const FileReport report = SaveWavFile(path.c_str(), 100, 4096);
+  const FileReport report = SaveWavFile(Model(), Settings(), path.c_str(), 100, 4096);
   EXPECT_FALSE(report.failed());
   EXPECT_TRUE(report.texts.empty());
   EXPECT_EQ(ReadBytes(path), Memory(codes));
@@ -72,9 +72,9 @@ TEST_F(WavWrite, FileAndMemoryImagesAgreeByteForByte) {
 
 TEST_F(WavWrite, SoxReadsWhatWeWrite) {
   if (!testsupport::HaveTool("soxi") || !testsupport::HaveTool("sox")) GTEST_SKIP() << "sox not installed";
-  sample_rate = 16000;
-  for (UINT i = 0; i < 1000; ++i) imgMemory[i] = static_cast<BYTE>(i);
-  Show(SaveWavFile(Path("s.wav").c_str(), 0, 1000));
+  Settings().sample_rate = 16000;
+  for (UINT i = 0; i < 1000; ++i) ImageBytes()[i] = static_cast<BYTE>(i);
+  Show(SaveWavFile(Model(), Settings(), Path("s.wav").c_str(), 0, 1000));
   const std::string out = Path("out.txt");
   const std::string file = "'" + Path("s.wav") + "'";
   EXPECT_EQ(filestest::RunOutput("soxi -r " + file, out), "16000");
@@ -97,20 +97,20 @@ TEST_F(WavWrite, RefusalsAndFailuresAreReported) {
   EXPECT_EQ(tooSmall, Bytes(WavImageSize(4) - 1, 0xEE));
 
   const std::string missingFolder = Path("no/such/folder.wav");
-  const FileReport report = SaveWavFile(missingFolder.c_str(), 0, 4);
+  const FileReport report = SaveWavFile(Model(), Settings(), missingFolder.c_str(), 0, 4);
   EXPECT_EQ(report.error, FileError::kCannotOpen);
   Show(report);
-  Show(SaveWavFile("", 0, 4));
+  Show(SaveWavFile(Model(), Settings(), "", 0, 4));
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Unable to open WAV output file: " + missingFolder,
                                                   "Unable to open WAV output file: "}));
   for (const auto& box : P().messageBoxes) EXPECT_TRUE(box.owner == nullptr && box.defaultCaption);
 }
 
 TEST_F(WavWrite, SaveChecksTheImageAndTheSection) {
-  Show(SaveWavFile(Path("a.wav").c_str(), 65536 - 100, 101));
+  Show(SaveWavFile(Model(), Settings(), Path("a.wav").c_str(), 65536 - 100, 101));
   EXPECT_FALSE(testsupport::FileExists(Path("a.wav")));
-  FreeBuffers();
-  Show(SaveWavFile(Path("a.wav").c_str(), 0, 100));
+  Session().FreeBuffers();
+  Show(SaveWavFile(Model(), Settings(), Path("a.wav").c_str(), 0, 100));
   EXPECT_FALSE(testsupport::FileExists(Path("a.wav")));
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Section outside the image", "Unable to allocate image memory"}));
 }
@@ -123,11 +123,11 @@ class PlaybackImages : public WavWrite {
 };
 
 TEST_F(PlaybackImages, TwoSoundsGetOneImageEachAfterPlaybackStops) {
-  EPROM_type = et27128;
-  EPROM_Arrangement = eaOneEpromTwoSounds;
-  std::memset(imgMemory, 0x90, 8192);
-  std::memset(imgMemory + 8192, 0x10, 8192);
-  ComputeWAVfromBuffer();
+  Model().EPROM_type = et27128;
+  Model().EPROM_Arrangement = eaOneEpromTwoSounds;
+  std::memset(ImageBytes(), 0x90, 8192);
+  std::memset(ImageBytes() + 8192, 0x10, 8192);
+  ComputeWAVfromBuffer(Session());
   ASSERT_FALSE(P().soundsPlayed.empty());
   EXPECT_EQ(P().soundsPlayed.front(), nullptr);
   EXPECT_EQ(Image(0, 8192), Memory(Bytes(8192, 0x90)));
@@ -136,19 +136,19 @@ TEST_F(PlaybackImages, TwoSoundsGetOneImageEachAfterPlaybackStops) {
 
 TEST_F(PlaybackImages, OneSoundLeavesTheSecondBufferAlone) {
   std::memset(wavbuffer[1], 0x5A, BUFFER_SIZE);
-  EPROM_type = et2764;
-  EPROM_Arrangement = eaTwoEpromsOneSound;
-  ComputeWAVfromBuffer();
-  EXPECT_EQ(Image(0, 16384), Memory(Bytes(imgMemory, imgMemory + 16384)));
+  Model().EPROM_type = et2764;
+  Model().EPROM_Arrangement = eaTwoEpromsOneSound;
+  ComputeWAVfromBuffer(Session());
+  EXPECT_EQ(Image(0, 16384), Memory(Bytes(ImageBytes(), ImageBytes() + 16384)));
   EXPECT_EQ(wavbuffer[1][0], 0x5A);
 }
 
 TEST_F(PlaybackImages, ALayoutBeyondTheImageIsCutAtItsEnd) {
   // Only a hand-edited configuration gets here: four 64 KB EPROMs.
-  EPROM_type = et27512;
-  EPROM_Arrangement = eaFourEpromsOneSound;
+  Model().EPROM_type = et27512;
+  Model().EPROM_Arrangement = eaFourEpromsOneSound;
   std::memset(wavbuffer[0], 0x5A, BUFFER_SIZE);
-  ComputeWAVfromBuffer();
+  ComputeWAVfromBuffer(Session());
   EXPECT_EQ(Le32(Bytes(wavbuffer[0], wavbuffer[0] + 44), 40), 2 * 65536u);
   EXPECT_EQ(wavbuffer[0][WavImageSize(IMAGE_SIZE)], 0x5A);
   EXPECT_EQ(wavbuffer[0][BUFFER_SIZE - 1], 0x5A);
@@ -157,10 +157,10 @@ TEST_F(PlaybackImages, ALayoutBeyondTheImageIsCutAtItsEnd) {
 TEST_F(PlaybackImages, NothingHappensWithoutImageOrBuffers) {
   BYTE* saved = wavbuffer[0];
   wavbuffer[0] = nullptr;
-  ComputeWAVfromBuffer();  // no buffer to write: skipped
+  ComputeWAVfromBuffer(Session());  // no buffer to write: skipped
   wavbuffer[0] = saved;
-  FreeBuffers();
-  ComputeWAVfromBuffer();
+  Session().FreeBuffers();
+  ComputeWAVfromBuffer(Session());
   EXPECT_EQ(P().soundsPlayed.size(), 1u);
   EXPECT_TRUE(P().messageBoxes.empty());
 }

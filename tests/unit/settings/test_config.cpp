@@ -23,13 +23,18 @@ class ConfigFile : public testsupport::CoreTest {
   std::string Contents() const { return testsupport::ReadTextFile(CfgPath()); }
   void Load(const std::string& text) {
     testsupport::WriteText(CfgPath(), text);
-    EXPECT_EQ(LoadConfig(szCfgName), 1);
+    EXPECT_EQ(LoadConfig(szCfgName, Model(), Settings()), 1);
+  }
+  // A new session: every setting forgotten.
+  void Forget() {
+    core_.reset();
+    core_.emplace(CoreSession::Setup::WithoutWindow);
   }
   // Saves, forgets everything, loads again.
   void RoundTrip() {
-    SaveConfig(szCfgName);
-    MakeCoreStateNew();
-    LoadConfig(szCfgName);
+    SaveConfig(szCfgName, Model(), Settings());
+    Forget();
+    LoadConfig(szCfgName, Model(), Settings());
   }
 };
 
@@ -42,19 +47,20 @@ const char kDefaultFile[] =
 const char kLaterKeys[] = "ResampleToPlaybackRate = 0\n";
 
 TEST_F(ConfigFile, FirstStartHasTheDefaultsAndTheFirstSaveWritesEveryLine) {
-  EXPECT_EQ(LoadConfig(szCfgName), 1);
+  EXPECT_EQ(LoadConfig(szCfgName, Model(), Settings()), 1);
   EXPECT_EQ(cMidiInDevice, 0u);
   EXPECT_EQ(cMidiOutDevice, 0u);
-  EXPECT_EQ(EPROM_type, et2764);
-  EXPECT_EQ(EPROM_Arrangement, eaOneEpromOneSound);
-  EXPECT_EQ(cMemoryFillValue, 0u);
-  EXPECT_EQ(sample_rate, 24000u);
-  EXPECT_EQ(AutoScale + AutoDetectSampleRate + AutoCleanup + DefaultFileFormat, 0u);
-  EXPECT_TRUE(RecentLoadPath.empty() && RecentSavePath.empty());
+  EXPECT_EQ(Model().EPROM_type, et2764);
+  EXPECT_EQ(Model().EPROM_Arrangement, eaOneEpromOneSound);
+  EXPECT_EQ(Model().cMemoryFillValue, 0u);
+  EXPECT_EQ(Settings().sample_rate, 24000u);
+  const FileSettings& f = Settings();
+  EXPECT_EQ(f.AutoScale + f.AutoDetectSampleRate + f.AutoCleanup + f.DefaultFileFormat, 0u);
+  EXPECT_TRUE(Settings().RecentLoadPath.empty() && Settings().RecentSavePath.empty());
 
-  EXPECT_EQ(ResampleToPlaybackRate, 0u);
+  EXPECT_EQ(Settings().ResampleToPlaybackRate, 0u);
 
-  SaveConfig(szCfgName);
+  SaveConfig(szCfgName, Model(), Settings());
   EXPECT_EQ(Contents(), std::string(kDefaultFile) + kLaterKeys);
   EXPECT_FALSE(testsupport::FileExists(TempPath()));
   EXPECT_TRUE(P().messageBoxes.empty());
@@ -72,50 +78,50 @@ TEST_F(ConfigFile, LaterKeysAndOlderFilesPassEachOtherBy) {
     EXPECT_EQ(ReadUInt((std::string(key) + " = 1").c_str(), "ResampleToPlaybackRate", &value), 0) << key;
   }
   Load(kDefaultFile);
-  EXPECT_EQ(ResampleToPlaybackRate, 0u);
-  ResampleToPlaybackRate = 1;
+  EXPECT_EQ(Settings().ResampleToPlaybackRate, 0u);
+  Settings().ResampleToPlaybackRate = 1;
   RoundTrip();
-  EXPECT_EQ(ResampleToPlaybackRate, 1u);
+  EXPECT_EQ(Settings().ResampleToPlaybackRate, 1u);
 }
 
 TEST_F(ConfigFile, EverySettingSurvivesASaveAndALoad) {
   cMidiInDevice = 0xFFFFFFFFu;  // no port chosen
   cMidiOutDevice = 2;
-  EPROM_type = et27128A;
-  EPROM_Arrangement = eaFourEpromsOneSound;
-  cMemoryFillValue = 255;
-  sample_rate = 44100;
-  AutoScale = 1;
-  AutoDetectSampleRate = 1;
-  AutoCleanup = 1;
-  DefaultFileFormat = 2;
-  RecentLoadPath = "/home/ana/Drum Sounds/kicks (old)=1";
-  RecentSavePath = "/home/ana/Mu\xCC\x88sik/Tambours \xC3\xA0 main";
+  Model().EPROM_type = et27128A;
+  Model().EPROM_Arrangement = eaFourEpromsOneSound;
+  Model().cMemoryFillValue = 255;
+  Settings().sample_rate = 44100;
+  Settings().AutoScale = 1;
+  Settings().AutoDetectSampleRate = 1;
+  Settings().AutoCleanup = 1;
+  Settings().DefaultFileFormat = 2;
+  Settings().RecentLoadPath = "/home/ana/Drum Sounds/kicks (old)=1";
+  Settings().RecentSavePath = "/home/ana/Mu\xCC\x88sik/Tambours \xC3\xA0 main";
 
-  SaveConfig(szCfgName);
+  SaveConfig(szCfgName, Model(), Settings());
   EXPECT_NE(Contents().find("\nMIDI_in_device = -1\n"), std::string::npos);
-  MakeCoreStateNew();
-  LoadConfig(szCfgName);
+  Forget();
+  LoadConfig(szCfgName, Model(), Settings());
 
   EXPECT_EQ(cMidiInDevice, 0xFFFFFFFFu);
   EXPECT_EQ(cMidiOutDevice, 2u);
-  EXPECT_EQ(EPROM_type, et27128A);
-  EXPECT_EQ(EPROM_Arrangement, eaFourEpromsOneSound);
-  EXPECT_EQ(cMemoryFillValue, 255u);
-  EXPECT_EQ(sample_rate, 44100u);
-  EXPECT_EQ(AutoScale, 1u);
-  EXPECT_EQ(AutoDetectSampleRate, 1u);
-  EXPECT_EQ(AutoCleanup, 1u);
-  EXPECT_EQ(DefaultFileFormat, 2u);
-  EXPECT_EQ(RecentLoadPath, "/home/ana/Drum Sounds/kicks (old)=1");
-  EXPECT_EQ(RecentSavePath, "/home/ana/Mu\xCC\x88sik/Tambours \xC3\xA0 main");
+  EXPECT_EQ(Model().EPROM_type, et27128A);
+  EXPECT_EQ(Model().EPROM_Arrangement, eaFourEpromsOneSound);
+  EXPECT_EQ(Model().cMemoryFillValue, 255u);
+  EXPECT_EQ(Settings().sample_rate, 44100u);
+  EXPECT_EQ(Settings().AutoScale, 1u);
+  EXPECT_EQ(Settings().AutoDetectSampleRate, 1u);
+  EXPECT_EQ(Settings().AutoCleanup, 1u);
+  EXPECT_EQ(Settings().DefaultFileFormat, 2u);
+  EXPECT_EQ(Settings().RecentLoadPath, "/home/ana/Drum Sounds/kicks (old)=1");
+  EXPECT_EQ(Settings().RecentSavePath, "/home/ana/Mu\xCC\x88sik/Tambours \xC3\xA0 main");
 }
 
 TEST_F(ConfigFile, LivesInTheConfigFolderAndLeavesTheCurrentDirectoryAlone) {
   fs::create_directory(Path("work"));
   P().SetCurrentDirectoryForTest(Path("work"));
-  SaveConfig(szCfgName);
-  LoadConfig(szCfgName);
+  SaveConfig(szCfgName, Model(), Settings());
+  LoadConfig(szCfgName, Model(), Settings());
   EXPECT_EQ(plat::GetCurrentDirectory(), Path("work"));
   EXPECT_TRUE(testsupport::FileExists(CfgPath()));
   EXPECT_FALSE(testsupport::FileExists(Path("work/") + szCfgName));
@@ -124,35 +130,35 @@ TEST_F(ConfigFile, LivesInTheConfigFolderAndLeavesTheCurrentDirectoryAlone) {
 TEST_F(ConfigFile, MissingKeysOneToFiveResetAndTheOthersKeepTheirValues) {
   cMidiInDevice = 4;
   cMidiOutDevice = 5;
-  EPROM_type = et27256;
-  EPROM_Arrangement = eaTwoEpromsOneSound;
-  cMemoryFillValue = 255;
-  sample_rate = 8000;
-  AutoScale = 1;
-  DefaultFileFormat = 1;
-  RecentLoadPath = "/kept";
+  Model().EPROM_type = et27256;
+  Model().EPROM_Arrangement = eaTwoEpromsOneSound;
+  Model().cMemoryFillValue = 255;
+  Settings().sample_rate = 8000;
+  Settings().AutoScale = 1;
+  Settings().DefaultFileFormat = 1;
+  Settings().RecentLoadPath = "/kept";
   Load("# nothing but a comment\n\n");
   EXPECT_EQ(cMidiInDevice, 0u);
   EXPECT_EQ(cMidiOutDevice, 0u);
-  EXPECT_EQ(EPROM_type, et2764);
-  EXPECT_EQ(EPROM_Arrangement, eaOneEpromOneSound);
-  EXPECT_EQ(cMemoryFillValue, 0u);
-  EXPECT_EQ(sample_rate, 8000u);
-  EXPECT_EQ(AutoScale, 1u);
-  EXPECT_EQ(DefaultFileFormat, 1u);
-  EXPECT_EQ(RecentLoadPath, "/kept");
+  EXPECT_EQ(Model().EPROM_type, et2764);
+  EXPECT_EQ(Model().EPROM_Arrangement, eaOneEpromOneSound);
+  EXPECT_EQ(Model().cMemoryFillValue, 0u);
+  EXPECT_EQ(Settings().sample_rate, 8000u);
+  EXPECT_EQ(Settings().AutoScale, 1u);
+  EXPECT_EQ(Settings().DefaultFileFormat, 1u);
+  EXPECT_EQ(Settings().RecentLoadPath, "/kept");
 }
 
 TEST_F(ConfigFile, OutOfRangeTypeOrArrangementFallsBack) {
   for (const char* type : {"11", "99", "-1", "4294967295"}) {
     Load(std::string("EPROM_type = ") + type + "\nEPROM_Arrangement = 1\n");
-    EXPECT_EQ(EPROM_type, et2764) << type;
-    EXPECT_EQ(EPROM_Arrangement, eaOneEpromTwoSounds);
+    EXPECT_EQ(Model().EPROM_type, et2764) << type;
+    EXPECT_EQ(Model().EPROM_Arrangement, eaOneEpromTwoSounds);
   }
   for (const char* arrangement : {"4", "-1"}) {
     Load(std::string("EPROM_type = 4\nEPROM_Arrangement = ") + arrangement + "\n");
-    EXPECT_EQ(EPROM_type, et27128);
-    EXPECT_EQ(EPROM_Arrangement, eaOneEpromOneSound) << arrangement;
+    EXPECT_EQ(Model().EPROM_type, et27128);
+    EXPECT_EQ(Model().EPROM_Arrangement, eaOneEpromOneSound) << arrangement;
   }
 }
 
@@ -165,15 +171,15 @@ TEST_F(ConfigFile, ArrangementTooLargeForTheImageIsReducedAsTheEpromDialogWould)
                         Case{et27256, eaTwoEpromsOneSound, eaTwoEpromsOneSound},
                         Case{et27512, eaOneEpromTwoSounds, eaOneEpromTwoSounds}}) {
     Load("EPROM_type = " + std::to_string(c.type) + "\nEPROM_Arrangement = " + std::to_string(c.stored) + "\n");
-    EXPECT_EQ(EPROM_Arrangement, c.loaded) << "type " << c.type << ", arrangement " << c.stored;
-    EXPECT_LE(myDataSize() * (EPROM_Arrangement == eaOneEpromTwoSounds ? 2 : 1), IMAGE_SIZE);
+    EXPECT_EQ(Model().EPROM_Arrangement, c.loaded) << "type " << c.type << ", arrangement " << c.stored;
+    EXPECT_LE(Model().DataSize() * (Model().EPROM_Arrangement == eaOneEpromTwoSounds ? 2 : 1), IMAGE_SIZE);
   }
 }
 
 TEST_F(ConfigFile, SampleRateIsClampedToTheAudioOptionsRange) {
   for (auto [text, rate] : {std::pair{"0", 1200u}, {"500", 1200u}, {"200000", 96000u}, {"22050", 22050u}}) {
     Load(std::string("sample_rate = ") + text + "\n");
-    EXPECT_EQ(sample_rate, rate) << text;
+    EXPECT_EQ(Settings().sample_rate, rate) << text;
   }
 }
 
@@ -187,26 +193,26 @@ TEST_F(ConfigFile, HandEditedLines) {
        "cMemoryFillValue = 1\n"
        "cMemoryFillValue = +255\n"
        "what is this = 3\n");
-  EXPECT_EQ(EPROM_type, et27128A);
-  EXPECT_EQ(EPROM_Arrangement, eaOneEpromOneSound);  // the comment and the wrong case are ignored
+  EXPECT_EQ(Model().EPROM_type, et27128A);
+  EXPECT_EQ(Model().EPROM_Arrangement, eaOneEpromOneSound);  // the comment and the wrong case are ignored
   EXPECT_EQ(cMidiOutDevice, 7u);
-  EXPECT_EQ(RecentLoadPath, "/music/my kicks");
-  EXPECT_EQ(RecentSavePath, "/music/out");
-  EXPECT_EQ(cMemoryFillValue, 255u);  // the last of several lines wins
+  EXPECT_EQ(Settings().RecentLoadPath, "/music/my kicks");
+  EXPECT_EQ(Settings().RecentSavePath, "/music/out");
+  EXPECT_EQ(Model().cMemoryFillValue, 255u);  // the last of several lines wins
 }
 
 TEST_F(ConfigFile, ALineLongerThan255CharactersIsReadInPieces) {
   // The first piece is a comment; the rest, read as a line of its own, sets the type.
   Load("#" + std::string(254, 'x') + "EPROM_type = 6\n");
-  EXPECT_EQ(EPROM_type, et27256);
+  EXPECT_EQ(Model().EPROM_type, et27256);
 }
 
 TEST_F(ConfigFile, ANumericKeyWithoutANumberKeepsItsValue) {
-  AutoScale = 1;
-  sample_rate = 32000;
+  Settings().AutoScale = 1;
+  Settings().sample_rate = 32000;
   Load("AutoScale = yes\nsample_rate = 99999999999\n");
-  EXPECT_EQ(AutoScale, 1u);
-  EXPECT_EQ(sample_rate, 32000u);
+  EXPECT_EQ(Settings().AutoScale, 1u);
+  EXPECT_EQ(Settings().sample_rate, 32000u);
 
   UINT value = 9;
   EXPECT_EQ(ReadUInt("AutoCleanup = on", "AutoCleanup", &value), 1);  // matched all the same
@@ -232,43 +238,43 @@ TEST_F(ConfigFile, ReadStringStopsAtQuotesAndControlCharactersButKeepsUtf8) {
 TEST_F(ConfigFile, ARecentPathIsSavedOnlyWhenItReadsBackUnchanged) {
   const std::string prefix = "RecentLoadPath = ";
   const std::string longest = "/" + std::string(255 - prefix.size() - 1, 'd');  // the line is 255 long
-  RecentLoadPath = longest;
+  Settings().RecentLoadPath = longest;
   RoundTrip();
-  EXPECT_EQ(RecentLoadPath, longest);
+  EXPECT_EQ(Settings().RecentLoadPath, longest);
 
   for (const std::string& path : {longest + "d", std::string("/it's here"), std::string("/say \"hi\""),
                                   std::string(" /leading blank"), std::string("/tab\there"),
                                   std::string("/odd/MIDI_in_device=3")}) {
-    RecentLoadPath = path;
-    RecentSavePath = path;
+    Settings().RecentLoadPath = path;
+    Settings().RecentSavePath = path;
     cMidiInDevice = 1;
     RoundTrip();
-    EXPECT_EQ(RecentLoadPath, "") << path;
-    EXPECT_EQ(RecentSavePath, "") << path;
+    EXPECT_EQ(Settings().RecentLoadPath, "") << path;
+    EXPECT_EQ(Settings().RecentSavePath, "") << path;
     EXPECT_EQ(cMidiInDevice, 1u) << path;
   }
 }
 
 TEST_F(ConfigFile, AFailedSaveKeepsTheOldFileAndShowsNothing) {
-  SaveConfig(szCfgName);
+  SaveConfig(szCfgName, Model(), Settings());
   const std::string old = Contents();
-  EPROM_type = et27512;
+  Model().EPROM_type = et27512;
 
   fs::create_directory(TempPath());  // the temporary file can't be made
-  SaveConfig(szCfgName);
+  SaveConfig(szCfgName, Model(), Settings());
   EXPECT_EQ(Contents(), old);
   fs::remove(TempPath());
 
   fs::remove(CfgPath());
   fs::create_directory(CfgPath());  // the rename fails
   testsupport::WriteText(CfgPath() + "/keep", "x");
-  SaveConfig(szCfgName);
+  SaveConfig(szCfgName, Model(), Settings());
   EXPECT_FALSE(testsupport::FileExists(TempPath()));
   EXPECT_EQ(fs::status(CfgPath()).type(), fs::file_type::directory);
 
   P().SetConfigDirectory(Path("keep-me.txt"));  // a file where the folder should be
   testsupport::WriteText(Path("keep-me.txt"), "mine");
-  SaveConfig(szCfgName);
+  SaveConfig(szCfgName, Model(), Settings());
   EXPECT_EQ(testsupport::ReadBytes(Path("keep-me.txt")).size(), 4u);
 
   EXPECT_TRUE(P().messageBoxes.empty());
@@ -277,11 +283,11 @@ TEST_F(ConfigFile, AFailedSaveKeepsTheOldFileAndShowsNothing) {
 
 TEST_F(ConfigFile, AFullDiskLeavesTheOldFileWhole) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  SaveConfig(szCfgName);
+  SaveConfig(szCfgName, Model(), Settings());
   const std::string old = Contents();
   fs::create_symlink("/dev/full", TempPath());  // every write of the new file fails
-  DefaultFileFormat = 2;
-  SaveConfig(szCfgName);
+  Settings().DefaultFileFormat = 2;
+  SaveConfig(szCfgName, Model(), Settings());
   EXPECT_EQ(Contents(), old);
   EXPECT_FALSE(fs::is_symlink(fs::symlink_status(TempPath())));
   EXPECT_TRUE(P().messageBoxes.empty());

@@ -39,8 +39,8 @@ std::string Checks(const DialogDriver& d, int first, int last) {
 std::string Arrangement(const DialogDriver& d) { return Checks(d, 13, 16); }
 
 TEST_F(OptionDialogsTest, EpromSizeLimitsFollowTheChosenType) {
-  EPROM_type = et27128;
-  EPROM_Arrangement = eaFourEpromsOneSound;
+  Model().EPROM_type = et27128;
+  Model().EPROM_Arrangement = eaFourEpromsOneSound;
   Open(IDD_EPROM_OPTIONS, EPROMDialog, [](DialogDriver& d) {
     d.SelectListEntry(11, et27256);  // four EPROMs give way to two
     EXPECT_EQ(Arrangement(d), "0010");
@@ -57,15 +57,15 @@ TEST_F(OptionDialogsTest, EpromSizeLimitsFollowTheChosenType) {
     EXPECT_EQ(Arrangement(d), "1000");
     d.PressEsc();
   });
-  EXPECT_EQ(EPROM_type, et27128);
-  EXPECT_EQ(EPROM_Arrangement, eaFourEpromsOneSound);
+  EXPECT_EQ(Model().EPROM_type, et27128);
+  EXPECT_EQ(Model().EPROM_Arrangement, eaFourEpromsOneSound);
   EXPECT_FALSE(ConfigSaved());
 }
 
 TEST_F(OptionDialogsTest, EpromDialogShowsTheCurrentSettings) {
-  EPROM_type = et27256D;
-  EPROM_Arrangement = eaTwoEpromsOneSound;
-  cMemoryFillValue = 0xFF;
+  Model().EPROM_type = et27256D;
+  Model().EPROM_Arrangement = eaTwoEpromsOneSound;
+  Model().cMemoryFillValue = 0xFF;
   Open(IDD_EPROM_OPTIONS, EPROMDialog, [](DialogDriver& d) {
     const std::vector<std::string> items = d.ListItems(11);
     ASSERT_EQ(items.size(), 11u);
@@ -78,19 +78,19 @@ TEST_F(OptionDialogsTest, EpromDialogShowsTheCurrentSettings) {
     d.PressCancel();
   });
   // Out of range: shown as one EPROM, one sound.
-  EPROM_type = et2764;
-  EPROM_Arrangement = static_cast<eaEnum>(7);
+  Model().EPROM_type = et2764;
+  Model().EPROM_Arrangement = static_cast<eaEnum>(7);
   Open(IDD_EPROM_OPTIONS, EPROMDialog, [](DialogDriver& d) { EXPECT_EQ(Arrangement(d), "1000"); d.CloseBox(); });
-  EXPECT_EQ(EPROM_Arrangement, static_cast<eaEnum>(7));
+  EXPECT_EQ(Model().EPROM_Arrangement, static_cast<eaEnum>(7));
 
   // Too large for the image (a hand-edited configuration): reduced, not kept.
-  EPROM_type = et27512;
-  EPROM_Arrangement = eaFourEpromsOneSound;
+  Model().EPROM_type = et27512;
+  Model().EPROM_Arrangement = eaFourEpromsOneSound;
   Open(IDD_EPROM_OPTIONS, EPROMDialog, [](DialogDriver& d) {
     EXPECT_EQ(Arrangement(d), "1000");
     d.PressOk();
   });
-  EXPECT_EQ(EPROM_Arrangement, eaOneEpromOneSound);
+  EXPECT_EQ(Model().EPROM_Arrangement, eaOneEpromOneSound);
 }
 
 TEST_F(OptionDialogsTest, EpromOkStoresAndSavesTheChoices) {
@@ -107,9 +107,9 @@ TEST_F(OptionDialogsTest, EpromOkStoresAndSavesTheChoices) {
     d.PressOk();
   });
   EXPECT_EQ(result, 1);
-  EXPECT_EQ(EPROM_type, et27128);
-  EXPECT_EQ(EPROM_Arrangement, eaFourEpromsOneSound);
-  EXPECT_EQ(cMemoryFillValue, 0xFFu);
+  EXPECT_EQ(Model().EPROM_type, et27128);
+  EXPECT_EQ(Model().EPROM_Arrangement, eaFourEpromsOneSound);
+  EXPECT_EQ(Model().cMemoryFillValue, 0xFFu);
   ExpectConfigLine("EPROM_type = 4");
   ExpectConfigLine("EPROM_Arrangement = 3");
   ExpectConfigLine("cMemoryFillValue = 255");
@@ -129,28 +129,28 @@ TEST_F(OptionDialogsTest, AudioRateIsReadAsAnUnsignedNumberAndClamped) {
       {" 44100 ", 44100}, {"200000", 96000}, {"99999999999", 96000}, {"4294967297", 96000},
   };
   for (const auto& c : cases) {
-    sample_rate = 22050;
+    Settings().sample_rate = 22050;
     Open(IDD_AUDIO_OPTIONS, AudioOptionsDialog, [&](DialogDriver& d) { d.Type(11, c.typed); d.PressOk(); });
-    EXPECT_EQ(sample_rate, c.stored) << '"' << c.typed << '"';
+    EXPECT_EQ(Settings().sample_rate, c.stored) << '"' << c.typed << '"';
   }
 }
 
 TEST_F(OptionDialogsTest, AudioSavesOnlyWhenAValueChanged) {
-  AutoDetectSampleRate = 1;
+  Settings().AutoDetectSampleRate = 1;
   Open(IDD_AUDIO_OPTIONS, AudioOptionsDialog, [](DialogDriver& d) {
     EXPECT_EQ(d.Text(11), "24000");
     EXPECT_EQ(Checks(d, 12, 14), "010");
     d.PressOk();
   });
-  sample_rate = 1200;  // 500 clamps back to the old rate: no change either
+  Settings().sample_rate = 1200;  // 500 clamps back to the old rate: no change either
   Open(IDD_AUDIO_OPTIONS, AudioOptionsDialog, [](DialogDriver& d) { d.Type(11, "500"); d.PressOk(); });
   Open(IDD_AUDIO_OPTIONS, AudioOptionsDialog, [](DialogDriver& d) {
     d.Type(11, "48000");
     d.Click(12);
     d.PressCancel();
   });
-  EXPECT_EQ(sample_rate, 1200u);
-  EXPECT_EQ(AutoScale, 0u);
+  EXPECT_EQ(Settings().sample_rate, 1200u);
+  EXPECT_EQ(Settings().AutoScale, 0u);
   EXPECT_FALSE(ConfigSaved());
 
   Open(IDD_AUDIO_OPTIONS, AudioOptionsDialog, [](DialogDriver& d) {
@@ -159,9 +159,9 @@ TEST_F(OptionDialogsTest, AudioSavesOnlyWhenAValueChanged) {
     d.Click(14);
     d.PressOk();
   });
-  EXPECT_EQ(AutoScale, 1u);
-  EXPECT_EQ(AutoDetectSampleRate, 0u);
-  EXPECT_EQ(AutoCleanup, 1u);
+  EXPECT_EQ(Settings().AutoScale, 1u);
+  EXPECT_EQ(Settings().AutoDetectSampleRate, 0u);
+  EXPECT_EQ(Settings().AutoCleanup, 1u);
   ExpectConfigLine("AutoScale = 1");
   ExpectConfigLine("AutoCleanup = 1");
 
@@ -172,29 +172,29 @@ TEST_F(OptionDialogsTest, AudioSavesOnlyWhenAValueChanged) {
     d.Click(16);
     d.PressOk();
   });
-  EXPECT_EQ(ResampleToPlaybackRate, 1u);
+  EXPECT_EQ(Settings().ResampleToPlaybackRate, 1u);
   ExpectConfigLine("ResampleToPlaybackRate = 1");
   Open(IDD_AUDIO_OPTIONS, AudioOptionsDialog, [](DialogDriver& d) { EXPECT_TRUE(d.IsChecked(16)); d.PressOk(); });
 }
 
 TEST_F(OptionDialogsTest, FileOptionsShowStoreAndSaveTheFormat) {
-  DefaultFileFormat = 1;
+  Settings().DefaultFileFormat = 1;
   Open(IDD_FILE_OPTIONS, FilePrefsDialog, [](DialogDriver& d) {
     EXPECT_EQ(Checks(d, 11, 13), "010");
     d.Click(13);
     d.PressCancel();
   });
-  EXPECT_EQ(DefaultFileFormat, 1u);
+  EXPECT_EQ(Settings().DefaultFileFormat, 1u);
   EXPECT_FALSE(ConfigSaved());
 
-  DefaultFileFormat = 9;  // beyond the table: shown as Intel HEX
+  Settings().DefaultFileFormat = 9;  // beyond the table: shown as Intel HEX
   Open(IDD_FILE_OPTIONS, FilePrefsDialog, [](DialogDriver& d) {
     EXPECT_EQ(Checks(d, 11, 13), "001");
     d.Click(11);
     EXPECT_EQ(Checks(d, 11, 13), "100");
     d.PressOk();
   });
-  EXPECT_EQ(DefaultFileFormat, 0u);
+  EXPECT_EQ(Settings().DefaultFileFormat, 0u);
   ExpectConfigLine("DefaultFileFormat = 0");
 }
 
@@ -202,7 +202,7 @@ TEST_F(OptionDialogsTest, WhichEpromClampsDisablesAndCancels) {
   auto which = [&](LPARAM param, Script script) {
     return Open(IDD_WHICH_EPROM, WhichEPROMDialog, std::move(script), param);
   };
-  EPROM_Arrangement = eaFourEpromsOneSound;
+  Model().EPROM_Arrangement = eaFourEpromsOneSound;
   EXPECT_EQ(which(2, [](DialogDriver& d) {
               EXPECT_EQ(Checks(d, 101, 104), "0010");
               d.Click(104);
@@ -215,7 +215,7 @@ TEST_F(OptionDialogsTest, WhichEpromClampsDisablesAndCancels) {
   EXPECT_EQ(which(1, [](DialogDriver& d) { d.PressEsc(); }), -1);
   EXPECT_EQ(which(1, [](DialogDriver& d) { d.CloseBox(); }), -1);
 
-  EPROM_Arrangement = eaTwoEpromsOneSound;
+  Model().EPROM_Arrangement = eaTwoEpromsOneSound;
   EXPECT_EQ(which(3, [](DialogDriver& d) {
               EXPECT_EQ(Checks(d, 101, 104), "0100");
               EXPECT_FALSE(d.IsEnabled(103) || d.IsEnabled(104));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "shell/app_state.h"
+#include "shell/core_session.h"
 #include "shell/display.h"
 #include "tests/support/core_fixture.h"
 
@@ -19,9 +20,10 @@ using Strings = std::vector<std::string>;
 
 // The display's share of the main window procedure.
 LRESULT DisplayProc(HWND hWnd, UINT msg, WPARAM, LPARAM) {
-  if (msg == WM_CREATE) InitLabelFont(), CreateButttons(hWnd);
-  if (msg == WM_SIZE) MoveButtons(hWnd);
-  if (msg == WM_PAINT) PaintMainWindow(hWnd);
+  CoreSession& s = CoreSession::Current();
+  if (msg == WM_CREATE) InitLabelFont(s.layout), CreateButttons(hWnd, s.layout, s.image);
+  if (msg == WM_SIZE) MoveButtons(hWnd, s.layout, s.image);
+  if (msg == WM_PAINT) PaintMainWindow(hWnd, s.layout, s.image);
   return 0;
 }
 
@@ -32,8 +34,8 @@ struct Stroke { int x, y0, y1; };
 class DisplayTest : public testsupport::CoreTest {
  protected:
   void Open(eaEnum arrangement, etEnum type = et2764, int w = 600, int h = 480) {
-    EPROM_Arrangement = arrangement;
-    EPROM_type = type;
+    Model().EPROM_Arrangement = arrangement;
+    Model().EPROM_type = type;
     P().SetClientSize(w, h);
     main_ = plat::CreateMainWindow("TALVERINE", "Kilnbox EPROM Utility", DisplayProc);
     Repaint();
@@ -102,6 +104,7 @@ TEST_F(DisplayTest, OneEpromOneSound) {
   EXPECT_EQ(Painted("l"), (Strings{"l 10,360 File 1: ?"}));
   EXPECT_EQ(Buttons(), (Strings{"210 Program 270,250/64,28", "220 Verify 270,280/64,28"}));
   EXPECT_EQ(Painted("f"), (Strings{"f-13,400 Courier New"}));
+  const LOGFONT& lf = Session().layout.lf;
   EXPECT_EQ(std::make_tuple(lf.lfOutPrecision, lf.lfClipPrecision, lf.lfQuality, lf.lfPitchAndFamily),
             std::make_tuple(3, 2, 1, 0x22));
   std::string order;  // frames, zero line, wave, picture, font, centred and left texts
@@ -111,9 +114,9 @@ TEST_F(DisplayTest, OneEpromOneSound) {
 }
 
 TEST_F(DisplayTest, OneEpromTwoSoundsShareAnEdgeWithoutDivider) {
-  SoundFile[0] = "/samples/kick.wav";
-  SoundFileLoaded[0] = 1;
-  SoundFile[1] = "/samples/stale.wav";  // no valid flag: not shown
+  Model().SoundFile[0] = "/samples/kick.wav";
+  Model().SoundFileLoaded[0] = 1;
+  Model().SoundFile[1] = "/samples/stale.wav";  // no valid flag: not shown
   Open(eaOneEpromTwoSounds);
   EXPECT_EQ(Painted("4:"), (Strings{"4:4,4-298,4", "4:298,4-298,156", "4:298,156-4,156", "4:4,156-4,4",
                                     "4:298,4-596,4", "4:596,4-596,156", "4:596,156-298,156", "4:298,156-298,4"}));
@@ -127,12 +130,13 @@ TEST_F(DisplayTest, SeveralEpromsGetDividersAnchorsAndButtonPairs) {
   EXPECT_EQ(Painted("4:").back(), "4:298,4-298,156");
   EXPECT_EQ(Painted("4:").size(), 5u);
 
-  EPROM_Arrangement = eaFourEpromsOneSound;
-  EPROM_type = et27128;
-  CreateButttons(main_);
+  Model().EPROM_Arrangement = eaFourEpromsOneSound;
+  Model().EPROM_type = et27128;
+  CreateButttons(main_, Session().layout, Model());
   Repaint();
   const Strings frames = Painted("4:");
   EXPECT_EQ(Strings(frames.begin() + 4, frames.end()), (Strings{"4:298,4-298,156", "4:148,4-148,156", "4:448,4-448,156"}));
+  const int* hPosEPROM = Session().layout.hPosEPROM;
   EXPECT_EQ(std::vector<int>(hPosEPROM, hPosEPROM + 4), (std::vector<int>{11, 161, 311, 461}));
   EXPECT_EQ(Painted("b"), (Strings{"b1@-21,250/64,64", "b1@129,250/64,64", "b1@279,250/64,64", "b1@429,250/64,64"}));
   EXPECT_EQ(Painted("c").back(), "c 493,330 27128 (16K)");
@@ -144,11 +148,11 @@ TEST_F(DisplayTest, SeveralEpromsGetDividersAnchorsAndButtonPairs) {
 
 TEST_F(DisplayTest, MarksShowOnlyWithTheirDoneBit) {
   Open(eaTwoEpromsOneSound);  // anchors 86 and 386
-  EpromFlags[0] = efProgrammed | efVerified | efVerifyFailed;
-  EpromFlags[1] = efProgramFailed | efVerifyFailed;
+  Model().EpromFlags[0] = efProgrammed | efVerified | efVerifyFailed;
+  Model().EpromFlags[1] = efProgramFailed | efVerifyFailed;
   Repaint();
   EXPECT_EQ(Painted("b"), (Strings{"b1@54,250/64,64", "b2@198,250/28,28", "b3@198,280/28,28", "b1@354,250/64,64"}));
-  EpromFlags[1] = efProgrammed | efProgramFailed;
+  Model().EpromFlags[1] = efProgrammed | efProgramFailed;
   Repaint();
   EXPECT_EQ(Painted("b").back(), "b3@498,250/28,28");
 }
@@ -159,7 +163,7 @@ TEST(DisplayScale, SampleRowsInAPanelWithTopFourAndZeroLineEighty) {
 }
 
 TEST_F(DisplayTest, LongSoundGetsOneStrokePerColumnShortOneOnePerSample) {
-  for (UINT j = 0; j < IMAGE_SIZE; ++j) imgMemory[j] = (j % 2) ? 0x7F : 0xFF;
+  for (UINT j = 0; j < IMAGE_SIZE; ++j) ImageBytes()[j] = (j % 2) ? 0x7F : 0xFF;
   Open(eaFourEpromsOneSound, et27128);  // 65536 samples on 592 pixels
   std::vector<Stroke> strokes = Strokes();
   ASSERT_EQ(strokes.size(), 593u);
@@ -168,17 +172,17 @@ TEST_F(DisplayTest, LongSoundGetsOneStrokePerColumnShortOneOnePerSample) {
     EXPECT_EQ(std::minmax(strokes[i].y0, strokes[i].y1), std::minmax(7, 153)) << "spans both signs";
   }
 
-  EPROM_Arrangement = eaOneEpromOneSound;
-  EPROM_type = et2732;  // 4096 samples on 4992 pixels
-  for (UINT j = 0; j < 4096; ++j) imgMemory[j] = static_cast<BYTE>(0x80 + j % 128);  // rising ramps
+  Model().EPROM_Arrangement = eaOneEpromOneSound;
+  Model().EPROM_type = et2732;  // 4096 samples on 4992 pixels
+  for (UINT j = 0; j < 4096; ++j) ImageBytes()[j] = static_cast<BYTE>(0x80 + j % 128);  // rising ramps
   P().SetClientSize(5000, 480);
   strokes = Strokes();
   ASSERT_EQ(strokes.size(), 4096u);
   // Each stroke joins the two samples before it: a continuous trace, not a growing bar.
   for (int j = 2; j < 128; ++j) {
     EXPECT_GT(strokes[j].x, strokes[j - 1].x);
-    const int a = static_cast<int>(ScaleForDisplay(imgMemory[j - 2], 80, 4));
-    const int b = static_cast<int>(ScaleForDisplay(imgMemory[j - 1], 80, 4));
+    const int a = static_cast<int>(ScaleForDisplay(ImageBytes()[j - 2], 80, 4));
+    const int b = static_cast<int>(ScaleForDisplay(ImageBytes()[j - 1], 80, 4));
     EXPECT_EQ(std::minmax(strokes[j].y0, strokes[j].y1), std::minmax(a, b)) << j;
   }
 }
@@ -197,24 +201,24 @@ TEST_F(DisplayTest, SizeZeroSaysScaleProblemAtEveryPaintAndDrawsTheRest) {
 TEST_F(DisplayTest, MissingImageOrImageTooSmallDrawsOnlyWhatExists) {
   Open(eaOneEpromOneSound);
   Strings full = Painted("");
-  BYTE* image = std::exchange(imgMemory, nullptr);
+  PlatformBytes image = std::move(Model().imgMemory);
   Repaint();
-  imgMemory = image;
+  Model().imgMemory = std::move(image);
   std::erase_if(full, [](const std::string& s) { return s.rfind("2:", 0) == 0; });
   EXPECT_EQ(Painted(""), full);
   EXPECT_TRUE(P().messageBoxes.empty());
 
   // 27512 on four EPROMs would be 256K: only the first quarter lies in the image.
-  EPROM_type = et27512;
-  EPROM_Arrangement = eaFourEpromsOneSound;
+  Model().EPROM_type = et27512;
+  Model().EPROM_Arrangement = eaFourEpromsOneSound;
   Repaint();
   EXPECT_EQ(Strokes().size(), 149u);
   EXPECT_EQ(Strokes().back().x, 4 + 592 / 4);
 }
 
 TEST_F(DisplayTest, TinyWindowsAndLongNamesStaySafe) {
-  SoundFile[0] = std::string(3000, 'n');
-  SoundFileLoaded[0] = 1;
+  Model().SoundFile[0] = std::string(3000, 'n');
+  Model().SoundFileLoaded[0] = 1;
   Open(eaOneEpromTwoSounds);
   const std::string shown = Painted("l 10,360 ").at(0);
   EXPECT_EQ(shown.size(), 9 + TEXT_BUFFER_SIZE - 1);
@@ -235,10 +239,10 @@ TEST_F(DisplayTest, ButtonsAreRebuiltOnlyByCreateAndMovedOnResize) {
   EXPECT_EQ(Buttons()[3], "213 Program 670,310/64,28");
   EXPECT_EQ(Buttons()[7], "223 Verify 670,340/64,28");
 
-  EPROM_Arrangement = eaOneEpromOneSound;
-  CreateButttons(main_);
+  Model().EPROM_Arrangement = eaOneEpromOneSound;
+  CreateButttons(main_, Session().layout, Model());
   EXPECT_EQ(Buttons(), (Strings{"210 Program 370,310/64,28", "220 Verify 370,340/64,28"}));
-  EPROM_Arrangement = eaFourEpromsOneSound;  // changed, but not rebuilt yet
+  Model().EPROM_Arrangement = eaFourEpromsOneSound;  // changed, but not rebuilt yet
   P().SetClientSize(600, 480);
   EXPECT_EQ(Buttons().size(), 2u);
 }
