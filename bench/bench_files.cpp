@@ -50,6 +50,7 @@ class FilesBench {
   std::string Path(const char* name) const { return folder_ + "/" + name; }
   ImageModel& Image() { return core_.image; }
   FileSettings& Settings() { return core_.fileSettings; }
+  BYTE* Wav() { return core_.app.wavbuffer[0].get(); }
 
  private:
   headless::ScopedHeadless platform_;
@@ -175,8 +176,8 @@ void BM_CodesToWavImage(benchmark::State& state) {
   FilesBench bench;
   if (!bench.Ready(state)) return;
   for (auto _ : state) {
-    BuildWavImage(bench.Image().imgMemory.get(), IMAGE_SIZE, bench.Settings().sample_rate, wavbuffer[0], BUFFER_SIZE);
-    benchmark::DoNotOptimize(wavbuffer[0][WavImageSize(IMAGE_SIZE) - 1]);
+    BuildWavImage(bench.Image().imgMemory.get(), IMAGE_SIZE, bench.Settings().sample_rate, bench.Wav(), BUFFER_SIZE);
+    benchmark::DoNotOptimize(bench.Wav()[WavImageSize(IMAGE_SIZE) - 1]);
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * IMAGE_SIZE);
 }

@@ -26,16 +26,16 @@ void BM_SysexSendBlock64K(benchmark::State& state) {
   mem.output->SetRecording(false);
   MidiInit(nullptr, &MidiOutInfo);
   MidiOutInfo.uDeviceID = mem.outputId;
-  MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_OPEN);
+  MidiActivateDevice(nullptr, &MidiOutInfo, MIDI_OPEN);
 
-  const SysexOutput out{&MidiOutInfo, MIDIoutBuffer, MyWindow};
+  const SysexOutput out{&MidiOutInfo, core.app.MIDIoutBuffer.get(), nullptr};
   for (auto _ : state) {
     benchmark::DoNotOptimize(SysexSendBlock(out, image, 1, 64, 0));
   }
   if (mem.output->MessagesSent() != state.iterations()) state.SkipWithError("blocks were not sent");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * SysexBlockPacketSize(65536));
 
-  MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_FORCE_CLOSE);
+  MidiActivateDevice(nullptr, &MidiOutInfo, MIDI_FORCE_CLOSE);
 }
 BENCHMARK(BM_SysexSendBlock64K)->Unit(benchmark::kMicrosecond);
 

@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "help/sha1.h"
-#include "shell/app_state.h"
 
 namespace {
 
@@ -137,7 +136,7 @@ bool SupportFileDigest(const std::string& path, bool text, uint32_t digest[5]) {
   return buffer != nullptr;
 }
 
-void ShowHelpFromTable(HWND hWnd, const SUPFILE* table, int count) {
+void ShowHelpFromTable(HWND hWnd, const std::string& helpPath, const SUPFILE* table, int count) {
   const std::string saveCurrDir = plat::GetCurrentDirectory();
   // Without its folder the help is as good as missing; checking the current
   // directory instead might open some other help.htm.
@@ -149,4 +148,6 @@ void ShowHelpFromTable(HWND hWnd, const SUPFILE* table, int count) {
   plat::SetCurrentDirectory(saveCurrDir);
 }
 
-void ShowHelp(HWND hWnd) { ShowHelpFromTable(hWnd, support_file, SUPPORT_FILE_COUNT); }
+void ShowHelp(HWND hWnd, const std::string& helpPath) {
+  ShowHelpFromTable(hWnd, helpPath, support_file, SUPPORT_FILE_COUNT);
+}

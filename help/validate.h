@@ -32,8 +32,8 @@ const char* ContactInfo(int which);
 
 // The digest the check computes for one file; false when it can't be read.
 bool SupportFileDigest(const std::string& path, bool text, uint32_t digest[5]);
-// The Help command: check the help folder and open its start page; the
-// current directory is the same afterwards, whatever happened.
-void ShowHelp(HWND hWnd);
+// The Help command: check the help folder `helpPath` and open its start
+// page; the current directory is the same afterwards, whatever happened.
+void ShowHelp(HWND hWnd, const std::string& helpPath);
 // ShowHelp over any table, for tests.
-void ShowHelpFromTable(HWND hWnd, const SUPFILE* table, int count);
+void ShowHelpFromTable(HWND hWnd, const std::string& helpPath, const SUPFILE* table, int count);

@@ -125,11 +125,11 @@ void FillMidiDeviceList(HWND hDlg, int listId, UINT uDeviceType, UINT count, UIN
 
 // The ports are opened with the main window as the target of their input,
 // as at start-up: the dialog is gone when the replies come.
-void ReopenMidiDevices() {
+void ReopenMidiDevices(HWND mainWindow) {
   MidiInInfo.uDeviceID = cMidiInDevice;
-  MidiActivateDevice(MyWindow, &MidiInInfo, MIDI_OPEN);
+  MidiActivateDevice(mainWindow, &MidiInInfo, MIDI_OPEN);
   MidiOutInfo.uDeviceID = cMidiOutDevice;
-  MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_OPEN);
+  MidiActivateDevice(mainWindow, &MidiOutInfo, MIDI_OPEN);
 }
 
 // --- EPROM Options ------------------------------------------------------------
@@ -213,9 +213,11 @@ void StoreAudioSettings(HWND hDlg, CoreSession& session) {
 }  // namespace
 
 INT_PTR PrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+  CoreSession& session = CoreSession::Current();
+  const HWND mainWindow = session.app.MyWindow;
   if (message == WM_INITDIALOG) {
-    MidiActivateDevice(MyWindow, &MidiInInfo, MIDI_FORCE_CLOSE);
-    MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_FORCE_CLOSE);
+    MidiActivateDevice(mainWindow, &MidiInInfo, MIDI_FORCE_CLOSE);
+    MidiActivateDevice(mainWindow, &MidiOutInfo, MIDI_FORCE_CLOSE);
     FillMidiDeviceList(hDlg, IDC_MIDI_IN_LIST, MIDI_INPUT, uMidiInDevices, cMidiInDevice);
     FillMidiDeviceList(hDlg, IDC_MIDI_OUT_LIST, MIDI_OUTPUT, uMidiOutDevices, cMidiOutDevice);
     return 1;
@@ -226,10 +228,10 @@ INT_PTR PrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
       // An empty list gives -1, all bits set: no port chosen.
       cMidiOutDevice = static_cast<UINT>(plat::DlgListGetSel(hDlg, IDC_MIDI_OUT_LIST));
       cMidiInDevice = static_cast<UINT>(plat::DlgListGetSel(hDlg, IDC_MIDI_IN_LIST));
-      SaveSettings(CoreSession::Current());
+      SaveSettings(session);
       [[fallthrough]];
     case IDCANCEL:
-      ReopenMidiDevices();
+      ReopenMidiDevices(mainWindow);
       plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
       return 1;
     default:

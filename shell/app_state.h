@@ -1,13 +1,13 @@
 // What the application owns for its whole run: names, the main window and
-// its status bar, the MIDI port records and the transfer and playback
-// buffers.
+// its status bar, the help folder, the MIDI port records and the transfer
+// and playback buffers.
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "device/midi.h"
 #include "platform/platform.h"
+#include "shell/image_model.h"
 
 extern const char szAppName[];     // "TALVERINE"
 extern const char szCfgName[];     // "TALVERINE.CFG"
@@ -21,52 +21,25 @@ constexpr DWORD BUFFER_SIZE = 0x20400;
 // one (a long file name) is cut.
 constexpr size_t TEXT_BUFFER_SIZE = 1024;
 
-class DeviceController;
-class DeviceView;
-
-// What the application holds for its whole run.
+// What the application holds for its whole run; part of the session.
 struct AppState {
   HINSTANCE MyInstance = nullptr;
   HWND MyWindow = nullptr;
   HWND hWndStatus = nullptr;
-  UINT bMidiInit = 0;
   std::string helpPath;
-  MIDIINFO MidiInInfo;
-  MIDIINFO MidiOutInfo;
-  // The main window's device operations, made with the window (the
-  // controller after its view, so that it goes first).
-  std::unique_ptr<DeviceView> deviceView;
-  std::unique_ptr<DeviceController> devices;
-
-  ~AppState();
-  AppState& operator=(AppState&& other) noexcept;
+  // The MIDI receive and send buffers and the two playback WAV images,
+  // BUFFER_SIZE bytes each: allocated with the main window (or by a session
+  // without one), freed at close.
+  PlatformBytes MIDIinBuffer;
+  PlatformBytes MIDIoutBuffer;
+  PlatformBytes wavbuffer[2];
 };
 
-// The program's one application state; a new run starts from a new one.
-AppState& TheAppState();
-
-// The transfer and playback buffers: allocated when the main window is made
-// (or by a session without one), freed at close.
-struct ProgramBuffers {
-  BYTE* MIDIinBuffer = nullptr;
-  BYTE* MIDIoutBuffer = nullptr;
-  BYTE* wavbuffer[2] = {nullptr, nullptr};
-};
-
-// Its fields under the names every module uses.
-extern HINSTANCE& MyInstance;
-extern HWND& MyWindow;
-extern HWND& hWndStatus;
+// The MIDI port records and whether the port layer started. They stay
+// program-wide under these names until the MIDI ports get a seam in the
+// program's own terms; each session starts them new, with the port counts
+// (device/midi.h) and the ports chosen (settings/config.h).
 extern UINT& bMidiInit;
-extern std::string& helpPath;
 extern MIDIINFO& MidiInInfo;
 extern MIDIINFO& MidiOutInfo;
-extern BYTE*& MIDIinBuffer;
-extern BYTE*& MIDIoutBuffer;
-extern BYTE* (&wavbuffer)[2];
-
-// Allocates the four transfer and playback buffers (zero filled); true when
-// all four could be had.
-bool AllocateBuffers();
-// Frees them in the order playback buffers, receive, send.
-void FreeBuffers();
+void MakeMidiStateNew();

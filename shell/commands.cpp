@@ -55,9 +55,8 @@ void About(HWND hWnd) {
 
 // The ports the operation under way talks through stay as they are until
 // it ends.
-void MidiDevices(HWND hWnd) {
-  const DeviceController* devices = TheAppState().devices.get();
-  if (devices && devices->Busy()) {
+void MidiDevices(const CoreSession& session, HWND hWnd) {
+  if (session.devices && session.devices->Busy()) {
     plat::MessageBox(hWnd,
                      "A Kilnbox operation is under way: cancel it (Kilnbox, Cancel Operation) or let it end "
                      "before choosing other MIDI devices.",
@@ -79,7 +78,7 @@ LRESULT OnCommand(CoreSession& session, HWND hWnd, WPARAM wParam) {
       ApplyCommandReport(session, hWnd, tvSaveFile(hWnd, session.image, session.fileSettings));
       FullRedraw(hWnd);
       break;
-    case IDM_MIDI_DEVICES: MidiDevices(hWnd); break;
+    case IDM_MIDI_DEVICES: MidiDevices(session, hWnd); break;
     case IDM_EPROM_TYPE: EpromOptions(session, hWnd); break;
     case IDM_FILE_FORMAT:
       plat::DialogBoxParam(hWnd, IDD_FILE_OPTIONS, FilePrefsDialog, 0);
@@ -94,11 +93,11 @@ LRESULT OnCommand(CoreSession& session, HWND hWnd, WPARAM wParam) {
       session.image.ClearEpromFlags();
       FullRedraw(hWnd);
       break;
-    case IDM_HELP: ShowHelp(hWnd); break;
+    case IDM_HELP: ShowHelp(hWnd, session.app.helpPath); break;
     case IDM_ABOUT: About(hWnd); break;
     default: {
-      DeviceController* devices = TheAppState().devices.get();
-      if (!devices || !devices->Command(id)) plat::MessageBox(hWnd, "Undefined Menu Command!", nullptr, MB_OK);
+      if (!session.devices || !session.devices->Command(id))
+        plat::MessageBox(hWnd, "Undefined Menu Command!", nullptr, MB_OK);
       break;
     }
   }

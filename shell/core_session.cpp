@@ -2,40 +2,26 @@
 
 #include <cstdlib>
 
-#include "device/midi.h"
 #include "resources/command_ids.h"
-#include "settings/config.h"
-#include "shell/app_state.h"
 #include "shell/device_controller.h"
 
-namespace {
-
-// What is still kept program-wide: a new session makes it new.
-void MakeProgramStateNew() {
-  // The controller first: it shows through the view that goes with it.
-  TheAppState().devices.reset();
-  TheAppState() = AppState{};
-  TheMidiLayer() = MidiLayer{};
-  TheConfigState() = ConfigState{};
-}
-
-}  // namespace
-
 CoreSession::CoreSession(Setup setup) {
-  // Two at once would share the program-wide state.
+  // Two at once would share the MIDI state, and Current() could name only one.
   if (current_ != nullptr) std::abort();
   current_ = this;
-  ::FreeBuffers();
-  MakeProgramStateNew();
+  MakeMidiStateNew();
   if (setup == Setup::WithoutWindow) {
     ready_ = AllocateBuffers();
-    hWndStatus = plat::CreateStatusBar(nullptr, ID_STATUS_BAR);
+    app.hWndStatus = plat::CreateStatusBar(nullptr, ID_STATUS_BAR);
   }
 }
 
 CoreSession::~CoreSession() {
+  // The controller first: it shows through the view that goes with it.
+  devices.reset();
+  deviceView.reset();
   FreeBuffers();
-  MakeProgramStateNew();
+  MakeMidiStateNew();
   current_ = nullptr;
 }
 
@@ -46,11 +32,17 @@ CoreSession& CoreSession::Current() {
 
 bool CoreSession::AllocateBuffers() {
   image.imgMemory = AllocatePlatformBytes(IMAGE_SIZE);
-  const bool transfer = ::AllocateBuffers();
-  return image.imgMemory && transfer;
+  app.MIDIinBuffer = AllocatePlatformBytes(BUFFER_SIZE);
+  app.MIDIoutBuffer = AllocatePlatformBytes(BUFFER_SIZE);
+  app.wavbuffer[0] = AllocatePlatformBytes(BUFFER_SIZE);
+  app.wavbuffer[1] = AllocatePlatformBytes(BUFFER_SIZE);
+  return image.imgMemory && app.MIDIinBuffer && app.MIDIoutBuffer && app.wavbuffer[0] && app.wavbuffer[1];
 }
 
 void CoreSession::FreeBuffers() {
   image.imgMemory.reset();
-  ::FreeBuffers();
+  app.wavbuffer[0].reset();
+  app.wavbuffer[1].reset();
+  app.MIDIinBuffer.reset();
+  app.MIDIoutBuffer.reset();
 }

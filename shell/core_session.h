@@ -1,7 +1,8 @@
 // One run of the core and everything it works on: the image model, the
-// settings and the main window's layout. The desktop program, talverine-cli, the tests and the fuzz
-// harnesses each start the core by making a session, and a new session
-// starts from new state; one runs at a time.
+// settings, the main window's layout, what the application holds and the
+// device controller. The desktop program, talverine-cli, the tests and the
+// fuzz harnesses each start the core by making a session, and a new
+// session starts from new state; one runs at a time.
 //
 // Code is handed the parts of the session it uses. The one way in from
 // outside is CoreSession::Current(), for the callbacks the platform calls
@@ -9,11 +10,17 @@
 // (BaseMsgProc) and the option dialogs' procedures.
 #pragma once
 
+#include <memory>
+
 #include "files/file_settings.h"
 #include "platform/platform.h"
 #include "settings/dialogs.h"
+#include "shell/app_state.h"
 #include "shell/display.h"
 #include "shell/image_model.h"
+
+class DeviceController;
+class DeviceView;
 
 class CoreSession {
  public:
@@ -47,6 +54,12 @@ class CoreSession {
   FileSettings fileSettings;
   OptionDialogsState dialogs;
   DisplayLayout layout;
+  AppState app;
+  // The device operations, made with the main window (or by talverine-cli
+  // with its own view); the controller after its view, so that it goes
+  // first.
+  std::unique_ptr<DeviceView> deviceView;
+  std::unique_ptr<DeviceController> devices;
 
  private:
   static inline CoreSession* current_ = nullptr;

@@ -170,8 +170,8 @@ bool DeviceController::Holds(Awaited what) const {
 // ---------------------------------------------------------------------------
 // Running the operations, one at a time
 // ---------------------------------------------------------------------------
-DeviceController::DeviceController(DeviceView& view, HWND events, ImageModel& image)
-    : view_(view), events_(events), image_(image) {
+DeviceController::DeviceController(DeviceView& view, HWND events, ImageModel& image, AppState& app)
+    : view_(view), events_(events), image_(image), app_(app) {
   plat::SetTimer(events_, ID_TIMER, TICK_MS);
 }
 
@@ -224,7 +224,7 @@ std::optional<BYTE> DeviceController::EpromFor(int id) {
 // The operations need the image and both MIDI buffers; without them they are
 // refused rather than run on missing memory.
 bool DeviceController::BuffersReady() {
-  if (image_.imgMemory && MIDIinBuffer && MIDIoutBuffer) return true;
+  if (image_.imgMemory && app_.MIDIinBuffer && app_.MIDIoutBuffer) return true;
   view_.ShowError("Unable to allocate image memory");
   return false;
 }
@@ -617,14 +617,15 @@ void DeviceController::PauseTimer() {
 void DeviceController::Input(UINT message, LPARAM lParam) {
   if (message != MM_MIM_LONGDATA) return;
   MIDIHDR& header = MidiInInfo.MidiHdr;
+  const BYTE* received = app_.MIDIinBuffer.get();
   const bool armed = reinterpret_cast<MIDIHDR*>(lParam) == &header &&
-                     header.lpData == reinterpret_cast<char*>(MIDIinBuffer) && (header.dwFlags & MHDR_DONE);
+                     header.lpData == reinterpret_cast<const char*>(received) && (header.dwFlags & MHDR_DONE);
   if (!armed || !current_) {
     plat::DebugTrace("\r\nDeviceController: a message nobody waits for was ignored");
     return;
   }
   const DWORD n = header.dwBytesRecorded < BUFFER_SIZE ? header.dwBytesRecorded : BUFFER_SIZE;
-  const KilnboxReply reply = DecodeReply(MIDIinBuffer, n);
+  const KilnboxReply reply = DecodeReply(received, n);
   // One message per arming, whatever it was: another device's message ends
   // the reception, and the operation then waits for its time-out.
   MidiAssignBuffer(events_, &MidiInInfo, nullptr, 0, 0);
@@ -650,7 +651,7 @@ void DeviceController::OutputDone(UINT error) {
 // ---------------------------------------------------------------------------
 void DeviceController::ShowStatus(int part, const std::string& text) { view_.ShowStatus(part, text); }
 
-SysexOutput DeviceController::Output() const { return {&MidiOutInfo, MIDIoutBuffer, events_}; }
+SysexOutput DeviceController::Output() const { return {&MidiOutInfo, app_.MIDIoutBuffer.get(), events_}; }
 
 void DeviceController::ShowSendError() {
   const UINT error = std::exchange(sendError_, MMSYSERR_NOERROR);
@@ -665,7 +666,7 @@ void DeviceController::StartEstimate(long rawBytes) {
 
 void DeviceController::ArmAndListen() {
   replyArrived_ = false;
-  MidiAssignBuffer(events_, &MidiInInfo, reinterpret_cast<char*>(MIDIinBuffer), BUFFER_SIZE, 1);
+  MidiAssignBuffer(events_, &MidiInInfo, reinterpret_cast<char*>(app_.MIDIinBuffer.get()), BUFFER_SIZE, 1);
   MidiRecord(events_, &MidiInInfo, 1);
 }
 

@@ -25,6 +25,7 @@
 #include "device/reply.h"
 #include "device/sysex.h"
 #include "platform/platform.h"
+#include "shell/app_state.h"
 #include "shell/eprom_compare.h"
 #include "shell/image_model.h"
 #include "shell/sequence.h"
@@ -116,9 +117,10 @@ class DeviceView {
 class DeviceController {
  public:
   // `events` receives the controller's timers; the host hands them, and the
-  // ports' messages, to HandleEvent. The operations read and write `image`:
-  // its bytes, its marks and the EPROM chosen.
-  DeviceController(DeviceView& view, HWND events, ImageModel& image);
+  // ports' messages, to HandleEvent. The operations read and write `image`
+  // (its bytes, its marks and the EPROM chosen) and send and receive
+  // through `app`'s MIDI buffers.
+  DeviceController(DeviceView& view, HWND events, ImageModel& image, AppState& app);
   ~DeviceController();
   DeviceController(const DeviceController&) = delete;
   DeviceController& operator=(const DeviceController&) = delete;
@@ -211,6 +213,7 @@ class DeviceController {
   DeviceView& view_;
   HWND events_;
   ImageModel& image_;
+  AppState& app_;
   std::deque<DeviceRequest> queue_;
   Operation current_;
   DeviceRequest running_;                // the request `current_` carries out

@@ -6,9 +6,9 @@
 
 namespace {
 
-void Show(const FileText& t, HWND mainWindow) {
+void Show(const FileText& t, HWND status, HWND mainWindow) {
   if (t.place == FileText::Place::kStatus) {
-    plat::StatusSetText(hWndStatus, 1, t.text.c_str());
+    plat::StatusSetText(status, 1, t.text.c_str());
     return;
   }
   const char* caption = t.caption.empty() ? nullptr : t.caption.c_str();
@@ -18,7 +18,7 @@ void Show(const FileText& t, HWND mainWindow) {
 }  // namespace
 
 void ApplyFileReport(CoreSession& session, const FileReport& report, HWND mainWindow) {
-  for (const FileText& t : report.texts) Show(t, mainWindow);
+  for (const FileText& t : report.texts) Show(t, session.app.hWndStatus, mainWindow);
   TakeFileResult(session, report);
 }
 

@@ -13,20 +13,21 @@
 
 namespace {
 
-void SetStatusParts(HWND hWnd) {
+void SetStatusParts(HWND hWnd, HWND status) {
   const RECT client = plat::GetClientRect(hWnd);
   int edges[3];
   StatusPartEdges(client.right - client.left, edges);
-  plat::StatusSetParts(hWndStatus, 3, edges);
+  plat::StatusSetParts(status, 3, edges);
 }
 
 void OnCreate(CoreSession& session, HWND hWnd) {
-  MyWindow = hWnd;
+  AppState& app = session.app;
+  app.MyWindow = hWnd;
   InitLabelFont(session.layout);
-  hWndStatus = plat::CreateStatusBar(hWnd, ID_STATUS_BAR);
-  if (hWndStatus == nullptr) plat::MessageBox(nullptr, "Status Bar not created!", nullptr, MB_OK);
-  SetStatusParts(hWnd);
-  for (int part = 0; part < 3; ++part) plat::StatusSetText(hWndStatus, part, "");
+  app.hWndStatus = plat::CreateStatusBar(hWnd, ID_STATUS_BAR);
+  if (app.hWndStatus == nullptr) plat::MessageBox(nullptr, "Status Bar not created!", nullptr, MB_OK);
+  SetStatusParts(hWnd, app.hWndStatus);
+  for (int part = 0; part < 3; ++part) plat::StatusSetText(app.hWndStatus, part, "");
 
   if (MidiInit(&MidiInInfo, &MidiOutInfo)) bMidiInit = 1;
   LoadConfig(szCfgName, session.image, session.fileSettings);
@@ -37,21 +38,20 @@ void OnCreate(CoreSession& session, HWND hWnd) {
 
   if (!session.AllocateBuffers()) plat::MessageBox(hWnd, "Unable to allocate image memory", nullptr, MB_OK);
   // With the controller comes its periodic timer.
-  AppState& app = TheAppState();
-  app.deviceView = std::make_unique<WindowDeviceView>(hWnd, session);
-  app.devices = std::make_unique<DeviceController>(*app.deviceView, hWnd, session.image);
+  session.deviceView = std::make_unique<WindowDeviceView>(hWnd, session);
+  session.devices = std::make_unique<DeviceController>(*session.deviceView, hWnd, session.image, app);
   CreateButttons(hWnd, session.layout, session.image);
 }
 
 void OnSize(CoreSession& session, HWND hWnd) {
-  SetStatusParts(hWnd);
-  plat::StatusReposition(hWndStatus);
+  SetStatusParts(hWnd, session.app.hWndStatus);
+  plat::StatusReposition(session.app.hWndStatus);
   MoveButtons(hWnd, session.layout, session.image);
 }
 
 void OnClose(CoreSession& session, HWND hWnd) {
-  plat::DragAcceptFiles(MyWindow, false);
-  if (DeviceController* devices = TheAppState().devices.get()) devices->Shutdown();
+  plat::DragAcceptFiles(session.app.MyWindow, false);
+  if (session.devices) session.devices->Shutdown();
   if (bMidiInit == 1) {
     MidiAssignBuffer(nullptr, &MidiInInfo, nullptr, 0, 0);
     MidiActivateDevice(hWnd, &MidiInInfo, MIDI_FORCE_CLOSE);
@@ -96,7 +96,7 @@ LRESULT BaseMsgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND: return OnCommand(session, hWnd, wParam);
     default:
       // The device operations' timers and the MIDI ports' messages.
-      if (DeviceController* devices = TheAppState().devices.get()) devices->HandleEvent(message, wParam, lParam);
+      if (session.devices) session.devices->HandleEvent(message, wParam, lParam);
       return 0;
   }
 }
@@ -106,15 +106,16 @@ void ShutDown(CoreSession& session) {
   plat::ReleaseSingleInstance();
 }
 
-int TalverineMain(HINSTANCE instance) {
+int TalverineMain(CoreSession& session, HINSTANCE instance) {
   if (!plat::AcquireSingleInstance(szAppName)) return 0;
+  AppState& app = session.app;
   // Fixed before the window exists, so it is the folder the program was
   // started in.
-  helpPath = ResolveHelpPath(plat::GetCurrentDirectory());
-  MyInstance = instance;
+  app.helpPath = ResolveHelpPath(plat::GetCurrentDirectory());
+  app.MyInstance = instance;
   HWND window = plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc);
   if (window == nullptr) return 0;
-  MyWindow = window;
-  plat::DragAcceptFiles(MyWindow, true);
+  app.MyWindow = window;
+  plat::DragAcceptFiles(app.MyWindow, true);
   return plat::RunMessageLoop();
 }

@@ -7,9 +7,9 @@
 
 class CoreSession;
 
-// Runs the program on the installed platform: one instance only, the main
-// window, its message loop. Returns the exit code.
-int TalverineMain(HINSTANCE instance);
+// Runs the program in `session` on the installed platform: one instance
+// only, the main window, its message loop. Returns the exit code.
+int TalverineMain(CoreSession& session, HINSTANCE instance);
 
 // The one door from a back end into the core; it works on the session that
 // runs (CoreSession::Current()).

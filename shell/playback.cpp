@@ -17,11 +17,12 @@ void ComputeWAVfromBuffer(CoreSession& session) {
   const UINT sounds = image.nSounds();
   const UINT length = image.DataSize();
   for (UINT i = 0; i < sounds; ++i) {
-    if (wavbuffer[i] == nullptr) continue;
+    BYTE* wav = session.app.wavbuffer[i].get();
+    if (wav == nullptr) continue;
     // A hand-edited layout can reach past the image: only what lies within
     // it is played.
     const UINT start = std::min(i * length, IMAGE_SIZE);
     const UINT samples = std::min(length, IMAGE_SIZE - start);
-    BuildWavImage(image.imgMemory.get() + start, samples, session.fileSettings.sample_rate, wavbuffer[i], BUFFER_SIZE);
+    BuildWavImage(image.imgMemory.get() + start, samples, session.fileSettings.sample_rate, wav, BUFFER_SIZE);
   }
 }

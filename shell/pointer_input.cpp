@@ -78,8 +78,9 @@ void OnLeftButtonDown(CoreSession& session, HWND hWnd, WPARAM keys, LPARAM posit
   // odd width belongs to it too, and a window too narrow to halve plays the
   // first.
   if (session.image.EPROM_Arrangement == eaOneEpromTwoSounds && width > 1) which = x / (width / 2) >= 1 ? 1 : 0;
-  if (!HoldsSound(wavbuffer[which])) return;
-  plat::PlaySoundMemory(wavbuffer[which], SND_ASYNC | SND_NODEFAULT | SND_MEMORY);
+  const BYTE* wav = session.app.wavbuffer[which].get();
+  if (!HoldsSound(wav)) return;
+  plat::PlaySoundMemory(wav, SND_ASYNC | SND_NODEFAULT | SND_MEMORY);
 }
 
 void LoadIntoSections(CoreSession& session, const std::vector<std::string>& names, BYTE first,

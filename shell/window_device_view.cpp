@@ -2,11 +2,11 @@
 
 #include "resources/dialog_templates.h"
 #include "settings/dialogs.h"
-#include "shell/app_state.h"
+#include "shell/core_session.h"
 #include "shell/playback.h"
 
 void WindowDeviceView::ShowStatus(int part, const std::string& text) {
-  plat::StatusSetText(hWndStatus, part, text.c_str());
+  plat::StatusSetText(session_.app.hWndStatus, part, text.c_str());
 }
 
 // At the client area's left edge, 44 pixels above its bottom, as wide as

@@ -9,7 +9,8 @@ class CoreSession;
 
 class WindowDeviceView : public DeviceView {
  public:
-  // Shows in `window`; the playback images it rebuilds are `session`'s.
+  // Shows in `window` and `session`'s status bar; the playback images it
+  // rebuilds are the session's.
   WindowDeviceView(HWND window, CoreSession& session) : window_(window), session_(session) {}
 
   void ShowStatus(int part, const std::string& text) override;

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "shell/app_state.h"
 
 namespace cli {
 namespace {

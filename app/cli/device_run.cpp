@@ -81,7 +81,7 @@ DeviceRun::DeviceRun() : terminalProgress_(StderrRedraws()) {
   platform.onMessageBox = [this](const headless::MessageBoxRecord& box) { return OnMessageBox(box); };
   // The controller's timers and the ports' messages come to the thread.
   platform.onThreadMessage = [this](UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (controller_) controller_->HandleEvent(msg, wParam, lParam);
+    if (DeviceController* controller = core().devices.get()) controller->HandleEvent(msg, wParam, lParam);
   };
 }
 
@@ -89,7 +89,7 @@ DeviceRun::~DeviceRun() {
   Close();
   EndInPlace();
   session_.platform().onThreadMessage = nullptr;
-  controller_.reset();
+  core().devices.reset();
   simulator_.reset();
 }
 
@@ -166,7 +166,7 @@ bool DeviceRun::Start(etEnum type, eaEnum arrangement) {
   MidiActivateDevice(nullptr, &MidiInInfo, MIDI_OPEN);
   MidiActivateDevice(nullptr, &MidiOutInfo, MIDI_OPEN);
   DeviceView& view = *this;
-  controller_ = std::make_unique<DeviceController>(view, nullptr, image);
+  core().devices = std::make_unique<DeviceController>(view, nullptr, image, core().app);
   session_.platform().Pump();
   return !failed();
 }
@@ -187,9 +187,10 @@ void DeviceRun::SelectEprom(int index) {
 
 std::optional<DeviceOutcome> DeviceRun::Run(DeviceOperation operation, uint64_t limitMs) {
   headless::HeadlessPlatform& platform = session_.platform();
-  std::optional<DeviceOutcome>& outcome = controller_->LastOutcome();
+  DeviceController& controller = *core().devices;
+  std::optional<DeviceOutcome>& outcome = controller.LastOutcome();
   outcome.reset();
-  controller_->Request(RequestFor(core().image, operation, eprom_));
+  controller.Request(RequestFor(core().image, operation, eprom_));
   uint64_t deadline = platform.NowMs() + limitMs;
   while (!outcome && !failed()) {
     if (answering_) {
@@ -207,10 +208,10 @@ std::optional<DeviceOutcome> DeviceRun::Run(DeviceOperation operation, uint64_t 
 }
 
 void DeviceRun::Close() {
-  if (!controller_ || closing_) return;
+  if (!core().devices || closing_) return;
   closing_ = true;
   answering_ = nullptr;
-  controller_->Shutdown();
+  core().devices->Shutdown();
   if (bMidiInit == 1) {
     MidiAssignBuffer(nullptr, &MidiInInfo, nullptr, 0, 0);
     MidiActivateDevice(nullptr, &MidiInInfo, MIDI_FORCE_CLOSE);

@@ -42,7 +42,8 @@ class DeviceRun : private DeviceView {
   // when they are missing.
   bool ChoosePorts(const PortChoice& choice, etEnum type);
   // Takes the type and the arrangement, opens the chosen ports and makes the
-  // controller; false when something went wrong on the way.
+  // session's controller, with this run as its view; false when something
+  // went wrong on the way.
   bool Start(etEnum type, eaEnum arrangement);
   // Loads files into sections 1, 2, ... as Load File loads each; false
   // when a load reported a problem.
@@ -56,7 +57,7 @@ class DeviceRun : private DeviceView {
   // the user takes to answer a question aside); the outcome, or nullopt on
   // the time limit.
   std::optional<DeviceOutcome> Run(DeviceOperation operation, uint64_t limitMs);
-  const EpromComparison& LastVerify() const { return controller_->LastVerify(); }
+  const EpromComparison& LastVerify() { return core().devices->LastVerify(); }
 
   // Ends what runs and closes the ports.
   void Close();
@@ -91,7 +92,6 @@ class DeviceRun : private DeviceView {
 
   Session session_;
   std::unique_ptr<simport::HeadlessKilnbox> simulator_;
-  std::unique_ptr<DeviceController> controller_;
   UINT inPort_ = 0;
   UINT outPort_ = 0;
   BYTE eprom_ = 0;

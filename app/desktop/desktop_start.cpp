@@ -88,7 +88,7 @@ int RunCore(plat::Parts parts, MidiPortSet& midi, const Options& options, std::s
   int code = 0;
   {
     CoreSession core;
-    code = TalverineMain(nullptr);
+    code = TalverineMain(core, nullptr);
   }
   trafficLog.Stop();
   plat::Install(previous);

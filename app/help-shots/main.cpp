@@ -229,8 +229,8 @@ class Session {
   void OpenMainWindow() {
     HWND window = plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc);
     if (window == nullptr) Fail("the main window could not be made");
-    MyWindow = window;
-    plat::DragAcceptFiles(MyWindow, true);
+    core_.app.MyWindow = window;
+    plat::DragAcceptFiles(window, true);
     QMainWindow* main = platform_.MainWindowWidget();
     for (int i = 0; i < 4 && Client()->size() != kClientSize; ++i) {
       main->resize(main->size() + kClientSize - Client()->size());
@@ -260,15 +260,15 @@ class Session {
     Settle();
   }
 
-  void Command(int id) { plat::PostMessage(MyWindow, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), 0), 0); }
+  void Command(int id) { plat::PostMessage(Window(), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), 0), 0); }
 
   QString StatusText(int part) const {
-    auto* bar = dynamic_cast<QtStatusBar*>(platform_.WidgetOf(hWndStatus));
+    auto* bar = dynamic_cast<QtStatusBar*>(platform_.WidgetOf(core_.app.hWndStatus));
     return bar ? bar->PartText(part) : QString();
   }
 
   void Repaint() {
-    plat::InvalidateRect(MyWindow, true);
+    plat::InvalidateRect(Window(), true);
     Settle();
   }
 
@@ -285,7 +285,7 @@ class Session {
   }
 
   void Close() {
-    BaseMsgProc(MyWindow, WM_CLOSE, 0, 0);
+    BaseMsgProc(Window(), WM_CLOSE, 0, 0);
     RunFor(100);
   }
 
@@ -299,6 +299,7 @@ class Session {
 
  private:
   QtClientArea* Client() const { return platform_.ClientArea(); }
+  HWND Window() const { return core_.app.MyWindow; }
 
   QtPlatform& platform_;
   CoreSession& core_;
@@ -321,7 +322,7 @@ void ReadFromKilnbox(Session& s) {
   const size_t bytes = EPROM_info[et27128].etSizeK * 1024;
   const std::vector<uint8_t> tom = EpromImage(PitchedDrum(bytes, 260.0, 105.0, 0.03, 0.16, 11));
   s.Simulator().Link()->WithModel([&](sim::Kilnbox& k) { k.InsertEprom(et27128, tom); });
-  std::optional<DeviceOutcome>& outcome = TheAppState().devices->LastOutcome();
+  std::optional<DeviceOutcome>& outcome = s.Core().devices->LastOutcome();
   outcome.reset();
   s.Command(IDM_READ_EPROM);
   RunUntil([&outcome] { return outcome.has_value(); }, kReadTimeoutMs);

@@ -354,10 +354,11 @@ Bytes Packet(const Bytes& header, size_t length, uint8_t seed) {
   return b;
 }
 
-void ReplySeeds(midimem::MemoryOutput& out, BYTE* image) {
+void ReplySeeds(midimem::MemoryOutput& out, CoreSession& core) {
+  BYTE* image = core.image.imgMemory.get();
   for (UINT i = 0; i < IMAGE_SIZE; ++i) image[i] = static_cast<BYTE>(i * 13);
   out.ClearMessages();
-  const SysexOutput to{&MidiOutInfo, MIDIoutBuffer, nullptr};
+  const SysexOutput to{&MidiOutInfo, core.app.MIDIoutBuffer.get(), nullptr};
   SysexSendBlock(to, image, 1, 1, 0);  // 1 KB as block 1
   SysexSendBlock(to, image, 4, 8, 0);  // 8 KB as block 4
   SysexRequestTransfer(to, 16);
@@ -464,7 +465,7 @@ int main(int argc, char** argv) {
   WavSeeds();
   AiffSeeds();
   HexSeeds();
-  ReplySeeds(*mem.output, core.image.imgMemory.get());  // before ConfigSeeds, which makes the image model new
+  ReplySeeds(*mem.output, core);  // before ConfigSeeds, which makes the image model new
   ConfigSeeds(*platform, core, scratch);
   FileKindSeeds();
   FramerSeeds();

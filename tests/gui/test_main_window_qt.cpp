@@ -68,9 +68,9 @@ class MainWindowQtTest : public ::testing::Test {
     testsupport::WriteText(temp_.File("TALVERINE.CFG"), "EPROM_type = " + std::to_string(type) +
                                                             "\nEPROM_Arrangement = " + std::to_string(arrangement) +
                                                             "\n");
-    MyWindow = plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc);
-    ASSERT_NE(MyWindow, nullptr);
-    plat::DragAcceptFiles(MyWindow, true);
+    App().MyWindow = plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc);
+    ASSERT_NE(App().MyWindow, nullptr);
+    plat::DragAcceptFiles(App().MyWindow, true);
     guitest::SetClientSize(platform_, 600, 480);
   }
 
@@ -97,7 +97,7 @@ class MainWindowQtTest : public ::testing::Test {
     QApplication::sendEvent(platform_.ClientArea(), &drop);
   }
   QImage Frame() {
-    plat::InvalidateRect(MyWindow, true);
+    plat::InvalidateRect(App().MyWindow, true);
     guitest::Settle(platform_);
     return platform_.ClientArea()->grab().toImage();
   }
@@ -106,6 +106,7 @@ class MainWindowQtTest : public ::testing::Test {
   CoreSession& Session() { return *core_; }
   ImageModel& Model() { return core_->image; }
   FileSettings& Settings() { return core_->fileSettings; }
+  AppState& App() { return core_->app; }
   // The image's bytes.
   BYTE* ImageBytes() const { return core_->image.imgMemory.get(); }
 
@@ -194,7 +195,7 @@ TEST_F(MainWindowQtTest, TheButtonsStandBesideEachEpromPictureForOneTwoAndFourEp
   const int* hPosEPROM = Session().layout.hPosEPROM;
   for (const eaEnum arrangement : {eaOneEpromOneSound, eaTwoEpromsOneSound, eaFourEpromsOneSound}) {
     Model().EPROM_Arrangement = arrangement;
-    CreateButttons(MyWindow, Session().layout, Model());
+    CreateButttons(App().MyWindow, Session().layout, Model());
     guitest::Settle(platform_);
     const std::vector<QPushButton*> buttons = Buttons();
     ASSERT_EQ(buttons.size(), 2 * Model().nEPROMs());
@@ -250,7 +251,7 @@ TEST_F(MainWindowQtTest, OnlyAPlainLeftClickOnThePanelsPlaysTheSound) {
   EXPECT_TRUE(played.empty());
   QTest::mouseClick(client, Qt::LeftButton, Qt::NoModifier, QPoint(200, 60));
   ASSERT_EQ(played.size(), 1u);
-  EXPECT_EQ(played[0].first, wavbuffer[0]);
+  EXPECT_EQ(played[0].first, App().wavbuffer[0].get());
   EXPECT_EQ(played[0].second, SND_ASYNC | SND_NODEFAULT | SND_MEMORY);
 }
 
@@ -316,9 +317,9 @@ TEST_F(MainWindowQtTest, TheWindowRepaintsDuringTheTwoSecondPauseOfARead) {
   bool held = false;
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, [&] {
-    if (held || !TheAppState().devices->Pausing() || StatusBar()->PartText(0) != QStringLiteral("Reading EPROM"))
+    if (held || !Session().devices->Pausing() || StatusBar()->PartText(0) != QStringLiteral("Reading EPROM"))
       return;
-    plat::KillTimer(MyWindow, ID_PAUSE_TIMER);
+    plat::KillTimer(App().MyWindow, ID_PAUSE_TIMER);
     held = true;
   });
   watch.start(5);
@@ -330,12 +331,12 @@ TEST_F(MainWindowQtTest, TheWindowRepaintsDuringTheTwoSecondPauseOfARead) {
   guitest::SetClientSize(platform_, 700, 520);
   EXPECT_EQ(platform_.ClientArea()->grab().size(), QSize(700, 520));
   EXPECT_EQ(StatusBar()->PartText(0), QStringLiteral("Reading EPROM"));
-  EXPECT_TRUE(TheAppState().devices->Pausing());
+  EXPECT_TRUE(Session().devices->Pausing());
   ASSERT_EQ(Buttons().size(), 2u);
   EXPECT_EQ(Buttons()[0]->geometry().top(), 520 / 2 + 10);
 
   // Released, the read goes on to its end.
-  plat::SetTimer(MyWindow, ID_PAUSE_TIMER, 1);
+  plat::SetTimer(App().MyWindow, ID_PAUSE_TIMER, 1);
   EXPECT_TRUE(guitest::WaitFor(
       [&] { return StatusBar()->PartText(1) == QStringLiteral("Received Block 1:  8192 bytes - Read OK."); }));
 }
@@ -347,7 +348,7 @@ TEST_F(MainWindowQtTest, TheProgramRunsUntilExitWhileASecondStartOnlyRaisesIt) {
     secondGaveUp = !second.Acquire(szAppName);
     MenuAction(IDM_EXIT)->trigger();
   });
-  EXPECT_EQ(TalverineMain(nullptr), 0);
+  EXPECT_EQ(TalverineMain(Session(), nullptr), 0);
   EXPECT_TRUE(secondGaveUp);
   EXPECT_EQ(ImageBytes(), nullptr);  // the close path freed the buffers
   // Nobody listens for raise requests any more.

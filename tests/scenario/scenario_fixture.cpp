@@ -32,7 +32,7 @@ void ScenarioTest::SetUp() {
 
 void ScenarioTest::StartProgram() {
   ASSERT_NE(plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc), nullptr);
-  plat::DragAcceptFiles(MyWindow, true);
+  plat::DragAcceptFiles(App().MyWindow, true);
   P().Pump();
 }
 
@@ -51,10 +51,10 @@ void ScenarioTest::FinishPause() {
   ASSERT_FALSE(Pausing()) << "a device operation paused for more than 10 s";
 }
 
-DeviceController& ScenarioTest::Devices() { return *TheAppState().devices; }
+DeviceController& ScenarioTest::Devices() { return *Session().devices; }
 
 bool ScenarioTest::Pausing() const {
-  const DeviceController* devices = TheAppState().devices.get();
+  const DeviceController* devices = core_->devices.get();
   return devices && devices->Pausing();
 }
 

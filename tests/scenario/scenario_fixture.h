@@ -40,6 +40,7 @@ class ScenarioTest : public ::testing::Test {
   ImageModel& Model() { return core_->image; }
   const ImageModel& Model() const { return core_->image; }
   FileSettings& Settings() { return core_->fileSettings; }
+  AppState& App() { return core_->app; }
   // The image's bytes.
   BYTE* ImageBytes() const { return core_->image.imgMemory.get(); }
   simport::HeadlessKilnbox& Kilnbox() { return *kilnbox_; }

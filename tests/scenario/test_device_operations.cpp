@@ -232,7 +232,7 @@ TEST_F(DeviceOperations, VerifyMarksTheEpromVerifiedOrFailedAtTheFirstDifference
   // paint formats its own texts.
   const int paintsBefore = P().paintCount;
   P().onMessageBox = [&](const headless::MessageBoxRecord&) {
-    plat::InvalidateRect(MyWindow, true);
+    plat::InvalidateRect(App().MyWindow, true);
     P().Pump();
     return IDOK;
   };
@@ -674,7 +674,7 @@ TEST_F(DeviceOperations, OtherTrafficOnTheCableDoesNotDisturbAReply) {
     ASSERT_TRUE(WaitForStatus(1, "Received Block 1:  8192 bytes - Read OK."));
     EXPECT_EQ(Image(0, 8192), Pattern(8192, 4));
     P().statusLog.clear();
-    plat::StatusSetText(hWndStatus, 1, "");
+    plat::StatusSetText(App().hWndStatus, 1, "");
   }
 }
 

@@ -60,7 +60,7 @@ class FaultProgram : public ::testing::Test {
     return std::any_of(p_.messageBoxes.begin(), p_.messageBoxes.end(),
                        [&](const headless::MessageBoxRecord& b) { return b.caption == caption; });
   }
-  DeviceController& Devices() { return *TheAppState().devices; }
+  DeviceController& Devices() { return *Session().devices; }
   // Lets the program run until no operation is under way.
   void RunToIdle() {
     p_.RunUntil([this] { return !Devices().Busy() && !Devices().ProgressShown(); }, 300000, 20);
@@ -73,6 +73,7 @@ class FaultProgram : public ::testing::Test {
   }
 
   // The session and the parts of it the tests set and read.
+  CoreSession& Session() { return *core_; }
   ImageModel& Model() { return core_->image; }
   // The image's bytes.
   BYTE* ImageBytes() const { return core_->image.imgMemory.get(); }

@@ -27,7 +27,7 @@ class MainWindow : public ScenarioTest {
   int SoundPlayed() {
     if (P().soundsPlayed.empty()) return -1;
     const void* last = P().soundsPlayed.back();
-    return last == wavbuffer[0] ? 0 : last == wavbuffer[1] ? 1 : 9;
+    return last == App().wavbuffer[0].get() ? 0 : last == App().wavbuffer[1].get() ? 1 : 9;
   }
   void WriteFile(const std::string& name, size_t size, uint8_t value) {
     testsupport::WriteBytes(Path(name), std::vector<uint8_t>(size, value));

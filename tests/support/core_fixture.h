@@ -59,6 +59,7 @@ class CoreTest : public ::testing::Test {
   CoreSession& Session() { return *core_; }
   ImageModel& Model() { return core_->image; }
   FileSettings& Settings() { return core_->fileSettings; }
+  AppState& App() { return core_->app; }
   // The image's bytes.
   BYTE* ImageBytes() const { return core_->image.imgMemory.get(); }
 

@@ -29,7 +29,7 @@ class MidiLayerTest : public testsupport::CoreTest {
     CoreTest::SetUp();
     g_messages.clear();
     g_recorded.clear();
-    MyWindow = plat::CreateMainWindow("T", "T", RecordingProc);
+    App().MyWindow = plat::CreateMainWindow("T", "T", RecordingProc);
   }
 
   // One input and one output port, both records initialised and opened.
@@ -38,14 +38,14 @@ class MidiLayerTest : public testsupport::CoreTest {
     ASSERT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 1);
     MidiInInfo.uDeviceID = mem.inputId;
     MidiOutInfo.uDeviceID = mem.outputId;
-    ASSERT_EQ(MidiActivateDevice(MyWindow, &MidiInInfo, MIDI_OPEN), 0u);
-    ASSERT_EQ(MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_OPEN), 0u);
+    ASSERT_EQ(MidiActivateDevice(App().MyWindow, &MidiInInfo, MIDI_OPEN), 0u);
+    ASSERT_EQ(MidiActivateDevice(App().MyWindow, &MidiOutInfo, MIDI_OPEN), 0u);
   }
 
   UINT ArmInput() {
-    return MidiAssignBuffer(MyWindow, &MidiInInfo, reinterpret_cast<char*>(MIDIinBuffer), BUFFER_SIZE, 1);
+    return MidiAssignBuffer(App().MyWindow, &MidiInInfo, reinterpret_cast<char*>(App().MIDIinBuffer.get()), BUFFER_SIZE, 1);
   }
-  UINT Release(LPMIDIINFO info) { return MidiAssignBuffer(MyWindow, info, nullptr, 0, 0); }
+  UINT Release(LPMIDIINFO info) { return MidiAssignBuffer(App().MyWindow, info, nullptr, 0, 0); }
 
   const headless::MessageBoxRecord& LastBox() { return P().messageBoxes.back(); }
 
@@ -69,7 +69,7 @@ TEST_F(MidiLayerTest, InitNamesTheMissingKindsFromTheCounts) {
   EXPECT_EQ(LastBox().text, "No MIDI input devices are present");
   EXPECT_EQ(uMidiOutDevices, 1u);
   EXPECT_EQ(MidiOutInfo.uDeviceType, MIDI_OUTPUT);
-  EXPECT_EQ(MidiRecord(MyWindow, &MidiInInfo, 1), MIDI_INVALID);
+  EXPECT_EQ(MidiRecord(App().MyWindow, &MidiInInfo, 1), MIDI_INVALID);
   EXPECT_EQ(LastBox().text, "Must use a MIDI input device");
   EXPECT_EQ(LastBox().caption, "MidiRecord");
   // Asking for the output record alone succeeds quietly.
@@ -82,19 +82,19 @@ TEST_F(MidiLayerTest, OpenKeepsAnOpenPortAndAFailedOpenForgetsTheIndex) {
   OpenBoth();
   PlatMidiPort* handle = MidiInInfo.hMidi;
   ASSERT_NE(handle, nullptr);
-  EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiInInfo, MIDI_OPEN), 0u);
+  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &MidiInInfo, MIDI_OPEN), 0u);
   EXPECT_EQ(MidiInInfo.hMidi, handle);
   EXPECT_TRUE(P().messageBoxes.empty());
 
-  ASSERT_EQ(MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_FORCE_CLOSE), 0u);
+  ASSERT_EQ(MidiActivateDevice(App().MyWindow, &MidiOutInfo, MIDI_FORCE_CLOSE), 0u);
   MidiOutInfo.uDeviceID = 5;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_OPEN), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(MidiActivateDevice(App().MyWindow, &MidiOutInfo, MIDI_OPEN), MMSYSERR_BADDEVICEID);
     EXPECT_EQ(MidiOutInfo.uDeviceID, MIDI_INVALID);
     EXPECT_EQ(MidiOutInfo.hMidi, nullptr);
     EXPECT_EQ(LastBox().text, "The specified device identifier is out of range.");
     EXPECT_EQ(LastBox().caption, "MIDI Output Error");
-    EXPECT_EQ(LastBox().owner, MyWindow);
+    EXPECT_EQ(LastBox().owner, App().MyWindow);
     EXPECT_EQ(LastBox().type, MB_OK | MB_ICONERROR | MB_TASKMODAL);
   }
   EXPECT_EQ(P().messageBoxes.size(), 2u);
@@ -103,12 +103,12 @@ TEST_F(MidiLayerTest, OpenKeepsAnOpenPortAndAFailedOpenForgetsTheIndex) {
 TEST_F(MidiLayerTest, PlainCloseSparesABusyOrKeptPortAndForcedCloseStopsAndReleases) {
   OpenBoth();
   ASSERT_EQ(ArmInput(), 0u);
-  ASSERT_EQ(MidiRecord(MyWindow, &MidiInInfo, 1), 0u);
+  ASSERT_EQ(MidiRecord(App().MyWindow, &MidiInInfo, 1), 0u);
   EXPECT_EQ(MidiInInfo.uDeviceStatus, MIDI_BUSY);
-  EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiInInfo, MIDI_CLOSE), 0u);
+  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &MidiInInfo, MIDI_CLOSE), 0u);
   EXPECT_TRUE(mem.input->IsOpen());
 
-  EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiInInfo, MIDI_FORCE_CLOSE), 0u);
+  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &MidiInInfo, MIDI_FORCE_CLOSE), 0u);
   EXPECT_EQ(MidiInInfo.hMidi, nullptr);
   EXPECT_EQ(MidiInInfo.uDeviceStatus, MIDI_IDLE);
   EXPECT_EQ(MidiInInfo.MidiHdr.lpData, nullptr);
@@ -116,12 +116,12 @@ TEST_F(MidiLayerTest, PlainCloseSparesABusyOrKeptPortAndForcedCloseStopsAndRelea
   EXPECT_FALSE(mem.input->IsOpen());
 
   MidiOutInfo.fAlwaysKeepOpen = 1;
-  EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_CLOSE), 0u);
+  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &MidiOutInfo, MIDI_CLOSE), 0u);
   EXPECT_TRUE(mem.output->IsOpen());
   MidiOutInfo.fAlwaysKeepOpen = 0;
-  EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_CLOSE), 0u);
+  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &MidiOutInfo, MIDI_CLOSE), 0u);
   EXPECT_FALSE(mem.output->IsOpen());
-  EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_CLOSE), 0u);  // closed already
+  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &MidiOutInfo, MIDI_CLOSE), 0u);  // closed already
   EXPECT_TRUE(P().messageBoxes.empty());
 }
 
@@ -129,19 +129,19 @@ TEST_F(MidiLayerTest, ClosedOutputComplainsOnceThenItsReleasePassesAndReturnsToI
   mem = midimem::AddMemoryPorts(P().Midi());
   ASSERT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 1);
   char data[4] = {};
-  EXPECT_EQ(MidiAssignBuffer(MyWindow, &MidiOutInfo, data, 4, 1), MIDI_INVALID);
+  EXPECT_EQ(MidiAssignBuffer(App().MyWindow, &MidiOutInfo, data, 4, 1), MIDI_INVALID);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Must open MIDI output device first"});
   EXPECT_EQ(LastBox().caption, "MidiAssignBuffer");
   EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_INTERRUPTED);
-  EXPECT_EQ(MidiSendLongMsg(MyWindow, &MidiOutInfo, 0), 0u);  // cancelling passes too
+  EXPECT_EQ(MidiSendLongMsg(App().MyWindow, &MidiOutInfo, 0), 0u);  // cancelling passes too
   EXPECT_EQ(Release(&MidiOutInfo), 0u);
   EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
   EXPECT_EQ(P().messageBoxes.size(), 1u);
   EXPECT_EQ(Release(&MidiOutInfo), MIDI_INVALID);
   EXPECT_EQ(P().messageBoxes.size(), 2u);
-  EXPECT_EQ(MidiSendLongMsg(MyWindow, &MidiOutInfo, 1), MIDI_INVALID);
+  EXPECT_EQ(MidiSendLongMsg(App().MyWindow, &MidiOutInfo, 1), MIDI_INVALID);
   EXPECT_EQ(LastBox().caption, "MidiSendLongMsg");
-  EXPECT_EQ(MidiSendShortMsg(MyWindow, &MidiOutInfo, 0x90, 1, 0x40, 0x7F), MIDI_INVALID);
+  EXPECT_EQ(MidiSendShortMsg(App().MyWindow, &MidiOutInfo, 0x90, 1, 0x40, 0x7F), MIDI_INVALID);
   EXPECT_EQ(LastBox().text, "Must open MIDI output device first");
   EXPECT_EQ(LastBox().caption, "MidiSendShortMsg");
 }
@@ -152,20 +152,20 @@ TEST_F(MidiLayerTest, ClosedInputComplainsOnceAndEveryLaterReleaseOrStopPasses) 
   EXPECT_EQ(ArmInput(), MIDI_INVALID);
   EXPECT_EQ(LastBox().text, "Must open MIDI input device first");
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(MidiRecord(MyWindow, &MidiInInfo, 0), 0u);
+    EXPECT_EQ(MidiRecord(App().MyWindow, &MidiInInfo, 0), 0u);
     EXPECT_EQ(Release(&MidiInInfo), 0u);
   }
   EXPECT_EQ(MidiInInfo.uDeviceStatus, MIDI_INTERRUPTED);
   EXPECT_EQ(P().messageBoxes.size(), 1u);
-  EXPECT_EQ(MidiRecord(MyWindow, &MidiInInfo, 1), MIDI_INVALID);
+  EXPECT_EQ(MidiRecord(App().MyWindow, &MidiInInfo, 1), MIDI_INVALID);
   EXPECT_EQ(LastBox().caption, "MidiRecord");
 }
 
 TEST_F(MidiLayerTest, AttachingWithoutBufferOrLengthLeavesTheHeaderAlone) {
   OpenBoth();
   char data[4] = {};
-  EXPECT_EQ(MidiAssignBuffer(MyWindow, &MidiOutInfo, nullptr, 4, 1), MIDI_INVALID);
-  EXPECT_EQ(MidiAssignBuffer(MyWindow, &MidiOutInfo, data, 0, 1), MIDI_INVALID);
+  EXPECT_EQ(MidiAssignBuffer(App().MyWindow, &MidiOutInfo, nullptr, 4, 1), MIDI_INVALID);
+  EXPECT_EQ(MidiAssignBuffer(App().MyWindow, &MidiOutInfo, data, 0, 1), MIDI_INVALID);
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>(2, "Must specify a buffer and size")));
   EXPECT_EQ(LastBox().caption, "MidiAssignBuffer");
   EXPECT_EQ(MidiOutInfo.MidiHdr.lpData, nullptr);
@@ -175,15 +175,15 @@ TEST_F(MidiLayerTest, AttachingWithoutBufferOrLengthLeavesTheHeaderAlone) {
 
 TEST_F(MidiLayerTest, SendingReleasesToIdleAndCancelFollowsTheFlagWord) {
   OpenBoth();
-  std::memcpy(MIDIoutBuffer, "\xF0\x10\x05\x02\x1F\xF7", 6);
-  ASSERT_EQ(MidiAssignBuffer(MyWindow, &MidiOutInfo, reinterpret_cast<char*>(MIDIoutBuffer), 6, 1), 0u);
-  ASSERT_EQ(MidiSendLongMsg(MyWindow, &MidiOutInfo, 1), 0u);
+  std::memcpy(App().MIDIoutBuffer.get(), "\xF0\x10\x05\x02\x1F\xF7", 6);
+  ASSERT_EQ(MidiAssignBuffer(App().MyWindow, &MidiOutInfo, reinterpret_cast<char*>(App().MIDIoutBuffer.get()), 6, 1), 0u);
+  ASSERT_EQ(MidiSendLongMsg(App().MyWindow, &MidiOutInfo, 1), 0u);
   EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_BUSY);
   ASSERT_EQ(mem.output->Messages().size(), 1u);
   EXPECT_EQ(mem.output->Messages()[0].size(), 6u);
 
   // Done but still prepared: cancelling resets and marks the send interrupted.
-  EXPECT_EQ(MidiSendLongMsg(MyWindow, &MidiOutInfo, 0), 0u);
+  EXPECT_EQ(MidiSendLongMsg(App().MyWindow, &MidiOutInfo, 0), 0u);
   EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_INTERRUPTED);
   EXPECT_EQ(Release(&MidiOutInfo), 0u);
   EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
@@ -191,7 +191,7 @@ TEST_F(MidiLayerTest, SendingReleasesToIdleAndCancelFollowsTheFlagWord) {
   EXPECT_EQ(MidiOutInfo.MidiHdr.lpData, nullptr);
   // Done alone: cancelling only returns to idle.
   MidiOutInfo.uDeviceStatus = MIDI_BUSY;
-  EXPECT_EQ(MidiSendLongMsg(MyWindow, &MidiOutInfo, 0), 0u);
+  EXPECT_EQ(MidiSendLongMsg(App().MyWindow, &MidiOutInfo, 0), 0u);
   EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
   EXPECT_EQ(mem.output->Messages().size(), 1u);
   EXPECT_TRUE(P().messageBoxes.empty());
@@ -202,27 +202,27 @@ TEST_F(MidiLayerTest, SendingReleasesToIdleAndCancelFollowsTheFlagWord) {
 TEST_F(MidiLayerTest, AFailedSendShowsTheDevicesTextAndKeepsTheStatus) {
   OpenBoth();
   mem.output->FailNextSend(MMSYSERR_NOMEM, "Kilnbox MIDI: output queue full");
-  std::memcpy(MIDIoutBuffer, "\xF0\xF7", 2);
-  ASSERT_EQ(MidiAssignBuffer(MyWindow, &MidiOutInfo, reinterpret_cast<char*>(MIDIoutBuffer), 2, 1), 0u);
-  EXPECT_EQ(MidiSendLongMsg(MyWindow, &MidiOutInfo, 1), MMSYSERR_NOMEM);
+  std::memcpy(App().MIDIoutBuffer.get(), "\xF0\xF7", 2);
+  ASSERT_EQ(MidiAssignBuffer(App().MyWindow, &MidiOutInfo, reinterpret_cast<char*>(App().MIDIoutBuffer.get()), 2, 1), 0u);
+  EXPECT_EQ(MidiSendLongMsg(App().MyWindow, &MidiOutInfo, 1), MMSYSERR_NOMEM);
   EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
   EXPECT_EQ(LastBox().text, "Kilnbox MIDI: output queue full");
   EXPECT_EQ(LastBox().caption, "MIDI Output Error");
   // Unprepared header: the platform's own complaint.
   EXPECT_EQ(Release(&MidiOutInfo), 0u);
-  EXPECT_EQ(MidiSendLongMsg(MyWindow, &MidiOutInfo, 1), MIDIERR_UNPREPARED);
+  EXPECT_EQ(MidiSendLongMsg(App().MyWindow, &MidiOutInfo, 1), MIDIERR_UNPREPARED);
   EXPECT_EQ(P().messageBoxes.size(), 2u);
 }
 
 TEST_F(MidiLayerTest, ReceivingOneReplyThenReleasingTwiceIsHarmless) {
   OpenBoth();
   ASSERT_EQ(ArmInput(), 0u);
-  ASSERT_EQ(MidiRecord(MyWindow, &MidiInInfo, 1), 0u);
+  ASSERT_EQ(MidiRecord(App().MyWindow, &MidiInInfo, 1), 0u);
   mem.input->Feed({0xF0, 0x10, 0x05, 0x01, 0x00, 0x40, 0x00, 0xF7});
   P().Pump();
   EXPECT_EQ(g_recorded, std::vector<DWORD>{8});
   EXPECT_EQ(MidiInInfo.MidiHdr.dwBytesRecorded, 8u);
-  EXPECT_EQ(MIDIinBuffer[7], 0xF7);
+  EXPECT_EQ(App().MIDIinBuffer[7], 0xF7);
 
   EXPECT_EQ(Release(&MidiInInfo), 0u);
   EXPECT_EQ(MidiInInfo.uDeviceStatus, MIDI_IDLE);
@@ -239,18 +239,18 @@ TEST_F(MidiLayerTest, ReceivingOneReplyThenReleasingTwiceIsHarmless) {
 TEST_F(MidiLayerTest, CancelledReceptionLeavesNoStaleReplyForTheNextOne) {
   OpenBoth();
   ASSERT_EQ(ArmInput(), 0u);
-  ASSERT_EQ(MidiRecord(MyWindow, &MidiInInfo, 1), 0u);
+  ASSERT_EQ(MidiRecord(App().MyWindow, &MidiInInfo, 1), 0u);
   mem.input->Feed({0xF0, 0x10, 0x05, 0x01, 0x0F, 0xF7});  // arrives, not yet pumped
-  ASSERT_EQ(MidiRecord(MyWindow, &MidiInInfo, 0), 0u);
+  ASSERT_EQ(MidiRecord(App().MyWindow, &MidiInInfo, 0), 0u);
   ASSERT_EQ(Release(&MidiInInfo), 0u);
   ASSERT_EQ(ArmInput(), 0u);
-  ASSERT_EQ(MidiRecord(MyWindow, &MidiInInfo, 1), 0u);
+  ASSERT_EQ(MidiRecord(App().MyWindow, &MidiInInfo, 1), 0u);
   P().Pump();
   EXPECT_TRUE(g_recorded.empty());
   mem.input->Feed({0xF0, 0x10, 0x05, 0x01, 0x02, 0x40, 0x00, 0xF7});
   P().Pump();
   EXPECT_EQ(g_recorded, std::vector<DWORD>{8});
-  EXPECT_EQ(MIDIinBuffer[4], 0x02);
+  EXPECT_EQ(App().MIDIinBuffer[4], 0x02);
 }
 
 TEST_F(MidiLayerTest, DeviceNamesAreCopiedVerbatimAndErrorsGoToTheRightCaption) {
@@ -258,14 +258,14 @@ TEST_F(MidiLayerTest, DeviceNamesAreCopiedVerbatimAndErrorsGoToTheRightCaption) 
   ASSERT_EQ(MidiInit(&MidiInInfo, nullptr), 1);
   char name[256];
   std::memset(name, 'z', sizeof name);
-  EXPECT_EQ(MidiGetDeviceName(MyWindow, MIDI_INPUT, 0, name), 0u);
+  EXPECT_EQ(MidiGetDeviceName(App().MyWindow, MIDI_INPUT, 0, name), 0u);
   EXPECT_STREQ(name, "50% Kilnbox %s %n port");
 
-  EXPECT_EQ(MidiGetDeviceName(MyWindow, MIDI_OUTPUT, 0, name), MMSYSERR_BADDEVICEID);
+  EXPECT_EQ(MidiGetDeviceName(App().MyWindow, MIDI_OUTPUT, 0, name), MMSYSERR_BADDEVICEID);
   EXPECT_STREQ(name, "50% Kilnbox %s %n port");
   EXPECT_EQ(LastBox().caption, "MIDI Output Error");
 
-  EXPECT_EQ(MidiGetDeviceName(MyWindow, 3, 0, name), MIDI_INVALID);
+  EXPECT_EQ(MidiGetDeviceName(App().MyWindow, 3, 0, name), MIDI_INVALID);
   EXPECT_EQ(P().debugTraces.back(), "\r\nMidiGetDeviceName: uDeviceType bad");
   EXPECT_EQ(P().messageBoxes.size(), 1u);
 }
@@ -273,9 +273,9 @@ TEST_F(MidiLayerTest, DeviceNamesAreCopiedVerbatimAndErrorsGoToTheRightCaption) 
 TEST_F(MidiLayerTest, RecordsOfNeitherKindLeaveOnlyTracesAndBadModesNothing) {
   ASSERT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 0);
   P().messageBoxes.clear();
-  EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiInInfo, MIDI_OPEN), MIDI_INVALID);
-  EXPECT_EQ(MidiAssignBuffer(MyWindow, &MidiOutInfo, nullptr, 0, 0), MIDI_INVALID);
-  MidiShowError(MyWindow, MMSYSERR_ERROR, MIDI_INVALID);
+  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &MidiInInfo, MIDI_OPEN), MIDI_INVALID);
+  EXPECT_EQ(MidiAssignBuffer(App().MyWindow, &MidiOutInfo, nullptr, 0, 0), MIDI_INVALID);
+  MidiShowError(App().MyWindow, MMSYSERR_ERROR, MIDI_INVALID);
   EXPECT_EQ(P().debugTraces,
             (std::vector<std::string>{"\r\nMidiActivateDevice: uDeviceType bad", "\r\nMidiAssignBuffer: uDeviceType bad",
                                       "MidiShowError: Bad MIDI device type\r\n"}));
@@ -283,7 +283,7 @@ TEST_F(MidiLayerTest, RecordsOfNeitherKindLeaveOnlyTracesAndBadModesNothing) {
 
   OpenBoth();
   const size_t traces = P().debugTraces.size();
-  EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiInInfo, 0x42), MIDI_INVALID);
+  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &MidiInInfo, 0x42), MIDI_INVALID);
   EXPECT_EQ(P().debugTraces.size(), traces);
   EXPECT_TRUE(P().messageBoxes.empty());
 }
@@ -296,15 +296,15 @@ TEST_F(MidiLayerTest, UnknownErrorNumbersShowWhyTheLookupFailed) {
 
 TEST_F(MidiLayerTest, ShortMessagesAreSentPackedAndExitClosesBothPorts) {
   OpenBoth();
-  EXPECT_EQ(MidiSendShortMsg(MyWindow, &MidiOutInfo, 0x90, 0x03, 0x40, 0x7F), 0u);
+  EXPECT_EQ(MidiSendShortMsg(App().MyWindow, &MidiOutInfo, 0x90, 0x03, 0x40, 0x7F), 0u);
   EXPECT_EQ(mem.output->Messages(), (std::vector<std::vector<BYTE>>{{0x93, 0x40, 0x7F}}));
-  EXPECT_EQ(MidiSendShortMsg(MyWindow, &MidiInInfo, 0x90, 0, 0, 0), MIDI_INVALID);
+  EXPECT_EQ(MidiSendShortMsg(App().MyWindow, &MidiInInfo, 0x90, 0, 0, 0), MIDI_INVALID);
   EXPECT_EQ(LastBox().text, "Must use a MIDI output device");
   EXPECT_EQ(LastBox().caption, "MidiSendShortMsg");
 
   ASSERT_EQ(ArmInput(), 0u);
-  ASSERT_EQ(MidiRecord(MyWindow, &MidiInInfo, 1), 0u);
-  EXPECT_EQ(MidiExit(MyWindow, &MidiInInfo, &MidiOutInfo), 1);
+  ASSERT_EQ(MidiRecord(App().MyWindow, &MidiInInfo, 1), 0u);
+  EXPECT_EQ(MidiExit(App().MyWindow, &MidiInInfo, &MidiOutInfo), 1);
   EXPECT_EQ(MidiInInfo.hMidi, nullptr);
   EXPECT_EQ(MidiOutInfo.hMidi, nullptr);
   EXPECT_FALSE(mem.input->IsOpen());

@@ -44,12 +44,12 @@ class SysexTest : public testsupport::CoreTest {
     mem = midimem::AddMemoryPorts(P().Midi(), "Kilnbox");
     ASSERT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 1);
     MidiOutInfo.uDeviceID = mem.outputId;
-    ASSERT_EQ(MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_OPEN), 0u);
+    ASSERT_EQ(MidiActivateDevice(App().MyWindow, &MidiOutInfo, MIDI_OPEN), 0u);
     for (UINT i = 0; i < IMAGE_SIZE; ++i) ImageBytes()[i] = static_cast<BYTE>(i * 7 + (i >> 8));
   }
 
   // The output the program sends through, and the image it sends from.
-  SysexOutput Out() const { return {&MidiOutInfo, MIDIoutBuffer, MyWindow}; }
+  SysexOutput Out() { return {&MidiOutInfo, App().MIDIoutBuffer.get(), App().MyWindow}; }
   const BYTE* Image() { return ImageBytes(); }
   const std::vector<Bytes>& Sent() const { return mem.output->Messages(); }
   Bytes Only() const {
@@ -235,11 +235,11 @@ TEST_F(SysexTest, TxSysexMsgSendsUpToTheFirstEndByteAndNeverBeyondTheBuffer) {
   const BYTE local[] = {0xF0, 0x10, 0x05, 0x02, 0x1F, 0xF7, 0x99, 0x99};
   TxSysexMsg(Out(), local);
   EXPECT_EQ(Only(), (Bytes{0xF0, 0x10, 0x05, 0x02, 0x1F, 0xF7}));
-  EXPECT_EQ(0, std::memcmp(MIDIoutBuffer, local, 6));
+  EXPECT_EQ(0, std::memcmp(App().MIDIoutBuffer.get(), local, 6));
 
-  std::memset(MIDIoutBuffer, 0x40, BUFFER_SIZE);
-  TxSysexMsg(Out(), MIDIoutBuffer);
-  const SysexOutput noBuffer{&MidiOutInfo, nullptr, MyWindow};
+  std::memset(App().MIDIoutBuffer.get(), 0x40, BUFFER_SIZE);
+  TxSysexMsg(Out(), App().MIDIoutBuffer.get());
+  const SysexOutput noBuffer{&MidiOutInfo, nullptr, App().MyWindow};
   TxSysexMsg(noBuffer, local);
   SysexSendStop(noBuffer);
   EXPECT_EQ(Sent().size(), 1u);
@@ -248,7 +248,7 @@ TEST_F(SysexTest, TxSysexMsgSendsUpToTheFirstEndByteAndNeverBeyondTheBuffer) {
 }
 
 TEST_F(SysexTest, ClosedOutputIsReportedByTheMidiLayerAndNothingIsSent) {
-  ASSERT_EQ(MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_CLOSE), 0u);
+  ASSERT_EQ(MidiActivateDevice(App().MyWindow, &MidiOutInfo, MIDI_CLOSE), 0u);
   SysexSendStop(Out());
   ASSERT_EQ(BoxTexts(), (std::vector<std::string>(2, "Must open MIDI output device first")));
   EXPECT_EQ(P().messageBoxes[0].caption, "MidiAssignBuffer");

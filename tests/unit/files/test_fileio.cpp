@@ -93,7 +93,7 @@ TEST_F(FileIo, SampleRateDetectionNeedsTwoEqualCodesAtTheImageStart) {
   Settings().sample_rate = 24000;
   WriteBytes(Path("r.bin"), {3, 3});
   Show(LoadBinaryFile(Model(), Settings(), Path("r.bin").c_str(), 0, 8192));
-  EXPECT_EQ(wavbuffer[0][24] | wavbuffer[0][25] << 8, 12000);
+  EXPECT_EQ(App().wavbuffer[0][24] | App().wavbuffer[0][25] << 8, 12000);
   Settings().AutoDetectSampleRate = 0;
   WriteBytes(Path("r.bin"), {1, 1});
   Show(LoadBinaryFile(Model(), Settings(), Path("r.bin").c_str(), 0, 8192));

@@ -39,7 +39,7 @@ class WavBadInput : public testsupport::CoreTest {
     Model().cMemoryFillValue = 0xFF;
     std::memset(ImageBytes(), 0xA5, IMAGE_SIZE);
     P().statusLog.clear();
-    plat::StatusSetText(hWndStatus, 1, "");
+    plat::StatusSetText(App().hWndStatus, 1, "");
     testsupport::WriteBytes(Path("bad.wav"), file);
     report_ = loader(Model(), Settings(), Path("bad.wav").c_str(), kOffset, size);
     Show(report_);

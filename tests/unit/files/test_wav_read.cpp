@@ -248,7 +248,7 @@ TEST_F(WavRead, CutFilesReportTheUnexpectedEnd) {
       {12 + 8 + 10, WavError::kShortFormat}, {12 + 8 + 15, WavError::kShortBits}, {44 + 5, WavError::kShortData}};
   for (const auto& cut : cuts) {
     testsupport::WriteBytes(Path("cut.wav"), Bytes(full.begin(), full.begin() + static_cast<long>(cut.length)));
-    plat::StatusSetText(hWndStatus, 1, "");
+    plat::StatusSetText(App().hWndStatus, 1, "");
     const FileReport report = LoadWavFile(Model(), Settings(), Path("cut.wav").c_str(), 0, 4);
     EXPECT_EQ(report.error, FileError::kSound) << cut.length;
     EXPECT_EQ(report.soundError, cut.error) << cut.length;

@@ -119,7 +119,10 @@ TEST_F(WavWrite, SaveChecksTheImageAndTheSection) {
 
 class PlaybackImages : public WavWrite {
  protected:
-  static Bytes Image(int i, size_t samples) { return Bytes(wavbuffer[i], wavbuffer[i] + WavImageSize(samples)); }
+  Bytes Image(int i, size_t samples) {
+    const BYTE* wav = App().wavbuffer[i].get();
+    return Bytes(wav, wav + WavImageSize(samples));
+  }
 };
 
 TEST_F(PlaybackImages, TwoSoundsGetOneImageEachAfterPlaybackStops) {
@@ -135,30 +138,29 @@ TEST_F(PlaybackImages, TwoSoundsGetOneImageEachAfterPlaybackStops) {
 }
 
 TEST_F(PlaybackImages, OneSoundLeavesTheSecondBufferAlone) {
-  std::memset(wavbuffer[1], 0x5A, BUFFER_SIZE);
+  std::memset(App().wavbuffer[1].get(), 0x5A, BUFFER_SIZE);
   Model().EPROM_type = et2764;
   Model().EPROM_Arrangement = eaTwoEpromsOneSound;
   ComputeWAVfromBuffer(Session());
   EXPECT_EQ(Image(0, 16384), Memory(Bytes(ImageBytes(), ImageBytes() + 16384)));
-  EXPECT_EQ(wavbuffer[1][0], 0x5A);
+  EXPECT_EQ(App().wavbuffer[1][0], 0x5A);
 }
 
 TEST_F(PlaybackImages, ALayoutBeyondTheImageIsCutAtItsEnd) {
   // Only a hand-edited configuration gets here: four 64 KB EPROMs.
   Model().EPROM_type = et27512;
   Model().EPROM_Arrangement = eaFourEpromsOneSound;
-  std::memset(wavbuffer[0], 0x5A, BUFFER_SIZE);
+  std::memset(App().wavbuffer[0].get(), 0x5A, BUFFER_SIZE);
   ComputeWAVfromBuffer(Session());
-  EXPECT_EQ(Le32(Bytes(wavbuffer[0], wavbuffer[0] + 44), 40), 2 * 65536u);
-  EXPECT_EQ(wavbuffer[0][WavImageSize(IMAGE_SIZE)], 0x5A);
-  EXPECT_EQ(wavbuffer[0][BUFFER_SIZE - 1], 0x5A);
+  EXPECT_EQ(Le32(Image(0, 0), 40), 2 * 65536u);
+  EXPECT_EQ(App().wavbuffer[0][WavImageSize(IMAGE_SIZE)], 0x5A);
+  EXPECT_EQ(App().wavbuffer[0][BUFFER_SIZE - 1], 0x5A);
 }
 
 TEST_F(PlaybackImages, NothingHappensWithoutImageOrBuffers) {
-  BYTE* saved = wavbuffer[0];
-  wavbuffer[0] = nullptr;
+  PlatformBytes saved = std::move(App().wavbuffer[0]);
   ComputeWAVfromBuffer(Session());  // no buffer to write: skipped
-  wavbuffer[0] = saved;
+  App().wavbuffer[0] = std::move(saved);
   Session().FreeBuffers();
   ComputeWAVfromBuffer(Session());
   EXPECT_EQ(P().soundsPlayed.size(), 1u);

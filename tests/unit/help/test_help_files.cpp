@@ -37,7 +37,7 @@ class DeliveredHelp : public testsupport::CoreTest {
     work = Path("work");
     fs::create_directories(work);
     CopyHelpTo(start);
-    helpPath = ResolveHelpPath(start);
+    App().helpPath = ResolveHelpPath(start);
     P().SetCurrentDirectoryForTest(work);
   }
   static void CopyHelpTo(const std::string& folder) {
@@ -46,7 +46,7 @@ class DeliveredHelp : public testsupport::CoreTest {
   }
   std::string HelpFile(const std::string& name) const { return start + "/help/" + name; }
   // The Help command as the menu sends it.
-  void Help() { BaseMsgProc(hWndStatus, WM_COMMAND, MAKEWPARAM(IDM_HELP, 0), 0); }
+  void Help() { BaseMsgProc(App().hWndStatus, WM_COMMAND, MAKEWPARAM(IDM_HELP, 0), 0); }
 
   std::string start;  // the folder the program was started in, with the help
   std::string work;   // the current folder when Help is chosen
@@ -73,7 +73,7 @@ TEST_F(DeliveredHelp, EveryByteOfTheScreenshotsCounts) {
 }
 
 TEST_F(DeliveredHelp, IntactFilesOpenTheStartPageAndTheFolderComesBack) {
-  ASSERT_EQ(helpPath, start + "/help");
+  ASSERT_EQ(App().helpPath, start + "/help");
   Help();
   EXPECT_TRUE(BoxTexts().empty());
   ASSERT_EQ(P().shellOpened.size(), 1u);
@@ -118,8 +118,8 @@ TEST_F(DeliveredHelp, WithoutAHelpFolderAtTheStartTheInstalledCopyOpens) {
   CopyHelpTo(installed);
   P().SetDataDirectory(installed);
   EXPECT_EQ(ResolveHelpPath(start), start + "/help");  // the start-up folder's own help comes first
-  helpPath = ResolveHelpPath(work);
-  EXPECT_EQ(helpPath, installed + "/help");
+  App().helpPath = ResolveHelpPath(work);
+  EXPECT_EQ(App().helpPath, installed + "/help");
   Help();
   EXPECT_TRUE(BoxTexts().empty());
   ASSERT_EQ(P().shellOpened.size(), 1u);

@@ -38,8 +38,8 @@ class HelpCheck : public testsupport::CoreTest {
  protected:
   void SetUp() override {
     CoreTest::SetUp();
-    helpPath = Path("help");
-    fs::create_directory(helpPath);
+    help_ = Path("help");
+    fs::create_directory(help_);
     Write("style.css", "body {\r\n\tcolor: black;\r\n}\r\n");
     Write("help.htm", "<html><body>Talverine help \xE2\x80\x94 start</body></html>\r\n");
     Write("menus.htm", "<html><body>Menus</body></html>\n");
@@ -51,10 +51,10 @@ class HelpCheck : public testsupport::CoreTest {
       EXPECT_TRUE(SupportFileDigest(HelpFile(name), row.text != 0, row.hash));
       table.push_back(row);
     }
-    P().SetCurrentDirectoryForTest(helpPath);
+    P().SetCurrentDirectoryForTest(help_);
   }
-  HWND Owner() const { return hWndStatus; }  // any window will do
-  std::string HelpFile(const std::string& name) const { return (fs::path(helpPath) / name).string(); }
+  HWND Owner() { return App().hWndStatus; }  // any window will do
+  std::string HelpFile(const std::string& name) const { return (fs::path(help_) / name).string(); }
   void Write(const std::string& name, const std::string& text) { testsupport::WriteText(HelpFile(name), text); }
   int Validate() { return ValidateSupportFileTable(Owner(), table.data(), static_cast<int>(table.size())); }
   std::string Digest(const std::string& path, bool text) {
@@ -70,6 +70,7 @@ class HelpCheck : public testsupport::CoreTest {
     return sum.size() >= 40 ? std::string(sum.begin(), sum.begin() + 40) : "";
   }
 
+  std::string help_;  // the help folder
   std::vector<SUPFILE> table;
 };
 
@@ -152,14 +153,14 @@ TEST_F(HelpCheck, NoReadBufferMeansNoCheckAndNoMessage) {
 TEST_F(HelpCheck, TheHelpCommandOpensTheStartPageAndRestoresTheDirectory) {
   P().SetCurrentDirectoryForTest(Path(""));
   const std::string before = plat::GetCurrentDirectory();
-  ShowHelpFromTable(Owner(), table.data(), static_cast<int>(table.size()));
+  ShowHelpFromTable(Owner(), help_, table.data(), static_cast<int>(table.size()));
   EXPECT_TRUE(P().messageBoxes.empty());
   ASSERT_EQ(P().shellOpened.size(), 1u);
   EXPECT_EQ(P().shellOpened[0], HelpFile("help.htm"));
   EXPECT_EQ(plat::GetCurrentDirectory(), before);
 
   Write("help.htm", "replaced");
-  ShowHelpFromTable(Owner(), table.data(), static_cast<int>(table.size()));
+  ShowHelpFromTable(Owner(), help_, table.data(), static_cast<int>(table.size()));
   EXPECT_EQ(P().messageBoxes.size(), 1u);
   EXPECT_EQ(P().shellOpened.size(), 2u);  // the online help, not the local page
   EXPECT_EQ(plat::GetCurrentDirectory(), before);
@@ -168,9 +169,8 @@ TEST_F(HelpCheck, TheHelpCommandOpensTheStartPageAndRestoresTheDirectory) {
 TEST_F(HelpCheck, WithoutAHelpFolderTheOnlineHelpIsOffered) {
   P().SetCurrentDirectoryForTest(Path(""));
   const std::string before = plat::GetCurrentDirectory();
-  helpPath = Path("no-such-folder");
   P().QueueMessageBoxAnswer(IDCANCEL);
-  ShowHelp(Owner());
+  ShowHelp(Owner(), Path("no-such-folder"));
   EXPECT_EQ(P().messageBoxes.size(), 1u);
   EXPECT_TRUE(P().shellOpened.empty());
   EXPECT_EQ(plat::GetCurrentDirectory(), before);

@@ -254,8 +254,8 @@ class MidiOptionsWithPortsTest : public OptionDialogsTest {
     // As at start-up, with input port 2 and output port 1.
     cMidiInDevice = MidiInInfo.uDeviceID = 1;
     cMidiOutDevice = MidiOutInfo.uDeviceID = 0;
-    MidiActivateDevice(MyWindow, &MidiInInfo, MIDI_OPEN);
-    MidiActivateDevice(MyWindow, &MidiOutInfo, MIDI_OPEN);
+    MidiActivateDevice(App().MyWindow, &MidiInInfo, MIDI_OPEN);
+    MidiActivateDevice(App().MyWindow, &MidiOutInfo, MIDI_OPEN);
   }
   // Which inputs and outputs are open, as "01/10".
   std::string OpenPorts() const {
