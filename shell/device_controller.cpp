@@ -170,9 +170,11 @@ bool DeviceController::Holds(Awaited what) const {
 // ---------------------------------------------------------------------------
 DeviceController::DeviceController(DeviceView& view, HWND events) : view_(view), events_(events) {
   plat::SetTimer(events_, ID_TIMER, TICK_MS);
+  MidiSetEvents(this);
 }
 
 DeviceController::~DeviceController() {
+  if (TheMidiLayer().events == this) MidiSetEvents(nullptr);
   alive_.reset();
   current_.Reset();
   plat::KillTimer(events_, ID_PAUSE_TIMER);
@@ -549,20 +551,16 @@ DeviceController::Operation DeviceController::BlankCheck(DeviceRequest request) 
 // ---------------------------------------------------------------------------
 // Events
 // ---------------------------------------------------------------------------
-bool DeviceController::HandleEvent(UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_TIMER:
-      if (wParam == ID_TIMER) Tick();
-      else if (wParam == ID_PAUSE_TIMER) PauseTimer();
-      else return false;
-      return true;
-    case MM_MIM_DATA:
-    case MM_MIM_LONGDATA: Input(message, lParam); return true;
-    case MM_MIM_ERROR:
-    case MM_MIM_LONGERROR: ShowStatus(1, "MIDI In Error"); return true;
-    case MM_MOM_DONE: OutputDone(static_cast<UINT>(lParam)); return true;
-    default: return false;
+bool DeviceController::HandleEvent(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+  if (message != WM_TIMER) return false;
+  if (wParam == ID_TIMER) {
+    Tick();
+  } else if (wParam == ID_PAUSE_TIMER) {
+    PauseTimer();
+  } else {
+    return false;
   }
+  return true;
 }
 
 void DeviceController::Tick() {
@@ -602,19 +600,15 @@ void DeviceController::PauseTimer() {
   ResumeIfReady();
 }
 
-// A reply is a whole System Exclusive message in the armed buffer; a short
-// message (a note or a controller of another device on the cable) is none
-// and changes nothing.
-void DeviceController::Input(UINT message, LPARAM lParam) {
-  if (message != MM_MIM_LONGDATA) return;
-  MIDIHDR& header = MidiInInfo.MidiHdr;
-  const bool armed = reinterpret_cast<MIDIHDR*>(lParam) == &header &&
-                     header.lpData == reinterpret_cast<char*>(MIDIinBuffer) && (header.dwFlags & MHDR_DONE);
+// A reply is a whole System Exclusive message in the armed buffer.
+void DeviceController::OnMidiLongData(LPMIDIINFO lpMidiInInfo) {
+  const MIDIBUFFER& buffer = MidiInInfo.Buffer;
+  const bool armed = lpMidiInInfo == &MidiInInfo && buffer.lpData == reinterpret_cast<char*>(MIDIinBuffer);
   if (!armed || !current_) {
     plat::DebugTrace("\r\nDeviceController: a message nobody waits for was ignored");
     return;
   }
-  const DWORD n = header.dwBytesRecorded < BUFFER_SIZE ? header.dwBytesRecorded : BUFFER_SIZE;
+  const DWORD n = buffer.dwBytesRecorded < BUFFER_SIZE ? buffer.dwBytesRecorded : BUFFER_SIZE;
   const KilnboxReply reply = DecodeReply(MIDIinBuffer, n);
   // One message per arming, whatever it was: another device's message ends
   // the reception, and the operation then waits for its time-out.
@@ -625,7 +619,9 @@ void DeviceController::Input(UINT message, LPARAM lParam) {
   ResumeIfReady();
 }
 
-void DeviceController::OutputDone(UINT error) {
+void DeviceController::OnMidiLongError(LPMIDIINFO) { ShowStatus(1, "MIDI In Error"); }
+
+void DeviceController::OnMidiOutputDone(LPMIDIINFO, UINT error) {
   if (sendsOnTheirWay_ > 0) --sendsOnTheirWay_;
   if (error != MMSYSERR_NOERROR && sendError_ == MMSYSERR_NOERROR) sendError_ = error;
   if (!current_ && sendError_ != MMSYSERR_NOERROR) {
@@ -659,7 +655,7 @@ void DeviceController::ArmAndListen() {
 }
 
 void DeviceController::StopListening() {
-  if (MidiInInfo.MidiHdr.lpData == nullptr) return;
+  if (MidiInInfo.Buffer.lpData == nullptr) return;
   MidiRecord(events_, &MidiInInfo, 0);
   MidiAssignBuffer(events_, &MidiInInfo, nullptr, 0, 0);
 }

@@ -93,7 +93,7 @@ LRESULT BaseMsgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DROPFILES: OnDropFiles(hWnd, reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_COMMAND: return OnCommand(hWnd, wParam);
     default:
-      // The device operations' timers and the MIDI ports' messages.
+      // The device operations' timers.
       if (DeviceController* devices = TheAppState().devices.get()) devices->HandleEvent(message, wParam, lParam);
       return 0;
   }

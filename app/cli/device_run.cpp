@@ -21,19 +21,6 @@ namespace {
 // question waits for the terminal, the terminal is read between them.
 constexpr uint64_t kStepMs = 50;
 
-std::string PortName(MidiPortSet& ports, bool input, UINT index) {
-  MIDICAPS caps;
-  const UINT error = input ? ports.midiInGetDevCaps(index, &caps) : ports.midiOutGetDevCaps(index, &caps);
-  return error == MMSYSERR_NOERROR ? caps.szPname : "";
-}
-
-std::vector<std::string> PortNamesOf(MidiPortSet& ports, bool input) {
-  std::vector<std::string> names;
-  const UINT count = input ? ports.midiInGetNumDevs() : ports.midiOutGetNumDevs();
-  for (UINT i = 0; i < count; ++i) names.push_back(PortName(ports, input, i));
-  return names;
-}
-
 bool ContainsIgnoringCase(const std::string& haystack, const std::string& needle) {
   if (needle.size() > haystack.size()) return false;
   for (size_t at = 0; at + needle.size() <= haystack.size(); ++at)
@@ -79,7 +66,7 @@ std::optional<bool> YesOrNo(std::string line) {
 DeviceRun::DeviceRun() : terminalProgress_(StderrRedraws()) {
   headless::HeadlessPlatform& platform = session_.platform();
   platform.onMessageBox = [this](const headless::MessageBoxRecord& box) { return OnMessageBox(box); };
-  // The controller's timers and the ports' messages come to the thread.
+  // The controller's timers come to the thread.
   platform.onThreadMessage = [this](UINT msg, WPARAM wParam, LPARAM lParam) {
     if (controller_) controller_->HandleEvent(msg, wParam, lParam);
   };
@@ -123,8 +110,8 @@ bool DeviceRun::ChoosePorts(const PortChoice& choice, etEnum type) {
       break;
   }
   RegisterSystemPorts(ports, {});
-  const std::vector<std::string> inputs = PortNamesOf(ports, true);
-  const std::vector<std::string> outputs = PortNamesOf(ports, false);
+  const std::vector<std::string> inputs = ports.InputNames();
+  const std::vector<std::string> outputs = ports.OutputNames();
   std::string problem;
   if (inputs.empty() || outputs.empty()) {
     problem = "no MIDI ports to use: give --midi-device PATH, or --simulator";
@@ -146,7 +133,7 @@ PortNames ListPorts(const std::vector<std::string>& devicePaths, bool simulator)
   RegisterSystemPorts(platform->Midi(), devicePaths);
   std::unique_ptr<simport::HeadlessKilnbox> kilnbox;
   if (simulator) kilnbox = std::make_unique<simport::HeadlessKilnbox>(*platform);
-  return {PortNamesOf(platform->Midi(), true), PortNamesOf(platform->Midi(), false)};
+  return {platform->Midi().InputNames(), platform->Midi().OutputNames()};
 }
 
 // --- the operation -------------------------------------------------------------

@@ -113,7 +113,7 @@ class PortsThatWontOpen : public FaultProgram, public ::testing::WithParamInterf
 TEST_P(PortsThatWontOpen, TheDriversTextIsShownAndAReadChangesNothing) {
   faults_.FailCall(GetParam(), 1, false, MMSYSERR_ALLOCATED);
   Start();
-  EXPECT_TRUE(HasCaption(GetParam() == Fault::MidiInOpen ? "MIDI Input Error" : "MIDI Output Error"));
+  EXPECT_TRUE(HasCaption(GetParam() == Fault::MidiOpenInput ? "MIDI Input Error" : "MIDI Output Error"));
   EXPECT_TRUE(HasBox("The specified resource is already allocated."));
   kilnbox_->WithModel([](sim::Kilnbox& k) { k.InsertEprom(et2764, Pattern(8192, 7)); });
   const Bytes before(imgMemory, imgMemory + IMAGE_SIZE);
@@ -121,7 +121,7 @@ TEST_P(PortsThatWontOpen, TheDriversTextIsShownAndAReadChangesNothing) {
   RunToIdle();
   EXPECT_TRUE(std::equal(before.begin(), before.end(), imgMemory));
   EXPECT_FALSE(Devices().KilnboxDetected());
-  if (GetParam() == Fault::MidiInOpen) {
+  if (GetParam() == Fault::MidiOpenInput) {
     // Nothing can answer: the presence check times out.
     EXPECT_EQ(p_.StatusText(2), "Kilnbox not responding!");
   } else {
@@ -132,7 +132,8 @@ TEST_P(PortsThatWontOpen, TheDriversTextIsShownAndAReadChangesNothing) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(FaultInjection, PortsThatWontOpen, ::testing::Values(Fault::MidiInOpen, Fault::MidiOutOpen));
+INSTANTIATE_TEST_SUITE_P(FaultInjection, PortsThatWontOpen,
+                         ::testing::Values(Fault::MidiOpenInput, Fault::MidiOpenOutput));
 
 // --- sends the driver refuses -------------------------------------------------------
 
@@ -147,7 +148,7 @@ TEST_P(RefusedSends, EndInTheDriversMessageWithoutAStaleImageOrEprom) {
   const Bytes image = Pattern(8192, 11);
   kilnbox_->WithModel([&](sim::Kilnbox& k) { k.InsertEprom(et2764, eprom); });
   std::copy(image.begin(), image.end(), imgMemory);
-  faults_.FailCall(Fault::MidiOutLongMsg, n, gone);
+  faults_.FailCall(Fault::MidiSend, n, gone);
   p_.Command(operation);
   RunToIdle();
   p_.AdvanceTime(120000);  // the programmer finishes whatever it was told to do
@@ -184,7 +185,7 @@ TEST_F(FaultProgram, AReadRefusedAfterAProgrammingLeavesThatProgrammingWhole) {
   // Asked for while the block drains, the read waits for the programming
   // and its question; its first command is then refused.
   faults_.ResetCounts();
-  faults_.FailCall(Fault::MidiOutLongMsg, 2);  // 1: the start of programming
+  faults_.FailCall(Fault::MidiSend, 2);  // 1: the start of programming
   p_.Command(IDM_READ_EPROM);
   EXPECT_FALSE(HasCaption("MIDI Output Error"));
   RunToIdle();

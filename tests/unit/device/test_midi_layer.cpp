@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "device/midi.h"
@@ -14,22 +15,26 @@
 
 namespace {
 
-std::vector<UINT> g_messages;
-std::vector<DWORD> g_recorded;
-
-LRESULT RecordingProc(HWND, UINT msg, WPARAM, LPARAM lParam) {
-  if (msg >= MM_MIM_OPEN && msg <= MM_MOM_DONE) g_messages.push_back(msg);
-  if (msg == MM_MIM_LONGDATA) g_recorded.push_back(reinterpret_cast<MIDIHDR*>(lParam)->dwBytesRecorded);
-  return 0;
-}
+// What the ports report to the program, one line each.
+struct Reports : MidiEvents {
+  std::vector<std::string> log;
+  void OnMidiLongData(LPMIDIINFO info) override {
+    log.push_back("long data " + std::to_string(info->Buffer.dwBytesRecorded));
+  }
+  void OnMidiLongError(LPMIDIINFO) override { log.push_back("long error"); }
+  void OnMidiOutputDone(LPMIDIINFO, UINT error) override { log.push_back("sent " + std::to_string(error)); }
+};
 
 class MidiLayerTest : public testsupport::CoreTest {
  protected:
   void SetUp() override {
     CoreTest::SetUp();
-    g_messages.clear();
-    g_recorded.clear();
-    MyWindow = plat::CreateMainWindow("T", "T", RecordingProc);
+    MyWindow = plat::CreateMainWindow("T", "T", [](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
+    MidiSetEvents(&reports);
+  }
+  void TearDown() override {
+    MidiSetEvents(nullptr);
+    CoreTest::TearDown();
   }
 
   // One input and one output port, both records initialised and opened.
@@ -49,11 +54,12 @@ class MidiLayerTest : public testsupport::CoreTest {
 
   const headless::MessageBoxRecord& LastBox() { return P().messageBoxes.back(); }
 
+  Reports reports;
   midimem::MemoryPorts mem;
 };
 
 TEST_F(MidiLayerTest, InitNamesTheMissingKindsFromTheCounts) {
-  MidiInInfo.MidiHdr.dwBufferLength = 77;  // the header is not the layer's to clear
+  MidiInInfo.Buffer.dwBufferLength = 77;  // the buffer is not the layer's to clear
   EXPECT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 0);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"No MIDI input or output devices are present"});
   EXPECT_EQ(LastBox().caption, "MidiInit");
@@ -61,7 +67,7 @@ TEST_F(MidiLayerTest, InitNamesTheMissingKindsFromTheCounts) {
   EXPECT_EQ(LastBox().type, MB_OK | MB_ICONERROR);
   EXPECT_EQ(MidiInInfo.uDeviceType, MIDI_INVALID);
   EXPECT_EQ(MidiInInfo.uDeviceID, MIDI_INVALID);
-  EXPECT_EQ(MidiInInfo.MidiHdr.dwBufferLength, 77u);
+  EXPECT_EQ(MidiInInfo.Buffer.dwBufferLength, 77u);
 
   // Only an output port: the input record is unusable and says so.
   P().Midi().AddOutput(std::make_unique<midimem::MemoryOutput>("Out"));
@@ -111,8 +117,8 @@ TEST_F(MidiLayerTest, PlainCloseSparesABusyOrKeptPortAndForcedCloseStopsAndRelea
   EXPECT_EQ(MidiActivateDevice(MyWindow, &MidiInInfo, MIDI_FORCE_CLOSE), 0u);
   EXPECT_EQ(MidiInInfo.hMidi, nullptr);
   EXPECT_EQ(MidiInInfo.uDeviceStatus, MIDI_IDLE);
-  EXPECT_EQ(MidiInInfo.MidiHdr.lpData, nullptr);
-  EXPECT_EQ(MidiInInfo.MidiHdr.dwBufferLength, 0u);
+  EXPECT_EQ(MidiInInfo.Buffer.lpData, nullptr);
+  EXPECT_EQ(MidiInInfo.Buffer.dwBufferLength, 0u);
   EXPECT_FALSE(mem.input->IsOpen());
 
   MidiOutInfo.fAlwaysKeepOpen = 1;
@@ -161,19 +167,19 @@ TEST_F(MidiLayerTest, ClosedInputComplainsOnceAndEveryLaterReleaseOrStopPasses) 
   EXPECT_EQ(LastBox().caption, "MidiRecord");
 }
 
-TEST_F(MidiLayerTest, AttachingWithoutBufferOrLengthLeavesTheHeaderAlone) {
+TEST_F(MidiLayerTest, AttachingWithoutBufferOrLengthLeavesTheBufferAlone) {
   OpenBoth();
   char data[4] = {};
   EXPECT_EQ(MidiAssignBuffer(MyWindow, &MidiOutInfo, nullptr, 4, 1), MIDI_INVALID);
   EXPECT_EQ(MidiAssignBuffer(MyWindow, &MidiOutInfo, data, 0, 1), MIDI_INVALID);
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>(2, "Must specify a buffer and size")));
   EXPECT_EQ(LastBox().caption, "MidiAssignBuffer");
-  EXPECT_EQ(MidiOutInfo.MidiHdr.lpData, nullptr);
-  EXPECT_EQ(MidiOutInfo.MidiHdr.dwBufferLength, 0u);
-  EXPECT_EQ(MidiOutInfo.MidiHdr.dwFlags, 0u);
+  EXPECT_EQ(MidiOutInfo.Buffer.lpData, nullptr);
+  EXPECT_EQ(MidiOutInfo.Buffer.dwBufferLength, 0u);
+  EXPECT_FALSE(MidiOutInfo.Buffer.fDone);
 }
 
-TEST_F(MidiLayerTest, SendingReleasesToIdleAndCancelFollowsTheFlagWord) {
+TEST_F(MidiLayerTest, SendingReleasesToIdleAndCancelFollowsTheBuffer) {
   OpenBoth();
   std::memcpy(MIDIoutBuffer, "\xF0\x10\x05\x02\x1F\xF7", 6);
   ASSERT_EQ(MidiAssignBuffer(MyWindow, &MidiOutInfo, reinterpret_cast<char*>(MIDIoutBuffer), 6, 1), 0u);
@@ -182,21 +188,22 @@ TEST_F(MidiLayerTest, SendingReleasesToIdleAndCancelFollowsTheFlagWord) {
   ASSERT_EQ(mem.output->Messages().size(), 1u);
   EXPECT_EQ(mem.output->Messages()[0].size(), 6u);
 
-  // Done but still prepared: cancelling resets and marks the send interrupted.
+  // Sent but still attached: cancelling marks the send interrupted.
   EXPECT_EQ(MidiSendLongMsg(MyWindow, &MidiOutInfo, 0), 0u);
   EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_INTERRUPTED);
   EXPECT_EQ(Release(&MidiOutInfo), 0u);
   EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
-  EXPECT_EQ(MidiOutInfo.MidiHdr.dwFlags, MHDR_DONE);
-  EXPECT_EQ(MidiOutInfo.MidiHdr.lpData, nullptr);
-  // Done alone: cancelling only returns to idle.
+  EXPECT_TRUE(MidiOutInfo.Buffer.fDone);
+  EXPECT_EQ(MidiOutInfo.Buffer.lpData, nullptr);
+  // Sent and released: cancelling only returns to idle.
   MidiOutInfo.uDeviceStatus = MIDI_BUSY;
   EXPECT_EQ(MidiSendLongMsg(MyWindow, &MidiOutInfo, 0), 0u);
   EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
   EXPECT_EQ(mem.output->Messages().size(), 1u);
   EXPECT_TRUE(P().messageBoxes.empty());
+  EXPECT_TRUE(reports.log.empty());  // reported from the message loop only
   P().Pump();
-  EXPECT_EQ(g_messages, (std::vector<UINT>{MM_MIM_OPEN, MM_MOM_OPEN, MM_MOM_DONE}));
+  EXPECT_EQ(reports.log, std::vector<std::string>{"sent 0"});
 }
 
 TEST_F(MidiLayerTest, AFailedSendShowsTheDevicesTextAndKeepsTheStatus) {
@@ -208,9 +215,11 @@ TEST_F(MidiLayerTest, AFailedSendShowsTheDevicesTextAndKeepsTheStatus) {
   EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
   EXPECT_EQ(LastBox().text, "Kilnbox MIDI: output queue full");
   EXPECT_EQ(LastBox().caption, "MIDI Output Error");
-  // Unprepared header: the platform's own complaint.
+  // No buffer attached: nothing to send.
   EXPECT_EQ(Release(&MidiOutInfo), 0u);
-  EXPECT_EQ(MidiSendLongMsg(MyWindow, &MidiOutInfo, 1), MIDIERR_UNPREPARED);
+  EXPECT_EQ(MidiSendLongMsg(MyWindow, &MidiOutInfo, 1), MIDI_INVALID);
+  EXPECT_EQ(LastBox().text, "Must specify a buffer and size");
+  EXPECT_EQ(LastBox().caption, "MidiSendLongMsg");
   EXPECT_EQ(P().messageBoxes.size(), 2u);
 }
 
@@ -220,20 +229,37 @@ TEST_F(MidiLayerTest, ReceivingOneReplyThenReleasingTwiceIsHarmless) {
   ASSERT_EQ(MidiRecord(MyWindow, &MidiInInfo, 1), 0u);
   mem.input->Feed({0xF0, 0x10, 0x05, 0x01, 0x00, 0x40, 0x00, 0xF7});
   P().Pump();
-  EXPECT_EQ(g_recorded, std::vector<DWORD>{8});
-  EXPECT_EQ(MidiInInfo.MidiHdr.dwBytesRecorded, 8u);
+  EXPECT_EQ(reports.log, std::vector<std::string>{"long data 8"});
+  EXPECT_EQ(MidiInInfo.Buffer.dwBytesRecorded, 8u);
   EXPECT_EQ(MIDIinBuffer[7], 0xF7);
 
   EXPECT_EQ(Release(&MidiInInfo), 0u);
   EXPECT_EQ(MidiInInfo.uDeviceStatus, MIDI_IDLE);
-  EXPECT_EQ(MidiInInfo.MidiHdr.dwFlags, MHDR_DONE);
+  EXPECT_TRUE(MidiInInfo.Buffer.fDone);
   EXPECT_EQ(Release(&MidiInInfo), 0u);
   EXPECT_TRUE(P().messageBoxes.empty());
 
-  // Released: a later reply lands nowhere and posts nothing.
+  // Released: a later reply lands nowhere and is reported to nobody.
   mem.input->Feed({0xF0, 0x10, 0xF7});
   P().Pump();
-  EXPECT_EQ(g_recorded.size(), 1u);
+  EXPECT_EQ(reports.log.size(), 1u);
+}
+
+TEST_F(MidiLayerTest, AReplyTooLongOrCutShortIsAnErrorAndTheBufferWaitsOn) {
+  OpenBoth();
+  char small[4] = {'x', 'x', 'x', 'x'};
+  ASSERT_EQ(MidiAssignBuffer(MyWindow, &MidiInInfo, small, sizeof small, 1), 0u);
+  ASSERT_EQ(MidiRecord(MyWindow, &MidiInInfo, 1), 0u);
+  mem.input->Feed({0xF0, 1, 2, 3, 0xF7});       // 5 bytes for a 4-byte buffer
+  mem.input->Feed({0xF0, 1, 0x90, 0x40, 0x00});  // cut short by a note
+  P().Pump();
+  EXPECT_EQ(reports.log, (std::vector<std::string>{"long error", "long error"}));
+  EXPECT_EQ(std::string(small, 4), "xxxx");
+  // Still armed, so a message that fits is taken.
+  mem.input->Feed({0xF0, 9, 0xF7});
+  P().Pump();
+  EXPECT_EQ(reports.log.back(), "long data 3");
+  EXPECT_EQ(small[1], 9);
 }
 
 TEST_F(MidiLayerTest, CancelledReceptionLeavesNoStaleReplyForTheNextOne) {
@@ -246,10 +272,10 @@ TEST_F(MidiLayerTest, CancelledReceptionLeavesNoStaleReplyForTheNextOne) {
   ASSERT_EQ(ArmInput(), 0u);
   ASSERT_EQ(MidiRecord(MyWindow, &MidiInInfo, 1), 0u);
   P().Pump();
-  EXPECT_TRUE(g_recorded.empty());
+  EXPECT_TRUE(reports.log.empty());
   mem.input->Feed({0xF0, 0x10, 0x05, 0x01, 0x02, 0x40, 0x00, 0xF7});
   P().Pump();
-  EXPECT_EQ(g_recorded, std::vector<DWORD>{8});
+  EXPECT_EQ(reports.log, std::vector<std::string>{"long data 8"});
   EXPECT_EQ(MIDIinBuffer[4], 0x02);
 }
 
@@ -311,7 +337,7 @@ TEST_F(MidiLayerTest, ShortMessagesAreSentPackedAndExitClosesBothPorts) {
   EXPECT_FALSE(mem.output->IsOpen());
   P().Pump();
   // The short message's report comes when the port is already gone.
-  EXPECT_EQ(g_messages, (std::vector<UINT>{MM_MIM_OPEN, MM_MOM_OPEN, MM_MIM_CLOSE, MM_MOM_CLOSE, MM_MOM_DONE}));
+  EXPECT_EQ(reports.log, std::vector<std::string>{"sent 0"});
 }
 
 }  // namespace

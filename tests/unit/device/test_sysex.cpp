@@ -56,8 +56,8 @@ class SysexTest : public testsupport::CoreTest {
   // The port is left as every send must leave it.
   void ExpectOutputReleased() {
     EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
-    EXPECT_EQ(MidiOutInfo.MidiHdr.dwFlags, MHDR_DONE);
-    EXPECT_EQ(MidiOutInfo.MidiHdr.lpData, nullptr);
+    EXPECT_TRUE(MidiOutInfo.Buffer.fDone);
+    EXPECT_EQ(MidiOutInfo.Buffer.lpData, nullptr);
   }
 
   midimem::MemoryPorts mem;
