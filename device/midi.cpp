@@ -66,7 +66,10 @@ void ReceiveFailed(LPMIDIINFO info) {
 void Received(LPMIDIINFO info, const BYTE* data, size_t size) {
   MIDIBUFFER& buffer = info->Buffer;
   if (!IsArmed(buffer)) return;  // nobody waits for it
-  if (size > buffer.dwBufferLength) return ReceiveFailed(info);
+  if (size > buffer.dwBufferLength) {
+    ReceiveFailed(info);
+    return;
+  }
   std::memcpy(buffer.lpData, data, size);
   buffer.dwBytesRecorded = static_cast<DWORD>(size);
   buffer.fDone = true;
@@ -301,7 +304,8 @@ void MidiShowError(HWND hWnd, UINT uError, UINT uDeviceType) {
   const MidiResult& last = input ? g_layer.lastInputError : g_layer.lastOutputError;
   // The port's own words, as far as the platform's 128-character buffer
   // holds them.
+  const bool known = uError == last.error && !last.text.empty();
   char text[128];
-  std::snprintf(text, sizeof text, "%s", uError == last.error && !last.text.empty() ? last.text.c_str() : kUnknownError);
+  std::snprintf(text, sizeof text, "%s", known ? last.text.c_str() : kUnknownError);
   plat::MessageBox(hWnd, text, input ? "MIDI Input Error" : "MIDI Output Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }

@@ -61,7 +61,8 @@ MidiResult MidiOutputWriter::Send(const BYTE* data, size_t size) {
     if (probed.fatal) failure_ = probed;
     if (!probed.Ok()) return probed;
   }
-  if (size > maxQueuedBytes_ - queuedBytes_) return {MIDIERR_NOTREADY, "Too many MIDI messages are waiting to be sent."};
+  if (size > maxQueuedBytes_ - queuedBytes_)
+    return {MIDIERR_NOTREADY, "Too many MIDI messages are waiting to be sent."};
   queue_.emplace_back(data, data + size);
   queuedBytes_ += size;
   wake_.notify_all();

@@ -173,6 +173,28 @@ struct MidiPortSet::Impl {
   static bool IsOpen(const std::vector<std::unique_ptr<Port>>& open, size_t index) {
     return std::any_of(open.begin(), open.end(), [index](const auto& p) { return p->index == index; });
   }
+  // A port on the device called `name`, not open yet; nullptr, and why,
+  // when there is none.
+  template <typename Port, typename Device>
+  static std::unique_ptr<Port> NewPort(const std::vector<std::unique_ptr<Device>>& devices,
+                                       const std::vector<std::unique_ptr<Port>>& open, const std::string& name,
+                                       MidiResult* why) {
+    const std::optional<size_t> index = IndexOf(NamesOf(devices), name);
+    if (!index) *why = NoPortCalled(name);
+    if (index && IsOpen(open, *index)) *why = Failure(MMSYSERR_ALLOCATED);
+    if (!why->Ok()) return nullptr;
+    auto port = std::make_unique<Port>();
+    port->index = *index;
+    port->device = devices[*index].get();
+    return port;
+  }
+  // Keeps a port whose device has opened, and hands out its handle.
+  template <typename Port>
+  void Keep(std::vector<std::unique_ptr<Port>>& open, std::unique_ptr<Port> port, PlatMidiPort** handle) {
+    port->handle = NewHandle();
+    *handle = port->handle;
+    open.push_back(std::move(port));
+  }
   template <typename Port>
   static void Erase(std::vector<std::unique_ptr<Port>>& open, Port* port) {
     open.erase(std::remove_if(open.begin(), open.end(), [port](const auto& p) { return p.get() == port; }),
@@ -334,37 +356,27 @@ std::vector<std::string> MidiPortSet::OutputNames() { return NamesOf(impl_->outp
 
 MidiResult MidiPortSet::OpenInput(const std::string& name, MidiInputHandler handler, PlatMidiPort** port) {
   if (port == nullptr) return Failure(MMSYSERR_INVALPARAM);
-  const std::optional<size_t> index = IndexOf(InputNames(), name);
-  if (!index) return NoPortCalled(name);
-  if (Impl::IsOpen(impl_->openInputs, *index)) return Failure(MMSYSERR_ALLOCATED);
-  auto input = std::make_unique<InputPort>();
-  input->index = *index;
-  input->device = impl_->inputs[*index].get();
+  MidiResult why;
+  std::unique_ptr<InputPort> input = Impl::NewPort(impl_->inputs, impl_->openInputs, name, &why);
+  if (!input) return why;
   input->handler = std::move(handler);
   InputPort* raw = input.get();
   input->framer = std::make_unique<MidiFramer>(
       kMaxSysexBytes, [impl = impl_.get(), raw](const MidiFramerEvent& e) { impl->OnFramed(*raw, e); });
   const MidiResult opened = input->device->Open(impl_->SinkFor(input->inbox));
   if (!opened.Ok()) return WithWords(opened);
-  input->handle = impl_->NewHandle();
-  *port = input->handle;
-  impl_->openInputs.push_back(std::move(input));
+  impl_->Keep(impl_->openInputs, std::move(input), port);
   return {};
 }
 
 MidiResult MidiPortSet::OpenOutput(const std::string& name, MidiSentHandler sent, PlatMidiPort** port) {
   if (port == nullptr) return Failure(MMSYSERR_INVALPARAM);
-  const std::optional<size_t> index = IndexOf(OutputNames(), name);
-  if (!index) return NoPortCalled(name);
-  if (Impl::IsOpen(impl_->openOutputs, *index)) return Failure(MMSYSERR_ALLOCATED);
-  auto output = std::make_unique<OutputPort>();
-  output->index = *index;
-  output->device = impl_->outputs[*index].get();
+  MidiResult why;
+  std::unique_ptr<OutputPort> output = Impl::NewPort(impl_->outputs, impl_->openOutputs, name, &why);
+  if (!output) return why;
   const MidiResult opened = output->device->Open(impl_->ReportFor(std::move(sent)));
   if (!opened.Ok()) return WithWords(opened);
-  output->handle = impl_->NewHandle();
-  *port = output->handle;
-  impl_->openOutputs.push_back(std::move(output));
+  impl_->Keep(impl_->openOutputs, std::move(output), port);
   return {};
 }
 
