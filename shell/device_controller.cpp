@@ -1,7 +1,9 @@
 #include "shell/device_controller.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
+#include <vector>
 
 #include "device/midi.h"
 #include "resources/command_ids.h"
@@ -52,20 +54,20 @@ std::string Describe(const DeviceRequest& request) {
 }
 
 // The data of a packet can be stored or compared only when its pairs are
-// whole and well formed and the bytes lie within the image.
-bool PacketIsUsable(const KilnboxReply& reply, DWORD destination) {
-  return reply.pairsWellFormed && destination <= IMAGE_SIZE && reply.announced <= IMAGE_SIZE - destination;
+// whole and well formed and it is the block asked for: a longer one would
+// run into the next EPROM's part of the image (or past its end), a shorter
+// one would leave part of the EPROM unread while saying it was read.
+bool PacketIsUsable(const KilnboxReply& reply, const DeviceRequest& request) {
+  const DWORD destination = request.EpromOffset();
+  return reply.pairsWellFormed && reply.announced == request.BlockBytes() && destination <= IMAGE_SIZE &&
+         reply.announced <= IMAGE_SIZE - destination;
 }
 
-VerifyTally Tally(const KilnboxReply& reply, const BYTE* image) {
-  VerifyTally tally;
-  tally.compared = reply.announced;
-  for (DWORD i = 0; i < reply.announced; ++i) {
-    if (reply.DataByte(i) == image[i]) continue;
-    if (tally.differing++ == 0) tally.first = i;
-    tally.last = i;
-  }
-  return tally;
+// A verify reply's bytes against the image's.
+EpromComparison Compare(const KilnboxReply& reply, const BYTE* image) {
+  std::vector<BYTE> held(reply.announced);
+  for (DWORD i = 0; i < reply.announced; ++i) held[i] = reply.DataByte(i);
+  return CompareEprom(held.data(), image, reply.announced);
 }
 
 }  // namespace
@@ -227,8 +229,13 @@ bool DeviceController::BuffersReady() {
   return false;
 }
 
+// A request already waiting is not queued again: a button clicked twice, or
+// a key repeating on it, runs its operation once after the one under way.
 void DeviceController::Request(const DeviceRequest& request) {
-  queue_.push_back(request);
+  const bool waiting = std::any_of(queue_.begin(), queue_.end(), [&](const DeviceRequest& r) {
+    return r.operation == request.operation && r.eprom == request.eprom;
+  });
+  if (!waiting) queue_.push_back(request);
   Settle();
 }
 
@@ -346,7 +353,7 @@ DeviceController::Operation DeviceController::Run(DeviceRequest request) {
   const UINT eprom = request.eprom % MAX_EPROMS;
   if (request.operation == DeviceOperation::VerifyEprom) {
     EpromFlags[eprom] &= ~(efVerified | efVerifyFailed);
-    lastVerify_ = VerifyTally{};
+    lastVerify_ = EpromComparison{};
   }
   if (request.operation == DeviceOperation::ProgramEprom) EpromFlags[eprom] = 0;
   // The blank check alone goes without asking whether the Kilnbox answers.
@@ -449,14 +456,14 @@ DeviceController::Operation DeviceController::TakeData(const DeviceRequest& requ
   ShowStatus(1, result);
   ShowStatus(0, "");
   const DWORD destination = request.EpromOffset();
-  bool complete = PacketIsUsable(reply, destination);
+  bool complete = PacketIsUsable(reply, request);
   if (complete && !verify) {
     for (DWORD i = 0; i < reply.announced; ++i) imgMemory[destination + i] = reply.DataByte(i);
   }
   if (complete && verify) {
-    lastVerify_ = Tally(reply, imgMemory + destination);
-    if (lastVerify_.differing != 0) {
-      const DWORD at = lastVerify_.first;
+    lastVerify_ = Compare(reply, imgMemory + destination);
+    if (lastVerify_.differing.count != 0) {
+      const DWORD at = lastVerify_.differing.first;
       result = Format("Verify error at address 0x%04X (0x%02X vs 0x%02X)", at, reply.DataByte(at),
                       imgMemory[destination + at]);
       // The difference is the answer: no time-out may end it while the user reads it.

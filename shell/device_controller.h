@@ -26,6 +26,7 @@
 #include "device/reply.h"
 #include "device/sysex.h"
 #include "platform/platform.h"
+#include "shell/eprom_compare.h"
 #include "shell/sequence.h"
 
 // MIDI bytes per second on the wire, and per 320 ms timer tick.
@@ -37,16 +38,6 @@ constexpr UINT PRESENCE_TIMEOUT_TICKS = 15;
 // Raw MIDI bytes of a transfer of `sizeK` KB, and its reply time-out in ticks.
 constexpr long TransferBytes(long sizeK) { return sizeK * 2048 + static_cast<long>(SYSEX_BLOCK_HEADER); }
 constexpr UINT ReplyTimeoutTicks(long rawBytes) { return static_cast<UINT>((rawBytes + 999) / 1000 + 10); }
-
-// The latest verify reply against the image, byte for byte: how many bytes
-// were compared, how many differ, and the first and last differing offset
-// within the EPROM. The window reports only the first difference.
-struct VerifyTally {
-  DWORD compared = 0;
-  DWORD differing = 0;
-  DWORD first = 0;
-  DWORD last = 0;
-};
 
 // The operations the user can ask of the Kilnbox.
 enum class DeviceOperation { None, GetData, SendData, ReadEprom, VerifyEprom, ProgramEprom, BlankCheck };
@@ -61,6 +52,11 @@ struct DeviceRequest {
 
   BYTE Block() const { return static_cast<BYTE>(eprom + 1); }
   DWORD EpromOffset() const { return static_cast<DWORD>(eprom) * static_cast<DWORD>(epromK) * 1024; }
+  // The bytes of the block it moves: one sound for Get and Send data, else one EPROM.
+  DWORD BlockBytes() const {
+    const bool sound = operation == DeviceOperation::GetData || operation == DeviceOperation::SendData;
+    return static_cast<DWORD>(sound ? soundK : epromK) * 1024;
+  }
 };
 
 // A request for `operation` on EPROM `eprom` with the image's type and
@@ -150,7 +146,9 @@ class DeviceController : private MidiEvents {
   UINT ReplyTicksLeft() const { return replyTicks_; }
   long EstimateBytes() const { return estimate_; }
   bool ProgressShown() const { return progressShown_; }
-  const VerifyTally& LastVerify() const { return lastVerify_; }
+  // The latest verify reply against the image, byte for byte (the window
+  // reports only the first difference).
+  const EpromComparison& LastVerify() const { return lastVerify_; }
   // The latest operation to end; cleared by the caller when it wants to
   // see the next one.
   std::optional<DeviceOutcome>& LastOutcome() { return outcome_; }
@@ -233,7 +231,7 @@ class DeviceController : private MidiEvents {
   bool answered_ = false;
   bool answer_ = false;
   unsigned questionNumber_ = 0;
-  VerifyTally lastVerify_;
+  EpromComparison lastVerify_;
   std::string lastText_;                 // the result shown in part 1 last
   std::optional<DeviceOutcome> outcome_;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // answers that come late find it gone

@@ -289,7 +289,8 @@ void Kilnbox::DoTransferRequest(const std::vector<uint8_t>& message) {
 void Kilnbox::SendBlock(int block) {
   const BlockDef def = blocks_[block - 1];
   const uint32_t start = def.startK * 1024;
-  std::vector<uint8_t> packet = BuildBlockPacket(block, start, memory_.data() + start, def.sizeK * 1024);
+  const int64_t size = std::clamp<int64_t>(int64_t{def.sizeK} * 1024 + faults_.sizeDelta, 1, kMemorySize - start);
+  std::vector<uint8_t> packet = BuildBlockPacket(block, start, memory_.data() + start, static_cast<size_t>(size));
   uint64_t delayUs = 0;
   std::vector<uint8_t> wire = ApplyFaults(std::move(packet), &delayUs);
   if (wire.empty()) {

@@ -146,6 +146,8 @@ struct FaultKnobs {
   int otherTypePackets = 0;           // copies of the reply with the packet
   uint8_t otherPacketType = 3;        //   type changed, sent before it
   int notesBefore = 0;                // note-ons of another device's sent before it
+  int sizeDelta = 0;                  // the block sent this many bytes longer or
+                                      //   shorter, its length field to match
   int realTimeEvery = 0;              // an 0xF8 after every k reply bytes
   int statusByteAt = -1;              // a status byte inserted at this offset
   uint8_t statusByte = 0x90;          //   of the reply

@@ -11,7 +11,7 @@ std::string g_midiLogPath;
 
 void SetMidiLogPath(const std::string& path) { g_midiLogPath = path; }
 
-Session::Session(CoreSession::Setup setup) : core_(setup) {
+Session::Session() : core_(CoreSession::Setup::WithoutWindow) {
   platform_->onMessageBox = [this](const headless::MessageBoxRecord& box) {
     std::fprintf(stderr, "talverine-cli: %s\n", box.text.c_str());
     failed_ = true;

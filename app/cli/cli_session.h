@@ -19,11 +19,11 @@ void SetMidiLogPath(const std::string& path);
 
 class Session {
  public:
-  // A session for a device command leaves the buffers and the status bar to
-  // the main window it makes, as the program does.
-  explicit Session(CoreSession::Setup setup = CoreSession::Setup::WithoutWindow);
+  Session();
   ~Session();
   headless::HeadlessPlatform& platform() { return *platform_; }
+  // Whether the image and the MIDI buffers could be allocated.
+  bool ready() const { return core_.ready(); }
   // Whether anything went wrong since the last Reset.
   bool failed() const { return failed_; }
   void ResetFailure() { failed_ = false; }

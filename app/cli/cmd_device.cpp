@@ -1,6 +1,7 @@
 // talverine-cli's device commands: ports, and get, send, read, program,
 // verify and blank, each the program's own device operation of the same
 // name.
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 #include "app/cli/device_run.h"
 #include "platform/os/os_services.h"
 #include "shell/device_controller.h"
+#include "shell/eprom_compare.h"
 
 namespace cli {
 namespace {
@@ -38,9 +40,10 @@ const char kDeviceUsage[] =
     "  get      copy the Kilnbox's memory (block 1) into the image\n"
     "  send     send the image to the Kilnbox's memory (block 1)\n"
     "  read     have the Kilnbox read the EPROM in its socket into the image\n"
-    "  program  send the EPROM's part of the image and have the Kilnbox\n"
-    "           program it; answer \"Was the EPROM programmed OK?\"; after a\n"
-    "           yes, verify the EPROM against the image\n"
+    "  program  read the EPROM and check that the image can be programmed\n"
+    "           over what it holds; send the EPROM's part of the image and\n"
+    "           have the Kilnbox program it; answer \"Was the EPROM programmed\n"
+    "           OK?\"; after a yes, verify the EPROM against the image\n"
     "  verify   have the Kilnbox read the EPROM and compare it with the image\n"
     "  blank    start the Kilnbox's blank check (the result is on its display)\n"
     "\n"
@@ -67,6 +70,9 @@ const char kDeviceUsage[] =
     "  --yes | --no         the answer to \"Was the EPROM programmed OK?\";\n"
     "                       without them it is asked on the terminal\n"
     "  --no-verify          program: trust the answer, do not verify after it\n"
+    "  --no-check           program: send without reading the EPROM first\n"
+    "  --force              program: program even an EPROM that already holds\n"
+    "                       the image\n"
     "  --read               blank: read the EPROM and check here that every\n"
     "                       byte is 0xFF, instead of the Kilnbox's own check\n"
     "\n"
@@ -75,10 +81,26 @@ const char kDeviceUsage[] =
     "or \"all 8192 bytes match\"; blank --read with \"all 8192 bytes are blank\"\n"
     "or \"5 of 8192 bytes are programmed, from 0x0000 to 0x0004\".\n"
     "\n"
+    "Before it sends anything, program reads the EPROM (as read does) and\n"
+    "compares it with the image. Programming only clears bits (1 to 0); only\n"
+    "erasing sets them back. When every byte already matches, it says \"the\n"
+    "EPROM already holds the image\" and programs nothing (--force programs\n"
+    "it again). When some byte has a 0 where the image has a 1, it sends\n"
+    "nothing: \"3 bytes need a bit set back to 1, from 0x0010 to 0x0FFF: erase\n"
+    "the EPROM first\". Otherwise it says how many bytes change, and\n"
+    "programs. The electrically erasable Am9864 and 2864C take any image.\n"
+    "--no-check skips the read, which takes its transfer (2 MIDI bytes a data\n"
+    "byte and 46 more, at 3125 bytes/s) and 3 s of pauses:\n"
+    "  2732, 2732A                      4 KB    5.6 s\n"
+    "  2764, 2764A, Am9864, 2864C       8 KB    8.3 s\n"
+    "  27128, 27128A                   16 KB   13.5 s\n"
+    "  27256, 27256D                   32 KB   24.0 s\n"
+    "  27512                           64 KB   45.0 s\n"
+    "\n"
     "The exit code is 0 when the operation succeeded (\"Read OK\", every byte\n"
-    "verified, the data sent, the EPROM programmed and verified, the blank check\n"
-    "started, or with --read every byte blank), 1 when it failed, 2 for bad\n"
-    "usage.\n";
+    "verified, the data sent, the EPROM programmed and verified or already\n"
+    "holding the image, the blank check started, or with --read every byte\n"
+    "blank), 1 when it failed or program refused, 2 for bad usage.\n";
 
 const char kPortsUsage[] =
     "usage: talverine-cli ports [--midi-device PATH]... [--simulator]\n"
@@ -114,8 +136,9 @@ const Operation kOperations[] = {
 
 // After a program the Kilnbox is known to answer.
 const Operation kVerifyAfterProgram = {"verify", DeviceOperation::VerifyEprom, false, 3000, true, false, true, false};
-// blank --read: a read of the chosen EPROM, checked here.
-const Operation kReadForBlankCheck = {"blank", DeviceOperation::ReadEprom, true, 3000, true, false, true, false};
+// A read of the chosen EPROM, checked here: blank --read, and program's
+// look before it sends.
+const Operation kReadToCheck = {"read", DeviceOperation::ReadEprom, true, 3000, true, false, true, false};
 
 const Operation* FindOperation(const std::string& name) {
   for (const Operation& op : kOperations)
@@ -154,36 +177,76 @@ std::string Hex4(DWORD value) {
   return text;
 }
 
+std::string Span(const ByteOffsets& bytes) { return "from " + Hex4(bytes.first) + " to " + Hex4(bytes.last); }
+
 // "N of M bytes <verb>, from A to B" or `allSame`; counted over the whole
 // EPROM, not only up to the first difference.
-std::string Summary(DWORD count, DWORD total, DWORD first, DWORD last, const char* verb, const std::string& allSame) {
-  if (count == 0) return allSame;
-  return std::to_string(count) + " of " + std::to_string(total) + " bytes " + verb + ", from " + Hex4(first) +
-         " to " + Hex4(last);
+std::string Summary(DWORD total, const ByteOffsets& bytes, const char* verb, const std::string& allSame) {
+  if (bytes.count == 0) return allSame;
+  return std::to_string(bytes.count) + " of " + std::to_string(total) + " bytes " + verb + ", " + Span(bytes);
 }
 
 // The verify's summary line; true when every byte matched.
 bool ReportVerify(DeviceRun& run) {
-  const VerifyTally& t = run.LastVerify();
-  if (t.compared == 0) return false;  // no complete reply to compare
-  run.Report(Summary(t.differing, t.compared, t.first, t.last, "differ",
-                     "all " + std::to_string(t.compared) + " bytes match"));
-  return t.differing == 0;
+  const EpromComparison& c = run.LastVerify();
+  if (c.compared == 0) return false;  // no complete reply to compare
+  run.Report(Summary(c.compared, c.differing, "differ", "all " + std::to_string(c.compared) + " bytes match"));
+  return c.differing.count == 0;
 }
 
-// The blank check on the host: every byte of the EPROM just read is 0xFF.
-bool ReportBlank(DeviceRun& run) {
-  const DWORD size = EpromBytes();
-  const BYTE* eprom = imgMemory + WhichEPROM * size;
-  DWORD programmed = 0, first = 0, last = 0;
-  for (DWORD i = 0; i < size; ++i) {
-    if (eprom[i] == 0xFF) continue;
-    if (programmed++ == 0) first = i;
-    last = i;
+// The chosen EPROM's part of the image.
+BYTE* EpromSection() { return imgMemory + WhichEPROM * EpromBytes(); }
+
+// Reads the chosen EPROM and compares it with `wanted`, one byte for each
+// of its bytes; the image is put back as it was whatever the read did.
+// nullopt when the read failed.
+std::optional<EpromComparison> ReadAndCompare(DeviceRun& run, long sizeK, const std::vector<BYTE>& wanted) {
+  const std::vector<BYTE> image(imgMemory, imgMemory + IMAGE_SIZE);
+  BYTE* section = EpromSection();
+  // Should a reply hold fewer bytes than the EPROM, those it leaves alone
+  // differ from the wanted ones in every bit: never taken for a match.
+  for (size_t i = 0; i < wanted.size(); ++i) section[i] = static_cast<BYTE>(~wanted[i]);
+  const bool read = RunOperation(run, kReadToCheck, sizeK);
+  const EpromComparison comparison = CompareEprom(section, wanted.data(), static_cast<DWORD>(wanted.size()));
+  std::copy(image.begin(), image.end(), imgMemory);
+  if (!read) return std::nullopt;
+  return comparison;
+}
+
+// blank --read: every byte of the chosen EPROM is 0xFF.
+bool CheckBlank(DeviceRun& run, long sizeK) {
+  const std::optional<EpromComparison> c = ReadAndCompare(run, sizeK, std::vector<BYTE>(EpromBytes(), 0xFF));
+  if (!c) return false;
+  const std::string allBlank = "all " + std::to_string(c->compared) + " bytes are blank";
+  run.Report(Summary(c->compared, c->differing, "are programmed", allBlank));
+  return c->differing.count == 0;
+}
+
+// Before program sends: whether the image can be programmed over what the
+// EPROM holds. False when programming is not to go on: the EPROM holds the
+// image already (and `force` is not given), or it can't hold it without
+// being erased, or it could not be read.
+bool CheckBeforeProgramming(DeviceRun& run, long sizeK, bool force) {
+  run.Report("Reading the EPROM first, to check it (--no-check skips this)");
+  const std::optional<EpromComparison> c =
+      ReadAndCompare(run, sizeK, std::vector<BYTE>(EpromSection(), EpromSection() + EpromBytes()));
+  if (!c) {
+    run.Problem("could not read the EPROM to check it: nothing was programmed");
+    return false;
   }
-  const std::string allBlank = "all " + std::to_string(size) + " bytes are blank";
-  run.Report(Summary(programmed, size, first, last, "are programmed", allBlank));
-  return programmed == 0;
+  if (c->differing.count == 0) {
+    run.Report("the EPROM already holds the image");
+    if (force) run.Report("programming it again (--force)");
+    return force;
+  }
+  if (c->needErasing.count != 0 && ProgrammingOnlyClearsBits(EPROM_type)) {
+    run.Problem(std::to_string(c->needErasing.count) + " bytes need a bit set back to 1, " + Span(c->needErasing) +
+                ": erase the EPROM first");
+    return false;
+  }
+  run.Report(std::to_string(c->differing.count) + " of " + std::to_string(c->compared) + " bytes change, " +
+             std::to_string(c->compared - c->differing.count) + " already hold their value");
+  return true;
 }
 
 // "-o FILE" is the one short option; the reader knows long ones only.
@@ -242,7 +305,8 @@ bool IsDeviceCommand(const std::string& name) { return FindOperation(name) != nu
 int DeviceCommand(const std::string& name, const std::vector<std::string>& argv) {
   const Operation* op = FindOperation(name);
   if (op == nullptr) return Usage("unknown command \"" + name + "\"", kDeviceUsage);
-  Args args(LongOptions(argv), {"--simulator", "--yes", "--no", "--no-verify", "--read", "--help"},
+  Args args(LongOptions(argv),
+            {"--simulator", "--yes", "--no", "--no-verify", "--no-check", "--force", "--read", "--help"},
             {"--port", "--midi-device", "--socket", "--socket-type", "--speed", "--type", "--arrangement", "--eprom",
              "--load", "--output"});
   if (!args.ok()) return Usage(args.error(), kDeviceUsage);
@@ -271,8 +335,9 @@ int DeviceCommand(const std::string& name, const std::vector<std::string>& argv)
   if ((args.Has("--yes") || args.Has("--no")) && op->operation != DeviceOperation::ProgramEprom)
     return Usage("--yes and --no answer the programming question", kDeviceUsage);
   if (args.Has("--yes") && args.Has("--no")) return Usage("give --yes or --no, not both", kDeviceUsage);
-  if (args.Has("--no-verify") && op->operation != DeviceOperation::ProgramEprom)
-    return Usage("--no-verify goes with program", kDeviceUsage);
+  for (const char* option : {"--no-verify", "--no-check", "--force"})
+    if (args.Has(option) && op->operation != DeviceOperation::ProgramEprom)
+      return Usage(std::string(option) + " goes with program", kDeviceUsage);
   if (args.Has("--read") && op->operation != DeviceOperation::BlankCheck) return Usage("--read goes with blank", kDeviceUsage);
   PortChoice choice;
   if (const std::string problem = ReadPortChoice(args, type, &choice); !problem.empty())
@@ -285,9 +350,11 @@ int DeviceCommand(const std::string& name, const std::vector<std::string>& argv)
   run.SetAnswer(args.Has("--yes") ? Answer::Yes : args.Has("--no") ? Answer::No : Answer::Ask);
 
   const long sizeK = static_cast<long>((op->choosesEprom ? EpromBytes() : myDataSize()) / 1024);
-  if (op->operation == DeviceOperation::BlankCheck && args.Has("--read")) {
-    return RunOperation(run, kReadForBlankCheck, sizeK) && ReportBlank(run) ? Finish(run) : EXIT_FAILED;
-  }
+  if (op->operation == DeviceOperation::BlankCheck && args.Has("--read"))
+    return CheckBlank(run, sizeK) ? Finish(run) : EXIT_FAILED;
+  if (op->operation == DeviceOperation::ProgramEprom && !args.Has("--no-check") &&
+      !CheckBeforeProgramming(run, sizeK, args.Has("--force")))
+    return Finish(run);
   if (!RunOperation(run, *op, sizeK)) {
     if (op->operation == DeviceOperation::VerifyEprom) ReportVerify(run);
     return EXIT_FAILED;

@@ -139,6 +139,10 @@ PortNames ListPorts(const std::vector<std::string>& devicePaths, bool simulator)
 // --- the operation -------------------------------------------------------------
 
 bool DeviceRun::Start(etEnum type, eaEnum arrangement) {
+  if (!session_.ready()) {
+    Problem("Unable to allocate image memory");
+    return false;
+  }
   session_.platform().UseRealClock();
   EPROM_type = type;
   EPROM_Arrangement = arrangement;

@@ -56,7 +56,7 @@ class DeviceRun : private DeviceView {
   // the user takes to answer a question aside); the outcome, or nullopt on
   // the time limit.
   std::optional<DeviceOutcome> Run(DeviceOperation operation, uint64_t limitMs);
-  const VerifyTally& LastVerify() const { return controller_->LastVerify(); }
+  const EpromComparison& LastVerify() const { return controller_->LastVerify(); }
 
   // Ends what runs and closes the ports.
   void Close();
@@ -87,7 +87,7 @@ class DeviceRun : private DeviceView {
   void ProgressInPlace(const std::string& text);
   void EndInPlace();
 
-  Session session_{CoreSession::Setup::WithoutWindow};
+  Session session_;
   std::unique_ptr<simport::HeadlessKilnbox> simulator_;
   std::unique_ptr<DeviceController> controller_;
   UINT inPort_ = 0;

@@ -32,23 +32,23 @@ bool Float64Fits(const WavFormat& f) { return f.validBits == 64; }
 
 // Integers fill their whole bytes from the top; 1-byte ones are two's
 // complement, as every width is.
-int32_t DecodeBigEndianFrame(const uint8_t* frame, const WavFormat& f) {
-  return DecodeIntegerFrame(frame, f, ByteOrder::kBig, false);
+void DecodeBigEndianFrames(const uint8_t* frames, size_t count, const WavFormat& f, int32_t* samples) {
+  DecodeIntegerFrames(frames, count, f, ByteOrder::kBig, false, samples);
 }
-int32_t DecodeLittleEndianFrame(const uint8_t* frame, const WavFormat& f) {
-  return DecodeIntegerFrame(frame, f, ByteOrder::kLittle, false);
+void DecodeLittleEndianFrames(const uint8_t* frames, size_t count, const WavFormat& f, int32_t* samples) {
+  DecodeIntegerFrames(frames, count, f, ByteOrder::kLittle, false, samples);
 }
-int32_t DecodeBigEndianFloatFrame(const uint8_t* frame, const WavFormat& f) {
-  return DecodeFloatFrame(frame, f, ByteOrder::kBig);
+void DecodeBigEndianFloatFrames(const uint8_t* frames, size_t count, const WavFormat& f, int32_t* samples) {
+  DecodeFloatFrames(frames, count, f, ByteOrder::kBig, samples);
 }
 
 constexpr AiffEncoding kAiffEncodings[] = {
-    {{'N', 'O', 'N', 'E'}, IntegerFits, DecodeBigEndianFrame},
-    {{'s', 'o', 'w', 't'}, IntegerFits, DecodeLittleEndianFrame},
-    {{'f', 'l', '3', '2'}, Float32Fits, DecodeBigEndianFloatFrame},
-    {{'F', 'L', '3', '2'}, Float32Fits, DecodeBigEndianFloatFrame},
-    {{'f', 'l', '6', '4'}, Float64Fits, DecodeBigEndianFloatFrame},
-    {{'F', 'L', '6', '4'}, Float64Fits, DecodeBigEndianFloatFrame},
+    {{'N', 'O', 'N', 'E'}, IntegerFits, DecodeBigEndianFrames},
+    {{'s', 'o', 'w', 't'}, IntegerFits, DecodeLittleEndianFrames},
+    {{'f', 'l', '3', '2'}, Float32Fits, DecodeBigEndianFloatFrames},
+    {{'F', 'L', '3', '2'}, Float32Fits, DecodeBigEndianFloatFrames},
+    {{'f', 'l', '6', '4'}, Float64Fits, DecodeBigEndianFloatFrames},
+    {{'F', 'L', '6', '4'}, Float64Fits, DecodeBigEndianFloatFrames},
 };
 
 const AiffEncoding* EncodingTaking(const WavFormat& f) {

@@ -46,35 +46,41 @@ float ReadFloat(const uint8_t* p, ByteOrder order) {
 // The frame decoder for one container width and byte order, so that
 // reading a value is unrolled: this is the inner loop of a load.
 template <unsigned kBytes, ByteOrder kOrder>
-int32_t DecodeIntegers(const uint8_t* frame, const WavFormat& f, uint32_t zero) {
-  int32_t sum = 0;
-  for (unsigned c = 0; c < f.channels; ++c)
-    sum += JustifiedToScale(ReadUnsigned(frame + c * kBytes, kBytes, kOrder) ^ zero, kBytes, f.validBits);
-  return Mix(sum, f.channels);
+void DecodeIntegers(const uint8_t* frames, size_t count, const WavFormat& f, uint32_t zero, int32_t* samples) {
+  DecodeEachFrame(frames, count, f.blockAlign, samples, [&](const uint8_t* frame) {
+    int32_t sum = 0;
+    for (unsigned c = 0; c < f.channels; ++c)
+      sum += JustifiedToScale(ReadUnsigned(frame + c * kBytes, kBytes, kOrder) ^ zero, kBytes, f.validBits);
+    return Mix(sum, f.channels);
+  });
 }
 
 template <ByteOrder kOrder>
-int32_t DecodeIntegers(const uint8_t* frame, const WavFormat& f, bool offsetBinary8) {
+void DecodeIntegers(const uint8_t* frames, size_t count, const WavFormat& f, bool offsetBinary8, int32_t* samples) {
   switch (f.bits / 8) {
-    case 1: return DecodeIntegers<1, kOrder>(frame, f, offsetBinary8 ? 0x80 : 0);
-    case 2: return DecodeIntegers<2, kOrder>(frame, f, 0);
-    case 3: return DecodeIntegers<3, kOrder>(frame, f, 0);
-    default: return DecodeIntegers<4, kOrder>(frame, f, 0);
+    case 1: return DecodeIntegers<1, kOrder>(frames, count, f, offsetBinary8 ? 0x80 : 0, samples);
+    case 2: return DecodeIntegers<2, kOrder>(frames, count, f, 0, samples);
+    case 3: return DecodeIntegers<3, kOrder>(frames, count, f, 0, samples);
+    default: return DecodeIntegers<4, kOrder>(frames, count, f, 0, samples);
   }
 }
 
 }  // namespace
 
-int32_t DecodeIntegerFrame(const uint8_t* frame, const WavFormat& f, ByteOrder order, bool offsetBinary8) {
-  return order == ByteOrder::kBig ? DecodeIntegers<ByteOrder::kBig>(frame, f, offsetBinary8)
-                                  : DecodeIntegers<ByteOrder::kLittle>(frame, f, offsetBinary8);
+void DecodeIntegerFrames(const uint8_t* frames, size_t count, const WavFormat& f, ByteOrder order,
+                         bool offsetBinary8, int32_t* samples) {
+  if (order == ByteOrder::kBig) DecodeIntegers<ByteOrder::kBig>(frames, count, f, offsetBinary8, samples);
+  else DecodeIntegers<ByteOrder::kLittle>(frames, count, f, offsetBinary8, samples);
 }
 
-int32_t DecodeFloatFrame(const uint8_t* frame, const WavFormat& f, ByteOrder order) {
-  int32_t sum = 0;
-  for (unsigned c = 0; c < f.channels; ++c)
-    sum += FloatToScale(f.bits == 64 ? ReadDouble(frame + 8 * c, order) : ReadFloat(frame + 4 * c, order));
-  return Mix(sum, f.channels);
+void DecodeFloatFrames(const uint8_t* frames, size_t count, const WavFormat& f, ByteOrder order,
+                       int32_t* samples) {
+  DecodeEachFrame(frames, count, f.blockAlign, samples, [&](const uint8_t* frame) {
+    int32_t sum = 0;
+    for (unsigned c = 0; c < f.channels; ++c)
+      sum += FloatToScale(f.bits == 64 ? ReadDouble(frame + 8 * c, order) : ReadFloat(frame + 4 * c, order));
+    return Mix(sum, f.channels);
+  });
 }
 
 // ---------------------------------------------------------------------------
@@ -89,11 +95,21 @@ int32_t Rounded(float sample) { return static_cast<int32_t>(std::lround(sample))
 
 }  // namespace
 
+SampleTaker::SampleTaker(const WavOptions& options) : options_(options), limit_(options.sectionSize) {
+  if (!Resampling() && !options.autoScale) encode_.emplace(options.fullScale);
+}
+
+void SampleTaker::Reserve() {
+  const size_t room = std::min(limit_, kReservedSamples);
+  if (encode_) codes_.reserve(room);
+  else samples_.reserve(room);
+}
+
 rsEnum SampleTaker::StartData(uint32_t rate) {
   peak_ = 0;
   if (rate_ != 0 || !Resampling()) {
     if (rate_ == 0) rate_ = rate;
-    samples_.reserve(std::min(limit_, kReservedSamples));
+    Reserve();
     return rsOk;
   }
   if (const rsEnum check = CheckResample(1, rate, options_.resampleTo); check != rsOk) {
@@ -104,21 +120,36 @@ rsEnum SampleTaker::StartData(uint32_t rate) {
   // Enough of the sound for the section's samples at the playback rate,
   // and never more than the resampler takes.
   limit_ = std::min(ResampleInputNeeded(options_.sectionSize, rate, options_.resampleTo), RESAMPLE_MAX_SAMPLES);
-  samples_.reserve(std::min(limit_, kReservedSamples));
+  Reserve();
   return rsOk;
 }
 
-bool SampleTaker::Take(int32_t sample) {
-  if (std::abs(sample) > peak_) peak_ = std::abs(sample);
-  if (samples_.size() >= limit_) return false;
-  samples_.push_back(static_cast<float>(sample));
-  return true;
+size_t SampleTaker::Take(const int32_t* samples, size_t count) {
+  const size_t held = encode_ ? codes_.size() : samples_.size();
+  const size_t taken = std::min(count, limit_ - std::min(limit_, held));
+  int32_t peak = peak_;
+  if (encode_) {
+    codes_.resize(held + taken);
+    peak = std::max(peak, static_cast<int32_t>((*encode_)(samples, taken, codes_.data() + held)));
+  } else {
+    for (size_t i = 0; i < taken; ++i) peak = std::max(peak, std::abs(samples[i]));
+    samples_.insert(samples_.end(), samples, samples + taken);
+  }
+  // The first sample refused still counts toward the peak.
+  if (taken < count) peak = std::max(peak, std::abs(samples[taken]));
+  peak_ = peak;
+  return taken;
 }
 
-void SampleTaker::Finish(WavParse& wav) const {
+void SampleTaker::Finish(WavParse& wav) {
+  wav.peak = peak_;
+  if (encode_) {
+    wav.scale = options_.fullScale;
+    wav.codes = std::move(codes_);
+    return;
+  }
   std::vector<float> resampled;
   const std::vector<float>* sound = &samples_;
-  wav.peak = peak_;
   if (Resampling() && rate_ != 0) {
     const rsEnum result = ResampleSound(samples_.data(), samples_.size(), rate_, options_.resampleTo, resampled);
     if (result != rsOk) {
@@ -139,8 +170,7 @@ void SampleTaker::Finish(WavParse& wav) const {
   const bool scaleToPeak = options_.autoScale && wav.error == WavError::kNone && wav.peak != 0;
   wav.scale = scaleToPeak ? wav.peak : options_.fullScale;
   wav.codes.resize(sound->size());
-  std::transform(sound->begin(), sound->end(), wav.codes.begin(),
-                 [&](float s) { return static_cast<uint8_t>(LinearTou255law(static_cast<int32_t>(s), wav.scale)); });
+  U255Encoder(wav.scale)(sound->data(), sound->size(), wav.codes.data());
 }
 
 // ---------------------------------------------------------------------------
@@ -152,6 +182,7 @@ FrameRun ReadFrames(ByteReader& in, const WavFormat& format, FrameDecoder decode
   // than were asked for, so the bytes read are those a frame at a time
   // would have read.
   uint8_t block[64 * WAV_FRAME_BUFFER];
+  int32_t samples[sizeof block];
   const unsigned frameBytes = format.blockAlign;
   const uint64_t framesPerBlock = sizeof block / frameBytes;
   FrameRun run;
@@ -159,11 +190,11 @@ FrameRun ReadFrames(ByteReader& in, const WavFormat& format, FrameDecoder decode
     const size_t want = static_cast<size_t>(std::min(count, framesPerBlock)) * frameBytes;
     const size_t got = in.Read(block, want);
     run.bytes += got;
-    for (size_t at = 0; at + frameBytes <= got; at += frameBytes) {
-      if (!taker.Take(decode(block + at, format))) {
-        run.full = true;
-        return run;
-      }
+    const size_t frames = got / frameBytes;
+    decode(block, frames, format, samples);
+    if (taker.Take(samples, frames) < frames) {
+      run.full = true;
+      return run;
     }
     if (got < want) {
       run.cut = true;

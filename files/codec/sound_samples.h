@@ -6,10 +6,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "files/codec/byte_reader.h"
 #include "files/codec/sound_parse.h"
+#include "files/codec/u255.h"
 
 enum class ByteOrder { kLittle, kBig };
 
@@ -20,8 +22,17 @@ inline uint32_t ReadUnsigned(const uint8_t* p, unsigned bytes, ByteOrder order) 
   return value;
 }
 
-// One frame to one mono sample on the 16-bit scale.
-using FrameDecoder = int32_t (*)(const uint8_t* frame, const WavFormat& format);
+// `count` frames of format.blockAlign bytes each to as many mono samples
+// on the 16-bit scale. A decoder works a block at a time so that the
+// format's branches stay out of the loop over its frames.
+using FrameDecoder = void (*)(const uint8_t* frames, size_t count, const WavFormat& format, int32_t* samples);
+
+// Each of `count` frames through `decodeFrame`, which the compiler inlines.
+template <typename DecodeOneFrame>
+void DecodeEachFrame(const uint8_t* frames, size_t count, unsigned frameBytes, int32_t* samples,
+                     DecodeOneFrame decodeFrame) {
+  for (size_t i = 0; i < count; ++i) samples[i] = decodeFrame(frames + i * frameBytes);
+}
 
 // Every channel counts alike: the sum of their values over their count,
 // truncated toward zero (for stereo the (L + R) / 2 of old).
@@ -33,41 +44,51 @@ inline int32_t Mix(int32_t sum, unsigned channels) {
     default: return sum / static_cast<int32_t>(channels);
   }
 }
-// A frame of format.channels two's complement integers of format.bits / 8
+// Frames of format.channels two's complement integers of format.bits / 8
 // bytes each, of which the top format.validBits count (the rest are
 // cleared); `offsetBinary8`: 1-byte values count from 128 rather than 0.
-int32_t DecodeIntegerFrame(const uint8_t* frame, const WavFormat& format, ByteOrder order, bool offsetBinary8);
-// A frame of format.channels IEEE floats of format.bits (32 or 64) each,
+void DecodeIntegerFrames(const uint8_t* frames, size_t count, const WavFormat& format, ByteOrder order,
+                         bool offsetBinary8, int32_t* samples);
+// Frames of format.channels IEEE floats of format.bits (32 or 64) each,
 // +-1.0 the full scale: rounded down, clipped to -32768 .. 32767; NaN is
 // silence.
-int32_t DecodeFloatFrame(const uint8_t* frame, const WavFormat& format, ByteOrder order);
+void DecodeFloatFrames(const uint8_t* frames, size_t count, const WavFormat& format, ByteOrder order,
+                       int32_t* samples);
 
 // The mono samples of one sound, as many as its section needs, and their
 // encoding into codes.
 class SampleTaker {
  public:
-  explicit SampleTaker(const WavOptions& options) : options_(options), limit_(options.sectionSize) {}
+  explicit SampleTaker(const WavOptions& options);
 
   // Sound data at `rate` Hz follows: the peak starts again from 0. The
   // first data's rate is the sound's. When resampling, anything but rsOk
   // means the sound can't be resampled; nothing is taken then.
   rsEnum StartData(uint32_t rate);
-  // Takes one sample; false when the sound already holds all it needs (the
-  // sample still counts toward the peak).
-  bool Take(int32_t sample);
+  // Takes samples in order until the sound holds all it needs and returns
+  // how many it took; the first sample refused still counts toward the
+  // peak, those after it don't.
+  size_t Take(const int32_t* samples, size_t count);
   // The codes, peak and scale of the sound into `wav`, whose error says
   // whether the file was read to its end.
-  void Finish(WavParse& wav) const;
+  void Finish(WavParse& wav);
 
  private:
   bool Resampling() const { return options_.resampleTo != 0; }
+  void Reserve();
 
   const WavOptions& options_;
   size_t limit_;
   uint32_t rate_ = 0;  // 0 until data started
   int32_t peak_ = 0;
-  // On the 16-bit scale, as the resampler takes them. Every decoder's
-  // values lie within +-2^24, where a float holds an integer exactly.
+  // Without resampling or auto-scaling the codes' full scale is known
+  // before the first sample: each is encoded as it comes, and the sound
+  // itself isn't kept.
+  std::optional<U255Encoder> encode_;
+  std::vector<uint8_t> codes_;
+  // Otherwise the sound, on the 16-bit scale, as the resampler takes it.
+  // Every decoder's values lie within +-2^24, where a float holds an
+  // integer exactly.
   std::vector<float> samples_;
 };
 

@@ -66,47 +66,66 @@ bool FloatFits(const WavFormat& f) {
   return (f.bits == 32 || f.bits == 64) && f.validBits <= f.bits && FrameFits(f, f.bits / 8);
 }
 
-// One channel value from its container, on the 16-bit scale.
+// One channel value from its container of kBytes (ContainerBytes(bits)),
+// on the 16-bit scale.
+template <unsigned kBytes>
 int32_t DecodePcmChannel(const uint8_t* p, unsigned bits, bool masked) {
-  if (bits == 0) return 0;
-  if (bits <= 8) {
+  if constexpr (kBytes == 1) {
+    if (bits == 0) return 0;
     const int32_t half = 1 << (bits - 1);
     const int32_t raw = masked ? (p[0] & ((1 << bits) - 1)) : p[0];
     return (raw - half) * (1 << (16 - bits));
-  }
-  if (bits <= 16) return static_cast<int16_t>(Le16(p)) * (1 << (16 - bits));
-  if (bits <= 24) {
+  } else if constexpr (kBytes == 2) {
+    return static_cast<int16_t>(Le16(p)) * (1 << (16 - bits));
+  } else if constexpr (kBytes == 3) {
     int32_t v = static_cast<int32_t>(p[0] | (p[1] << 8) | (p[2] << 16));
     if (v & 0x800000) v -= 0x1000000;
     return static_cast<int16_t>(v >> (bits - 16));
+  } else {
+    return static_cast<int32_t>(Le32(p)) >> (bits - 16);
   }
-  return static_cast<int32_t>(Le32(p)) >> (bits - 16);
 }
 
 // Widths that aren't a multiple of 8 are right-aligned in their container.
 // Only the first value of a 1-byte container is masked to its width, as
 // the format has always been read.
-int32_t DecodePcmFrame(const uint8_t* frame, const WavFormat& f) {
-  const unsigned bytes = ContainerBytes(f.bits);
-  int32_t sum = DecodePcmChannel(frame, f.bits, true);
-  for (unsigned c = 1; c < f.channels; ++c) sum += DecodePcmChannel(frame + c * bytes, f.bits, false);
-  return Mix(sum, f.channels);
+template <unsigned kBytes>
+void DecodePcmFrames(const uint8_t* frames, size_t count, const WavFormat& f, int32_t* samples) {
+  if (f.channels == 1) {
+    DecodeEachFrame(frames, count, f.blockAlign, samples,
+                    [&](const uint8_t* frame) { return DecodePcmChannel<kBytes>(frame, f.bits, true); });
+    return;
+  }
+  DecodeEachFrame(frames, count, f.blockAlign, samples, [&](const uint8_t* frame) {
+    int32_t sum = DecodePcmChannel<kBytes>(frame, f.bits, true);
+    for (unsigned c = 1; c < f.channels; ++c) sum += DecodePcmChannel<kBytes>(frame + c * kBytes, f.bits, false);
+    return Mix(sum, f.channels);
+  });
+}
+
+void DecodePcmFrames(const uint8_t* frames, size_t count, const WavFormat& f, int32_t* samples) {
+  switch (ContainerBytes(f.bits)) {
+    case 1: return DecodePcmFrames<1>(frames, count, f, samples);
+    case 2: return DecodePcmFrames<2>(frames, count, f, samples);
+    case 3: return DecodePcmFrames<3>(frames, count, f, samples);
+    default: return DecodePcmFrames<4>(frames, count, f, samples);
+  }
 }
 
 // The extensible format's samples fill their containers from the top;
 // 1-byte samples are offset binary, 128 the zero.
-int32_t DecodeExtensiblePcmFrame(const uint8_t* frame, const WavFormat& f) {
-  return DecodeIntegerFrame(frame, f, ByteOrder::kLittle, true);
+void DecodeExtensiblePcmFrames(const uint8_t* frames, size_t count, const WavFormat& f, int32_t* samples) {
+  DecodeIntegerFrames(frames, count, f, ByteOrder::kLittle, true, samples);
 }
 
-int32_t DecodeLittleEndianFloatFrame(const uint8_t* frame, const WavFormat& f) {
-  return DecodeFloatFrame(frame, f, ByteOrder::kLittle);
+void DecodeLittleEndianFloatFrames(const uint8_t* frames, size_t count, const WavFormat& f, int32_t* samples) {
+  DecodeFloatFrames(frames, count, f, ByteOrder::kLittle, samples);
 }
 
 constexpr SampleEncoding kEncodings[] = {
-    {TakesPcm, PcmFits, DecodePcmFrame},
-    {TakesExtensiblePcm, ExtensiblePcmFits, DecodeExtensiblePcmFrame},
-    {TakesFloat, FloatFits, DecodeLittleEndianFloatFrame},
+    {TakesPcm, PcmFits, DecodePcmFrames},
+    {TakesExtensiblePcm, ExtensiblePcmFits, DecodeExtensiblePcmFrames},
+    {TakesFloat, FloatFits, DecodeLittleEndianFloatFrames},
 };
 
 const SampleEncoding* EncodingTaking(const WavFormat& format) {

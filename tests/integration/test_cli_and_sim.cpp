@@ -3,7 +3,9 @@
 // rate, and what happens when the simulator dies or its reply is damaged.
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -88,32 +90,112 @@ TEST_F(Integration, A27512IsProgrammedSavedAndVerifiedAtFiftyTimesTheWireRate) {
   EXPECT_NE(differs.err.find("\n2 of 65536 bytes differ, from 0x1234 to 0xFFFF\n"), std::string::npos) << differs.err;
 }
 
-TEST_F(Integration, ProgrammingAnEpromThatWasNotBlankFailsItsVerify) {
-  // Cells only go from 1 to 0: an EPROM holding other bytes keeps some.
+// program reads the EPROM before it sends anything: what it says and does
+// with each EPROM it finds in the socket, and what the socket holds in the
+// end (the simulator saves it when it ends, as the host closes the
+// terminal). Cells only go from 1 to 0, but for the electrically erasable
+// types.
+TEST_F(Integration, ProgramFirstChecksThatTheImageCanGoOntoWhatTheEpromHolds) {
+  const auto image = Pattern(4096, 1);
+  // The image's first half programmed, the second still blank.
+  auto half = image;
+  std::fill(half.begin() + 2048, half.end(), 0xFF);
+  const auto changing = std::count_if(image.begin() + 2048, image.end(), [](uint8_t b) { return b != 0xFF; });
+  // Three bytes with a 0 where the image has a 1; the one at 0x0800 blank
+  // but for that bit.
+  auto worn = half;
+  worn[0x0010] = image[0x0010] & (image[0x0010] - 1);
+  worn[0x0800] = 0x00;
+  worn[0x0FFF] = 0x00;
+  ASSERT_NE(image[0x0800], 0x00);
+  ASSERT_NE(image[0x0FFF], 0x00);
+  // Another sound altogether: most bytes need bits set back.
   std::vector<uint8_t> old(8192);
   for (size_t i = 0; i < old.size(); ++i) old[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
-  WriteImage("old.bin", old);
-  const auto image = Pattern(8192, 1);
-  WriteImage("image.bin", image);
+  const std::vector<uint8_t> old4k(old.begin(), old.begin() + 4096);
+  std::vector<uint8_t> burnt(4096);
   size_t differing = 0;
-  for (size_t i = 0; i < image.size(); ++i) differing += (old[i] & image[i]) != image[i];
+  for (size_t i = 0; i < burnt.size(); ++i) {
+    burnt[i] = old[i] & image[i];
+    differing += burnt[i] != image[i];
+  }
   ASSERT_GT(differing, 0u);
-  const std::string pty = StartSim({"--speed", "20", "--socket", Path("old.bin")});
-  ASSERT_FALSE(pty.empty());
+  const auto image8k = Pattern(8192, 1);
+  size_t rewritten = 0;
+  for (size_t i = 0; i < old.size(); ++i) rewritten += old[i] != image8k[i];
 
-  const CliResult notBlank = Cli({"blank", "--read", "--midi-device", pty});
-  EXPECT_EQ(notBlank.code, 1) << notBlank.err;
-  EXPECT_NE(notBlank.err.find(" of 8192 bytes are programmed, from 0x"), std::string::npos) << notBlank.err;
+  const std::string changeLine = std::to_string(changing) + " of 4096 bytes change, " +
+                                 std::to_string(4096 - changing) + " already hold their value\n";
+  struct Row {
+    const char* what;
+    const char* type;
+    std::vector<uint8_t> chip;
+    std::vector<uint8_t> image;
+    std::vector<std::string> args;
+    int code;
+    std::vector<std::string> said;
+    std::vector<std::string> unsaid;
+    bool sends;  // the image to the Kilnbox
+    std::optional<std::vector<uint8_t>> chipAfter;  // nullopt: not looked at
+  };
+  const std::vector<Row> rows = {
+      {"the image already there", "2732", image, image, {"program", "--yes"}, 0,
+       {"Received Block 1:  4096 bytes - Read OK.\nthe EPROM already holds the image\n"},
+       {"Transferring", "Programming EPROM"}, false, image},
+      // The image's second EPROM, against its own part of the image.
+      {"the second of two EPROMs", "2732", image, image,
+       {"program", "--yes", "--arrangement", "2", "--eprom", "2", "--load", Path("first.bin")}, 0,
+       {"Received Block 2:  4096 bytes - Read OK.\nthe EPROM already holds the image\n"}, {"Transferring"}, false,
+       image},
+      {"programmed again with --force", "2732", image, image, {"program", "--yes", "--force"}, 0,
+       {"the EPROM already holds the image\nprogramming it again (--force)\n", "all 4096 bytes match\n"}, {}, true,
+       image},
+      {"only bits to clear", "2732", half, image, {"program", "--yes"}, 0,
+       {"Read OK.\n" + changeLine, "all 4096 bytes match\n"}, {}, true, image},
+      {"bits to set back", "2732", worn, image, {"program", "--yes"}, 1,
+       {"talverine-cli: 3 bytes need a bit set back to 1, from 0x0010 to 0x0FFF: erase the EPROM first\n"},
+       {"Transferring", "Programming EPROM", "bytes change"}, false, worn},
+      // What was done before the check: programmed, and the verify shows
+      // the bytes it could not reach.
+      {"--no-check", "2732", old4k, image, {"program", "--yes", "--no-check"}, 1,
+       {"\n" + std::to_string(differing) + " of 4096 bytes differ, from 0x"}, {"Reading the EPROM first"}, true,
+       burnt},
+      // Trusting the answer, it says what it was told; the simulator may
+      // end before it has programmed.
+      {"--no-check --no-verify", "2732", old4k, image, {"program", "--yes", "--no-check", "--no-verify"}, 0, {},
+       {"bytes differ", "Reading the EPROM first"}, true, std::nullopt},
+      {"blank --read", "2732", old4k, image, {"blank", "--read"}, 1, {" of 4096 bytes are programmed, from 0x"}, {},
+       false, old4k},
+      {"an electrically erasable type", "2864C", old, image8k, {"program", "--yes"}, 0,
+       {std::to_string(rewritten) + " of 8192 bytes change, ", "all 8192 bytes match\n"}, {"need a bit set"}, true,
+       image8k},
+  };
+  WriteImage("first.bin", old4k);
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const Row& row = rows[r];
+    SCOPED_TRACE(row.what);
+    const std::string chip = "chip" + std::to_string(r) + ".bin";
+    const std::string saved = "saved" + std::to_string(r) + ".bin";
+    WriteImage(chip, row.chip);
+    WriteImage("image.bin", row.image);
+    const std::string pty = StartSim({"--speed", "50", "--socket-type", row.type, "--socket", Path(chip),
+                                      "--save-socket", Path(saved), "--exit-on-close"});
+    ASSERT_FALSE(pty.empty());
+    std::vector<std::string> args = row.args;
+    args.insert(args.end(), {"--midi-device", pty, "--type", row.type, "--load", Path("image.bin")});
+    const CliResult result = Cli(args);
+    EXPECT_EQ(result.code, row.code) << result.err;
+    for (const std::string& text : row.said) EXPECT_NE(result.err.find(text), std::string::npos) << result.err;
+    for (const std::string& text : row.unsaid) EXPECT_EQ(result.err.find(text), std::string::npos) << result.err;
 
-  const CliResult program = Cli({"program", "--midi-device", pty, "--load", Path("image.bin"), "--yes"});
-  EXPECT_EQ(program.code, 1) << program.err;
-  EXPECT_NE(program.err.find("\n" + std::to_string(differing) + " of 8192 bytes differ, from 0x"), std::string::npos)
-      << program.err;
-
-  // Trusting the answer, it says what it was told.
-  const CliResult trusted = Cli({"program", "--midi-device", pty, "--load", Path("image.bin"), "--yes", "--no-verify"});
-  EXPECT_EQ(trusted.code, 0) << trusted.err;
-  EXPECT_EQ(trusted.err.find("bytes differ"), std::string::npos) << trusted.err;
+    // The simulator ends with the host and saves its socket.
+    const auto simEnd = sim_->WaitFor(kPatienceMs);
+    ASSERT_EQ(simEnd, std::optional<int>(0));
+    const std::string display = SimOutput();
+    EXPECT_EQ(display.find(" received") != std::string::npos, row.sends) << display;
+    if (!row.sends) EXPECT_EQ(display.find("display: Program "), std::string::npos) << display;
+    if (row.chipAfter) EXPECT_EQ(FileBytes(saved), *row.chipAfter);
+  }
 }
 
 TEST_F(Integration, A2732AtTheTrueWireRateIsProgrammedReadAndVerified) {

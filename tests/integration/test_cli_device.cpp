@@ -29,6 +29,8 @@ TEST_F(Integration, BadUsageExitsTwoBeforeAnyDeviceWork) {
       {"program", "--load", "a.bin", "--load", "b.bin"},   // one section
       {"read", "stray"},
       {"verify", "--no-verify"},                           // program only
+      {"verify", "--force"},
+      {"read", "--no-check"},
       {"read", "--read"},                                  // blank only
       {"ports", "--frobnicate"},
   };

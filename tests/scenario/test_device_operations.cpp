@@ -251,9 +251,9 @@ TEST_F(DeviceOperations, VerifyMarksTheEpromVerifiedOrFailedAtTheFirstDifference
   EXPECT_EQ(imgMemory[0x0123], 0xCD);  // verify never writes the image
   // Every byte was compared, beyond the first difference the box reports.
   EXPECT_EQ(Devices().LastVerify().compared, 8192u);
-  EXPECT_EQ(Devices().LastVerify().differing, 2u);
-  EXPECT_EQ(Devices().LastVerify().first, 0x0123u);
-  EXPECT_EQ(Devices().LastVerify().last, 0x0200u);
+  EXPECT_EQ(Devices().LastVerify().differing.count, 2u);
+  EXPECT_EQ(Devices().LastVerify().differing.first, 0x0123u);
+  EXPECT_EQ(Devices().LastVerify().differing.last, 0x0200u);
 }
 
 TEST_F(DeviceOperations, ATimeOutDuringTheVerifyBoxDoesNotCancelTwice) {
@@ -465,8 +465,11 @@ TEST_F(DeviceOperations, CancelEndsTheOperationAtOnceAndSaysWhatWillNotHappen) {
   Detect();
   P().ClickButton(IDB_VERIFY_FIRST + 1);
   ASSERT_TRUE(Pausing());
-  // Asked for while the first waits: dropped by the Cancel with it.
+  // Asked for while the first waits (twice: it waits once), then dropped
+  // by the Cancel with it.
   P().ClickButton(IDB_PROGRAM_FIRST);
+  P().ClickButton(IDB_PROGRAM_FIRST);
+  EXPECT_EQ(Devices().Waiting(), 1u);
   P().Command(IDM_CANCEL);
   EXPECT_EQ(P().StatusText(0), "");
   EXPECT_EQ(P().StatusText(1), "Not started: Program EPROM 1");
@@ -569,6 +572,24 @@ TEST_F(DeviceOperations, AReplyGoesToTheEpromThatAskedForItWhateverIsChosenSince
   EXPECT_EQ(EpromFlags[1], efProgrammed | efProgramFailed);
 }
 
+// However early its timer fires (a coarse timer may fire 5 % early), a
+// pause lasts its whole length.
+TEST_F(DeviceOperations, APauseNeverEndsBeforeItsTime) {
+  StartProgram();
+  InsertEprom(et2764, Pattern(8192));
+  Detect();
+  P().Command(IDM_READ_EPROM);
+  ASSERT_TRUE(Pausing());
+  Advance(475);
+  P().Send(WM_TIMER, ID_PAUSE_TIMER);
+  P().Pump();
+  EXPECT_EQ(Sent().size(), 1u);
+  FinishPause();
+  const auto sent = Sent();
+  ASSERT_GE(sent.size(), 2u);
+  EXPECT_EQ(sent[1].ms - sent[0].ms, 500u);
+}
+
 // A port slower than the MIDI wire (a busy interface), in front of a quick
 // Kilnbox, so that the port's own wire is what takes the time.
 class SlowPort : public DeviceOperations {
@@ -613,30 +634,35 @@ TEST_P(BadReplies, LeaveTheImageAloneAndSayError) {
   StartProgram();
   InsertEprom(et2764, Pattern(8192, 2));
   Detect();
-  std::fill(imgMemory, imgMemory + 8192, 0x33);
-  kilnbox_->WithModel([](sim::Kilnbox& k) {
+  std::fill(imgMemory, imgMemory + 16384, 0x33);
+  int received = 8192;  // the data bytes of a complete but damaged packet
+  kilnbox_->WithModel([&](sim::Kilnbox& k) {
     sim::FaultKnobs knobs;
     switch (GetParam()) {
       case 0: knobs.truncateAfter = 9000; break;       // then a status byte ends it
       case 1: knobs.corruptOffset = 45 + 200; knobs.corruptValue = 0x2A; break;  // a broken pair
       case 2: knobs.corruptOffset = 11; knobs.corruptValue = 0x40; break;        // length LSB
-      default: knobs.statusByteAt = 500; break;
+      case 3: knobs.statusByteAt = 500; break;
+      // Well formed, but not the block asked for: longer (it would run into
+      // the next EPROM's part of the image) or shorter.
+      case 4: knobs.sizeDelta = 1024; received += 1024; break;
+      default: knobs.sizeDelta = -1024; received -= 1024; break;
     }
     k.SetFaults(knobs);
   });
   Command(IDM_READ_EPROM);
   Advance(30000);
-  EXPECT_EQ(Image(0, 8192), std::vector<uint8_t>(8192, 0x33));
+  EXPECT_EQ(Image(0, 16384), std::vector<uint8_t>(16384, 0x33));
   // A complete but damaged packet is reported; one that never ends times out.
-  const bool complete = GetParam() == 1 || GetParam() == 2;
+  const bool complete = GetParam() != 0 && GetParam() != 3;
   if (complete) {
-    EXPECT_EQ(P().StatusText(1), "Received Block 1:  8192 bytes - Error!");
+    EXPECT_EQ(P().StatusText(1), "Received Block 1:  " + std::to_string(received) + " bytes - Error!");
   } else {
     EXPECT_EQ(P().StatusText(2), "Kilnbox not responding!");
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, BadReplies, ::testing::Values(0, 1, 2, 3));
+INSTANTIATE_TEST_SUITE_P(Faults, BadReplies, ::testing::Values(0, 1, 2, 3, 4, 5));
 
 // Clock bytes inside the reply, notes of another device before it.
 TEST_F(DeviceOperations, OtherTrafficOnTheCableDoesNotDisturbAReply) {

@@ -8,7 +8,7 @@
 //   (rtmidi_module.cpp, the module);
 // - LoadModule / NewClient: the module loaded on first use and a client
 //   made by it (rtmidi_loader.cpp, in the program). The program looks for
-//   the module beside itself, then in lib/talverine beside its bin/.
+//   the module beside itself, then in lib/talverine/modules beside its bin/.
 #pragma once
 
 #include <cstddef>

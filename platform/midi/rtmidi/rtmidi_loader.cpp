@@ -21,10 +21,11 @@ struct Module {
 };
 
 // Beside the program (the build tree, a program unpacked anywhere), then
-// in lib/talverine beside its bin/ (an installed program).
+// in the modules folder beside its bin/ (an installed program).
 std::vector<std::string> ModulePlaces() {
   const std::string programs = os::ExecutableDirectory();
-  return {programs + "/" + TALVERINE_RTMIDI_MODULE, programs + "/../lib/talverine/" + TALVERINE_RTMIDI_MODULE};
+  return {programs + "/" + TALVERINE_RTMIDI_MODULE,
+          programs + "/../" TALVERINE_MODULE_DIR "/" + TALVERINE_RTMIDI_MODULE};
 }
 
 Module LoadProgramModule() {
@@ -36,7 +37,7 @@ Module LoadProgramModule() {
     return module;
   }
   module.why = std::string("RtMidi's module ") + TALVERINE_RTMIDI_MODULE +
-               " is neither beside the program nor in ../lib/talverine";
+               " is neither beside the program nor in ../" TALVERINE_MODULE_DIR;
   return module;
 }
 

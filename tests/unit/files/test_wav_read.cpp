@@ -319,6 +319,8 @@ TEST(WavParse, ResultsSayWhatWhereAndHowLoud) {
       {"auto-scaled", four, 8, true, WavError::kNone, 0, 4, 3000, 3000},
       {"the frame finding the section full counts", Wav16({1000, 5000, 9000}), 1, false, WavError::kNone, 0, 1, 5000,
        32768},
+      {"the frame finding the section full counts, auto-scaled", Wav16({1000, 5000, 9000}), 1, true, WavError::kNone,
+       0, 1, 5000, 5000},
       {"the last data chunk's peak", Riff({FmtChunk(1, 1, 2, 16), Chunk("data", Pcm16({8000})),
                                            Chunk("data", Pcm16({-700, 300}))}),
        8, true, WavError::kNone, 0, 3, 700, 700},
