@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -24,7 +23,6 @@
 #include "platform/midi/framer.h"
 
 namespace {
-
 
 // What wakes the GUI thread, shared with the device sinks and reports so
 // that one called late from a device thread still finds it.
