@@ -224,7 +224,7 @@ class PacedDeviceTest : public ::testing::Test {
     port = owned.get();
     auto device = std::make_unique<PacedOutputDevice>("Paced Port", std::move(owned), clock);
     paced = device.get();
-    id = ports.AddOutput(std::move(device));
+    ports.AddOutput(std::move(device));
   }
 
   PlatMidiPort* Open() {
@@ -246,7 +246,6 @@ class PacedDeviceTest : public ::testing::Test {
   PacedOutputDevice* paced = nullptr;
   std::vector<MidiResult> sentReports;  // in order
   MidiPortSet ports;
-  UINT id = 0;
 };
 
 TEST_F(PacedDeviceTest, ACloseWhileQueuedCutsNothingAndLaterMessagesFollow) {
