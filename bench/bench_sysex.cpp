@@ -24,18 +24,18 @@ void BM_SysexSendBlock64K(benchmark::State& state) {
   for (UINT i = 0; i < IMAGE_SIZE; ++i) image[i] = static_cast<BYTE>(i * 13);
   midimem::MemoryPorts mem = midimem::AddMemoryPorts(platform->Midi(), "Bench");
   mem.output->SetRecording(false);
-  MidiInit(nullptr, &MidiOutInfo);
-  MidiOutInfo.uDeviceID = mem.outputId;
-  MidiActivateDevice(nullptr, &MidiOutInfo, MIDI_OPEN);
+  MidiInit(nullptr, &core.app.MidiOutInfo);
+  core.app.MidiOutInfo.uDeviceID = mem.outputId;
+  MidiActivateDevice(nullptr, &core.app.MidiOutInfo, MIDI_OPEN);
 
-  const SysexOutput out{&MidiOutInfo, core.app.MIDIoutBuffer.get(), nullptr};
+  const SysexOutput out{&core.app.MidiOutInfo, core.app.MIDIoutBuffer.get(), nullptr};
   for (auto _ : state) {
     benchmark::DoNotOptimize(SysexSendBlock(out, image, 1, 64, 0));
   }
   if (mem.output->MessagesSent() != state.iterations()) state.SkipWithError("blocks were not sent");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * SysexBlockPacketSize(65536));
 
-  MidiActivateDevice(nullptr, &MidiOutInfo, MIDI_FORCE_CLOSE);
+  MidiActivateDevice(nullptr, &core.app.MidiOutInfo, MIDI_FORCE_CLOSE);
 }
 BENCHMARK(BM_SysexSendBlock64K)->Unit(benchmark::kMicrosecond);
 

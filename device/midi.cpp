@@ -3,7 +3,11 @@
 // sequence and rely on the message already shown.
 #include "device/midi.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 MidiLayer g_layer;
@@ -11,16 +15,20 @@ MidiLayer g_layer;
 
 MidiLayer& TheMidiLayer() { return g_layer; }
 
-UINT& uMidiInDevices = g_layer.uMidiInDevices;
-UINT& uMidiOutDevices = g_layer.uMidiOutDevices;
 
 namespace {
 
 constexpr UINT kLayerBox = MB_OK | MB_ICONERROR;
+// The platform's words for a port number beyond its list, and for an error
+// number no port has given words for.
+constexpr char kNoSuchPort[] = "The specified device identifier is out of range.";
+constexpr char kUnknownError[] = "The specified error number is out of range.";
 
 bool IsPortType(UINT uDeviceType) { return uDeviceType == MIDI_INPUT || uDeviceType == MIDI_OUTPUT; }
 bool IsInput(LPMIDIINFO lpMidiInfo) { return lpMidiInfo->uDeviceType == MIDI_INPUT; }
 bool IsOpen(LPMIDIINFO lpMidiInfo) { return lpMidiInfo->hMidi != nullptr; }
+// A buffer attached and waiting for a message.
+bool IsArmed(const MIDIBUFFER& buffer) { return buffer.lpData != nullptr && !buffer.fDone; }
 
 void ClearRecord(LPMIDIINFO lpMidiInfo, UINT uDeviceType) {
   lpMidiInfo->uDeviceType = uDeviceType;
@@ -30,66 +38,88 @@ void ClearRecord(LPMIDIINFO lpMidiInfo, UINT uDeviceType) {
   lpMidiInfo->uDeviceStatus = MIDI_IDLE;
 }
 
-// The platform calls below pick the input or the output operation by the
-// record's type, which the callers have checked.
-UINT PortOpen(LPMIDIINFO info, HWND hWnd) {
-  HMIDIIN handle = nullptr;
-  const UINT error = IsInput(info) ? plat::midiInOpen(&handle, info->uDeviceID, hWnd)
-                                   : plat::midiOutOpen(&handle, info->uDeviceID, hWnd);
-  if (error == MMSYSERR_NOERROR) info->hMidi = handle;
-  return error;
+std::vector<std::string> PortNames(UINT uDeviceType) {
+  return uDeviceType == MIDI_INPUT ? plat::MidiInputNames() : plat::MidiOutputNames();
 }
 
-UINT PortClose(LPMIDIINFO info) {
-  return IsInput(info) ? plat::midiInClose(info->hMidi) : plat::midiOutClose(info->hMidi);
+// Keeps the port's words for an error of its kind, shows them and hands the
+// number back.
+UINT Failed(HWND hWnd, UINT uDeviceType, const MidiResult& result) {
+  (uDeviceType == MIDI_INPUT ? g_layer.lastInputError : g_layer.lastOutputError) = result;
+  MidiShowError(hWnd, result.error, uDeviceType);
+  return result.error;
 }
 
-UINT PortReset(LPMIDIINFO info) {
-  return IsInput(info) ? plat::midiInReset(info->hMidi) : plat::midiOutReset(info->hMidi);
+// 0, or the platform's error shown.
+UINT Checked(HWND hWnd, LPMIDIINFO info, const MidiResult& result) {
+  return result.Ok() ? 0 : Failed(hWnd, info->uDeviceType, result);
 }
 
-UINT PortPrepare(LPMIDIINFO info) {
-  return IsInput(info) ? plat::midiInPrepareHeader(info->hMidi, &info->MidiHdr)
-                       : plat::midiOutPrepareHeader(info->hMidi, &info->MidiHdr);
+// The ports' reports, on the GUI thread. A reception is armed by attaching
+// a buffer: the next whole message goes into it, never beyond its length.
+void ReceiveFailed(LPMIDIINFO info) {
+  if (IsArmed(info->Buffer) && g_layer.events) g_layer.events->OnMidiLongError(info);
 }
 
-UINT PortUnprepare(LPMIDIINFO info) {
-  return IsInput(info) ? plat::midiInUnprepareHeader(info->hMidi, &info->MidiHdr)
-                       : plat::midiOutUnprepareHeader(info->hMidi, &info->MidiHdr);
+void Received(LPMIDIINFO info, const BYTE* data, size_t size) {
+  MIDIBUFFER& buffer = info->Buffer;
+  if (!IsArmed(buffer)) return;  // nobody waits for it
+  if (size > buffer.dwBufferLength) {
+    ReceiveFailed(info);
+    return;
+  }
+  std::memcpy(buffer.lpData, data, size);
+  buffer.dwBytesRecorded = static_cast<DWORD>(size);
+  buffer.fDone = true;
+  if (g_layer.events) g_layer.events->OnMidiLongData(info);
 }
 
-// Shows a platform error for the record's kind and hands it back.
-UINT Failed(HWND hWnd, LPMIDIINFO info, UINT error) {
-  MidiShowError(hWnd, error, info->uDeviceType);
-  return error;
+void Sent(LPMIDIINFO info, const MidiResult& result) {
+  if (!result.Ok()) g_layer.lastOutputError = result;
+  if (g_layer.events) g_layer.events->OnMidiOutputDone(info, result.error);
+}
+
+// Opens the port at the record's index, by its name.
+MidiResult PortOpen(LPMIDIINFO info) {
+  const std::vector<std::string> names = PortNames(info->uDeviceType);
+  if (info->uDeviceID >= names.size()) return {MMSYSERR_BADDEVICEID, kNoSuchPort};
+  const std::string& name = names[info->uDeviceID];
+  PlatMidiPort* port = nullptr;
+  const MidiResult opened =
+      IsInput(info)
+          ? plat::MidiOpenInput(name, {[info](const BYTE* d, size_t n) { Received(info, d, n); },
+                                       [info] { ReceiveFailed(info); }},
+                                &port)
+          : plat::MidiOpenOutput(name, [info](const MidiResult& r) { Sent(info, r); }, &port);
+  if (opened.Ok()) info->hMidi = port;
+  return opened;
 }
 
 UINT OpenDevice(HWND hWnd, LPMIDIINFO info) {
   if (IsOpen(info)) return 0;
-  const UINT error = PortOpen(info, hWnd);
-  if (error != MMSYSERR_NOERROR) {
+  const MidiResult opened = PortOpen(info);
+  if (!opened.Ok()) {
     // Later opens fail too until the caller chooses a port again.
     info->uDeviceID = MIDI_INVALID;
-    return Failed(hWnd, info, error);
+    return Failed(hWnd, info->uDeviceType, opened);
   }
   return 0;
 }
 
 UINT CloseDevice(HWND hWnd, LPMIDIINFO info) {
-  const UINT error = PortClose(info);
-  if (error != MMSYSERR_NOERROR) return Failed(hWnd, info, error);
-  info->hMidi = nullptr;
-  return 0;
+  const UINT error = Checked(hWnd, info, plat::MidiClose(info->hMidi));
+  if (error == 0) info->hMidi = nullptr;
+  return error;
 }
 
 UINT ForceCloseDevice(HWND hWnd, LPMIDIINFO info) {
   if (!IsOpen(info)) return 0;
   if (info->uDeviceStatus == MIDI_BUSY) {
-    UINT error = PortReset(info);
-    if (error != MMSYSERR_NOERROR) return Failed(hWnd, info, error);
-    info->uDeviceStatus = MIDI_IDLE;
-    error = MidiAssignBuffer(hWnd, info, nullptr, 0, 0);
-    if (error != 0) return Failed(hWnd, info, error);
+    const UINT error = MidiAssignBuffer(hWnd, info, nullptr, 0, 0);
+    if (error != 0) {
+      MidiShowError(hWnd, error, info->uDeviceType);
+      return error;
+    }
   }
   return CloseDevice(hWnd, info);
 }
@@ -108,49 +138,48 @@ UINT BufferRequestOnClosedPort(HWND hWnd, LPMIDIINFO info, int fAssign) {
   return MIDI_INVALID;
 }
 
+UINT NoBuffer(HWND hWnd, const char* caption) {
+  plat::MessageBox(hWnd, "Must specify a buffer and size", caption, kLayerBox);
+  return MIDI_INVALID;
+}
+
 UINT AttachBuffer(HWND hWnd, LPMIDIINFO info, char* lpData, DWORD dwBufferLength) {
-  if (lpData == nullptr || dwBufferLength == 0) {
-    plat::MessageBox(hWnd, "Must specify a buffer and size", "MidiAssignBuffer", kLayerBox);
-    return MIDI_INVALID;
-  }
-  info->MidiHdr.lpData = lpData;
-  info->MidiHdr.dwBufferLength = dwBufferLength;
-  UINT error = PortPrepare(info);
-  if (error == MMSYSERR_NOERROR && IsInput(info)) error = plat::midiInAddBuffer(info->hMidi, &info->MidiHdr);
-  if (error != MMSYSERR_NOERROR) return Failed(hWnd, info, error);
+  if (lpData == nullptr || dwBufferLength == 0) return NoBuffer(hWnd, "MidiAssignBuffer");
+  info->Buffer = MIDIBUFFER{lpData, dwBufferLength, 0, false};
   return 0;
 }
 
+// An input stops first, so that nothing arrives for the buffer once it is
+// let go; an output has nothing to stop: a message handed over goes out
+// whole.
 UINT ReleaseBuffer(HWND hWnd, LPMIDIINFO info) {
-  // Done and no longer prepared: the port has finished with it. Otherwise a
-  // reset stops the port and gets a pending buffer back first.
-  if (info->MidiHdr.dwFlags != MHDR_DONE) {
-    const UINT error = PortReset(info);
-    if (error != MMSYSERR_NOERROR) return Failed(hWnd, info, error);
+  if (IsInput(info)) {
+    const UINT error = Checked(hWnd, info, plat::MidiListen(info->hMidi, false));
+    if (error != 0) return error;
   }
-  const UINT error = PortUnprepare(info);
-  if (error != MMSYSERR_NOERROR) return Failed(hWnd, info, error);
-  info->MidiHdr.lpData = nullptr;
-  info->MidiHdr.dwBufferLength = 0;
+  info->Buffer.lpData = nullptr;
+  info->Buffer.dwBufferLength = 0;
   info->uDeviceStatus = MIDI_IDLE;
   return 0;
 }
 
 }  // namespace
 
-int MidiInit(LPMIDIINFO lpMidiInInfo, LPMIDIINFO lpMidiOutInfo) {
-  uMidiInDevices = plat::midiInGetNumDevs();
-  uMidiOutDevices = plat::midiOutGetNumDevs();
-  if (lpMidiInInfo) ClearRecord(lpMidiInInfo, uMidiInDevices ? MIDI_INPUT : MIDI_INVALID);
-  if (lpMidiOutInfo) ClearRecord(lpMidiOutInfo, uMidiOutDevices ? MIDI_OUTPUT : MIDI_INVALID);
+void MidiSetEvents(MidiEvents* events) { g_layer.events = events; }
 
-  const bool inputMissing = lpMidiInInfo && uMidiInDevices == 0;
-  const bool outputMissing = lpMidiOutInfo && uMidiOutDevices == 0;
+int MidiInit(LPMIDIINFO lpMidiInInfo, LPMIDIINFO lpMidiOutInfo) {
+  const UINT inputs = g_layer.uMidiInDevices = static_cast<UINT>(plat::MidiInputNames().size());
+  const UINT outputs = g_layer.uMidiOutDevices = static_cast<UINT>(plat::MidiOutputNames().size());
+  if (lpMidiInInfo) ClearRecord(lpMidiInInfo, inputs ? MIDI_INPUT : MIDI_INVALID);
+  if (lpMidiOutInfo) ClearRecord(lpMidiOutInfo, outputs ? MIDI_OUTPUT : MIDI_INVALID);
+
+  const bool inputMissing = lpMidiInInfo && inputs == 0;
+  const bool outputMissing = lpMidiOutInfo && outputs == 0;
   if (!inputMissing && !outputMissing) return 1;
 
   char text[128];
-  std::snprintf(text, sizeof text, "No MIDI %s%s%sdevices are present", uMidiInDevices == 0 ? "input " : "",
-                uMidiInDevices == 0 && uMidiOutDevices == 0 ? "or " : "", uMidiOutDevices == 0 ? "output " : "");
+  std::snprintf(text, sizeof text, "No MIDI %s%s%sdevices are present", inputs == 0 ? "input " : "",
+                inputs == 0 && outputs == 0 ? "or " : "", outputs == 0 ? "output " : "");
   plat::MessageBox(nullptr, text, "MidiInit", kLayerBox);
   return 0;
 }
@@ -164,17 +193,12 @@ UINT MidiGetDeviceName(HWND hWnd, UINT uDeviceType, UINT uDeviceID, char* lpszBu
     plat::DebugTrace("\r\nMidiGetDeviceName: no buffer");
     return MIDI_INVALID;
   }
-  MIDICAPS caps;
-  const UINT error = uDeviceType == MIDI_INPUT ? plat::midiInGetDevCaps(uDeviceID, &caps)
-                                               : plat::midiOutGetDevCaps(uDeviceID, &caps);
-  if (error != MMSYSERR_NOERROR) {
-    MidiShowError(hWnd, error, uDeviceType);
-    return error;
-  }
+  const std::vector<std::string> names = PortNames(uDeviceType);
+  if (uDeviceID >= names.size()) return Failed(hWnd, uDeviceType, {MMSYSERR_BADDEVICEID, kNoSuchPort});
   // At most 31 characters, copied as they are (a name may hold a '%').
-  size_t i = 0;
-  for (; i < MAXPNAMELEN - 1 && caps.szPname[i] != '\0'; ++i) lpszBuffer[i] = caps.szPname[i];
-  lpszBuffer[i] = '\0';
+  const size_t n = std::min(names[uDeviceID].size(), MAX_MIDI_PORT_NAME);
+  std::memcpy(lpszBuffer, names[uDeviceID].data(), n);
+  lpszBuffer[n] = '\0';
   return 0;
 }
 
@@ -215,19 +239,20 @@ UINT MidiSendLongMsg(HWND hWnd, LPMIDIINFO lpMidiOutInfo, int fSend) {
     plat::MessageBox(hWnd, "Must open MIDI output device first", "MidiSendLongMsg", kLayerBox);
     return MIDI_INVALID;
   }
+  MIDIBUFFER& buffer = lpMidiOutInfo->Buffer;
   if (fSend) {
-    const UINT error = plat::midiOutLongMsg(lpMidiOutInfo->hMidi, &lpMidiOutInfo->MidiHdr);
-    if (error != MMSYSERR_NOERROR) return Failed(hWnd, lpMidiOutInfo, error);
+    if (buffer.lpData == nullptr) return NoBuffer(hWnd, "MidiSendLongMsg");
+    const UINT error = Checked(hWnd, lpMidiOutInfo,
+                               plat::MidiSend(lpMidiOutInfo->hMidi, reinterpret_cast<const BYTE*>(buffer.lpData),
+                                              buffer.dwBufferLength));
+    if (error != 0) return error;
+    buffer.fDone = true;
     lpMidiOutInfo->uDeviceStatus = MIDI_BUSY;
     return 0;
   }
-  if (lpMidiOutInfo->MidiHdr.dwFlags == MHDR_DONE) {
-    lpMidiOutInfo->uDeviceStatus = MIDI_IDLE;
-    return 0;
-  }
-  const UINT error = plat::midiOutReset(lpMidiOutInfo->hMidi);
-  if (error != MMSYSERR_NOERROR) return Failed(hWnd, lpMidiOutInfo, error);
-  lpMidiOutInfo->uDeviceStatus = MIDI_INTERRUPTED;
+  // A message handed over goes out whole, so there is nothing to stop; a
+  // send whose buffer is still attached counts as interrupted.
+  lpMidiOutInfo->uDeviceStatus = buffer.fDone && buffer.lpData == nullptr ? MIDI_IDLE : MIDI_INTERRUPTED;
   return 0;
 }
 
@@ -241,8 +266,8 @@ UINT MidiRecord(HWND hWnd, LPMIDIINFO lpMidiInInfo, int fRecord) {
     plat::MessageBox(hWnd, "Must open MIDI input device first", "MidiRecord", kLayerBox);
     return MIDI_INVALID;
   }
-  const UINT error = fRecord ? plat::midiInStart(lpMidiInInfo->hMidi) : plat::midiInStop(lpMidiInInfo->hMidi);
-  if (error != MMSYSERR_NOERROR) return Failed(hWnd, lpMidiInInfo, error);
+  const UINT error = Checked(hWnd, lpMidiInInfo, plat::MidiListen(lpMidiInInfo->hMidi, fRecord != 0));
+  if (error != 0) return error;
   lpMidiInInfo->uDeviceStatus = fRecord ? MIDI_BUSY : MIDI_IDLE;
   return 0;
 }
@@ -256,11 +281,10 @@ UINT MidiSendShortMsg(HWND hWnd, LPMIDIINFO lpMidiOutInfo, BYTE cStatus, BYTE cC
     plat::MessageBox(hWnd, "Must open MIDI output device first", "MidiSendShortMsg", kLayerBox);
     return MIDI_INVALID;
   }
-  const DWORD packed = static_cast<DWORD>(cStatus | cChannel) | (static_cast<DWORD>(cData1) << 8) |
-                       (static_cast<DWORD>(cData2) << 16);
-  const UINT error = plat::midiOutShortMsg(lpMidiOutInfo->hMidi, packed);
-  if (error != MMSYSERR_NOERROR) return Failed(hWnd, lpMidiOutInfo, error);
-  return 0;
+  const BYTE message[3] = {static_cast<BYTE>(cStatus | cChannel), cData1, cData2};
+  // No message has that status: it goes whole, for the port to refuse.
+  const size_t length = MidiMessageLength(message[0]);
+  return Checked(hWnd, lpMidiOutInfo, plat::MidiSend(lpMidiOutInfo->hMidi, message, length ? length : sizeof message));
 }
 
 int MidiExit(HWND hWnd, LPMIDIINFO lpMidiInInfo, LPMIDIINFO lpMidiOutInfo) {
@@ -275,15 +299,11 @@ void MidiShowError(HWND hWnd, UINT uError, UINT uDeviceType) {
     return;
   }
   const bool input = uDeviceType == MIDI_INPUT;
-  char text[128] = {};
-  UINT lookup = input ? plat::midiInGetErrorText(uError, text, sizeof text)
-                      : plat::midiOutGetErrorText(uError, text, sizeof text);
-  if (lookup != MMSYSERR_NOERROR) {
-    // The number itself is unknown: show why the lookup failed instead.
-    lookup = input ? plat::midiInGetErrorText(lookup, text, sizeof text)
-                   : plat::midiOutGetErrorText(lookup, text, sizeof text);
-    if (lookup != MMSYSERR_NOERROR) text[0] = '\0';
-  }
-  plat::MessageBox(hWnd, text, input ? "MIDI Input Error" : "MIDI Output Error",
-                   MB_OK | MB_ICONERROR | MB_TASKMODAL);
+  const MidiResult& last = input ? g_layer.lastInputError : g_layer.lastOutputError;
+  // The port's own words, as far as the platform's 128-character buffer
+  // holds them.
+  const bool known = uError == last.error && !last.text.empty();
+  char text[128];
+  std::snprintf(text, sizeof text, "%s", known ? last.text.c_str() : kUnknownError);
+  plat::MessageBox(hWnd, text, input ? "MIDI Input Error" : "MIDI Output Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }

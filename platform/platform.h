@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,9 +35,6 @@ struct PlatWindow;                 // defined by each back end
 using HWND = PlatWindow*;
 struct PlatDrop;                   // files dropped on a window
 using HDROP = PlatDrop*;
-struct PlatMidiPort;               // an open MIDI port
-using HMIDIIN = PlatMidiPort*;
-using HMIDIOUT = PlatMidiPort*;
 using HINSTANCE = void*;
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
@@ -63,16 +61,6 @@ constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_TIMER = 0x0113;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_DROPFILES = 0x0233;
-
-constexpr UINT MM_MIM_OPEN = 0x3C1;
-constexpr UINT MM_MIM_CLOSE = 0x3C2;
-constexpr UINT MM_MIM_DATA = 0x3C3;
-constexpr UINT MM_MIM_LONGDATA = 0x3C4;
-constexpr UINT MM_MIM_ERROR = 0x3C5;
-constexpr UINT MM_MIM_LONGERROR = 0x3C6;
-constexpr UINT MM_MOM_OPEN = 0x3C7;
-constexpr UINT MM_MOM_CLOSE = 0x3C8;
-constexpr UINT MM_MOM_DONE = 0x3C9;
 
 // Key state of mouse messages (wParam).
 constexpr WPARAM MK_LBUTTON = 0x0001;
@@ -187,6 +175,8 @@ struct OPENFILENAME {
 // ---------------------------------------------------------------------------
 // MIDI ports
 // ---------------------------------------------------------------------------
+// Error numbers of the ports (the desktop API's values, so that a driver's
+// own numbers pass through unchanged).
 constexpr UINT MMSYSERR_NOERROR = 0;
 constexpr UINT MMSYSERR_ERROR = 1;
 constexpr UINT MMSYSERR_BADDEVICEID = 2;
@@ -196,24 +186,65 @@ constexpr UINT MMSYSERR_NODRIVER = 6;
 constexpr UINT MMSYSERR_NOMEM = 7;
 constexpr UINT MMSYSERR_BADERRNUM = 9;
 constexpr UINT MMSYSERR_INVALPARAM = 11;
-constexpr UINT MIDIERR_UNPREPARED = 64;
-constexpr UINT MIDIERR_STILLPLAYING = 65;
 constexpr UINT MIDIERR_NOTREADY = 67;
 
-constexpr DWORD MHDR_DONE = 0x00000001;
-constexpr DWORD MHDR_PREPARED = 0x00000002;
-constexpr DWORD MHDR_INQUEUE = 0x00000004;
-
-struct MIDIHDR {
-  char* lpData = nullptr;
-  DWORD dwBufferLength = 0;
-  DWORD dwBytesRecorded = 0;
-  DWORD dwFlags = 0;
+// What a port operation, or a message sent, came to: an error number
+// (MMSYSERR_NOERROR: done) and, for an error, the port's own words.
+struct MidiResult {
+  UINT error = MMSYSERR_NOERROR;
+  std::string text;
+  bool Ok() const { return error == MMSYSERR_NOERROR; }
 };
 
-constexpr size_t MAXPNAMELEN = 32;
-struct MIDICAPS {
-  char szPname[MAXPNAMELEN] = {};  // product name, at most 31 characters
+struct PlatMidiPort;  // an open MIDI port
+
+// The longest name of a port, in characters.
+constexpr size_t MAX_MIDI_PORT_NAME = 31;
+
+// Bytes of a channel or system common message with this status byte; 0
+// for System Exclusive and for a byte that is no status.
+constexpr size_t MidiMessageLength(BYTE status) {
+  if (status < 0x80 || status == 0xF0 || status == 0xF7) return 0;
+  if (status < 0xC0 || (status >= 0xE0 && status < 0xF0) || status == 0xF2) return 3;
+  if (status < 0xE0 || status == 0xF1 || status == 0xF3) return 2;
+  return 1;
+}
+
+// What an open input hands on while it listens: each whole System
+// Exclusive message (0xF0 .. 0xF7, with real-time bytes taken out), and an
+// error for each one that came broken (cut short by another status byte,
+// or bytes lost) or longer than a port takes. Other messages are not
+// handed on.
+struct MidiInputHandler {
+  std::function<void(const BYTE* data, size_t size)> sysex;
+  std::function<void()> error;
+};
+// What an open output reports for each message Send took, in order: once
+// its last byte has left the port, or once it could not go out (with the
+// port's words); also for a message taken before its port was closed.
+using MidiSentHandler = std::function<void(const MidiResult& result)>;
+
+// The MIDI ports, a list of inputs and a list of outputs, each port known
+// by its name. Handlers are called on the GUI thread from its message loop,
+// never from inside one of these operations.
+class MidiPorts {
+ public:
+  virtual ~MidiPorts() = default;
+
+  // The ports' names in their order: each one once in its list, at most
+  // MAX_MIDI_PORT_NAME characters.
+  virtual std::vector<std::string> InputNames() = 0;
+  virtual std::vector<std::string> OutputNames() = 0;
+  virtual MidiResult OpenInput(const std::string& name, MidiInputHandler handler, PlatMidiPort** port) = 0;
+  virtual MidiResult OpenOutput(const std::string& name, MidiSentHandler sent, PlatMidiPort** port) = 0;
+  // Starts or stops an input's handing on; stopping forgets whatever has
+  // arrived and not been handed on yet, a message half received included.
+  virtual MidiResult Listen(PlatMidiPort* input, bool listen) = 0;
+  // Hands over a copy of one whole message: System Exclusive, or a channel
+  // or system common message. Messages go out in order, and none is cut by
+  // a later Close.
+  virtual MidiResult Send(PlatMidiPort* output, const BYTE* data, size_t size) = 0;
+  virtual MidiResult Close(PlatMidiPort* port) = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -338,44 +369,8 @@ class OsServices {
   virtual void DebugTrace(const char* text) = 0;
 };
 
-// The MIDI ports (indexes 0 .. count-1 per direction), with the contracts of
-// the desktop API's midiIn* and midiOut* calls.
-class MidiPorts {
- public:
-  virtual ~MidiPorts() = default;
-
-  virtual UINT midiInGetNumDevs() = 0;
-  virtual UINT midiOutGetNumDevs() = 0;
-  virtual UINT midiInGetDevCaps(UINT id, MIDICAPS* caps) = 0;
-  virtual UINT midiOutGetDevCaps(UINT id, MIDICAPS* caps) = 0;
-  // Input events arrive as MM_MIM_* messages posted to `target`.
-  virtual UINT midiInOpen(HMIDIIN* handle, UINT id, HWND target) = 0;
-  virtual UINT midiOutOpen(HMIDIOUT* handle, UINT id, HWND target) = 0;
-  virtual UINT midiInClose(HMIDIIN h) = 0;
-  virtual UINT midiOutClose(HMIDIOUT h) = 0;
-  virtual UINT midiInReset(HMIDIIN h) = 0;
-  virtual UINT midiOutReset(HMIDIOUT h) = 0;
-  virtual UINT midiInPrepareHeader(HMIDIIN h, MIDIHDR* hdr) = 0;
-  virtual UINT midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* hdr) = 0;
-  virtual UINT midiInUnprepareHeader(HMIDIIN h, MIDIHDR* hdr) = 0;
-  virtual UINT midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* hdr) = 0;
-  virtual UINT midiInAddBuffer(HMIDIIN h, MIDIHDR* hdr) = 0;
-  // Hands the header's buffer over as one System Exclusive message (a copy
-  // of it: the header is done when this returns); the message is never cut
-  // by a later reset. Once the last byte of a message handed over (long or
-  // short) has left the port, or once it could not go out, MM_MOM_DONE is
-  // posted to the port's target with the port's handle and, as lParam,
-  // MMSYSERR_NOERROR or the error.
-  virtual UINT midiOutLongMsg(HMIDIOUT h, MIDIHDR* hdr) = 0;
-  virtual UINT midiOutShortMsg(HMIDIOUT h, DWORD packed) = 0;
-  virtual UINT midiInStart(HMIDIIN h) = 0;
-  virtual UINT midiInStop(HMIDIIN h) = 0;
-  virtual UINT midiInGetErrorText(UINT error, char* text, UINT size) = 0;
-  virtual UINT midiOutGetErrorText(UINT error, char* text, UINT size) = 0;
-};
-
-// A back end that supplies all three parts in one object.
-class Platform : public WindowSystem, public OsServices, public MidiPorts {};
+// A back end's window system and OS services in one object.
+class Platform : public WindowSystem, public OsServices {};
 
 // ---------------------------------------------------------------------------
 // The installed back end and the calls the core makes
@@ -390,12 +385,12 @@ struct Parts {
   MidiPorts* midi = nullptr;
   Parts() = default;
   Parts(WindowSystem* w, OsServices* o, MidiPorts* m) : window(w), os(o), midi(m) {}
-  // All three of one back end (a Platform, or a class that derives from the
-  // three parts on its own); a null `b` uninstalls.
+  // All three of one back end: a class that is the window system and the
+  // OS services and has its MIDI ports as Midi(); a null `b` uninstalls.
   template <typename Backend>
     requires std::derived_from<Backend, WindowSystem> && std::derived_from<Backend, OsServices> &&
-             std::derived_from<Backend, MidiPorts>
-  Parts(Backend* b) : window(b), os(b), midi(b) {}  // NOLINT: a back end converts implicitly
+             requires(Backend* b) { { b->Midi() } -> std::convertible_to<MidiPorts&>; }
+  Parts(Backend* b) : window(b), os(b), midi(b ? &b->Midi() : nullptr) {}  // NOLINT: a back end converts implicitly
 };
 
 // Installs `parts` for every call below; returns the parts installed before.
@@ -473,26 +468,16 @@ inline bool AcquireSingleInstance(const char* n) { return Window().AcquireSingle
 inline void ReleaseSingleInstance() { Window().ReleaseSingleInstance(); }
 inline void DebugTrace(const char* t) { Os().DebugTrace(t); }
 
-inline UINT midiInGetNumDevs() { return Midi().midiInGetNumDevs(); }
-inline UINT midiOutGetNumDevs() { return Midi().midiOutGetNumDevs(); }
-inline UINT midiInGetDevCaps(UINT id, MIDICAPS* c) { return Midi().midiInGetDevCaps(id, c); }
-inline UINT midiOutGetDevCaps(UINT id, MIDICAPS* c) { return Midi().midiOutGetDevCaps(id, c); }
-inline UINT midiInOpen(HMIDIIN* h, UINT id, HWND t) { return Midi().midiInOpen(h, id, t); }
-inline UINT midiOutOpen(HMIDIOUT* h, UINT id, HWND t) { return Midi().midiOutOpen(h, id, t); }
-inline UINT midiInClose(HMIDIIN h) { return Midi().midiInClose(h); }
-inline UINT midiOutClose(HMIDIOUT h) { return Midi().midiOutClose(h); }
-inline UINT midiInReset(HMIDIIN h) { return Midi().midiInReset(h); }
-inline UINT midiOutReset(HMIDIOUT h) { return Midi().midiOutReset(h); }
-inline UINT midiInPrepareHeader(HMIDIIN h, MIDIHDR* m) { return Midi().midiInPrepareHeader(h, m); }
-inline UINT midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* m) { return Midi().midiOutPrepareHeader(h, m); }
-inline UINT midiInUnprepareHeader(HMIDIIN h, MIDIHDR* m) { return Midi().midiInUnprepareHeader(h, m); }
-inline UINT midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* m) { return Midi().midiOutUnprepareHeader(h, m); }
-inline UINT midiInAddBuffer(HMIDIIN h, MIDIHDR* m) { return Midi().midiInAddBuffer(h, m); }
-inline UINT midiOutLongMsg(HMIDIOUT h, MIDIHDR* m) { return Midi().midiOutLongMsg(h, m); }
-inline UINT midiOutShortMsg(HMIDIOUT h, DWORD p) { return Midi().midiOutShortMsg(h, p); }
-inline UINT midiInStart(HMIDIIN h) { return Midi().midiInStart(h); }
-inline UINT midiInStop(HMIDIIN h) { return Midi().midiInStop(h); }
-inline UINT midiInGetErrorText(UINT e, char* t, UINT s) { return Midi().midiInGetErrorText(e, t, s); }
-inline UINT midiOutGetErrorText(UINT e, char* t, UINT s) { return Midi().midiOutGetErrorText(e, t, s); }
+inline std::vector<std::string> MidiInputNames() { return Midi().InputNames(); }
+inline std::vector<std::string> MidiOutputNames() { return Midi().OutputNames(); }
+inline MidiResult MidiOpenInput(const std::string& n, MidiInputHandler h, PlatMidiPort** p) {
+  return Midi().OpenInput(n, std::move(h), p);
+}
+inline MidiResult MidiOpenOutput(const std::string& n, MidiSentHandler s, PlatMidiPort** p) {
+  return Midi().OpenOutput(n, std::move(s), p);
+}
+inline MidiResult MidiListen(PlatMidiPort* p, bool on) { return Midi().Listen(p, on); }
+inline MidiResult MidiSend(PlatMidiPort* p, const BYTE* d, size_t n) { return Midi().Send(p, d, n); }
+inline MidiResult MidiClose(PlatMidiPort* p) { return Midi().Close(p); }
 
 }  // namespace plat

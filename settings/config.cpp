@@ -19,8 +19,6 @@ ConfigState g_config;
 
 ConfigState& TheConfigState() { return g_config; }
 
-UINT& cMidiInDevice = g_config.cMidiInDevice;
-UINT& cMidiOutDevice = g_config.cMidiOutDevice;
 
 namespace {
 
@@ -58,7 +56,7 @@ struct NumberSettings {
 };
 
 NumberSettings NumberTargets(FileSettings& files, UINT* fill, UINT* type, UINT* arrangement) {
-  return {{&cMidiOutDevice, &cMidiInDevice, type, arrangement, &files.DefaultFileFormat, fill, &files.sample_rate,
+  return {{&g_config.cMidiOutDevice, &g_config.cMidiInDevice, type, arrangement, &files.DefaultFileFormat, fill, &files.sample_rate,
            &files.AutoScale, &files.AutoDetectSampleRate, &files.AutoCleanup, &files.ResampleToPlaybackRate}};
 }
 
@@ -197,8 +195,8 @@ int ReadString(char* var, const char* line, const char* str, int maxlen) {
 }
 
 int LoadConfig(const char* configfile, ImageModel& image, FileSettings& files) {
-  cMidiInDevice = 0;
-  cMidiOutDevice = 0;
+  g_config.cMidiInDevice = 0;
+  g_config.cMidiOutDevice = 0;
   image.cMemoryFillValue = 0;
   UINT type = et2764, arrangement = eaOneEpromOneSound;
   const NumberSettings numbers = NumberTargets(files, &image.cMemoryFillValue, &type, &arrangement);

@@ -16,9 +16,6 @@ struct ConfigState {
 // The program's one configuration state; a new run starts from a new one.
 ConfigState& TheConfigState();
 
-extern UINT& cMidiInDevice;
-extern UINT& cMidiOutDevice;
-
 // A line holds at most this many characters; a longer one is read in pieces.
 constexpr int CONFIG_LINE_MAX = 255;
 // SaveConfig writes "<name><CONFIG_TEMP_SUFFIX>" beside the file and renames

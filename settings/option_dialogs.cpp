@@ -125,11 +125,12 @@ void FillMidiDeviceList(HWND hDlg, int listId, UINT uDeviceType, UINT count, UIN
 
 // The ports are opened with the main window as the target of their input,
 // as at start-up: the dialog is gone when the replies come.
-void ReopenMidiDevices(HWND mainWindow) {
-  MidiInInfo.uDeviceID = cMidiInDevice;
-  MidiActivateDevice(mainWindow, &MidiInInfo, MIDI_OPEN);
-  MidiOutInfo.uDeviceID = cMidiOutDevice;
-  MidiActivateDevice(mainWindow, &MidiOutInfo, MIDI_OPEN);
+void ReopenMidiDevices(AppState& app) {
+  const ConfigState& chosen = TheConfigState();
+  app.MidiInInfo.uDeviceID = chosen.cMidiInDevice;
+  MidiActivateDevice(app.MyWindow, &app.MidiInInfo, MIDI_OPEN);
+  app.MidiOutInfo.uDeviceID = chosen.cMidiOutDevice;
+  MidiActivateDevice(app.MyWindow, &app.MidiOutInfo, MIDI_OPEN);
 }
 
 // --- EPROM Options ------------------------------------------------------------
@@ -214,24 +215,26 @@ void StoreAudioSettings(HWND hDlg, CoreSession& session) {
 
 INT_PTR PrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
   CoreSession& session = CoreSession::Current();
-  const HWND mainWindow = session.app.MyWindow;
+  AppState& app = session.app;
+  ConfigState& chosen = TheConfigState();
   if (message == WM_INITDIALOG) {
-    MidiActivateDevice(mainWindow, &MidiInInfo, MIDI_FORCE_CLOSE);
-    MidiActivateDevice(mainWindow, &MidiOutInfo, MIDI_FORCE_CLOSE);
-    FillMidiDeviceList(hDlg, IDC_MIDI_IN_LIST, MIDI_INPUT, uMidiInDevices, cMidiInDevice);
-    FillMidiDeviceList(hDlg, IDC_MIDI_OUT_LIST, MIDI_OUTPUT, uMidiOutDevices, cMidiOutDevice);
+    MidiActivateDevice(app.MyWindow, &app.MidiInInfo, MIDI_FORCE_CLOSE);
+    MidiActivateDevice(app.MyWindow, &app.MidiOutInfo, MIDI_FORCE_CLOSE);
+    const MidiLayer& ports = TheMidiLayer();
+    FillMidiDeviceList(hDlg, IDC_MIDI_IN_LIST, MIDI_INPUT, ports.uMidiInDevices, chosen.cMidiInDevice);
+    FillMidiDeviceList(hDlg, IDC_MIDI_OUT_LIST, MIDI_OUTPUT, ports.uMidiOutDevices, chosen.cMidiOutDevice);
     return 1;
   }
   if (message != WM_COMMAND) return 0;
   switch (LOWORD(wParam)) {
     case IDOK:
       // An empty list gives -1, all bits set: no port chosen.
-      cMidiOutDevice = static_cast<UINT>(plat::DlgListGetSel(hDlg, IDC_MIDI_OUT_LIST));
-      cMidiInDevice = static_cast<UINT>(plat::DlgListGetSel(hDlg, IDC_MIDI_IN_LIST));
+      chosen.cMidiOutDevice = static_cast<UINT>(plat::DlgListGetSel(hDlg, IDC_MIDI_OUT_LIST));
+      chosen.cMidiInDevice = static_cast<UINT>(plat::DlgListGetSel(hDlg, IDC_MIDI_IN_LIST));
       SaveSettings(session);
       [[fallthrough]];
     case IDCANCEL:
-      ReopenMidiDevices(mainWindow);
+      ReopenMidiDevices(app);
       plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
       return 1;
     default:

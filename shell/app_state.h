@@ -33,13 +33,12 @@ struct AppState {
   PlatformBytes MIDIinBuffer;
   PlatformBytes MIDIoutBuffer;
   PlatformBytes wavbuffer[2];
+  // The MIDI port records and whether the port layer started.
+  UINT bMidiInit = 0;
+  MIDIINFO MidiInInfo;
+  MIDIINFO MidiOutInfo;
 };
 
-// The MIDI port records and whether the port layer started. They stay
-// program-wide under these names until the MIDI ports get a seam in the
-// program's own terms; each session starts them new, with the port counts
-// (device/midi.h) and the ports chosen (settings/config.h).
-extern UINT& bMidiInit;
-extern MIDIINFO& MidiInInfo;
-extern MIDIINFO& MidiOutInfo;
+// The MIDI layer's own state (device/midi.h) and the ports chosen
+// (settings/config.h) start new with each session.
 void MakeMidiStateNew();

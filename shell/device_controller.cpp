@@ -173,9 +173,11 @@ bool DeviceController::Holds(Awaited what) const {
 DeviceController::DeviceController(DeviceView& view, HWND events, ImageModel& image, AppState& app)
     : view_(view), events_(events), image_(image), app_(app) {
   plat::SetTimer(events_, ID_TIMER, TICK_MS);
+  MidiSetEvents(this);
 }
 
 DeviceController::~DeviceController() {
+  if (TheMidiLayer().events == this) MidiSetEvents(nullptr);
   alive_.reset();
   current_.Reset();
   plat::KillTimer(events_, ID_PAUSE_TIMER);
@@ -263,8 +265,8 @@ void DeviceController::Stop(OutcomeKind kind) {
   for (const DeviceRequest& request : queue_) dropped += (dropped.empty() ? "" : ", ") + Describe(request);
   queue_.clear();
   replyTicks_ = 0;
-  MidiRecord(events_, &MidiInInfo, 0);
-  MidiAssignBuffer(events_, &MidiInInfo, nullptr, 0, 0);
+  MidiRecord(events_, &app_.MidiInInfo, 0);
+  MidiAssignBuffer(events_, &app_.MidiInInfo, nullptr, 0, 0);
   ShowStatus(0, "");
   ShowStatus(1, "");
   if (!dropped.empty()) notStarted += (notStarted.empty() ? "Not started: " : "; not started: ") + dropped;
@@ -558,20 +560,16 @@ DeviceController::Operation DeviceController::BlankCheck(DeviceRequest request) 
 // ---------------------------------------------------------------------------
 // Events
 // ---------------------------------------------------------------------------
-bool DeviceController::HandleEvent(UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_TIMER:
-      if (wParam == ID_TIMER) Tick();
-      else if (wParam == ID_PAUSE_TIMER) PauseTimer();
-      else return false;
-      return true;
-    case MM_MIM_DATA:
-    case MM_MIM_LONGDATA: Input(message, lParam); return true;
-    case MM_MIM_ERROR:
-    case MM_MIM_LONGERROR: ShowStatus(1, "MIDI In Error"); return true;
-    case MM_MOM_DONE: OutputDone(static_cast<UINT>(lParam)); return true;
-    default: return false;
+bool DeviceController::HandleEvent(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+  if (message != WM_TIMER) return false;
+  if (wParam == ID_TIMER) {
+    Tick();
+  } else if (wParam == ID_PAUSE_TIMER) {
+    PauseTimer();
+  } else {
+    return false;
   }
+  return true;
 }
 
 void DeviceController::Tick() {
@@ -588,7 +586,7 @@ void DeviceController::Tick() {
       ShowStatus(0, "");
     }
   }
-  if (MidiInInfo.uDeviceStatus == MIDI_BUSY) {
+  if (app_.MidiInInfo.uDeviceStatus == MIDI_BUSY) {
     if (estimate_ < 0) estimate_ = 0;
     view_.ShowCountdown(Format("Receiving: %ld bytes remaining", estimate_));
   }
@@ -611,31 +609,29 @@ void DeviceController::PauseTimer() {
   ResumeIfReady();
 }
 
-// A reply is a whole System Exclusive message in the armed buffer; a short
-// message (a note or a controller of another device on the cable) is none
-// and changes nothing.
-void DeviceController::Input(UINT message, LPARAM lParam) {
-  if (message != MM_MIM_LONGDATA) return;
-  MIDIHDR& header = MidiInInfo.MidiHdr;
+// A reply is a whole System Exclusive message in the armed buffer.
+void DeviceController::OnMidiLongData(LPMIDIINFO lpMidiInInfo) {
+  const MIDIBUFFER& buffer = app_.MidiInInfo.Buffer;
   const BYTE* received = app_.MIDIinBuffer.get();
-  const bool armed = reinterpret_cast<MIDIHDR*>(lParam) == &header &&
-                     header.lpData == reinterpret_cast<const char*>(received) && (header.dwFlags & MHDR_DONE);
+  const bool armed = lpMidiInInfo == &app_.MidiInInfo && buffer.lpData == reinterpret_cast<const char*>(received);
   if (!armed || !current_) {
     plat::DebugTrace("\r\nDeviceController: a message nobody waits for was ignored");
     return;
   }
-  const DWORD n = header.dwBytesRecorded < BUFFER_SIZE ? header.dwBytesRecorded : BUFFER_SIZE;
+  const DWORD n = buffer.dwBytesRecorded < BUFFER_SIZE ? buffer.dwBytesRecorded : BUFFER_SIZE;
   const KilnboxReply reply = DecodeReply(received, n);
   // One message per arming, whatever it was: another device's message ends
   // the reception, and the operation then waits for its time-out.
-  MidiAssignBuffer(events_, &MidiInInfo, nullptr, 0, 0);
+  MidiAssignBuffer(events_, &app_.MidiInInfo, nullptr, 0, 0);
   if (!reply.isDataBlock) return;
   reply_ = reply;
   replyArrived_ = true;
   ResumeIfReady();
 }
 
-void DeviceController::OutputDone(UINT error) {
+void DeviceController::OnMidiLongError(LPMIDIINFO) { ShowStatus(1, "MIDI In Error"); }
+
+void DeviceController::OnMidiOutputDone(LPMIDIINFO, UINT error) {
   if (sendsOnTheirWay_ > 0) --sendsOnTheirWay_;
   if (error != MMSYSERR_NOERROR && sendError_ == MMSYSERR_NOERROR) sendError_ = error;
   if (!current_ && sendError_ != MMSYSERR_NOERROR) {
@@ -651,7 +647,7 @@ void DeviceController::OutputDone(UINT error) {
 // ---------------------------------------------------------------------------
 void DeviceController::ShowStatus(int part, const std::string& text) { view_.ShowStatus(part, text); }
 
-SysexOutput DeviceController::Output() const { return {&MidiOutInfo, app_.MIDIoutBuffer.get(), events_}; }
+SysexOutput DeviceController::Output() const { return {&app_.MidiOutInfo, app_.MIDIoutBuffer.get(), events_}; }
 
 void DeviceController::ShowSendError() {
   const UINT error = std::exchange(sendError_, MMSYSERR_NOERROR);
@@ -666,14 +662,14 @@ void DeviceController::StartEstimate(long rawBytes) {
 
 void DeviceController::ArmAndListen() {
   replyArrived_ = false;
-  MidiAssignBuffer(events_, &MidiInInfo, reinterpret_cast<char*>(app_.MIDIinBuffer.get()), BUFFER_SIZE, 1);
-  MidiRecord(events_, &MidiInInfo, 1);
+  MidiAssignBuffer(events_, &app_.MidiInInfo, reinterpret_cast<char*>(app_.MIDIinBuffer.get()), BUFFER_SIZE, 1);
+  MidiRecord(events_, &app_.MidiInInfo, 1);
 }
 
 void DeviceController::StopListening() {
-  if (MidiInInfo.MidiHdr.lpData == nullptr) return;
-  MidiRecord(events_, &MidiInInfo, 0);
-  MidiAssignBuffer(events_, &MidiInInfo, nullptr, 0, 0);
+  if (app_.MidiInInfo.Buffer.lpData == nullptr) return;
+  MidiRecord(events_, &app_.MidiInInfo, 0);
+  MidiAssignBuffer(events_, &app_.MidiInInfo, nullptr, 0, 0);
 }
 
 // An operation refused half-way leaves no transfer behind: its estimate

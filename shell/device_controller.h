@@ -11,8 +11,8 @@
 // answer. Between its steps the window works as usual.
 //
 // The controller shows and asks through a DeviceView (the main window, or
-// talverine-cli's terminal). Its timers and the MIDI ports' messages reach
-// it through HandleEvent, from whoever receives them.
+// talverine-cli's terminal). Its timers reach it through HandleEvent, from
+// whoever receives them; the MIDI ports report to it through the MIDI layer.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 
+#include "device/midi.h"
 #include "device/reply.h"
 #include "device/sysex.h"
 #include "platform/platform.h"
@@ -114,14 +115,14 @@ class DeviceView {
   virtual void Ended(const DeviceOutcome& /*outcome*/) {}
 };
 
-class DeviceController {
+class DeviceController : private MidiEvents {
  public:
-  // `events` receives the controller's timers; the host hands them, and the
-  // ports' messages, to HandleEvent. The operations read and write `image`
-  // (its bytes, its marks and the EPROM chosen) and send and receive
-  // through `app`'s MIDI buffers.
+  // `events` receives the controller's timers; the host hands them to
+  // HandleEvent. The MIDI layer's reports go to the controller while it
+  // lives. The operations read and write `image` (its bytes, its marks and
+  // the EPROM chosen) and send and receive through `app`'s MIDI buffers.
   DeviceController(DeviceView& view, HWND events, ImageModel& image, AppState& app);
-  ~DeviceController();
+  ~DeviceController() override;
   DeviceController(const DeviceController&) = delete;
   DeviceController& operator=(const DeviceController&) = delete;
 
@@ -134,8 +135,7 @@ class DeviceController {
   // The window closes: what runs ends, what waits is dropped, input stops.
   void Shutdown();
 
-  // The controller's timers and the ports' MM_MIM_* and MM_MOM_DONE
-  // messages; false for any other message.
+  // The controller's timers; false for any other message.
   bool HandleEvent(UINT message, WPARAM wParam, LPARAM lParam);
 
   // Where things stand.
@@ -197,8 +197,9 @@ class DeviceController {
   // Events.
   void Tick();
   void PauseTimer();
-  void Input(UINT message, LPARAM lParam);
-  void OutputDone(UINT error);
+  void OnMidiLongData(LPMIDIINFO lpMidiInInfo) override;
+  void OnMidiLongError(LPMIDIINFO lpMidiInInfo) override;
+  void OnMidiOutputDone(LPMIDIINFO lpMidiOutInfo, UINT uError) override;
   void TimeOut();
 
   // Small steps.

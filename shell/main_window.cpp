@@ -29,12 +29,12 @@ void OnCreate(CoreSession& session, HWND hWnd) {
   SetStatusParts(hWnd, app.hWndStatus);
   for (int part = 0; part < 3; ++part) plat::StatusSetText(app.hWndStatus, part, "");
 
-  if (MidiInit(&MidiInInfo, &MidiOutInfo)) bMidiInit = 1;
+  if (MidiInit(&app.MidiInInfo, &app.MidiOutInfo)) app.bMidiInit = 1;
   LoadConfig(szCfgName, session.image, session.fileSettings);
-  MidiInInfo.uDeviceID = cMidiInDevice;
-  MidiOutInfo.uDeviceID = cMidiOutDevice;
-  MidiActivateDevice(hWnd, &MidiInInfo, MIDI_OPEN);
-  MidiActivateDevice(hWnd, &MidiOutInfo, MIDI_OPEN);
+  app.MidiInInfo.uDeviceID = TheConfigState().cMidiInDevice;
+  app.MidiOutInfo.uDeviceID = TheConfigState().cMidiOutDevice;
+  MidiActivateDevice(hWnd, &app.MidiInInfo, MIDI_OPEN);
+  MidiActivateDevice(hWnd, &app.MidiOutInfo, MIDI_OPEN);
 
   if (!session.AllocateBuffers()) plat::MessageBox(hWnd, "Unable to allocate image memory", nullptr, MB_OK);
   // With the controller comes its periodic timer.
@@ -52,10 +52,10 @@ void OnSize(CoreSession& session, HWND hWnd) {
 void OnClose(CoreSession& session, HWND hWnd) {
   plat::DragAcceptFiles(session.app.MyWindow, false);
   if (session.devices) session.devices->Shutdown();
-  if (bMidiInit == 1) {
-    MidiAssignBuffer(nullptr, &MidiInInfo, nullptr, 0, 0);
-    MidiActivateDevice(hWnd, &MidiInInfo, MIDI_FORCE_CLOSE);
-    MidiActivateDevice(hWnd, &MidiOutInfo, MIDI_FORCE_CLOSE);
+  if (session.app.bMidiInit == 1) {
+    MidiAssignBuffer(nullptr, &session.app.MidiInInfo, nullptr, 0, 0);
+    MidiActivateDevice(hWnd, &session.app.MidiInInfo, MIDI_FORCE_CLOSE);
+    MidiActivateDevice(hWnd, &session.app.MidiOutInfo, MIDI_FORCE_CLOSE);
   }
   ShutDown(session);
   plat::PostQuitMessage(0);
@@ -95,7 +95,7 @@ LRESULT BaseMsgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DROPFILES: OnDropFiles(session, hWnd, reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_COMMAND: return OnCommand(session, hWnd, wParam);
     default:
-      // The device operations' timers and the MIDI ports' messages.
+      // The device operations' timers.
       if (session.devices) session.devices->HandleEvent(message, wParam, lParam);
       return 0;
   }

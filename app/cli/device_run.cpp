@@ -21,19 +21,6 @@ namespace {
 // question waits for the terminal, the terminal is read between them.
 constexpr uint64_t kStepMs = 50;
 
-std::string PortName(MidiPortSet& ports, bool input, UINT index) {
-  MIDICAPS caps;
-  const UINT error = input ? ports.midiInGetDevCaps(index, &caps) : ports.midiOutGetDevCaps(index, &caps);
-  return error == MMSYSERR_NOERROR ? caps.szPname : "";
-}
-
-std::vector<std::string> PortNamesOf(MidiPortSet& ports, bool input) {
-  std::vector<std::string> names;
-  const UINT count = input ? ports.midiInGetNumDevs() : ports.midiOutGetNumDevs();
-  for (UINT i = 0; i < count; ++i) names.push_back(PortName(ports, input, i));
-  return names;
-}
-
 bool ContainsIgnoringCase(const std::string& haystack, const std::string& needle) {
   if (needle.size() > haystack.size()) return false;
   for (size_t at = 0; at + needle.size() <= haystack.size(); ++at)
@@ -79,7 +66,7 @@ std::optional<bool> YesOrNo(std::string line) {
 DeviceRun::DeviceRun() : terminalProgress_(StderrRedraws()) {
   headless::HeadlessPlatform& platform = session_.platform();
   platform.onMessageBox = [this](const headless::MessageBoxRecord& box) { return OnMessageBox(box); };
-  // The controller's timers and the ports' messages come to the thread.
+  // The controller's timers come to the thread.
   platform.onThreadMessage = [this](UINT msg, WPARAM wParam, LPARAM lParam) {
     if (DeviceController* controller = core().devices.get()) controller->HandleEvent(msg, wParam, lParam);
   };
@@ -123,8 +110,8 @@ bool DeviceRun::ChoosePorts(const PortChoice& choice, etEnum type) {
       break;
   }
   RegisterSystemPorts(ports, {});
-  const std::vector<std::string> inputs = PortNamesOf(ports, true);
-  const std::vector<std::string> outputs = PortNamesOf(ports, false);
+  const std::vector<std::string> inputs = ports.InputNames();
+  const std::vector<std::string> outputs = ports.OutputNames();
   std::string problem;
   if (inputs.empty() || outputs.empty()) {
     problem = "no MIDI ports to use: give --midi-device PATH, or --simulator";
@@ -146,7 +133,7 @@ PortNames ListPorts(const std::vector<std::string>& devicePaths, bool simulator)
   RegisterSystemPorts(platform->Midi(), devicePaths);
   std::unique_ptr<simport::HeadlessKilnbox> kilnbox;
   if (simulator) kilnbox = std::make_unique<simport::HeadlessKilnbox>(*platform);
-  return {PortNamesOf(platform->Midi(), true), PortNamesOf(platform->Midi(), false)};
+  return {platform->Midi().InputNames(), platform->Midi().OutputNames()};
 }
 
 // --- the operation -------------------------------------------------------------
@@ -160,11 +147,11 @@ bool DeviceRun::Start(etEnum type, eaEnum arrangement) {
   ImageModel& image = core().image;
   image.EPROM_type = type;
   image.EPROM_Arrangement = arrangement;
-  if (MidiInit(&MidiInInfo, &MidiOutInfo)) bMidiInit = 1;
-  MidiInInfo.uDeviceID = inPort_;
-  MidiOutInfo.uDeviceID = outPort_;
-  MidiActivateDevice(nullptr, &MidiInInfo, MIDI_OPEN);
-  MidiActivateDevice(nullptr, &MidiOutInfo, MIDI_OPEN);
+  if (MidiInit(&core().app.MidiInInfo, &core().app.MidiOutInfo)) core().app.bMidiInit = 1;
+  core().app.MidiInInfo.uDeviceID = inPort_;
+  core().app.MidiOutInfo.uDeviceID = outPort_;
+  MidiActivateDevice(nullptr, &core().app.MidiInInfo, MIDI_OPEN);
+  MidiActivateDevice(nullptr, &core().app.MidiOutInfo, MIDI_OPEN);
   DeviceView& view = *this;
   core().devices = std::make_unique<DeviceController>(view, nullptr, image, core().app);
   session_.platform().Pump();
@@ -212,10 +199,10 @@ void DeviceRun::Close() {
   closing_ = true;
   answering_ = nullptr;
   core().devices->Shutdown();
-  if (bMidiInit == 1) {
-    MidiAssignBuffer(nullptr, &MidiInInfo, nullptr, 0, 0);
-    MidiActivateDevice(nullptr, &MidiInInfo, MIDI_FORCE_CLOSE);
-    MidiActivateDevice(nullptr, &MidiOutInfo, MIDI_FORCE_CLOSE);
+  if (core().app.bMidiInit == 1) {
+    MidiAssignBuffer(nullptr, &core().app.MidiInInfo, nullptr, 0, 0);
+    MidiActivateDevice(nullptr, &core().app.MidiInInfo, MIDI_FORCE_CLOSE);
+    MidiActivateDevice(nullptr, &core().app.MidiOutInfo, MIDI_FORCE_CLOSE);
   }
   session_.platform().Pump();
 }

@@ -65,8 +65,7 @@ class HeadlessPlatform::RecordingCanvas : public Canvas {
 };
 
 HeadlessPlatform::HeadlessPlatform()
-    : midi_(std::make_unique<MidiPortSet>(
-          [this](HWND target, UINT msg, WPARAM w, LPARAM l) { PostMessage(target, msg, w, l); })),
+    : midi_(std::make_unique<MidiPortSet>()),
       canvas_(std::make_unique<RecordingCanvas>(lastPaint)) {
   SetTraceSink([this](const char* text) { debugTraces.emplace_back(text); });
   midi_->SetWakeup([this] {

@@ -30,7 +30,6 @@
 #include <vector>
 
 #include "platform/drop_list.h"
-#include "platform/midi/port_set_midi.h"
 #include "platform/midi/ports.h"
 #include "platform/os/system_services.h"
 #include "platform/platform.h"
@@ -133,7 +132,7 @@ struct DialogRecord {
   bool endedByScript = true;   // false: the host had to close it
 };
 
-class HeadlessPlatform : public WindowSystem, public os::SystemServices, public PortSetMidi {
+class HeadlessPlatform : public WindowSystem, public os::SystemServices {
  public:
   HeadlessPlatform();
   ~HeadlessPlatform() override;
@@ -167,7 +166,7 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices, public 
 
   void AddTimeSource(TimeSource* source);
   void RemoveTimeSource(TimeSource* source);
-  MidiPortSet& Midi() override { return *midi_; }
+  MidiPortSet& Midi() { return *midi_; }
 
   // --- scripts ---------------------------------------------------------------
   // Answers the next message box with `button` (or kCloseBox) after
@@ -182,8 +181,8 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices, public 
   void QueueDialog(DialogScript script);
   // Called for every status text set; may be empty.
   std::function<void(const StatusRecord&)> onStatus;
-  // Messages posted to no window (the thread's own, as timers set and ports
-  // opened without a window post them) go here; may be empty.
+  // Messages posted to no window (the thread's own, as timers set without a
+  // window post them) go here; may be empty.
   std::function<void(UINT msg, WPARAM wParam, LPARAM lParam)> onThreadMessage;
 
   // --- recorded effects ------------------------------------------------------

@@ -37,12 +37,6 @@ size_t AppendBounded(std::vector<BYTE>& buffer, const BYTE* data, size_t size, s
   return keep;
 }
 
-DWORD MidiFramerEvent::Packed() const {
-  DWORD packed = 0;
-  for (size_t i = 0; i < size && i < 3; ++i) packed |= static_cast<DWORD>(data[i]) << (8 * i);
-  return packed;
-}
-
 MidiFramer::MidiFramer(size_t maxSysex, Handler handler) : maxSysex_(maxSysex), handler_(std::move(handler)) {}
 
 void MidiFramer::Feed(const BYTE* data, size_t size) {

@@ -39,10 +39,6 @@ struct MidiFramerEvent {
   // Bytes of the message; for the incomplete and over-length kinds, the
   // bytes seen before it ended (0xF0 included).
   size_t size = 0;
-
-  // A short message packed as the desktop API delivers it: status in the
-  // lowest byte, then the data bytes.
-  DWORD Packed() const;
 };
 
 class MidiFramer {

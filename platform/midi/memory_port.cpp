@@ -1,32 +1,24 @@
 #include "platform/midi/memory_port.h"
 
+#include <utility>
+
 namespace midimem {
 
 namespace {
 
-// Takes a scripted failure, leaving none pending; returns its error number.
-UINT TakeFailure(ScriptedFailure& pending, ScriptedFailure& last) {
-  const UINT error = pending.error;
-  if (error != MMSYSERR_NOERROR) {
-    last = pending;
-    pending = ScriptedFailure();
-  }
-  return error;
-}
-
-std::string TextFor(const ScriptedFailure& last, UINT error) {
-  return error == last.error ? last.text : std::string();
-}
+// Takes a scripted failure (error and the device's own text), leaving none
+// pending.
+MidiResult TakeFailure(MidiResult& pending) { return std::exchange(pending, MidiResult()); }
 
 }  // namespace
 
-UINT MemoryInput::Open(MidiByteSink sink) {
+MidiResult MemoryInput::Open(MidiByteSink sink) {
   std::lock_guard<std::mutex> lock(mutex_);
-  const UINT error = TakeFailure(failOpen_, lastFailure_);
-  if (error != MMSYSERR_NOERROR) return error;
+  const MidiResult failed = TakeFailure(failOpen_);
+  if (!failed.Ok()) return failed;
   sink_ = std::move(sink);
   open_ = true;
-  return MMSYSERR_NOERROR;
+  return {};
 }
 
 void MemoryInput::Close() {
@@ -34,11 +26,6 @@ void MemoryInput::Close() {
   std::lock_guard<std::mutex> lock(mutex_);
   open_ = false;
   sink_ = nullptr;
-}
-
-std::string MemoryInput::ErrorText(UINT error) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return TextFor(lastFailure_, error);
 }
 
 bool MemoryInput::Feed(const BYTE* data, size_t size) {
@@ -58,25 +45,24 @@ void MemoryInput::FailNextOpen(UINT error, std::string text) {
   failOpen_ = {error, std::move(text)};
 }
 
-UINT MemoryOutput::Open() {
-  const UINT error = TakeFailure(failOpen_, lastFailure_);
-  if (error != MMSYSERR_NOERROR) return error;
+MidiResult MemoryOutput::Open(SentReport report) {
+  const MidiResult failed = TakeFailure(failOpen_);
+  if (!failed.Ok()) return failed;
+  report_ = std::move(report);
   open_ = true;
-  return MMSYSERR_NOERROR;
+  return {};
 }
 
-UINT MemoryOutput::Send(const BYTE* data, size_t size) {
-  if (!open_) return MMSYSERR_INVALHANDLE;
-  const UINT error = TakeFailure(failSend_, lastFailure_);
-  if (error != MMSYSERR_NOERROR) return error;
+MidiResult MemoryOutput::Send(const BYTE* data, size_t size) {
+  if (!open_) return {MMSYSERR_INVALHANDLE, ""};
+  const MidiResult failed = TakeFailure(failSend_);
+  if (!failed.Ok()) return failed;
   ++sent_;
   if (recording_) messages_.emplace_back(data, data + size);
   if (onSend_) onSend_(data, size);
-  if (report_) report_(MMSYSERR_NOERROR, "");
-  return MMSYSERR_NOERROR;
+  if (report_) report_({});
+  return {};
 }
-
-std::string MemoryOutput::ErrorText(UINT error) const { return TextFor(lastFailure_, error); }
 
 void MemoryOutput::FailNextOpen(UINT error, std::string text) { failOpen_ = {error, std::move(text)}; }
 

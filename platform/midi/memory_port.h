@@ -13,19 +13,12 @@
 
 namespace midimem {
 
-// A failure a memory port has been told to report once, with its own text.
-struct ScriptedFailure {
-  UINT error = MMSYSERR_NOERROR;  // MMSYSERR_NOERROR: none pending
-  std::string text;
-};
-
 class MemoryInput : public MidiInputDevice {
  public:
   explicit MemoryInput(std::string name) : name_(std::move(name)) {}
   std::string Name() const override { return name_; }
-  UINT Open(MidiByteSink sink) override;
+  MidiResult Open(MidiByteSink sink) override;
   void Close() override;
-  std::string ErrorText(UINT error) const override;
 
   // Hands bytes over as if they had come down the cable, in one piece.
   // Safe from any thread; false (and nothing handed over) while closed.
@@ -40,8 +33,7 @@ class MemoryInput : public MidiInputDevice {
   std::string name_;
   MidiByteSink sink_;
   bool open_ = false;
-  ScriptedFailure failOpen_;
-  ScriptedFailure lastFailure_;
+  MidiResult failOpen_;
 };
 
 class MemoryOutput : public MidiOutputDevice {
@@ -50,12 +42,10 @@ class MemoryOutput : public MidiOutputDevice {
 
   explicit MemoryOutput(std::string name) : name_(std::move(name)) {}
   std::string Name() const override { return name_; }
-  UINT Open() override;
-  void Close() override { open_ = false; }
-  UINT Send(const BYTE* data, size_t size) override;
   // A message is out as soon as it is taken.
-  void ReportSent(SentReport report) override { report_ = std::move(report); }
-  std::string ErrorText(UINT error) const override;
+  MidiResult Open(SentReport report) override;
+  void Close() override { open_ = false; }
+  MidiResult Send(const BYTE* data, size_t size) override;
 
   // Every message sent while open, in order.
   const std::vector<std::vector<BYTE>>& Messages() const { return messages_; }
@@ -80,9 +70,8 @@ class MemoryOutput : public MidiOutputDevice {
   std::vector<std::vector<BYTE>> messages_;
   SendHook onSend_;
   SentReport report_;
-  ScriptedFailure failOpen_;
-  ScriptedFailure failSend_;
-  ScriptedFailure lastFailure_;
+  MidiResult failOpen_;
+  MidiResult failSend_;
 };
 
 // A memory input and output registered on a port set; the set owns them.

@@ -18,22 +18,23 @@ MidiOutputWriter::~MidiOutputWriter() {
   CloseDeviceLocked();
 }
 
-UINT MidiOutputWriter::Open() {
+MidiResult MidiOutputWriter::Open(SentReport report) {
   std::lock_guard<std::mutex> lock(mutex_);
   closeWhenIdle_ = false;
+  sentReport_ = std::move(report);
   if (deviceOpen_ && failure_.fatal) {
     // Broken for good: try it afresh, once the writer has let go of it.
-    if (!IdleLocked()) return Report(failure_);
+    if (!IdleLocked()) return failure_;
     CloseDeviceLocked();
   }
   if (!deviceOpen_) {
     failure_ = MidiWriteResult();
     const MidiWriteResult opened = hooks_.open();
-    if (!opened.Ok()) return Report(opened);
+    if (!opened.Ok()) return opened;
     deviceOpen_ = true;
   }
   if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
-  return MMSYSERR_NOERROR;
+  return {};
 }
 
 void MidiOutputWriter::Close() {
@@ -46,41 +47,31 @@ void MidiOutputWriter::Close() {
   closeWhenIdle_ = true;
 }
 
-UINT MidiOutputWriter::Send(const BYTE* data, size_t size) {
+MidiResult MidiOutputWriter::Send(const BYTE* data, size_t size) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!deviceOpen_ || closeWhenIdle_) return MMSYSERR_INVALHANDLE;
-  if (data == nullptr || size == 0) return MMSYSERR_INVALPARAM;
+  if (!deviceOpen_ || closeWhenIdle_) return {MMSYSERR_INVALHANDLE, ""};
+  if (data == nullptr || size == 0) return {MMSYSERR_INVALPARAM, ""};
   if (!failure_.Ok()) {
     const MidiWriteResult failure = failure_;
     if (!failure.fatal) failure_ = MidiWriteResult();
-    return Report(failure);
+    return failure;
   }
   if (hooks_.probe) {
     const MidiWriteResult probed = hooks_.probe();
     if (probed.fatal) failure_ = probed;
-    if (!probed.Ok()) return Report(probed);
+    if (!probed.Ok()) return probed;
   }
   if (size > maxQueuedBytes_ - queuedBytes_)
-    return Report(MidiWriteResult::Failure(MIDIERR_NOTREADY, "Too many MIDI messages are waiting to be sent."));
+    return {MIDIERR_NOTREADY, "Too many MIDI messages are waiting to be sent."};
   queue_.emplace_back(data, data + size);
   queuedBytes_ += size;
   wake_.notify_all();
-  return MMSYSERR_NOERROR;
-}
-
-std::string MidiOutputWriter::ErrorText(UINT error) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return error == reported_.error ? reported_.text : std::string();
+  return {};
 }
 
 bool MidiOutputWriter::WaitUntilIdle(std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
   return idleCv_.wait_for(lock, timeout, [this] { return IdleLocked(); });
-}
-
-void MidiOutputWriter::ReportSent(SentReport report) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  sentReport_ = std::move(report);
 }
 
 void MidiOutputWriter::Run() {
@@ -108,7 +99,7 @@ void MidiOutputWriter::Run() {
     const SentReport report = sentReport_;
     if (report) {
       lock.unlock();
-      for (size_t i = 0; i <= dropped; ++i) report(result.error, result.text);
+      for (size_t i = 0; i <= dropped; ++i) report(result);
       lock.lock();
     }
     if (IdleLocked()) {
@@ -123,9 +114,4 @@ void MidiOutputWriter::CloseDeviceLocked() {
   if (!deviceOpen_) return;
   hooks_.close();
   deviceOpen_ = false;
-}
-
-UINT MidiOutputWriter::Report(const MidiWriteResult& result) {
-  reported_ = result;
-  return result.error;
 }

@@ -8,10 +8,10 @@
 //   have gone out (a message handed over is never cut), and an Open before
 //   that keeps the device and sends later messages after them;
 // - a report for every message taken, once it has been put on the wire or
-//   could not be (ReportSent);
+//   could not be, to the report given to Open;
 // - a failed message: the messages queued behind it are dropped (they
 //   belong to a sequence that is already broken; each is reported failed),
-//   and, unless reports are wanted, the next Send is refused with the error
+//   and, when no report was given, the next Send is refused with the error
 //   and its text; a fatal error (the device is gone) refuses every Send
 //   until the device is opened again;
 // - destruction: the queue goes out first, then the device is closed.
@@ -29,15 +29,17 @@
 
 #include "platform/platform.h"
 
-// The outcome of putting bytes on the wire or opening a device.
-struct MidiWriteResult {
-  UINT error = MMSYSERR_NOERROR;
-  std::string text;    // the device's own words; "" for the generic text
+// The outcome of putting bytes on the wire or opening a device (the text:
+// the device's own words, "" for the generic words).
+struct MidiWriteResult : MidiResult {
   bool fatal = false;  // unusable until closed and opened again
 
-  bool Ok() const { return error == MMSYSERR_NOERROR; }
   static MidiWriteResult Failure(UINT error, std::string text, bool fatal = false) {
-    return {error, std::move(text), fatal};
+    MidiWriteResult result;
+    result.error = error;
+    result.text = std::move(text);
+    result.fatal = fatal;
+    return result;
   }
 };
 
@@ -63,14 +65,12 @@ class MidiOutputWriter {
   MidiOutputWriter(const MidiOutputWriter&) = delete;
   MidiOutputWriter& operator=(const MidiOutputWriter&) = delete;
 
-  UINT Open();
+  // `report` (may be empty) is called from the writer thread for each
+  // message taken by Send, in order.
+  using SentReport = std::function<void(const MidiResult& result)>;
+  MidiResult Open(SentReport report);
   void Close();
-  UINT Send(const BYTE* data, size_t size);
-  // Called from the writer thread for each message taken by Send, in order.
-  using SentReport = std::function<void(UINT error, const std::string& text)>;
-  void ReportSent(SentReport report);
-  // The text of the error Open or Send returned last, when `error` is it.
-  std::string ErrorText(UINT error) const;
+  MidiResult Send(const BYTE* data, size_t size);
 
   // True once nothing is queued or being sent, within `timeout`.
   bool WaitUntilIdle(std::chrono::milliseconds timeout);
@@ -79,7 +79,6 @@ class MidiOutputWriter {
   void Run();
   bool IdleLocked() const { return queue_.empty() && !busy_; }
   void CloseDeviceLocked();
-  UINT Report(const MidiWriteResult& result);
 
   Hooks hooks_;
   const size_t maxQueuedBytes_;
@@ -93,7 +92,6 @@ class MidiOutputWriter {
   bool closeWhenIdle_ = false;  // Close() came while messages were queued
   bool stopping_ = false;
   MidiWriteResult failure_;     // from the writer, not yet reported
-  MidiWriteResult reported_;    // what Open or Send returned last
   SentReport sentReport_;
   std::thread thread_;
 };

@@ -78,11 +78,9 @@ class PacedOutputDevice : public MidiOutputDevice {
   PacedOutputDevice(std::string name, std::unique_ptr<FragmentPort> port,
                     std::shared_ptr<PaceClock> clock = std::make_shared<SteadyPaceClock>());
   std::string Name() const override { return name_; }
-  UINT Open() override { return writer_.Open(); }
+  MidiResult Open(SentReport report) override { return writer_.Open(std::move(report)); }
   void Close() override { writer_.Close(); }
-  UINT Send(const BYTE* data, size_t size) override { return writer_.Send(data, size); }
-  void ReportSent(SentReport report) override { writer_.ReportSent(std::move(report)); }
-  std::string ErrorText(UINT error) const override { return writer_.ErrorText(error); }
+  MidiResult Send(const BYTE* data, size_t size) override { return writer_.Send(data, size); }
 
   // True once every message handed over has gone out, within `timeout`.
   bool WaitUntilSent(std::chrono::milliseconds timeout) { return writer_.WaitUntilIdle(timeout); }

@@ -1,33 +1,35 @@
-// The MIDI port set: the desktop API's port contracts over a list of port
-// devices.
+// The MIDI port set: the seam's ports over a list of port devices.
 //
 // Implements:
-// - open/close, prepare/unprepare, add buffer, start/stop, reset, device
-//   capabilities and error texts with the desktop API's result numbers;
+// - the port lists by name (each name once in its list), open and close by
+//   name, listening, sending whole messages, with error numbers and the
+//   device's own words, or the generic words for the number;
 // - input: bytes from a device (any thread) wait in a bounded inbox; the GUI
-//   thread frames them in Deliver() and fills the queued buffers;
-// - output: a long or short message is handed to the device's Send;
+//   thread frames them in Deliver(), and whole System Exclusive messages and
+//   errors wait in one queue with the messages reported sent, handed to the
+//   handlers one at a time, so that a nested loop inside a handler goes on
+//   with the next;
+// - output: a message is handed to the device's Send; its report comes from
+//   the device (any thread) and waits in the same queue;
 // - a traffic monitor that sees every message sent and received.
 #include "platform/midi/ports.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
-#include <cstring>
 #include <deque>
 #include <mutex>
-#include <vector>
+#include <optional>
 
 #include "platform/midi/framer.h"
 
 namespace {
 
-// What wakes the GUI thread, shared with the device sinks so that a sink
-// called late from a device thread still finds it.
+// What wakes the GUI thread, shared with the device sinks and reports so
+// that one called late from a device thread still finds it.
 struct WakeState {
   std::mutex mutex;
   std::function<void()> wakeup;
-  std::atomic<size_t> pendingBytes{0};
+  std::atomic<size_t> pending{0};  // bytes in the inboxes and reports not yet taken
 
   void Wake() {
     std::function<void()> wake;
@@ -44,51 +46,92 @@ struct WakeState {
 struct Inbox {
   std::mutex mutex;
   std::vector<BYTE> bytes;
-  bool accepting = false;  // the port is open and started
+  bool accepting = false;  // the port is open and listening
   bool overrun = false;    // bytes were dropped since the last Deliver()
 };
 
-struct InputPort {
-  UINT index = 0;
-  HWND target = nullptr;
-  MidiInputDevice* device = nullptr;
-  std::shared_ptr<Inbox> inbox = std::make_shared<Inbox>();
-  std::unique_ptr<MidiFramer> framer;
-  std::deque<MIDIHDR*> queue;
-  bool started = false;
-};
-
-struct OutputPort {
-  UINT index = 0;
-  HWND target = nullptr;
-  MidiOutputDevice* device = nullptr;
-};
-
 // Messages reported out (or failed) by the output devices, from any thread,
-// waiting for Deliver() to post them. Shared with the devices' reports.
+// waiting for Deliver(). Shared with the devices' reports.
 struct SentReports {
   struct Report {
-    HWND target;
-    HMIDIOUT handle;
-    UINT error;
-    std::string text;
+    MidiSentHandler handler;
+    MidiResult result;
   };
   std::mutex mutex;
   std::vector<Report> reports;
 };
 
-template <typename Port>
-PlatMidiPort* HandleOf(Port* port) {
-  return reinterpret_cast<PlatMidiPort*>(port);
-}
-
-// The last error a device reported in one direction, with its own text.
-struct DeviceError {
-  UINT error = MMSYSERR_NOERROR;
-  std::string text;
+struct InputPort {
+  PlatMidiPort* handle = nullptr;
+  size_t index = 0;
+  MidiInputDevice* device = nullptr;
+  MidiInputHandler handler;
+  std::shared_ptr<Inbox> inbox = std::make_shared<Inbox>();
+  std::unique_ptr<MidiFramer> framer;
 };
 
-const char* GenericErrorText(UINT error) {
+struct OutputPort {
+  PlatMidiPort* handle = nullptr;
+  size_t index = 0;
+  MidiOutputDevice* device = nullptr;
+};
+
+// What waits for a handler.
+struct Event {
+  enum class Kind { Sysex, InputError, Sent } kind = Kind::Sysex;
+  PlatMidiPort* input = nullptr;  // Sysex, InputError
+  std::vector<BYTE> bytes;        // Sysex
+  MidiSentHandler sent;           // Sent: its output's handler, which outlives a Close
+  MidiResult result;              // Sent
+};
+
+MidiResult Failure(UINT error) { return {error, MidiErrorText(error)}; }
+
+MidiResult WithWords(MidiResult result) {
+  if (!result.Ok() && result.text.empty()) result.text = MidiErrorText(result.error);
+  return result;
+}
+
+// One System Exclusive message from 0xF0 to 0xF7, or one channel or system
+// common message; a data byte with its top bit set would be read as a
+// status by the peer.
+bool IsWholeMessage(const BYTE* data, size_t size) {
+  if (data == nullptr || size == 0) return false;
+  const bool sysex = data[0] == 0xF0;
+  if (sysex ? size < 2 || data[size - 1] != 0xF7 : size != MidiMessageLength(data[0])) return false;
+  return std::all_of(data + 1, data + size - (sysex ? 1 : 0), [](BYTE b) { return b < 0x80; });
+}
+
+// The names of `devices` as the seam lists them: at most 31 characters, and
+// a name that stands in the list already (two interfaces of one kind) told
+// apart by its place.
+template <typename Device>
+std::vector<std::string> NamesOf(const std::vector<std::unique_ptr<Device>>& devices) {
+  std::vector<std::string> names;
+  for (const auto& device : devices) {
+    std::string name = device->Name().substr(0, MAX_MIDI_PORT_NAME);
+    if (std::find(names.begin(), names.end(), name) != names.end()) {
+      const std::string place = " (" + std::to_string(names.size() + 1) + ")";
+      name = name.substr(0, MAX_MIDI_PORT_NAME - place.size()) + place;
+    }
+    names.push_back(std::move(name));
+  }
+  return names;
+}
+
+std::optional<size_t> IndexOf(const std::vector<std::string>& names, const std::string& name) {
+  const auto it = std::find(names.begin(), names.end(), name);
+  if (it == names.end()) return std::nullopt;
+  return static_cast<size_t>(it - names.begin());
+}
+
+MidiResult NoPortCalled(const std::string& name) {
+  return {MMSYSERR_BADDEVICEID, "The MIDI port \"" + name + "\" is not present."};
+}
+
+}  // namespace
+
+std::string MidiErrorText(UINT error) {
   switch (error) {
     case MMSYSERR_NOERROR: return "The specified command was carried out.";
     case MMSYSERR_ERROR: return "Undefined external error.";
@@ -97,67 +140,14 @@ const char* GenericErrorText(UINT error) {
     case MMSYSERR_INVALHANDLE: return "The specified device handle is invalid.";
     case MMSYSERR_NODRIVER: return "There is no driver installed on your system.";
     case MMSYSERR_NOMEM: return "There is not enough memory available for this task.";
-    case MMSYSERR_BADERRNUM: return "The specified error number is out of range.";
     case MMSYSERR_INVALPARAM: return "An invalid parameter was passed to a system function.";
-    case MIDIERR_UNPREPARED: return "The header has not been prepared. Prepare the header, and then try again.";
-    case MIDIERR_STILLPLAYING: return "The buffer is still in use. Reset the device, or wait until it is finished.";
     case MIDIERR_NOTREADY: return "The MIDI device is busy. Wait until it is free, and then try again.";
-    default: return nullptr;
+    default: return "The specified error number is out of range.";
   }
 }
 
-UINT CopyErrorText(const DeviceError& last, UINT error, char* text, UINT size) {
-  if (text == nullptr || size == 0) return MMSYSERR_INVALPARAM;
-  if (error != MMSYSERR_NOERROR && error == last.error && !last.text.empty()) {
-    std::snprintf(text, size, "%s", last.text.c_str());
-    return MMSYSERR_NOERROR;
-  }
-  const char* generic = GenericErrorText(error);
-  if (generic == nullptr) return MMSYSERR_BADERRNUM;
-  std::snprintf(text, size, "%s", generic);
-  return MMSYSERR_NOERROR;
-}
-
-UINT CopyCaps(const std::string& name, MIDICAPS* caps) {
-  if (caps == nullptr) return MMSYSERR_INVALPARAM;
-  *caps = MIDICAPS();
-  std::snprintf(caps->szPname, sizeof caps->szPname, "%s", name.c_str());
-  return MMSYSERR_NOERROR;
-}
-
-// Bytes of a short message with this status; 0 when it cannot be sent as one.
-size_t ShortMessageLength(BYTE status) {
-  if (status < 0x80) return 0;
-  if (status < 0xC0 || (status >= 0xE0 && status < 0xF0)) return 3;
-  if (status < 0xE0) return 2;
-  switch (status) {
-    case 0xF0:  // System Exclusive travels as a long message
-    case 0xF7: return 0;
-    case 0xF1:
-    case 0xF3: return 2;
-    case 0xF2: return 3;
-    default: return 1;
-  }
-}
-
-UINT PrepareHeader(MIDIHDR* hdr) {
-  if (hdr == nullptr || hdr->lpData == nullptr || hdr->dwBufferLength == 0) return MMSYSERR_INVALPARAM;
-  hdr->dwFlags |= MHDR_PREPARED;
-  return MMSYSERR_NOERROR;
-}
-
-UINT UnprepareHeader(MIDIHDR* hdr) {
-  if (hdr == nullptr) return MMSYSERR_INVALPARAM;
-  if ((hdr->dwFlags & MHDR_PREPARED) == 0) return MMSYSERR_NOERROR;
-  if (hdr->dwFlags & MHDR_INQUEUE) return MIDIERR_STILLPLAYING;
-  hdr->dwFlags &= ~MHDR_PREPARED;
-  return MMSYSERR_NOERROR;
-}
-
-}  // namespace
 
 struct MidiPortSet::Impl {
-  PostFunction post;
   Monitor monitor;
   std::shared_ptr<WakeState> wake = std::make_shared<WakeState>();
   std::shared_ptr<SentReports> sent = std::make_shared<SentReports>();
@@ -165,23 +155,43 @@ struct MidiPortSet::Impl {
   std::vector<std::unique_ptr<MidiOutputDevice>> outputs;
   std::vector<std::unique_ptr<InputPort>> openInputs;
   std::vector<std::unique_ptr<OutputPort>> openOutputs;
-  DeviceError lastInputError;
-  DeviceError lastOutputError;
-  std::vector<BYTE> scratch;  // the bytes Deliver() is framing
+  std::deque<Event> events;
+  uintptr_t lastHandle = 0;
+  std::vector<BYTE> scratch;  // the bytes being framed
 
-  InputPort* FindInput(HMIDIIN h) const {
-    for (const auto& p : openInputs)
-      if (HandleOf(p.get()) == h) return p.get();
-    return nullptr;
-  }
-  OutputPort* FindOutput(HMIDIOUT h) const {
-    for (const auto& p : openOutputs)
-      if (HandleOf(p.get()) == h) return p.get();
+  PlatMidiPort* NewHandle() { return reinterpret_cast<PlatMidiPort*>(++lastHandle); }
+
+  template <typename Port>
+  static Port* Find(const std::vector<std::unique_ptr<Port>>& open, PlatMidiPort* handle) {
+    for (const auto& p : open)
+      if (p->handle == handle) return p.get();
     return nullptr;
   }
   template <typename Port>
-  static bool IsOpen(const std::vector<std::unique_ptr<Port>>& open, UINT index) {
+  static bool IsOpen(const std::vector<std::unique_ptr<Port>>& open, size_t index) {
     return std::any_of(open.begin(), open.end(), [index](const auto& p) { return p->index == index; });
+  }
+  // A port on the device called `name`, not open yet; nullptr, and why,
+  // when there is none.
+  template <typename Port, typename Device>
+  static std::unique_ptr<Port> NewPort(const std::vector<std::unique_ptr<Device>>& devices,
+                                       const std::vector<std::unique_ptr<Port>>& open, const std::string& name,
+                                       MidiResult* why) {
+    const std::optional<size_t> index = IndexOf(NamesOf(devices), name);
+    if (!index) *why = NoPortCalled(name);
+    if (index && IsOpen(open, *index)) *why = Failure(MMSYSERR_ALLOCATED);
+    if (!why->Ok()) return nullptr;
+    auto port = std::make_unique<Port>();
+    port->index = *index;
+    port->device = devices[*index].get();
+    return port;
+  }
+  // Keeps a port whose device has opened, and hands out its handle.
+  template <typename Port>
+  void Keep(std::vector<std::unique_ptr<Port>>& open, std::unique_ptr<Port> port, PlatMidiPort** handle) {
+    port->handle = NewHandle();
+    *handle = port->handle;
+    open.push_back(std::move(port));
   }
   template <typename Port>
   static void Erase(std::vector<std::unique_ptr<Port>>& open, Port* port) {
@@ -189,37 +199,6 @@ struct MidiPortSet::Impl {
                open.end());
   }
 
-  // A port opened without a window posts to the thread: a back end without
-  // a use for such messages drops them.
-  void Post(HWND target, UINT msg, WPARAM wParam, LPARAM lParam) const {
-    if (post) post(target, msg, wParam, lParam);
-  }
-
-  MidiOutputDevice::SentReport ReportFor(HWND target, HMIDIOUT handle) const {
-    std::shared_ptr<SentReports> reports = sent;
-    std::shared_ptr<WakeState> wakeState = wake;
-    return [reports, wakeState, target, handle](UINT error, const std::string& text) {
-      {
-        std::lock_guard<std::mutex> lock(reports->mutex);
-        reports->reports.push_back({target, handle, error, text});
-      }
-      ++wakeState->pendingBytes;
-      wakeState->Wake();
-    };
-  }
-
-  void DeliverSent() {
-    std::vector<SentReports::Report> reports;
-    {
-      std::lock_guard<std::mutex> lock(sent->mutex);
-      reports.swap(sent->reports);
-    }
-    wake->pendingBytes -= reports.size();
-    for (const SentReports::Report& r : reports) {
-      if (r.error != MMSYSERR_NOERROR) lastOutputError = {r.error, r.text};
-      Post(r.target, MM_MOM_DONE, reinterpret_cast<WPARAM>(r.handle), static_cast<LPARAM>(r.error));
-    }
-  }
   void Observe(bool outgoing, const BYTE* data, size_t size) const {
     if (monitor) monitor(outgoing, data, size);
   }
@@ -233,33 +212,46 @@ struct MidiPortSet::Impl {
         if (!inbox->accepting) return;
         const size_t kept = AppendBounded(inbox->bytes, data, size, kMaxPendingBytes);
         if (kept < size) inbox->overrun = true;
-        wakeState->pendingBytes += kept;
+        wakeState->pending += kept;
       }
       wakeState->Wake();
     };
   }
 
-  // Stops accepting bytes and forgets those not yet framed, and any message
-  // half received: nothing that arrived before a stop may end a later
-  // reception.
+  MidiOutputDevice::SentReport ReportFor(MidiSentHandler handler) const {
+    std::shared_ptr<SentReports> reports = sent;
+    std::shared_ptr<WakeState> wakeState = wake;
+    return [reports, wakeState, handler = std::move(handler)](const MidiResult& result) {
+      {
+        std::lock_guard<std::mutex> lock(reports->mutex);
+        reports->reports.push_back({handler, WithWords(result)});
+      }
+      ++wakeState->pending;
+      wakeState->Wake();
+    };
+  }
+
+  // Stops accepting bytes and forgets those not yet handed on, a message
+  // half received included: nothing that arrived before a stop may end a
+  // later reception.
   void StopInput(InputPort& port) {
-    port.started = false;
     {
       std::lock_guard<std::mutex> lock(port.inbox->mutex);
       port.inbox->accepting = false;
-      wake->pendingBytes -= port.inbox->bytes.size();
+      wake->pending -= port.inbox->bytes.size();
       port.inbox->bytes.clear();
       port.inbox->overrun = false;
     }
     port.framer->Reset();
+    std::erase_if(events, [&port](const Event& e) { return e.input == port.handle; });
   }
 
-  void DeliverInput(InputPort& port) {
+  void Frame(InputPort& port) {
     bool overrun = false;
     {
       std::lock_guard<std::mutex> lock(port.inbox->mutex);
       std::swap(scratch, port.inbox->bytes);
-      wake->pendingBytes -= scratch.size();
+      wake->pending -= scratch.size();
       overrun = port.inbox->overrun;
       port.inbox->overrun = false;
     }
@@ -268,51 +260,51 @@ struct MidiPortSet::Impl {
     if (overrun) port.framer->Interrupt();
   }
 
-  void OnFramed(InputPort& port, const MidiFramerEvent& event) {
-    const WPARAM handle = reinterpret_cast<WPARAM>(HandleOf(&port));
-    switch (event.kind) {
+  void OnFramed(const InputPort& port, const MidiFramerEvent& framed) {
+    switch (framed.kind) {
       case MidiFramerEvent::Kind::Short:
-        Observe(false, event.data, event.size);
-        if (port.started) Post(port.target, MM_MIM_DATA, handle, static_cast<LPARAM>(event.Packed()));
+        Observe(false, framed.data, framed.size);
         return;
       case MidiFramerEvent::Kind::Sysex:
-        Observe(false, event.data, event.size);
-        if (port.started && !port.queue.empty()) FillBuffer(port, event.data, event.size);
+        Observe(false, framed.data, framed.size);
+        events.push_back({Event::Kind::Sysex, port.handle, {framed.data, framed.data + framed.size}, {}, {}});
         return;
       case MidiFramerEvent::Kind::SysexIncomplete:
       case MidiFramerEvent::Kind::SysexOverLength:
-        if (port.started && !port.queue.empty())
-          Post(port.target, MM_MIM_LONGERROR, handle, reinterpret_cast<LPARAM>(port.queue.front()));
+        events.push_back({Event::Kind::InputError, port.handle, {}, {}, {}});
         return;
     }
   }
 
-  void FillBuffer(InputPort& port, const BYTE* data, size_t size) {
-    const WPARAM handle = reinterpret_cast<WPARAM>(HandleOf(&port));
-    MIDIHDR* hdr = port.queue.front();
-    if (hdr->lpData == nullptr || size > hdr->dwBufferLength) {
-      Post(port.target, MM_MIM_LONGERROR, handle, reinterpret_cast<LPARAM>(hdr));
-      return;
+  void TakeReports() {
+    std::vector<SentReports::Report> reports;
+    {
+      std::lock_guard<std::mutex> lock(sent->mutex);
+      reports.swap(sent->reports);
     }
-    std::memcpy(hdr->lpData, data, size);
-    hdr->dwBytesRecorded = static_cast<DWORD>(size);
-    hdr->dwFlags = (hdr->dwFlags | MHDR_DONE) & ~MHDR_INQUEUE;
-    port.queue.pop_front();
-    Post(port.target, MM_MIM_LONGDATA, handle, reinterpret_cast<LPARAM>(hdr));
+    wake->pending -= reports.size();
+    for (SentReports::Report& r : reports)
+      events.push_back({Event::Kind::Sent, nullptr, {}, std::move(r.handler), std::move(r.result)});
   }
 
-  UINT Send(OutputPort& port, const BYTE* data, size_t size) {
-    const UINT error = port.device->Send(data, size);
-    if (error != MMSYSERR_NOERROR) {
-      lastOutputError = {error, port.device->ErrorText(error)};
-      return error;
+  void Dispatch(const Event& event) const {
+    if (event.kind == Event::Kind::Sent) {
+      if (event.sent) event.sent(event.result);
+      return;
     }
-    Observe(true, data, size);
-    return MMSYSERR_NOERROR;
+    const InputPort* port = Find(openInputs, event.input);
+    if (port == nullptr) return;
+    // A copy: the handler may close the port.
+    const MidiInputHandler handler = port->handler;
+    if (event.kind == Event::Kind::InputError) {
+      if (handler.error) handler.error();
+    } else if (handler.sysex) {
+      handler.sysex(event.bytes.data(), event.bytes.size());
+    }
   }
 };
 
-MidiPortSet::MidiPortSet(PostFunction post) : impl_(std::make_unique<Impl>()) { impl_->post = std::move(post); }
+MidiPortSet::MidiPortSet() : impl_(std::make_unique<Impl>()) {}
 
 MidiPortSet::~MidiPortSet() {
   for (auto& port : impl_->openInputs) {
@@ -323,9 +315,8 @@ MidiPortSet::~MidiPortSet() {
 }
 
 std::string ShortPortName(const std::string& device) {
-  constexpr size_t kPortNameChars = MAXPNAMELEN - 1;
-  if (device.size() <= kPortNameChars) return device;
-  return "..." + device.substr(device.size() - (kPortNameChars - 3));
+  if (device.size() <= MAX_MIDI_PORT_NAME) return device;
+  return "..." + device.substr(device.size() - (MAX_MIDI_PORT_NAME - 3));
 }
 
 UINT MidiPortSet::AddInput(std::unique_ptr<MidiInputDevice> device) {
@@ -339,11 +330,17 @@ UINT MidiPortSet::AddOutput(std::unique_ptr<MidiOutputDevice> device) {
 }
 
 void MidiPortSet::Deliver() {
-  for (auto& port : impl_->openInputs) impl_->DeliverInput(*port);
-  impl_->DeliverSent();
+  for (;;) {
+    for (auto& port : impl_->openInputs) impl_->Frame(*port);
+    impl_->TakeReports();
+    if (impl_->events.empty()) return;
+    const Event event = std::move(impl_->events.front());
+    impl_->events.pop_front();
+    impl_->Dispatch(event);
+  }
 }
 
-bool MidiPortSet::HasPendingInput() const { return impl_->wake->pendingBytes.load() > 0; }
+bool MidiPortSet::HasPendingInput() const { return impl_->wake->pending.load() > 0; }
 
 void MidiPortSet::SetWakeup(std::function<void()> wakeup) {
   std::lock_guard<std::mutex> lock(impl_->wake->mutex);
@@ -352,181 +349,68 @@ void MidiPortSet::SetWakeup(std::function<void()> wakeup) {
 
 void MidiPortSet::SetMonitor(Monitor monitor) { impl_->monitor = std::move(monitor); }
 
-UINT MidiPortSet::midiInGetNumDevs() { return static_cast<UINT>(impl_->inputs.size()); }
-UINT MidiPortSet::midiOutGetNumDevs() { return static_cast<UINT>(impl_->outputs.size()); }
+std::vector<std::string> MidiPortSet::InputNames() { return NamesOf(impl_->inputs); }
+std::vector<std::string> MidiPortSet::OutputNames() { return NamesOf(impl_->outputs); }
 
-UINT MidiPortSet::midiInGetDevCaps(UINT id, MIDICAPS* caps) {
-  if (id >= impl_->inputs.size()) return MMSYSERR_BADDEVICEID;
-  return CopyCaps(impl_->inputs[id]->Name(), caps);
-}
-
-UINT MidiPortSet::midiOutGetDevCaps(UINT id, MIDICAPS* caps) {
-  if (id >= impl_->outputs.size()) return MMSYSERR_BADDEVICEID;
-  return CopyCaps(impl_->outputs[id]->Name(), caps);
-}
-
-UINT MidiPortSet::midiInOpen(HMIDIIN* handle, UINT id, HWND target) {
-  if (handle == nullptr) return MMSYSERR_INVALPARAM;
-  if (id >= impl_->inputs.size()) return MMSYSERR_BADDEVICEID;
-  if (Impl::IsOpen(impl_->openInputs, id)) return MMSYSERR_ALLOCATED;
-  auto port = std::make_unique<InputPort>();
-  port->index = id;
-  port->target = target;
-  port->device = impl_->inputs[id].get();
-  InputPort* raw = port.get();
-  port->framer = std::make_unique<MidiFramer>(
+MidiResult MidiPortSet::OpenInput(const std::string& name, MidiInputHandler handler, PlatMidiPort** port) {
+  if (port == nullptr) return Failure(MMSYSERR_INVALPARAM);
+  MidiResult why;
+  std::unique_ptr<InputPort> input = Impl::NewPort(impl_->inputs, impl_->openInputs, name, &why);
+  if (!input) return why;
+  input->handler = std::move(handler);
+  InputPort* raw = input.get();
+  input->framer = std::make_unique<MidiFramer>(
       kMaxSysexBytes, [impl = impl_.get(), raw](const MidiFramerEvent& e) { impl->OnFramed(*raw, e); });
-  const UINT error = port->device->Open(impl_->SinkFor(port->inbox));
-  if (error != MMSYSERR_NOERROR) {
-    impl_->lastInputError = {error, port->device->ErrorText(error)};
-    return error;
+  const MidiResult opened = input->device->Open(impl_->SinkFor(input->inbox));
+  if (!opened.Ok()) return WithWords(opened);
+  impl_->Keep(impl_->openInputs, std::move(input), port);
+  return {};
+}
+
+MidiResult MidiPortSet::OpenOutput(const std::string& name, MidiSentHandler sent, PlatMidiPort** port) {
+  if (port == nullptr) return Failure(MMSYSERR_INVALPARAM);
+  MidiResult why;
+  std::unique_ptr<OutputPort> output = Impl::NewPort(impl_->outputs, impl_->openOutputs, name, &why);
+  if (!output) return why;
+  const MidiResult opened = output->device->Open(impl_->ReportFor(std::move(sent)));
+  if (!opened.Ok()) return WithWords(opened);
+  impl_->Keep(impl_->openOutputs, std::move(output), port);
+  return {};
+}
+
+MidiResult MidiPortSet::Listen(PlatMidiPort* input, bool listen) {
+  InputPort* port = Impl::Find(impl_->openInputs, input);
+  if (port == nullptr) return Failure(MMSYSERR_INVALHANDLE);
+  if (!listen) {
+    impl_->StopInput(*port);
+    return {};
   }
-  *handle = HandleOf(raw);
-  impl_->openInputs.push_back(std::move(port));
-  impl_->Post(target, MM_MIM_OPEN, reinterpret_cast<WPARAM>(*handle), 0);
-  return MMSYSERR_NOERROR;
-}
-
-UINT MidiPortSet::midiOutOpen(HMIDIOUT* handle, UINT id, HWND target) {
-  if (handle == nullptr) return MMSYSERR_INVALPARAM;
-  if (id >= impl_->outputs.size()) return MMSYSERR_BADDEVICEID;
-  if (Impl::IsOpen(impl_->openOutputs, id)) return MMSYSERR_ALLOCATED;
-  auto port = std::make_unique<OutputPort>();
-  port->index = id;
-  port->target = target;
-  port->device = impl_->outputs[id].get();
-  const UINT error = port->device->Open();
-  if (error != MMSYSERR_NOERROR) {
-    impl_->lastOutputError = {error, port->device->ErrorText(error)};
-    return error;
-  }
-  *handle = HandleOf(port.get());
-  port->device->ReportSent(impl_->ReportFor(target, *handle));
-  impl_->openOutputs.push_back(std::move(port));
-  impl_->Post(target, MM_MOM_OPEN, reinterpret_cast<WPARAM>(*handle), 0);
-  return MMSYSERR_NOERROR;
-}
-
-UINT MidiPortSet::midiInClose(HMIDIIN h) {
-  InputPort* port = impl_->FindInput(h);
-  if (port == nullptr) return MMSYSERR_INVALHANDLE;
-  if (!port->queue.empty()) return MIDIERR_STILLPLAYING;
-  impl_->StopInput(*port);
-  port->device->Close();
-  const HWND target = port->target;
-  Impl::Erase(impl_->openInputs, port);
-  impl_->Post(target, MM_MIM_CLOSE, reinterpret_cast<WPARAM>(h), 0);
-  return MMSYSERR_NOERROR;
-}
-
-UINT MidiPortSet::midiOutClose(HMIDIOUT h) {
-  OutputPort* port = impl_->FindOutput(h);
-  if (port == nullptr) return MMSYSERR_INVALHANDLE;
-  port->device->Close();
-  const HWND target = port->target;
-  Impl::Erase(impl_->openOutputs, port);
-  impl_->Post(target, MM_MOM_CLOSE, reinterpret_cast<WPARAM>(h), 0);
-  return MMSYSERR_NOERROR;
-}
-
-UINT MidiPortSet::midiInReset(HMIDIIN h) {
-  InputPort* port = impl_->FindInput(h);
-  if (port == nullptr) return MMSYSERR_INVALHANDLE;
-  impl_->StopInput(*port);
-  // The buffers come back silently: a message posted now would arrive after
-  // the caller has moved on and could end a later reception.
-  for (MIDIHDR* hdr : port->queue) hdr->dwFlags = (hdr->dwFlags | MHDR_DONE) & ~MHDR_INQUEUE;
-  port->queue.clear();
-  return MMSYSERR_NOERROR;
-}
-
-UINT MidiPortSet::midiOutReset(HMIDIOUT h) {
-  // Messages are handed over whole by Send, so there is nothing to cut and
-  // nothing to send.
-  return impl_->FindOutput(h) ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
-}
-
-UINT MidiPortSet::midiInPrepareHeader(HMIDIIN h, MIDIHDR* hdr) {
-  if (impl_->FindInput(h) == nullptr) return MMSYSERR_INVALHANDLE;
-  return PrepareHeader(hdr);
-}
-
-UINT MidiPortSet::midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* hdr) {
-  if (impl_->FindOutput(h) == nullptr) return MMSYSERR_INVALHANDLE;
-  return PrepareHeader(hdr);
-}
-
-UINT MidiPortSet::midiInUnprepareHeader(HMIDIIN h, MIDIHDR* hdr) {
-  if (impl_->FindInput(h) == nullptr) return MMSYSERR_INVALHANDLE;
-  return UnprepareHeader(hdr);
-}
-
-UINT MidiPortSet::midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* hdr) {
-  if (impl_->FindOutput(h) == nullptr) return MMSYSERR_INVALHANDLE;
-  return UnprepareHeader(hdr);
-}
-
-UINT MidiPortSet::midiInAddBuffer(HMIDIIN h, MIDIHDR* hdr) {
-  InputPort* port = impl_->FindInput(h);
-  if (port == nullptr) return MMSYSERR_INVALHANDLE;
-  if (hdr == nullptr || hdr->lpData == nullptr || hdr->dwBufferLength == 0) return MMSYSERR_INVALPARAM;
-  if ((hdr->dwFlags & MHDR_PREPARED) == 0) return MIDIERR_UNPREPARED;
-  hdr->dwBytesRecorded = 0;
-  // Queued already (a second arming before the first reply): it stays
-  // queued once, waiting for the next message.
-  if (hdr->dwFlags & MHDR_INQUEUE) return MMSYSERR_NOERROR;
-  hdr->dwFlags = (hdr->dwFlags | MHDR_INQUEUE) & ~MHDR_DONE;
-  port->queue.push_back(hdr);
-  return MMSYSERR_NOERROR;
-}
-
-UINT MidiPortSet::midiOutLongMsg(HMIDIOUT h, MIDIHDR* hdr) {
-  OutputPort* port = impl_->FindOutput(h);
-  if (port == nullptr) return MMSYSERR_INVALHANDLE;
-  if (hdr == nullptr) return MMSYSERR_INVALPARAM;
-  if ((hdr->dwFlags & MHDR_PREPARED) == 0) return MIDIERR_UNPREPARED;
-  if (hdr->dwFlags & MHDR_INQUEUE) return MIDIERR_STILLPLAYING;
-  if (hdr->lpData == nullptr || hdr->dwBufferLength == 0) return MMSYSERR_INVALPARAM;
-  hdr->dwFlags = (hdr->dwFlags | MHDR_INQUEUE) & ~MHDR_DONE;
-  const UINT error = impl_->Send(*port, reinterpret_cast<const BYTE*>(hdr->lpData), hdr->dwBufferLength);
-  hdr->dwFlags &= ~MHDR_INQUEUE;
-  if (error != MMSYSERR_NOERROR) return error;
-  hdr->dwFlags |= MHDR_DONE;
-  return MMSYSERR_NOERROR;
-}
-
-UINT MidiPortSet::midiOutShortMsg(HMIDIOUT h, DWORD packed) {
-  OutputPort* port = impl_->FindOutput(h);
-  if (port == nullptr) return MMSYSERR_INVALHANDLE;
-  const BYTE bytes[3] = {static_cast<BYTE>(packed), static_cast<BYTE>(packed >> 8), static_cast<BYTE>(packed >> 16)};
-  const size_t size = ShortMessageLength(bytes[0]);
-  if (size == 0) return MMSYSERR_INVALPARAM;
-  // A data byte with its top bit set would be read as a status by the peer.
-  for (size_t i = 1; i < size; ++i)
-    if (bytes[i] & 0x80) return MMSYSERR_INVALPARAM;
-  return impl_->Send(*port, bytes, size);
-}
-
-UINT MidiPortSet::midiInStart(HMIDIIN h) {
-  InputPort* port = impl_->FindInput(h);
-  if (port == nullptr) return MMSYSERR_INVALHANDLE;
-  port->started = true;
   std::lock_guard<std::mutex> lock(port->inbox->mutex);
   port->inbox->accepting = true;
-  return MMSYSERR_NOERROR;
+  return {};
 }
 
-UINT MidiPortSet::midiInStop(HMIDIIN h) {
-  InputPort* port = impl_->FindInput(h);
-  if (port == nullptr) return MMSYSERR_INVALHANDLE;
-  impl_->StopInput(*port);
-  return MMSYSERR_NOERROR;
+MidiResult MidiPortSet::Send(PlatMidiPort* output, const BYTE* data, size_t size) {
+  OutputPort* port = Impl::Find(impl_->openOutputs, output);
+  if (port == nullptr) return Failure(MMSYSERR_INVALHANDLE);
+  if (!IsWholeMessage(data, size)) return Failure(MMSYSERR_INVALPARAM);
+  const MidiResult sent = port->device->Send(data, size);
+  if (!sent.Ok()) return WithWords(sent);
+  impl_->Observe(true, data, size);
+  return {};
 }
 
-UINT MidiPortSet::midiInGetErrorText(UINT error, char* text, UINT size) {
-  return CopyErrorText(impl_->lastInputError, error, text, size);
-}
-
-UINT MidiPortSet::midiOutGetErrorText(UINT error, char* text, UINT size) {
-  return CopyErrorText(impl_->lastOutputError, error, text, size);
+MidiResult MidiPortSet::Close(PlatMidiPort* port) {
+  if (InputPort* input = Impl::Find(impl_->openInputs, port)) {
+    impl_->StopInput(*input);
+    input->device->Close();
+    Impl::Erase(impl_->openInputs, input);
+    return {};
+  }
+  if (OutputPort* output = Impl::Find(impl_->openOutputs, port)) {
+    output->device->Close();
+    Impl::Erase(impl_->openOutputs, output);
+    return {};
+  }
+  return Failure(MMSYSERR_INVALHANDLE);
 }

@@ -165,8 +165,7 @@ class QtPlatform::Host : public MainWindowHost {
 QtPlatform::QtPlatform()
     : host_(std::make_unique<Host>(*this)),
       queue_(std::make_unique<Queue>(*this)),
-      midi_(std::make_unique<MidiPortSet>(
-          [this](HWND target, UINT msg, WPARAM w, LPARAM l) { PostMessage(target, msg, w, l); })),
+      midi_(std::make_unique<MidiPortSet>()),
       instance_(std::make_unique<SingleInstance>([this] { RaiseMainWindow(); })),
       player_(std::make_unique<QtSoundPlayer>()) {
   SetDataDirectory(os::InstalledDataDirectory());

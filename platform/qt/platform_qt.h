@@ -23,7 +23,6 @@
 #include <vector>
 
 #include "platform/drop_list.h"
-#include "platform/midi/port_set_midi.h"
 #include "platform/midi/ports.h"
 #include "platform/os/system_services.h"
 #include "platform/platform.h"
@@ -40,7 +39,7 @@ class QtSimulatedKilnbox;
 class QtSoundPlayer;
 class SingleInstance;
 
-class QtPlatform : public WindowSystem, public os::SystemServices, public PortSetMidi {
+class QtPlatform : public WindowSystem, public os::SystemServices {
  public:
   // Needs the QApplication made first.
   QtPlatform();
@@ -48,7 +47,7 @@ class QtPlatform : public WindowSystem, public os::SystemServices, public PortSe
   QtPlatform(const QtPlatform&) = delete;
   QtPlatform& operator=(const QtPlatform&) = delete;
 
-  MidiPortSet& Midi() override { return *midi_; }
+  MidiPortSet& Midi() { return *midi_; }
   // Adds the simulated Kilnbox's ports after those already registered; its
   // window opens beside the main window.
   QtSimulatedKilnbox& StartSimulator(double speed = 1.0);

@@ -20,18 +20,14 @@ ComMidiInput::~ComMidiInput() { Close(); }
 
 std::string ComMidiInput::Name() const { return ShortPortName(line_->Name()); }
 
-UINT ComMidiInput::Open(MidiByteSink sink) {
-  if (reader_.joinable()) return MMSYSERR_ALLOCATED;
-  std::string text;
-  const UINT error = line_->Acquire(&text);
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (error != MMSYSERR_NOERROR) {
-    openError_ = MidiWriteResult::Failure(error, text);
-    return error;
-  }
+MidiResult ComMidiInput::Open(MidiByteSink sink) {
+  if (reader_.joinable()) return {MMSYSERR_ALLOCATED, ""};
+  MidiResult result;
+  result.error = line_->Acquire(&result.text);
+  if (!result.Ok()) return result;
   line_->ResumeReading();
   reader_ = std::thread([this, reader = std::move(sink)] { Read(reader); });
-  return MMSYSERR_NOERROR;
+  return {};
 }
 
 void ComMidiInput::Close() {
@@ -39,11 +35,6 @@ void ComMidiInput::Close() {
   line_->InterruptRead();
   reader_.join();
   line_->Release();
-}
-
-std::string ComMidiInput::ErrorText(UINT error) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return error == openError_.error ? openError_.text : std::string();
 }
 
 void ComMidiInput::Read(const MidiByteSink& sink) {

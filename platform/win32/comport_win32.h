@@ -13,7 +13,6 @@
 
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -33,17 +32,14 @@ class ComMidiInput : public MidiInputDevice {
   explicit ComMidiInput(std::shared_ptr<w32::SerialLine> line);
   ~ComMidiInput() override;
   std::string Name() const override;
-  UINT Open(MidiByteSink sink) override;
+  MidiResult Open(MidiByteSink sink) override;
   void Close() override;
-  std::string ErrorText(UINT error) const override;
 
  private:
   void Read(const MidiByteSink& sink);
 
   std::shared_ptr<w32::SerialLine> line_;
   std::thread reader_;
-  mutable std::mutex mutex_;
-  MidiWriteResult openError_;
 };
 
 class ComMidiOutput : public MidiOutputDevice {
@@ -51,11 +47,9 @@ class ComMidiOutput : public MidiOutputDevice {
   explicit ComMidiOutput(std::shared_ptr<w32::SerialLine> line, std::chrono::milliseconds stallLimit = kStallLimit);
   ~ComMidiOutput() override;
   std::string Name() const override;
-  UINT Open() override { return writer_.Open(); }
+  MidiResult Open(SentReport report) override { return writer_.Open(std::move(report)); }
   void Close() override { writer_.Close(); }
-  UINT Send(const BYTE* data, size_t size) override { return writer_.Send(data, size); }
-  void ReportSent(SentReport report) override { writer_.ReportSent(std::move(report)); }
-  std::string ErrorText(UINT error) const override { return writer_.ErrorText(error); }
+  MidiResult Send(const BYTE* data, size_t size) override { return writer_.Send(data, size); }
 
  private:
   std::shared_ptr<w32::SerialLine> line_;

@@ -19,6 +19,12 @@ std::string Upper(std::string s) {
 
 }  // namespace
 
+MidiResult WinMmInputDevice::Open(MidiByteSink sink) {
+  MidiResult result;
+  result.error = port_.Open(std::move(sink), &result.text);
+  return result;
+}
+
 WinMmOutputDevice::WinMmOutputDevice(const w32::WinMmCalls& mm, UINT id)
     : port_(mm, id),
       writer_({[this] {

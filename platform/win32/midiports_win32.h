@@ -15,9 +15,8 @@ class WinMmInputDevice : public MidiInputDevice {
  public:
   WinMmInputDevice(const w32::WinMmCalls& mm, UINT id) : port_(mm, id) {}
   std::string Name() const override { return port_.Name(); }
-  UINT Open(MidiByteSink sink) override { return port_.Open(std::move(sink)); }
+  MidiResult Open(MidiByteSink sink) override;
   void Close() override { port_.Close(); }
-  std::string ErrorText(UINT error) const override { return port_.ErrorText(error); }
 
  private:
   w32::WinMmInput port_;
@@ -27,11 +26,9 @@ class WinMmOutputDevice : public MidiOutputDevice {
  public:
   WinMmOutputDevice(const w32::WinMmCalls& mm, UINT id);
   std::string Name() const override { return port_.Name(); }
-  UINT Open() override { return writer_.Open(); }
+  MidiResult Open(SentReport report) override { return writer_.Open(std::move(report)); }
   void Close() override { writer_.Close(); }
-  UINT Send(const BYTE* data, size_t size) override { return writer_.Send(data, size); }
-  void ReportSent(SentReport report) override { writer_.ReportSent(std::move(report)); }
-  std::string ErrorText(UINT error) const override { return writer_.ErrorText(error); }
+  MidiResult Send(const BYTE* data, size_t size) override { return writer_.Send(data, size); }
 
  private:
   w32::WinMmOutput port_;

@@ -68,9 +68,7 @@ class Win32Canvas : public Canvas {
 };
 
 Win32Platform::Win32Platform()
-    : midi_(std::make_unique<MidiPortSet>([](HWND target, UINT msg, WPARAM w, LPARAM l) {
-        w32ui::Post(U(target), msg, w, l);
-      })) {
+    : midi_(std::make_unique<MidiPortSet>()) {
   w32ui::Initialize();
   // The help lies beside the .exe; traces go to the debugger, and to stderr
   // as well when TALVERINE_DEBUG is set.

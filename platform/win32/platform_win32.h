@@ -18,7 +18,6 @@
 #include <memory>
 #include <string>
 
-#include "platform/midi/port_set_midi.h"
 #include "platform/midi/ports.h"
 #include "platform/os/system_services.h"
 #include "platform/platform.h"
@@ -26,14 +25,14 @@
 class Win32Canvas;
 class Win32SimulatedKilnbox;
 
-class Win32Platform : public WindowSystem, public os::SystemServices, public PortSetMidi {
+class Win32Platform : public WindowSystem, public os::SystemServices {
  public:
   Win32Platform();
   ~Win32Platform() override;
   Win32Platform(const Win32Platform&) = delete;
   Win32Platform& operator=(const Win32Platform&) = delete;
 
-  MidiPortSet& Midi() override { return *midi_; }
+  MidiPortSet& Midi() { return *midi_; }
   // Adds the simulated Kilnbox's ports after those registered; its window
   // opens beside the main window.
   Win32SimulatedKilnbox& StartSimulator(double speed = 1.0);

@@ -65,7 +65,7 @@ bool ForProgram(UINT msg) {
     case WM_TIMER:
     case WM_LBUTTONDOWN:
     case WM_DROPFILES: return true;
-    default: return msg >= MM_MIM_OPEN && msg <= MM_MOM_DONE;
+    default: return false;
   }
 }
 

@@ -32,6 +32,13 @@ std::string PortName(const wchar_t* name) {
   return Utf8(name, std::find(name, name + MAXPNAMELEN, L'\0') - name);
 }
 
+// WinMM's words for `error`, or "" for the generic ones.
+std::string ErrorText(MMRESULT(WINAPI* getText)(MMRESULT, LPWSTR, UINT), MMRESULT error) {
+  wchar_t text[MAXERRORLENGTH] = {};
+  if (getText(error, text, MAXERRORLENGTH) != MMSYSERR_NOERROR) return "";
+  return Utf8(text, wcsnlen(text, MAXERRORLENGTH));
+}
+
 bool WaitForDone(const MIDIHDR& header, HANDLE signal, DWORD limitMs) {
   const DWORD start = GetTickCount();
   while ((header.dwFlags & MHDR_DONE) == 0) {
@@ -87,6 +94,8 @@ struct WinMmInput::State {
   std::thread service;
 
   ~State() { CloseHandle(wake); }
+
+  std::string Text(MMRESULT error) const { return ErrorText(mm.inGetErrorText, error); }
 
   static void CALLBACK Callback(HMIDIIN, UINT msg, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
     auto* self = reinterpret_cast<State*>(instance);
@@ -182,13 +191,14 @@ std::string WinMmInput::Name() const {
   return PortName(caps.szPname);
 }
 
-unsigned WinMmInput::Open(ByteSink sink) {
+unsigned WinMmInput::Open(ByteSink sink, std::string* text) {
   State& s = *state_;
   if (s.handle != nullptr) return MMSYSERR_ALLOCATED;
   MMRESULT error = s.mm.inOpen(&s.handle, s.id, reinterpret_cast<DWORD_PTR>(&State::Callback),
                                reinterpret_cast<DWORD_PTR>(&s), CALLBACK_FUNCTION);
   if (error != MMSYSERR_NOERROR) {
     s.handle = nullptr;
+    *text = s.Text(error);
     return error;
   }
   s.closing = false;
@@ -210,18 +220,15 @@ unsigned WinMmInput::Open(ByteSink sink) {
     s.service = std::thread([&s] { s.Serve(); });
     error = s.mm.inStart(s.handle);
   }
-  if (error != MMSYSERR_NOERROR) s.Release();
+  if (error != MMSYSERR_NOERROR) {
+    *text = s.Text(error);
+    s.Release();
+  }
   return error;
 }
 
 void WinMmInput::Close() {
   if (state_->handle != nullptr) state_->Release();
-}
-
-std::string WinMmInput::ErrorText(unsigned error) const {
-  wchar_t text[MAXERRORLENGTH] = {};
-  if (state_->mm.inGetErrorText(error, text, MAXERRORLENGTH) != MMSYSERR_NOERROR) return "";
-  return Utf8(text, wcsnlen(text, MAXERRORLENGTH));
 }
 
 // ---------------------------------------------------------------------------
@@ -235,11 +242,7 @@ struct WinMmOutput::State {
     if (msg == MOM_DONE) SetEvent(reinterpret_cast<State*>(instance)->done);
   }
 
-  std::string Text(MMRESULT error) const {
-    wchar_t text[MAXERRORLENGTH] = {};
-    if (mm.outGetErrorText(error, text, MAXERRORLENGTH) != MMSYSERR_NOERROR) return "";
-    return Utf8(text, wcsnlen(text, MAXERRORLENGTH));
-  }
+  std::string Text(MMRESULT error) const { return ErrorText(mm.outGetErrorText, error); }
 
   const WinMmCalls& mm;
   const unsigned id;

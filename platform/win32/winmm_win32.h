@@ -51,10 +51,9 @@ class WinMmInput {
 
   std::string Name() const;
   // Opens and starts the port; `sink` is called from the service thread.
-  unsigned Open(ByteSink sink);
+  // An error comes with WinMM's text for it.
+  unsigned Open(ByteSink sink, std::string* text);
   void Close();
-  // WinMM's text for `error`.
-  std::string ErrorText(unsigned error) const;
 
   struct State;
 

@@ -23,7 +23,7 @@ struct Settings {
 Settings Current(const CoreSession& s) {
   const ImageModel& i = s.image;
   const FileSettings& f = s.fileSettings;
-  return {cMidiInDevice,  cMidiOutDevice,         i.EPROM_type,  i.EPROM_Arrangement, i.cMemoryFillValue,
+  return {TheConfigState().cMidiInDevice,  TheConfigState().cMidiOutDevice,         i.EPROM_type,  i.EPROM_Arrangement, i.cMemoryFillValue,
           f.sample_rate,  f.AutoScale,            f.AutoDetectSampleRate, f.AutoCleanup,  f.DefaultFileFormat,
           f.RecentLoadPath, f.RecentSavePath};
 }

@@ -1,5 +1,6 @@
-// The MIDI input framer over any bytes in any pieces, and the port set that
-// copies its System Exclusive messages into an armed buffer.
+// The MIDI input framer over any bytes in any pieces, and the MIDI layer
+// that copies the System Exclusive messages the port set frames into an
+// armed buffer.
 //
 // Input: the longest System Exclusive message (0: the port set's own), the
 // armed buffer's length; then pieces, each a control byte (bits 0-5 its
@@ -9,9 +10,11 @@
 #include <memory>
 #include <vector>
 
+#include "device/midi.h"
 #include "platform/midi/framer.h"
 #include "platform/midi/memory_port.h"
 #include "platform/midi/ports.h"
+#include "shell/app_state.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/fuzz/harnesses.h"
 
@@ -80,53 +83,59 @@ std::vector<Event> Frame(const std::vector<Piece>& pieces, size_t maxSysex, bool
   return events;
 }
 
-// The same bytes through an input port with one armed buffer of `length`
-// bytes between guard bytes: nothing is written outside it, and a long-data
-// message reports a whole System Exclusive message that fits. The port set
-// and its open port last for the whole process, as in the program.
-struct PortSetUnderTest {
-  struct Posted {
-    UINT msg;
-    LPARAM lParam;
-  };
-  std::vector<Posted> posted;
-  MidiPortSet ports{[this](HWND, UINT msg, WPARAM, LPARAM lParam) { posted.push_back({msg, lParam}); }};
-  midimem::MemoryPorts mem = midimem::AddMemoryPorts(ports);
-  HMIDIIN handle = nullptr;
-
-  PortSetUnderTest() {
-    FUZZ_CHECK(ports.midiInOpen(&handle, mem.inputId, reinterpret_cast<HWND>(this)) == MMSYSERR_NOERROR);
-  }
+// The same bytes through the MIDI layer's input with one armed buffer of
+// `length` bytes between guard bytes: nothing is written outside it, and a
+// whole System Exclusive message that fits is reported at most once. The
+// port and its record stay open for the whole process, as in the program.
+struct LongData : MidiEvents {
+  int count = 0;
+  void OnMidiLongData(LPMIDIINFO) override { ++count; }
+  void OnMidiLongError(LPMIDIINFO) override {}
+  void OnMidiOutputDone(LPMIDIINFO, UINT) override {}
 };
 
-void CheckPortSet(const std::vector<Piece>& pieces, DWORD length) {
-  static PortSetUnderTest* const set = new PortSetUnderTest;
-  set->posted.clear();
+// The input's record, the harness's own for the whole process.
+MIDIINFO& Record() {
+  static MIDIINFO record;
+  return record;
+}
+
+midimem::MemoryInput& OpenInput() {
+  static midimem::MemoryInput* const input = [] {
+    MidiPortSet& ports = fuzz::Core().Midi();
+    auto device = std::make_unique<midimem::MemoryInput>("Fuzz In");
+    midimem::MemoryInput* raw = device.get();
+    const UINT id = ports.AddInput(std::move(device));
+    FUZZ_CHECK(MidiInit(&Record(), nullptr) == 1);
+    Record().uDeviceID = id;
+    FUZZ_CHECK(MidiActivateDevice(nullptr, &Record(), MIDI_OPEN) == 0);
+    return raw;
+  }();
+  return *input;
+}
+
+void CheckLayer(const std::vector<Piece>& pieces, DWORD length) {
+  midimem::MemoryInput& input = OpenInput();
+  LongData reports;
+  MidiSetEvents(&reports);
   constexpr size_t kGuard = 16;
   std::vector<BYTE> memory(kGuard + length + kGuard, 0xA5);
-  MIDIHDR header;
-  header.lpData = reinterpret_cast<char*>(memory.data() + kGuard);
-  header.dwBufferLength = length;
-  MidiPortSet& ports = set->ports;
-  FUZZ_CHECK(ports.midiInPrepareHeader(set->handle, &header) == MMSYSERR_NOERROR);
-  FUZZ_CHECK(ports.midiInAddBuffer(set->handle, &header) == MMSYSERR_NOERROR);
-  FUZZ_CHECK(ports.midiInStart(set->handle) == MMSYSERR_NOERROR);
+  FUZZ_CHECK(MidiAssignBuffer(nullptr, &Record(), reinterpret_cast<char*>(memory.data() + kGuard), length, 1) == 0);
+  FUZZ_CHECK(MidiRecord(nullptr, &Record(), 1) == 0);
   for (const Piece& piece : pieces) {
-    set->mem.input->Feed(piece.bytes);
-    ports.Deliver();
+    input.Feed(piece.bytes);
+    fuzz::Core().Midi().Deliver();
   }
-  FUZZ_CHECK(ports.midiInReset(set->handle) == MMSYSERR_NOERROR);
-  FUZZ_CHECK(ports.midiInUnprepareHeader(set->handle, &header) == MMSYSERR_NOERROR);
+  FUZZ_CHECK(MidiRecord(nullptr, &Record(), 0) == 0);
+  FUZZ_CHECK(MidiAssignBuffer(nullptr, &Record(), nullptr, 0, 0) == 0);
+  MidiSetEvents(nullptr);
   for (size_t i = 0; i < kGuard; ++i) FUZZ_CHECK(memory[i] == 0xA5 && memory[kGuard + length + i] == 0xA5);
-  int longData = 0;
-  for (const auto& post : set->posted) {
-    if (post.msg != MM_MIM_LONGDATA) continue;
-    ++longData;
-    FUZZ_CHECK(post.lParam == reinterpret_cast<LPARAM>(&header));
-    FUZZ_CHECK(header.dwBytesRecorded >= 2 && header.dwBytesRecorded <= length);
-    FUZZ_CHECK(memory[kGuard] == 0xF0 && memory[kGuard + header.dwBytesRecorded - 1] == 0xF7);
+  FUZZ_CHECK(reports.count <= 1);  // one buffer takes one message
+  if (reports.count == 1) {
+    const DWORD recorded = Record().Buffer.dwBytesRecorded;
+    FUZZ_CHECK(recorded >= 2 && recorded <= length);
+    FUZZ_CHECK(memory[kGuard] == 0xF0 && memory[kGuard + recorded - 1] == 0xF7);
   }
-  FUZZ_CHECK(longData <= 1);  // one buffer takes one message
 }
 
 }  // namespace
@@ -145,6 +154,6 @@ int FuzzMidiFramer(const uint8_t* data, size_t size) {
   }
   // However the bytes are cut into pieces, the messages are the same.
   FUZZ_CHECK(Frame(pieces, maxSysex, false) == Frame(pieces, maxSysex, true));
-  CheckPortSet(pieces, armed);
+  CheckLayer(pieces, armed);
   return 0;
 }

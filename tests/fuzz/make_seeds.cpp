@@ -269,8 +269,8 @@ void ConfigSeeds(headless::HeadlessPlatform& p, CoreSession& core, const fs::pat
   files = FileSettings{};
   TheConfigState() = ConfigState{};
   Write("config", "saved-defaults", saved());
-  cMidiInDevice = 0xFFFFFFFF;
-  cMidiOutDevice = 3;
+  TheConfigState().cMidiInDevice = 0xFFFFFFFF;
+  TheConfigState().cMidiOutDevice = 3;
   image.EPROM_type = et27128;
   image.EPROM_Arrangement = eaFourEpromsOneSound;
   image.cMemoryFillValue = 255;
@@ -358,7 +358,7 @@ void ReplySeeds(midimem::MemoryOutput& out, CoreSession& core) {
   BYTE* image = core.image.imgMemory.get();
   for (UINT i = 0; i < IMAGE_SIZE; ++i) image[i] = static_cast<BYTE>(i * 13);
   out.ClearMessages();
-  const SysexOutput to{&MidiOutInfo, core.app.MIDIoutBuffer.get(), nullptr};
+  const SysexOutput to{&core.app.MidiOutInfo, core.app.MIDIoutBuffer.get(), nullptr};
   SysexSendBlock(to, image, 1, 1, 0);  // 1 KB as block 1
   SysexSendBlock(to, image, 4, 8, 0);  // 8 KB as block 4
   SysexRequestTransfer(to, 16);
@@ -453,9 +453,9 @@ int main(int argc, char** argv) {
   CoreSession core(CoreSession::Setup::WithoutWindow);
   if (!core.ready()) return 1;
   const midimem::MemoryPorts mem = midimem::AddMemoryPorts(platform->Midi());
-  MidiInit(&MidiInInfo, &MidiOutInfo);
-  MidiOutInfo.uDeviceID = mem.outputId;
-  if (MidiActivateDevice(nullptr, &MidiOutInfo, MIDI_OPEN) != 0) {
+  MidiInit(&core.app.MidiInInfo, &core.app.MidiOutInfo);
+  core.app.MidiOutInfo.uDeviceID = mem.outputId;
+  if (MidiActivateDevice(nullptr, &core.app.MidiOutInfo, MIDI_OPEN) != 0) {
     for (const auto& box : platform->messageBoxes) std::fprintf(stderr, "fuzz_seeds: %s\n", box.text.c_str());
     return 1;
   }

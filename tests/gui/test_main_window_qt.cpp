@@ -61,7 +61,7 @@ class MainWindowQtTest : public ::testing::Test {
   // arrangement in its configuration file, on a 600 x 480 client area.
   void Start(etEnum type = et2764, eaEnum arrangement = eaOneEpromOneSound) {
     // A MIDI port pair, so that the start finds devices to open.
-    if (platform_.Midi().midiInGetNumDevs() == 0) {
+    if (platform_.Midi().InputNames().empty()) {
       platform_.Midi().AddInput(std::make_unique<midimem::MemoryInput>("Test In"));
       platform_.Midi().AddOutput(std::make_unique<midimem::MemoryOutput>("Test Out"));
     }

@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QThread>
 #include <QTest>
 #include <QUrl>
 #include <memory>
@@ -282,27 +283,29 @@ TEST_F(QtPlatformTest, FileDialogsListByFilterWithoutRegardToCase) {
   EXPECT_EQ(byAll.size(), 4);
 }
 
-TEST_F(QtPlatformTest, MidiInputFromADeviceThreadArrivesAsLongDataOnTheWindow) {
+TEST_F(QtPlatformTest, MidiInputFromADeviceThreadReachesTheHandlerOnTheGuiThread) {
   auto input = std::make_unique<midimem::MemoryInput>("Test In");
   midimem::MemoryInput* feeder = input.get();
-  const UINT id = platform_.Midi().AddInput(std::move(input));
-  HMIDIIN in = nullptr;
-  ASSERT_EQ(plat::midiInOpen(&in, id, window_), MMSYSERR_NOERROR);
-  std::vector<char> buffer(64);
-  MIDIHDR hdr;
-  hdr.lpData = buffer.data();
-  hdr.dwBufferLength = static_cast<DWORD>(buffer.size());
-  ASSERT_EQ(plat::midiInPrepareHeader(in, &hdr), MMSYSERR_NOERROR);
-  ASSERT_EQ(plat::midiInAddBuffer(in, &hdr), MMSYSERR_NOERROR);
-  ASSERT_EQ(plat::midiInStart(in), MMSYSERR_NOERROR);
+  platform_.Midi().AddInput(std::move(input));
+  std::vector<BYTE> received;
+  bool onGuiThread = false;
+  PlatMidiPort* in = nullptr;
+  ASSERT_TRUE(plat::MidiOpenInput("Test In",
+                                  {[&](const BYTE* d, size_t n) {
+                                     received.assign(d, d + n);
+                                     onGuiThread = QThread::currentThread() == qApp->thread();
+                                   },
+                                   nullptr},
+                                  &in)
+                  .Ok());
+  ASSERT_TRUE(plat::MidiListen(in, true).Ok());
 
   std::thread device([feeder] { feeder->Feed(std::vector<BYTE>{0xF0, 0x10, 0x05, 0x01, 0x7F, 0xF7}); });
   device.join();
-  ASSERT_TRUE(guitest::WaitFor([&] { return Count(MM_MIM_LONGDATA) == 1; }));
-  EXPECT_EQ(recorder_.log.back().lParam, reinterpret_cast<LPARAM>(&hdr));
-  EXPECT_EQ(hdr.dwBytesRecorded, 6u);
-  plat::midiInReset(in);
-  plat::midiInClose(in);
+  ASSERT_TRUE(guitest::WaitFor([&] { return !received.empty(); }));
+  EXPECT_EQ(received, (std::vector<BYTE>{0xF0, 0x10, 0x05, 0x01, 0x7F, 0xF7}));
+  EXPECT_TRUE(onGuiThread);
+  plat::MidiClose(in);
 }
 
 }  // namespace

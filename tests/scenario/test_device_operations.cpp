@@ -42,15 +42,17 @@ class SlowWire : public MidiOutputDevice, public headless::TimeSource {
       : platform_(platform), link_(std::move(link)), bytesPerSecond_(bytesPerSecond), failAbove_(failAbove) {}
 
   std::string Name() const override { return "Slow wire"; }
-  UINT Open() override { return MMSYSERR_NOERROR; }
+  MidiResult Open(SentReport report) override {
+    report_ = std::move(report);
+    return {};
+  }
   void Close() override {}
-  UINT Send(const BYTE* data, size_t size) override {
+  MidiResult Send(const BYTE* data, size_t size) override {
     const uint64_t start = std::max(platform_.NowMs(), wireFree_);
     wireFree_ = start + static_cast<uint64_t>(std::ceil(static_cast<double>(size) * 1000 / bytesPerSecond_));
     onTheWire_.push_back({wireFree_, std::vector<uint8_t>(data, data + size)});
-    return MMSYSERR_NOERROR;
+    return {};
   }
-  void ReportSent(SentReport report) override { report_ = std::move(report); }
 
   std::optional<uint64_t> NextDue() const override {
     if (onTheWire_.empty()) return std::nullopt;
@@ -61,12 +63,12 @@ class SlowWire : public MidiOutputDevice, public headless::TimeSource {
       Left message = std::move(onTheWire_.front());
       onTheWire_.pop_front();
       if (message.bytes.size() > failAbove_) {
-        report_(MMSYSERR_ERROR, "Write failed: cable unplugged");
+        report_({MMSYSERR_ERROR, "Write failed: cable unplugged"});
         continue;
       }
       link_->HostSend(message.bytes.data(), message.bytes.size());
       left.push_back(message);
-      report_(MMSYSERR_NOERROR, "");
+      report_({});
     }
   }
 
@@ -151,7 +153,7 @@ TEST_F(DeviceOperations, ReadEpromChecksPresenceFirstThenReadsIntoTheImage) {
   EXPECT_EQ(bars[0].y, 480 - 44);
   EXPECT_EQ(bars[0].w, 600);
   EXPECT_EQ(bars[0].h, 24);
-  EXPECT_EQ(MidiInInfo.uDeviceStatus, MIDI_IDLE);
+  EXPECT_EQ(App().MidiInInfo.uDeviceStatus, MIDI_IDLE);
 }
 
 TEST_F(DeviceOperations, StatusTextsOfAReadFollowTheSteps) {
@@ -267,7 +269,7 @@ TEST_F(DeviceOperations, ATimeOutDuringTheVerifyBoxDoesNotCancelTwice) {
   EXPECT_NE(P().StatusText(2), "Kilnbox not responding!");
   EXPECT_TRUE(Devices().KilnboxDetected());
   EXPECT_TRUE(P().StatusText(1).find(" - Error!") != std::string::npos);
-  EXPECT_EQ(MidiInInfo.MidiHdr.lpData, nullptr);
+  EXPECT_EQ(App().MidiInInfo.Buffer.lpData, nullptr);
 }
 
 TEST_F(DeviceOperations, ProgramSendsTheSectionThenStartsProgrammingWhenTheEstimateRunsOut) {
@@ -404,7 +406,7 @@ TEST_F(DeviceOperations, NoAnswerToThePresenceCheckTimesOutAfterFifteenTicks) {
   Advance(320);
   EXPECT_EQ(P().StatusText(2), "Kilnbox not responding!");
   EXPECT_FALSE(Devices().Busy());
-  EXPECT_EQ(MidiInInfo.MidiHdr.lpData, nullptr);
+  EXPECT_EQ(App().MidiInInfo.Buffer.lpData, nullptr);
   EXPECT_EQ(Sent().size(), 2u);  // the Get data waiting for the answer never went on
 }
 
@@ -448,7 +450,7 @@ TEST_F(DeviceOperations, CancelDuringATransferStopsListeningButLetsTheBarRunOut)
   Advance(1000);
   Command(IDM_CANCEL);
   EXPECT_EQ(Devices().ReplyTicksLeft(), 0u);
-  EXPECT_EQ(MidiInInfo.MidiHdr.lpData, nullptr);
+  EXPECT_EQ(App().MidiInInfo.Buffer.lpData, nullptr);
   EXPECT_EQ(P().StatusText(0), "");
   EXPECT_EQ(P().StatusText(1), "");
   Advance(20000);

@@ -119,7 +119,7 @@ class PortsThatWontOpen : public FaultProgram, public ::testing::WithParamInterf
 TEST_P(PortsThatWontOpen, TheDriversTextIsShownAndAReadChangesNothing) {
   faults_.FailCall(GetParam(), 1, false, MMSYSERR_ALLOCATED);
   Start();
-  EXPECT_TRUE(HasCaption(GetParam() == Fault::MidiInOpen ? "MIDI Input Error" : "MIDI Output Error"));
+  EXPECT_TRUE(HasCaption(GetParam() == Fault::MidiOpenInput ? "MIDI Input Error" : "MIDI Output Error"));
   EXPECT_TRUE(HasBox("The specified resource is already allocated."));
   kilnbox_->WithModel([](sim::Kilnbox& k) { k.InsertEprom(et2764, Pattern(8192, 7)); });
   const Bytes before(ImageBytes(), ImageBytes() + IMAGE_SIZE);
@@ -127,7 +127,7 @@ TEST_P(PortsThatWontOpen, TheDriversTextIsShownAndAReadChangesNothing) {
   RunToIdle();
   EXPECT_TRUE(std::equal(before.begin(), before.end(), ImageBytes()));
   EXPECT_FALSE(Devices().KilnboxDetected());
-  if (GetParam() == Fault::MidiInOpen) {
+  if (GetParam() == Fault::MidiOpenInput) {
     // Nothing can answer: the presence check times out.
     EXPECT_EQ(p_.StatusText(2), "Kilnbox not responding!");
   } else {
@@ -138,7 +138,8 @@ TEST_P(PortsThatWontOpen, TheDriversTextIsShownAndAReadChangesNothing) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(FaultInjection, PortsThatWontOpen, ::testing::Values(Fault::MidiInOpen, Fault::MidiOutOpen));
+INSTANTIATE_TEST_SUITE_P(FaultInjection, PortsThatWontOpen,
+                         ::testing::Values(Fault::MidiOpenInput, Fault::MidiOpenOutput));
 
 // --- sends the driver refuses -------------------------------------------------------
 
@@ -153,7 +154,7 @@ TEST_P(RefusedSends, EndInTheDriversMessageWithoutAStaleImageOrEprom) {
   const Bytes image = Pattern(8192, 11);
   kilnbox_->WithModel([&](sim::Kilnbox& k) { k.InsertEprom(et2764, eprom); });
   std::copy(image.begin(), image.end(), ImageBytes());
-  faults_.FailCall(Fault::MidiOutLongMsg, n, gone);
+  faults_.FailCall(Fault::MidiSend, n, gone);
   p_.Command(operation);
   RunToIdle();
   p_.AdvanceTime(120000);  // the programmer finishes whatever it was told to do
@@ -177,7 +178,7 @@ TEST_P(RefusedSends, EndInTheDriversMessageWithoutAStaleImageOrEprom) {
     // Send 6 starts the programming: refused, there is nothing to ask about.
     if (n == 6) EXPECT_FALSE(HasCaption("Programming..."));
   }
-  EXPECT_EQ(MidiInInfo.uDeviceStatus, MIDI_IDLE);
+  EXPECT_EQ(core_->app.MidiInInfo.uDeviceStatus, MIDI_IDLE);
 }
 
 TEST_F(FaultProgram, AReadRefusedAfterAProgrammingLeavesThatProgrammingWhole) {
@@ -190,7 +191,7 @@ TEST_F(FaultProgram, AReadRefusedAfterAProgrammingLeavesThatProgrammingWhole) {
   // Asked for while the block drains, the read waits for the programming
   // and its question; its first command is then refused.
   faults_.ResetCounts();
-  faults_.FailCall(Fault::MidiOutLongMsg, 2);  // 1: the start of programming
+  faults_.FailCall(Fault::MidiSend, 2);  // 1: the start of programming
   p_.Command(IDM_READ_EPROM);
   EXPECT_FALSE(HasCaption("MIDI Output Error"));
   RunToIdle();

@@ -39,9 +39,9 @@ TEST_F(MainWindow, StartsWithItsPartsAndClosesCleanlyThroughExit) {
   EXPECT_EQ(P().StatusParts(), (std::vector<int>{145, 435, -1}));
   EXPECT_TRUE(P().TimerRunning(200));
   EXPECT_TRUE(P().acceptsDrops);
-  EXPECT_EQ(bMidiInit, 1u);
-  EXPECT_NE(MidiInInfo.hMidi, nullptr);
-  EXPECT_NE(MidiOutInfo.hMidi, nullptr);
+  EXPECT_EQ(App().bMidiInit, 1u);
+  EXPECT_NE(App().MidiInInfo.hMidi, nullptr);
+  EXPECT_NE(App().MidiOutInfo.hMidi, nullptr);
   ASSERT_EQ(P().Buttons().size(), 2u);
   EXPECT_TRUE(BoxTexts().empty());
 
@@ -53,8 +53,8 @@ TEST_F(MainWindow, StartsWithItsPartsAndClosesCleanlyThroughExit) {
   EXPECT_EQ(P().ExitCode(), 0);
   EXPECT_FALSE(P().TimerRunning(200));
   EXPECT_FALSE(P().acceptsDrops);
-  EXPECT_EQ(MidiInInfo.hMidi, nullptr);
-  EXPECT_EQ(MidiOutInfo.hMidi, nullptr);
+  EXPECT_EQ(App().MidiInInfo.hMidi, nullptr);
+  EXPECT_EQ(App().MidiOutInfo.hMidi, nullptr);
   EXPECT_EQ(ImageBytes(), nullptr);
 }
 
@@ -67,7 +67,7 @@ TEST(MainWindowWithoutMidi, SaysSoAndStillEndsWithExitCodeZero) {
   ASSERT_FALSE(p->messageBoxes.empty());
   EXPECT_EQ(p->messageBoxes[0].text, "No MIDI input or output devices are present");
   EXPECT_EQ(p->messageBoxes[0].caption, "MidiInit");
-  EXPECT_EQ(bMidiInit, 0u);
+  EXPECT_EQ(core.app.bMidiInit, 0u);
   const size_t boxes = p->messageBoxes.size();
   p->Send(WM_CLOSE);
   EXPECT_EQ(p->messageBoxes.size(), boxes);  // no device calls, no complaints

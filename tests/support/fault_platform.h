@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/midi/ports.h"
 #include "platform/platform.h"
 
 namespace testsupport {
@@ -19,10 +20,7 @@ namespace testsupport {
 enum class Fault {
   Sleep, TimeSeconds, GetCurrentDirectory, SetCurrentDirectory, GetConfigDirectory, GetDataDirectory, OpenFile,
   ReplaceFile, RemoveFile, GetPathKind, AllocMemory, FreeMemory, DebugTrace,
-  MidiInGetNumDevs, MidiOutGetNumDevs, MidiInGetDevCaps, MidiOutGetDevCaps, MidiInOpen, MidiOutOpen, MidiInClose,
-  MidiOutClose, MidiInReset, MidiOutReset, MidiInPrepareHeader, MidiOutPrepareHeader, MidiInUnprepareHeader,
-  MidiOutUnprepareHeader, MidiInAddBuffer, MidiOutLongMsg, MidiOutShortMsg, MidiInStart, MidiInStop,
-  MidiInGetErrorText, MidiOutGetErrorText,
+  MidiInputNames, MidiOutputNames, MidiOpenInput, MidiOpenOutput, MidiListen, MidiSend, MidiClose,
   kCount
 };
 
@@ -83,53 +81,27 @@ class FaultPlatform : public OsServices, public MidiPorts {
     if (!Fails(Fault::DebugTrace)) os_->DebugTrace(text);
   }
 
-  UINT midiInGetNumDevs() override { return Fails(Fault::MidiInGetNumDevs) ? 0 : midi_->midiInGetNumDevs(); }
-  UINT midiOutGetNumDevs() override { return Fails(Fault::MidiOutGetNumDevs) ? 0 : midi_->midiOutGetNumDevs(); }
-  UINT midiInGetDevCaps(UINT id, MIDICAPS* c) override {
-    return Midi(Fault::MidiInGetDevCaps, [&] { return midi_->midiInGetDevCaps(id, c); });
+  // A port list that cannot be had is empty; the other MIDI operations
+  // fail with the slot's error and its generic words.
+  std::vector<std::string> InputNames() override {
+    return Fails(Fault::MidiInputNames) ? std::vector<std::string>() : midi_->InputNames();
   }
-  UINT midiOutGetDevCaps(UINT id, MIDICAPS* c) override {
-    return Midi(Fault::MidiOutGetDevCaps, [&] { return midi_->midiOutGetDevCaps(id, c); });
+  std::vector<std::string> OutputNames() override {
+    return Fails(Fault::MidiOutputNames) ? std::vector<std::string>() : midi_->OutputNames();
   }
-  UINT midiInOpen(HMIDIIN* h, UINT id, HWND t) override {
-    return Midi(Fault::MidiInOpen, [&] { return midi_->midiInOpen(h, id, t); });
+  MidiResult OpenInput(const std::string& name, MidiInputHandler handler, PlatMidiPort** port) override {
+    return Midi(Fault::MidiOpenInput, [&] { return midi_->OpenInput(name, std::move(handler), port); });
   }
-  UINT midiOutOpen(HMIDIOUT* h, UINT id, HWND t) override {
-    return Midi(Fault::MidiOutOpen, [&] { return midi_->midiOutOpen(h, id, t); });
+  MidiResult OpenOutput(const std::string& name, MidiSentHandler sent, PlatMidiPort** port) override {
+    return Midi(Fault::MidiOpenOutput, [&] { return midi_->OpenOutput(name, std::move(sent), port); });
   }
-  UINT midiInClose(HMIDIIN h) override { return Midi(Fault::MidiInClose, [&] { return midi_->midiInClose(h); }); }
-  UINT midiOutClose(HMIDIOUT h) override { return Midi(Fault::MidiOutClose, [&] { return midi_->midiOutClose(h); }); }
-  UINT midiInReset(HMIDIIN h) override { return Midi(Fault::MidiInReset, [&] { return midi_->midiInReset(h); }); }
-  UINT midiOutReset(HMIDIOUT h) override { return Midi(Fault::MidiOutReset, [&] { return midi_->midiOutReset(h); }); }
-  UINT midiInPrepareHeader(HMIDIIN h, MIDIHDR* m) override {
-    return Midi(Fault::MidiInPrepareHeader, [&] { return midi_->midiInPrepareHeader(h, m); });
+  MidiResult Listen(PlatMidiPort* input, bool listen) override {
+    return Midi(Fault::MidiListen, [&] { return midi_->Listen(input, listen); });
   }
-  UINT midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* m) override {
-    return Midi(Fault::MidiOutPrepareHeader, [&] { return midi_->midiOutPrepareHeader(h, m); });
+  MidiResult Send(PlatMidiPort* output, const BYTE* data, size_t size) override {
+    return Midi(Fault::MidiSend, [&] { return midi_->Send(output, data, size); });
   }
-  UINT midiInUnprepareHeader(HMIDIIN h, MIDIHDR* m) override {
-    return Midi(Fault::MidiInUnprepareHeader, [&] { return midi_->midiInUnprepareHeader(h, m); });
-  }
-  UINT midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* m) override {
-    return Midi(Fault::MidiOutUnprepareHeader, [&] { return midi_->midiOutUnprepareHeader(h, m); });
-  }
-  UINT midiInAddBuffer(HMIDIIN h, MIDIHDR* m) override {
-    return Midi(Fault::MidiInAddBuffer, [&] { return midi_->midiInAddBuffer(h, m); });
-  }
-  UINT midiOutLongMsg(HMIDIOUT h, MIDIHDR* m) override {
-    return Midi(Fault::MidiOutLongMsg, [&] { return midi_->midiOutLongMsg(h, m); });
-  }
-  UINT midiOutShortMsg(HMIDIOUT h, DWORD p) override {
-    return Midi(Fault::MidiOutShortMsg, [&] { return midi_->midiOutShortMsg(h, p); });
-  }
-  UINT midiInStart(HMIDIIN h) override { return Midi(Fault::MidiInStart, [&] { return midi_->midiInStart(h); }); }
-  UINT midiInStop(HMIDIIN h) override { return Midi(Fault::MidiInStop, [&] { return midi_->midiInStop(h); }); }
-  UINT midiInGetErrorText(UINT e, char* t, UINT s) override {
-    return Midi(Fault::MidiInGetErrorText, [&] { return midi_->midiInGetErrorText(e, t, s); });
-  }
-  UINT midiOutGetErrorText(UINT e, char* t, UINT s) override {
-    return Midi(Fault::MidiOutGetErrorText, [&] { return midi_->midiOutGetErrorText(e, t, s); });
-  }
+  MidiResult Close(PlatMidiPort* port) override { return Midi(Fault::MidiClose, [&] { return midi_->Close(port); }); }
 
  private:
   struct Slot {
@@ -143,8 +115,10 @@ class FaultPlatform : public OsServices, public MidiPorts {
   bool Fails(Fault op);
   // A MIDI call, or its slot's error when it is to fail.
   template <typename Call>
-  UINT Midi(Fault op, Call call) {
-    return Fails(op) ? slots_[Index(op)].error : call();
+  MidiResult Midi(Fault op, Call call) {
+    if (!Fails(op)) return call();
+    const UINT error = slots_[Index(op)].error;
+    return {error, MidiErrorText(error)};
   }
 
   plat::Parts inner_;

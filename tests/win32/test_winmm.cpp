@@ -59,9 +59,10 @@ class WinMm : public ::testing::Test {
 
 TEST_F(WinMm, InputArmsItsBuffersBeforeItStartsAndJoinsAMessageSplitAcrossThem) {
   Received got;
+  std::string text;
   w32::WinMmInput in(winmmdouble::Calls(), 0);
   EXPECT_EQ(in.Name(), "In \xC3\x9C" "ber");  // the port's name in UTF-8
-  ASSERT_EQ(in.Open(got.Sink()), 0u);
+  ASSERT_EQ(in.Open(got.Sink(), &text), 0u);
   std::vector<std::string> opening = winmmdouble::Log();
   ASSERT_EQ(opening.back(), "inStart");
   EXPECT_EQ(std::count(opening.begin(), opening.end(), "inAdd"), static_cast<long>(w32::kInputBuffers));
@@ -81,8 +82,9 @@ TEST_F(WinMm, InputArmsItsBuffersBeforeItStartsAndJoinsAMessageSplitAcrossThem) 
 
 TEST_F(WinMm, ClosingDropsWhatTheResetHandsBackAndLetsGoOfEveryBuffer) {
   Received got;
+  std::string text;
   w32::WinMmInput in(winmmdouble::Calls(), 0);
-  ASSERT_EQ(in.Open(got.Sink()), 0u);
+  ASSERT_EQ(in.Open(got.Sink(), &text), 0u);
   // Half a message in a buffer when the port closes: no reply.
   winmmdouble::Receive({0xF0, 0x10, 0x05, 0x01});
   in.Close();
@@ -95,18 +97,18 @@ TEST_F(WinMm, ClosingDropsWhatTheResetHandsBackAndLetsGoOfEveryBuffer) {
   EXPECT_EQ(winmmdouble::QueuedInputBuffers(), 0u);
   EXPECT_EQ(winmmdouble::PreparedHeaders(), 0u);
   // The port opens again.
-  ASSERT_EQ(in.Open(got.Sink()), 0u);
+  ASSERT_EQ(in.Open(got.Sink(), &text), 0u);
   in.Close();
 }
 
 TEST_F(WinMm, AnOpenTheDriverRefusesGivesItsErrorAndText) {
   Received got;
+  std::string text;
   w32::WinMmInput in(winmmdouble::Calls(), 0);
   winmmdouble::FailNextOpen(MMSYSERR_ALLOCATED);
-  EXPECT_EQ(in.Open(got.Sink()), static_cast<unsigned>(MMSYSERR_ALLOCATED));
-  EXPECT_EQ(in.ErrorText(MMSYSERR_ALLOCATED), "Fake WinMM error 4.");
+  EXPECT_EQ(in.Open(got.Sink(), &text), static_cast<unsigned>(MMSYSERR_ALLOCATED));
+  EXPECT_EQ(text, "Fake WinMM error 4.");
   w32::WinMmOutput out(winmmdouble::Calls(), 0);
-  std::string text;
   winmmdouble::FailNextOpen(MMSYSERR_NODRIVER);
   EXPECT_EQ(out.Open(&text), static_cast<unsigned>(MMSYSERR_NODRIVER));
   EXPECT_EQ(text, "Fake WinMM error 6.");

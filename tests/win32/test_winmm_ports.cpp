@@ -1,6 +1,6 @@
-// The WinMM ports as the core sees them, through the port set: the reply
-// lands in the core's armed buffer with MM_MIM_LONGDATA and
-// dwBytesRecorded, and a sent block goes to the driver whole.
+// The WinMM ports as the core sees them, through the port set: a reply
+// reaches the input's handler whole, and a sent block goes to the driver
+// whole and is reported sent.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -13,60 +13,46 @@
 
 namespace {
 
-struct Posted {
-  UINT msg;
-  LPARAM lParam;
-};
-
-TEST(WinMmPorts, AReplyLandsInTheArmedBufferAndABlockGoesOutWhole) {
+TEST(WinMmPorts, AReplyReachesTheHandlerAndABlockGoesOutWhole) {
   winmmdouble::Reset({"In"}, {"Out"});
-  std::vector<Posted> posted;
-  MidiPortSet ports([&](HWND, UINT msg, WPARAM, LPARAM l) { posted.push_back({msg, l}); });
+  MidiPortSet ports;
   RegisterWinMmPorts(ports, winmmdouble::Calls());
-  ASSERT_EQ(ports.midiInGetNumDevs(), 1u);
-  ASSERT_EQ(ports.midiOutGetNumDevs(), 1u);
+  ASSERT_EQ(ports.InputNames(), std::vector<std::string>{"In"});
+  ASSERT_EQ(ports.OutputNames(), std::vector<std::string>{"Out"});
 
-  HWND window = reinterpret_cast<HWND>(uintptr_t{0x10});
-  HMIDIIN in = nullptr;
-  HMIDIOUT out = nullptr;
-  ASSERT_EQ(ports.midiInOpen(&in, 0, window), MMSYSERR_NOERROR);
-  ASSERT_EQ(ports.midiOutOpen(&out, 0, window), MMSYSERR_NOERROR);
-  std::vector<char> buffer(0x20400);
-  MIDIHDR hdr;
-  hdr.lpData = buffer.data();
-  hdr.dwBufferLength = static_cast<DWORD>(buffer.size());
-  ASSERT_EQ(ports.midiInPrepareHeader(in, &hdr), MMSYSERR_NOERROR);
-  ASSERT_EQ(ports.midiInAddBuffer(in, &hdr), MMSYSERR_NOERROR);
-  ASSERT_EQ(ports.midiInStart(in), MMSYSERR_NOERROR);
+  std::vector<std::vector<uint8_t>> replies;
+  std::vector<MidiResult> sent;
+  PlatMidiPort* in = nullptr;
+  PlatMidiPort* out = nullptr;
+  ASSERT_TRUE(
+      ports.OpenInput("In", {[&replies](const BYTE* d, size_t n) { replies.emplace_back(d, d + n); }, nullptr}, &in)
+          .Ok());
+  ASSERT_TRUE(ports.OpenOutput("Out", [&sent](const MidiResult& r) { sent.push_back(r); }, &out).Ok());
+  ASSERT_TRUE(ports.Listen(in, true).Ok());
 
   const std::vector<uint8_t> reply = {0xF0, 0x10, 0x05, 0x01, 0x0F, 0x43, 0xF7};
   winmmdouble::Receive(reply);
   // The service thread hands the bytes over; the GUI thread frames them.
   for (int i = 0; i < 600 && !ports.HasPendingInput(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   ports.Deliver();
-  ASSERT_FALSE(posted.empty());
-  EXPECT_EQ(posted.back().msg, MM_MIM_LONGDATA);
-  EXPECT_EQ(posted.back().lParam, reinterpret_cast<LPARAM>(&hdr));
-  ASSERT_EQ(hdr.dwBytesRecorded, reply.size());
-  EXPECT_EQ(std::vector<uint8_t>(buffer.begin(), buffer.begin() + 7), reply);
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0], reply);
 
-  std::vector<char> block(4096, 0x11);
-  block.front() = static_cast<char>(0xF0);
-  block.back() = static_cast<char>(0xF7);
-  MIDIHDR send;
-  send.lpData = block.data();
-  send.dwBufferLength = static_cast<DWORD>(block.size());
-  ASSERT_EQ(ports.midiOutPrepareHeader(out, &send), MMSYSERR_NOERROR);
-  ASSERT_EQ(ports.midiOutLongMsg(out, &send), MMSYSERR_NOERROR);
-  // The reset after the send cuts nothing: closing waits for the message.
-  ASSERT_EQ(ports.midiOutReset(out), MMSYSERR_NOERROR);
-  ASSERT_EQ(ports.midiOutClose(out), MMSYSERR_NOERROR);
-  ASSERT_EQ(ports.midiInReset(in), MMSYSERR_NOERROR);
-  ASSERT_EQ(ports.midiInClose(in), MMSYSERR_NOERROR);
+  std::vector<uint8_t> block(4096, 0x11);
+  block.front() = 0xF0;
+  block.back() = 0xF7;
+  ASSERT_TRUE(ports.Send(out, block.data(), block.size()).Ok());
+  // The close right after the send cuts nothing: it waits for the message.
+  ASSERT_TRUE(ports.Close(out).Ok());
+  ASSERT_TRUE(ports.Close(in).Ok());
   for (int i = 0; i < 600 && winmmdouble::LongMessages().empty(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   ASSERT_EQ(winmmdouble::LongMessages().size(), 1u);
-  EXPECT_EQ(winmmdouble::LongMessages()[0], std::vector<uint8_t>(block.begin(), block.end()));
+  EXPECT_EQ(winmmdouble::LongMessages()[0], block);
+  for (int i = 0; i < 600 && !ports.HasPendingInput(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ports.Deliver();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_TRUE(sent[0].Ok());
 }
 
 }  // namespace

@@ -21,7 +21,6 @@ namespace rawdev {
 namespace {
 
 constexpr unsigned kMidiBaud = 31250;
-constexpr size_t kPortNameChars = MAXPNAMELEN - 1;
 constexpr size_t kReadChunk = 4096;
 
 std::string Reason(int error) { return std::system_category().message(error); }
@@ -154,26 +153,21 @@ RawMidiInput::RawMidiInput(std::string path, std::shared_ptr<LineSettings> line)
 
 RawMidiInput::~RawMidiInput() { Close(); }
 
-UINT RawMidiInput::Open(MidiByteSink sink) {
-  if (reader_.joinable()) return MMSYSERR_ALLOCATED;
-  auto failed = [this](MidiWriteResult result) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    openError_ = std::move(result);
-    return openError_.error;
-  };
+MidiResult RawMidiInput::Open(MidiByteSink sink) {
+  if (reader_.joinable()) return {MMSYSERR_ALLOCATED, ""};
   fd_ = open(path_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd_ < 0) return failed(OpenFailure(path_, errno));
+  if (fd_ < 0) return OpenFailure(path_, errno);
   MidiWriteResult set = line_->Acquire(fd_, path_);
   if (!set.Ok()) {
     CloseQuietly(fd_);
-    return failed(std::move(set));
+    return set;
   }
   int wake[2];
   if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
     const int error = errno;
     line_->Release(fd_);
     CloseQuietly(fd_);
-    return failed(OpenFailure(path_, error));
+    return OpenFailure(path_, error);
   }
   wakeRead_ = wake[0];
   wakeWrite_ = wake[1];
@@ -182,7 +176,7 @@ UINT RawMidiInput::Open(MidiByteSink sink) {
     failure_.clear();
   }
   reader_ = std::thread([this, reader = std::move(sink)] { Read(reader); });
-  return MMSYSERR_NOERROR;
+  return {};
 }
 
 void RawMidiInput::Close() {
@@ -195,11 +189,6 @@ void RawMidiInput::Close() {
   CloseQuietly(fd_);
   CloseQuietly(wakeRead_);
   CloseQuietly(wakeWrite_);
-}
-
-std::string RawMidiInput::ErrorText(UINT error) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return error == openError_.error ? openError_.text : std::string();
 }
 
 std::string RawMidiInput::Failure() const {

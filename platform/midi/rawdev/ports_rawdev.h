@@ -58,9 +58,8 @@ class RawMidiInput : public MidiInputDevice {
   RawMidiInput(std::string path, std::shared_ptr<LineSettings> line);
   ~RawMidiInput() override;
   std::string Name() const override { return PortNameForPath(path_); }
-  UINT Open(MidiByteSink sink) override;
+  MidiResult Open(MidiByteSink sink) override;
   void Close() override;
-  std::string ErrorText(UINT error) const override;
 
   // Why the reader stopped on its own since the last Open, or "".
   std::string Failure() const;
@@ -76,7 +75,6 @@ class RawMidiInput : public MidiInputDevice {
   int wakeWrite_ = -1;
   std::thread reader_;
   mutable std::mutex mutex_;
-  MidiWriteResult openError_;
   std::string failure_;
 };
 
@@ -86,11 +84,9 @@ class RawMidiOutput : public MidiOutputDevice {
                 std::chrono::milliseconds stallLimit = kStallLimit);
   ~RawMidiOutput() override;
   std::string Name() const override { return PortNameForPath(path_); }
-  UINT Open() override { return writer_.Open(); }
+  MidiResult Open(SentReport report) override { return writer_.Open(std::move(report)); }
   void Close() override { writer_.Close(); }
-  UINT Send(const BYTE* data, size_t size) override { return writer_.Send(data, size); }
-  void ReportSent(SentReport report) override { writer_.ReportSent(std::move(report)); }
-  std::string ErrorText(UINT error) const override { return writer_.ErrorText(error); }
+  MidiResult Send(const BYTE* data, size_t size) override { return writer_.Send(data, size); }
 
   // True once every message handed over has been written, within `timeout`.
   bool WaitUntilWritten(std::chrono::milliseconds timeout) { return writer_.WaitUntilIdle(timeout); }

@@ -12,8 +12,6 @@ namespace rtmidiports {
 
 namespace {
 
-constexpr size_t kPortNameChars = MAXPNAMELEN - 1;
-
 // False when there is certainly no MIDI service: RtMidi would only fail
 // after printing its complaint (and ALSA's) on the terminal.
 bool ServiceMayExist() {
@@ -82,11 +80,12 @@ std::vector<std::string> ListPorts(bool input) {
 }
 
 std::string FitPortName(const std::string& name) {
-  if (name.size() <= kPortNameChars) return name;
+  if (name.size() <= MAX_MIDI_PORT_NAME) return name;
   const size_t address = AddressStart(name);
-  if (address == std::string::npos || name.size() - address >= kPortNameChars) return name.substr(0, kPortNameChars);
+  if (address == std::string::npos || name.size() - address >= MAX_MIDI_PORT_NAME)
+    return name.substr(0, MAX_MIDI_PORT_NAME);
   const std::string tail = name.substr(address);
-  return name.substr(0, kPortNameChars - tail.size()) + tail;
+  return name.substr(0, MAX_MIDI_PORT_NAME - tail.size()) + tail;
 }
 
 void RegisterRtMidiPorts(MidiPortSet& ports) {
@@ -112,22 +111,19 @@ RtMidiInputDevice::RtMidiInputDevice(std::string portName) : portName_(std::move
 
 RtMidiInputDevice::~RtMidiInputDevice() { Close(); }
 
-UINT RtMidiInputDevice::Open(MidiByteSink sink) {
-  if (in_) return MMSYSERR_ALLOCATED;
+MidiResult RtMidiInputDevice::Open(MidiByteSink sink) {
+  if (in_) return {MMSYSERR_ALLOCATED, ""};
   std::string why;
   in_ = NewClient(true, &why);
-  if (!in_) return Fail(MMSYSERR_NODRIVER, std::move(why));
+  if (!in_) return {MMSYSERR_NODRIVER, why};
   {
     std::lock_guard<std::mutex> lock(sinkMutex_);
     sink_ = std::move(sink);
   }
   in_->StartReceiving([this](const unsigned char* data, size_t size) { Receive(data, size); });
-  MidiWriteResult opened = OpenNamedPort(*in_, portName_, "Talverine In");
-  if (!opened.Ok()) {
-    Close();
-    return Fail(opened.error, std::move(opened.text));
-  }
-  return MMSYSERR_NOERROR;
+  const MidiWriteResult opened = OpenNamedPort(*in_, portName_, "Talverine In");
+  if (!opened.Ok()) Close();
+  return opened;
 }
 
 void RtMidiInputDevice::Close() {
@@ -141,18 +137,9 @@ void RtMidiInputDevice::Close() {
   sink_ = nullptr;
 }
 
-std::string RtMidiInputDevice::ErrorText(UINT error) const {
-  return error == openError_.error ? openError_.text : std::string();
-}
-
 void RtMidiInputDevice::Receive(const unsigned char* data, size_t size) {
   std::lock_guard<std::mutex> lock(sinkMutex_);
   if (sink_) sink_(data, size);
-}
-
-UINT RtMidiInputDevice::Fail(UINT error, std::string text) {
-  openError_ = MidiWriteResult::Failure(error, std::move(text));
-  return error;
 }
 
 // ---------------------------------------------------------------------------

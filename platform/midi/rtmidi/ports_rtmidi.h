@@ -48,19 +48,16 @@ class RtMidiInputDevice : public MidiInputDevice {
   explicit RtMidiInputDevice(std::string portName);
   ~RtMidiInputDevice() override;
   std::string Name() const override { return FitPortName(portName_); }
-  UINT Open(MidiByteSink sink) override;
+  MidiResult Open(MidiByteSink sink) override;
   void Close() override;
-  std::string ErrorText(UINT error) const override;
 
  private:
   void Receive(const unsigned char* data, size_t size);
-  UINT Fail(UINT error, std::string text);
 
   const std::string portName_;
   std::unique_ptr<Client> in_;
   std::mutex sinkMutex_;
   MidiByteSink sink_;
-  MidiWriteResult openError_;
 };
 
 class RtMidiFragmentPort : public FragmentPort {

@@ -76,11 +76,11 @@ void KilnboxLink::WithModel(const std::function<void(sim::Kilnbox&)>& fn) {
   fn(model_);
 }
 
-UINT SimInputDevice::Open(MidiByteSink sink) {
-  if (open_) return MMSYSERR_ALLOCATED;
+MidiResult SimInputDevice::Open(MidiByteSink sink) {
+  if (open_) return {MMSYSERR_ALLOCATED, ""};
   link_->SetSink(std::move(sink));
   open_ = true;
-  return MMSYSERR_NOERROR;
+  return {};
 }
 
 void SimInputDevice::Close() {
@@ -88,19 +88,20 @@ void SimInputDevice::Close() {
   open_ = false;
 }
 
-UINT SimOutputDevice::Open() {
-  if (open_) return MMSYSERR_ALLOCATED;
+MidiResult SimOutputDevice::Open(SentReport report) {
+  if (open_) return {MMSYSERR_ALLOCATED, ""};
+  report_ = std::move(report);
   open_ = true;
-  return MMSYSERR_NOERROR;
+  return {};
 }
 
 void SimOutputDevice::Close() { open_ = false; }
 
-UINT SimOutputDevice::Send(const BYTE* data, size_t size) {
-  if (!open_) return MMSYSERR_INVALHANDLE;
+MidiResult SimOutputDevice::Send(const BYTE* data, size_t size) {
+  if (!open_) return {MMSYSERR_INVALHANDLE, ""};
   link_->HostSend(data, size);
-  if (report_) report_(MMSYSERR_NOERROR, "");
-  return MMSYSERR_NOERROR;
+  if (report_) report_({});
+  return {};
 }
 
 KilnboxLink::Clock SteadyClock() {

@@ -67,7 +67,7 @@ class SimInputDevice : public MidiInputDevice {
  public:
   explicit SimInputDevice(std::shared_ptr<KilnboxLink> link) : link_(std::move(link)) {}
   std::string Name() const override { return kInputName; }
-  UINT Open(MidiByteSink sink) override;
+  MidiResult Open(MidiByteSink sink) override;
   void Close() override;
 
  private:
@@ -79,11 +79,10 @@ class SimOutputDevice : public MidiOutputDevice {
  public:
   explicit SimOutputDevice(std::shared_ptr<KilnboxLink> link) : link_(std::move(link)) {}
   std::string Name() const override { return kOutputName; }
-  UINT Open() override;
-  void Close() override;
-  UINT Send(const BYTE* data, size_t size) override;
   // The link is the cable: a message handed to it has left this port.
-  void ReportSent(SentReport report) override { report_ = std::move(report); }
+  MidiResult Open(SentReport report) override;
+  void Close() override;
+  MidiResult Send(const BYTE* data, size_t size) override;
 
  private:
   std::shared_ptr<KilnboxLink> link_;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "device/midi.h"
@@ -14,84 +15,89 @@
 
 namespace {
 
-std::vector<UINT> g_messages;
-std::vector<DWORD> g_recorded;
-
-LRESULT RecordingProc(HWND, UINT msg, WPARAM, LPARAM lParam) {
-  if (msg >= MM_MIM_OPEN && msg <= MM_MOM_DONE) g_messages.push_back(msg);
-  if (msg == MM_MIM_LONGDATA) g_recorded.push_back(reinterpret_cast<MIDIHDR*>(lParam)->dwBytesRecorded);
-  return 0;
-}
+// What the ports report to the program, one line each.
+struct Reports : MidiEvents {
+  std::vector<std::string> log;
+  void OnMidiLongData(LPMIDIINFO info) override {
+    log.push_back("long data " + std::to_string(info->Buffer.dwBytesRecorded));
+  }
+  void OnMidiLongError(LPMIDIINFO) override { log.push_back("long error"); }
+  void OnMidiOutputDone(LPMIDIINFO, UINT error) override { log.push_back("sent " + std::to_string(error)); }
+};
 
 class MidiLayerTest : public testsupport::CoreTest {
  protected:
   void SetUp() override {
     CoreTest::SetUp();
-    g_messages.clear();
-    g_recorded.clear();
-    App().MyWindow = plat::CreateMainWindow("T", "T", RecordingProc);
+    App().MyWindow = plat::CreateMainWindow("T", "T", [](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
+    MidiSetEvents(&reports);
+  }
+  void TearDown() override {
+    MidiSetEvents(nullptr);
+    CoreTest::TearDown();
   }
 
   // One input and one output port, both records initialised and opened.
   void OpenBoth() {
     mem = midimem::AddMemoryPorts(P().Midi(), "Kilnbox MIDI");
-    ASSERT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 1);
-    MidiInInfo.uDeviceID = mem.inputId;
-    MidiOutInfo.uDeviceID = mem.outputId;
-    ASSERT_EQ(MidiActivateDevice(App().MyWindow, &MidiInInfo, MIDI_OPEN), 0u);
-    ASSERT_EQ(MidiActivateDevice(App().MyWindow, &MidiOutInfo, MIDI_OPEN), 0u);
+    ASSERT_EQ(MidiInit(&App().MidiInInfo, &App().MidiOutInfo), 1);
+    App().MidiInInfo.uDeviceID = mem.inputId;
+    App().MidiOutInfo.uDeviceID = mem.outputId;
+    ASSERT_EQ(MidiActivateDevice(App().MyWindow, &App().MidiInInfo, MIDI_OPEN), 0u);
+    ASSERT_EQ(MidiActivateDevice(App().MyWindow, &App().MidiOutInfo, MIDI_OPEN), 0u);
   }
 
   UINT ArmInput() {
-    return MidiAssignBuffer(App().MyWindow, &MidiInInfo, reinterpret_cast<char*>(App().MIDIinBuffer.get()), BUFFER_SIZE, 1);
+    return MidiAssignBuffer(App().MyWindow, &App().MidiInInfo, reinterpret_cast<char*>(App().MIDIinBuffer.get()), BUFFER_SIZE, 1);
   }
   UINT Release(LPMIDIINFO info) { return MidiAssignBuffer(App().MyWindow, info, nullptr, 0, 0); }
 
   const headless::MessageBoxRecord& LastBox() { return P().messageBoxes.back(); }
 
+  Reports reports;
   midimem::MemoryPorts mem;
 };
 
 TEST_F(MidiLayerTest, InitNamesTheMissingKindsFromTheCounts) {
-  MidiInInfo.MidiHdr.dwBufferLength = 77;  // the header is not the layer's to clear
-  EXPECT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 0);
+  App().MidiInInfo.Buffer.dwBufferLength = 77;  // the buffer is not the layer's to clear
+  EXPECT_EQ(MidiInit(&App().MidiInInfo, &App().MidiOutInfo), 0);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"No MIDI input or output devices are present"});
   EXPECT_EQ(LastBox().caption, "MidiInit");
   EXPECT_EQ(LastBox().owner, nullptr);
   EXPECT_EQ(LastBox().type, MB_OK | MB_ICONERROR);
-  EXPECT_EQ(MidiInInfo.uDeviceType, MIDI_INVALID);
-  EXPECT_EQ(MidiInInfo.uDeviceID, MIDI_INVALID);
-  EXPECT_EQ(MidiInInfo.MidiHdr.dwBufferLength, 77u);
+  EXPECT_EQ(App().MidiInInfo.uDeviceType, MIDI_INVALID);
+  EXPECT_EQ(App().MidiInInfo.uDeviceID, MIDI_INVALID);
+  EXPECT_EQ(App().MidiInInfo.Buffer.dwBufferLength, 77u);
 
   // Only an output port: the input record is unusable and says so.
   P().Midi().AddOutput(std::make_unique<midimem::MemoryOutput>("Out"));
-  EXPECT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 0);
+  EXPECT_EQ(MidiInit(&App().MidiInInfo, &App().MidiOutInfo), 0);
   EXPECT_EQ(LastBox().text, "No MIDI input devices are present");
-  EXPECT_EQ(uMidiOutDevices, 1u);
-  EXPECT_EQ(MidiOutInfo.uDeviceType, MIDI_OUTPUT);
-  EXPECT_EQ(MidiRecord(App().MyWindow, &MidiInInfo, 1), MIDI_INVALID);
+  EXPECT_EQ(TheMidiLayer().uMidiOutDevices, 1u);
+  EXPECT_EQ(App().MidiOutInfo.uDeviceType, MIDI_OUTPUT);
+  EXPECT_EQ(MidiRecord(App().MyWindow, &App().MidiInInfo, 1), MIDI_INVALID);
   EXPECT_EQ(LastBox().text, "Must use a MIDI input device");
   EXPECT_EQ(LastBox().caption, "MidiRecord");
   // Asking for the output record alone succeeds quietly.
   const size_t boxes = P().messageBoxes.size();
-  EXPECT_EQ(MidiInit(nullptr, &MidiOutInfo), 1);
+  EXPECT_EQ(MidiInit(nullptr, &App().MidiOutInfo), 1);
   EXPECT_EQ(P().messageBoxes.size(), boxes);
 }
 
 TEST_F(MidiLayerTest, OpenKeepsAnOpenPortAndAFailedOpenForgetsTheIndex) {
   OpenBoth();
-  PlatMidiPort* handle = MidiInInfo.hMidi;
+  PlatMidiPort* handle = App().MidiInInfo.hMidi;
   ASSERT_NE(handle, nullptr);
-  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &MidiInInfo, MIDI_OPEN), 0u);
-  EXPECT_EQ(MidiInInfo.hMidi, handle);
+  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &App().MidiInInfo, MIDI_OPEN), 0u);
+  EXPECT_EQ(App().MidiInInfo.hMidi, handle);
   EXPECT_TRUE(P().messageBoxes.empty());
 
-  ASSERT_EQ(MidiActivateDevice(App().MyWindow, &MidiOutInfo, MIDI_FORCE_CLOSE), 0u);
-  MidiOutInfo.uDeviceID = 5;
+  ASSERT_EQ(MidiActivateDevice(App().MyWindow, &App().MidiOutInfo, MIDI_FORCE_CLOSE), 0u);
+  App().MidiOutInfo.uDeviceID = 5;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    EXPECT_EQ(MidiActivateDevice(App().MyWindow, &MidiOutInfo, MIDI_OPEN), MMSYSERR_BADDEVICEID);
-    EXPECT_EQ(MidiOutInfo.uDeviceID, MIDI_INVALID);
-    EXPECT_EQ(MidiOutInfo.hMidi, nullptr);
+    EXPECT_EQ(MidiActivateDevice(App().MyWindow, &App().MidiOutInfo, MIDI_OPEN), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(App().MidiOutInfo.uDeviceID, MIDI_INVALID);
+    EXPECT_EQ(App().MidiOutInfo.hMidi, nullptr);
     EXPECT_EQ(LastBox().text, "The specified device identifier is out of range.");
     EXPECT_EQ(LastBox().caption, "MIDI Output Error");
     EXPECT_EQ(LastBox().owner, App().MyWindow);
@@ -103,159 +109,179 @@ TEST_F(MidiLayerTest, OpenKeepsAnOpenPortAndAFailedOpenForgetsTheIndex) {
 TEST_F(MidiLayerTest, PlainCloseSparesABusyOrKeptPortAndForcedCloseStopsAndReleases) {
   OpenBoth();
   ASSERT_EQ(ArmInput(), 0u);
-  ASSERT_EQ(MidiRecord(App().MyWindow, &MidiInInfo, 1), 0u);
-  EXPECT_EQ(MidiInInfo.uDeviceStatus, MIDI_BUSY);
-  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &MidiInInfo, MIDI_CLOSE), 0u);
+  ASSERT_EQ(MidiRecord(App().MyWindow, &App().MidiInInfo, 1), 0u);
+  EXPECT_EQ(App().MidiInInfo.uDeviceStatus, MIDI_BUSY);
+  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &App().MidiInInfo, MIDI_CLOSE), 0u);
   EXPECT_TRUE(mem.input->IsOpen());
 
-  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &MidiInInfo, MIDI_FORCE_CLOSE), 0u);
-  EXPECT_EQ(MidiInInfo.hMidi, nullptr);
-  EXPECT_EQ(MidiInInfo.uDeviceStatus, MIDI_IDLE);
-  EXPECT_EQ(MidiInInfo.MidiHdr.lpData, nullptr);
-  EXPECT_EQ(MidiInInfo.MidiHdr.dwBufferLength, 0u);
+  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &App().MidiInInfo, MIDI_FORCE_CLOSE), 0u);
+  EXPECT_EQ(App().MidiInInfo.hMidi, nullptr);
+  EXPECT_EQ(App().MidiInInfo.uDeviceStatus, MIDI_IDLE);
+  EXPECT_EQ(App().MidiInInfo.Buffer.lpData, nullptr);
+  EXPECT_EQ(App().MidiInInfo.Buffer.dwBufferLength, 0u);
   EXPECT_FALSE(mem.input->IsOpen());
 
-  MidiOutInfo.fAlwaysKeepOpen = 1;
-  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &MidiOutInfo, MIDI_CLOSE), 0u);
+  App().MidiOutInfo.fAlwaysKeepOpen = 1;
+  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &App().MidiOutInfo, MIDI_CLOSE), 0u);
   EXPECT_TRUE(mem.output->IsOpen());
-  MidiOutInfo.fAlwaysKeepOpen = 0;
-  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &MidiOutInfo, MIDI_CLOSE), 0u);
+  App().MidiOutInfo.fAlwaysKeepOpen = 0;
+  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &App().MidiOutInfo, MIDI_CLOSE), 0u);
   EXPECT_FALSE(mem.output->IsOpen());
-  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &MidiOutInfo, MIDI_CLOSE), 0u);  // closed already
+  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &App().MidiOutInfo, MIDI_CLOSE), 0u);  // closed already
   EXPECT_TRUE(P().messageBoxes.empty());
 }
 
 TEST_F(MidiLayerTest, ClosedOutputComplainsOnceThenItsReleasePassesAndReturnsToIdle) {
   mem = midimem::AddMemoryPorts(P().Midi());
-  ASSERT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 1);
+  ASSERT_EQ(MidiInit(&App().MidiInInfo, &App().MidiOutInfo), 1);
   char data[4] = {};
-  EXPECT_EQ(MidiAssignBuffer(App().MyWindow, &MidiOutInfo, data, 4, 1), MIDI_INVALID);
+  EXPECT_EQ(MidiAssignBuffer(App().MyWindow, &App().MidiOutInfo, data, 4, 1), MIDI_INVALID);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Must open MIDI output device first"});
   EXPECT_EQ(LastBox().caption, "MidiAssignBuffer");
-  EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_INTERRUPTED);
-  EXPECT_EQ(MidiSendLongMsg(App().MyWindow, &MidiOutInfo, 0), 0u);  // cancelling passes too
-  EXPECT_EQ(Release(&MidiOutInfo), 0u);
-  EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
+  EXPECT_EQ(App().MidiOutInfo.uDeviceStatus, MIDI_INTERRUPTED);
+  EXPECT_EQ(MidiSendLongMsg(App().MyWindow, &App().MidiOutInfo, 0), 0u);  // cancelling passes too
+  EXPECT_EQ(Release(&App().MidiOutInfo), 0u);
+  EXPECT_EQ(App().MidiOutInfo.uDeviceStatus, MIDI_IDLE);
   EXPECT_EQ(P().messageBoxes.size(), 1u);
-  EXPECT_EQ(Release(&MidiOutInfo), MIDI_INVALID);
+  EXPECT_EQ(Release(&App().MidiOutInfo), MIDI_INVALID);
   EXPECT_EQ(P().messageBoxes.size(), 2u);
-  EXPECT_EQ(MidiSendLongMsg(App().MyWindow, &MidiOutInfo, 1), MIDI_INVALID);
+  EXPECT_EQ(MidiSendLongMsg(App().MyWindow, &App().MidiOutInfo, 1), MIDI_INVALID);
   EXPECT_EQ(LastBox().caption, "MidiSendLongMsg");
-  EXPECT_EQ(MidiSendShortMsg(App().MyWindow, &MidiOutInfo, 0x90, 1, 0x40, 0x7F), MIDI_INVALID);
+  EXPECT_EQ(MidiSendShortMsg(App().MyWindow, &App().MidiOutInfo, 0x90, 1, 0x40, 0x7F), MIDI_INVALID);
   EXPECT_EQ(LastBox().text, "Must open MIDI output device first");
   EXPECT_EQ(LastBox().caption, "MidiSendShortMsg");
 }
 
 TEST_F(MidiLayerTest, ClosedInputComplainsOnceAndEveryLaterReleaseOrStopPasses) {
   mem = midimem::AddMemoryPorts(P().Midi());
-  ASSERT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 1);
+  ASSERT_EQ(MidiInit(&App().MidiInInfo, &App().MidiOutInfo), 1);
   EXPECT_EQ(ArmInput(), MIDI_INVALID);
   EXPECT_EQ(LastBox().text, "Must open MIDI input device first");
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(MidiRecord(App().MyWindow, &MidiInInfo, 0), 0u);
-    EXPECT_EQ(Release(&MidiInInfo), 0u);
+    EXPECT_EQ(MidiRecord(App().MyWindow, &App().MidiInInfo, 0), 0u);
+    EXPECT_EQ(Release(&App().MidiInInfo), 0u);
   }
-  EXPECT_EQ(MidiInInfo.uDeviceStatus, MIDI_INTERRUPTED);
+  EXPECT_EQ(App().MidiInInfo.uDeviceStatus, MIDI_INTERRUPTED);
   EXPECT_EQ(P().messageBoxes.size(), 1u);
-  EXPECT_EQ(MidiRecord(App().MyWindow, &MidiInInfo, 1), MIDI_INVALID);
+  EXPECT_EQ(MidiRecord(App().MyWindow, &App().MidiInInfo, 1), MIDI_INVALID);
   EXPECT_EQ(LastBox().caption, "MidiRecord");
 }
 
-TEST_F(MidiLayerTest, AttachingWithoutBufferOrLengthLeavesTheHeaderAlone) {
+TEST_F(MidiLayerTest, AttachingWithoutBufferOrLengthLeavesTheBufferAlone) {
   OpenBoth();
   char data[4] = {};
-  EXPECT_EQ(MidiAssignBuffer(App().MyWindow, &MidiOutInfo, nullptr, 4, 1), MIDI_INVALID);
-  EXPECT_EQ(MidiAssignBuffer(App().MyWindow, &MidiOutInfo, data, 0, 1), MIDI_INVALID);
+  EXPECT_EQ(MidiAssignBuffer(App().MyWindow, &App().MidiOutInfo, nullptr, 4, 1), MIDI_INVALID);
+  EXPECT_EQ(MidiAssignBuffer(App().MyWindow, &App().MidiOutInfo, data, 0, 1), MIDI_INVALID);
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>(2, "Must specify a buffer and size")));
   EXPECT_EQ(LastBox().caption, "MidiAssignBuffer");
-  EXPECT_EQ(MidiOutInfo.MidiHdr.lpData, nullptr);
-  EXPECT_EQ(MidiOutInfo.MidiHdr.dwBufferLength, 0u);
-  EXPECT_EQ(MidiOutInfo.MidiHdr.dwFlags, 0u);
+  EXPECT_EQ(App().MidiOutInfo.Buffer.lpData, nullptr);
+  EXPECT_EQ(App().MidiOutInfo.Buffer.dwBufferLength, 0u);
+  EXPECT_FALSE(App().MidiOutInfo.Buffer.fDone);
 }
 
-TEST_F(MidiLayerTest, SendingReleasesToIdleAndCancelFollowsTheFlagWord) {
+TEST_F(MidiLayerTest, SendingReleasesToIdleAndCancelFollowsTheBuffer) {
   OpenBoth();
   std::memcpy(App().MIDIoutBuffer.get(), "\xF0\x10\x05\x02\x1F\xF7", 6);
-  ASSERT_EQ(MidiAssignBuffer(App().MyWindow, &MidiOutInfo, reinterpret_cast<char*>(App().MIDIoutBuffer.get()), 6, 1), 0u);
-  ASSERT_EQ(MidiSendLongMsg(App().MyWindow, &MidiOutInfo, 1), 0u);
-  EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_BUSY);
+  ASSERT_EQ(MidiAssignBuffer(App().MyWindow, &App().MidiOutInfo, reinterpret_cast<char*>(App().MIDIoutBuffer.get()), 6, 1), 0u);
+  ASSERT_EQ(MidiSendLongMsg(App().MyWindow, &App().MidiOutInfo, 1), 0u);
+  EXPECT_EQ(App().MidiOutInfo.uDeviceStatus, MIDI_BUSY);
   ASSERT_EQ(mem.output->Messages().size(), 1u);
   EXPECT_EQ(mem.output->Messages()[0].size(), 6u);
 
-  // Done but still prepared: cancelling resets and marks the send interrupted.
-  EXPECT_EQ(MidiSendLongMsg(App().MyWindow, &MidiOutInfo, 0), 0u);
-  EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_INTERRUPTED);
-  EXPECT_EQ(Release(&MidiOutInfo), 0u);
-  EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
-  EXPECT_EQ(MidiOutInfo.MidiHdr.dwFlags, MHDR_DONE);
-  EXPECT_EQ(MidiOutInfo.MidiHdr.lpData, nullptr);
-  // Done alone: cancelling only returns to idle.
-  MidiOutInfo.uDeviceStatus = MIDI_BUSY;
-  EXPECT_EQ(MidiSendLongMsg(App().MyWindow, &MidiOutInfo, 0), 0u);
-  EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
+  // Sent but still attached: cancelling marks the send interrupted.
+  EXPECT_EQ(MidiSendLongMsg(App().MyWindow, &App().MidiOutInfo, 0), 0u);
+  EXPECT_EQ(App().MidiOutInfo.uDeviceStatus, MIDI_INTERRUPTED);
+  EXPECT_EQ(Release(&App().MidiOutInfo), 0u);
+  EXPECT_EQ(App().MidiOutInfo.uDeviceStatus, MIDI_IDLE);
+  EXPECT_TRUE(App().MidiOutInfo.Buffer.fDone);
+  EXPECT_EQ(App().MidiOutInfo.Buffer.lpData, nullptr);
+  // Sent and released: cancelling only returns to idle.
+  App().MidiOutInfo.uDeviceStatus = MIDI_BUSY;
+  EXPECT_EQ(MidiSendLongMsg(App().MyWindow, &App().MidiOutInfo, 0), 0u);
+  EXPECT_EQ(App().MidiOutInfo.uDeviceStatus, MIDI_IDLE);
   EXPECT_EQ(mem.output->Messages().size(), 1u);
   EXPECT_TRUE(P().messageBoxes.empty());
+  EXPECT_TRUE(reports.log.empty());  // reported from the message loop only
   P().Pump();
-  EXPECT_EQ(g_messages, (std::vector<UINT>{MM_MIM_OPEN, MM_MOM_OPEN, MM_MOM_DONE}));
+  EXPECT_EQ(reports.log, std::vector<std::string>{"sent 0"});
 }
 
 TEST_F(MidiLayerTest, AFailedSendShowsTheDevicesTextAndKeepsTheStatus) {
   OpenBoth();
   mem.output->FailNextSend(MMSYSERR_NOMEM, "Kilnbox MIDI: output queue full");
   std::memcpy(App().MIDIoutBuffer.get(), "\xF0\xF7", 2);
-  ASSERT_EQ(MidiAssignBuffer(App().MyWindow, &MidiOutInfo, reinterpret_cast<char*>(App().MIDIoutBuffer.get()), 2, 1), 0u);
-  EXPECT_EQ(MidiSendLongMsg(App().MyWindow, &MidiOutInfo, 1), MMSYSERR_NOMEM);
-  EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
+  ASSERT_EQ(MidiAssignBuffer(App().MyWindow, &App().MidiOutInfo, reinterpret_cast<char*>(App().MIDIoutBuffer.get()), 2, 1), 0u);
+  EXPECT_EQ(MidiSendLongMsg(App().MyWindow, &App().MidiOutInfo, 1), MMSYSERR_NOMEM);
+  EXPECT_EQ(App().MidiOutInfo.uDeviceStatus, MIDI_IDLE);
   EXPECT_EQ(LastBox().text, "Kilnbox MIDI: output queue full");
   EXPECT_EQ(LastBox().caption, "MIDI Output Error");
-  // Unprepared header: the platform's own complaint.
-  EXPECT_EQ(Release(&MidiOutInfo), 0u);
-  EXPECT_EQ(MidiSendLongMsg(App().MyWindow, &MidiOutInfo, 1), MIDIERR_UNPREPARED);
+  // No buffer attached: nothing to send.
+  EXPECT_EQ(Release(&App().MidiOutInfo), 0u);
+  EXPECT_EQ(MidiSendLongMsg(App().MyWindow, &App().MidiOutInfo, 1), MIDI_INVALID);
+  EXPECT_EQ(LastBox().text, "Must specify a buffer and size");
+  EXPECT_EQ(LastBox().caption, "MidiSendLongMsg");
   EXPECT_EQ(P().messageBoxes.size(), 2u);
 }
 
 TEST_F(MidiLayerTest, ReceivingOneReplyThenReleasingTwiceIsHarmless) {
   OpenBoth();
   ASSERT_EQ(ArmInput(), 0u);
-  ASSERT_EQ(MidiRecord(App().MyWindow, &MidiInInfo, 1), 0u);
+  ASSERT_EQ(MidiRecord(App().MyWindow, &App().MidiInInfo, 1), 0u);
   mem.input->Feed({0xF0, 0x10, 0x05, 0x01, 0x00, 0x40, 0x00, 0xF7});
   P().Pump();
-  EXPECT_EQ(g_recorded, std::vector<DWORD>{8});
-  EXPECT_EQ(MidiInInfo.MidiHdr.dwBytesRecorded, 8u);
+  EXPECT_EQ(reports.log, std::vector<std::string>{"long data 8"});
+  EXPECT_EQ(App().MidiInInfo.Buffer.dwBytesRecorded, 8u);
   EXPECT_EQ(App().MIDIinBuffer[7], 0xF7);
 
-  EXPECT_EQ(Release(&MidiInInfo), 0u);
-  EXPECT_EQ(MidiInInfo.uDeviceStatus, MIDI_IDLE);
-  EXPECT_EQ(MidiInInfo.MidiHdr.dwFlags, MHDR_DONE);
-  EXPECT_EQ(Release(&MidiInInfo), 0u);
+  EXPECT_EQ(Release(&App().MidiInInfo), 0u);
+  EXPECT_EQ(App().MidiInInfo.uDeviceStatus, MIDI_IDLE);
+  EXPECT_TRUE(App().MidiInInfo.Buffer.fDone);
+  EXPECT_EQ(Release(&App().MidiInInfo), 0u);
   EXPECT_TRUE(P().messageBoxes.empty());
 
-  // Released: a later reply lands nowhere and posts nothing.
+  // Released: a later reply lands nowhere and is reported to nobody.
   mem.input->Feed({0xF0, 0x10, 0xF7});
   P().Pump();
-  EXPECT_EQ(g_recorded.size(), 1u);
+  EXPECT_EQ(reports.log.size(), 1u);
+}
+
+TEST_F(MidiLayerTest, AReplyTooLongOrCutShortIsAnErrorAndTheBufferWaitsOn) {
+  OpenBoth();
+  char small[4] = {'x', 'x', 'x', 'x'};
+  ASSERT_EQ(MidiAssignBuffer(App().MyWindow, &App().MidiInInfo, small, sizeof small, 1), 0u);
+  ASSERT_EQ(MidiRecord(App().MyWindow, &App().MidiInInfo, 1), 0u);
+  mem.input->Feed({0xF0, 1, 2, 3, 0xF7});       // 5 bytes for a 4-byte buffer
+  mem.input->Feed({0xF0, 1, 0x90, 0x40, 0x00});  // cut short by a note
+  P().Pump();
+  EXPECT_EQ(reports.log, (std::vector<std::string>{"long error", "long error"}));
+  EXPECT_EQ(std::string(small, 4), "xxxx");
+  // Still armed, so a message that fits is taken.
+  mem.input->Feed({0xF0, 9, 0xF7});
+  P().Pump();
+  EXPECT_EQ(reports.log.back(), "long data 3");
+  EXPECT_EQ(small[1], 9);
 }
 
 TEST_F(MidiLayerTest, CancelledReceptionLeavesNoStaleReplyForTheNextOne) {
   OpenBoth();
   ASSERT_EQ(ArmInput(), 0u);
-  ASSERT_EQ(MidiRecord(App().MyWindow, &MidiInInfo, 1), 0u);
+  ASSERT_EQ(MidiRecord(App().MyWindow, &App().MidiInInfo, 1), 0u);
   mem.input->Feed({0xF0, 0x10, 0x05, 0x01, 0x0F, 0xF7});  // arrives, not yet pumped
-  ASSERT_EQ(MidiRecord(App().MyWindow, &MidiInInfo, 0), 0u);
-  ASSERT_EQ(Release(&MidiInInfo), 0u);
+  ASSERT_EQ(MidiRecord(App().MyWindow, &App().MidiInInfo, 0), 0u);
+  ASSERT_EQ(Release(&App().MidiInInfo), 0u);
   ASSERT_EQ(ArmInput(), 0u);
-  ASSERT_EQ(MidiRecord(App().MyWindow, &MidiInInfo, 1), 0u);
+  ASSERT_EQ(MidiRecord(App().MyWindow, &App().MidiInInfo, 1), 0u);
   P().Pump();
-  EXPECT_TRUE(g_recorded.empty());
+  EXPECT_TRUE(reports.log.empty());
   mem.input->Feed({0xF0, 0x10, 0x05, 0x01, 0x02, 0x40, 0x00, 0xF7});
   P().Pump();
-  EXPECT_EQ(g_recorded, std::vector<DWORD>{8});
+  EXPECT_EQ(reports.log, std::vector<std::string>{"long data 8"});
   EXPECT_EQ(App().MIDIinBuffer[4], 0x02);
 }
 
 TEST_F(MidiLayerTest, DeviceNamesAreCopiedVerbatimAndErrorsGoToTheRightCaption) {
   P().Midi().AddInput(std::make_unique<midimem::MemoryInput>("50% Kilnbox %s %n port"));
-  ASSERT_EQ(MidiInit(&MidiInInfo, nullptr), 1);
+  ASSERT_EQ(MidiInit(&App().MidiInInfo, nullptr), 1);
   char name[256];
   std::memset(name, 'z', sizeof name);
   EXPECT_EQ(MidiGetDeviceName(App().MyWindow, MIDI_INPUT, 0, name), 0u);
@@ -271,10 +297,10 @@ TEST_F(MidiLayerTest, DeviceNamesAreCopiedVerbatimAndErrorsGoToTheRightCaption) 
 }
 
 TEST_F(MidiLayerTest, RecordsOfNeitherKindLeaveOnlyTracesAndBadModesNothing) {
-  ASSERT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 0);
+  ASSERT_EQ(MidiInit(&App().MidiInInfo, &App().MidiOutInfo), 0);
   P().messageBoxes.clear();
-  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &MidiInInfo, MIDI_OPEN), MIDI_INVALID);
-  EXPECT_EQ(MidiAssignBuffer(App().MyWindow, &MidiOutInfo, nullptr, 0, 0), MIDI_INVALID);
+  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &App().MidiInInfo, MIDI_OPEN), MIDI_INVALID);
+  EXPECT_EQ(MidiAssignBuffer(App().MyWindow, &App().MidiOutInfo, nullptr, 0, 0), MIDI_INVALID);
   MidiShowError(App().MyWindow, MMSYSERR_ERROR, MIDI_INVALID);
   EXPECT_EQ(P().debugTraces,
             (std::vector<std::string>{"\r\nMidiActivateDevice: uDeviceType bad", "\r\nMidiAssignBuffer: uDeviceType bad",
@@ -283,7 +309,7 @@ TEST_F(MidiLayerTest, RecordsOfNeitherKindLeaveOnlyTracesAndBadModesNothing) {
 
   OpenBoth();
   const size_t traces = P().debugTraces.size();
-  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &MidiInInfo, 0x42), MIDI_INVALID);
+  EXPECT_EQ(MidiActivateDevice(App().MyWindow, &App().MidiInInfo, 0x42), MIDI_INVALID);
   EXPECT_EQ(P().debugTraces.size(), traces);
   EXPECT_TRUE(P().messageBoxes.empty());
 }
@@ -296,22 +322,22 @@ TEST_F(MidiLayerTest, UnknownErrorNumbersShowWhyTheLookupFailed) {
 
 TEST_F(MidiLayerTest, ShortMessagesAreSentPackedAndExitClosesBothPorts) {
   OpenBoth();
-  EXPECT_EQ(MidiSendShortMsg(App().MyWindow, &MidiOutInfo, 0x90, 0x03, 0x40, 0x7F), 0u);
+  EXPECT_EQ(MidiSendShortMsg(App().MyWindow, &App().MidiOutInfo, 0x90, 0x03, 0x40, 0x7F), 0u);
   EXPECT_EQ(mem.output->Messages(), (std::vector<std::vector<BYTE>>{{0x93, 0x40, 0x7F}}));
-  EXPECT_EQ(MidiSendShortMsg(App().MyWindow, &MidiInInfo, 0x90, 0, 0, 0), MIDI_INVALID);
+  EXPECT_EQ(MidiSendShortMsg(App().MyWindow, &App().MidiInInfo, 0x90, 0, 0, 0), MIDI_INVALID);
   EXPECT_EQ(LastBox().text, "Must use a MIDI output device");
   EXPECT_EQ(LastBox().caption, "MidiSendShortMsg");
 
   ASSERT_EQ(ArmInput(), 0u);
-  ASSERT_EQ(MidiRecord(App().MyWindow, &MidiInInfo, 1), 0u);
-  EXPECT_EQ(MidiExit(App().MyWindow, &MidiInInfo, &MidiOutInfo), 1);
-  EXPECT_EQ(MidiInInfo.hMidi, nullptr);
-  EXPECT_EQ(MidiOutInfo.hMidi, nullptr);
+  ASSERT_EQ(MidiRecord(App().MyWindow, &App().MidiInInfo, 1), 0u);
+  EXPECT_EQ(MidiExit(App().MyWindow, &App().MidiInInfo, &App().MidiOutInfo), 1);
+  EXPECT_EQ(App().MidiInInfo.hMidi, nullptr);
+  EXPECT_EQ(App().MidiOutInfo.hMidi, nullptr);
   EXPECT_FALSE(mem.input->IsOpen());
   EXPECT_FALSE(mem.output->IsOpen());
   P().Pump();
   // The short message's report comes when the port is already gone.
-  EXPECT_EQ(g_messages, (std::vector<UINT>{MM_MIM_OPEN, MM_MOM_OPEN, MM_MIM_CLOSE, MM_MOM_CLOSE, MM_MOM_DONE}));
+  EXPECT_EQ(reports.log, std::vector<std::string>{"sent 0"});
 }
 
 }  // namespace

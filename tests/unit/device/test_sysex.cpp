@@ -42,14 +42,14 @@ class SysexTest : public testsupport::CoreTest {
   void SetUp() override {
     CoreTest::SetUp();
     mem = midimem::AddMemoryPorts(P().Midi(), "Kilnbox");
-    ASSERT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 1);
-    MidiOutInfo.uDeviceID = mem.outputId;
-    ASSERT_EQ(MidiActivateDevice(App().MyWindow, &MidiOutInfo, MIDI_OPEN), 0u);
+    ASSERT_EQ(MidiInit(&App().MidiInInfo, &App().MidiOutInfo), 1);
+    App().MidiOutInfo.uDeviceID = mem.outputId;
+    ASSERT_EQ(MidiActivateDevice(App().MyWindow, &App().MidiOutInfo, MIDI_OPEN), 0u);
     for (UINT i = 0; i < IMAGE_SIZE; ++i) ImageBytes()[i] = static_cast<BYTE>(i * 7 + (i >> 8));
   }
 
   // The output the program sends through, and the image it sends from.
-  SysexOutput Out() { return {&MidiOutInfo, App().MIDIoutBuffer.get(), App().MyWindow}; }
+  SysexOutput Out() { return {&App().MidiOutInfo, App().MIDIoutBuffer.get(), App().MyWindow}; }
   const BYTE* Image() { return ImageBytes(); }
   const std::vector<Bytes>& Sent() const { return mem.output->Messages(); }
   Bytes Only() const {
@@ -58,9 +58,9 @@ class SysexTest : public testsupport::CoreTest {
   }
   // The port is left as every send must leave it.
   void ExpectOutputReleased() {
-    EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
-    EXPECT_EQ(MidiOutInfo.MidiHdr.dwFlags, MHDR_DONE);
-    EXPECT_EQ(MidiOutInfo.MidiHdr.lpData, nullptr);
+    EXPECT_EQ(App().MidiOutInfo.uDeviceStatus, MIDI_IDLE);
+    EXPECT_TRUE(App().MidiOutInfo.Buffer.fDone);
+    EXPECT_EQ(App().MidiOutInfo.Buffer.lpData, nullptr);
   }
 
   midimem::MemoryPorts mem;
@@ -239,7 +239,7 @@ TEST_F(SysexTest, TxSysexMsgSendsUpToTheFirstEndByteAndNeverBeyondTheBuffer) {
 
   std::memset(App().MIDIoutBuffer.get(), 0x40, BUFFER_SIZE);
   TxSysexMsg(Out(), App().MIDIoutBuffer.get());
-  const SysexOutput noBuffer{&MidiOutInfo, nullptr, App().MyWindow};
+  const SysexOutput noBuffer{&App().MidiOutInfo, nullptr, App().MyWindow};
   TxSysexMsg(noBuffer, local);
   SysexSendStop(noBuffer);
   EXPECT_EQ(Sent().size(), 1u);
@@ -248,12 +248,12 @@ TEST_F(SysexTest, TxSysexMsgSendsUpToTheFirstEndByteAndNeverBeyondTheBuffer) {
 }
 
 TEST_F(SysexTest, ClosedOutputIsReportedByTheMidiLayerAndNothingIsSent) {
-  ASSERT_EQ(MidiActivateDevice(App().MyWindow, &MidiOutInfo, MIDI_CLOSE), 0u);
+  ASSERT_EQ(MidiActivateDevice(App().MyWindow, &App().MidiOutInfo, MIDI_CLOSE), 0u);
   SysexSendStop(Out());
   ASSERT_EQ(BoxTexts(), (std::vector<std::string>(2, "Must open MIDI output device first")));
   EXPECT_EQ(P().messageBoxes[0].caption, "MidiAssignBuffer");
   EXPECT_EQ(P().messageBoxes[1].caption, "MidiSendLongMsg");
-  EXPECT_EQ(MidiOutInfo.uDeviceStatus, MIDI_IDLE);
+  EXPECT_EQ(App().MidiOutInfo.uDeviceStatus, MIDI_IDLE);
   EXPECT_TRUE(Sent().empty());
 }
 

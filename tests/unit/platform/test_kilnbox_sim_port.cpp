@@ -26,11 +26,10 @@ const Bytes kRequestBlock1 = {0xF0, 0x10, 0x05, 0x00, 0x00, 0xF7};
 class SimPort : public ::testing::Test {
  protected:
   SimPort() : link(std::make_shared<simport::KilnboxLink>([this] { return clock; })), in(link), out(link) {
-    EXPECT_EQ(in.Open([this](const BYTE* d, size_t n) { received.insert(received.end(), d, d + n); }),
-              MMSYSERR_NOERROR);
-    EXPECT_EQ(out.Open(), MMSYSERR_NOERROR);
+    EXPECT_TRUE(in.Open([this](const BYTE* d, size_t n) { received.insert(received.end(), d, d + n); }).Ok());
+    EXPECT_EQ(out.Open(nullptr).error, MMSYSERR_NOERROR);
   }
-  void Send(const Bytes& m) { ASSERT_EQ(out.Send(m.data(), m.size()), MMSYSERR_NOERROR); }
+  void Send(const Bytes& m) { ASSERT_EQ(out.Send(m.data(), m.size()).error, MMSYSERR_NOERROR); }
   void At(uint64_t ms) {
     clock = ms;
     link->Poll();
@@ -81,7 +80,7 @@ TEST_F(SimPort, HostMessagesTakeTheirWireTimeInOrder) {
 TEST_F(SimPort, SpeedFactorAlsoScalesTheHostsWire) {
   auto fast = std::make_shared<simport::KilnboxLink>([this] { return clock; }, 100.0);
   simport::SimOutputDevice fastOut(fast);
-  ASSERT_EQ(fastOut.Open(), MMSYSERR_NOERROR);
+  ASSERT_EQ(fastOut.Open(nullptr).error, MMSYSERR_NOERROR);
   const Bytes block = HostBlock1K(0x33);  // 670 ms at the true rate
   fastOut.Send(block.data(), block.size());
   clock = 6;
@@ -98,9 +97,9 @@ TEST_F(SimPort, ClosedPortsNeitherSendNorHear) {
   At(5000);
   EXPECT_TRUE(received.empty()) << "output with nobody listening is lost, like on a cable";
   out.Close();
-  EXPECT_EQ(out.Send(kRequestBlock1.data(), kRequestBlock1.size()), MMSYSERR_INVALHANDLE);
-  EXPECT_EQ(out.Open(), MMSYSERR_NOERROR);
-  EXPECT_EQ(out.Open(), MMSYSERR_ALLOCATED);
+  EXPECT_EQ(out.Send(kRequestBlock1.data(), kRequestBlock1.size()).error, MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(out.Open(nullptr).error, MMSYSERR_NOERROR);
+  EXPECT_EQ(out.Open(nullptr).error, MMSYSERR_ALLOCATED);
 }
 
 TEST_F(SimPort, MsUntilDueTellsARealTimeDriverWhenToPoll) {
@@ -124,8 +123,7 @@ TEST(HeadlessKilnbox, RunsOnVirtualTime) {
   simport::HeadlessKilnbox kilnbox(*p, 10.0);
   Bytes received;
   simport::SimInputDevice listener(kilnbox.Link());
-  ASSERT_EQ(listener.Open([&received](const BYTE* d, size_t n) { received.insert(received.end(), d, d + n); }),
-            MMSYSERR_NOERROR);
+  ASSERT_TRUE(listener.Open([&received](const BYTE* d, size_t n) { received.insert(received.end(), d, d + n); }).Ok());
   kilnbox.Link()->HostSend(kRequestBlock1.data(), kRequestBlock1.size());
   p->AdvanceTime(100);
   EXPECT_GT(received.size(), 1000u);
@@ -136,17 +134,6 @@ TEST(HeadlessKilnbox, RunsOnVirtualTime) {
 }
 
 // --- end to end through the port set -------------------------------------------
-
-MIDIHDR* g_longData = nullptr;
-int g_longDataCount = 0;
-
-LRESULT RecordingProc(HWND, UINT msg, WPARAM, LPARAM lParam) {
-  if (msg == MM_MIM_LONGDATA) {
-    g_longData = reinterpret_cast<MIDIHDR*>(lParam);
-    ++g_longDataCount;
-  }
-  return 0;
-}
 
 TEST(HeadlessKilnbox, ReadsAnEpromThroughTheMidiPortSet) {
   headless::ScopedHeadless p;
@@ -159,25 +146,16 @@ TEST(HeadlessKilnbox, ReadsAnEpromThroughTheMidiPortSet) {
     clock.realTimeEvery = 7;  // a MIDI clock running through the reply
     box.SetFaults(clock);
   });
-  g_longData = nullptr;
-  g_longDataCount = 0;
-  HWND window = plat::CreateMainWindow("T", "T", RecordingProc);
-
-  MIDICAPS caps;
-  ASSERT_EQ(plat::midiInGetDevCaps(kilnbox.Ports().input, &caps), MMSYSERR_NOERROR);
-  EXPECT_STREQ(caps.szPname, "Kilnbox Simulator In");
-  HMIDIIN in = nullptr;
-  HMIDIOUT out = nullptr;
-  ASSERT_EQ(plat::midiInOpen(&in, kilnbox.Ports().input, window), MMSYSERR_NOERROR);
-  ASSERT_EQ(plat::midiOutOpen(&out, kilnbox.Ports().output, window), MMSYSERR_NOERROR);
-  auto send = [out](Bytes m) {
-    MIDIHDR hdr;
-    hdr.lpData = reinterpret_cast<char*>(m.data());
-    hdr.dwBufferLength = static_cast<DWORD>(m.size());
-    ASSERT_EQ(plat::midiOutPrepareHeader(out, &hdr), MMSYSERR_NOERROR);
-    ASSERT_EQ(plat::midiOutLongMsg(out, &hdr), MMSYSERR_NOERROR);
-    plat::midiOutUnprepareHeader(out, &hdr);
-  };
+  std::vector<Bytes> replies;
+  ASSERT_EQ(plat::MidiInputNames().at(kilnbox.Ports().input), "Kilnbox Simulator In");
+  PlatMidiPort* in = nullptr;
+  PlatMidiPort* out = nullptr;
+  ASSERT_TRUE(plat::MidiOpenInput("Kilnbox Simulator In",
+                                  {[&replies](const BYTE* d, size_t n) { replies.emplace_back(d, d + n); }, nullptr},
+                                  &in)
+                  .Ok());
+  ASSERT_TRUE(plat::MidiOpenOutput("Kilnbox Simulator Out", nullptr, &out).Ok());
+  auto send = [out](const Bytes& m) { ASSERT_TRUE(plat::MidiSend(out, m.data(), m.size()).Ok()); };
 
   send({0xF0, 0x10, 0x05, 0x02, 0x14, 0x03, 0x16, 0x03, 0x02, 0x16, 0x01, 0x06, 0xF7});  // block 3: 16 K at 32 K
   p->AdvanceTime(500);
@@ -185,33 +163,23 @@ TEST(HeadlessKilnbox, ReadsAnEpromThroughTheMidiPortSet) {
   p->AdvanceTime(500);
   send({0xF0, 0x10, 0x05, 0x02, 0x14, 0x03, 0x21, 0x15, 0xF7});
   p->AdvanceTime(2000);
-  std::vector<char> buffer(132096);
-  MIDIHDR hdr;
-  hdr.lpData = buffer.data();
-  hdr.dwBufferLength = static_cast<DWORD>(buffer.size());
-  ASSERT_EQ(plat::midiInPrepareHeader(in, &hdr), MMSYSERR_NOERROR);
-  ASSERT_EQ(plat::midiInAddBuffer(in, &hdr), MMSYSERR_NOERROR);
-  ASSERT_EQ(plat::midiInStart(in), MMSYSERR_NOERROR);
+  ASSERT_TRUE(plat::MidiListen(in, true).Ok());
   send({0xF0, 0x10, 0x05, 0x00, 0x02, 0xF7});
 
   p->AdvanceTime(11900);  // 32814 bytes and 4687 clock bytes take 12 s
-  EXPECT_EQ(g_longDataCount, 0);
+  EXPECT_TRUE(replies.empty());
   p->AdvanceTime(200);
-  ASSERT_EQ(g_longDataCount, 1);
-  ASSERT_EQ(g_longData, &hdr);
-  ASSERT_EQ(hdr.dwBytesRecorded, 46u + 2 * 16384);
-  const auto* reply = reinterpret_cast<const uint8_t*>(buffer.data());
+  ASSERT_EQ(replies.size(), 1u);
+  ASSERT_EQ(replies[0].size(), 46u + 2 * 16384);
+  const uint8_t* reply = replies[0].data();
   EXPECT_EQ(reply[4], 0x02);
   for (size_t i = 0; i < eprom.size(); ++i) {
     uint8_t d = 0;
     ASSERT_TRUE(sim::JoinPair(reply + 45 + 2 * i, &d));
     ASSERT_EQ(d, eprom[i]) << i;
   }
-  plat::midiInStop(in);
-  plat::midiInReset(in);
-  plat::midiInUnprepareHeader(in, &hdr);
-  plat::midiInClose(in);
-  plat::midiOutClose(out);
+  plat::MidiClose(in);
+  plat::MidiClose(out);
 }
 
 }  // namespace

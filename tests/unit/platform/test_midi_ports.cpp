@@ -1,13 +1,12 @@
-// The port set gives every back end the desktop API's port contracts. The
-// MIDI layer and the device operations rely on them exactly: which call
-// fails with which number, what a header's flags say, which message is
-// posted and, above all, that nothing stale ends a later reception.
+// The port set gives every back end the seam's ports. The MIDI layer and
+// the device operations rely on it exactly: which call fails with which
+// number and words, what reaches a handler and in which order, and, above
+// all, that nothing stale ends a later reception.
 #include "platform/midi/ports.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -17,324 +16,253 @@ namespace {
 
 using Bytes = std::vector<BYTE>;
 
-struct Posted {
-  HWND target;
-  UINT msg;
-  WPARAM wParam;
-  LPARAM lParam;
-};
-
-HWND Window() { return reinterpret_cast<HWND>(0x1234); }
-
 class MidiPortsTest : public ::testing::Test {
  protected:
-  MidiPortsTest() : ports([this](HWND t, UINT m, WPARAM w, LPARAM l) { posted.push_back({t, m, w, l}); }) {
-    mem = midimem::AddMemoryPorts(ports, "Test Port");
+  MidiPortsTest() { mem = midimem::AddMemoryPorts(ports, "Test Port"); }
+
+  // What reaches a handler, in order: "sysex F0 01 F7", "error", "sent 0".
+  void Heard(const std::string& what) { heard.push_back(what); }
+  MidiInputHandler Recorder() {
+    return {[this](const BYTE* data, size_t size) {
+              std::string line = "sysex";
+              char hex[4];
+              for (size_t i = 0; i < size; ++i) {
+                std::snprintf(hex, sizeof hex, " %02X", data[i]);
+                line += hex;
+              }
+              Heard(line);
+            },
+            [this] { Heard("error"); }};
+  }
+  MidiSentHandler SentRecorder() {
+    return [this](const MidiResult& r) { Heard("sent " + std::to_string(r.error)); };
   }
 
-  // Opens the input, prepares and queues `hdr` over `buffer`, starts input.
-  HMIDIIN ArmedInput(MIDIHDR& hdr, std::vector<char>& buffer) {
-    HMIDIIN in = nullptr;
-    EXPECT_EQ(ports.midiInOpen(&in, mem.inputId, Window()), MMSYSERR_NOERROR);
-    hdr.lpData = buffer.data();
-    hdr.dwBufferLength = static_cast<DWORD>(buffer.size());
-    EXPECT_EQ(ports.midiInPrepareHeader(in, &hdr), MMSYSERR_NOERROR);
-    EXPECT_EQ(ports.midiInAddBuffer(in, &hdr), MMSYSERR_NOERROR);
-    EXPECT_EQ(ports.midiInStart(in), MMSYSERR_NOERROR);
-    posted.clear();
+  PlatMidiPort* OpenInput(MidiInputHandler handler) {
+    PlatMidiPort* in = nullptr;
+    EXPECT_TRUE(ports.OpenInput("Test Port", std::move(handler), &in).Ok());
     return in;
+  }
+  PlatMidiPort* ListeningInput() {
+    PlatMidiPort* in = OpenInput(Recorder());
+    EXPECT_TRUE(ports.Listen(in, true).Ok());
+    return in;
+  }
+  PlatMidiPort* OpenOutput() {
+    PlatMidiPort* out = nullptr;
+    EXPECT_TRUE(ports.OpenOutput("Test Port", SentRecorder(), &out).Ok());
+    return out;
   }
 
   void Feed(const Bytes& b) { ASSERT_TRUE(mem.input->Feed(b)); }
+  MidiResult Send(PlatMidiPort* out, const Bytes& b) { return ports.Send(out, b.data(), b.size()); }
 
-  std::vector<UINT> PostedIds() const {
-    std::vector<UINT> ids;
-    for (const auto& p : posted) ids.push_back(p.msg);
-    return ids;
-  }
-
-  std::vector<Posted> posted;
+  std::vector<std::string> heard;
   MidiPortSet ports;
   midimem::MemoryPorts mem;
 };
 
-TEST_F(MidiPortsTest, DeviceNamesAreCutTo31CharactersVerbatim) {
+TEST_F(MidiPortsTest, NamesAreCutTo31CharactersVerbatimAndEachStandsOnceInItsList) {
   ports.AddInput(std::make_unique<midimem::MemoryInput>("100% MIDI interface with a very long name"));
-  ASSERT_EQ(ports.midiInGetNumDevs(), 2u);
-  MIDICAPS caps;
-  ASSERT_EQ(ports.midiInGetDevCaps(1, &caps), MMSYSERR_NOERROR);
-  EXPECT_STREQ(caps.szPname, "100% MIDI interface with a very");
-  EXPECT_EQ(ports.midiOutGetDevCaps(0, &caps), MMSYSERR_NOERROR);
-  EXPECT_STREQ(caps.szPname, "Test Port");
-  EXPECT_EQ(ports.midiInGetDevCaps(2, &caps), MMSYSERR_BADDEVICEID);
-  EXPECT_EQ(ports.midiOutGetDevCaps(1, &caps), MMSYSERR_BADDEVICEID);
+  ports.AddInput(std::make_unique<midimem::MemoryInput>("Test Port"));
+  EXPECT_EQ(ports.InputNames(),
+            (std::vector<std::string>{"Test Port", "100% MIDI interface with a very", "Test Port (3)"}));
+  EXPECT_EQ(ports.OutputNames(), std::vector<std::string>{"Test Port"});
+  // The second port of a name opens by the name it is listed under.
+  PlatMidiPort* third = nullptr;
+  ASSERT_TRUE(ports.OpenInput("Test Port (3)", Recorder(), &third).Ok());
+  EXPECT_FALSE(mem.input->IsOpen());
 }
 
-TEST_F(MidiPortsTest, OpenAndClosePostTheirMessagesAndHandlesDieWithThePort) {
-  HMIDIIN in = nullptr;
-  HMIDIOUT out = nullptr;
-  ASSERT_EQ(ports.midiInOpen(&in, 0, Window()), MMSYSERR_NOERROR);
-  ASSERT_EQ(ports.midiOutOpen(&out, 0, Window()), MMSYSERR_NOERROR);
+TEST_F(MidiPortsTest, PortsOpenByNameOnceAndHandlesDieWithThePort) {
+  PlatMidiPort* in = OpenInput(Recorder());
+  PlatMidiPort* out = OpenOutput();
+  ASSERT_NE(in, nullptr);
   EXPECT_NE(in, out);
-  HMIDIIN again = nullptr;
-  EXPECT_EQ(ports.midiInOpen(&again, 0, Window()), MMSYSERR_ALLOCATED);
-  EXPECT_EQ(ports.midiInOpen(&again, 1, Window()), MMSYSERR_BADDEVICEID);
-  EXPECT_EQ(ports.midiOutOpen(&again, 7, Window()), MMSYSERR_BADDEVICEID);
-  // An input handle is no output handle.
-  EXPECT_EQ(ports.midiOutReset(in), MMSYSERR_INVALHANDLE);
+  PlatMidiPort* again = nullptr;
+  EXPECT_EQ(ports.OpenInput("Test Port", Recorder(), &again).error, MMSYSERR_ALLOCATED);
+  const MidiResult missing = ports.OpenOutput("Gone", SentRecorder(), &again);
+  EXPECT_EQ(missing.error, MMSYSERR_BADDEVICEID);
+  EXPECT_EQ(missing.text, "The MIDI port \"Gone\" is not present.");
+  EXPECT_EQ(again, nullptr);
+  // An output handle is no input handle.
+  EXPECT_EQ(ports.Listen(out, true).error, MMSYSERR_INVALHANDLE);
 
-  EXPECT_EQ(ports.midiInClose(in), MMSYSERR_NOERROR);
-  EXPECT_EQ(ports.midiOutClose(out), MMSYSERR_NOERROR);
+  EXPECT_TRUE(ports.Close(in).Ok());
+  EXPECT_TRUE(ports.Close(out).Ok());
   EXPECT_FALSE(mem.input->IsOpen());
   EXPECT_FALSE(mem.output->IsOpen());
-  EXPECT_EQ(ports.midiInClose(in), MMSYSERR_INVALHANDLE);
-  EXPECT_EQ(ports.midiInStart(in), MMSYSERR_INVALHANDLE);
-  EXPECT_EQ(ports.midiOutClose(out), MMSYSERR_INVALHANDLE);
-
-  ASSERT_EQ(posted.size(), 4u);
-  EXPECT_EQ(PostedIds(), (std::vector<UINT>{MM_MIM_OPEN, MM_MOM_OPEN, MM_MIM_CLOSE, MM_MOM_CLOSE}));
-  EXPECT_EQ(posted[0].target, Window());
-  EXPECT_EQ(posted[0].wParam, reinterpret_cast<WPARAM>(in));
-  // Without a window they go to the thread.
-  ASSERT_EQ(ports.midiInOpen(&in, 0, nullptr), MMSYSERR_NOERROR);
-  ASSERT_EQ(posted.size(), 5u);
-  EXPECT_EQ(posted[4].target, nullptr);
+  EXPECT_EQ(ports.Close(in).error, MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(ports.Listen(in, true).error, MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(Send(out, {0xF6}).error, MMSYSERR_INVALHANDLE);
+  // A handle is never given again, so a stale one finds no new port.
+  PlatMidiPort* reopened = OpenInput(Recorder());
+  EXPECT_NE(reopened, in);
+  ports.Deliver();
+  EXPECT_TRUE(heard.empty());
 }
 
-TEST_F(MidiPortsTest, DeviceFailuresReturnTheirNumberAndTheDevicesOwnText) {
+TEST_F(MidiPortsTest, DeviceFailuresComeWithTheDevicesOwnWordsOrTheGenericOnes) {
   mem.input->FailNextOpen(MMSYSERR_ALLOCATED, "Port busy: used by another program");
-  HMIDIIN in = nullptr;
-  EXPECT_EQ(ports.midiInOpen(&in, 0, Window()), MMSYSERR_ALLOCATED);
+  PlatMidiPort* in = nullptr;
+  const MidiResult busy = ports.OpenInput("Test Port", Recorder(), &in);
+  EXPECT_EQ(busy.error, MMSYSERR_ALLOCATED);
+  EXPECT_EQ(busy.text, "Port busy: used by another program");
   EXPECT_EQ(in, nullptr);
-  EXPECT_TRUE(posted.empty());
-  char text[128];
-  ASSERT_EQ(ports.midiInGetErrorText(MMSYSERR_ALLOCATED, text, sizeof text), MMSYSERR_NOERROR);
-  EXPECT_STREQ(text, "Port busy: used by another program");
-  // The output direction keeps the generic text.
-  ASSERT_EQ(ports.midiOutGetErrorText(MMSYSERR_ALLOCATED, text, sizeof text), MMSYSERR_NOERROR);
-  EXPECT_STREQ(text, "The specified resource is already allocated.");
-  EXPECT_EQ(ports.midiInOpen(&in, 0, Window()), MMSYSERR_NOERROR);  // failed once only
+  EXPECT_TRUE(ports.OpenInput("Test Port", Recorder(), &in).Ok());  // failed once only
+
+  mem.output->FailNextOpen(MMSYSERR_NOMEM);
+  PlatMidiPort* out = nullptr;
+  EXPECT_EQ(ports.OpenOutput("Test Port", SentRecorder(), &out).text,
+            "There is not enough memory available for this task.");
 }
 
-TEST_F(MidiPortsTest, ErrorTextsCoverEveryNumberAndRefuseUnknownOnes) {
-  char text[128];
+TEST_F(MidiPortsTest, ErrorTextsCoverEveryNumberAndSayWhenOneIsUnknown) {
   for (UINT e : {MMSYSERR_NOERROR, MMSYSERR_ERROR, MMSYSERR_BADDEVICEID, MMSYSERR_ALLOCATED, MMSYSERR_INVALHANDLE,
-                 MMSYSERR_NODRIVER, MMSYSERR_NOMEM, MMSYSERR_BADERRNUM, MMSYSERR_INVALPARAM, MIDIERR_UNPREPARED,
-                 MIDIERR_STILLPLAYING, MIDIERR_NOTREADY}) {
-    text[0] = '\0';
-    EXPECT_EQ(ports.midiOutGetErrorText(e, text, sizeof text), MMSYSERR_NOERROR) << e;
-    EXPECT_GT(std::strlen(text), 10u) << e;
-  }
-  ports.midiInGetErrorText(MMSYSERR_BADDEVICEID, text, sizeof text);
-  EXPECT_STREQ(text, "The specified device identifier is out of range.");
-  std::strcpy(text, "untouched");
-  EXPECT_EQ(ports.midiInGetErrorText(0xFF00, text, sizeof text), MMSYSERR_BADERRNUM);
-  EXPECT_STREQ(text, "untouched");
-  char small[8];
-  EXPECT_EQ(ports.midiInGetErrorText(MMSYSERR_ERROR, small, sizeof small), MMSYSERR_NOERROR);
-  EXPECT_STREQ(small, "Undefin");
-  EXPECT_EQ(ports.midiInGetErrorText(MMSYSERR_ERROR, nullptr, 10), MMSYSERR_INVALPARAM);
+                 MMSYSERR_NODRIVER, MMSYSERR_NOMEM, MMSYSERR_BADERRNUM, MMSYSERR_INVALPARAM, MIDIERR_NOTREADY})
+    EXPECT_GT(MidiErrorText(e).size(), 10u) << e;
+  EXPECT_EQ(MidiErrorText(MMSYSERR_BADDEVICEID), "The specified device identifier is out of range.");
+  EXPECT_EQ(MidiErrorText(0xFF00), "The specified error number is out of range.");
 }
 
-TEST_F(MidiPortsTest, HeaderFlagsFollowPrepareAddAndUnprepare) {
-  HMIDIIN in = nullptr;
-  ASSERT_EQ(ports.midiInOpen(&in, 0, Window()), MMSYSERR_NOERROR);
-  std::vector<char> buffer(64);
-  MIDIHDR hdr;
-  hdr.lpData = buffer.data();
-  hdr.dwBufferLength = 64;
-  hdr.dwBytesRecorded = 99;
-  hdr.dwFlags = MHDR_DONE;
-  EXPECT_EQ(ports.midiInAddBuffer(in, &hdr), MIDIERR_UNPREPARED);
-  ASSERT_EQ(ports.midiInPrepareHeader(in, &hdr), MMSYSERR_NOERROR);
-  ASSERT_EQ(ports.midiInAddBuffer(in, &hdr), MMSYSERR_NOERROR);
-  EXPECT_EQ(hdr.dwFlags, MHDR_PREPARED | MHDR_INQUEUE);
-  EXPECT_EQ(hdr.dwBytesRecorded, 0u);
-  // Arming a second time keeps it queued once.
-  EXPECT_EQ(ports.midiInAddBuffer(in, &hdr), MMSYSERR_NOERROR);
-  EXPECT_EQ(ports.midiInUnprepareHeader(in, &hdr), MIDIERR_STILLPLAYING);
-  EXPECT_EQ(ports.midiInClose(in), MIDIERR_STILLPLAYING);
-
-  EXPECT_EQ(ports.midiInReset(in), MMSYSERR_NOERROR);
-  EXPECT_EQ(hdr.dwFlags, MHDR_PREPARED | MHDR_DONE);
-  EXPECT_EQ(ports.midiInUnprepareHeader(in, &hdr), MMSYSERR_NOERROR);
-  EXPECT_EQ(hdr.dwFlags, MHDR_DONE);
-  EXPECT_EQ(ports.midiInUnprepareHeader(in, &hdr), MMSYSERR_NOERROR);  // not prepared: no effect
-  EXPECT_EQ(ports.midiInClose(in), MMSYSERR_NOERROR);
-  // The reset posted nothing: only open and close.
-  EXPECT_EQ(PostedIds(), (std::vector<UINT>{MM_MIM_OPEN, MM_MIM_CLOSE}));
-
-  MIDIHDR empty;
-  HMIDIOUT out = nullptr;
-  ASSERT_EQ(ports.midiOutOpen(&out, 0, Window()), MMSYSERR_NOERROR);
-  EXPECT_EQ(ports.midiOutPrepareHeader(out, &empty), MMSYSERR_INVALPARAM);
-  EXPECT_EQ(ports.midiOutPrepareHeader(out, nullptr), MMSYSERR_INVALPARAM);
-}
-
-TEST_F(MidiPortsTest, CompleteSysexFillsTheQueuedBufferAndPostsLongData) {
-  std::vector<char> buffer(16, 'x');
-  MIDIHDR hdr;
-  HMIDIIN in = ArmedInput(hdr, buffer);
+TEST_F(MidiPortsTest, AWholeSysexIsHandedOnFromDeliverOnly) {
+  ListeningInput();
   Feed({0xF0, 0x10, 0x05});
   EXPECT_TRUE(ports.HasPendingInput());
   ports.Deliver();
   EXPECT_FALSE(ports.HasPendingInput());
-  EXPECT_TRUE(posted.empty());
+  EXPECT_TRUE(heard.empty());
   Feed({0xFE, 0x01, 0x02, 0xF7});
+  EXPECT_TRUE(heard.empty());
   ports.Deliver();
-
-  ASSERT_EQ(posted.size(), 1u);
-  EXPECT_EQ(posted[0].msg, MM_MIM_LONGDATA);
-  EXPECT_EQ(posted[0].target, Window());
-  EXPECT_EQ(posted[0].wParam, reinterpret_cast<WPARAM>(in));
-  EXPECT_EQ(posted[0].lParam, reinterpret_cast<LPARAM>(&hdr));
-  EXPECT_EQ(hdr.dwBytesRecorded, 6u);
-  EXPECT_EQ(hdr.dwFlags, MHDR_PREPARED | MHDR_DONE);
-  EXPECT_EQ(0, std::memcmp(buffer.data(), "\xF0\x10\x05\x01\x02\xF7xx", 8));
-
-  // The buffer has left the queue: the next SysEx finds none and is dropped.
-  Feed({0xF0, 0x7F, 0xF7});
-  ports.Deliver();
-  EXPECT_EQ(posted.size(), 1u);
-  EXPECT_EQ(hdr.dwBytesRecorded, 6u);
+  EXPECT_EQ(heard, std::vector<std::string>{"sysex F0 10 05 01 02 F7"});
 }
 
-TEST_F(MidiPortsTest, TooLongOrIncompleteSysexPostsLongErrorAndLeavesTheBufferQueued) {
-  std::vector<char> buffer(4, 'x');
-  MIDIHDR hdr;
-  HMIDIIN in = ArmedInput(hdr, buffer);
-  Feed({0xF0, 1, 2, 3, 0xF7});  // 5 bytes for a 4-byte buffer
+TEST_F(MidiPortsTest, ASysexCutShortIsAnErrorAndOtherMessagesAreNotHandedOn) {
+  ListeningInput();
   Feed({0xF0, 1, 0x90, 0x40, 0x00});  // cut by a note
+  Feed({0xB0, 0x07, 0x64, 0xF0, 9, 0xF7});
   ports.Deliver();
-  EXPECT_EQ(PostedIds(), (std::vector<UINT>{MM_MIM_LONGERROR, MM_MIM_LONGERROR, MM_MIM_DATA}));
-  EXPECT_EQ(posted[0].lParam, reinterpret_cast<LPARAM>(&hdr));
-  EXPECT_EQ(hdr.dwFlags, MHDR_PREPARED | MHDR_INQUEUE);
-  EXPECT_EQ(hdr.dwBytesRecorded, 0u);
-  EXPECT_EQ(std::string(buffer.data(), 4), "xxxx");
-  EXPECT_EQ(posted[2].lParam, 0x004090);
-  // Still queued, so a message that fits is taken.
-  Feed({0xF0, 9, 0xF7});
-  ports.Deliver();
-  EXPECT_EQ(posted.back().msg, MM_MIM_LONGDATA);
-  EXPECT_EQ(ports.midiInClose(in), MMSYSERR_NOERROR);
+  EXPECT_EQ(heard, (std::vector<std::string>{"error", "sysex F0 09 F7"}));
 }
 
-TEST_F(MidiPortsTest, StoppedInputDropsBytesAndStopDiscardsAHalfReceivedSysex) {
-  std::vector<char> buffer(16);
-  MIDIHDR hdr;
-  HMIDIIN in = ArmedInput(hdr, buffer);
+TEST_F(MidiPortsTest, AnInputNotListeningDropsBytesAndAStopDiscardsAHalfReceivedSysex) {
+  PlatMidiPort* in = OpenInput(Recorder());
+  Feed({0xF0, 0x01, 0xF7});  // before listening
+  ASSERT_TRUE(ports.Listen(in, true).Ok());
   Feed({0xF0, 0x01, 0x02});
   ports.Deliver();
-  ASSERT_EQ(ports.midiInStop(in), MMSYSERR_NOERROR);
+  ASSERT_TRUE(ports.Listen(in, false).Ok());
   EXPECT_TRUE(mem.input->Feed({0x90, 0x40, 0x7F}));
   EXPECT_FALSE(ports.HasPendingInput());
-  ASSERT_EQ(ports.midiInStart(in), MMSYSERR_NOERROR);
+  ASSERT_TRUE(ports.Listen(in, true).Ok());
   Feed({0x03, 0xF7});  // the end of the discarded message: stray
   ports.Deliver();
-  EXPECT_TRUE(posted.empty());
-  EXPECT_EQ(hdr.dwFlags, MHDR_PREPARED | MHDR_INQUEUE);  // queued buffers stay queued
+  EXPECT_TRUE(heard.empty());
   Feed({0xF0, 0x04, 0xF7});
   ports.Deliver();
-  ASSERT_EQ(PostedIds(), (std::vector<UINT>{MM_MIM_LONGDATA}));
-  EXPECT_EQ(hdr.dwBytesRecorded, 3u);
+  EXPECT_EQ(heard, std::vector<std::string>{"sysex F0 04 F7"});
 }
 
-TEST_F(MidiPortsTest, ResetNeverLetsAStaleMessageEndALaterReception) {
-  std::vector<char> buffer(16);
-  MIDIHDR hdr;
-  HMIDIIN in = ArmedInput(hdr, buffer);
+TEST_F(MidiPortsTest, AStopNeverLetsAStaleMessageEndALaterReception) {
+  PlatMidiPort* in = ListeningInput();
   // A reply arrives but the GUI thread has not framed it when the
   // reception is abandoned.
   Feed({0xF0, 0x10, 0x05, 0x01, 0xF7});
-  ASSERT_EQ(ports.midiInReset(in), MMSYSERR_NOERROR);
-  EXPECT_EQ(hdr.dwFlags, MHDR_PREPARED | MHDR_DONE);
-  EXPECT_EQ(hdr.dwBytesRecorded, 0u);
+  ASSERT_TRUE(ports.Listen(in, false).Ok());
   EXPECT_FALSE(ports.HasPendingInput());
+  ASSERT_TRUE(ports.Listen(in, true).Ok());
   ports.Deliver();
-  EXPECT_TRUE(posted.empty());
+  EXPECT_TRUE(heard.empty());
 
-  // The next reception sees only what arrives after it was armed.
-  ASSERT_EQ(ports.midiInAddBuffer(in, &hdr), MMSYSERR_NOERROR);
-  ASSERT_EQ(ports.midiInStart(in), MMSYSERR_NOERROR);
+  // Framed already, but a handler before it stops the input: it is dropped.
+  ASSERT_TRUE(ports.Close(in).Ok());
+  in = OpenInput({[&](const BYTE* data, size_t) {
+                    Heard(data[1] == 0x42 ? "first" : "second");
+                    ports.Listen(in, false);
+                  },
+                  nullptr});
+  ASSERT_TRUE(ports.Listen(in, true).Ok());
+  Feed({0xF0, 0x42, 0xF7, 0xF0, 0x43, 0xF7});
   ports.Deliver();
-  EXPECT_TRUE(posted.empty());
-  Feed({0xF0, 0x42, 0xF7});
-  ports.Deliver();
-  ASSERT_EQ(PostedIds(), (std::vector<UINT>{MM_MIM_LONGDATA}));
-  EXPECT_EQ(buffer[1], 0x42);
+  EXPECT_EQ(heard, std::vector<std::string>{"first"});
 }
 
-TEST_F(MidiPortsTest, LongMessageNeedsAPreparedHeaderAndIsHandedOverWhole) {
-  HMIDIOUT out = nullptr;
-  ASSERT_EQ(ports.midiOutOpen(&out, 0, Window()), MMSYSERR_NOERROR);
-  posted.clear();
-  char message[] = "\xF0\x10\x05\x02\x1F\xF7";
-  MIDIHDR hdr;
-  hdr.lpData = message;
-  hdr.dwBufferLength = 6;
-  EXPECT_EQ(ports.midiOutLongMsg(out, &hdr), MIDIERR_UNPREPARED);
-  ASSERT_EQ(ports.midiOutPrepareHeader(out, &hdr), MMSYSERR_NOERROR);
-  ASSERT_EQ(ports.midiOutLongMsg(out, &hdr), MMSYSERR_NOERROR);
-  EXPECT_EQ(hdr.dwFlags, MHDR_PREPARED | MHDR_DONE);
-  ASSERT_EQ(mem.output->Messages().size(), 1u);
-  EXPECT_EQ(mem.output->Messages()[0], (Bytes{0xF0, 0x10, 0x05, 0x02, 0x1F, 0xF7}));
-  // Out of the device: reported from the GUI thread's Deliver.
-  EXPECT_TRUE(posted.empty());
+TEST_F(MidiPortsTest, ANestedLoopInAHandlerGoesOnWithTheNextInOrder) {
+  PlatMidiPort* out = OpenOutput();
+  int depth = 0;
+  PlatMidiPort* in = OpenInput({[&](const BYTE* data, size_t) {
+                                  Heard("sysex " + std::to_string(data[1]) + " at depth " + std::to_string(depth));
+                                  // A modal box: its loop delivers on.
+                                  ++depth;
+                                  if (depth == 1) ports.Deliver();
+                                  --depth;
+                                },
+                                nullptr});
+  ASSERT_TRUE(ports.Listen(in, true).Ok());
+  Feed({0xF0, 1, 0xF7, 0xF0, 2, 0xF7});
+  ASSERT_TRUE(Send(out, {0xF6}).Ok());
+  ASSERT_TRUE(ports.Close(out).Ok());  // its report still comes
+  Feed({0xF0, 3, 0xF7});
+  ports.Deliver();
+  EXPECT_EQ(heard, (std::vector<std::string>{"sysex 1 at depth 0", "sysex 2 at depth 1", "sysex 3 at depth 1",
+                                             "sent 0"}));
+}
+
+TEST_F(MidiPortsTest, AMessageIsHandedOverWholeAndReportedFromDeliver) {
+  PlatMidiPort* out = OpenOutput();
+  const Bytes message = {0xF0, 0x10, 0x05, 0x02, 0x1F, 0xF7};
+  ASSERT_TRUE(Send(out, message).Ok());
+  ASSERT_EQ(mem.output->Messages(), std::vector<Bytes>{message});
+  EXPECT_TRUE(heard.empty());
   EXPECT_TRUE(ports.HasPendingInput());
   ports.Deliver();
-  ASSERT_EQ(PostedIds(), (std::vector<UINT>{MM_MOM_DONE}));
-  EXPECT_EQ(posted[0].wParam, reinterpret_cast<WPARAM>(out));
-  EXPECT_EQ(posted[0].lParam, static_cast<LPARAM>(MMSYSERR_NOERROR));
-  // A reset sends nothing of its own.
-  EXPECT_EQ(ports.midiOutReset(out), MMSYSERR_NOERROR);
-  EXPECT_EQ(mem.output->Messages().size(), 1u);
+  EXPECT_EQ(heard, std::vector<std::string>{"sent 0"});
 
   mem.output->FailNextSend(MMSYSERR_ERROR, "Write failed: cable unplugged");
-  EXPECT_EQ(ports.midiOutLongMsg(out, &hdr), MMSYSERR_ERROR);
-  EXPECT_EQ(hdr.dwFlags, MHDR_PREPARED);
+  const MidiResult refused = Send(out, message);
+  EXPECT_EQ(refused.error, MMSYSERR_ERROR);
+  EXPECT_EQ(refused.text, "Write failed: cable unplugged");
   EXPECT_EQ(mem.output->Messages().size(), 1u);
   ports.Deliver();
-  EXPECT_EQ(posted.size(), 1u);  // a message refused at once is reported by its result alone
-  char text[128];
-  ports.midiOutGetErrorText(MMSYSERR_ERROR, text, sizeof text);
-  EXPECT_STREQ(text, "Write failed: cable unplugged");
+  EXPECT_EQ(heard.size(), 1u);  // a message refused at once is reported by its result alone
 }
 
-TEST_F(MidiPortsTest, ShortMessagesSendAsManyBytesAsTheStatusNeeds) {
-  HMIDIOUT out = nullptr;
-  ASSERT_EQ(ports.midiOutOpen(&out, 0, Window()), MMSYSERR_NOERROR);
-  EXPECT_EQ(ports.midiOutShortMsg(out, 0x7F4091), MMSYSERR_NOERROR);
-  EXPECT_EQ(ports.midiOutShortMsg(out, 0xFF05C2), MMSYSERR_NOERROR);  // the unused byte is not sent
-  EXPECT_EQ(ports.midiOutShortMsg(out, 0x0000F6), MMSYSERR_NOERROR);
-  EXPECT_EQ(ports.midiOutShortMsg(out, 0x000040), MMSYSERR_INVALPARAM);  // no status
-  EXPECT_EQ(ports.midiOutShortMsg(out, 0x0000F0), MMSYSERR_INVALPARAM);  // SysEx is a long message
-  EXPECT_EQ(ports.midiOutShortMsg(out, 0x00C090), MMSYSERR_INVALPARAM);  // data byte with top bit
-  EXPECT_EQ(mem.output->Messages(), (std::vector<Bytes>{{0x91, 0x40, 0x7F}, {0xC2, 0x05}, {0xF6}}));
+TEST_F(MidiPortsTest, OnlyWholeMessagesAreSent) {
+  PlatMidiPort* out = OpenOutput();
+  for (const Bytes& whole : {Bytes{0x91, 0x40, 0x7F}, Bytes{0xC2, 0x05}, Bytes{0xF6}, Bytes{0xF0, 0xF7}})
+    EXPECT_TRUE(Send(out, whole).Ok());
+  for (const Bytes& broken : {Bytes{}, Bytes{0x40}, Bytes{0xF0}, Bytes{0xF7}, Bytes{0x90, 0xC0, 0x00},
+                              Bytes{0xC2, 0x05, 0x05}, Bytes{0x90, 0x40}, Bytes{0xF0, 0x01, 0x90, 0xF7},
+                              Bytes{0xF0, 0x01, 0x02}})
+    EXPECT_EQ(Send(out, broken).error, MMSYSERR_INVALPARAM) << broken.size();
+  EXPECT_EQ(mem.output->Messages(),
+            (std::vector<Bytes>{{0x91, 0x40, 0x7F}, {0xC2, 0x05}, {0xF6}, {0xF0, 0xF7}}));
 }
 
 TEST_F(MidiPortsTest, MonitorSeesEveryMessageSentAndEveryCompleteMessageReceived) {
   std::vector<std::pair<bool, Bytes>> traffic;
   ports.SetMonitor([&](bool outgoing, const BYTE* d, size_t n) { traffic.push_back({outgoing, Bytes(d, d + n)}); });
-  std::vector<char> buffer(16);
-  MIDIHDR hdr;
-  ArmedInput(hdr, buffer);
-  HMIDIOUT out = nullptr;
-  ASSERT_EQ(ports.midiOutOpen(&out, 0, Window()), MMSYSERR_NOERROR);
-  ports.midiOutShortMsg(out, 0x0000C0);
-  Feed({0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7, 0xB0, 0x07, 0x64, 0xF0, 0x03});
+  ListeningInput();
+  PlatMidiPort* out = OpenOutput();
+  Send(out, {0xC0, 0x00});
+  Feed({0xF0, 0x01, 0xF7, 0xB0, 0x07, 0x64, 0xF0, 0x03});
   ports.Deliver();
-  EXPECT_EQ(traffic, (std::vector<std::pair<bool, Bytes>>{{true, {0xC0, 0x00}},
-                                                           {false, {0xF0, 0x01, 0xF7}},
-                                                           {false, {0xF0, 0x02, 0xF7}},  // no buffer left for it
-                                                           {false, {0xB0, 0x07, 0x64}}}));
+  EXPECT_EQ(traffic, (std::vector<std::pair<bool, Bytes>>{
+                         {true, {0xC0, 0x00}}, {false, {0xF0, 0x01, 0xF7}}, {false, {0xB0, 0x07, 0x64}}}));
 }
 
 TEST_F(MidiPortsTest, BytesFromAnotherThreadArriveWholeAndWakeTheGuiThread) {
   std::atomic<int> wakeups{0};
   ports.SetWakeup([&] { ++wakeups; });
-  std::vector<char> buffer(70000);
-  MIDIHDR hdr;
-  ArmedInput(hdr, buffer);
+  size_t received = 0;
+  Bytes last;
+  PlatMidiPort* in = OpenInput({[&](const BYTE* data, size_t size) {
+                                  ++received;
+                                  last.assign(data, data + size);
+                                },
+                                nullptr});
+  ASSERT_TRUE(ports.Listen(in, true).Ok());
   Bytes reply = {0xF0};
   for (int i = 0; i < 65536; ++i) reply.push_back(static_cast<BYTE>(i & 0x7F));
   reply.push_back(0xF7);
@@ -348,16 +276,13 @@ TEST_F(MidiPortsTest, BytesFromAnotherThreadArriveWholeAndWakeTheGuiThread) {
   while (!fed) ports.Deliver();  // framing while the device thread appends
   device.join();
   ports.Deliver();
-  ASSERT_EQ(PostedIds(), (std::vector<UINT>{MM_MIM_LONGDATA}));
-  EXPECT_EQ(hdr.dwBytesRecorded, reply.size());
-  EXPECT_EQ(0, std::memcmp(buffer.data(), reply.data(), reply.size()));
+  EXPECT_EQ(received, 1u);
+  EXPECT_TRUE(last == reply);
   EXPECT_EQ(wakeups.load(), 66);
 }
 
 TEST_F(MidiPortsTest, AFloodNeverDeliveredIsCappedAndEndsTheMessageWithAnError) {
-  std::vector<char> buffer(16);
-  MIDIHDR hdr;
-  ArmedInput(hdr, buffer);
+  ListeningInput();
   const Bytes chunk(1 << 20, 0x11);
   Feed({0xF0});
   for (int i = 0; i < 6; ++i) Feed(chunk);  // more than the port keeps
@@ -365,8 +290,7 @@ TEST_F(MidiPortsTest, AFloodNeverDeliveredIsCappedAndEndsTheMessageWithAnError) 
   Feed({0xF7, 0xF0, 0x05, 0xF7});
   ports.Deliver();
   // The flood ends in an error; the bytes after the gap frame afresh.
-  EXPECT_EQ(PostedIds(), (std::vector<UINT>{MM_MIM_LONGERROR, MM_MIM_LONGDATA}));
-  EXPECT_EQ(hdr.dwBytesRecorded, 3u);
+  EXPECT_EQ(heard, (std::vector<std::string>{"error", "sysex F0 05 F7"}));
 }
 
 }  // namespace

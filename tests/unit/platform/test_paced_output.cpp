@@ -1,9 +1,9 @@
 // The paced output behind RtMidi's ports, on a fake clock and a fake port:
 // a message goes out in exact pieces that rejoin to it, never faster than
 // the MIDI wire, in the order handed over, and a failure ends it and is
-// reported by the next send. The writer thread's own rules (a reset or a
-// close never cuts a message already handed over) are checked through the
-// port set, as the MIDI layer drives them.
+// reported. The writer thread's own rules (a close never cuts a message
+// already handed over) are checked through the port set, as the MIDI layer
+// drives them.
 #include "platform/midi/paced_output.h"
 
 #include <gtest/gtest.h>
@@ -219,32 +219,23 @@ TEST_F(PacerTest, LateWakeUpsAndSlowHandOversAreNeverMadeUpByABurst) {
 
 class PacedDeviceTest : public ::testing::Test {
  protected:
-  PacedDeviceTest() : ports([this](HWND, UINT msg, WPARAM, LPARAM lParam) {
-    if (msg == MM_MOM_DONE) sentReports.push_back(static_cast<UINT>(lParam));
-  }) {
+  PacedDeviceTest() {
     auto owned = std::make_unique<FakePort>(*clock);
     port = owned.get();
     auto device = std::make_unique<PacedOutputDevice>("Paced Port", std::move(owned), clock);
     paced = device.get();
-    id = ports.AddOutput(std::move(device));
+    ports.AddOutput(std::move(device));
   }
 
-  HMIDIOUT Open() {
-    HMIDIOUT out = nullptr;
-    EXPECT_EQ(ports.midiOutOpen(&out, id, nullptr), MMSYSERR_NOERROR);
+  PlatMidiPort* Open() {
+    PlatMidiPort* out = nullptr;
+    EXPECT_TRUE(ports.OpenOutput("Paced Port", [this](const MidiResult& r) { sentReports.push_back(r); }, &out).Ok());
     return out;
   }
 
-  // What the MIDI layer does for one message: attach, send, release (the
-  // release resets the port).
-  UINT SendAndRelease(HMIDIOUT out, Bytes& message) {
-    MIDIHDR hdr;
-    hdr.lpData = reinterpret_cast<char*>(message.data());
-    hdr.dwBufferLength = static_cast<DWORD>(message.size());
-    EXPECT_EQ(ports.midiOutPrepareHeader(out, &hdr), MMSYSERR_NOERROR);
-    const UINT error = ports.midiOutLongMsg(out, &hdr);
-    EXPECT_EQ(ports.midiOutReset(out), MMSYSERR_NOERROR);
-    EXPECT_EQ(ports.midiOutUnprepareHeader(out, &hdr), MMSYSERR_NOERROR);
+  // What the MIDI layer does for one message.
+  UINT SendAndRelease(PlatMidiPort* out, Bytes& message) {
+    const UINT error = ports.Send(out, message.data(), message.size()).error;
     // The caller's buffer is free for the next message at once.
     std::fill(message.begin(), message.end(), 0x55);
     return error;
@@ -253,13 +244,12 @@ class PacedDeviceTest : public ::testing::Test {
   std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
   FakePort* port = nullptr;
   PacedOutputDevice* paced = nullptr;
-  std::vector<UINT> sentReports;  // MM_MOM_DONE's results, in order
+  std::vector<MidiResult> sentReports;  // in order
   MidiPortSet ports;
-  UINT id = 0;
 };
 
-TEST_F(PacedDeviceTest, AResetAndACloseWhileQueuedCutNothingAndLaterMessagesFollow) {
-  HMIDIOUT out = Open();
+TEST_F(PacedDeviceTest, ACloseWhileQueuedCutsNothingAndLaterMessagesFollow) {
+  PlatMidiPort* out = Open();
   port->Hold();
   Bytes block = Sysex(kFullBlock, 1), command = Sysex(10, 2), request = Sysex(6, 3);
   const Bytes expectedBlock = block, expectedCommand = command, expectedRequest = request;
@@ -267,7 +257,7 @@ TEST_F(PacedDeviceTest, AResetAndACloseWhileQueuedCutNothingAndLaterMessagesFoll
   ASSERT_TRUE(port->WaitUntilHeld());
   ASSERT_EQ(SendAndRelease(out, command), MMSYSERR_NOERROR);
   // Ports chosen again in the middle of the block: closed and reopened.
-  ASSERT_EQ(ports.midiOutClose(out), MMSYSERR_NOERROR);
+  ASSERT_TRUE(ports.Close(out).Ok());
   EXPECT_TRUE(port->IsOpen()) << "closed under a message handed over";
   out = Open();
   ASSERT_EQ(SendAndRelease(out, request), MMSYSERR_NOERROR);
@@ -281,12 +271,12 @@ TEST_F(PacedDeviceTest, AResetAndACloseWhileQueuedCutNothingAndLaterMessagesFoll
   ExpectNeverFasterThanTheWire(port->Pieces());
   EXPECT_EQ(port->Opens(), 1);
   EXPECT_EQ(port->Closes(), 0);
-  ASSERT_EQ(ports.midiOutClose(out), MMSYSERR_NOERROR);
+  ASSERT_TRUE(ports.Close(out).Ok());
   EXPECT_EQ(port->Closes(), 1) << "an idle port closes at once";
 }
 
 TEST_F(PacedDeviceTest, AFailedPieceAbortsTheMessageAndItAndThoseBehindItAreReportedFailed) {
-  HMIDIOUT out = Open();
+  PlatMidiPort* out = Open();
   port->Hold();
   port->FailPiece(4);
   Bytes block = Sysex(kFullBlock, 5), behind = Sysex(12, 6);
@@ -300,10 +290,11 @@ TEST_F(PacedDeviceTest, AFailedPieceAbortsTheMessageAndItAndThoseBehindItAreRepo
   EXPECT_EQ(port->Pieces().size(), 5u);
   EXPECT_EQ(port->Joined().size(), 4 * kFragmentBytes);
   ports.Deliver();
-  EXPECT_EQ(sentReports, (std::vector<UINT>{MMSYSERR_ERROR, MMSYSERR_ERROR}));
-  char text[128];
-  ASSERT_EQ(ports.midiOutGetErrorText(MMSYSERR_ERROR, text, sizeof text), MMSYSERR_NOERROR);
-  EXPECT_STREQ(text, "MidiOutAlsa::sendMessage: error sending MIDI message to port.");
+  ASSERT_EQ(sentReports.size(), 2u);
+  for (const MidiResult& report : sentReports) {
+    EXPECT_EQ(report.error, MMSYSERR_ERROR);
+    EXPECT_EQ(report.text, "MidiOutAlsa::sendMessage: error sending MIDI message to port.");
+  }
 
   // Reported as it happened; the port takes the next message.
   Bytes next = Sysex(6, 7);
@@ -312,7 +303,7 @@ TEST_F(PacedDeviceTest, AFailedPieceAbortsTheMessageAndItAndThoseBehindItAreRepo
   ASSERT_TRUE(paced->WaitUntilSent(kPatience));
   EXPECT_EQ(port->Pieces().back().bytes, expectedNext);
   ports.Deliver();
-  EXPECT_EQ(sentReports.back(), MMSYSERR_NOERROR);
+  EXPECT_TRUE(sentReports.back().Ok());
 }
 
 // Hands everything to a port the test keeps, so that it outlives the device.
@@ -331,10 +322,10 @@ TEST(PacedDevice, GoingAwayFinishesWhatWasHandedOverFirst) {
   auto clock = std::make_shared<FakeClock>();
   FakePort port(*clock);
   auto device = std::make_unique<PacedOutputDevice>("Paced Port", std::make_unique<ForwardingPort>(port), clock);
-  ASSERT_EQ(device->Open(), MMSYSERR_NOERROR);
+  ASSERT_EQ(device->Open(nullptr).error, MMSYSERR_NOERROR);
   const Bytes block = Sysex(kFullBlock, 8);
   port.Hold();
-  ASSERT_EQ(device->Send(block.data(), block.size()), MMSYSERR_NOERROR);
+  ASSERT_EQ(device->Send(block.data(), block.size()).error, MMSYSERR_NOERROR);
   ASSERT_TRUE(port.WaitUntilHeld());
   device->Close();
   port.Release();
@@ -369,17 +360,17 @@ TEST(OutputWriter, AFullQueueRefusesAndAFatalErrorRefusesUntilReopened) {
        },
        nullptr},
       1000);
-  ASSERT_EQ(writer.Open(), MMSYSERR_NOERROR);
+  ASSERT_EQ(writer.Open(nullptr).error, MMSYSERR_NOERROR);
   const Bytes big(600, 0x10);
-  ASSERT_EQ(writer.Send(big.data(), big.size()), MMSYSERR_NOERROR);
+  ASSERT_EQ(writer.Send(big.data(), big.size()).error, MMSYSERR_NOERROR);
   {
     std::unique_lock<std::mutex> lock(mutex);
     ASSERT_TRUE(cv.wait_for(lock, kPatience, [&] { return entered; }));  // taken by the writer
   }
-  ASSERT_EQ(writer.Send(big.data(), big.size()), MMSYSERR_NOERROR);  // queued
-  const UINT full = writer.Send(big.data(), big.size());
-  EXPECT_EQ(full, MIDIERR_NOTREADY);
-  EXPECT_FALSE(writer.ErrorText(full).empty());
+  ASSERT_EQ(writer.Send(big.data(), big.size()).error, MMSYSERR_NOERROR);  // queued
+  const MidiResult full = writer.Send(big.data(), big.size());
+  EXPECT_EQ(full.error, MIDIERR_NOTREADY);
+  EXPECT_FALSE(full.text.empty());
 
   {
     std::lock_guard<std::mutex> lock(mutex);
@@ -388,12 +379,15 @@ TEST(OutputWriter, AFullQueueRefusesAndAFatalErrorRefusesUntilReopened) {
   }
   cv.notify_all();
   ASSERT_TRUE(writer.WaitUntilIdle(kPatience));
-  for (int i = 0; i < 2; ++i) EXPECT_EQ(writer.Send(big.data(), 1), MMSYSERR_ERROR);
-  EXPECT_EQ(writer.ErrorText(MMSYSERR_ERROR), "gone");
+  for (int i = 0; i < 2; ++i) {
+    const MidiResult refused = writer.Send(big.data(), 1);
+    EXPECT_EQ(refused.error, MMSYSERR_ERROR);
+    EXPECT_EQ(refused.text, "gone");
+  }
   failFatally = false;
-  ASSERT_EQ(writer.Open(), MMSYSERR_NOERROR);
+  ASSERT_EQ(writer.Open(nullptr).error, MMSYSERR_NOERROR);
   EXPECT_EQ(opens, 2);
-  EXPECT_EQ(writer.Send(big.data(), 1), MMSYSERR_NOERROR);
+  EXPECT_EQ(writer.Send(big.data(), 1).error, MMSYSERR_NOERROR);
 }
 
 }  // namespace

@@ -153,15 +153,15 @@ class RawDeviceTest : public ::testing::Test {
 TEST_F(RawDeviceTest, EveryByteValueTravelsBothWaysUnchangedAndNothingEchoes) {
   auto [input, output] = Device();
   Collector got;
-  ASSERT_EQ(input->Open(got.Sink()), MMSYSERR_NOERROR);
-  ASSERT_EQ(output->Open(), MMSYSERR_NOERROR);
+  ASSERT_EQ(input->Open(got.Sink()).error, MMSYSERR_NOERROR);
+  ASSERT_EQ(output->Open(nullptr).error, MMSYSERR_NOERROR);
   EXPECT_FALSE(peer.EchoOn());
 
   // Carriage return, line feed, XON/XOFF, interrupt and end-of-file
   // characters are data here like any other byte.
   Bytes all(256);
   for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<BYTE>(i);
-  ASSERT_EQ(output->Send(all.data(), all.size()), MMSYSERR_NOERROR);
+  ASSERT_EQ(output->Send(all.data(), all.size()).error, MMSYSERR_NOERROR);
   EXPECT_EQ(peer.Read(all.size()), all);
 
   ASSERT_TRUE(peer.Write(all));
@@ -172,11 +172,11 @@ TEST_F(RawDeviceTest, EveryByteValueTravelsBothWaysUnchangedAndNothingEchoes) {
 TEST_F(RawDeviceTest, AFullBlockGoesThroughIntactInEachDirection) {
   auto [input, output] = Device();
   Collector got;
-  ASSERT_EQ(input->Open(got.Sink()), MMSYSERR_NOERROR);
-  ASSERT_EQ(output->Open(), MMSYSERR_NOERROR);
+  ASSERT_EQ(input->Open(got.Sink()).error, MMSYSERR_NOERROR);
+  ASSERT_EQ(output->Open(nullptr).error, MMSYSERR_NOERROR);
 
   const Bytes out = Sysex(kFullBlock, 1);
-  ASSERT_EQ(output->Send(out.data(), out.size()), MMSYSERR_NOERROR);
+  ASSERT_EQ(output->Send(out.data(), out.size()).error, MMSYSERR_NOERROR);
   const Bytes received = peer.Read(out.size());
   EXPECT_TRUE(received == out) << received.size() << " of " << out.size() << " bytes arrived";
   EXPECT_TRUE(output->WaitUntilWritten(1s));
@@ -189,17 +189,17 @@ TEST_F(RawDeviceTest, AFullBlockGoesThroughIntactInEachDirection) {
 
 TEST_F(RawDeviceTest, MessagesGoOutInOrderAndAClosePendingNeverCutsOne) {
   auto output = Device().output;
-  ASSERT_EQ(output->Open(), MMSYSERR_NOERROR);
+  ASSERT_EQ(output->Open(nullptr).error, MMSYSERR_NOERROR);
   const Bytes first = Sysex(kFullBlock, 3);
   const Bytes second = Sysex(300, 4);
   const Bytes third = Sysex(20, 5);
-  ASSERT_EQ(output->Send(first.data(), first.size()), MMSYSERR_NOERROR);
+  ASSERT_EQ(output->Send(first.data(), first.size()).error, MMSYSERR_NOERROR);
   // The pty holds a few kilobytes only: the block is still being written
   // when the port is closed and opened again.
   output->Close();
-  ASSERT_EQ(output->Open(), MMSYSERR_NOERROR);
-  ASSERT_EQ(output->Send(second.data(), second.size()), MMSYSERR_NOERROR);
-  ASSERT_EQ(output->Send(third.data(), third.size()), MMSYSERR_NOERROR);
+  ASSERT_EQ(output->Open(nullptr).error, MMSYSERR_NOERROR);
+  ASSERT_EQ(output->Send(second.data(), second.size()).error, MMSYSERR_NOERROR);
+  ASSERT_EQ(output->Send(third.data(), third.size()).error, MMSYSERR_NOERROR);
   output->Close();
 
   Bytes expected = first;
@@ -215,10 +215,10 @@ TEST_F(RawDeviceTest, MessagesGoOutInOrderAndAClosePendingNeverCutsOne) {
 TEST_F(RawDeviceTest, ThePeerHangingUpMidTransferFailsTheOutputAndStopsTheReader) {
   auto [input, output] = Device();
   Collector got;
-  ASSERT_EQ(input->Open(got.Sink()), MMSYSERR_NOERROR);
-  ASSERT_EQ(output->Open(), MMSYSERR_NOERROR);
+  ASSERT_EQ(input->Open(got.Sink()).error, MMSYSERR_NOERROR);
+  ASSERT_EQ(output->Open(nullptr).error, MMSYSERR_NOERROR);
   const Bytes block = Sysex(kFullBlock);
-  ASSERT_EQ(output->Send(block.data(), block.size()), MMSYSERR_NOERROR);
+  ASSERT_EQ(output->Send(block.data(), block.size()).error, MMSYSERR_NOERROR);
   EXPECT_EQ(peer.Read(8192).size(), 8192u);
   peer.Hangup();
 
@@ -230,10 +230,9 @@ TEST_F(RawDeviceTest, ThePeerHangingUpMidTransferFailsTheOutputAndStopsTheReader
   // opened again.
   const Bytes command = Sysex(8);
   for (int i = 0; i < 2; ++i) {
-    const UINT error = output->Send(command.data(), command.size());
-    ASSERT_NE(error, MMSYSERR_NOERROR);
-    EXPECT_NE(output->ErrorText(error).find("Cannot write to " + peer.SlavePath()), std::string::npos)
-        << output->ErrorText(error);
+    const MidiResult refused = output->Send(command.data(), command.size());
+    ASSERT_NE(refused.error, MMSYSERR_NOERROR);
+    EXPECT_NE(refused.text.find("Cannot write to " + peer.SlavePath()), std::string::npos) << refused.text;
   }
   input->Close();
   output->Close();
@@ -241,38 +240,33 @@ TEST_F(RawDeviceTest, ThePeerHangingUpMidTransferFailsTheOutputAndStopsTheReader
 
 TEST_F(RawDeviceTest, APeerThatStopsReadingFailsTheMessageInsteadOfHanging) {
   auto output = Device(200ms).output;
-  ASSERT_EQ(output->Open(), MMSYSERR_NOERROR);
+  ASSERT_EQ(output->Open(nullptr).error, MMSYSERR_NOERROR);
   const Bytes block = Sysex(kFullBlock);
-  ASSERT_EQ(output->Send(block.data(), block.size()), MMSYSERR_NOERROR);
+  ASSERT_EQ(output->Send(block.data(), block.size()).error, MMSYSERR_NOERROR);
   ASSERT_TRUE(output->WaitUntilWritten(kPatience));
 
   const Bytes command = Sysex(8);
-  const UINT error = output->Send(command.data(), command.size());
-  ASSERT_NE(error, MMSYSERR_NOERROR);
-  EXPECT_NE(output->ErrorText(error).find("no byte was taken for 200 ms"), std::string::npos)
-      << output->ErrorText(error);
+  const MidiResult refused = output->Send(command.data(), command.size());
+  ASSERT_NE(refused.error, MMSYSERR_NOERROR);
+  EXPECT_NE(refused.text.find("no byte was taken for 200 ms"), std::string::npos) << refused.text;
   // Not a lost device: once the peer reads again, messages go through.
   peer.Read(1 << 20, 300ms);
-  ASSERT_EQ(output->Send(command.data(), command.size()), MMSYSERR_NOERROR);
+  ASSERT_EQ(output->Send(command.data(), command.size()).error, MMSYSERR_NOERROR);
   EXPECT_EQ(peer.Read(command.size()), command);
 }
 
 TEST_F(RawDeviceTest, PortSetOpensThePathAndFramesWhatTheReaderHandsOver) {
-  MidiPortSet ports([](HWND, UINT, WPARAM, LPARAM) {});
+  MidiPortSet ports;
   const MidiPortPair ids = rawdev::AddRawDevice(ports, peer.SlavePath());
-  MIDICAPS caps;
-  ASSERT_EQ(ports.midiInGetDevCaps(ids.input, &caps), MMSYSERR_NOERROR);
-  EXPECT_EQ(caps.szPname, rawdev::PortNameForPath(peer.SlavePath()));
+  const std::string name = ports.InputNames().at(ids.input);
+  EXPECT_EQ(name, rawdev::PortNameForPath(peer.SlavePath()));
 
-  HMIDIIN in = nullptr;
-  ASSERT_EQ(ports.midiInOpen(&in, ids.input, nullptr), MMSYSERR_NOERROR);
-  std::vector<char> buffer(kFullBlock + 100);
-  MIDIHDR hdr;
-  hdr.lpData = buffer.data();
-  hdr.dwBufferLength = static_cast<DWORD>(buffer.size());
-  ASSERT_EQ(ports.midiInPrepareHeader(in, &hdr), MMSYSERR_NOERROR);
-  ASSERT_EQ(ports.midiInAddBuffer(in, &hdr), MMSYSERR_NOERROR);
-  ASSERT_EQ(ports.midiInStart(in), MMSYSERR_NOERROR);
+  PlatMidiPort* in = nullptr;
+  std::vector<Bytes> received;
+  ASSERT_TRUE(
+      ports.OpenInput(name, {[&received](const BYTE* d, size_t n) { received.emplace_back(d, d + n); }, nullptr}, &in)
+          .Ok());
+  ASSERT_TRUE(ports.Listen(in, true).Ok());
 
   // Active sensing from an interface in the middle of a block.
   Bytes block = Sysex(kFullBlock, 6);
@@ -281,27 +275,22 @@ TEST_F(RawDeviceTest, PortSetOpensThePathAndFramesWhatTheReaderHandsOver) {
   ASSERT_TRUE(peer.Write(wire));
   EXPECT_TRUE(Eventually([&] {
     ports.Deliver();
-    return (hdr.dwFlags & MHDR_DONE) != 0;
+    return !received.empty();
   }));
-  ASSERT_EQ(hdr.dwBytesRecorded, block.size());
-  EXPECT_TRUE(std::equal(block.begin(), block.end(), reinterpret_cast<const BYTE*>(buffer.data())));
-  ASSERT_EQ(ports.midiInReset(in), MMSYSERR_NOERROR);
-  ASSERT_EQ(ports.midiInUnprepareHeader(in, &hdr), MMSYSERR_NOERROR);
-  EXPECT_EQ(ports.midiInClose(in), MMSYSERR_NOERROR);
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_TRUE(received[0] == block);
+  EXPECT_TRUE(ports.Close(in).Ok());
 }
 
 TEST(RawDevicePorts, AMissingPathFailsToOpenWithTheReasonAndThePath) {
-  MidiPortSet ports([](HWND, UINT, WPARAM, LPARAM) {});
+  MidiPortSet ports;
   const std::string path = "/nonexistent/midi-device";
-  const MidiPortPair ids = rawdev::AddRawDevice(ports, path);
-  HMIDIOUT out = nullptr;
-  const UINT error = ports.midiOutOpen(&out, ids.output, nullptr);
-  EXPECT_EQ(error, MMSYSERR_BADDEVICEID);
-  char text[128];
-  ASSERT_EQ(ports.midiOutGetErrorText(error, text, sizeof text), MMSYSERR_NOERROR);
-  EXPECT_STREQ(text, "Cannot open /nonexistent/midi-device: No such file or directory");
-  HMIDIIN in = nullptr;
-  EXPECT_EQ(ports.midiInOpen(&in, ids.input, nullptr), MMSYSERR_BADDEVICEID);
+  rawdev::AddRawDevice(ports, path);
+  PlatMidiPort* port = nullptr;
+  const MidiResult refused = ports.OpenOutput(path, nullptr, &port);
+  EXPECT_EQ(refused.error, MMSYSERR_BADDEVICEID);
+  EXPECT_EQ(refused.text, "Cannot open /nonexistent/midi-device: No such file or directory");
+  EXPECT_EQ(ports.OpenInput(path, {}, &port).error, MMSYSERR_BADDEVICEID);
 }
 
 TEST(RawDevicePorts, NamesKeepTheDistinctiveEndOfALongPath) {
@@ -322,14 +311,13 @@ TEST(RawDevicePorts, NodesAreFoundInCardAndDeviceOrderAndEachPathIsAddedOnce) {
   EXPECT_TRUE(rawdev::FindRawMidiNodes(dir.File("missing")).empty());
 
   std::filesystem::create_symlink(dir.File("midiC1D0"), dir.File("link"));
-  MidiPortSet ports([](HWND, UINT, WPARAM, LPARAM) {});
-  const UINT before = ports.midiOutGetNumDevs();
+  MidiPortSet ports;
+  const size_t before = ports.OutputNames().size();
   RegisterSystemPorts(ports, {dir.File("midiC1D0"), dir.File("link"), dir.File("midiC1D0"), dir.File("midiC0D2")});
-  EXPECT_EQ(ports.midiOutGetNumDevs() - before, 2u);
-  EXPECT_EQ(ports.midiInGetNumDevs(), ports.midiOutGetNumDevs());
-  MIDICAPS caps;
-  ASSERT_EQ(ports.midiOutGetDevCaps(ports.midiOutGetNumDevs() - 2, &caps), MMSYSERR_NOERROR);
-  EXPECT_EQ(caps.szPname, rawdev::PortNameForPath(dir.File("midiC1D0")));
+  const std::vector<std::string> names = ports.OutputNames();
+  EXPECT_EQ(names.size() - before, 2u);
+  EXPECT_EQ(ports.InputNames().size(), names.size());
+  EXPECT_EQ(names[names.size() - 2], rawdev::PortNameForPath(dir.File("midiC1D0")));
 }
 
 TEST(RawDevicePorts, ACustomLineRateIsTakenByATerminal) {

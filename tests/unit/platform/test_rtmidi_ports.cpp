@@ -19,37 +19,34 @@ TEST(RtMidiPorts, NoSequencerMeansNoPortsAndNoCrash) {
   // RtMidi throws here; the lists are simply empty.
   EXPECT_TRUE(rtmidiports::ListPorts(true).empty());
   EXPECT_TRUE(rtmidiports::ListPorts(false).empty());
-  MidiPortSet ports([](HWND, UINT, WPARAM, LPARAM) {});
+  MidiPortSet ports;
   rtmidiports::RegisterRtMidiPorts(ports);
-  EXPECT_EQ(ports.midiInGetNumDevs(), 0u);
-  EXPECT_EQ(ports.midiOutGetNumDevs(), 0u);
+  EXPECT_TRUE(ports.InputNames().empty());
+  EXPECT_TRUE(ports.OutputNames().empty());
   if (access("/dev/snd", F_OK) != 0) {
     RegisterSystemPorts(ports, {});
-    EXPECT_EQ(ports.midiInGetNumDevs(), 0u);
-    EXPECT_EQ(ports.midiOutGetNumDevs(), 0u);
+    EXPECT_TRUE(ports.InputNames().empty());
+    EXPECT_TRUE(ports.OutputNames().empty());
   }
 }
 
 TEST(RtMidiPorts, OpeningWithoutSequencerFailsWithRtMidisOwnText) {
   if (HaveSequencer()) GTEST_SKIP() << "this machine has an ALSA sequencer";
-  MidiPortSet ports([](HWND, UINT, WPARAM, LPARAM) {});
-  const UINT in = ports.AddInput(std::make_unique<rtmidiports::RtMidiInputDevice>("Kilnbox MIDI 1 20:0"));
-  const UINT out = ports.AddOutput(rtmidiports::MakeOutputDevice("Kilnbox MIDI 1 20:0"));
-  char text[128];
+  MidiPortSet ports;
+  ports.AddInput(std::make_unique<rtmidiports::RtMidiInputDevice>("Kilnbox MIDI 1 20:0"));
+  ports.AddOutput(rtmidiports::MakeOutputDevice("Kilnbox MIDI 1 20:0"));
+  PlatMidiPort* port = nullptr;
 
-  HMIDIIN hin = nullptr;
-  const UINT inError = ports.midiInOpen(&hin, in, nullptr);
-  EXPECT_EQ(inError, MMSYSERR_NODRIVER);
-  ASSERT_EQ(ports.midiInGetErrorText(inError, text, sizeof text), MMSYSERR_NOERROR);
-  EXPECT_STREQ(text, "MidiInAlsa::initialize: error creating ALSA sequencer client object.");
+  const MidiResult in = ports.OpenInput("Kilnbox MIDI 1 20:0", {}, &port);
+  EXPECT_EQ(in.error, MMSYSERR_NODRIVER);
+  EXPECT_EQ(in.text, "MidiInAlsa::initialize: error creating ALSA sequencer client object.");
 
-  HMIDIOUT hout = nullptr;
-  const UINT outError = ports.midiOutOpen(&hout, out, nullptr);
-  EXPECT_EQ(outError, MMSYSERR_NODRIVER);
-  ASSERT_EQ(ports.midiOutGetErrorText(outError, text, sizeof text), MMSYSERR_NOERROR);
-  EXPECT_STREQ(text, "MidiOutAlsa::initialize: error creating ALSA sequencer client object.");
+  const MidiResult out = ports.OpenOutput("Kilnbox MIDI 1 20:0", nullptr, &port);
+  EXPECT_EQ(out.error, MMSYSERR_NODRIVER);
+  EXPECT_EQ(out.text, "MidiOutAlsa::initialize: error creating ALSA sequencer client object.");
   // A second try fails the same way instead of finding a half-made port.
-  EXPECT_EQ(ports.midiOutOpen(&hout, out, nullptr), MMSYSERR_NODRIVER);
+  EXPECT_EQ(ports.OpenOutput("Kilnbox MIDI 1 20:0", nullptr, &port).error, MMSYSERR_NODRIVER);
+  EXPECT_EQ(port, nullptr);
 }
 
 TEST(RtMidiPorts, TheModuleLoadsOrSaysWhyNot) {

@@ -48,8 +48,8 @@ const char kLaterKeys[] = "ResampleToPlaybackRate = 0\n";
 
 TEST_F(ConfigFile, FirstStartHasTheDefaultsAndTheFirstSaveWritesEveryLine) {
   EXPECT_EQ(LoadConfig(szCfgName, Model(), Settings()), 1);
-  EXPECT_EQ(cMidiInDevice, 0u);
-  EXPECT_EQ(cMidiOutDevice, 0u);
+  EXPECT_EQ(TheConfigState().cMidiInDevice, 0u);
+  EXPECT_EQ(TheConfigState().cMidiOutDevice, 0u);
   EXPECT_EQ(Model().EPROM_type, et2764);
   EXPECT_EQ(Model().EPROM_Arrangement, eaOneEpromOneSound);
   EXPECT_EQ(Model().cMemoryFillValue, 0u);
@@ -85,8 +85,8 @@ TEST_F(ConfigFile, LaterKeysAndOlderFilesPassEachOtherBy) {
 }
 
 TEST_F(ConfigFile, EverySettingSurvivesASaveAndALoad) {
-  cMidiInDevice = 0xFFFFFFFFu;  // no port chosen
-  cMidiOutDevice = 2;
+  TheConfigState().cMidiInDevice = 0xFFFFFFFFu;  // no port chosen
+  TheConfigState().cMidiOutDevice = 2;
   Model().EPROM_type = et27128A;
   Model().EPROM_Arrangement = eaFourEpromsOneSound;
   Model().cMemoryFillValue = 255;
@@ -103,8 +103,8 @@ TEST_F(ConfigFile, EverySettingSurvivesASaveAndALoad) {
   Forget();
   LoadConfig(szCfgName, Model(), Settings());
 
-  EXPECT_EQ(cMidiInDevice, 0xFFFFFFFFu);
-  EXPECT_EQ(cMidiOutDevice, 2u);
+  EXPECT_EQ(TheConfigState().cMidiInDevice, 0xFFFFFFFFu);
+  EXPECT_EQ(TheConfigState().cMidiOutDevice, 2u);
   EXPECT_EQ(Model().EPROM_type, et27128A);
   EXPECT_EQ(Model().EPROM_Arrangement, eaFourEpromsOneSound);
   EXPECT_EQ(Model().cMemoryFillValue, 255u);
@@ -128,8 +128,8 @@ TEST_F(ConfigFile, LivesInTheConfigFolderAndLeavesTheCurrentDirectoryAlone) {
 }
 
 TEST_F(ConfigFile, MissingKeysOneToFiveResetAndTheOthersKeepTheirValues) {
-  cMidiInDevice = 4;
-  cMidiOutDevice = 5;
+  TheConfigState().cMidiInDevice = 4;
+  TheConfigState().cMidiOutDevice = 5;
   Model().EPROM_type = et27256;
   Model().EPROM_Arrangement = eaTwoEpromsOneSound;
   Model().cMemoryFillValue = 255;
@@ -138,8 +138,8 @@ TEST_F(ConfigFile, MissingKeysOneToFiveResetAndTheOthersKeepTheirValues) {
   Settings().DefaultFileFormat = 1;
   Settings().RecentLoadPath = "/kept";
   Load("# nothing but a comment\n\n");
-  EXPECT_EQ(cMidiInDevice, 0u);
-  EXPECT_EQ(cMidiOutDevice, 0u);
+  EXPECT_EQ(TheConfigState().cMidiInDevice, 0u);
+  EXPECT_EQ(TheConfigState().cMidiOutDevice, 0u);
   EXPECT_EQ(Model().EPROM_type, et2764);
   EXPECT_EQ(Model().EPROM_Arrangement, eaOneEpromOneSound);
   EXPECT_EQ(Model().cMemoryFillValue, 0u);
@@ -195,7 +195,7 @@ TEST_F(ConfigFile, HandEditedLines) {
        "what is this = 3\n");
   EXPECT_EQ(Model().EPROM_type, et27128A);
   EXPECT_EQ(Model().EPROM_Arrangement, eaOneEpromOneSound);  // the comment and the wrong case are ignored
-  EXPECT_EQ(cMidiOutDevice, 7u);
+  EXPECT_EQ(TheConfigState().cMidiOutDevice, 7u);
   EXPECT_EQ(Settings().RecentLoadPath, "/music/my kicks");
   EXPECT_EQ(Settings().RecentSavePath, "/music/out");
   EXPECT_EQ(Model().cMemoryFillValue, 255u);  // the last of several lines wins
@@ -247,11 +247,11 @@ TEST_F(ConfigFile, ARecentPathIsSavedOnlyWhenItReadsBackUnchanged) {
                                   std::string("/odd/MIDI_in_device=3")}) {
     Settings().RecentLoadPath = path;
     Settings().RecentSavePath = path;
-    cMidiInDevice = 1;
+    TheConfigState().cMidiInDevice = 1;
     RoundTrip();
     EXPECT_EQ(Settings().RecentLoadPath, "") << path;
     EXPECT_EQ(Settings().RecentSavePath, "") << path;
-    EXPECT_EQ(cMidiInDevice, 1u) << path;
+    EXPECT_EQ(TheConfigState().cMidiInDevice, 1u) << path;
   }
 }
 

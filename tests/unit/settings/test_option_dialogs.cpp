@@ -226,14 +226,14 @@ TEST_F(OptionDialogsTest, WhichEpromClampsDisablesAndCancels) {
 }
 
 TEST_F(OptionDialogsTest, MidiOptionsWithoutDevicesStoreNoPort) {
-  MidiInit(&MidiInInfo, &MidiOutInfo);
+  MidiInit(&App().MidiInInfo, &App().MidiOutInfo);
   Open(IDD_MIDI_OPTIONS, PrefsDialog, [](DialogDriver& d) {
     EXPECT_TRUE(d.ListItems(101).empty() && d.ListItems(102).empty());
     EXPECT_EQ(d.ListSelection(101), -1);
     d.PressOk();
   });
-  EXPECT_EQ(cMidiInDevice, 0xFFFFFFFFu);
-  EXPECT_EQ(cMidiOutDevice, 0xFFFFFFFFu);
+  EXPECT_EQ(TheConfigState().cMidiInDevice, 0xFFFFFFFFu);
+  EXPECT_EQ(TheConfigState().cMidiOutDevice, 0xFFFFFFFFu);
   ExpectConfigLine("MIDI_in_device = -1");
   ExpectConfigLine("MIDI_out_device = -1");
 }
@@ -250,12 +250,12 @@ class MidiOptionsWithPortsTest : public OptionDialogsTest {
       outputs.push_back(new midimem::MemoryOutput(name));
       P().Midi().AddOutput(std::unique_ptr<MidiOutputDevice>(outputs.back()));
     }
-    ASSERT_EQ(MidiInit(&MidiInInfo, &MidiOutInfo), 1);
+    ASSERT_EQ(MidiInit(&App().MidiInInfo, &App().MidiOutInfo), 1);
     // As at start-up, with input port 2 and output port 1.
-    cMidiInDevice = MidiInInfo.uDeviceID = 1;
-    cMidiOutDevice = MidiOutInfo.uDeviceID = 0;
-    MidiActivateDevice(App().MyWindow, &MidiInInfo, MIDI_OPEN);
-    MidiActivateDevice(App().MyWindow, &MidiOutInfo, MIDI_OPEN);
+    TheConfigState().cMidiInDevice = App().MidiInInfo.uDeviceID = 1;
+    TheConfigState().cMidiOutDevice = App().MidiOutInfo.uDeviceID = 0;
+    MidiActivateDevice(App().MyWindow, &App().MidiInInfo, MIDI_OPEN);
+    MidiActivateDevice(App().MyWindow, &App().MidiOutInfo, MIDI_OPEN);
   }
   // Which inputs and outputs are open, as "01/10".
   std::string OpenPorts() const {
@@ -287,8 +287,8 @@ TEST_F(MidiOptionsWithPortsTest, CancelReopensTheOldPortsAndOkTheChosenOnes) {
   EXPECT_FALSE(ConfigSaved());
 
   ChoosePortsAndLeave([](DialogDriver& d) { d.PressOk(); });
-  EXPECT_EQ(cMidiInDevice, 0u);
-  EXPECT_EQ(cMidiOutDevice, 1u);
+  EXPECT_EQ(TheConfigState().cMidiInDevice, 0u);
+  EXPECT_EQ(TheConfigState().cMidiOutDevice, 1u);
   EXPECT_EQ(OpenPorts(), "10/01");
   EXPECT_TRUE(P().messageBoxes.empty());
   ExpectConfigLine("MIDI_in_device = 0");

@@ -32,9 +32,9 @@ TEST(CoreSession, ANewSessionStartsWithANewImageMarksAndSettings) {
     first.fileSettings.AutoScale = 1;
     first.fileSettings.RecentLoadPath = "/sounds";
     first.dialogs.old_sr = 8000;
-    bMidiInit = 1;
-    MidiInInfo.uDeviceID = 2;
-    cMidiOutDevice = 3;
+    first.app.bMidiInit = 1;
+    first.app.MidiInInfo.uDeviceID = 2;
+    TheConfigState().cMidiOutDevice = 3;
   }
 
   CoreSession second(CoreSession::Setup::WithoutWindow);
@@ -55,9 +55,9 @@ TEST(CoreSession, ANewSessionStartsWithANewImageMarksAndSettings) {
   EXPECT_EQ(second.fileSettings.AutoScale, 0u);
   EXPECT_TRUE(second.fileSettings.RecentLoadPath.empty());
   EXPECT_EQ(second.dialogs.old_sr, 24000u);
-  EXPECT_EQ(bMidiInit, 0u);
-  EXPECT_EQ(MidiInInfo.uDeviceID, MIDI_INVALID);
-  EXPECT_EQ(cMidiOutDevice, 0u);
+  EXPECT_EQ(second.app.bMidiInit, 0u);
+  EXPECT_EQ(second.app.MidiInInfo.uDeviceID, MIDI_INVALID);
+  EXPECT_EQ(TheConfigState().cMidiOutDevice, 0u);
 }
 
 }  // namespace
