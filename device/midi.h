@@ -37,6 +37,10 @@ typedef struct _MIDIINFO {
   UINT uDeviceStatus = MIDI_IDLE;
 } MIDIINFO, *LPMIDIINFO;
 
+// Size of each MIDI and playback buffer: the largest device reply (45 header
+// bytes, two bytes for each of 65536 data bytes and the end byte) fits.
+constexpr DWORD BUFFER_SIZE = 0x20400;
+
 // What the open ports report, on the GUI thread.
 class MidiEvents {
  public:

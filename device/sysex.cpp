@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/app_state.h"
 #include "shell/image_model.h"
 
 namespace {

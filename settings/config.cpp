@@ -10,7 +10,7 @@
 #include <string>
 
 #include "files/file_settings.h"
-#include "shell/app_state.h"
+#include "resources/app_names.h"
 #include "shell/image_model.h"
 
 namespace {
@@ -168,9 +168,7 @@ bool WriteSettings(FILE* fp, const ImageModel& image, FileSettings files) {
 }
 
 void TraceSaveFailure(const char* what, const std::string& path) {
-  char text[TEXT_BUFFER_SIZE];
-  std::snprintf(text, sizeof text, "\r\nSaveConfig: %s %s", what, path.c_str());
-  plat::DebugTrace(text);
+  plat::DebugTrace(("\r\nSaveConfig: " + std::string(what) + " " + path).c_str());
 }
 
 }  // namespace

@@ -1,7 +1,30 @@
 // The option dialogs' procedures and the size limits of the EPROM dialog.
 #pragma once
 
+#include "device/midi.h"
+#include "files/file_settings.h"
 #include "platform/platform.h"
+#include "shell/image_model.h"
+
+struct OptionDialogsState;
+
+// What the settings dialogs read and change: handed to ShowSettingsDialog by
+// whoever opens one, since the platform calls the procedures with nothing
+// of ours.
+struct SettingsContext {
+  ImageModel& image;
+  FileSettings& files;
+  OptionDialogsState& dialogs;
+  // MIDI Options closes the ports while it is open and opens the ones chosen
+  // again, aimed at the main window.
+  HWND mainWindow;
+  MIDIINFO& midiIn;
+  MIDIINFO& midiOut;
+};
+
+// Runs the dialog of `templateId` with `proc`, on `context` (and `param`
+// for WM_INITDIALOG, as DialogBoxParam); returns the dialog's result.
+INT_PTR ShowSettingsDialog(HWND owner, int templateId, DLGPROC proc, SettingsContext& context, LPARAM param = 0);
 
 INT_PTR PrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR EPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,18 +1,20 @@
 // The settings dialogs (MIDI, EPROM, file format, audio) and the Which
 // EPROM chooser. Each settings dialog changes the session's settings only on
 // OK and then saves the configuration; Cancel, Esc and the close box change
-// nothing. The platform calls the procedures with nothing of ours: they
-// find what they work on in the session that runs.
+// nothing. They work on the context ShowSettingsDialog was given.
 #include <cstdio>
 #include <string>
 
 #include "device/midi.h"
 #include "settings/config.h"
 #include "settings/dialogs.h"
-#include "shell/app_state.h"
-#include "shell/core_session.h"
+#include "resources/app_names.h"
 
 namespace {
+
+// The context of the settings dialog on screen; the dialogs are modal, so
+// there is one at most.
+SettingsContext* g_shown = nullptr;
 
 // Control ids of the MIDI Options dialog.
 constexpr int IDC_MIDI_IN_LIST = 101;
@@ -108,7 +110,7 @@ UINT ClampSampleRate(UINT rate) {
   return rate;
 }
 
-void SaveSettings(const CoreSession& session) { SaveConfig(szCfgName, session.image, session.fileSettings); }
+void SaveSettings(const SettingsContext& context) { SaveConfig(szCfgName, context.image, context.files); }
 
 // --- MIDI Options -------------------------------------------------------------
 
@@ -125,12 +127,12 @@ void FillMidiDeviceList(HWND hDlg, int listId, UINT uDeviceType, UINT count, UIN
 
 // The ports are opened with the main window as the target of their input,
 // as at start-up: the dialog is gone when the replies come.
-void ReopenMidiDevices(AppState& app) {
+void ReopenMidiDevices(SettingsContext& context) {
   const ConfigState& chosen = TheConfigState();
-  app.MidiInInfo.uDeviceID = chosen.cMidiInDevice;
-  MidiActivateDevice(app.MyWindow, &app.MidiInInfo, MIDI_OPEN);
-  app.MidiOutInfo.uDeviceID = chosen.cMidiOutDevice;
-  MidiActivateDevice(app.MyWindow, &app.MidiOutInfo, MIDI_OPEN);
+  context.midiIn.uDeviceID = chosen.cMidiInDevice;
+  MidiActivateDevice(context.mainWindow, &context.midiIn, MIDI_OPEN);
+  context.midiOut.uDeviceID = chosen.cMidiOutDevice;
+  MidiActivateDevice(context.mainWindow, &context.midiOut, MIDI_OPEN);
 }
 
 // --- EPROM Options ------------------------------------------------------------
@@ -198,9 +200,9 @@ void InitAudioDialog(HWND hDlg, const FileSettings& files, OptionDialogsState& o
   SetDlgItemInt(hDlg, IDC_SAMPLE_RATE, files.sample_rate);
 }
 
-void StoreAudioSettings(HWND hDlg, CoreSession& session) {
-  FileSettings& files = session.fileSettings;
-  const OptionDialogsState& old = session.dialogs;
+void StoreAudioSettings(HWND hDlg, SettingsContext& context) {
+  FileSettings& files = context.files;
+  const OptionDialogsState& old = context.dialogs;
   files.sample_rate = ClampSampleRate(GetDlgItemInt(hDlg, IDC_SAMPLE_RATE));
   files.AutoScale = CheckBoxValue(hDlg, IDC_AUTO_SCALE);
   files.AutoDetectSampleRate = CheckBoxValue(hDlg, IDC_AUTO_DETECT_RATE);
@@ -208,18 +210,26 @@ void StoreAudioSettings(HWND hDlg, CoreSession& session) {
   files.ResampleToPlaybackRate = CheckBoxValue(hDlg, IDC_RESAMPLE);
   if (files.sample_rate != old.old_sr || files.AutoScale != old.oldF1 || files.AutoDetectSampleRate != old.oldF2 ||
       files.AutoCleanup != old.oldF3 || files.ResampleToPlaybackRate != old.oldF4)
-    SaveSettings(session);
+    SaveSettings(context);
 }
 
 }  // namespace
 
+INT_PTR ShowSettingsDialog(HWND owner, int templateId, DLGPROC proc, SettingsContext& context, LPARAM param) {
+  SettingsContext* const outer = g_shown;
+  g_shown = &context;
+  const INT_PTR result = plat::DialogBoxParam(owner, templateId, proc, param);
+  g_shown = outer;
+  return result;
+}
+
 INT_PTR PrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
-  CoreSession& session = CoreSession::Current();
-  AppState& app = session.app;
+  if (g_shown == nullptr) return 0;
+  SettingsContext& context = *g_shown;
   ConfigState& chosen = TheConfigState();
   if (message == WM_INITDIALOG) {
-    MidiActivateDevice(app.MyWindow, &app.MidiInInfo, MIDI_FORCE_CLOSE);
-    MidiActivateDevice(app.MyWindow, &app.MidiOutInfo, MIDI_FORCE_CLOSE);
+    MidiActivateDevice(context.mainWindow, &context.midiIn, MIDI_FORCE_CLOSE);
+    MidiActivateDevice(context.mainWindow, &context.midiOut, MIDI_FORCE_CLOSE);
     const MidiLayer& ports = TheMidiLayer();
     FillMidiDeviceList(hDlg, IDC_MIDI_IN_LIST, MIDI_INPUT, ports.uMidiInDevices, chosen.cMidiInDevice);
     FillMidiDeviceList(hDlg, IDC_MIDI_OUT_LIST, MIDI_OUTPUT, ports.uMidiOutDevices, chosen.cMidiOutDevice);
@@ -231,10 +241,10 @@ INT_PTR PrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
       // An empty list gives -1, all bits set: no port chosen.
       chosen.cMidiOutDevice = static_cast<UINT>(plat::DlgListGetSel(hDlg, IDC_MIDI_OUT_LIST));
       chosen.cMidiInDevice = static_cast<UINT>(plat::DlgListGetSel(hDlg, IDC_MIDI_IN_LIST));
-      SaveSettings(session);
+      SaveSettings(context);
       [[fallthrough]];
     case IDCANCEL:
-      ReopenMidiDevices(app);
+      ReopenMidiDevices(context);
       plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
       return 1;
     default:
@@ -263,9 +273,10 @@ void CheckSizeLimits(HWND hDlg, UINT type) {
 }
 
 INT_PTR EPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
-  CoreSession& session = CoreSession::Current();
+  if (g_shown == nullptr) return 0;
+  SettingsContext& context = *g_shown;
   if (message == WM_INITDIALOG) {
-    InitEpromDialog(hDlg, session.image);
+    InitEpromDialog(hDlg, context.image);
     return 1;
   }
   if (message != WM_COMMAND) return 0;
@@ -288,8 +299,8 @@ INT_PTR EPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
       plat::MessageBox(hDlg, kEpromHelpText, kEpromHelpCaption, MB_OK);
       return 1;
     case IDOK:
-      StoreEpromSettings(hDlg, session.image);
-      SaveSettings(session);
+      StoreEpromSettings(hDlg, context.image);
+      SaveSettings(context);
       plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
       return 1;
     case IDCANCEL:
@@ -301,9 +312,10 @@ INT_PTR EPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
 }
 
 INT_PTR FilePrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
-  CoreSession& session = CoreSession::Current();
+  if (g_shown == nullptr) return 0;
+  SettingsContext& context = *g_shown;
   if (message == WM_INITDIALOG) {
-    CheckRadioButton(hDlg, IDC_FORMAT_BIN, IDC_FORMAT_HEX, FormatButton(session.fileSettings.DefaultFileFormat));
+    CheckRadioButton(hDlg, IDC_FORMAT_BIN, IDC_FORMAT_HEX, FormatButton(context.files.DefaultFileFormat));
     return 1;
   }
   if (message != WM_COMMAND) return 0;
@@ -314,8 +326,8 @@ INT_PTR FilePrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*
   }
   if (id == IDOK) {
     const int format = FirstCheckedButton(hDlg, IDC_FORMAT_BIN, IDC_FORMAT_HEX);
-    if (format >= 0) session.fileSettings.DefaultFileFormat = static_cast<UINT>(format);
-    SaveSettings(session);
+    if (format >= 0) context.files.DefaultFileFormat = static_cast<UINT>(format);
+    SaveSettings(context);
   }
   if (id == IDOK || id == IDCANCEL) {
     plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
@@ -325,9 +337,10 @@ INT_PTR FilePrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*
 }
 
 INT_PTR WhichEPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (g_shown == nullptr) return 0;
   if (message == WM_INITDIALOG) {
     LPARAM sel = lParam < 0 ? 0 : (lParam > 3 ? 3 : lParam);
-    if (CoreSession::Current().image.EPROM_Arrangement == eaTwoEpromsOneSound) {
+    if (g_shown->image.EPROM_Arrangement == eaTwoEpromsOneSound) {
       if (sel > 1) sel = 1;
       plat::EnableDlgItem(hDlg, IDC_EPROM_3, false);
       plat::EnableDlgItem(hDlg, IDC_EPROM_4, false);
@@ -353,14 +366,15 @@ INT_PTR WhichEPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 INT_PTR AudioOptionsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
-  CoreSession& session = CoreSession::Current();
+  if (g_shown == nullptr) return 0;
+  SettingsContext& context = *g_shown;
   if (message == WM_INITDIALOG) {
-    InitAudioDialog(hDlg, session.fileSettings, session.dialogs);
+    InitAudioDialog(hDlg, context.files, context.dialogs);
     return 1;
   }
   if (message != WM_COMMAND) return 0;
   const int id = LOWORD(wParam);
-  if (id == IDOK) StoreAudioSettings(hDlg, session);
+  if (id == IDOK) StoreAudioSettings(hDlg, context);
   if (id == IDOK || id == IDCANCEL) {
     plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
     return 1;

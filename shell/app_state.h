@@ -1,4 +1,4 @@
-// What the application owns for its whole run: names, the main window and
+// What the application owns for its whole run: the main window and
 // its status bar, the help folder, the MIDI port records and the transfer
 // and playback buffers.
 #pragma once
@@ -7,15 +7,8 @@
 
 #include "device/midi.h"
 #include "platform/platform.h"
+#include "resources/app_names.h"
 #include "shell/image_model.h"
-
-extern const char szAppName[];     // "TALVERINE"
-extern const char szCfgName[];     // "TALVERINE.CFG"
-extern const char szAppCaption[];  // "Kilnbox EPROM Utility"
-
-// Size of each MIDI and playback buffer: the largest device reply (45 header
-// bytes, two bytes for each of 65536 data bytes and the end byte) fits.
-constexpr DWORD BUFFER_SIZE = 0x20400;
 
 // Texts for the window are formatted into buffers of this size; a longer
 // one (a long file name) is cut.
@@ -39,6 +32,3 @@ struct AppState {
   MIDIINFO MidiOutInfo;
 };
 
-// The MIDI layer's own state (device/midi.h) and the ports chosen
-// (settings/config.h) start new with each session.
-void MakeMidiStateNew();

@@ -35,9 +35,14 @@ void LoadFile(CoreSession& session, HWND hWnd) {
   FullRedraw(hWnd);
 }
 
+void ShowSettings(CoreSession& session, HWND hWnd, int templateId, DLGPROC proc) {
+  SettingsContext settings = session.Settings();
+  ShowSettingsDialog(hWnd, templateId, proc, settings);
+}
+
 void EpromOptions(CoreSession& session, HWND hWnd) {
   ImageModel& image = session.image;
-  plat::DialogBoxParam(hWnd, IDD_EPROM_OPTIONS, EPROMDialog, 0);
+  ShowSettings(session, hWnd, IDD_EPROM_OPTIONS, EPROMDialog);
   if (image.EPROM_Arrangement != image.Old_EPROM_Arrangement) {
     CreateButttons(hWnd, session.layout, image);
     image.Old_EPROM_Arrangement = image.EPROM_Arrangement;
@@ -55,7 +60,7 @@ void About(HWND hWnd) {
 
 // The ports the operation under way talks through stay as they are until
 // it ends.
-void MidiDevices(const CoreSession& session, HWND hWnd) {
+void MidiDevices(CoreSession& session, HWND hWnd) {
   if (session.devices && session.devices->Busy()) {
     plat::MessageBox(hWnd,
                      "A Kilnbox operation is under way: cancel it (Kilnbox, Cancel Operation) or let it end "
@@ -63,7 +68,7 @@ void MidiDevices(const CoreSession& session, HWND hWnd) {
                      "MIDI Devices", MB_ICONINFORMATION | MB_OK);
     return;
   }
-  plat::DialogBoxParam(hWnd, IDD_MIDI_OPTIONS, PrefsDialog, 0);
+  ShowSettings(session, hWnd, IDD_MIDI_OPTIONS, PrefsDialog);
   FullRedraw(hWnd);
 }
 
@@ -81,11 +86,11 @@ LRESULT OnCommand(CoreSession& session, HWND hWnd, WPARAM wParam) {
     case IDM_MIDI_DEVICES: MidiDevices(session, hWnd); break;
     case IDM_EPROM_TYPE: EpromOptions(session, hWnd); break;
     case IDM_FILE_FORMAT:
-      plat::DialogBoxParam(hWnd, IDD_FILE_OPTIONS, FilePrefsDialog, 0);
+      ShowSettings(session, hWnd, IDD_FILE_OPTIONS, FilePrefsDialog);
       FullRedraw(hWnd);
       break;
     case IDM_AUDIO_SETTINGS:
-      plat::DialogBoxParam(hWnd, IDD_AUDIO_OPTIONS, AudioOptionsDialog, 0);
+      ShowSettings(session, hWnd, IDD_AUDIO_OPTIONS, AudioOptionsDialog);
       ComputeWAVfromBuffer(session);
       FullRedraw(hWnd);
       break;

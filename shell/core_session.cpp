@@ -3,7 +3,19 @@
 #include <cstdlib>
 
 #include "resources/command_ids.h"
+#include "settings/config.h"
 #include "shell/device_controller.h"
+
+namespace {
+
+// The MIDI layer's own state and the ports chosen start new with each
+// session.
+void MakeMidiStateNew() {
+  TheMidiLayer() = MidiLayer{};
+  TheConfigState() = ConfigState{};
+}
+
+}  // namespace
 
 CoreSession::CoreSession(Setup setup) {
   // Two at once would share the MIDI state, and Current() could name only one.

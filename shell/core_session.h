@@ -7,7 +7,7 @@
 // Code is handed the parts of the session it uses. The one way in from
 // outside is CoreSession::Current(), for the callbacks the platform calls
 // with nothing of ours to pass along: the main window procedure
-// (BaseMsgProc) and the option dialogs' procedures.
+// (BaseMsgProc).
 #pragma once
 
 #include <memory>
@@ -49,6 +49,11 @@ class CoreSession {
   bool AllocateBuffers();
   // Frees them in the order image, playback buffers, receive, send.
   void FreeBuffers();
+
+  // What the settings dialogs work on.
+  SettingsContext Settings() {
+    return {image, fileSettings, dialogs, app.MyWindow, app.MidiInInfo, app.MidiOutInfo};
+  }
 
   ImageModel image;
   FileSettings fileSettings;

@@ -54,7 +54,8 @@ void WindowDeviceView::ImageChanged() {
 }
 
 std::optional<BYTE> WindowDeviceView::ChooseEprom(BYTE current) {
-  const INT_PTR choice = plat::DialogBoxParam(window_, IDD_WHICH_EPROM, WhichEPROMDialog, current);
+  SettingsContext settings = session_.Settings();
+  const INT_PTR choice = ShowSettingsDialog(window_, IDD_WHICH_EPROM, WhichEPROMDialog, settings, current);
   if (choice < 0) return std::nullopt;
   return static_cast<BYTE>(choice);
 }

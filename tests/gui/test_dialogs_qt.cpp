@@ -83,7 +83,8 @@ class QtDialogTest : public ::testing::Test {
       if (HWND h = host_.ActiveDialog()) host_.EndDialog(h, kLeftOpen);
     });
     start.start(0);
-    return plat::DialogBoxParam(nullptr, templateId, proc, param);
+    SettingsContext settings = core_->Settings();
+    return ShowSettingsDialog(nullptr, templateId, proc, settings, param);
   }
 
   QWidget* W(HWND h, int id) { return host_.ControlWidget(h, id); }

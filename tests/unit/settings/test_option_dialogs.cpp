@@ -22,7 +22,8 @@ class OptionDialogsTest : public testsupport::CoreTest {
  protected:
   INT_PTR Open(int templateId, DLGPROC proc, Script script, LPARAM param = 0) {
     P().QueueDialog(std::move(script));
-    return plat::DialogBoxParam(nullptr, templateId, proc, param);
+    SettingsContext settings = Session().Settings();
+    return ShowSettingsDialog(nullptr, templateId, proc, settings, param);
   }
   bool ConfigSaved() const { return testsupport::FileExists(Path(szCfgName)); }
   void ExpectConfigLine(const std::string& line) const {
