@@ -33,8 +33,6 @@ using INT_PTR = intptr_t;
 
 struct PlatWindow;                 // defined by each back end
 using HWND = PlatWindow*;
-struct PlatDrop;                   // files dropped on a window
-using HDROP = PlatDrop*;
 using HINSTANCE = void*;
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
@@ -170,6 +168,22 @@ struct OPENFILENAME {
   std::string file;                // out: the chosen path
   std::string fileTitle;           // out: the chosen file's name without folder
   DWORD flags = 0;
+};
+
+// How a file dialog ended. A cancel is no error; a dialog that failed
+// carries the system's error number.
+struct FileDialogResult {
+  enum Outcome { kChosen, kCancelled, kFailed };
+  Outcome outcome = kCancelled;
+  DWORD error = 0;  // non-zero when the dialog failed
+};
+
+// The files dropped on a window. WM_DROPFILES carries a pointer to one in
+// wParam, valid only while the window procedure handles that message.
+struct DroppedFiles {
+  std::vector<std::string> names;  // in the order they were dropped
+  POINT point{};                   // the drop point in client coordinates
+  bool inClient = false;           // whether the point lies in the client area
 };
 
 // ---------------------------------------------------------------------------
@@ -312,18 +326,11 @@ class WindowSystem {
   virtual void EnableDlgItem(HWND hDlg, int id, bool enabled) = 0;
 
   // Common dialogs and the shell ----------------------------------------------
-  virtual bool GetOpenFileName(OPENFILENAME& ofn) = 0;
-  virtual bool GetSaveFileName(OPENFILENAME& ofn) = 0;
-  virtual DWORD CommDlgExtendedError() = 0;
+  // Shows the open (or, with `save`, the save) dialog `ofn` describes; on a
+  // choice fills in its file, title and filter in use.
+  virtual FileDialogResult ChooseFile(OPENFILENAME& ofn, bool save) = 0;
+  // Whether files dropped on the window reach it (WM_DROPFILES).
   virtual void DragAcceptFiles(HWND hWnd, bool accept) = 0;
-  virtual UINT DragQueryFileCount(HDROP drop) = 0;
-  // Copies the name of file `index` into `buffer` (at most size-1 characters
-  // and a terminator); returns the full length of the name.
-  virtual UINT DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) = 0;
-  // The drop point in client coordinates; true when it lies in the client area.
-  virtual bool DragQueryPoint(HDROP drop, POINT* pt) = 0;
-  // Releases the drop: its handle is not used again.
-  virtual void DragFinish(HDROP drop) = 0;
   // Opens a document or an address with its program.
   virtual void ShellOpen(HWND owner, const char* file) = 0;
 
@@ -399,9 +406,6 @@ WindowSystem& Window();
 OsServices& Os();
 MidiPorts& Midi();
 
-// For back ends: DragQueryFile's contract on one dropped file's name.
-UINT CopyDroppedName(const std::string& name, char* buffer, UINT size);
-
 inline HWND CreateMainWindow(const char* c, const char* t, WNDPROC p) { return Window().CreateMainWindow(c, t, p); }
 inline int RunMessageLoop() { return Window().RunMessageLoop(); }
 inline void PostMessage(HWND h, UINT m, WPARAM w, LPARAM l) { Window().PostMessage(h, m, w, l); }
@@ -439,14 +443,8 @@ inline void CheckDlgButton(HWND d, int id, bool c) { Window().CheckDlgButton(d, 
 inline bool IsDlgButtonChecked(HWND d, int id) { return Window().IsDlgButtonChecked(d, id); }
 inline void EnableDlgItem(HWND d, int id, bool e) { Window().EnableDlgItem(d, id, e); }
 
-inline bool GetOpenFileName(OPENFILENAME& o) { return Window().GetOpenFileName(o); }
-inline bool GetSaveFileName(OPENFILENAME& o) { return Window().GetSaveFileName(o); }
-inline DWORD CommDlgExtendedError() { return Window().CommDlgExtendedError(); }
+inline FileDialogResult ChooseFile(OPENFILENAME& o, bool save) { return Window().ChooseFile(o, save); }
 inline void DragAcceptFiles(HWND h, bool a) { Window().DragAcceptFiles(h, a); }
-inline UINT DragQueryFileCount(HDROP d) { return Window().DragQueryFileCount(d); }
-inline UINT DragQueryFile(HDROP d, UINT i, char* b, UINT s) { return Window().DragQueryFile(d, i, b, s); }
-inline bool DragQueryPoint(HDROP d, POINT* p) { return Window().DragQueryPoint(d, p); }
-inline void DragFinish(HDROP d) { Window().DragFinish(d); }
 inline void ShellOpen(HWND o, const char* f) { Window().ShellOpen(o, f); }
 
 inline bool PlaySoundMemory(const void* w, UINT f) { return Window().PlaySoundMemory(w, f); }

@@ -92,7 +92,7 @@ LRESULT BaseMsgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE: OnClose(session, hWnd); return 0;
     case WM_PAINT: PaintMainWindow(hWnd, session.layout, session.image); return 0;
     case WM_LBUTTONDOWN: OnLeftButtonDown(session, hWnd, wParam, lParam); return 0;
-    case WM_DROPFILES: OnDropFiles(session, hWnd, reinterpret_cast<HDROP>(wParam)); return 0;
+    case WM_DROPFILES: OnDropFiles(session, hWnd, *reinterpret_cast<const DroppedFiles*>(wParam)); return 0;
     case WM_COMMAND: return OnCommand(session, hWnd, wParam);
     default:
       // The device operations' timers.

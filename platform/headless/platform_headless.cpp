@@ -336,8 +336,8 @@ void HeadlessPlatform::LeftClick(int x, int y, WPARAM keys) {
 }
 
 void HeadlessPlatform::DropFiles(const std::vector<std::string>& files, POINT at, bool inClient) {
-  drops_.Deliver(files, at, inClient,
-                 [this](HDROP drop) { Dispatch({main_, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0}); });
+  DroppedFiles dropped{files, at, inClient};
+  Dispatch({main_, WM_DROPFILES, reinterpret_cast<WPARAM>(&dropped), 0});
   Pump();
 }
 
@@ -737,39 +737,24 @@ FileDialogAnswer HeadlessPlatform::NextFileDialogAnswer() {
   return a;
 }
 
-bool HeadlessPlatform::RunFileDialog(OPENFILENAME& ofn, bool save) {
+FileDialogResult HeadlessPlatform::ChooseFile(OPENFILENAME& ofn, bool save) {
   // The dialog opens on the filter the index names, the first when it names
   // none, and reports the filter in use when it closes.
   const size_t filters = ofn.filters.size();
   const DWORD opened = filters == 0 ? 0 : ofn.nFilterIndex >= 1 && ofn.nFilterIndex <= filters ? ofn.nFilterIndex : 1;
   fileDialogs.push_back({save, ofn, opened});
   FileDialogAnswer a = NextFileDialogAnswer();
-  commDlgError_ = a.error;
-  if (!a.chosen) return false;
+  if (!a.chosen) return {a.error ? FileDialogResult::kFailed : FileDialogResult::kCancelled, a.error};
   // A name without a folder is one of the folder the dialog shows.
   ofn.file = Resolve(os::ResolvePath(ofn.initialDir, a.path));
   const std::string::size_type slash = ofn.file.find_last_of('/');
   ofn.fileTitle = slash == std::string::npos ? ofn.file : ofn.file.substr(slash + 1);
   if (a.filterIndex != 0) ofn.nFilterIndex = a.filterIndex;
   else if (opened != 0) ofn.nFilterIndex = opened;
-  return true;
+  return {FileDialogResult::kChosen};
 }
-
-bool HeadlessPlatform::GetOpenFileName(OPENFILENAME& ofn) { return RunFileDialog(ofn, false); }
-bool HeadlessPlatform::GetSaveFileName(OPENFILENAME& ofn) { return RunFileDialog(ofn, true); }
-DWORD HeadlessPlatform::CommDlgExtendedError() { return commDlgError_; }
 
 void HeadlessPlatform::DragAcceptFiles(HWND, bool accept) { acceptsDrops = accept; }
-
-UINT HeadlessPlatform::DragQueryFileCount(HDROP drop) { return drops_.Count(drop); }
-
-UINT HeadlessPlatform::DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) {
-  return drops_.QueryFile(drop, index, buffer, size);
-}
-
-bool HeadlessPlatform::DragQueryPoint(HDROP drop, POINT* pt) { return drops_.QueryPoint(drop, pt); }
-
-void HeadlessPlatform::DragFinish(HDROP drop) { drops_.Finish(drop); }
 
 void HeadlessPlatform::ShellOpen(HWND, const char* file) { shellOpened.push_back(Resolve(file ? file : "")); }
 

@@ -29,7 +29,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/drop_list.h"
 #include "platform/midi/ports.h"
 #include "platform/os/system_services.h"
 #include "platform/platform.h"
@@ -81,7 +80,7 @@ struct FileDialogAnswer {
   bool chosen = false;        // false: cancelled (or failed, with `error`)
   std::string path;           // as chosen; a bare name is in the dialog's folder
   DWORD filterIndex = 0;      // 0: leave the index as the caller set it
-  DWORD error = 0;            // CommDlgExtendedError after a failure
+  DWORD error = 0;            // the error number of a dialog that failed
 };
 
 struct FileDialogRecord {
@@ -243,14 +242,8 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   void CheckDlgButton(HWND hDlg, int id, bool checked) override;
   bool IsDlgButtonChecked(HWND hDlg, int id) override;
   void EnableDlgItem(HWND hDlg, int id, bool enabled) override;
-  bool GetOpenFileName(OPENFILENAME& ofn) override;
-  bool GetSaveFileName(OPENFILENAME& ofn) override;
-  DWORD CommDlgExtendedError() override;
+  FileDialogResult ChooseFile(OPENFILENAME& ofn, bool save) override;
   void DragAcceptFiles(HWND hWnd, bool accept) override;
-  UINT DragQueryFileCount(HDROP drop) override;
-  UINT DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) override;
-  bool DragQueryPoint(HDROP drop, POINT* pt) override;
-  void DragFinish(HDROP drop) override;
   void ShellOpen(HWND owner, const char* file) override;
   bool PlaySoundMemory(const void* wavImage, UINT flags) override;
   bool AcquireSingleInstance(const char* name) override;
@@ -286,7 +279,6 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   void WaitForWakeup(uint64_t maxMs);
   void AdvanceRealTime(uint64_t ms);
   FileDialogAnswer NextFileDialogAnswer();
-  bool RunFileDialog(OPENFILENAME& ofn, bool save);
 
   uint64_t now_ = 0;
   std::deque<Message> queue_;
@@ -296,7 +288,6 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   std::deque<BoxAnswer> boxAnswers_;
   std::deque<FileDialogAnswer> fileAnswers_;
   std::deque<DialogScript> dialogScripts_;
-  plat::DropList drops_;
   std::unique_ptr<MidiPortSet> midi_;
   std::unique_ptr<RecordingCanvas> canvas_;
   HWND main_ = nullptr;
@@ -304,7 +295,6 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   int clientHeight_ = 480;
   bool quit_ = false;
   int exitCode_ = 0;
-  DWORD commDlgError_ = 0;
   int dispatchDepth_ = 0;
   std::optional<std::string> instanceName_;
   bool realClock_ = false;

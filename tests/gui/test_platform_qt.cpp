@@ -123,14 +123,7 @@ TEST_F(QtPlatformTest, LeftClicksCarryTheKeyStateAndTheClientPosition) {
 
 TEST_F(QtPlatformTest, OnlyTheLocalFilesOfADropReachTheWindow) {
   std::vector<std::string> names;
-  recorder_.onDrop = [&](HDROP drop) {
-    for (UINT i = 0; i < plat::DragQueryFileCount(drop); ++i) {
-      std::string name(plat::DragQueryFile(drop, i, nullptr, 0) + 1, '\0');
-      plat::DragQueryFile(drop, i, name.data(), static_cast<UINT>(name.size()));
-      names.push_back(name.c_str());
-    }
-    plat::DragFinish(drop);
-  };
+  recorder_.onDrop = [&](const DroppedFiles& drop) { names = drop.names; };
   plat::DragAcceptFiles(window_, true);
   QMimeData mime;
   mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(temp_.File("b.bin"))),
@@ -278,7 +271,7 @@ TEST_F(QtPlatformTest, FileDialogsListByFilterWithoutRegardToCase) {
     byAll = listed(dialog);
     dialog->reject();
   });
-  EXPECT_FALSE(plat::GetOpenFileName(ofn));
+  EXPECT_EQ(plat::ChooseFile(ofn, false).outcome, FileDialogResult::kCancelled);
   EXPECT_EQ(byBinary, (QStringList{QStringLiteral("SNARE.BIN"), QStringLiteral("kick.bin")}));
   EXPECT_EQ(byAll.size(), 4);
 }
