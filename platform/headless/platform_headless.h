@@ -204,7 +204,7 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
 
   struct ButtonInfo { int id; std::string label; int x, y, w, h; };
   std::vector<ButtonInfo> Buttons() const;
-  struct ProgressInfo { int x, y, w, h, low, high, step, position; bool alive; };
+  struct ProgressInfo { int x, y, w, h, high, position; bool alive; };
   std::vector<ProgressInfo> ProgressBars() const;  // every bar created, in order
   bool TimerRunning(UINT id) const;
 
@@ -225,11 +225,8 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   HWND CreateStatusBar(HWND parent, int id) override;
   void StatusSetParts(HWND status, int count, const int* rightEdges) override;
   void StatusSetText(HWND status, int part, const char* text) override;
-  void StatusReposition(HWND status) override;
   HWND CreateProgressBar(HWND parent, int x, int y, int w, int h) override;
-  void ProgressSetRange(HWND bar, int low, int high) override;
-  void ProgressSetStep(HWND bar, int step) override;
-  void ProgressStepIt(HWND bar) override;
+  void ProgressSet(HWND bar, int position, int range) override;
   Canvas* BeginPaint(HWND hWnd) override;
   void EndPaint(HWND hWnd, Canvas* canvas) override;
   INT_PTR DialogBoxParam(HWND owner, int templateId, DLGPROC proc, LPARAM param) override;
@@ -246,8 +243,7 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   void DragAcceptFiles(HWND hWnd, bool accept) override;
   void ShellOpen(HWND owner, const char* file) override;
   bool PlaySoundMemory(const void* wavImage, UINT flags) override;
-  bool AcquireSingleInstance(const char* name) override;
-  void ReleaseSingleInstance() override;
+  std::unique_ptr<InstanceLock> LockSingleInstance(const char* name) override;
 
   // --- the clock (virtual, or the wall clock after UseRealClock) -------------
   void Sleep(UINT ms) override;
@@ -296,7 +292,6 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   bool quit_ = false;
   int exitCode_ = 0;
   int dispatchDepth_ = 0;
-  std::optional<std::string> instanceName_;
   bool realClock_ = false;
   std::chrono::steady_clock::time_point epoch_;
   uint64_t epochMs_ = 0;

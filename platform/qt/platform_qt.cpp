@@ -438,10 +438,6 @@ void QtPlatform::StatusSetText(HWND status, int part, const char* text) {
   if (auto* bar = WidgetAs<QtStatusBar>(status, Kind::Status)) bar->SetPartText(part, Text(text));
 }
 
-void QtPlatform::StatusReposition(HWND status) {
-  if (auto* bar = WidgetAs<QtStatusBar>(status, Kind::Status)) bar->Reposition();
-}
-
 HWND QtPlatform::CreateProgressBar(HWND parent, int x, int y, int w, int h) {
   QWidget* client = ChildParent(parent);
   if (client == nullptr) return nullptr;
@@ -451,16 +447,8 @@ HWND QtPlatform::CreateProgressBar(HWND parent, int x, int y, int w, int h) {
   return AddHandle(Kind::Progress, bar);
 }
 
-void QtPlatform::ProgressSetRange(HWND bar, int low, int high) {
-  if (auto* p = WidgetAs<QtProgressBar>(bar, Kind::Progress)) p->SetRange(low, high);
-}
-
-void QtPlatform::ProgressSetStep(HWND bar, int step) {
-  if (auto* p = WidgetAs<QtProgressBar>(bar, Kind::Progress)) p->SetStep(step);
-}
-
-void QtPlatform::ProgressStepIt(HWND bar) {
-  if (auto* p = WidgetAs<QtProgressBar>(bar, Kind::Progress)) p->StepIt();
+void QtPlatform::ProgressSet(HWND bar, int position, int range) {
+  if (auto* p = WidgetAs<QtProgressBar>(bar, Kind::Progress)) p->Set(position, range);
 }
 
 // ---------------------------------------------------------------------------
@@ -541,7 +529,9 @@ bool QtPlatform::PlaySoundMemory(const void* wavImage, UINT flags) {
 // ---------------------------------------------------------------------------
 // Single instance
 // ---------------------------------------------------------------------------
-bool QtPlatform::AcquireSingleInstance(const char* name) { return instance_->Acquire(name); }
-
-void QtPlatform::ReleaseSingleInstance() { instance_->Release(); }
+std::unique_ptr<InstanceLock> QtPlatform::LockSingleInstance(const char* name) {
+  if (instance_->Held()) return std::make_unique<InstanceLock>();
+  if (!instance_->Acquire(name)) return nullptr;
+  return std::make_unique<InstanceLock>([this] { instance_->Release(); });
+}
 

@@ -79,11 +79,8 @@ class QtPlatform : public WindowSystem, public os::SystemServices {
   HWND CreateStatusBar(HWND parent, int id) override;
   void StatusSetParts(HWND status, int count, const int* rightEdges) override;
   void StatusSetText(HWND status, int part, const char* text) override;
-  void StatusReposition(HWND status) override;
   HWND CreateProgressBar(HWND parent, int x, int y, int w, int h) override;
-  void ProgressSetRange(HWND bar, int low, int high) override;
-  void ProgressSetStep(HWND bar, int step) override;
-  void ProgressStepIt(HWND bar) override;
+  void ProgressSet(HWND bar, int position, int range) override;
   Canvas* BeginPaint(HWND hWnd) override;
   void EndPaint(HWND hWnd, Canvas* canvas) override;
   INT_PTR DialogBoxParam(HWND owner, int templateId, DLGPROC proc, LPARAM param) override;
@@ -100,8 +97,7 @@ class QtPlatform : public WindowSystem, public os::SystemServices {
   void DragAcceptFiles(HWND hWnd, bool accept) override;
   void ShellOpen(HWND owner, const char* file) override;
   bool PlaySoundMemory(const void* wavImage, UINT flags) override;
-  bool AcquireSingleInstance(const char* name) override;
-  void ReleaseSingleInstance() override;
+  std::unique_ptr<InstanceLock> LockSingleInstance(const char* name) override;
 
  private:
   class Host;

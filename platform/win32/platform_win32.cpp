@@ -171,17 +171,11 @@ void Win32Platform::StatusSetText(HWND status, int part, const char* text) {
   w32ui::StatusSetText(U(status), part, Text(text));
 }
 
-void Win32Platform::StatusReposition(HWND status) { w32ui::StatusReposition(U(status)); }
-
 HWND Win32Platform::CreateProgressBar(HWND parent, int x, int y, int w, int h) {
   return Seam(w32ui::CreateProgressBar(U(parent), x, y, w, h));
 }
 
-void Win32Platform::ProgressSetRange(HWND bar, int low, int high) { w32ui::ProgressSetRange(U(bar), low, high); }
-
-void Win32Platform::ProgressSetStep(HWND bar, int step) { w32ui::ProgressSetStep(U(bar), step); }
-
-void Win32Platform::ProgressStepIt(HWND bar) { w32ui::ProgressStepIt(U(bar)); }
+void Win32Platform::ProgressSet(HWND bar, int position, int range) { w32ui::ProgressSet(U(bar), position, range); }
 
 // ---------------------------------------------------------------------------
 // Painting
@@ -272,6 +266,12 @@ bool Win32Platform::PlaySoundMemory(const void* wavImage, UINT flags) {
   return w32ui::PlayWaveImage(wavImage, bytes);
 }
 
-bool Win32Platform::AcquireSingleInstance(const char* name) { return w32ui::AcquireSingleInstance(Text(name)); }
-
-void Win32Platform::ReleaseSingleInstance() { w32ui::ReleaseSingleInstance(); }
+std::unique_ptr<InstanceLock> Win32Platform::LockSingleInstance(const char* name) {
+  if (instanceHeld_) return std::make_unique<InstanceLock>();
+  if (!w32ui::AcquireSingleInstance(Text(name))) return nullptr;
+  instanceHeld_ = true;
+  return std::make_unique<InstanceLock>([this] {
+    w32ui::ReleaseSingleInstance();
+    instanceHeld_ = false;
+  });
+}

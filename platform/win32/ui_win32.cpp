@@ -89,6 +89,12 @@ Drop TakeDrop(HDROP handle) {
   return drop;
 }
 
+void KeepStatusBarsAtBottom(HWND window) {
+  for (HWND bar = FindWindowExW(window, nullptr, STATUSCLASSNAMEW, nullptr); bar != nullptr;
+       bar = FindWindowExW(window, bar, STATUSCLASSNAMEW, nullptr))
+    SendMessageW(bar, WM_SIZE, 0, 0);
+}
+
 LRESULT CALLBACK MainProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   State& s = S();
   if (msg == WM_NCCREATE) s.main = hWnd;
@@ -97,6 +103,9 @@ LRESULT CALLBACK MainProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (s.mainProcedure) s.mainProcedure(hWnd, msg, reinterpret_cast<uintptr_t>(&drop), lParam);
     return 0;
   }
+  // The status bars keep to the bottom of the window before the program
+  // hears of the new size.
+  if (msg == WM_SIZE) KeepStatusBarsAtBottom(hWnd);
   if (!ForProgram(msg) || !s.mainProcedure) return DefWindowProcW(hWnd, msg, wParam, lParam);
   if (msg == WM_PAINT) {
     s.mainProcedure(hWnd, msg, wParam, lParam);
@@ -357,17 +366,14 @@ void StatusSetText(Handle status, int part, const std::string& text) {
   SendMessageW(H(status), SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
-void StatusReposition(Handle status) { SendMessageW(H(status), WM_SIZE, 0, 0); }
-
 Handle CreateProgressBar(Handle parent, int x, int y, int w, int h) {
   return MakeChild(PROGRESS_CLASSW, L"", 0, x, y, w, h, H(parent), 0);
 }
 
-void ProgressSetRange(Handle bar, int low, int high) { SendMessageW(H(bar), PBM_SETRANGE32, low, high); }
-
-void ProgressSetStep(Handle bar, int step) { SendMessageW(H(bar), PBM_SETSTEP, static_cast<WPARAM>(step), 0); }
-
-void ProgressStepIt(Handle bar) { SendMessageW(H(bar), PBM_STEPIT, 0, 0); }
+void ProgressSet(Handle bar, int position, int range) {
+  SendMessageW(H(bar), PBM_SETRANGE32, 0, range);
+  SendMessageW(H(bar), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
 
 // ---------------------------------------------------------------------------
 // Painting

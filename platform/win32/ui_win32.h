@@ -55,11 +55,8 @@ Handle CreateButton(Handle parent, const std::string& label, int id, int x, int 
 Handle CreateStatusBar(Handle parent, int id);
 void StatusSetParts(Handle status, const std::vector<int>& rightEdges);
 void StatusSetText(Handle status, int part, const std::string& text);
-void StatusReposition(Handle status);
 Handle CreateProgressBar(Handle parent, int x, int y, int w, int h);
-void ProgressSetRange(Handle bar, int low, int high);
-void ProgressSetStep(Handle bar, int step);
-void ProgressStepIt(Handle bar);
+void ProgressSet(Handle bar, int position, int range);
 
 // --- painting -------------------------------------------------------------------------
 struct Font {

@@ -151,12 +151,14 @@ TEST_P(BackEnd, FileDialogsShowTheFilterAskedForAndReportTheChoice) {
 
 TEST_P(BackEnd, ASecondInstanceIsRefusedAndRaisesTheFirst) {
   const std::string name = "conformance-" + std::to_string(getpid());
-  ASSERT_TRUE(plat::AcquireSingleInstance(name.c_str()));
-  EXPECT_TRUE(plat::AcquireSingleInstance(name.c_str()));  // asked again: still the only one
+  std::unique_ptr<InstanceLock> lock = plat::LockSingleInstance(name.c_str());
+  ASSERT_NE(lock, nullptr);
+  // Asked again: still the only one, and letting go of that answer keeps it so.
+  EXPECT_NE(plat::LockSingleInstance(name.c_str()), nullptr);
   EXPECT_FALSE(driver_->SecondInstanceAcquires(name.c_str()));
   EXPECT_TRUE(driver_->PumpUntil([&] { return driver_->MainWindowRaised(); }));
   // Once the first has let go, a new start runs.
-  plat::ReleaseSingleInstance();
+  lock.reset();
   EXPECT_TRUE(driver_->SecondInstanceAcquires(name.c_str()));
 }
 
