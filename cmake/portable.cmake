@@ -5,7 +5,7 @@
 # system's own OsServices, which the headless back end links.
 
 # The seam: the installed back end and the calls the core makes.
-add_library(talverine_platform STATIC platform/platform.cpp platform/drop_list.cpp)
+add_library(talverine_platform STATIC platform/platform.cpp)
 target_include_directories(talverine_platform PUBLIC ${CMAKE_SOURCE_DIR})
 talverine_warnings(talverine_platform)
 

@@ -33,11 +33,10 @@ OPENFILENAME FileDialogRecord(HWND hWnd, UINT defaultFormat, const std::string& 
 
 // A dialog that failed (rather than being cancelled) is reported, in a box
 // the main window owns.
-FileReport DialogFailure() {
+FileReport DialogFailure(const FileDialogResult& result) {
   FileReport report;
-  const DWORD error = plat::CommDlgExtendedError();
-  if (error == 0) return report;
-  report.Box(FormatText("Unable to open dialog: %lX", static_cast<unsigned long>(error)), "Error!", true);
+  if (result.outcome != FileDialogResult::kFailed) return report;
+  report.Box(FormatText("Unable to open dialog: %lX", static_cast<unsigned long>(result.error)), "Error!", true);
   report.Fail(FileError::kDialogFailed);
   return report;
 }
@@ -102,10 +101,11 @@ FileReport tvOpenFile(HWND hWnd, ImageModel& image, FileSettings& settings) {
                                       OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
   // AIFF is read, never written: only the open dialog offers it.
   ofn.filters.push_back(aiff_file_filter);
-  if (!plat::GetOpenFileName(ofn) || ofn.file.empty()) {
+  const FileDialogResult result = plat::ChooseFile(ofn, false);
+  if (result.outcome != FileDialogResult::kChosen || ofn.file.empty()) {
     image.SoundFileLoaded[0] = 0;
     image.SoundFileLoaded[1] = 0;
-    return DialogFailure();
+    return DialogFailure(result);
   }
   const std::string filename = ofn.file;
   const SectionChoice c = ChooseSection(hWnd, image, filename);
@@ -135,7 +135,8 @@ bool MayReplace(HWND hWnd, const std::string& filename) {
 FileReport tvSaveFile(HWND hWnd, ImageModel& image, FileSettings& settings) {
   OPENFILENAME ofn = FileDialogRecord(hWnd, settings.DefaultFileFormat, settings.RecentSavePath,
                                       OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
-  if (!plat::GetSaveFileName(ofn) || ofn.file.empty()) return DialogFailure();
+  const FileDialogResult result = plat::ChooseFile(ofn, true);
+  if (result.outcome != FileDialogResult::kChosen || ofn.file.empty()) return DialogFailure(result);
   std::string filename = ofn.file;
   const SectionChoice c = ChooseSection(hWnd, image, filename);
   FileReport report;

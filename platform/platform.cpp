@@ -1,8 +1,6 @@
 #include "platform/platform.h"
 
-#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 namespace plat {
 namespace {
@@ -26,14 +24,5 @@ Parts Install(Parts parts) {
 WindowSystem& Window() { return Installed(g_parts.window); }
 OsServices& Os() { return Installed(g_parts.os); }
 MidiPorts& Midi() { return Installed(g_parts.midi); }
-
-UINT CopyDroppedName(const std::string& name, char* buffer, UINT size) {
-  if (buffer && size > 0) {
-    const size_t n = std::min<size_t>(name.size(), size - 1);
-    std::memcpy(buffer, name.data(), n);
-    buffer[n] = '\0';
-  }
-  return static_cast<UINT>(name.size());
-}
 
 }  // namespace plat

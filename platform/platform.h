@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,6 @@ using INT_PTR = intptr_t;
 
 struct PlatWindow;                 // defined by each back end
 using HWND = PlatWindow*;
-struct PlatDrop;                   // files dropped on a window
-using HDROP = PlatDrop*;
 using HINSTANCE = void*;
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
@@ -172,6 +171,37 @@ struct OPENFILENAME {
   DWORD flags = 0;
 };
 
+// How a file dialog ended. A cancel is no error; a dialog that failed
+// carries the system's error number.
+struct FileDialogResult {
+  enum Outcome { kChosen, kCancelled, kFailed };
+  Outcome outcome = kCancelled;
+  DWORD error = 0;  // non-zero when the dialog failed
+};
+
+// Held while this process is the program's running instance; destroying it
+// runs the back end's release.
+class InstanceLock {
+ public:
+  explicit InstanceLock(std::function<void()> release = nullptr) : release_(std::move(release)) {}
+  ~InstanceLock() {
+    if (release_) release_();
+  }
+  InstanceLock(const InstanceLock&) = delete;
+  InstanceLock& operator=(const InstanceLock&) = delete;
+
+ private:
+  std::function<void()> release_;
+};
+
+// The files dropped on a window. WM_DROPFILES carries a pointer to one in
+// wParam, valid only while the window procedure handles that message.
+struct DroppedFiles {
+  std::vector<std::string> names;  // in the order they were dropped
+  POINT point{};                   // the drop point in client coordinates
+  bool inClient = false;           // whether the point lies in the client area
+};
+
 // ---------------------------------------------------------------------------
 // MIDI ports
 // ---------------------------------------------------------------------------
@@ -286,14 +316,13 @@ class WindowSystem {
 
   // Child controls of the main window ---------------------------------------
   virtual HWND CreateButton(HWND parent, const char* label, int id, int x, int y, int w, int h) = 0;
+  // A status bar keeps to the bottom of its window when the window is resized.
   virtual HWND CreateStatusBar(HWND parent, int id) = 0;
   virtual void StatusSetParts(HWND status, int count, const int* rightEdges) = 0;
   virtual void StatusSetText(HWND status, int part, const char* text) = 0;
-  virtual void StatusReposition(HWND status) = 0;
   virtual HWND CreateProgressBar(HWND parent, int x, int y, int w, int h) = 0;
-  virtual void ProgressSetRange(HWND bar, int low, int high) = 0;
-  virtual void ProgressSetStep(HWND bar, int step) = 0;
-  virtual void ProgressStepIt(HWND bar) = 0;
+  // Shows `position` of 0..`range`.
+  virtual void ProgressSet(HWND bar, int position, int range) = 0;
 
   // Painting ----------------------------------------------------------------
   virtual Canvas* BeginPaint(HWND hWnd) = 0;
@@ -312,18 +341,11 @@ class WindowSystem {
   virtual void EnableDlgItem(HWND hDlg, int id, bool enabled) = 0;
 
   // Common dialogs and the shell ----------------------------------------------
-  virtual bool GetOpenFileName(OPENFILENAME& ofn) = 0;
-  virtual bool GetSaveFileName(OPENFILENAME& ofn) = 0;
-  virtual DWORD CommDlgExtendedError() = 0;
+  // Shows the open (or, with `save`, the save) dialog `ofn` describes; on a
+  // choice fills in its file, title and filter in use.
+  virtual FileDialogResult ChooseFile(OPENFILENAME& ofn, bool save) = 0;
+  // Whether files dropped on the window reach it (WM_DROPFILES).
   virtual void DragAcceptFiles(HWND hWnd, bool accept) = 0;
-  virtual UINT DragQueryFileCount(HDROP drop) = 0;
-  // Copies the name of file `index` into `buffer` (at most size-1 characters
-  // and a terminator); returns the full length of the name.
-  virtual UINT DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) = 0;
-  // The drop point in client coordinates; true when it lies in the client area.
-  virtual bool DragQueryPoint(HDROP drop, POINT* pt) = 0;
-  // Releases the drop: its handle is not used again.
-  virtual void DragFinish(HDROP drop) = 0;
   // Opens a document or an address with its program.
   virtual void ShellOpen(HWND owner, const char* file) = 0;
 
@@ -333,10 +355,11 @@ class WindowSystem {
   virtual bool PlaySoundMemory(const void* wavImage, UINT flags) = 0;
 
   // Single instance -----------------------------------------------------------
-  // True when this is the only running instance; otherwise the running
-  // instance's window has been raised.
-  virtual bool AcquireSingleInstance(const char* name) = 0;
-  virtual void ReleaseSingleInstance() = 0;
+  // Null when another instance runs: its window has then been raised.
+  // Otherwise this is the only running instance until the lock is
+  // destroyed; asked again meanwhile, the answer is a lock that lets go of
+  // nothing. A lock must not outlive the back end that gave it.
+  virtual std::unique_ptr<InstanceLock> LockSingleInstance(const char* name) = 0;
 };
 
 // Files, the clock and the rest of the operating system.
@@ -399,9 +422,6 @@ WindowSystem& Window();
 OsServices& Os();
 MidiPorts& Midi();
 
-// For back ends: DragQueryFile's contract on one dropped file's name.
-UINT CopyDroppedName(const std::string& name, char* buffer, UINT size);
-
 inline HWND CreateMainWindow(const char* c, const char* t, WNDPROC p) { return Window().CreateMainWindow(c, t, p); }
 inline int RunMessageLoop() { return Window().RunMessageLoop(); }
 inline void PostMessage(HWND h, UINT m, WPARAM w, LPARAM l) { Window().PostMessage(h, m, w, l); }
@@ -419,11 +439,8 @@ inline HWND CreateButton(HWND p, const char* l, int id, int x, int y, int w, int
 inline HWND CreateStatusBar(HWND p, int id) { return Window().CreateStatusBar(p, id); }
 inline void StatusSetParts(HWND s, int n, const int* e) { Window().StatusSetParts(s, n, e); }
 inline void StatusSetText(HWND s, int part, const char* t) { Window().StatusSetText(s, part, t); }
-inline void StatusReposition(HWND s) { Window().StatusReposition(s); }
 inline HWND CreateProgressBar(HWND p, int x, int y, int w, int h) { return Window().CreateProgressBar(p, x, y, w, h); }
-inline void ProgressSetRange(HWND b, int lo, int hi) { Window().ProgressSetRange(b, lo, hi); }
-inline void ProgressSetStep(HWND b, int s) { Window().ProgressSetStep(b, s); }
-inline void ProgressStepIt(HWND b) { Window().ProgressStepIt(b); }
+inline void ProgressSet(HWND b, int pos, int range) { Window().ProgressSet(b, pos, range); }
 
 inline Canvas* BeginPaint(HWND h) { return Window().BeginPaint(h); }
 inline void EndPaint(HWND h, Canvas* c) { Window().EndPaint(h, c); }
@@ -439,17 +456,12 @@ inline void CheckDlgButton(HWND d, int id, bool c) { Window().CheckDlgButton(d, 
 inline bool IsDlgButtonChecked(HWND d, int id) { return Window().IsDlgButtonChecked(d, id); }
 inline void EnableDlgItem(HWND d, int id, bool e) { Window().EnableDlgItem(d, id, e); }
 
-inline bool GetOpenFileName(OPENFILENAME& o) { return Window().GetOpenFileName(o); }
-inline bool GetSaveFileName(OPENFILENAME& o) { return Window().GetSaveFileName(o); }
-inline DWORD CommDlgExtendedError() { return Window().CommDlgExtendedError(); }
+inline FileDialogResult ChooseFile(OPENFILENAME& o, bool save) { return Window().ChooseFile(o, save); }
 inline void DragAcceptFiles(HWND h, bool a) { Window().DragAcceptFiles(h, a); }
-inline UINT DragQueryFileCount(HDROP d) { return Window().DragQueryFileCount(d); }
-inline UINT DragQueryFile(HDROP d, UINT i, char* b, UINT s) { return Window().DragQueryFile(d, i, b, s); }
-inline bool DragQueryPoint(HDROP d, POINT* p) { return Window().DragQueryPoint(d, p); }
-inline void DragFinish(HDROP d) { Window().DragFinish(d); }
 inline void ShellOpen(HWND o, const char* f) { Window().ShellOpen(o, f); }
 
 inline bool PlaySoundMemory(const void* w, UINT f) { return Window().PlaySoundMemory(w, f); }
+inline std::unique_ptr<InstanceLock> LockSingleInstance(const char* n) { return Window().LockSingleInstance(n); }
 
 inline void Sleep(UINT ms) { Os().Sleep(ms); }
 inline int64_t TimeSeconds() { return Os().TimeSeconds(); }
@@ -464,8 +476,6 @@ inline bool RemoveFile(const std::string& p) { return Os().RemoveFile(p); }
 inline OsServices::PathKind GetPathKind(const std::string& p) { return Os().GetPathKind(p); }
 inline void* AllocMemory(size_t n) { return Os().AllocMemory(n); }
 inline void FreeMemory(void* b) { Os().FreeMemory(b); }
-inline bool AcquireSingleInstance(const char* n) { return Window().AcquireSingleInstance(n); }
-inline void ReleaseSingleInstance() { Window().ReleaseSingleInstance(); }
 inline void DebugTrace(const char* t) { Os().DebugTrace(t); }
 
 inline std::vector<std::string> MidiInputNames() { return Midi().InputNames(); }

@@ -45,7 +45,6 @@ void OnCreate(CoreSession& session, HWND hWnd) {
 
 void OnSize(CoreSession& session, HWND hWnd) {
   SetStatusParts(hWnd, session.app.hWndStatus);
-  plat::StatusReposition(session.app.hWndStatus);
   MoveButtons(hWnd, session.layout, session.image);
 }
 
@@ -92,7 +91,7 @@ LRESULT BaseMsgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE: OnClose(session, hWnd); return 0;
     case WM_PAINT: PaintMainWindow(hWnd, session.layout, session.image); return 0;
     case WM_LBUTTONDOWN: OnLeftButtonDown(session, hWnd, wParam, lParam); return 0;
-    case WM_DROPFILES: OnDropFiles(session, hWnd, reinterpret_cast<HDROP>(wParam)); return 0;
+    case WM_DROPFILES: OnDropFiles(session, hWnd, *reinterpret_cast<const DroppedFiles*>(wParam)); return 0;
     case WM_COMMAND: return OnCommand(session, hWnd, wParam);
     default:
       // The device operations' timers.
@@ -103,11 +102,11 @@ LRESULT BaseMsgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 void ShutDown(CoreSession& session) {
   session.FreeBuffers();
-  plat::ReleaseSingleInstance();
 }
 
 int TalverineMain(CoreSession& session, HINSTANCE instance) {
-  if (!plat::AcquireSingleInstance(szAppName)) return 0;
+  const std::unique_ptr<InstanceLock> only = plat::LockSingleInstance(szAppName);
+  if (!only) return 0;
   AppState& app = session.app;
   // Fixed before the window exists, so it is the folder the program was
   // started in.

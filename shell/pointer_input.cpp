@@ -12,25 +12,10 @@
 
 namespace {
 
-// What a drop brought: the files' names and where they fell.
-struct DroppedFiles {
-  std::vector<std::string> names;
-  POINT at{};
-  bool inClient = false;
-};
-
 // The band of the sound panels: strictly between their frame rows.
 bool InPanelBand(long y, long height) { return 4 < y && y < height / 3 - 4; }
 
 bool HoldsSound(const BYTE* wav) { return wav && std::memcmp(wav, "RIFF", 4) == 0; }
-
-std::string DroppedName(HDROP drop, UINT index) {
-  const UINT length = plat::DragQueryFile(drop, index, nullptr, 0);
-  std::string name(length + 1, '\0');
-  plat::DragQueryFile(drop, index, name.data(), length + 1);
-  name.resize(std::strlen(name.c_str()));
-  return name;
-}
 
 // The sections files are dropped on: the two sounds of one EPROM with two
 // sounds, else the EPROMs.
@@ -43,24 +28,13 @@ BYTE DropSection(const DroppedFiles& drop, HWND hWnd, UINT sections) {
   const RECT client = plat::GetClientRect(hWnd);
   const long width = client.right - client.left;
   const long height = client.bottom - client.top;
-  const POINT at = drop.at;
+  const POINT at = drop.point;
   if (!drop.inClient || sections < 1 || sections > 4 || width <= 1) return 0;
   if (at.x < 0 || at.x > width || !InPanelBand(at.y, height)) return 0;
   const long columnWidth = width / static_cast<long>(sections);
   // Too narrow a window to tell the sections apart: the first one.
   if (columnWidth == 0) return 0;
   return static_cast<BYTE>(at.x / columnWidth);
-}
-
-
-// Reads a drop and releases it (DragFinish).
-DroppedFiles TakeDrop(HDROP drop) {
-  DroppedFiles taken;
-  const UINT count = plat::DragQueryFileCount(drop);
-  for (UINT k = 0; k < count; ++k) taken.names.push_back(DroppedName(drop, k));
-  taken.inClient = plat::DragQueryPoint(drop, &taken.at);
-  plat::DragFinish(drop);
-  return taken;
 }
 
 }  // namespace
@@ -105,8 +79,7 @@ void LoadIntoSections(CoreSession& session, const std::vector<std::string>& name
   image.ClearEpromFlags();
 }
 
-void OnDropFiles(CoreSession& session, HWND hWnd, HDROP drop) {
-  const DroppedFiles dropped = TakeDrop(drop);
+void OnDropFiles(CoreSession& session, HWND hWnd, const DroppedFiles& dropped) {
   LoadIntoSections(session, dropped.names, DropSection(dropped, hWnd, DropSections(session.image)),
                    [&session](const FileReport& report) { ApplyFileReport(session, report); });
   plat::InvalidateRect(hWnd, true);

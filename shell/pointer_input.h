@@ -12,7 +12,7 @@
 class CoreSession;
 
 void OnLeftButtonDown(CoreSession& session, HWND hWnd, WPARAM keys, LPARAM position);
-void OnDropFiles(CoreSession& session, HWND hWnd, HDROP drop);
+void OnDropFiles(CoreSession& session, HWND hWnd, const DroppedFiles& dropped);
 // Loads `names` into the sections from `first` on, a file each, as far as
 // there are sections, handing each load's report to `apply` before the next
 // load (a rate a header selected holds for the files after it); the

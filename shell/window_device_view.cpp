@@ -16,12 +16,16 @@ void WindowDeviceView::ShowProgress(long rawBytes) {
   const RECT client = plat::GetClientRect(window_);
   bar_ = plat::CreateProgressBar(window_, client.left, client.bottom - 44, client.right, 24);
   const unsigned long steps = static_cast<unsigned long>(rawBytes > 0 ? rawBytes : 0) / 1000 + 1;
-  plat::ProgressSetRange(bar_, 0, static_cast<int>(steps & 0xFFFF));
-  plat::ProgressSetStep(bar_, 1);
+  progressRange_ = static_cast<int>(steps & 0xFFFF);
+  progressPosition_ = 0;
+  plat::ProgressSet(bar_, progressPosition_, progressRange_);
 }
 
+// A full bar starts over from empty.
 void WindowDeviceView::StepProgress() {
-  if (bar_) plat::ProgressStepIt(bar_);
+  if (!bar_) return;
+  if (++progressPosition_ > progressRange_) progressPosition_ = 0;
+  plat::ProgressSet(bar_, progressPosition_, progressRange_);
 }
 
 void WindowDeviceView::HideProgress() {

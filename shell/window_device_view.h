@@ -28,4 +28,6 @@ class WindowDeviceView : public DeviceView {
   HWND window_;
   CoreSession& session_;
   HWND bar_ = nullptr;
+  int progressPosition_ = 0;
+  int progressRange_ = 0;
 };

@@ -50,7 +50,8 @@ int RunCore(plat::Parts parts, MidiPortSet& midi, const Options& options, std::s
 // with --midi-device, then the simulated Kilnbox.
 template <typename Platform>
 int Run(Platform& platform, const Options& options, std::string* error) {
-  if (!platform.AcquireSingleInstance(szAppName)) return 0;
+  const std::unique_ptr<InstanceLock> only = platform.LockSingleInstance(szAppName);
+  if (!only) return 0;
   RegisterSystemPorts(platform.Midi(), options.midiDevices);
   if (options.simulator) platform.StartSimulator();
   return RunCore(&platform, platform.Midi(), options, error);

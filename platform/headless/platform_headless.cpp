@@ -34,7 +34,7 @@ struct HeadlessPlatform::Window {
   std::vector<int> parts;
   std::string partText[3];
   // progress bar
-  int low = 0, high = 100, step = 10, position = 0;
+  int high = 100, position = 0;
   // dialog
   int templateId = 0;
   std::vector<Control> controls;
@@ -75,8 +75,16 @@ HeadlessPlatform::HeadlessPlatform()
   });
 }
 
+// The single instance: among the platforms of this process.
+namespace {
+std::map<std::string, HeadlessPlatform*>& InstanceNames() {
+  static std::map<std::string, HeadlessPlatform*> names;
+  return names;
+}
+}  // namespace
+
 HeadlessPlatform::~HeadlessPlatform() {
-  ReleaseSingleInstance();
+  std::erase_if(InstanceNames(), [this](const auto& held) { return held.second == this; });
   midi_->SetWakeup(nullptr);
 }
 
@@ -336,8 +344,8 @@ void HeadlessPlatform::LeftClick(int x, int y, WPARAM keys) {
 }
 
 void HeadlessPlatform::DropFiles(const std::vector<std::string>& files, POINT at, bool inClient) {
-  drops_.Deliver(files, at, inClient,
-                 [this](HDROP drop) { Dispatch({main_, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0}); });
+  DroppedFiles dropped{files, at, inClient};
+  Dispatch({main_, WM_DROPFILES, reinterpret_cast<WPARAM>(&dropped), 0});
   Pump();
 }
 
@@ -462,8 +470,6 @@ void HeadlessPlatform::StatusSetText(HWND status, int part, const char* text) {
   if (onStatus) onStatus(r);
 }
 
-void HeadlessPlatform::StatusReposition(HWND) {}
-
 std::string HeadlessPlatform::StatusText(int part) const {
   for (const auto& w : windows_)
     if (w->kind == Window::Status && !w->destroyed && part >= 0 && part <= 2) return w->partText[part];
@@ -487,22 +493,10 @@ HWND HeadlessPlatform::CreateProgressBar(HWND parent, int x, int y, int w, int h
   return NewWindow(std::move(p));
 }
 
-void HeadlessPlatform::ProgressSetRange(HWND bar, int low, int high) {
+void HeadlessPlatform::ProgressSet(HWND bar, int position, int range) {
   if (Window* w = Find(bar)) {
-    w->low = low;
-    w->high = high;
-    w->position = low;
-  }
-}
-
-void HeadlessPlatform::ProgressSetStep(HWND bar, int step) {
-  if (Window* w = Find(bar)) w->step = step;
-}
-
-void HeadlessPlatform::ProgressStepIt(HWND bar) {
-  if (Window* w = Find(bar)) {
-    w->position += w->step;
-    if (w->position > w->high) w->position = w->low;  // a full bar wraps, as the control does
+    w->high = range;
+    w->position = position;
   }
 }
 
@@ -510,7 +504,7 @@ std::vector<HeadlessPlatform::ProgressInfo> HeadlessPlatform::ProgressBars() con
   std::vector<ProgressInfo> out;
   for (const auto& w : windows_)
     if (w->kind == Window::Progress)
-      out.push_back({w->x, w->y, w->w, w->h, w->low, w->high, w->step, w->position, !w->destroyed});
+      out.push_back({w->x, w->y, w->w, w->h, w->high, w->position, !w->destroyed});
   return out;
 }
 
@@ -737,39 +731,24 @@ FileDialogAnswer HeadlessPlatform::NextFileDialogAnswer() {
   return a;
 }
 
-bool HeadlessPlatform::RunFileDialog(OPENFILENAME& ofn, bool save) {
+FileDialogResult HeadlessPlatform::ChooseFile(OPENFILENAME& ofn, bool save) {
   // The dialog opens on the filter the index names, the first when it names
   // none, and reports the filter in use when it closes.
   const size_t filters = ofn.filters.size();
   const DWORD opened = filters == 0 ? 0 : ofn.nFilterIndex >= 1 && ofn.nFilterIndex <= filters ? ofn.nFilterIndex : 1;
   fileDialogs.push_back({save, ofn, opened});
   FileDialogAnswer a = NextFileDialogAnswer();
-  commDlgError_ = a.error;
-  if (!a.chosen) return false;
+  if (!a.chosen) return {a.error ? FileDialogResult::kFailed : FileDialogResult::kCancelled, a.error};
   // A name without a folder is one of the folder the dialog shows.
   ofn.file = Resolve(os::ResolvePath(ofn.initialDir, a.path));
   const std::string::size_type slash = ofn.file.find_last_of('/');
   ofn.fileTitle = slash == std::string::npos ? ofn.file : ofn.file.substr(slash + 1);
   if (a.filterIndex != 0) ofn.nFilterIndex = a.filterIndex;
   else if (opened != 0) ofn.nFilterIndex = opened;
-  return true;
+  return {FileDialogResult::kChosen};
 }
-
-bool HeadlessPlatform::GetOpenFileName(OPENFILENAME& ofn) { return RunFileDialog(ofn, false); }
-bool HeadlessPlatform::GetSaveFileName(OPENFILENAME& ofn) { return RunFileDialog(ofn, true); }
-DWORD HeadlessPlatform::CommDlgExtendedError() { return commDlgError_; }
 
 void HeadlessPlatform::DragAcceptFiles(HWND, bool accept) { acceptsDrops = accept; }
-
-UINT HeadlessPlatform::DragQueryFileCount(HDROP drop) { return drops_.Count(drop); }
-
-UINT HeadlessPlatform::DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) {
-  return drops_.QueryFile(drop, index, buffer, size);
-}
-
-bool HeadlessPlatform::DragQueryPoint(HDROP drop, POINT* pt) { return drops_.QueryPoint(drop, pt); }
-
-void HeadlessPlatform::DragFinish(HDROP drop) { drops_.Finish(drop); }
 
 void HeadlessPlatform::ShellOpen(HWND, const char* file) { shellOpened.push_back(Resolve(file ? file : "")); }
 
@@ -799,29 +778,20 @@ void HeadlessPlatform::Sleep(UINT ms) {
 int64_t HeadlessPlatform::TimeSeconds() { return static_cast<int64_t>(NowMs() / 1000); }
 
 // ---------------------------------------------------------------------------
-// Single instance: among the platforms of this process
+// Single instance
 // ---------------------------------------------------------------------------
-namespace {
-std::map<std::string, HeadlessPlatform*>& InstanceNames() {
-  static std::map<std::string, HeadlessPlatform*> names;
-  return names;
-}
-}  // namespace
-
-bool HeadlessPlatform::AcquireSingleInstance(const char* name) {
-  if (instanceName_) return true;
+std::unique_ptr<InstanceLock> HeadlessPlatform::LockSingleInstance(const char* name) {
   auto [held, fresh] = InstanceNames().try_emplace(name ? name : "", this);
+  if (!fresh && held->second == this) return std::make_unique<InstanceLock>();
   if (!fresh) {
     held->second->SetForegroundWindow(held->second->MainWindow());
-    return false;
+    return nullptr;
   }
-  instanceName_ = held->first;
-  return true;
-}
-
-void HeadlessPlatform::ReleaseSingleInstance() {
-  if (instanceName_) InstanceNames().erase(*instanceName_);
-  instanceName_.reset();
+  // Let go only while still this platform's: it may have gone before the lock.
+  return std::make_unique<InstanceLock>([name = held->first, owner = this] {
+    if (auto it = InstanceNames().find(name); it != InstanceNames().end() && it->second == owner)
+      InstanceNames().erase(it);
+  });
 }
 
 // ---------------------------------------------------------------------------

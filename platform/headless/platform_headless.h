@@ -29,7 +29,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/drop_list.h"
 #include "platform/midi/ports.h"
 #include "platform/os/system_services.h"
 #include "platform/platform.h"
@@ -81,7 +80,7 @@ struct FileDialogAnswer {
   bool chosen = false;        // false: cancelled (or failed, with `error`)
   std::string path;           // as chosen; a bare name is in the dialog's folder
   DWORD filterIndex = 0;      // 0: leave the index as the caller set it
-  DWORD error = 0;            // CommDlgExtendedError after a failure
+  DWORD error = 0;            // the error number of a dialog that failed
 };
 
 struct FileDialogRecord {
@@ -205,7 +204,7 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
 
   struct ButtonInfo { int id; std::string label; int x, y, w, h; };
   std::vector<ButtonInfo> Buttons() const;
-  struct ProgressInfo { int x, y, w, h, low, high, step, position; bool alive; };
+  struct ProgressInfo { int x, y, w, h, high, position; bool alive; };
   std::vector<ProgressInfo> ProgressBars() const;  // every bar created, in order
   bool TimerRunning(UINT id) const;
 
@@ -226,11 +225,8 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   HWND CreateStatusBar(HWND parent, int id) override;
   void StatusSetParts(HWND status, int count, const int* rightEdges) override;
   void StatusSetText(HWND status, int part, const char* text) override;
-  void StatusReposition(HWND status) override;
   HWND CreateProgressBar(HWND parent, int x, int y, int w, int h) override;
-  void ProgressSetRange(HWND bar, int low, int high) override;
-  void ProgressSetStep(HWND bar, int step) override;
-  void ProgressStepIt(HWND bar) override;
+  void ProgressSet(HWND bar, int position, int range) override;
   Canvas* BeginPaint(HWND hWnd) override;
   void EndPaint(HWND hWnd, Canvas* canvas) override;
   INT_PTR DialogBoxParam(HWND owner, int templateId, DLGPROC proc, LPARAM param) override;
@@ -243,18 +239,11 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   void CheckDlgButton(HWND hDlg, int id, bool checked) override;
   bool IsDlgButtonChecked(HWND hDlg, int id) override;
   void EnableDlgItem(HWND hDlg, int id, bool enabled) override;
-  bool GetOpenFileName(OPENFILENAME& ofn) override;
-  bool GetSaveFileName(OPENFILENAME& ofn) override;
-  DWORD CommDlgExtendedError() override;
+  FileDialogResult ChooseFile(OPENFILENAME& ofn, bool save) override;
   void DragAcceptFiles(HWND hWnd, bool accept) override;
-  UINT DragQueryFileCount(HDROP drop) override;
-  UINT DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) override;
-  bool DragQueryPoint(HDROP drop, POINT* pt) override;
-  void DragFinish(HDROP drop) override;
   void ShellOpen(HWND owner, const char* file) override;
   bool PlaySoundMemory(const void* wavImage, UINT flags) override;
-  bool AcquireSingleInstance(const char* name) override;
-  void ReleaseSingleInstance() override;
+  std::unique_ptr<InstanceLock> LockSingleInstance(const char* name) override;
 
   // --- the clock (virtual, or the wall clock after UseRealClock) -------------
   void Sleep(UINT ms) override;
@@ -286,7 +275,6 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   void WaitForWakeup(uint64_t maxMs);
   void AdvanceRealTime(uint64_t ms);
   FileDialogAnswer NextFileDialogAnswer();
-  bool RunFileDialog(OPENFILENAME& ofn, bool save);
 
   uint64_t now_ = 0;
   std::deque<Message> queue_;
@@ -296,7 +284,6 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   std::deque<BoxAnswer> boxAnswers_;
   std::deque<FileDialogAnswer> fileAnswers_;
   std::deque<DialogScript> dialogScripts_;
-  plat::DropList drops_;
   std::unique_ptr<MidiPortSet> midi_;
   std::unique_ptr<RecordingCanvas> canvas_;
   HWND main_ = nullptr;
@@ -304,9 +291,7 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   int clientHeight_ = 480;
   bool quit_ = false;
   int exitCode_ = 0;
-  DWORD commDlgError_ = 0;
   int dispatchDepth_ = 0;
-  std::optional<std::string> instanceName_;
   bool realClock_ = false;
   std::chrono::steady_clock::time_point epoch_;
   uint64_t epochMs_ = 0;

@@ -1,5 +1,6 @@
 #include "platform/qt/controls_qt.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <qdrawutil.h>
 #include <algorithm>
@@ -19,6 +20,7 @@ QtStatusBar::QtStatusBar(QWidget* parent) : QWidget(parent), texts_(1) {
   setFixedHeight(StatusBarHeight(*this));
   // One part spanning the bar until parts are set, as the control starts.
   edges_ = {-1};
+  if (parent) parent->installEventFilter(this);
 }
 
 void QtStatusBar::SetParts(const std::vector<int>& rightEdges) {
@@ -36,6 +38,12 @@ void QtStatusBar::SetPartText(int part, const QString& text) {
 QString QtStatusBar::PartText(int part) const {
   if (part < 0 || part >= static_cast<int>(texts_.size())) return {};
   return texts_[static_cast<size_t>(part)];
+}
+
+bool QtStatusBar::eventFilter(QObject* watched, QEvent* event) {
+  // Before the parent's own handling, which tells the window procedure.
+  if (watched == parentWidget() && event->type() == QEvent::Resize) Reposition();
+  return QWidget::eventFilter(watched, event);
 }
 
 void QtStatusBar::Reposition() {
@@ -70,20 +78,13 @@ void QtStatusBar::paintEvent(QPaintEvent*) {
 QtProgressBar::QtProgressBar(QWidget* parent) : QProgressBar(parent) {
   setCursor(Qt::ArrowCursor);
   setTextVisible(false);
-  SetRange(0, 100);
+  Set(0, 100);
 }
 
-void QtProgressBar::SetRange(int low, int high) {
-  low_ = low;
-  high_ = std::max(low, high);
-  position_ = std::clamp(position_, low_, high_);
-  setRange(low_, high_);
-  setValue(position_);
-}
-
-void QtProgressBar::StepIt() {
-  position_ += step_;
-  if (position_ > high_ || position_ < low_) position_ = low_;
+void QtProgressBar::Set(int position, int range) {
+  const int high = std::max(0, range);
+  position_ = std::clamp(position, 0, high);
+  setRange(0, high);
   setValue(position_);
 }
 

@@ -27,7 +27,8 @@ class QtStatusBar : public QWidget {
   // Right edges of the parts in client pixels; -1 runs to the right edge.
   void SetParts(const std::vector<int>& rightEdges);
   void SetPartText(int part, const QString& text);
-  // Spans the bottom of the parent, at the bar's own height.
+  // Spans the bottom of the parent, at the bar's own height; again
+  // whenever the parent is resized.
   void Reposition();
 
   const std::vector<int>& RightEdges() const { return edges_; }
@@ -37,6 +38,7 @@ class QtStatusBar : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   std::vector<int> edges_;
@@ -48,17 +50,11 @@ class QtProgressBar : public QProgressBar {
 
  public:
   explicit QtProgressBar(QWidget* parent);
-  void SetRange(int low, int high);
-  void SetStep(int step) { step_ = step; }
-  // Advances by one step; a position past the end starts over at the low end.
-  void StepIt();
+  // Shows `position` of 0..`range`.
+  void Set(int position, int range);
   int Position() const { return position_; }
-  int Step() const { return step_; }
 
  private:
-  int low_ = 0;
-  int high_ = 100;
-  int step_ = 10;
   int position_ = 0;
 };
 

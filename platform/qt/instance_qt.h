@@ -20,6 +20,8 @@ class SingleInstance {
   explicit SingleInstance(std::function<void()> raise);
   ~SingleInstance();
 
+  bool Held() const { return locked_; }
+
   // True when this is the only instance (and on every later call once it
   // holds the lock); otherwise the running one has been asked to raise its
   // window.

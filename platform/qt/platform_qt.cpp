@@ -150,9 +150,6 @@ class QtPlatform::Host : public MainWindowHost {
   void PostToWindow(UINT msg, WPARAM wParam, LPARAM lParam) override {
     platform_.PostMessage(platform_.main_, msg, wParam, lParam);
   }
-  void FilesDropped(const std::vector<std::string>& files, POINT at, bool inClient) override {
-    platform_.FilesDropped(files, at, inClient);
-  }
   bool PostedMessagesPending() const override { return platform_.pendingPosts_ > 0; }
 
  private:
@@ -441,10 +438,6 @@ void QtPlatform::StatusSetText(HWND status, int part, const char* text) {
   if (auto* bar = WidgetAs<QtStatusBar>(status, Kind::Status)) bar->SetPartText(part, Text(text));
 }
 
-void QtPlatform::StatusReposition(HWND status) {
-  if (auto* bar = WidgetAs<QtStatusBar>(status, Kind::Status)) bar->Reposition();
-}
-
 HWND QtPlatform::CreateProgressBar(HWND parent, int x, int y, int w, int h) {
   QWidget* client = ChildParent(parent);
   if (client == nullptr) return nullptr;
@@ -454,16 +447,8 @@ HWND QtPlatform::CreateProgressBar(HWND parent, int x, int y, int w, int h) {
   return AddHandle(Kind::Progress, bar);
 }
 
-void QtPlatform::ProgressSetRange(HWND bar, int low, int high) {
-  if (auto* p = WidgetAs<QtProgressBar>(bar, Kind::Progress)) p->SetRange(low, high);
-}
-
-void QtPlatform::ProgressSetStep(HWND bar, int step) {
-  if (auto* p = WidgetAs<QtProgressBar>(bar, Kind::Progress)) p->SetStep(step);
-}
-
-void QtPlatform::ProgressStepIt(HWND bar) {
-  if (auto* p = WidgetAs<QtProgressBar>(bar, Kind::Progress)) p->StepIt();
+void QtPlatform::ProgressSet(HWND bar, int position, int range) {
+  if (auto* p = WidgetAs<QtProgressBar>(bar, Kind::Progress)) p->Set(position, range);
 }
 
 // ---------------------------------------------------------------------------
@@ -515,35 +500,16 @@ void QtPlatform::EnableDlgItem(HWND hDlg, int id, bool enabled) {
 // ---------------------------------------------------------------------------
 // File dialogs, drops and the shell
 // ---------------------------------------------------------------------------
-bool QtPlatform::GetOpenFileName(OPENFILENAME& ofn) {
-  return RunFileDialog(BoxParent(ofn.hwndOwner), ofn, false, QFile::decodeName(GetCurrentDirectory().c_str()));
-}
-
-bool QtPlatform::GetSaveFileName(OPENFILENAME& ofn) {
-  return RunFileDialog(BoxParent(ofn.hwndOwner), ofn, true, QFile::decodeName(GetCurrentDirectory().c_str()));
-}
-
 // Qt's dialog cannot fail to open; a cancel is not an error.
-DWORD QtPlatform::CommDlgExtendedError() { return 0; }
+FileDialogResult QtPlatform::ChooseFile(OPENFILENAME& ofn, bool save) {
+  const bool chosen =
+      RunFileDialog(BoxParent(ofn.hwndOwner), ofn, save, QFile::decodeName(GetCurrentDirectory().c_str()));
+  return {chosen ? FileDialogResult::kChosen : FileDialogResult::kCancelled};
+}
 
 void QtPlatform::DragAcceptFiles(HWND hWnd, bool accept) {
   if (hWnd == main_ && ClientArea()) ClientArea()->AcceptDrops(accept);
 }
-
-void QtPlatform::FilesDropped(const std::vector<std::string>& files, POINT at, bool inClient) {
-  drops_.Deliver(files, at, inClient,
-                 [this](HDROP drop) { host_->SendToWindow(WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0); });
-}
-
-UINT QtPlatform::DragQueryFileCount(HDROP drop) { return drops_.Count(drop); }
-
-UINT QtPlatform::DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) {
-  return drops_.QueryFile(drop, index, buffer, size);
-}
-
-bool QtPlatform::DragQueryPoint(HDROP drop, POINT* pt) { return drops_.QueryPoint(drop, pt); }
-
-void QtPlatform::DragFinish(HDROP drop) { drops_.Finish(drop); }
 
 void QtPlatform::ShellOpen(HWND, const char* file) {
   const QString target = Text(file);
@@ -563,7 +529,9 @@ bool QtPlatform::PlaySoundMemory(const void* wavImage, UINT flags) {
 // ---------------------------------------------------------------------------
 // Single instance
 // ---------------------------------------------------------------------------
-bool QtPlatform::AcquireSingleInstance(const char* name) { return instance_->Acquire(name); }
-
-void QtPlatform::ReleaseSingleInstance() { instance_->Release(); }
+std::unique_ptr<InstanceLock> QtPlatform::LockSingleInstance(const char* name) {
+  if (instance_->Held()) return std::make_unique<InstanceLock>();
+  if (!instance_->Acquire(name)) return nullptr;
+  return std::make_unique<InstanceLock>([this] { instance_->Release(); });
+}
 

@@ -22,7 +22,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/drop_list.h"
 #include "platform/midi/ports.h"
 #include "platform/os/system_services.h"
 #include "platform/platform.h"
@@ -80,11 +79,8 @@ class QtPlatform : public WindowSystem, public os::SystemServices {
   HWND CreateStatusBar(HWND parent, int id) override;
   void StatusSetParts(HWND status, int count, const int* rightEdges) override;
   void StatusSetText(HWND status, int part, const char* text) override;
-  void StatusReposition(HWND status) override;
   HWND CreateProgressBar(HWND parent, int x, int y, int w, int h) override;
-  void ProgressSetRange(HWND bar, int low, int high) override;
-  void ProgressSetStep(HWND bar, int step) override;
-  void ProgressStepIt(HWND bar) override;
+  void ProgressSet(HWND bar, int position, int range) override;
   Canvas* BeginPaint(HWND hWnd) override;
   void EndPaint(HWND hWnd, Canvas* canvas) override;
   INT_PTR DialogBoxParam(HWND owner, int templateId, DLGPROC proc, LPARAM param) override;
@@ -97,18 +93,11 @@ class QtPlatform : public WindowSystem, public os::SystemServices {
   void CheckDlgButton(HWND hDlg, int id, bool checked) override;
   bool IsDlgButtonChecked(HWND hDlg, int id) override;
   void EnableDlgItem(HWND hDlg, int id, bool enabled) override;
-  bool GetOpenFileName(OPENFILENAME& ofn) override;
-  bool GetSaveFileName(OPENFILENAME& ofn) override;
-  DWORD CommDlgExtendedError() override;
+  FileDialogResult ChooseFile(OPENFILENAME& ofn, bool save) override;
   void DragAcceptFiles(HWND hWnd, bool accept) override;
-  UINT DragQueryFileCount(HDROP drop) override;
-  UINT DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) override;
-  bool DragQueryPoint(HDROP drop, POINT* pt) override;
-  void DragFinish(HDROP drop) override;
   void ShellOpen(HWND owner, const char* file) override;
   bool PlaySoundMemory(const void* wavImage, UINT flags) override;
-  bool AcquireSingleInstance(const char* name) override;
-  void ReleaseSingleInstance() override;
+  std::unique_ptr<InstanceLock> LockSingleInstance(const char* name) override;
 
  private:
   class Host;
@@ -131,7 +120,6 @@ class QtPlatform : public WindowSystem, public os::SystemServices {
   void DeliverQuit();
   void RaiseMainWindow();
   void ShowSimulatorWindow();
-  void FilesDropped(const std::vector<std::string>& files, POINT at, bool inClient);
 
   std::unique_ptr<Host> host_;
   std::unique_ptr<Queue> queue_;
@@ -147,7 +135,6 @@ class QtPlatform : public WindowSystem, public os::SystemServices {
   HWND main_ = nullptr;
   WNDPROC wndProc_ = nullptr;
   std::map<std::pair<HWND, UINT>, std::unique_ptr<QTimer>> timers_;
-  plat::DropList drops_;
   int pendingPosts_ = 0;
   bool quitPosted_ = false;
   bool quitDelivered_ = false;

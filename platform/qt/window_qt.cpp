@@ -150,11 +150,14 @@ void QtClientArea::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void QtClientArea::dropEvent(QDropEvent* event) {
-  const std::vector<std::string> files = LocalFiles(event->mimeData());
-  if (files.empty()) return;
+  DroppedFiles dropped;
+  dropped.names = LocalFiles(event->mimeData());
+  if (dropped.names.empty()) return;
   event->acceptProposedAction();
   const QPoint at = event->position().toPoint();
-  host_.FilesDropped(files, POINT{at.x(), at.y()}, rect().contains(at));
+  dropped.point = POINT{at.x(), at.y()};
+  dropped.inClient = rect().contains(at);
+  host_.SendToWindow(WM_DROPFILES, reinterpret_cast<WPARAM>(&dropped), 0);
 }
 
 // ---------------------------------------------------------------------------

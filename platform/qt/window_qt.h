@@ -33,7 +33,6 @@ class MainWindowHost {
   virtual LRESULT SendToWindow(UINT msg, WPARAM wParam, LPARAM lParam) = 0;
   // Queues a message for the window procedure.
   virtual void PostToWindow(UINT msg, WPARAM wParam, LPARAM lParam) = 0;
-  virtual void FilesDropped(const std::vector<std::string>& files, POINT at, bool inClient) = 0;
   // True while posted messages wait to be handled.
   virtual bool PostedMessagesPending() const = 0;
 };

@@ -31,6 +31,13 @@ size_t WaveImageBytes(const void* image) {
   return riffSize + 8;
 }
 
+
+// Hands the window procedure the drop in the seam's terms.
+intptr_t DeliverDrop(WNDPROC wndProc, HWND hWnd, uintptr_t drop, intptr_t lParam) {
+  const auto& from = *reinterpret_cast<const w32ui::Drop*>(drop);
+  DroppedFiles dropped{from.names, {static_cast<LONG>(from.x), static_cast<LONG>(from.y)}, from.inClient};
+  return static_cast<intptr_t>(wndProc(hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(&dropped), lParam));
+}
 }  // namespace
 
 // What the paint code draws on: GDI through the painter of one WM_PAINT.
@@ -103,6 +110,7 @@ Win32SimulatedKilnbox& Win32Platform::StartSimulator(double speed) {
 HWND Win32Platform::CreateMainWindow(const char* className, const char* caption, WNDPROC wndProc) {
   main_ = Seam(w32ui::CreateMainWindow(Text(className), Text(caption),
                                        [wndProc](w32ui::Handle h, unsigned m, uintptr_t w, intptr_t l) {
+                                         if (m == WM_DROPFILES) return DeliverDrop(wndProc, Seam(h), w, l);
                                          return static_cast<intptr_t>(wndProc(Seam(h), m, w, l));
                                        }));
   if (main_ != nullptr && simulator_) simulator_->ShowWindow(U(main_));
@@ -163,17 +171,11 @@ void Win32Platform::StatusSetText(HWND status, int part, const char* text) {
   w32ui::StatusSetText(U(status), part, Text(text));
 }
 
-void Win32Platform::StatusReposition(HWND status) { w32ui::StatusReposition(U(status)); }
-
 HWND Win32Platform::CreateProgressBar(HWND parent, int x, int y, int w, int h) {
   return Seam(w32ui::CreateProgressBar(U(parent), x, y, w, h));
 }
 
-void Win32Platform::ProgressSetRange(HWND bar, int low, int high) { w32ui::ProgressSetRange(U(bar), low, high); }
-
-void Win32Platform::ProgressSetStep(HWND bar, int step) { w32ui::ProgressSetStep(U(bar), step); }
-
-void Win32Platform::ProgressStepIt(HWND bar) { w32ui::ProgressStepIt(U(bar)); }
+void Win32Platform::ProgressSet(HWND bar, int position, int range) { w32ui::ProgressSet(U(bar), position, range); }
 
 // ---------------------------------------------------------------------------
 // Painting
@@ -227,7 +229,7 @@ void Win32Platform::EnableDlgItem(HWND hDlg, int id, bool enabled) { w32ui::Enab
 // ---------------------------------------------------------------------------
 // Common dialogs, drops and the shell
 // ---------------------------------------------------------------------------
-bool Win32Platform::RunFileDialog(OPENFILENAME& ofn, bool save) {
+FileDialogResult Win32Platform::ChooseFile(OPENFILENAME& ofn, bool save) {
   w32ui::FileRequest request;
   request.owner = U(ofn.hwndOwner);
   for (const FileFilter& f : ofn.filters) request.filters.emplace_back(f.description, f.pattern);
@@ -235,35 +237,17 @@ bool Win32Platform::RunFileDialog(OPENFILENAME& ofn, bool save) {
   request.filterIndex = ofn.nFilterIndex >= 1 && ofn.nFilterIndex <= ofn.filters.size() ? ofn.nFilterIndex : 1;
   request.initialDir = ofn.initialDir;
   request.flags = ofn.flags;
-  if (!w32ui::RunFileDialog(request, save)) return false;
+  if (!w32ui::RunFileDialog(request, save)) {
+    const auto error = static_cast<DWORD>(request.error);
+    return {error ? FileDialogResult::kFailed : FileDialogResult::kCancelled, error};
+  }
   ofn.file = request.file;
   ofn.fileTitle = request.fileTitle;
   ofn.nFilterIndex = request.filterIndex;
-  return true;
+  return {FileDialogResult::kChosen};
 }
-
-bool Win32Platform::GetOpenFileName(OPENFILENAME& ofn) { return RunFileDialog(ofn, false); }
-
-bool Win32Platform::GetSaveFileName(OPENFILENAME& ofn) { return RunFileDialog(ofn, true); }
-
-DWORD Win32Platform::CommDlgExtendedError() { return static_cast<DWORD>(w32ui::FileDialogError()); }
 
 void Win32Platform::DragAcceptFiles(HWND hWnd, bool accept) { w32ui::DragAcceptFiles(U(hWnd), accept); }
-
-UINT Win32Platform::DragQueryFileCount(HDROP drop) { return w32ui::DropCount(drop); }
-
-UINT Win32Platform::DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) {
-  return plat::CopyDroppedName(w32ui::DroppedFile(drop, index), buffer, size);
-}
-
-bool Win32Platform::DragQueryPoint(HDROP drop, POINT* pt) {
-  long x = 0, y = 0;
-  const bool inClient = w32ui::DropPoint(drop, &x, &y);
-  if (pt) *pt = {static_cast<LONG>(x), static_cast<LONG>(y)};
-  return inClient;
-}
-
-void Win32Platform::DragFinish(HDROP drop) { w32ui::DragFinish(drop); }
 
 void Win32Platform::ShellOpen(HWND owner, const char* file) {
   w32ui::ShellOpen(U(owner), Text(file), GetCurrentDirectory());
@@ -282,6 +266,12 @@ bool Win32Platform::PlaySoundMemory(const void* wavImage, UINT flags) {
   return w32ui::PlayWaveImage(wavImage, bytes);
 }
 
-bool Win32Platform::AcquireSingleInstance(const char* name) { return w32ui::AcquireSingleInstance(Text(name)); }
-
-void Win32Platform::ReleaseSingleInstance() { w32ui::ReleaseSingleInstance(); }
+std::unique_ptr<InstanceLock> Win32Platform::LockSingleInstance(const char* name) {
+  if (instanceHeld_) return std::make_unique<InstanceLock>();
+  if (!w32ui::AcquireSingleInstance(Text(name))) return nullptr;
+  instanceHeld_ = true;
+  return std::make_unique<InstanceLock>([this] {
+    w32ui::ReleaseSingleInstance();
+    instanceHeld_ = false;
+  });
+}

@@ -7,8 +7,8 @@
 //   Win32's, so posted messages are PostMessage and the 320 ms timer is
 //   SetTimer; files, the clock and the OS are the system's
 //   (os::SystemServices over os_win32.cpp, the help beside the .exe as the
-//   data folder); dropped files are Windows' own HDROPs, alive from
-//   WM_DROPFILES until DragFinish or the end of the window procedure; the
+//   data folder); a drop is read from Windows' own and handed to the
+//   window procedure as the seam's DroppedFiles; the
 //   MIDI ports are a MidiPortSet whose input is delivered on the GUI
 //   thread, woken by the devices' threads;
 // - the built-in simulated Kilnbox and its window on request.
@@ -54,11 +54,8 @@ class Win32Platform : public WindowSystem, public os::SystemServices {
   HWND CreateStatusBar(HWND parent, int id) override;
   void StatusSetParts(HWND status, int count, const int* rightEdges) override;
   void StatusSetText(HWND status, int part, const char* text) override;
-  void StatusReposition(HWND status) override;
   HWND CreateProgressBar(HWND parent, int x, int y, int w, int h) override;
-  void ProgressSetRange(HWND bar, int low, int high) override;
-  void ProgressSetStep(HWND bar, int step) override;
-  void ProgressStepIt(HWND bar) override;
+  void ProgressSet(HWND bar, int position, int range) override;
   Canvas* BeginPaint(HWND hWnd) override;
   void EndPaint(HWND hWnd, Canvas* canvas) override;
   INT_PTR DialogBoxParam(HWND owner, int templateId, DLGPROC proc, LPARAM param) override;
@@ -71,24 +68,16 @@ class Win32Platform : public WindowSystem, public os::SystemServices {
   void CheckDlgButton(HWND hDlg, int id, bool checked) override;
   bool IsDlgButtonChecked(HWND hDlg, int id) override;
   void EnableDlgItem(HWND hDlg, int id, bool enabled) override;
-  bool GetOpenFileName(OPENFILENAME& ofn) override;
-  bool GetSaveFileName(OPENFILENAME& ofn) override;
-  DWORD CommDlgExtendedError() override;
+  FileDialogResult ChooseFile(OPENFILENAME& ofn, bool save) override;
   void DragAcceptFiles(HWND hWnd, bool accept) override;
-  UINT DragQueryFileCount(HDROP drop) override;
-  UINT DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size) override;
-  bool DragQueryPoint(HDROP drop, POINT* pt) override;
-  void DragFinish(HDROP drop) override;
   void ShellOpen(HWND owner, const char* file) override;
   bool PlaySoundMemory(const void* wavImage, UINT flags) override;
-  bool AcquireSingleInstance(const char* name) override;
-  void ReleaseSingleInstance() override;
+  std::unique_ptr<InstanceLock> LockSingleInstance(const char* name) override;
 
  private:
-  bool RunFileDialog(OPENFILENAME& ofn, bool save);
-
   std::unique_ptr<MidiPortSet> midi_;
   std::unique_ptr<Win32SimulatedKilnbox> simulator_;
   std::unique_ptr<Win32Canvas> canvas_;
   HWND main_ = nullptr;
+  bool instanceHeld_ = false;
 };

@@ -41,7 +41,6 @@ struct State {
   Procedure mainProcedure;
   HFONT controlFont = nullptr;
   std::vector<char> sound;  // the image PlaySound is reading
-  std::vector<HDROP> liveDrops;  // handed to the window procedure, not yet finished
 };
 
 State& S() {
@@ -69,18 +68,44 @@ bool ForProgram(UINT msg) {
   }
 }
 
+std::string DroppedFile(HDROP drop, UINT index) {
+  const UINT n = DragQueryFileW(drop, index, nullptr, 0);
+  if (n == 0) return "";
+  std::vector<wchar_t> name(n + 1);
+  const UINT got = DragQueryFileW(drop, index, name.data(), n + 1);
+  return w32::Utf8(name.data(), got);
+}
+
+// Reads Windows' drop and releases it.
+Drop TakeDrop(HDROP handle) {
+  Drop drop;
+  const UINT count = DragQueryFileW(handle, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) drop.names.push_back(DroppedFile(handle, i));
+  POINT p{};
+  drop.inClient = DragQueryPoint(handle, &p) != 0;
+  drop.x = p.x;
+  drop.y = p.y;
+  ::DragFinish(handle);
+  return drop;
+}
+
+void KeepStatusBarsAtBottom(HWND window) {
+  for (HWND bar = FindWindowExW(window, nullptr, STATUSCLASSNAMEW, nullptr); bar != nullptr;
+       bar = FindWindowExW(window, bar, STATUSCLASSNAMEW, nullptr))
+    SendMessageW(bar, WM_SIZE, 0, 0);
+}
+
 LRESULT CALLBACK MainProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   State& s = S();
   if (msg == WM_NCCREATE) s.main = hWnd;
   if (msg == WM_DROPFILES) {
-    // The drop is the procedure's until DragFinish, and no longer than the
-    // procedure runs.
-    const HDROP drop = reinterpret_cast<HDROP>(wParam);
-    s.liveDrops.push_back(drop);
-    if (s.mainProcedure) s.mainProcedure(hWnd, msg, wParam, lParam);
-    w32ui::DragFinish(drop);
+    Drop drop = TakeDrop(reinterpret_cast<HDROP>(wParam));
+    if (s.mainProcedure) s.mainProcedure(hWnd, msg, reinterpret_cast<uintptr_t>(&drop), lParam);
     return 0;
   }
+  // The status bars keep to the bottom of the window before the program
+  // hears of the new size.
+  if (msg == WM_SIZE) KeepStatusBarsAtBottom(hWnd);
   if (!ForProgram(msg) || !s.mainProcedure) return DefWindowProcW(hWnd, msg, wParam, lParam);
   if (msg == WM_PAINT) {
     s.mainProcedure(hWnd, msg, wParam, lParam);
@@ -341,17 +366,14 @@ void StatusSetText(Handle status, int part, const std::string& text) {
   SendMessageW(H(status), SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
-void StatusReposition(Handle status) { SendMessageW(H(status), WM_SIZE, 0, 0); }
-
 Handle CreateProgressBar(Handle parent, int x, int y, int w, int h) {
   return MakeChild(PROGRESS_CLASSW, L"", 0, x, y, w, h, H(parent), 0);
 }
 
-void ProgressSetRange(Handle bar, int low, int high) { SendMessageW(H(bar), PBM_SETRANGE32, low, high); }
-
-void ProgressSetStep(Handle bar, int step) { SendMessageW(H(bar), PBM_SETSTEP, static_cast<WPARAM>(step), 0); }
-
-void ProgressStepIt(Handle bar) { SendMessageW(H(bar), PBM_STEPIT, 0, 0); }
+void ProgressSet(Handle bar, int position, int range) {
+  SendMessageW(H(bar), PBM_SETRANGE32, 0, range);
+  SendMessageW(H(bar), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
 
 // ---------------------------------------------------------------------------
 // Painting
@@ -472,10 +494,6 @@ HMENU BuildMenu() {
 // ---------------------------------------------------------------------------
 // Common dialogs and the shell
 // ---------------------------------------------------------------------------
-namespace {
-unsigned long g_fileDialogError = 0;
-}
-
 bool RunFileDialog(FileRequest& request, bool save) {
   // "Description\0Pattern\0...\0\0"
   std::wstring filter;
@@ -499,7 +517,7 @@ bool RunFileDialog(FileRequest& request, bool save) {
   ofn.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
   ofn.Flags = request.flags | OFN_EXPLORER | OFN_NOCHANGEDIR;
   const BOOL chosen = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
-  g_fileDialogError = chosen ? 0 : CommDlgExtendedError();
+  request.error = chosen ? 0 : CommDlgExtendedError();
   if (!chosen) return false;
   request.file = w32::Utf8(file.data(), wcsnlen(file.data(), file.size()));
   request.fileTitle = w32::Utf8(title.data(), wcsnlen(title.data(), title.size()));
@@ -507,48 +525,7 @@ bool RunFileDialog(FileRequest& request, bool save) {
   return true;
 }
 
-unsigned long FileDialogError() { return g_fileDialogError; }
-
 void DragAcceptFiles(Handle window, bool accept) { ::DragAcceptFiles(H(window), accept); }
-
-namespace {
-
-// A handle that is no longer (or never was) a live drop reads as an empty
-// drop and is never handed to Windows: a finished HDROP is freed memory.
-bool IsLiveDrop(Handle drop) {
-  const std::vector<HDROP>& live = S().liveDrops;
-  return std::find(live.begin(), live.end(), static_cast<HDROP>(drop)) != live.end();
-}
-
-}  // namespace
-
-unsigned DropCount(Handle drop) {
-  return IsLiveDrop(drop) ? DragQueryFileW(static_cast<HDROP>(drop), 0xFFFFFFFF, nullptr, 0) : 0;
-}
-
-std::string DroppedFile(Handle drop, unsigned index) {
-  if (!IsLiveDrop(drop)) return "";
-  const UINT n = DragQueryFileW(static_cast<HDROP>(drop), index, nullptr, 0);
-  if (n == 0) return "";
-  std::vector<wchar_t> name(n + 1);
-  const UINT got = DragQueryFileW(static_cast<HDROP>(drop), index, name.data(), n + 1);
-  return w32::Utf8(name.data(), got);
-}
-
-bool DropPoint(Handle drop, long* x, long* y) {
-  POINT p{};
-  const BOOL inClient = IsLiveDrop(drop) && DragQueryPoint(static_cast<HDROP>(drop), &p);
-  *x = p.x;
-  *y = p.y;
-  return inClient != 0;
-}
-
-void DragFinish(Handle drop) {
-  if (!IsLiveDrop(drop)) return;
-  std::vector<HDROP>& live = S().liveDrops;
-  live.erase(std::find(live.begin(), live.end(), static_cast<HDROP>(drop)));
-  ::DragFinish(static_cast<HDROP>(drop));
-}
 
 void ShellOpen(Handle owner, const std::string& target, const std::string& folder) {
   if (target.empty()) return;

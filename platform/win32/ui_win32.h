@@ -55,11 +55,8 @@ Handle CreateButton(Handle parent, const std::string& label, int id, int x, int 
 Handle CreateStatusBar(Handle parent, int id);
 void StatusSetParts(Handle status, const std::vector<int>& rightEdges);
 void StatusSetText(Handle status, int part, const std::string& text);
-void StatusReposition(Handle status);
 Handle CreateProgressBar(Handle parent, int x, int y, int w, int h);
-void ProgressSetRange(Handle bar, int low, int high);
-void ProgressSetStep(Handle bar, int step);
-void ProgressStepIt(Handle bar);
+void ProgressSet(Handle bar, int position, int range);
 
 // --- painting -------------------------------------------------------------------------
 struct Font {
@@ -108,18 +105,20 @@ struct FileRequest {
   unsigned filterIndex = 0;
   std::string initialDir;
   unsigned flags = 0;  // OFN_*
-  std::string file;       // out
-  std::string fileTitle;  // out
+  std::string file;         // out
+  std::string fileTitle;    // out
+  unsigned long error = 0;  // out: CommDlgExtendedError when the dialog failed
 };
+// False on a cancel or a failure (`error` tells them apart).
 bool RunFileDialog(FileRequest& request, bool save);
-unsigned long FileDialogError();
 void DragAcceptFiles(Handle window, bool accept);
-// A drop is alive from WM_DROPFILES until DragFinish or the end of the window
-// procedure; one that is not alive reads as empty, outside the client area.
-unsigned DropCount(Handle drop);
-std::string DroppedFile(Handle drop, unsigned index);
-bool DropPoint(Handle drop, long* x, long* y);
-void DragFinish(Handle drop);
+// What WM_DROPFILES hands the main procedure: a pointer to one of these in
+// wParam, read from Windows' drop (already released) before the call.
+struct Drop {
+  std::vector<std::string> names;
+  long x = 0, y = 0;
+  bool inClient = false;
+};
 // Opens an address, or a file (relative to `folder`) with its program.
 void ShellOpen(Handle owner, const std::string& target, const std::string& folder);
 

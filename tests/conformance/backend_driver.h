@@ -105,8 +105,8 @@ class BackendDriver {
   // Whether the main window takes dropped files now.
   virtual bool AcceptsDrops() = 0;
   // Puts the main window out of the way and starts a second instance of the
-  // program, which asks for single instance `name`; returns what its
-  // AcquireSingleInstance returned. The second instance then ends.
+  // program, which asks for single instance `name`; returns whether it got
+  // the lock. The second instance then ends.
   virtual bool SecondInstanceAcquires(const char* name) = 0;
   // True once the main window has been brought back to the front since
   // SecondInstanceAcquires put it out of the way.

@@ -74,7 +74,7 @@ class HeadlessDriver : public BackendDriver {
   bool SecondInstanceAcquires(const char* name) override {
     raisedBefore_ = p_.timesRaised;
     headless::HeadlessPlatform second;
-    return second.AcquireSingleInstance(name);
+    return second.LockSingleInstance(name) != nullptr;
   }
   bool MainWindowRaised() override { return p_.timesRaised > raisedBefore_; }
 

@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
   std::string name;
   if (w32test::IsSecondInstance(&name)) {
     Win32Platform second;
-    return second.AcquireSingleInstance(name.c_str()) ? w32test::kAcquired : w32test::kRefused;
+    return second.LockSingleInstance(name.c_str()) ? w32test::kAcquired : w32test::kRefused;
   }
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

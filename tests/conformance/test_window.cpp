@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -89,46 +88,18 @@ TEST_P(BackEnd, AYesNoBoxTakesAButtonAndIgnoresEscAndItsCloseBox) {
   EXPECT_EQ(plat::MessageBox(window_, "Done", "Program", MB_OK), IDOK);
 }
 
-TEST_P(BackEnd, DroppedFilesReachTheWindowWithTheirOrderAndPointUntilDragFinish) {
-  std::vector<std::string> names;
-  POINT at{};
-  bool inClient = false;
-  recorder_.onDrop = [&](HDROP drop) {
-    for (UINT i = 0; i < plat::DragQueryFileCount(drop); ++i) {
-      char shortBuffer[8];
-      const UINT length = plat::DragQueryFile(drop, i, shortBuffer, sizeof shortBuffer);
-      EXPECT_EQ(std::strlen(shortBuffer), std::min<size_t>(length, 7));
-      std::string name(length + 1, '\0');
-      plat::DragQueryFile(drop, i, name.data(), length + 1);
-      names.push_back(name.c_str());
-    }
-    inClient = plat::DragQueryPoint(drop, &at);
-    plat::DragFinish(drop);
-    // A finished drop is gone: its handle reads as an empty drop.
-    EXPECT_EQ(plat::DragQueryFileCount(drop), 0u);
-    char buffer[8] = "x";
-    EXPECT_EQ(plat::DragQueryFile(drop, 0, buffer, sizeof buffer), 0u);
-    EXPECT_STREQ(buffer, "");
-    POINT late{};
-    EXPECT_FALSE(plat::DragQueryPoint(drop, &late));
-    plat::DragFinish(drop);  // twice: nothing happens
-  };
+TEST_P(BackEnd, DroppedFilesReachTheWindowWithTheirOrderAndPoint) {
+  std::vector<DroppedFiles> drops;
+  recorder_.onDrop = [&](const DroppedFiles& drop) { drops.push_back(drop); };
   plat::DragAcceptFiles(window_, true);
   EXPECT_TRUE(driver_->AcceptsDrops());
   driver_->DropFiles({temp_.File("b.bin"), temp_.File("a.wav")}, POINT{250, 60});
-  ASSERT_TRUE(driver_->PumpUntil([&] { return !names.empty(); }));
-  EXPECT_EQ(names, (std::vector<std::string>{temp_.File("b.bin"), temp_.File("a.wav")}));
-  EXPECT_EQ(at.x, 250);
-  EXPECT_EQ(at.y, 60);
-  EXPECT_TRUE(inClient);
-
-  // A drop the procedure did not finish is gone once it returns.
-  HDROP unfinished = nullptr;
-  recorder_.onDrop = [&](HDROP drop) { unfinished = drop; };
-  driver_->DropFiles({temp_.File("c.hex")}, POINT{10, 10});
-  ASSERT_TRUE(driver_->PumpUntil([&] { return unfinished != nullptr; }));
-  EXPECT_EQ(plat::DragQueryFileCount(unfinished), 0u);
-  plat::DragFinish(unfinished);
+  ASSERT_TRUE(driver_->PumpUntil([&] { return !drops.empty(); }));
+  ASSERT_EQ(drops.size(), 1u);
+  EXPECT_EQ(drops[0].names, (std::vector<std::string>{temp_.File("b.bin"), temp_.File("a.wav")}));
+  EXPECT_EQ(drops[0].point.x, 250);
+  EXPECT_EQ(drops[0].point.y, 60);
+  EXPECT_TRUE(drops[0].inClient);
 
   plat::DragAcceptFiles(window_, false);
   EXPECT_FALSE(driver_->AcceptsDrops());
@@ -146,7 +117,7 @@ TEST_P(BackEnd, FileDialogsShowTheFilterAskedForAndReportTheChoice) {
   ofn.initialDir = temp_.path();
   ofn.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
   driver_->AnswerNextFileDialog({true, "kick.bin", 4});
-  ASSERT_TRUE(plat::GetOpenFileName(ofn));
+  ASSERT_EQ(plat::ChooseFile(ofn, false).outcome, FileDialogResult::kChosen);
   EXPECT_EQ(ofn.file, temp_.File("kick.bin"));
   EXPECT_EQ(ofn.fileTitle, "kick.bin");
   EXPECT_EQ(ofn.nFilterIndex, 4u);
@@ -154,15 +125,16 @@ TEST_P(BackEnd, FileDialogsShowTheFilterAskedForAndReportTheChoice) {
   // An index that names no filter shows the first, and reports it.
   ofn.nFilterIndex = 0;
   driver_->AnswerNextFileDialog({true, "SNARE.BIN", 0});
-  ASSERT_TRUE(plat::GetOpenFileName(ofn));
+  ASSERT_EQ(plat::ChooseFile(ofn, false).outcome, FileDialogResult::kChosen);
   EXPECT_EQ(ofn.file, temp_.File("SNARE.BIN"));
   EXPECT_EQ(ofn.nFilterIndex, 1u);
 
   // A cancel is no error, and leaves the record alone.
   ofn.nFilterIndex = 3;
   driver_->AnswerNextFileDialog({false, "", 0});
-  EXPECT_FALSE(plat::GetSaveFileName(ofn));
-  EXPECT_EQ(plat::CommDlgExtendedError(), 0u);
+  const FileDialogResult cancelled = plat::ChooseFile(ofn, true);
+  EXPECT_EQ(cancelled.outcome, FileDialogResult::kCancelled);
+  EXPECT_EQ(cancelled.error, 0u);
   EXPECT_EQ(ofn.file, temp_.File("SNARE.BIN"));
   EXPECT_EQ(ofn.nFilterIndex, 3u);
 
@@ -179,12 +151,14 @@ TEST_P(BackEnd, FileDialogsShowTheFilterAskedForAndReportTheChoice) {
 
 TEST_P(BackEnd, ASecondInstanceIsRefusedAndRaisesTheFirst) {
   const std::string name = "conformance-" + std::to_string(getpid());
-  ASSERT_TRUE(plat::AcquireSingleInstance(name.c_str()));
-  EXPECT_TRUE(plat::AcquireSingleInstance(name.c_str()));  // asked again: still the only one
+  std::unique_ptr<InstanceLock> lock = plat::LockSingleInstance(name.c_str());
+  ASSERT_NE(lock, nullptr);
+  // Asked again: still the only one, and letting go of that answer keeps it so.
+  EXPECT_NE(plat::LockSingleInstance(name.c_str()), nullptr);
   EXPECT_FALSE(driver_->SecondInstanceAcquires(name.c_str()));
   EXPECT_TRUE(driver_->PumpUntil([&] { return driver_->MainWindowRaised(); }));
   // Once the first has let go, a new start runs.
-  plat::ReleaseSingleInstance();
+  lock.reset();
   EXPECT_TRUE(driver_->SecondInstanceAcquires(name.c_str()));
 }
 

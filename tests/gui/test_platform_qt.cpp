@@ -123,14 +123,7 @@ TEST_F(QtPlatformTest, LeftClicksCarryTheKeyStateAndTheClientPosition) {
 
 TEST_F(QtPlatformTest, OnlyTheLocalFilesOfADropReachTheWindow) {
   std::vector<std::string> names;
-  recorder_.onDrop = [&](HDROP drop) {
-    for (UINT i = 0; i < plat::DragQueryFileCount(drop); ++i) {
-      std::string name(plat::DragQueryFile(drop, i, nullptr, 0) + 1, '\0');
-      plat::DragQueryFile(drop, i, name.data(), static_cast<UINT>(name.size()));
-      names.push_back(name.c_str());
-    }
-    plat::DragFinish(drop);
-  };
+  recorder_.onDrop = [&](const DroppedFiles& drop) { names = drop.names; };
   plat::DragAcceptFiles(window_, true);
   QMimeData mime;
   mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(temp_.File("b.bin"))),
@@ -150,8 +143,7 @@ TEST_F(QtPlatformTest, StatusBarProgressBarAndButtonsBehaveAsTheDesktopControls)
   plat::StatusSetParts(status, 3, edges);
   plat::StatusSetText(status, 1, "Received Block 1");
   plat::StatusSetText(status, 5, "no such part");
-  guitest::SetClientSize(platform_, 640, 400);
-  plat::StatusReposition(status);
+  guitest::SetClientSize(platform_, 640, 400);  // the bar follows by itself
   auto* bar = static_cast<QtStatusBar*>(platform_.WidgetOf(status));
   EXPECT_EQ(bar->geometry().bottom(), 399);
   EXPECT_EQ(bar->width(), 640);
@@ -162,15 +154,14 @@ TEST_F(QtPlatformTest, StatusBarProgressBarAndButtonsBehaveAsTheDesktopControls)
   EXPECT_EQ(plat::GetClientRect(window_).bottom, 400);  // the strip under the bar is client area
 
   HWND progress = plat::CreateProgressBar(window_, 0, 400 - 44, 640, 24);
-  plat::ProgressSetRange(progress, 0, 3);
-  plat::ProgressSetStep(progress, 1);
   auto* p = static_cast<QtProgressBar*>(platform_.WidgetOf(progress));
   std::vector<int> positions;
-  for (int i = 0; i < 4; ++i) {
-    plat::ProgressStepIt(progress);
+  for (int position : {1, 3, 4, -1}) {
+    plat::ProgressSet(progress, position, 3);
     positions.push_back(p->Position());
   }
-  EXPECT_EQ(positions, (std::vector<int>{1, 2, 3, 0}));
+  EXPECT_EQ(positions, (std::vector<int>{1, 3, 3, 0}));  // kept within the range
+  EXPECT_EQ(p->maximum(), 3);
   EXPECT_EQ(p->geometry(), QRect(0, 356, 640, 24));
 
   HWND button = plat::CreateButton(window_, "Program", 211, 40, 50, 64, 28);
@@ -278,7 +269,7 @@ TEST_F(QtPlatformTest, FileDialogsListByFilterWithoutRegardToCase) {
     byAll = listed(dialog);
     dialog->reject();
   });
-  EXPECT_FALSE(plat::GetOpenFileName(ofn));
+  EXPECT_EQ(plat::ChooseFile(ofn, false).outcome, FileDialogResult::kCancelled);
   EXPECT_EQ(byBinary, (QStringList{QStringLiteral("SNARE.BIN"), QStringLiteral("kick.bin")}));
   EXPECT_EQ(byAll.size(), 4);
 }

@@ -296,6 +296,7 @@ TEST_F(DeviceOperations, ProgramSendsTheSectionThenStartsProgrammingWhenTheEstim
   // 17 ticks bring the estimate below zero; then programming starts.
   Advance(16 * 320);
   EXPECT_EQ(SentBytes().size(), 3u);
+  EXPECT_EQ(P().ProgressBars()[0].position, 16);  // a step a tick
   Advance(320);
   sent = SentBytes();
   ASSERT_EQ(sent.size(), 4u);

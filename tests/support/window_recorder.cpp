@@ -25,7 +25,7 @@ LRESULT RecordingWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   WindowRecorder& r = *g_recorder;
   r.log.push_back({msg, wParam, lParam});
   if (msg == WM_CREATE) r.clientAtCreate = plat::GetClientRect(hWnd);
-  if (msg == WM_DROPFILES && r.onDrop) r.onDrop(reinterpret_cast<HDROP>(wParam));
+  if (msg == WM_DROPFILES && r.onDrop) r.onDrop(*reinterpret_cast<const DroppedFiles*>(wParam));
   if (msg == WM_PAINT) {
     ++r.paints;
     r.deepestPaint = std::max(r.deepestPaint, ++r.paintDepth);

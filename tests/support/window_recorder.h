@@ -24,7 +24,7 @@ struct WindowRecorder {
   int deepestPaint = 0;
   RECT clientAtCreate{};
   std::function<void(Canvas&)> paint;
-  std::function<void(HDROP)> onDrop;
+  std::function<void(const DroppedFiles&)> onDrop;
 
   int Count(UINT msg) const;
   // The messages of the kinds in `only`, in the order they came.
