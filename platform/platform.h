@@ -312,7 +312,6 @@ class WindowSystem {
   virtual RECT GetClientRect(HWND hWnd) = 0;
   virtual void DestroyWindow(HWND hWnd) = 0;
   virtual void MoveWindow(HWND hWnd, int x, int y, int w, int h, bool repaint) = 0;
-  virtual void SetForegroundWindow(HWND hWnd) = 0;
 
   // Child controls of the main window ---------------------------------------
   virtual HWND CreateButton(HWND parent, const char* label, int id, int x, int y, int w, int h) = 0;
@@ -433,7 +432,6 @@ inline void InvalidateRect(HWND h, bool erase) { Window().InvalidateRect(h, eras
 inline RECT GetClientRect(HWND h) { return Window().GetClientRect(h); }
 inline void DestroyWindow(HWND h) { Window().DestroyWindow(h); }
 inline void MoveWindow(HWND h, int x, int y, int w, int hh, bool r) { Window().MoveWindow(h, x, y, w, hh, r); }
-inline void SetForegroundWindow(HWND h) { Window().SetForegroundWindow(h); }
 
 inline HWND CreateButton(HWND p, const char* l, int id, int x, int y, int w, int h) { return Window().CreateButton(p, l, id, x, y, w, h); }
 inline HWND CreateStatusBar(HWND p, int id) { return Window().CreateStatusBar(p, id); }

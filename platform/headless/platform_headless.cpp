@@ -425,10 +425,6 @@ void HeadlessPlatform::MoveWindow(HWND hWnd, int x, int y, int w, int h, bool /*
   }
 }
 
-void HeadlessPlatform::SetForegroundWindow(HWND hWnd) {
-  if (hWnd == main_ && main_ != nullptr) ++timesRaised;
-}
-
 HWND HeadlessPlatform::CreateButton(HWND parent, const char* label, int id, int x, int y, int w, int h) {
   auto b = std::make_unique<Window>();
   b->kind = Window::Button;
@@ -784,7 +780,8 @@ std::unique_ptr<InstanceLock> HeadlessPlatform::LockSingleInstance(const char* n
   auto [held, fresh] = InstanceNames().try_emplace(name ? name : "", this);
   if (!fresh && held->second == this) return std::make_unique<InstanceLock>();
   if (!fresh) {
-    held->second->SetForegroundWindow(held->second->MainWindow());
+    // The running instance's window comes to the front.
+    if (held->second->MainWindow() != nullptr) ++held->second->timesRaised;
     return nullptr;
   }
   // Let go only while still this platform's: it may have gone before the lock.

@@ -220,7 +220,6 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   RECT GetClientRect(HWND hWnd) override;
   void DestroyWindow(HWND hWnd) override;
   void MoveWindow(HWND hWnd, int x, int y, int w, int h, bool repaint) override;
-  void SetForegroundWindow(HWND hWnd) override;
   HWND CreateButton(HWND parent, const char* label, int id, int x, int y, int w, int h) override;
   HWND CreateStatusBar(HWND parent, int id) override;
   void StatusSetParts(HWND status, int count, const int* rightEdges) override;

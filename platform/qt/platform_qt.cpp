@@ -392,10 +392,6 @@ void QtPlatform::MoveWindow(HWND hWnd, int x, int y, int w, int h, bool repaint)
   if (repaint) handle->widget->update();
 }
 
-void QtPlatform::SetForegroundWindow(HWND hWnd) {
-  if (hWnd == main_) RaiseMainWindow();
-}
-
 void QtPlatform::RaiseMainWindow() {
   if (!window_) return;
   if (window_->isMinimized()) window_->showNormal();

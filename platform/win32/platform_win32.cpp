@@ -152,7 +152,6 @@ void Win32Platform::MoveWindow(HWND hWnd, int x, int y, int w, int h, bool repai
   w32ui::MoveWindow(U(hWnd), x, y, w, h, repaint);
 }
 
-void Win32Platform::SetForegroundWindow(HWND hWnd) { w32ui::RaiseWindow(U(hWnd)); }
 
 // ---------------------------------------------------------------------------
 // Child controls
