@@ -12,6 +12,9 @@ struct CommCalls {
   BOOL(WINAPI* setState)(HANDLE, LPDCB);
   BOOL(WINAPI* readFile)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
   BOOL(WINAPI* writeFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+  // False where GetCommState does not tell a custom rate that was set:
+  // Wine sets one through a custom divisor and reads it back as 38,400.
+  bool readsBackCustomRates;
 };
 
 }  // namespace w32

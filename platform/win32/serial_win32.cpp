@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cctype>
 #include <functional>
 #include <mutex>
@@ -56,6 +57,17 @@ bool IsGone(DWORD error) {
          error == ERROR_OPERATION_ABORTED || error == ERROR_ACCESS_DENIED;
 }
 
+// A UART's rate comes from a divisor: within 2 % the bytes still arrive.
+bool NearMidiRate(DWORD baud) {
+  const long off = static_cast<long>(baud) - static_cast<long>(kMidiBaud);
+  return std::abs(off) * 50 <= static_cast<long>(kMidiBaud);
+}
+
+bool RunsOnWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 // "31,250"
 std::string Grouped(DWORD n) {
   const std::string digits = std::to_string(n);
@@ -70,7 +82,7 @@ std::string Grouped(DWORD n) {
 }  // namespace
 
 const CommCalls& SystemComm() {
-  static const CommCalls calls = {GetCommState, SetCommState, ReadFile, WriteFile};
+  static const CommCalls calls = {GetCommState, SetCommState, ReadFile, WriteFile, !RunsOnWine()};
   return calls;
 }
 
@@ -132,9 +144,9 @@ struct SerialLine::State {
     // port that tells no rate (0) has none to get wrong.
     DCB now{};
     now.DCBlength = sizeof now;
-    if (!comm.getState(handle, &now)) return true;
+    if (!comm.readsBackCustomRates || !comm.getState(handle, &now)) return true;
     *rate = now.BaudRate;
-    return now.BaudRate == kMidiBaud || now.BaudRate == 0;
+    return NearMidiRate(now.BaudRate) || now.BaudRate == 0;
   }
 };
 

@@ -46,7 +46,7 @@ BOOL WINAPI FailWrite(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) {
   return FALSE;
 }
 
-const w32::CommCalls kFake = {GetState, SetState, FailRead, FailWrite};
+const w32::CommCalls kFake = {GetState, SetState, FailRead, FailWrite, true};
 
 TEST(SerialLine, OpensOnlyAtMidisRateAndSaysWhichRateItGot) {
   const struct {
@@ -55,10 +55,13 @@ TEST(SerialLine, OpensOnlyAtMidisRateAndSaysWhichRateItGot) {
     const char* text;  // "" when it opens
   } cases[] = {
       {31250, TRUE, ""},
-      {0, TRUE, ""},  // tells no rate at all, as a pseudo-terminal
+      {31500, TRUE, ""},  // a divisor's rounding, within what a UART takes
+      {0, TRUE, ""},      // tells no rate at all
       {9600, FALSE, "NUL does not run at MIDI's 31,250 baud (it runs at 9,600): choose another port or MIDI interface."},
-      {31500, TRUE,
-       "NUL does not run at MIDI's 31,250 baud (it runs at 31,500): choose another port or MIDI interface."},
+      {38400, TRUE,
+       "NUL does not run at MIDI's 31,250 baud (it runs at 38,400): choose another port or MIDI interface."},
+      {1000000, TRUE,
+       "NUL does not run at MIDI's 31,250 baud (it runs at 1,000,000): choose another port or MIDI interface."},
   };
   for (const auto& c : cases) {
     g_comm = FakeComm{9600, c.settlesAt, c.setReturns};
