@@ -3,8 +3,9 @@
 // MidiOutputWriter thread, so that a 42-second block never freezes the
 // window, whose System Exclusive messages go to the driver in pieces paced
 // at the wire rate (platform/midi/paced_output.h): the USB-MIDI class driver
-// sends as fast as USB allows, and cheap interfaces drop bytes; and, through RegisterSystemPorts (platform/midi/system_ports.h),
-// the WinMM ports followed by the COM ports given with --midi-device.
+// sends as fast as USB allows, and cheap interfaces drop bytes; and, through
+// RegisterSystemPorts (platform/midi/system_ports.h), the WinMM ports
+// followed by the COM ports given with --midi-device.
 #pragma once
 
 #include <memory>

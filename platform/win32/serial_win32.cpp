@@ -205,7 +205,8 @@ long SerialLine::Read(uint8_t* buffer, size_t size, std::string* text) {
     if (WaitForSingleObject(state_->interrupt, 0) == WAIT_OBJECT_0) return 0;
     DWORD got = 0;
     auto read = [&](void* ov) {
-      return state_->comm.readFile(state_->handle, buffer, static_cast<DWORD>(size), nullptr, static_cast<OVERLAPPED*>(ov));
+      return state_->comm.readFile(state_->handle, buffer, static_cast<DWORD>(size), nullptr,
+                                   static_cast<OVERLAPPED*>(ov));
     };
     if (!Overlapped(text, &got, read))
       return WaitForSingleObject(state_->interrupt, 0) == WAIT_OBJECT_0 ? 0 : -1;

@@ -8,8 +8,8 @@
 // flow control, at MIDI's 31,250 baud: a port that refuses that rate or
 // rounds it by more than a UART tolerates (many UARTs and USB-serial
 // drivers do) is not opened, as nothing would reach the other end; one
-// that tells no rate at all is. The settings it had are put back when the last user lets
-// go. A device unplugged while open is named as removed.
+// that tells no rate at all is. The settings it had are put back when the
+// last user lets go. A device unplugged while open is named as removed.
 // The few calls tests replace come from a table (CommCalls).
 #pragma once
 

@@ -57,7 +57,8 @@ TEST(SerialLine, OpensOnlyAtMidisRateAndSaysWhichRateItGot) {
       {31250, TRUE, ""},
       {31500, TRUE, ""},  // a divisor's rounding, within what a UART takes
       {0, TRUE, ""},      // tells no rate at all
-      {9600, FALSE, "NUL does not run at MIDI's 31,250 baud (it runs at 9,600): choose another port or MIDI interface."},
+      {9600, FALSE,
+       "NUL does not run at MIDI's 31,250 baud (it runs at 9,600): choose another port or MIDI interface."},
       {38400, TRUE,
        "NUL does not run at MIDI's 31,250 baud (it runs at 38,400): choose another port or MIDI interface."},
       {1000000, TRUE,
