@@ -17,6 +17,10 @@ std::string Upper(std::string s) {
   return s;
 }
 
+MidiWriteResult WriteResult(UINT error, const std::string& text) {
+  return error == MMSYSERR_NOERROR ? MidiWriteResult() : MidiWriteResult::Failure(error, text);
+}
+
 }  // namespace
 
 MidiResult WinMmInputDevice::Open(MidiByteSink sink) {
@@ -25,26 +29,33 @@ MidiResult WinMmInputDevice::Open(MidiByteSink sink) {
   return result;
 }
 
-WinMmOutputDevice::WinMmOutputDevice(const w32::WinMmCalls& mm, UINT id)
+WinMmOutputDevice::WinMmOutputDevice(const w32::WinMmCalls& mm, UINT id, std::shared_ptr<PaceClock> clock)
     : port_(mm, id),
+      clock_(std::move(clock)),
+      pacer_(*clock_),
       writer_({[this] {
                  std::string text;
                  const UINT error = port_.Open(&text);
-                 return error == MMSYSERR_NOERROR ? MidiWriteResult() : MidiWriteResult::Failure(error, text);
+                 return WriteResult(error, text);
                },
-               [this] { port_.Close(); },
-               [this](const BYTE* data, size_t size) {
-                 std::string text;
-                 const UINT error = port_.Put(data, size, kDriverGraceMs, &text);
-                 return error == MMSYSERR_NOERROR ? MidiWriteResult() : MidiWriteResult::Failure(error, text);
-               },
+               [this] { port_.Close(); }, [this](const BYTE* data, size_t size) { return Put(data, size); },
                nullptr}) {}
 
-void RegisterWinMmPorts(MidiPortSet& ports, const w32::WinMmCalls& mm) {
+MidiWriteResult WinMmOutputDevice::Put(const BYTE* data, size_t size) {
+  // Short messages share the wire with the pieces, so they are paced too.
+  const bool isShort = w32::IsShortMessage(data, size);
+  return pacer_.Send(data, size, [this, isShort](const BYTE* piece, size_t n) {
+    std::string text;
+    const UINT error = isShort ? port_.PutShort(piece, n, &text) : port_.PutLong(piece, n, kDriverGraceMs, &text);
+    return WriteResult(error, text);
+  });
+}
+
+void RegisterWinMmPorts(MidiPortSet& ports, const w32::WinMmCalls& mm, const std::shared_ptr<PaceClock>& clock) {
   for (UINT id = 0, n = w32::WinMmInputCount(mm); id < n; ++id)
     ports.AddInput(std::make_unique<WinMmInputDevice>(mm, id));
   for (UINT id = 0, n = w32::WinMmOutputCount(mm); id < n; ++id)
-    ports.AddOutput(std::make_unique<WinMmOutputDevice>(mm, id));
+    ports.AddOutput(std::make_unique<WinMmOutputDevice>(mm, id, clock));
 }
 
 void RegisterSystemPorts(MidiPortSet& ports, const std::vector<std::string>& devicePaths) {

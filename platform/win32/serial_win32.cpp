@@ -3,10 +3,12 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cctype>
 #include <functional>
 #include <mutex>
 
+#include "platform/win32/comm_calls_win32.h"
 #include "platform/win32/text_win32.h"
 
 namespace w32 {
@@ -48,14 +50,46 @@ unsigned OpenError(DWORD error) {
   }
 }
 
+// How a read or write fails once the device behind the port was unplugged.
 bool IsGone(DWORD error) {
-  return error == ERROR_BAD_COMMAND || error == ERROR_DEVICE_NOT_CONNECTED || error == ERROR_INVALID_HANDLE ||
-         error == ERROR_BROKEN_PIPE || error == ERROR_GEN_FAILURE || error == ERROR_OPERATION_ABORTED;
+  return error == ERROR_BAD_COMMAND || error == ERROR_DEVICE_NOT_CONNECTED || error == ERROR_DEVICE_REMOVED ||
+         error == ERROR_INVALID_HANDLE || error == ERROR_BROKEN_PIPE || error == ERROR_GEN_FAILURE ||
+         error == ERROR_OPERATION_ABORTED || error == ERROR_ACCESS_DENIED;
+}
+
+// A UART's rate comes from a divisor: within 2 % the bytes still arrive.
+bool NearMidiRate(DWORD baud) {
+  const long off = static_cast<long>(baud) - static_cast<long>(kMidiBaud);
+  return std::abs(off) * 50 <= static_cast<long>(kMidiBaud);
+}
+
+bool RunsOnWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// "31,250"
+std::string Grouped(DWORD n) {
+  const std::string digits = std::to_string(n);
+  std::string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
 }
 
 }  // namespace
 
+const CommCalls& SystemComm() {
+  static const CommCalls calls = {GetCommState, SetCommState, ReadFile, WriteFile, !RunsOnWine()};
+  return calls;
+}
+
 struct SerialLine::State {
+  explicit State(const CommCalls& calls) : comm(calls) {}
+
+  const CommCalls& comm;
   std::mutex mutex;
   int users = 0;
   HANDLE handle = INVALID_HANDLE_VALUE;
@@ -72,11 +106,12 @@ struct SerialLine::State {
     CloseHandle(interrupt);
   }
 
-  // Raw bytes, no flow control, MIDI's rate when the port takes it.
-  void SetRaw() {
+  // Raw bytes, no flow control, MIDI's rate; false, with the rate the port
+  // runs at instead, when it refused or rounded that.
+  bool SetRaw(DWORD* rate) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(handle, &dcb)) return;  // no serial port: nothing to set
+    if (!comm.getState(handle, &dcb)) return true;  // no serial port: nothing to set
     original = dcb;
     GetCommTimeouts(handle, &originalTimeouts);
     restore = true;
@@ -97,7 +132,7 @@ struct SerialLine::State {
     dcb.StopBits = ONESTOPBIT;
     DCB atMidiRate = dcb;
     atMidiRate.BaudRate = kMidiBaud;
-    if (!SetCommState(handle, &atMidiRate)) SetCommState(handle, &dcb);
+    if (!comm.setState(handle, &atMidiRate)) comm.setState(handle, &dcb);
     // A read returns at once with what has come (Wine's waits for a first
     // byte); the reader waits for the next byte with WaitCommEvent. Writes
     // wait as long as needed: the stall limit is the writer's.
@@ -105,10 +140,18 @@ struct SerialLine::State {
     timeouts.ReadIntervalTimeout = MAXDWORD;
     SetCommTimeouts(handle, &timeouts);
     SetCommMask(handle, EV_RXCHAR);
+    // Read back: a driver may round the rate and still report success. A
+    // port that tells no rate (0) has none to get wrong.
+    DCB now{};
+    now.DCBlength = sizeof now;
+    if (!comm.readsBackCustomRates || !comm.getState(handle, &now)) return true;
+    *rate = now.BaudRate;
+    return NearMidiRate(now.BaudRate) || now.BaudRate == 0;
   }
 };
 
-SerialLine::SerialLine(std::string name) : name_(std::move(name)), state_(std::make_unique<State>()) {}
+SerialLine::SerialLine(std::string name, const CommCalls& calls)
+    : name_(std::move(name)), state_(std::make_unique<State>(calls)) {}
 
 SerialLine::~SerialLine() {
   std::lock_guard<std::mutex> lock(state_->mutex);
@@ -130,7 +173,16 @@ unsigned SerialLine::Acquire(std::string* text) {
   }
   state_->handle = h;
   state_->restore = false;
-  state_->SetRaw();
+  DWORD rate = 0;
+  if (!state_->SetRaw(&rate)) {
+    state_->comm.setState(h, &state_->original);
+    SetCommTimeouts(h, &state_->originalTimeouts);
+    CloseHandle(h);
+    state_->handle = INVALID_HANDLE_VALUE;
+    *text = name_ + " does not run at MIDI's 31,250 baud (it runs at " + Grouped(rate) +
+            "): choose another port or MIDI interface.";
+    return kErrError;
+  }
   PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
   state_->users = 1;
   return 0;
@@ -141,7 +193,7 @@ void SerialLine::Release() {
   if (state_->users == 0 || --state_->users > 0) return;
   if (state_->restore) {
     FlushFileBuffers(state_->handle);
-    SetCommState(state_->handle, &state_->original);
+    state_->comm.setState(state_->handle, &state_->original);
     SetCommTimeouts(state_->handle, &state_->originalTimeouts);
   }
   CloseHandle(state_->handle);
@@ -153,7 +205,8 @@ long SerialLine::Read(uint8_t* buffer, size_t size, std::string* text) {
     if (WaitForSingleObject(state_->interrupt, 0) == WAIT_OBJECT_0) return 0;
     DWORD got = 0;
     auto read = [&](void* ov) {
-      return ReadFile(state_->handle, buffer, static_cast<DWORD>(size), nullptr, static_cast<OVERLAPPED*>(ov));
+      return state_->comm.readFile(state_->handle, buffer, static_cast<DWORD>(size), nullptr,
+                                   static_cast<OVERLAPPED*>(ov));
     };
     if (!Overlapped(text, &got, read))
       return WaitForSingleObject(state_->interrupt, 0) == WAIT_OBJECT_0 ? 0 : -1;
@@ -175,18 +228,23 @@ bool SerialLine::Overlapped(std::string* text, unsigned long* transferred,
   if (!start(&ov)) {
     const DWORD error = GetLastError();
     if (error != ERROR_IO_PENDING) {
-      *text = "Cannot read from " + name_ + ": " + SystemText(error);
+      *text = FailureText("read from", error);
       return false;
     }
   }
   HANDLE waits[2] = {ov.hEvent, state_->interrupt};
   if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) CancelIoEx(state_->handle, &ov);
   if (!GetOverlappedResult(state_->handle, &ov, &got, TRUE)) {
-    *text = "Cannot read from " + name_ + ": " + SystemText(GetLastError());
+    *text = FailureText("read from", GetLastError());
     return false;
   }
   *transferred = got;
   return true;
+}
+
+std::string SerialLine::FailureText(const char* what, unsigned long error) const {
+  if (IsGone(error)) return "The device on " + name_ + " was removed.";
+  return std::string("Cannot ") + what + " " + name_ + ": " + SystemText(error);
 }
 
 void SerialLine::InterruptRead() { SetEvent(state_->interrupt); }
@@ -203,7 +261,7 @@ bool SerialLine::Write(const uint8_t* data, size_t size, unsigned stallMs, std::
     ResetEvent(ov.hEvent);
     const DWORD chunk = static_cast<DWORD>(std::min(kWriteChunk, size - done));
     DWORD wrote = 0;
-    if (!WriteFile(state_->handle, data + done, chunk, &wrote, &ov)) {
+    if (!state_->comm.writeFile(state_->handle, data + done, chunk, &wrote, &ov)) {
       DWORD error = GetLastError();
       if (error == ERROR_IO_PENDING) {
         if (WaitForSingleObject(ov.hEvent, stallMs) != WAIT_OBJECT_0) {
@@ -217,7 +275,7 @@ bool SerialLine::Write(const uint8_t* data, size_t size, unsigned stallMs, std::
       }
       if (error != ERROR_SUCCESS) {
         *gone = IsGone(error);
-        *text = "Cannot write to " + name_ + ": " + SystemText(error);
+        *text = FailureText("write to", error);
         return false;
       }
     }

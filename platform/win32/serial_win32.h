@@ -5,9 +5,12 @@
 //
 // The line is opened with overlapped I/O, so that a read waiting for the
 // next byte never holds up a write; it is set to raw 8-bit bytes without
-// flow control, and to MIDI's 31,250 baud when the port takes that rate
-// (a port that refuses it keeps its rate, as a pseudo-terminal does). The
-// settings it had are put back when the last user lets go.
+// flow control, at MIDI's 31,250 baud: a port that refuses that rate or
+// rounds it by more than a UART tolerates (many UARTs and USB-serial
+// drivers do) is not opened, as nothing would reach the other end; one
+// that tells no rate at all is. The settings it had are put back when the
+// last user lets go. A device unplugged while open is named as removed.
+// The few calls tests replace come from a table (CommCalls).
 #pragma once
 
 #include <cstddef>
@@ -18,9 +21,13 @@
 
 namespace w32 {
 
+struct CommCalls;
+// The system's own.
+const CommCalls& SystemComm();
+
 class SerialLine {
  public:
-  explicit SerialLine(std::string name);
+  explicit SerialLine(std::string name, const CommCalls& calls = SystemComm());
   ~SerialLine();
   SerialLine(const SerialLine&) = delete;
   SerialLine& operator=(const SerialLine&) = delete;
@@ -43,6 +50,8 @@ class SerialLine {
   bool Write(const uint8_t* data, size_t size, unsigned stallMs, std::string* text, bool* gone);
 
  private:
+  // A failed read or write in words; a device that went away is named so.
+  std::string FailureText(const char* what, unsigned long error) const;
   // Runs one overlapped read-side operation to its end or to an interrupt.
   bool Overlapped(std::string* text, unsigned long* transferred, const std::function<int(void*)>& start);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -49,7 +50,24 @@ bool WaitForDone(const MIDIHDR& header, HANDLE signal, DWORD limitMs) {
   return true;
 }
 
+// A header with its bytes, apart from any caller's memory, so that it can
+// outlive the call that handed it to the driver.
+struct DriverBuffer {
+  explicit DriverBuffer(size_t size) : bytes(size) {
+    header.lpData = bytes.data();
+    header.dwBufferLength = static_cast<DWORD>(size);
+  }
+  MIDIHDR header{};
+  std::vector<char> bytes;
+};
+
+// A buffer the driver would not give back (its unprepare failed) may still
+// be written to or read from at any time: it is never freed.
+void LetDriverKeep(std::unique_ptr<DriverBuffer> buffer) { static_cast<void>(buffer.release()); }
+
 }  // namespace
+
+bool IsShortMessage(const uint8_t* data, size_t size) { return size > 0 && size <= 3 && data[0] != 0xF0; }
 
 const WinMmCalls& SystemWinMm() {
   static const WinMmCalls calls = {
@@ -81,8 +99,7 @@ struct WinMmInput::State {
   const WinMmCalls& mm;
   const unsigned id;
   HMIDIIN handle = nullptr;
-  std::vector<std::vector<char>> memory;
-  std::array<MIDIHDR, kInputBuffers> headers{};
+  std::vector<std::unique_ptr<DriverBuffer>> buffers;
   size_t prepared = 0;
   ByteSink sink;
   std::mutex mutex;  // guards `arrived` and `stopping`
@@ -171,13 +188,14 @@ struct WinMmInput::State {
     mm.inReset(handle);
     StopService();
     for (size_t i = 0; i < prepared; ++i) {
-      WaitForDone(headers[i], wake, kBufferReturnMs);
-      mm.inUnprepareHeader(handle, &headers[i], sizeof(MIDIHDR));
+      MIDIHDR& h = buffers[i]->header;
+      WaitForDone(h, wake, kBufferReturnMs);
+      if (mm.inUnprepareHeader(handle, &h, sizeof(MIDIHDR)) != MMSYSERR_NOERROR) LetDriverKeep(std::move(buffers[i]));
     }
     prepared = 0;
     mm.inClose(handle);
     handle = nullptr;
-    memory.clear();
+    buffers.clear();
   }
 };
 
@@ -203,14 +221,12 @@ unsigned WinMmInput::Open(ByteSink sink, std::string* text) {
   }
   s.closing = false;
   s.sink = std::move(sink);
-  s.memory.assign(kInputBuffers, std::vector<char>(kInputBufferBytes));
+  s.buffers.clear();
   // Every buffer is in the driver's hands before input starts, so that a
   // reply coming at once finds one.
   for (size_t i = 0; i < kInputBuffers && error == MMSYSERR_NOERROR; ++i) {
-    MIDIHDR& h = s.headers[i];
-    h = MIDIHDR{};
-    h.lpData = s.memory[i].data();
-    h.dwBufferLength = static_cast<DWORD>(kInputBufferBytes);
+    s.buffers.push_back(std::make_unique<DriverBuffer>(kInputBufferBytes));
+    MIDIHDR& h = s.buffers.back()->header;
     error = s.mm.inPrepareHeader(s.handle, &h, sizeof(MIDIHDR));
     if (error != MMSYSERR_NOERROR) break;
     ++s.prepared;
@@ -244,10 +260,19 @@ struct WinMmOutput::State {
 
   std::string Text(MMRESULT error) const { return ErrorText(mm.outGetErrorText, error); }
 
+  // Unprepares the buffers the driver would not give back before; those it
+  // still holds stay.
+  void RetryHeld() {
+    std::erase_if(held, [this](const std::unique_ptr<DriverBuffer>& b) {
+      return mm.outUnprepareHeader(handle, &b->header, sizeof(MIDIHDR)) == MMSYSERR_NOERROR;
+    });
+  }
+
   const WinMmCalls& mm;
   const unsigned id;
   HMIDIOUT handle = nullptr;
   HANDLE done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  std::vector<std::unique_ptr<DriverBuffer>> held;  // prepared, the driver kept them
 };
 
 WinMmOutput::WinMmOutput(const WinMmCalls& mm, unsigned id) : state_(std::make_unique<State>(mm, id)) {}
@@ -276,24 +301,37 @@ void WinMmOutput::Close() {
   State& s = *state_;
   if (s.handle == nullptr) return;
   s.mm.outReset(s.handle);
+  s.RetryHeld();
   s.mm.outClose(s.handle);
   s.handle = nullptr;
+  // No handle is left to unprepare them with.
+  for (std::unique_ptr<DriverBuffer>& b : s.held) LetDriverKeep(std::move(b));
+  s.held.clear();
 }
 
 unsigned WinMmOutput::Put(const uint8_t* data, size_t size, unsigned graceMs, std::string* text) {
+  return IsShortMessage(data, size) ? PutShort(data, size, text) : PutLong(data, size, graceMs, text);
+}
+
+unsigned WinMmOutput::PutShort(const uint8_t* data, size_t size, std::string* text) {
+  State& s = *state_;
+  if (s.handle == nullptr) return MMSYSERR_INVALHANDLE;
+  if (!IsShortMessage(data, size)) return MMSYSERR_INVALPARAM;
+  DWORD packed = 0;
+  for (size_t i = 0; i < size; ++i) packed |= static_cast<DWORD>(data[i]) << (8 * i);
+  const MMRESULT error = s.mm.outShortMsg(s.handle, packed);
+  if (error != MMSYSERR_NOERROR) *text = s.Text(error);
+  return error;
+}
+
+unsigned WinMmOutput::PutLong(const uint8_t* data, size_t size, unsigned graceMs, std::string* text) {
   State& s = *state_;
   if (s.handle == nullptr) return MMSYSERR_INVALHANDLE;
   if (size == 0) return MMSYSERR_INVALPARAM;
-  if (data[0] != 0xF0 && size <= 3) {
-    DWORD packed = 0;
-    for (size_t i = 0; i < size; ++i) packed |= static_cast<DWORD>(data[i]) << (8 * i);
-    const MMRESULT error = s.mm.outShortMsg(s.handle, packed);
-    if (error != MMSYSERR_NOERROR) *text = s.Text(error);
-    return error;
-  }
-  MIDIHDR header{};
-  header.lpData = reinterpret_cast<LPSTR>(const_cast<uint8_t*>(data));
-  header.dwBufferLength = static_cast<DWORD>(size);
+  s.RetryHeld();
+  auto buffer = std::make_unique<DriverBuffer>(size);
+  std::copy(data, data + size, buffer->bytes.begin());
+  MIDIHDR& header = buffer->header;
   MMRESULT error = s.mm.outPrepareHeader(s.handle, &header, sizeof header);
   if (error != MMSYSERR_NOERROR) {
     *text = s.Text(error);
@@ -313,7 +351,8 @@ unsigned WinMmOutput::Put(const uint8_t* data, size_t size, unsigned graceMs, st
       *text = "The MIDI driver did not send the message within " + std::to_string(limitMs / 1000) + " s.";
     }
   }
-  s.mm.outUnprepareHeader(s.handle, &header, sizeof header);
+  if (s.mm.outUnprepareHeader(s.handle, &header, sizeof header) != MMSYSERR_NOERROR)
+    s.held.push_back(std::move(buffer));
   return error;
 }
 

@@ -12,10 +12,14 @@
 //   one buffer goes on in the next; the port set's framer joins the bytes.
 //   Closing resets the port: the buffers it returns, filled or not, are no
 //   message and are dropped, then unprepared;
-// - output: one whole message a call: System Exclusive handed to
-//   midiOutLongMsg in one piece, other messages to midiOutShortMsg; the
-//   call returns once the driver has marked the header done (MOM_DONE), so
-//   that nothing cuts it; a driver that never does fails the message;
+// - output: a long message (System Exclusive, or a piece of one) goes to
+//   midiOutLongMsg from a copy of its own, other messages to
+//   midiOutShortMsg; the call returns once the driver has marked the header
+//   done (MOM_DONE), so that nothing cuts it; a driver that never does fails
+//   the message;
+// - no buffer or header is freed while the driver may still own it: one
+//   whose unprepare fails is tried again later, and never freed if the
+//   port closes first;
 // - port names from the capabilities, in UTF-8.
 // The WinMM functions come from a table (WinMmCalls), so that tests can put
 // a double with the same contracts in its place.
@@ -41,6 +45,9 @@ constexpr size_t kInputBuffers = 4;
 constexpr size_t kInputBufferBytes = 0x20400;
 
 using ByteSink = std::function<void(const uint8_t* data, size_t size)>;
+
+// A channel or system common message, sent with midiOutShortMsg.
+bool IsShortMessage(const uint8_t* data, size_t size);
 
 class WinMmInput {
  public:
@@ -71,9 +78,13 @@ class WinMmOutput {
   std::string Name() const;
   unsigned Open(std::string* text);
   void Close();
-  // Sends one whole message and waits until the driver is done with it, at
-  // most the message's time on the wire twice over and `graceMs`.
+  // Sends one whole message: PutShort or PutLong by its kind.
   unsigned Put(const uint8_t* data, size_t size, unsigned graceMs, std::string* text);
+  unsigned PutShort(const uint8_t* data, size_t size, std::string* text);
+  // Hands `size` bytes to the driver as one long message and waits until
+  // it is done with them, at most their time on the wire twice over and
+  // `graceMs`.
+  unsigned PutLong(const uint8_t* data, size_t size, unsigned graceMs, std::string* text);
 
   struct State;
 

@@ -1,7 +1,8 @@
 // The WinMM MIDI ports against a double of the WinMM calls (there are no
 // MIDI devices under Wine): buffers armed before input starts, messages
 // split across buffers joined, what a reset hands back dropped, a long
-// message handed over whole and waited for.
+// message handed over whole and waited for, a header the driver keeps never
+// freed.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -141,6 +142,35 @@ TEST_F(WinMm, AMessageTheDriverNeverFinishesFailsAndIsTakenBack) {
   EXPECT_NE(text.find("did not send"), std::string::npos) << text;
   EXPECT_EQ(winmmdouble::PreparedHeaders(), 0u);
   out.Close();
+}
+
+TEST_F(WinMm, AHeaderTheDriverWillNotGiveBackIsNeverFreed) {
+  std::string text;
+  w32::WinMmOutput out(winmmdouble::Calls(), 0);
+  ASSERT_EQ(out.Open(&text), 0u);
+  winmmdouble::SetUnprepareRefused(true);
+  const std::vector<uint8_t> message = Sysex(300);
+  ASSERT_EQ(out.PutLong(message.data(), message.size(), 10000, &text), 0u) << text;
+  ASSERT_EQ(out.PutLong(message.data(), 200, 10000, &text), 0u) << text;
+  EXPECT_EQ(winmmdouble::PreparedHeaders(), 2u);
+  EXPECT_TRUE(winmmdouble::PreparedHeadersIntact());
+  // Given back at the next try.
+  winmmdouble::SetUnprepareRefused(false);
+  ASSERT_EQ(out.PutLong(message.data(), message.size(), 10000, &text), 0u) << text;
+  EXPECT_EQ(winmmdouble::PreparedHeaders(), 0u);
+  // Still held when the port closes: kept for good.
+  winmmdouble::SetUnprepareRefused(true);
+  ASSERT_EQ(out.PutLong(message.data(), message.size(), 10000, &text), 0u) << text;
+  out.Close();
+  EXPECT_EQ(winmmdouble::PreparedHeaders(), 1u);
+  EXPECT_TRUE(winmmdouble::PreparedHeadersIntact());
+
+  Received got;
+  w32::WinMmInput in(winmmdouble::Calls(), 0);
+  ASSERT_EQ(in.Open(got.Sink(), &text), 0u);
+  in.Close();
+  EXPECT_EQ(winmmdouble::PreparedHeaders(), 1u + w32::kInputBuffers);
+  EXPECT_TRUE(winmmdouble::PreparedHeadersIntact());
 }
 
 }  // namespace

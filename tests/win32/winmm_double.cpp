@@ -4,8 +4,8 @@
 #include <chrono>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <mutex>
-#include <set>
 #include <thread>
 
 #include "platform/win32/text_win32.h"
@@ -25,17 +25,33 @@ struct Port {
 };
 
 struct Driver {
+  // The driver's threads end before the program does.
+  ~Driver() {
+    for (std::thread& t : sends) t.join();
+  }
+
   std::recursive_mutex mutex;
   std::vector<std::string> inputs, outputs;
   std::vector<std::string> log;
   Port in, out;
   bool inOpen = false, outOpen = false;
-  std::set<MIDIHDR*> prepared;
+  // Each prepared header: its buffer, and an output header's bytes.
+  struct Prepared {
+    LPSTR data;
+    DWORD length;
+    std::vector<char> bytes;
+  };
+  std::map<MIDIHDR*, Prepared> prepared;
   std::vector<std::vector<uint8_t>> longMessages;
   std::vector<uint32_t> shortMessages;
   bool outputFinishes = true;
   unsigned failNextOpen = 0;
   std::vector<std::thread> sends;
+  std::function<std::chrono::microseconds()> clock;
+  std::vector<std::chrono::microseconds> sendTimes;
+  size_t failLongIn = 0;
+  unsigned failLongError = 0;
+  bool unprepareRefused = false;
 };
 
 Driver& D() {
@@ -47,6 +63,8 @@ HMIDIIN InHandle() { return reinterpret_cast<HMIDIIN>(&D().in); }
 HMIDIOUT OutHandle() { return reinterpret_cast<HMIDIOUT>(&D().out); }
 
 void Note(const char* call) { D().log.push_back(call); }
+
+void NoteSendTime() { D().sendTimes.push_back(D().clock ? D().clock() : std::chrono::microseconds(0)); }
 
 void CallIn(UINT msg, DWORD_PTR p1) {
   auto fn = reinterpret_cast<void(CALLBACK*)(HMIDIIN, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR)>(D().in.callback);
@@ -104,25 +122,27 @@ MMRESULT WINAPI InOpen(LPHMIDIIN h, UINT id, DWORD_PTR cb, DWORD_PTR inst, DWORD
   return error;
 }
 
-MMRESULT Prepare(LPMIDIHDR h, const char* what) {
+MMRESULT Prepare(LPMIDIHDR h, const char* what, bool output) {
   std::lock_guard<std::recursive_mutex> lock(D().mutex);
   Note(what);
   if (h == nullptr || h->lpData == nullptr) return MMSYSERR_INVALPARAM;
   h->dwFlags |= MHDR_PREPARED;
-  D().prepared.insert(h);
+  std::vector<char> bytes;
+  if (output) bytes.assign(h->lpData, h->lpData + h->dwBufferLength);
+  D().prepared[h] = {h->lpData, h->dwBufferLength, std::move(bytes)};
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT Unprepare(LPMIDIHDR h, const char* what) {
   std::lock_guard<std::recursive_mutex> lock(D().mutex);
   Note(what);
-  if (h->dwFlags & MHDR_INQUEUE) return MIDIERR_STILLPLAYING;
+  if ((h->dwFlags & MHDR_INQUEUE) || D().unprepareRefused) return MIDIERR_STILLPLAYING;
   h->dwFlags &= ~MHDR_PREPARED;
   D().prepared.erase(h);
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT WINAPI InPrepare(HMIDIIN, LPMIDIHDR h, UINT) { return Prepare(h, "inPrepare"); }
+MMRESULT WINAPI InPrepare(HMIDIIN, LPMIDIHDR h, UINT) { return Prepare(h, "inPrepare", false); }
 MMRESULT WINAPI InUnprepare(HMIDIIN, LPMIDIHDR h, UINT) { return Unprepare(h, "inUnprepare"); }
 
 MMRESULT WINAPI InAdd(HMIDIIN, LPMIDIHDR h, UINT) {
@@ -177,7 +197,7 @@ MMRESULT WINAPI OutOpen(LPHMIDIOUT h, UINT id, DWORD_PTR cb, DWORD_PTR inst, DWO
   return error;
 }
 
-MMRESULT WINAPI OutPrepare(HMIDIOUT, LPMIDIHDR h, UINT) { return Prepare(h, "outPrepare"); }
+MMRESULT WINAPI OutPrepare(HMIDIOUT, LPMIDIHDR h, UINT) { return Prepare(h, "outPrepare", true); }
 MMRESULT WINAPI OutUnprepare(HMIDIOUT, LPMIDIHDR h, UINT) { return Unprepare(h, "outUnprepare"); }
 
 void FinishLong(MIDIHDR* h) {
@@ -192,6 +212,8 @@ MMRESULT WINAPI OutLong(HMIDIOUT, LPMIDIHDR h, UINT) {
   std::lock_guard<std::recursive_mutex> lock(D().mutex);
   Note("outLongMsg");
   if (!(h->dwFlags & MHDR_PREPARED)) return MIDIERR_UNPREPARED;
+  NoteSendTime();
+  if (D().failLongIn > 0 && --D().failLongIn == 0) return D().failLongError;
   const auto* data = reinterpret_cast<const uint8_t*>(h->lpData);
   D().longMessages.emplace_back(data, data + h->dwBufferLength);
   h->dwFlags = (h->dwFlags | MHDR_INQUEUE) & ~MHDR_DONE;
@@ -206,6 +228,7 @@ MMRESULT WINAPI OutLong(HMIDIOUT, LPMIDIHDR h, UINT) {
 MMRESULT WINAPI OutShort(HMIDIOUT, DWORD packed) {
   std::lock_guard<std::recursive_mutex> lock(D().mutex);
   Note("outShortMsg");
+  NoteSendTime();
   D().shortMessages.push_back(packed);
   return MMSYSERR_NOERROR;
 }
@@ -256,6 +279,10 @@ void Reset(std::vector<std::string> inputNames, std::vector<std::string> outputN
   d.shortMessages.clear();
   d.outputFinishes = true;
   d.failNextOpen = 0;
+  d.clock = nullptr;
+  d.sendTimes.clear();
+  d.failLongIn = 0;
+  d.unprepareRefused = false;
 }
 
 const w32::WinMmCalls& Calls() {
@@ -327,6 +354,37 @@ void SetOutputFinishes(bool finishes) {
 void FailNextOpen(unsigned error) {
   std::lock_guard<std::recursive_mutex> lock(D().mutex);
   D().failNextOpen = error;
+}
+
+void SetClock(std::function<std::chrono::microseconds()> clock) {
+  std::lock_guard<std::recursive_mutex> lock(D().mutex);
+  D().clock = std::move(clock);
+}
+
+std::vector<std::chrono::microseconds> SendTimes() {
+  std::lock_guard<std::recursive_mutex> lock(D().mutex);
+  return D().sendTimes;
+}
+
+void FailLongMessage(size_t nth, unsigned error) {
+  std::lock_guard<std::recursive_mutex> lock(D().mutex);
+  D().failLongIn = nth;
+  D().failLongError = error;
+}
+
+void SetUnprepareRefused(bool refused) {
+  std::lock_guard<std::recursive_mutex> lock(D().mutex);
+  D().unprepareRefused = refused;
+}
+
+bool PreparedHeadersIntact() {
+  std::lock_guard<std::recursive_mutex> lock(D().mutex);
+  return std::all_of(D().prepared.begin(), D().prepared.end(), [](const auto& entry) {
+    const MIDIHDR& h = *entry.first;
+    const Driver::Prepared& p = entry.second;
+    return (h.dwFlags & MHDR_PREPARED) && h.lpData == p.data && h.dwBufferLength == p.length &&
+           (p.bytes.empty() || std::equal(p.bytes.begin(), p.bytes.end(), h.lpData));
+  });
 }
 
 }  // namespace winmmdouble

@@ -5,10 +5,14 @@
 // on in the next; midiInReset hands every queued buffer back, done, with
 // whatever it had recorded; a port with queued buffers can't be closed; a
 // long output message is done (MHDR_DONE, MOM_DONE) some time after
-// midiOutLongMsg returns, on the driver's own thread. Neutral header.
+// midiOutLongMsg returns, on the driver's own thread. It records what was
+// sent and when, and can fail a message or refuse to give a header back.
+// Neutral header.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,5 +44,16 @@ std::vector<uint32_t> ShortMessages();
 void SetOutputFinishes(bool finishes);
 // The next open fails with this error (0: it succeeds).
 void FailNextOpen(unsigned error);
+
+// The times outLongMsg and outShortMsg were called, read from `clock`.
+void SetClock(std::function<std::chrono::microseconds()> clock);
+std::vector<std::chrono::microseconds> SendTimes();
+// The `nth` long message from now on (1: the next) fails with `error`.
+void FailLongMessage(size_t nth, unsigned error);
+// While true, every unprepare fails as if the driver still held the header.
+void SetUnprepareRefused(bool refused);
+// True when every header still prepared keeps the buffer it was prepared
+// with, and an output header the bytes it had then: nothing freed it.
+bool PreparedHeadersIntact();
 
 }  // namespace winmmdouble
