@@ -1,7 +1,8 @@
-// Output to a port that cannot take a whole long message at once (RtMidi on
-// the ALSA sequencer: a 16 KiB library buffer and a 4 KB driver buffer, with
-// failures only warned about), so a message goes out in pieces no faster
-// than the MIDI wire carries them.
+// Output to a port that cannot be trusted with a whole long message at once
+// (RtMidi on the ALSA sequencer: a 16 KiB library buffer and a 4 KB driver
+// buffer, with failures only warned about; WinMM: a USB-MIDI driver sends as
+// fast as USB allows and cheap interfaces drop bytes), so a message goes out
+// in pieces no faster than the MIDI wire carries them.
 //
 // Implements:
 // - SysexPacer: splits a message into pieces of one fixed size (every piece
