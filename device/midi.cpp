@@ -202,6 +202,13 @@ UINT MidiGetDeviceName(HWND hWnd, UINT uDeviceType, UINT uDeviceID, char* lpszBu
   return 0;
 }
 
+UINT MidiFindDevice(UINT uDeviceType, const std::string& name) {
+  if (!IsPortType(uDeviceType)) return MIDI_INVALID;
+  const std::vector<std::string> names = PortNames(uDeviceType);
+  const auto found = std::find(names.begin(), names.end(), name);
+  return found == names.end() ? MIDI_INVALID : static_cast<UINT>(found - names.begin());
+}
+
 UINT MidiActivateDevice(HWND hWnd, LPMIDIINFO lpMidiInfo, UINT uActivateMode) {
   if (!IsPortType(lpMidiInfo->uDeviceType)) {
     plat::DebugTrace("\r\nMidiActivateDevice: uDeviceType bad");

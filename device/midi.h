@@ -73,6 +73,9 @@ void MidiSetEvents(MidiEvents* events);
 
 int MidiInit(LPMIDIINFO lpMidiInInfo, LPMIDIINFO lpMidiOutInfo);
 UINT MidiGetDeviceName(HWND hWnd, UINT uDeviceType, UINT uDeviceID, char* lpszBuffer);
+// Where the port called `name` stands now in its kind's list, or
+// MIDI_INVALID when no port has that name.
+UINT MidiFindDevice(UINT uDeviceType, const std::string& name);
 UINT MidiActivateDevice(HWND hWnd, LPMIDIINFO lpMidiInfo, UINT uActivateMode);
 UINT MidiAssignBuffer(HWND hWnd, LPMIDIINFO lpMidiInfo, char* lpData, DWORD dwBufferLength, int fAssign);
 UINT MidiSendLongMsg(HWND hWnd, LPMIDIINFO lpMidiOutInfo, int fSend);

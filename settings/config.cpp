@@ -32,22 +32,24 @@ constexpr UINT kMaxSampleRate = 96000;
 enum ConfigKey {
   kMidiOut, kMidiIn, kEpromType, kArrangement, kFileFormat, kFillValue,
   kSampleRate, kAutoScale, kAutoDetect, kAutoCleanup, kResample,
-  kLoadPath, kSavePath,
+  kLoadPath, kSavePath, kInPortName, kOutPortName,
   kKeyCount
 };
 constexpr int kNumberKeys = kLoadPath;
 // A key added later neither contains an older key's name nor occurs in
 // one, so that older programs, which find keys as parts of lines, ignore
-// its line, and its line is offered to no other key.
+// its line, and its line is offered to no other key. Hence "InPortName"
+// and "OutPortName" rather than names built on "MIDI_in_device": neither
+// holds another key, nor the other port's key.
 constexpr const char* kKeyName[kKeyCount] = {
     "MIDI_out_device", "MIDI_in_device", "EPROM_type", "EPROM_Arrangement", "DefaultFileFormat",
     "cMemoryFillValue", "sample_rate", "AutoScale", "AutoDetectSampleRate", "AutoCleanup",
-    "ResampleToPlaybackRate", "RecentLoadPath", "RecentSavePath"};
+    "ResampleToPlaybackRate", "RecentLoadPath", "RecentSavePath", "InPortName", "OutPortName"};
 // The order of the lines in the file; keys added later come last.
 constexpr ConfigKey kSaveOrder[kKeyCount] = {
     kMidiIn, kMidiOut, kEpromType, kArrangement, kFillValue, kSampleRate,
     kAutoScale, kAutoDetect, kAutoCleanup, kFileFormat, kLoadPath, kSavePath,
-    kResample};
+    kResample, kInPortName, kOutPortName};
 
 // Where each numeric key's value lives. Type and arrangement go through
 // plain numbers so that out-of-range values can be checked before use.
@@ -60,8 +62,18 @@ NumberSettings NumberTargets(FileSettings& files, UINT* fill, UINT* type, UINT* 
            &files.AutoScale, &files.AutoDetectSampleRate, &files.AutoCleanup, &files.ResampleToPlaybackRate}};
 }
 
-std::string& PathSetting(FileSettings& files, int key) {
-  return key == kLoadPath ? files.RecentLoadPath : files.RecentSavePath;
+// Where each text key's value lives, and how many characters it takes.
+std::string& TextSetting(FileSettings& files, int key) {
+  switch (key) {
+    case kLoadPath: return files.RecentLoadPath;
+    case kSavePath: return files.RecentSavePath;
+    case kInPortName: return g_config.midiInName;
+    default: return g_config.midiOutName;
+  }
+}
+
+int TextLimit(int key) {
+  return key == kInPortName || key == kOutPortName ? static_cast<int>(MAX_MIDI_PORT_NAME) : kPathMax;
 }
 
 std::string ConfigPath(const char* configfile) {
@@ -120,8 +132,8 @@ void ApplyLine(const char* line, const NumberSettings& numbers, FileSettings& fi
     return;
   }
   char value[kPathMax + 1];
-  ReadString(value, line, kKeyName[key], kPathMax);
-  PathSetting(files, key) = value;
+  ReadString(value, line, kKeyName[key], TextLimit(key));
+  TextSetting(files, key) = value;
 }
 
 // A hand-edited file may pair a type with more EPROMs than the 64 KB image
@@ -136,7 +148,7 @@ void KeepImageWithinBuffer(ImageModel& image) {
 
 // True when LoadConfig will read `key = value` back exactly: the line fits,
 // no other key claims it, and nothing in the value ends it early. Anything
-// else would be cut into another folder's name.
+// else would be cut into another folder's or port's name.
 bool ReadsBackUnchanged(int key, const std::string& value) {
   if (value.find('\0') != std::string::npos) return false;
   char line[CONFIG_LINE_MAX + 2];
@@ -144,7 +156,7 @@ bool ReadsBackUnchanged(int key, const std::string& value) {
   if (length < 0 || length > CONFIG_LINE_MAX) return false;
   if (FirstMatchingKey(line) != key) return false;
   char readBack[kPathMax + 1];
-  ReadString(readBack, line, kKeyName[key], kPathMax);
+  ReadString(readBack, line, kKeyName[key], TextLimit(key));
   return value == readBack;
 }
 
@@ -159,8 +171,8 @@ bool WriteSettings(FILE* fp, const ImageModel& image, FileSettings files) {
     if (key < kNumberKeys) {
       written = std::fprintf(fp, "%s = %d\n", kKeyName[key], static_cast<int>(*numbers.at[key]));
     } else {
-      const std::string& path = PathSetting(files, key);
-      written = std::fprintf(fp, "%s = %s\n", kKeyName[key], ReadsBackUnchanged(key, path) ? path.c_str() : "");
+      const std::string& text = TextSetting(files, key);
+      written = std::fprintf(fp, "%s = %s\n", kKeyName[key], ReadsBackUnchanged(key, text) ? text.c_str() : "");
     }
     if (written < 0) return false;
   }
@@ -195,6 +207,8 @@ int ReadString(char* var, const char* line, const char* str, int maxlen) {
 int LoadConfig(const char* configfile, ImageModel& image, FileSettings& files) {
   g_config.cMidiInDevice = 0;
   g_config.cMidiOutDevice = 0;
+  g_config.midiInName.clear();
+  g_config.midiOutName.clear();
   image.cMemoryFillValue = 0;
   UINT type = et2764, arrangement = eaOneEpromOneSound;
   const NumberSettings numbers = NumberTargets(files, &image.cMemoryFillValue, &type, &arrangement);

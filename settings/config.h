@@ -2,15 +2,22 @@
 // platform's configuration folder.
 #pragma once
 
+#include <string>
+
 #include "platform/platform.h"
 
 struct FileSettings;
 struct ImageModel;
 
-// The settings this module keeps itself: the MIDI ports chosen.
+// The settings this module keeps itself: the MIDI ports chosen, by number
+// and by name. The platforms renumber ports when an interface is unplugged
+// or moved, so the name chooses; the number serves files from before names
+// were kept (the name is empty then).
 struct ConfigState {
   UINT cMidiInDevice = 0;
   UINT cMidiOutDevice = 0;
+  std::string midiInName;
+  std::string midiOutName;
 };
 
 // The program's one configuration state; a new run starts from a new one.

@@ -1,6 +1,9 @@
 // The option dialogs' procedures and the size limits of the EPROM dialog.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "device/midi.h"
 #include "files/file_settings.h"
 #include "platform/platform.h"
@@ -34,9 +37,18 @@ INT_PTR WhichEPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR AudioOptionsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);
 void CheckSizeLimits(HWND hDlg, UINT type);
 
+// Opens the MIDI ports the configuration remembers, aimed at `mainWindow`:
+// each found by its name, or by its number when no name is kept. A port
+// remembered by a name no port has now stays closed, and the message names
+// it.
+void OpenRememberedMidiPorts(HWND mainWindow, MIDIINFO& midiIn, MIDIINFO& midiOut);
+
 // What the dialogs remember between messages: the Audio Options values as
-// they were when the dialog opened.
+// they were when the dialog opened, and the ports MIDI Options lists (a port
+// plugged in meanwhile must not shift what OK stores).
 struct OptionDialogsState {
+  std::vector<std::string> midiInNames;
+  std::vector<std::string> midiOutNames;
   UINT old_sr = 24000;
   UINT oldF1 = 0;
   UINT oldF2 = 0;

@@ -114,25 +114,51 @@ void SaveSettings(const SettingsContext& context) { SaveConfig(szCfgName, contex
 
 // --- MIDI Options -------------------------------------------------------------
 
-void FillMidiDeviceList(HWND hDlg, int listId, UINT uDeviceType, UINT count, UINT selected) {
+// Lists the ports of a kind and selects the one remembered; `names` gets
+// what the entries show.
+void FillMidiDeviceList(HWND hDlg, int listId, UINT uDeviceType, UINT count, UINT selected,
+                        std::vector<std::string>& names) {
+  names.clear();
   for (UINT i = 0; i < count; ++i) {
     // A name the platform cannot give leaves an empty entry, so that every
     // entry keeps its device's index.
     char szName[256] = "";
     MidiGetDeviceName(hDlg, uDeviceType, i, szName);
     plat::DlgListAdd(hDlg, listId, szName);
+    names.push_back(szName);
   }
   plat::DlgListSelect(hDlg, listId, selected < count ? static_cast<int>(selected) : -1);
 }
 
-// The ports are opened with the main window as the target of their input,
-// as at start-up: the dialog is gone when the replies come.
-void ReopenMidiDevices(SettingsContext& context) {
-  const ConfigState& chosen = TheConfigState();
-  context.midiIn.uDeviceID = chosen.cMidiInDevice;
-  MidiActivateDevice(context.mainWindow, &context.midiIn, MIDI_OPEN);
-  context.midiOut.uDeviceID = chosen.cMidiOutDevice;
-  MidiActivateDevice(context.mainWindow, &context.midiOut, MIDI_OPEN);
+// The port remembered: the one of its name, else (a file without names)
+// the one of its number.
+UINT RememberedPort(UINT uDeviceType, const std::string& name, UINT number) {
+  return name.empty() ? number : MidiFindDevice(uDeviceType, name);
+}
+
+// The number stored with a name follows the port, so that the list selects
+// it and the next save writes where it stands now.
+void OpenRememberedPort(HWND mainWindow, MIDIINFO& info, UINT uDeviceType, const std::string& name, UINT& number) {
+  info.uDeviceID = RememberedPort(uDeviceType, name, number);
+  if (name.empty() || info.uDeviceID != MIDI_INVALID) {
+    number = info.uDeviceID;
+    MidiActivateDevice(mainWindow, &info, MIDI_OPEN);
+    return;
+  }
+  // With no port of its kind at all, the start has said so already.
+  if (info.uDeviceType != uDeviceType) return;
+  const bool input = uDeviceType == MIDI_INPUT;
+  const std::string text = std::string("The MIDI ") + (input ? "input" : "output") + " \"" + name +
+                           "\" is not connected: choose a port in Options, MIDI Devices.";
+  plat::MessageBox(mainWindow, text.c_str(), input ? "MIDI Input Error" : "MIDI Output Error",
+                   MB_OK | MB_ICONWARNING);
+}
+
+// The name of the entry chosen, as the list showed it. A list without a
+// selection (the remembered port is absent) keeps the name remembered, so
+// that the port opens again once it is back.
+void StoreChosenName(const std::vector<std::string>& names, UINT chosen, std::string& name) {
+  if (chosen < names.size()) name = names[chosen];
 }
 
 // --- EPROM Options ------------------------------------------------------------
@@ -231,8 +257,11 @@ INT_PTR PrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
     MidiActivateDevice(context.mainWindow, &context.midiIn, MIDI_FORCE_CLOSE);
     MidiActivateDevice(context.mainWindow, &context.midiOut, MIDI_FORCE_CLOSE);
     const MidiLayer& ports = TheMidiLayer();
-    FillMidiDeviceList(hDlg, IDC_MIDI_IN_LIST, MIDI_INPUT, ports.uMidiInDevices, chosen.cMidiInDevice);
-    FillMidiDeviceList(hDlg, IDC_MIDI_OUT_LIST, MIDI_OUTPUT, ports.uMidiOutDevices, chosen.cMidiOutDevice);
+    FillMidiDeviceList(hDlg, IDC_MIDI_IN_LIST, MIDI_INPUT, ports.uMidiInDevices,
+                       RememberedPort(MIDI_INPUT, chosen.midiInName, chosen.cMidiInDevice), context.dialogs.midiInNames);
+    FillMidiDeviceList(hDlg, IDC_MIDI_OUT_LIST, MIDI_OUTPUT, ports.uMidiOutDevices,
+                       RememberedPort(MIDI_OUTPUT, chosen.midiOutName, chosen.cMidiOutDevice),
+                       context.dialogs.midiOutNames);
     return 1;
   }
   if (message != WM_COMMAND) return 0;
@@ -241,15 +270,25 @@ INT_PTR PrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
       // An empty list gives -1, all bits set: no port chosen.
       chosen.cMidiOutDevice = static_cast<UINT>(plat::DlgListGetSel(hDlg, IDC_MIDI_OUT_LIST));
       chosen.cMidiInDevice = static_cast<UINT>(plat::DlgListGetSel(hDlg, IDC_MIDI_IN_LIST));
+      StoreChosenName(context.dialogs.midiOutNames, chosen.cMidiOutDevice, chosen.midiOutName);
+      StoreChosenName(context.dialogs.midiInNames, chosen.cMidiInDevice, chosen.midiInName);
       SaveSettings(context);
       [[fallthrough]];
     case IDCANCEL:
-      ReopenMidiDevices(context);
+      // As at start-up, aimed at the main window: the dialog is gone when
+      // the replies come.
+      OpenRememberedMidiPorts(context.mainWindow, context.midiIn, context.midiOut);
       plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
       return 1;
     default:
       return 0;
   }
+}
+
+void OpenRememberedMidiPorts(HWND mainWindow, MIDIINFO& midiIn, MIDIINFO& midiOut) {
+  ConfigState& chosen = TheConfigState();
+  OpenRememberedPort(mainWindow, midiIn, MIDI_INPUT, chosen.midiInName, chosen.cMidiInDevice);
+  OpenRememberedPort(mainWindow, midiOut, MIDI_OUTPUT, chosen.midiOutName, chosen.cMidiOutDevice);
 }
 
 void CheckSizeLimits(HWND hDlg, UINT type) {

@@ -3,6 +3,7 @@
 #include "device/midi.h"
 #include "resources/command_ids.h"
 #include "settings/config.h"
+#include "settings/dialogs.h"
 #include "shell/app_state.h"
 #include "shell/commands.h"
 #include "shell/core_session.h"
@@ -31,10 +32,7 @@ void OnCreate(CoreSession& session, HWND hWnd) {
 
   if (MidiInit(&app.MidiInInfo, &app.MidiOutInfo)) app.bMidiInit = 1;
   LoadConfig(szCfgName, session.image, session.fileSettings);
-  app.MidiInInfo.uDeviceID = TheConfigState().cMidiInDevice;
-  app.MidiOutInfo.uDeviceID = TheConfigState().cMidiOutDevice;
-  MidiActivateDevice(hWnd, &app.MidiInInfo, MIDI_OPEN);
-  MidiActivateDevice(hWnd, &app.MidiOutInfo, MIDI_OPEN);
+  OpenRememberedMidiPorts(hWnd, app.MidiInInfo, app.MidiOutInfo);
 
   if (!session.AllocateBuffers()) plat::MessageBox(hWnd, "Unable to allocate image memory", nullptr, MB_OK);
   // With the controller comes its periodic timer.

@@ -16,7 +16,7 @@ const char kConfigPath[] = "config/TALVERINE.CFG";
 
 struct Settings {
   UINT midiIn, midiOut, type, arrangement, fill, rate, autoScale, autoDetect, autoCleanup, fileFormat;
-  std::string loadPath, savePath;
+  std::string loadPath, savePath, inPortName, outPortName;
   bool operator==(const Settings&) const = default;
 };
 
@@ -25,7 +25,7 @@ Settings Current(const CoreSession& s) {
   const FileSettings& f = s.fileSettings;
   return {TheConfigState().cMidiInDevice,  TheConfigState().cMidiOutDevice,         i.EPROM_type,  i.EPROM_Arrangement, i.cMemoryFillValue,
           f.sample_rate,  f.AutoScale,            f.AutoDetectSampleRate, f.AutoCleanup,  f.DefaultFileFormat,
-          f.RecentLoadPath, f.RecentSavePath};
+          f.RecentLoadPath, f.RecentSavePath, TheConfigState().midiInName, TheConfigState().midiOutName};
 }
 
 UINT EpromsOf(UINT arrangement) {
@@ -39,10 +39,10 @@ UINT EpromsOf(UINT arrangement) {
   }
 }
 
-// A path as the reader leaves it: within the path limit, no quotes, no
-// control characters.
-bool CleanPath(const std::string& path) {
-  if (path.size() > 260) return false;
+// A path or a port name as the reader leaves it: within its limit, no
+// quotes, no control characters.
+bool CleanText(const std::string& path, size_t limit = 260) {
+  if (path.size() > limit) return false;
   for (char c : path)
     if (static_cast<unsigned char>(c) < ' ' || c == '"' || c == '\'') return false;
   return true;
@@ -57,7 +57,9 @@ void CheckRanges(const CoreSession& s) {
   FUZZ_CHECK(EPROM_info[image.EPROM_type].etSizeK * 1024u * EpromsOf(image.EPROM_Arrangement) <= IMAGE_SIZE);
   FUZZ_CHECK(image.DataSize() <= IMAGE_SIZE);
   FUZZ_CHECK(files.sample_rate >= 1200 && files.sample_rate <= 96000);
-  FUZZ_CHECK(CleanPath(files.RecentLoadPath) && CleanPath(files.RecentSavePath));
+  FUZZ_CHECK(CleanText(files.RecentLoadPath) && CleanText(files.RecentSavePath));
+  FUZZ_CHECK(CleanText(TheConfigState().midiInName, MAX_MIDI_PORT_NAME) &&
+             CleanText(TheConfigState().midiOutName, MAX_MIDI_PORT_NAME));
 }
 
 }  // namespace
@@ -83,9 +85,10 @@ int FuzzConfigReader(const uint8_t* data, size_t size) {
   LoadConfig(szCfgName, s.image, s.fileSettings);
   CheckRanges(s);
   Settings reread = Current(s);
-  // A path that would not read back is saved empty rather than changed.
-  if (reread.loadPath.empty()) reread.loadPath = loaded.loadPath;
-  if (reread.savePath.empty()) reread.savePath = loaded.savePath;
+  // A path or name that would not read back is saved empty rather than
+  // changed.
+  for (auto text : {&Settings::loadPath, &Settings::savePath, &Settings::inPortName, &Settings::outPortName})
+    if ((reread.*text).empty()) reread.*text = loaded.*text;
   FUZZ_CHECK(reread == loaded);
 
   SaveConfig(szCfgName, s.image, s.fileSettings);

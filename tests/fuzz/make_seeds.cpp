@@ -291,6 +291,9 @@ void ConfigSeeds(headless::HeadlessPlatform& p, CoreSession& core, const fs::pat
   Write("config", "crlf-and-nul", Bytes{'E', 'P', 'R', 'O', 'M', '_', 't', 'y', 'p', 'e', '=', '3', '\r', '\n',
                                         0,   'A', 'u', 't', 'o', 'S', 'c', 'a', 'l', 'e', '=', '1', '\r', '\n'});
   Write("config", "huge-numbers", Text("MIDI_in_device = 99999999999999999999\nMIDI_out_device = -2147483648\n"));
+  Write("config", "port-names",
+        Text("MIDI_in_device = 2\nInPortName = \"USB MIDI Interface\"\nOutPortName = " + std::string(300, 'o') +
+             "\nOutPortName = Out 2 = MIDI_in_device\n"));
 }
 
 // --- file kinds -----------------------------------------------------------

@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "device/midi.h"
+#include "platform/midi/memory_port.h"
 #include "platform/midi/traffic_log.h"
 #include "resources/command_ids.h"
 #include "resources/dialog_templates.h"
@@ -73,6 +77,67 @@ TEST(MainWindowWithoutMidi, SaysSoAndStillEndsWithExitCodeZero) {
   EXPECT_EQ(p->messageBoxes.size(), boxes);  // no device calls, no complaints
   EXPECT_TRUE(p->QuitPosted());
   EXPECT_EQ(p->ExitCode(), 0);
+}
+
+// What one run of the program showed and which of its ports it opened,
+// as "001/001" (inputs, then outputs).
+struct ProgramRun {
+  std::vector<std::string> boxes;
+  std::string opened;
+};
+
+// Runs the program with the configuration in `folder` and a MIDI interface
+// for each of `interfaces` ("<name> In" and "<name> Out"); `during` runs
+// before it is closed.
+ProgramRun RunWithInterfaces(const std::string& folder, const std::vector<std::string>& interfaces,
+                      const std::function<void(headless::HeadlessPlatform&)>& during = {}) {
+  headless::ScopedHeadless p;
+  CoreSession core;
+  p->SetConfigDirectory(folder);
+  std::vector<midimem::MemoryInput*> inputs;
+  std::vector<midimem::MemoryOutput*> outputs;
+  for (const std::string& name : interfaces) {
+    inputs.push_back(new midimem::MemoryInput(name + " In"));
+    p->Midi().AddInput(std::unique_ptr<MidiInputDevice>(inputs.back()));
+    outputs.push_back(new midimem::MemoryOutput(name + " Out"));
+    p->Midi().AddOutput(std::unique_ptr<MidiOutputDevice>(outputs.back()));
+  }
+  ProgramRun run;
+  EXPECT_NE(plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc), nullptr);
+  if (during) during(*p);
+  for (const headless::MessageBoxRecord& box : p->messageBoxes) run.boxes.push_back(box.text);
+  for (const midimem::MemoryInput* input : inputs) run.opened += input->IsOpen() ? '1' : '0';
+  run.opened += '/';
+  for (const midimem::MemoryOutput* output : outputs) run.opened += output->IsOpen() ? '1' : '0';
+  p->Send(WM_CLOSE);
+  return run;
+}
+
+// Interfaces are renumbered when one is unplugged or moved: the ports chosen
+// are found again by their names, and an absent one is named, not swapped
+// for whatever took its number.
+TEST(MainWindowAcrossRuns, OpensTheChosenPortsByNameWhereverTheyStandNow) {
+  testsupport::TempDir temp;
+  RunWithInterfaces(temp.path(), {"Keys", "USB MIDI Interface"}, [](headless::HeadlessPlatform& p) {
+    p.QueueDialog([](headless::DialogDriver& d) {
+      d.SelectListEntry(101, 1);
+      d.SelectListEntry(102, 1);
+      d.PressOk();
+    });
+    p.Command(IDM_MIDI_DEVICES);
+  });
+
+  const ProgramRun moved = RunWithInterfaces(temp.path(), {"Synth", "Keys", "USB MIDI Interface"});
+  EXPECT_EQ(moved.opened, "001/001");
+  EXPECT_TRUE(moved.boxes.empty());
+
+  const ProgramRun unplugged = RunWithInterfaces(temp.path(), {"Synth", "Keys"});
+  EXPECT_EQ(unplugged.opened, "00/00");
+  EXPECT_EQ(unplugged.boxes,
+            (std::vector<std::string>{
+                "The MIDI input \"USB MIDI Interface In\" is not connected: choose a port in Options, MIDI Devices.",
+                "The MIDI output \"USB MIDI Interface Out\" is not connected: choose a port in Options, MIDI "
+                "Devices."}));
 }
 
 TEST_F(MainWindow, UnknownCommandsAndTheAboutBox) {

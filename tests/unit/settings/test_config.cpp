@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "files/file_settings.h"
 #include "settings/config.h"
@@ -44,7 +45,7 @@ const char kDefaultFile[] =
     "MIDI_in_device = 0\nMIDI_out_device = 0\nEPROM_type = 2\nEPROM_Arrangement = 0\n"
     "cMemoryFillValue = 0\nsample_rate = 24000\nAutoScale = 0\nAutoDetectSampleRate = 0\n"
     "AutoCleanup = 0\nDefaultFileFormat = 0\nRecentLoadPath = \nRecentSavePath = \n";
-const char kLaterKeys[] = "ResampleToPlaybackRate = 0\n";
+const char kLaterKeys[] = "ResampleToPlaybackRate = 0\nInPortName = \nOutPortName = \n";
 
 TEST_F(ConfigFile, FirstStartHasTheDefaultsAndTheFirstSaveWritesEveryLine) {
   EXPECT_EQ(LoadConfig(szCfgName, Model(), Settings()), 1);
@@ -59,6 +60,7 @@ TEST_F(ConfigFile, FirstStartHasTheDefaultsAndTheFirstSaveWritesEveryLine) {
   EXPECT_TRUE(Settings().RecentLoadPath.empty() && Settings().RecentSavePath.empty());
 
   EXPECT_EQ(Settings().ResampleToPlaybackRate, 0u);
+  EXPECT_TRUE(TheConfigState().midiInName.empty() && TheConfigState().midiOutName.empty());
 
   SaveConfig(szCfgName, Model(), Settings());
   EXPECT_EQ(Contents(), std::string(kDefaultFile) + kLaterKeys);
@@ -69,13 +71,18 @@ TEST_F(ConfigFile, FirstStartHasTheDefaultsAndTheFirstSaveWritesEveryLine) {
 // Older versions find keys as parts of lines and ignore the lines no key
 // of theirs stands in; a file they wrote loads with the later settings off.
 TEST_F(ConfigFile, LaterKeysAndOlderFilesPassEachOtherBy) {
-  const char* older[] = {"MIDI_in_device", "MIDI_out_device", "EPROM_type", "EPROM_Arrangement",
-                         "cMemoryFillValue", "sample_rate", "AutoScale", "AutoDetectSampleRate",
-                         "AutoCleanup", "DefaultFileFormat", "RecentLoadPath", "RecentSavePath"};
-  for (const char* key : older) {
-    UINT value = 7;
-    EXPECT_EQ(ReadUInt("ResampleToPlaybackRate = 1", key, &value), 0) << key;
-    EXPECT_EQ(ReadUInt((std::string(key) + " = 1").c_str(), "ResampleToPlaybackRate", &value), 0) << key;
+  const std::vector<std::string> keys = {
+      "MIDI_in_device", "MIDI_out_device", "EPROM_type", "EPROM_Arrangement", "cMemoryFillValue",
+      "sample_rate", "AutoScale", "AutoDetectSampleRate", "AutoCleanup", "DefaultFileFormat",
+      "RecentLoadPath", "RecentSavePath", "ResampleToPlaybackRate", "InPortName", "OutPortName"};
+  const size_t firstLater = 12;
+  for (size_t later = firstLater; later < keys.size(); ++later) {
+    for (size_t other = 0; other < keys.size(); ++other) {
+      if (other == later) continue;
+      UINT value = 7;
+      EXPECT_EQ(ReadUInt((keys[later] + " = 1").c_str(), keys[other].c_str(), &value), 0) << keys[other];
+      EXPECT_EQ(ReadUInt((keys[other] + " = 1").c_str(), keys[later].c_str(), &value), 0) << keys[later];
+    }
   }
   Load(kDefaultFile);
   EXPECT_EQ(Settings().ResampleToPlaybackRate, 0u);
@@ -97,6 +104,8 @@ TEST_F(ConfigFile, EverySettingSurvivesASaveAndALoad) {
   Settings().DefaultFileFormat = 2;
   Settings().RecentLoadPath = "/home/ana/Drum Sounds/kicks (old)=1";
   Settings().RecentSavePath = "/home/ana/Mu\xCC\x88sik/Tambours \xC3\xA0 main";
+  TheConfigState().midiInName = "USB MIDI Interface";
+  TheConfigState().midiOutName = "Out 2 = A (\xC3\xA9t\xC3\xA9) #1 %s";
 
   SaveConfig(szCfgName, Model(), Settings());
   EXPECT_NE(Contents().find("\nMIDI_in_device = -1\n"), std::string::npos);
@@ -115,6 +124,11 @@ TEST_F(ConfigFile, EverySettingSurvivesASaveAndALoad) {
   EXPECT_EQ(Settings().DefaultFileFormat, 2u);
   EXPECT_EQ(Settings().RecentLoadPath, "/home/ana/Drum Sounds/kicks (old)=1");
   EXPECT_EQ(Settings().RecentSavePath, "/home/ana/Mu\xCC\x88sik/Tambours \xC3\xA0 main");
+  EXPECT_EQ(TheConfigState().midiInName, "USB MIDI Interface");
+  EXPECT_EQ(TheConfigState().midiOutName, "Out 2 = A (\xC3\xA9t\xC3\xA9) #1 %s");
+  const std::string text = Contents();
+  EXPECT_LT(text.find("\nResampleToPlaybackRate = "), text.find("\nInPortName = USB MIDI Interface\n"));
+  EXPECT_LT(text.find("\nInPortName = "), text.find("\nOutPortName = "));
 }
 
 TEST_F(ConfigFile, LivesInTheConfigFolderAndLeavesTheCurrentDirectoryAlone) {
@@ -127,7 +141,9 @@ TEST_F(ConfigFile, LivesInTheConfigFolderAndLeavesTheCurrentDirectoryAlone) {
   EXPECT_FALSE(testsupport::FileExists(Path("work/") + szCfgName));
 }
 
-TEST_F(ConfigFile, MissingKeysOneToFiveResetAndTheOthersKeepTheirValues) {
+TEST_F(ConfigFile, MissingKeysOneToFiveAndThePortNamesResetAndTheOthersKeepTheirValues) {
+  TheConfigState().midiInName = "In";
+  TheConfigState().midiOutName = "Out";
   TheConfigState().cMidiInDevice = 4;
   TheConfigState().cMidiOutDevice = 5;
   Model().EPROM_type = et27256;
@@ -140,6 +156,7 @@ TEST_F(ConfigFile, MissingKeysOneToFiveResetAndTheOthersKeepTheirValues) {
   Load("# nothing but a comment\n\n");
   EXPECT_EQ(TheConfigState().cMidiInDevice, 0u);
   EXPECT_EQ(TheConfigState().cMidiOutDevice, 0u);
+  EXPECT_TRUE(TheConfigState().midiInName.empty() && TheConfigState().midiOutName.empty());
   EXPECT_EQ(Model().EPROM_type, et2764);
   EXPECT_EQ(Model().EPROM_Arrangement, eaOneEpromOneSound);
   EXPECT_EQ(Model().cMemoryFillValue, 0u);
@@ -192,6 +209,8 @@ TEST_F(ConfigFile, HandEditedLines) {
        "RecentSavePath='/music/out'\n"
        "cMemoryFillValue = 1\n"
        "cMemoryFillValue = +255\n"
+       "InPortName = \"" + std::string(300, 'n') + "\"\n"
+       "OutPortName = 'USB MIDI Interface'\n"
        "what is this = 3\n");
   EXPECT_EQ(Model().EPROM_type, et27128A);
   EXPECT_EQ(Model().EPROM_Arrangement, eaOneEpromOneSound);  // the comment and the wrong case are ignored
@@ -199,6 +218,8 @@ TEST_F(ConfigFile, HandEditedLines) {
   EXPECT_EQ(Settings().RecentLoadPath, "/music/my kicks");
   EXPECT_EQ(Settings().RecentSavePath, "/music/out");
   EXPECT_EQ(Model().cMemoryFillValue, 255u);  // the last of several lines wins
+  EXPECT_EQ(TheConfigState().midiInName, std::string(MAX_MIDI_PORT_NAME, 'n'));  // cut to a port name's length
+  EXPECT_EQ(TheConfigState().midiOutName, "USB MIDI Interface");
 }
 
 TEST_F(ConfigFile, ALineLongerThan255CharactersIsReadInPieces) {
@@ -235,7 +256,7 @@ TEST_F(ConfigFile, ReadStringStopsAtQuotesAndControlCharactersButKeepsUtf8) {
   EXPECT_EQ(ReadString(value, "k abc", "k", 7), 0);
 }
 
-TEST_F(ConfigFile, ARecentPathIsSavedOnlyWhenItReadsBackUnchanged) {
+TEST_F(ConfigFile, ARecentPathOrAPortNameIsSavedOnlyWhenItReadsBackUnchanged) {
   const std::string prefix = "RecentLoadPath = ";
   const std::string longest = "/" + std::string(255 - prefix.size() - 1, 'd');  // the line is 255 long
   Settings().RecentLoadPath = longest;
@@ -247,10 +268,12 @@ TEST_F(ConfigFile, ARecentPathIsSavedOnlyWhenItReadsBackUnchanged) {
                                   std::string("/odd/MIDI_in_device=3")}) {
     Settings().RecentLoadPath = path;
     Settings().RecentSavePath = path;
+    TheConfigState().midiOutName = path;
     TheConfigState().cMidiInDevice = 1;
     RoundTrip();
     EXPECT_EQ(Settings().RecentLoadPath, "") << path;
     EXPECT_EQ(Settings().RecentSavePath, "") << path;
+    EXPECT_EQ(TheConfigState().midiOutName, "") << path;
     EXPECT_EQ(TheConfigState().cMidiInDevice, 1u) << path;
   }
 }

@@ -294,6 +294,31 @@ TEST_F(MidiOptionsWithPortsTest, CancelReopensTheOldPortsAndOkTheChosenOnes) {
   EXPECT_TRUE(P().messageBoxes.empty());
   ExpectConfigLine("MIDI_in_device = 0");
   ExpectConfigLine("MIDI_out_device = 1");
+  ExpectConfigLine("InPortName = In A");
+  ExpectConfigLine("OutPortName = Out B");
+}
+
+TEST_F(MidiOptionsWithPortsTest, TheRememberedNamesChooseAndAnAbsentPortIsNamedAndKept) {
+  TheConfigState().midiInName = "In A";  // its number still says In B
+  TheConfigState().midiOutName = "Out C";
+  Open(IDD_MIDI_OPTIONS, PrefsDialog, [](DialogDriver& d) {
+    EXPECT_EQ(d.ListSelection(101), 0);
+    EXPECT_EQ(d.ListSelection(102), -1);
+    d.PressOk();
+  });
+  EXPECT_EQ(OpenPorts(), "10/00");
+  ExpectConfigLine("InPortName = In A");
+  ExpectConfigLine("OutPortName = Out C");  // for when it is back
+  ASSERT_EQ(P().messageBoxes.size(), 1u);
+  EXPECT_EQ(P().messageBoxes[0].text,
+            "The MIDI output \"Out C\" is not connected: choose a port in Options, MIDI Devices.");
+  EXPECT_EQ(P().messageBoxes[0].caption, "MIDI Output Error");
+
+  auto* back = new midimem::MemoryOutput("Out C");
+  P().Midi().AddOutput(std::unique_ptr<MidiOutputDevice>(back));
+  Open(IDD_MIDI_OPTIONS, PrefsDialog, [](DialogDriver& d) { d.PressCancel(); });
+  EXPECT_TRUE(back->IsOpen());
+  EXPECT_EQ(P().messageBoxes.size(), 1u);
 }
 
 }  // namespace
