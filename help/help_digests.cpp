@@ -7,7 +7,7 @@
 const SUPFILE support_file[SUPPORT_FILE_COUNT] = {
     {"talverin.css", 1, {0x4bdbbbcfu, 0x23ad573eu, 0xb9b224e4u, 0x794dfbf6u, 0x5e0dbb71u}},
     {"help.htm", 1, {0x69587efau, 0x76d5537eu, 0xcad2e23au, 0xc2357483u, 0x50f9b179u}},
-    {"menus.htm", 1, {0xe192ed24u, 0xf6c92c1au, 0x7385b814u, 0xebc7be23u, 0xe6d1fc7fu}},
+    {"menus.htm", 1, {0xc3259c2bu, 0xead68a0du, 0xf33b8c24u, 0x1ad49d08u, 0xa1e804fbu}},
     {"controls.htm", 1, {0xb2cb7461u, 0x033b4f2du, 0x4148b87du, 0x72639deeu, 0xb5ca5d0eu}},
     {"tips.htm", 1, {0x1d69590bu, 0xf91e451fu, 0x7aef439cu, 0x502eed06u, 0x1461f576u}},
     {"support.htm", 1, {0xf2bb4ca9u, 0x4d6766cdu, 0x9a3b009au, 0x814237d3u, 0x9c5977f0u}},
