@@ -15,7 +15,6 @@ MidiLayer g_layer;
 
 MidiLayer& TheMidiLayer() { return g_layer; }
 
-
 namespace {
 
 constexpr UINT kLayerBox = MB_OK | MB_ICONERROR;

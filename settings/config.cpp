@@ -19,7 +19,6 @@ ConfigState g_config;
 
 ConfigState& TheConfigState() { return g_config; }
 
-
 namespace {
 
 constexpr int kPathMax = 260;
@@ -62,7 +61,7 @@ NumberSettings NumberTargets(FileSettings& files, UINT* fill, UINT* type, UINT* 
            &files.AutoScale, &files.AutoDetectSampleRate, &files.AutoCleanup, &files.ResampleToPlaybackRate}};
 }
 
-// Where each text key's value lives, and how many characters it takes.
+// Where each text key's value lives.
 std::string& TextSetting(FileSettings& files, int key) {
   switch (key) {
     case kLoadPath: return files.RecentLoadPath;
@@ -72,6 +71,8 @@ std::string& TextSetting(FileSettings& files, int key) {
   }
 }
 
+// How many characters a text key's value takes: a port name no more than
+// the ports give.
 int TextLimit(int key) {
   return key == kInPortName || key == kOutPortName ? static_cast<int>(MAX_MIDI_PORT_NAME) : kPathMax;
 }

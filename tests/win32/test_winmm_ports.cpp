@@ -15,28 +15,14 @@
 #include "platform/midi/paced_output.h"
 #include "platform/midi/ports.h"
 #include "platform/win32/midiports_win32.h"
+#include "tests/support/fake_pace_clock.h"
 #include "tests/win32/winmm_double.h"
 
 namespace {
 
 using std::chrono::microseconds;
 
-// Time moves only when slept on.
-class SteppedClock : public PaceClock {
- public:
-  microseconds Now() override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return now_;
-  }
-  void SleepUntil(microseconds when) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    now_ = std::max(now_, when);
-  }
-
- private:
-  std::mutex mutex_;
-  microseconds now_{1000000};
-};
+using testsupport::FakeClock;
 
 struct Ports {
   Ports() {
@@ -52,7 +38,7 @@ struct Ports {
     }
   }
 
-  std::shared_ptr<SteppedClock> clock = std::make_shared<SteppedClock>();
+  std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
   MidiPortSet set;
   std::vector<MidiResult> sent;
 };

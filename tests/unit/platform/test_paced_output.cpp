@@ -14,6 +14,8 @@
 #include <random>
 #include <vector>
 
+#include "tests/support/fake_pace_clock.h"
+
 namespace {
 
 using Bytes = std::vector<BYTE>;
@@ -35,30 +37,7 @@ Bytes Sysex(size_t size, BYTE salt = 0) {
   return bytes;
 }
 
-// Time moves only when slept on, or by a jitter a test adds.
-class FakeClock : public PaceClock {
- public:
-  microseconds Now() override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return now_;
-  }
-  void SleepUntil(microseconds when) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    // A real sleep may wake late, never early.
-    now_ = std::max(now_, when) + microseconds(lateWake_ ? rng_() % 3000 : 0);
-  }
-  void Advance(microseconds by) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    now_ += by;
-  }
-  void WakeLate() { lateWake_ = true; }
-
- private:
-  std::mutex mutex_;
-  microseconds now_{1000000};
-  bool lateWake_ = false;
-  std::minstd_rand rng_{7};
-};
+using testsupport::FakeClock;
 
 struct Piece {
   microseconds at;
