@@ -309,10 +309,6 @@ void WinMmOutput::Close() {
   s.held.clear();
 }
 
-unsigned WinMmOutput::Put(const uint8_t* data, size_t size, unsigned graceMs, std::string* text) {
-  return IsShortMessage(data, size) ? PutShort(data, size, text) : PutLong(data, size, graceMs, text);
-}
-
 unsigned WinMmOutput::PutShort(const uint8_t* data, size_t size, std::string* text) {
   State& s = *state_;
   if (s.handle == nullptr) return MMSYSERR_INVALHANDLE;

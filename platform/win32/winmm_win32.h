@@ -78,8 +78,7 @@ class WinMmOutput {
   std::string Name() const;
   unsigned Open(std::string* text);
   void Close();
-  // Sends one whole message: PutShort or PutLong by its kind.
-  unsigned Put(const uint8_t* data, size_t size, unsigned graceMs, std::string* text);
+  // Sends a channel or system common message of at most three bytes.
   unsigned PutShort(const uint8_t* data, size_t size, std::string* text);
   // Hands `size` bytes to the driver as one long message and waits until
   // it is done with them, at most their time on the wire twice over and

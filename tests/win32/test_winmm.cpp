@@ -120,12 +120,12 @@ TEST_F(WinMm, OutputHandsALongMessageOverWholeAndReturnsOnceTheDriverIsDone) {
   std::string text;
   ASSERT_EQ(out.Open(&text), 0u);
   const std::vector<uint8_t> block = Sysex(131118);  // a 64 KB block on the wire
-  ASSERT_EQ(out.Put(block.data(), block.size(), 10000, &text), 0u) << text;
+  ASSERT_EQ(out.PutLong(block.data(), block.size(), 10000, &text), 0u) << text;
   ASSERT_EQ(winmmdouble::LongMessages().size(), 1u);
   EXPECT_EQ(winmmdouble::LongMessages()[0], block);
   EXPECT_EQ(winmmdouble::PreparedHeaders(), 0u);  // done, then unprepared
   const uint8_t note[] = {0x90, 0x40, 0x7F};
-  ASSERT_EQ(out.Put(note, sizeof note, 10000, &text), 0u);
+  ASSERT_EQ(out.PutShort(note, sizeof note, &text), 0u);
   EXPECT_EQ(winmmdouble::ShortMessages(), std::vector<uint32_t>({0x7F4090}));
   const std::vector<std::string> log = winmmdouble::Log();
   EXPECT_EQ(std::count(log.begin(), log.end(), "outReset"), 0);  // nothing was cut
@@ -138,7 +138,7 @@ TEST_F(WinMm, AMessageTheDriverNeverFinishesFailsAndIsTakenBack) {
   ASSERT_EQ(out.Open(&text), 0u);
   winmmdouble::SetOutputFinishes(false);
   const std::vector<uint8_t> message = Sysex(8);
-  EXPECT_NE(out.Put(message.data(), message.size(), 200, &text), 0u);
+  EXPECT_NE(out.PutLong(message.data(), message.size(), 200, &text), 0u);
   EXPECT_NE(text.find("did not send"), std::string::npos) << text;
   EXPECT_EQ(winmmdouble::PreparedHeaders(), 0u);
   out.Close();
