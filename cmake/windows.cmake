@@ -147,8 +147,9 @@ if(TALVERINE_TESTS)
 endif()
 
 # Installation and packages: the two programs and the help beside them,
-# as an NSIS installer (with Start menu entries and an uninstaller) and a
-# zip: `cpack` in the build folder, or scripts/build-windows.
+# as an NSIS installer (cmake/nsis: for the user or for everyone, with a
+# Start menu entry and an uninstaller) and a zip: `cpack` in the build
+# folder, or scripts/build-windows.
 install(TARGETS talverine talverine-cli RUNTIME DESTINATION .)
 install(FILES ${TALVERINE_HELP_FILES} DESTINATION help)
 
@@ -158,16 +159,14 @@ set(CPACK_PACKAGE_VENDOR "The Talverine team")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "voice EPROM utility for a sampled drum machine and the Kilnbox programmer")
 set(CPACK_PACKAGE_FILE_NAME talverine-${PROJECT_VERSION}-win64)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Talverine)
-set(CPACK_PACKAGE_EXECUTABLES talverine Talverine)
 set(CPACK_STRIP_FILES ON)
-# A 64-bit installer for 64-bit programs, into "Program Files" itself.
+# CPack finds the installer's script, NSIS.template.in, on the module path.
+list(APPEND CMAKE_MODULE_PATH ${CMAKE_SOURCE_DIR}/cmake/nsis)
+# A 64-bit installer for 64-bit programs.
 set(CPACK_NSIS_DEFINES "Target amd64-unicode")
-set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_DISPLAY_NAME Talverine)
 set(CPACK_NSIS_PACKAGE_NAME Talverine)
 set(CPACK_NSIS_INSTALLED_ICON_NAME talverine.exe)
 set(CPACK_NSIS_MUI_ICON ${TALVERINE_WIN32_IMAGES}/talverine.ico)
 set(CPACK_NSIS_MUI_UNIICON ${TALVERINE_WIN32_IMAGES}/talverine.ico)
-set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
-set(CPACK_NSIS_MUI_FINISHPAGE_RUN talverine.exe)
 include(CPack)

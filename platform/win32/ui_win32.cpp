@@ -95,8 +95,23 @@ void KeepStatusBarsAtBottom(HWND window) {
     SendMessageW(bar, WM_SIZE, 0, 0);
 }
 
+HBRUSH Background(HWND window) { return reinterpret_cast<HBRUSH>(GetClassLongPtrW(window, GCLP_HBRBACKGROUND)); }
+
+// A paint that drew nothing still leaves the window valid, and cleared as
+// Windows' erase would have, or WM_PAINT would come again at once.
+void ClearIfUnpainted(HWND window) {
+  if (!GetUpdateRect(window, nullptr, FALSE)) return;
+  PAINTSTRUCT ps{};
+  HDC dc = ::BeginPaint(window, &ps);
+  FillRect(dc, &ps.rcPaint, Background(window));
+  ::EndPaint(window, &ps);
+}
+
 LRESULT CALLBACK MainProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   State& s = S();
+  // The painter clears what it paints in its buffer: the erase Windows
+  // would do first is what makes a window flicker.
+  if (msg == WM_ERASEBKGND) return 1;
   if (msg == WM_NCCREATE) s.main = hWnd;
   if (msg == WM_DROPFILES) {
     Drop drop = TakeDrop(reinterpret_cast<HDROP>(wParam));
@@ -109,9 +124,7 @@ LRESULT CALLBACK MainProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (!ForProgram(msg) || !s.mainProcedure) return DefWindowProcW(hWnd, msg, wParam, lParam);
   if (msg == WM_PAINT) {
     s.mainProcedure(hWnd, msg, wParam, lParam);
-    // A paint that drew nothing still leaves the window valid, or WM_PAINT
-    // would come again at once.
-    ValidateRect(hWnd, nullptr);
+    ClearIfUnpainted(hWnd);
     return 0;
   }
   return static_cast<LRESULT>(s.mainProcedure(hWnd, msg, wParam, lParam));
@@ -380,10 +393,16 @@ void ProgressSet(Handle bar, int position, int range) {
 // ---------------------------------------------------------------------------
 namespace {
 
+// Draws into a bitmap of the whole client area, cleared with the window's
+// background, and shows it in one piece at the end: the window is never
+// seen erased or half drawn. Without memory for the bitmap it draws on the
+// window itself, as Windows would.
 class GdiPainter : public Painter {
  public:
   explicit GdiPainter(HWND window) : window_(window) {
-    hdc_ = ::BeginPaint(window_, &ps_);
+    target_ = ::BeginPaint(window_, &ps_);
+    hdc_ = target_;
+    StartBuffer();
     originalPen_ = SelectObject(hdc_, GetStockObject(BLACK_PEN));
     originalFont_ = SelectObject(hdc_, GetStockObject(SYSTEM_FONT));
   }
@@ -392,6 +411,7 @@ class GdiPainter : public Painter {
     SelectObject(hdc_, originalFont_);
     if (pen_) DeleteObject(pen_);
     if (font_) DeleteObject(font_);
+    ShowBuffer();
     ::EndPaint(window_, &ps_);
   }
 
@@ -446,9 +466,36 @@ class GdiPainter : public Painter {
   }
 
  private:
+  void StartBuffer() {
+    RECT client{};
+    ::GetClientRect(window_, &client);
+    if (client.right <= 0 || client.bottom <= 0) return;
+    HDC memory = CreateCompatibleDC(target_);
+    HBITMAP bitmap = memory ? CreateCompatibleBitmap(target_, client.right, client.bottom) : nullptr;
+    if (bitmap == nullptr) {
+      if (memory) DeleteDC(memory);
+      return;
+    }
+    hdc_ = memory;
+    bitmap_ = bitmap;
+    originalBitmap_ = SelectObject(hdc_, bitmap_);
+    FillRect(hdc_, &client, Background(window_));
+  }
+  void ShowBuffer() {
+    if (bitmap_ == nullptr) return;
+    const RECT& r = ps_.rcPaint;
+    BitBlt(target_, r.left, r.top, r.right - r.left, r.bottom - r.top, hdc_, r.left, r.top, SRCCOPY);
+    SelectObject(hdc_, originalBitmap_);
+    DeleteObject(bitmap_);
+    DeleteDC(hdc_);
+  }
+
   HWND window_;
   PAINTSTRUCT ps_{};
-  HDC hdc_ = nullptr;
+  HDC target_ = nullptr;   // the window's
+  HDC hdc_ = nullptr;      // drawn on: the buffer's, or the window's
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ originalBitmap_ = nullptr;
   HGDIOBJ originalPen_ = nullptr;
   HGDIOBJ originalFont_ = nullptr;
   HPEN pen_ = nullptr;

@@ -4,6 +4,9 @@
 // that Wine maps to a COM port.
 #include "tests/wine/wine_fixture.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 namespace wine {
 namespace {
 
@@ -78,21 +81,61 @@ TEST_F(WineCli, ReadsProgramsAndVerifiesOverACOMPort) {
 namespace wine {
 namespace {
 
-// The installer scripts/build-windows makes, run silently as an
-// administrator would: the programs and the help in Program Files, working.
-TEST_F(WineTest, TheInstallerPutsTheProgramsAndTheHelpInProgramFiles) {
+class WineInstaller : public WineTest {
+ protected:
+  // Runs `args` under Wine; the exit code and what it wrote.
+  CliResult RunUnderWine(const std::vector<std::string>& args, const std::string& name) {
+    std::vector<std::string> command = {"/usr/lib/wine/wine64"};
+    command.insert(command.end(), args.begin(), args.end());
+    integration::Child child(command, Path(name + ".out"), Path(name + ".err"));
+    const std::optional<int> code = child.WaitFor(integration::kPatienceMs);
+    return {code.value_or(-1), integration::ReadText(Path(name + ".err")), integration::ReadText(Path(name + ".out"))};
+  }
+
+  std::string UserPath() { return RunUnderWine({"reg", "query", "HKCU\\Environment", "/v", "Path"}, "path").out; }
+};
+
+// The installer scripts/build-windows makes, run silently: for the user
+// alone (no administrator rights needed) into the user's own programs
+// folder, the command-line program optionally on the user's PATH and taken
+// off it again by the uninstaller; for everyone into Program Files.
+TEST_F(WineInstaller, InstallsForTheUserOrForEveryoneAndUninstallsCleanly) {
   const std::string installer = "talverine-" TALVERINE_VERSION "-win64.exe";
   ASSERT_TRUE(testsupport::FileExists(WindowsProgram(installer))) << "no " << installer << " (scripts/build-windows)";
-  integration::Child setup({"/usr/lib/wine/wine64", WindowsProgram(installer), "/S"}, Path("setup.out"),
-                           Path("setup.err"));
-  ASSERT_EQ(setup.WaitFor(integration::kPatienceMs), std::optional<int>(0)) << integration::ReadText(Path("setup.err"));
-  const std::string folder = Prefix() + "/drive_c/Program Files/Talverine";
-  EXPECT_TRUE(testsupport::FileExists(folder + "/help/help.htm"));
-  EXPECT_TRUE(testsupport::FileExists(folder + "/Uninstall.exe"));
-  integration::Child version({"/usr/lib/wine/wine64", folder + "/talverine-cli.exe", "--version"}, Path("v.out"),
-                             Path("v.err"));
-  ASSERT_EQ(version.WaitFor(integration::kPatienceMs), std::optional<int>(0));
-  EXPECT_EQ(integration::ReadText(Path("v.out")), "talverine-cli " TALVERINE_VERSION "\r\n");  // a Windows text line
+  // Wine names the profile after the Unix user.
+  const std::string user = getpwuid(getuid())->pw_name;
+  const std::string userFolder = "C:\\users\\" + user + "\\AppData\\Local\\Programs\\Talverine";
+  struct Case {
+    std::vector<std::string> switches;
+    std::string folder;
+  };
+  const std::vector<Case> cases = {
+      {{"/S", "/AddToPath"}, Prefix() + "/drive_c/users/" + user + "/AppData/Local/Programs/Talverine"},
+      {{"/S", "/AllUsers"}, Prefix() + "/drive_c/Program Files/Talverine"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> setup = {WindowsProgram(installer)};
+    setup.insert(setup.end(), c.switches.begin(), c.switches.end());
+    const CliResult installed = RunUnderWine(setup, "setup");
+    ASSERT_EQ(installed.code, 0) << c.folder << ": " << installed.err;
+    const std::string& folder = c.folder;
+    EXPECT_TRUE(testsupport::FileExists(folder + "/help/help.htm")) << folder;
+    EXPECT_TRUE(testsupport::FileExists(folder + "/Uninstall.exe")) << folder;
+    const CliResult version = RunUnderWine({folder + "/talverine-cli.exe", "--version"}, "version");
+    ASSERT_EQ(version.code, 0) << folder;
+    EXPECT_EQ(version.out, "talverine-cli " TALVERINE_VERSION "\r\n");  // a Windows text line
+  }
+  EXPECT_NE(UserPath().find(userFolder), std::string::npos) << UserPath();
+
+  // Uninstalled in place (_?=: the uninstaller waits instead of copying
+  // itself away), the user's installation leaves nothing but the
+  // uninstaller, which cannot remove itself, and PATH as it was.
+  const CliResult removed = RunUnderWine({userFolder + "\\Uninstall.exe", "/S", "_?=" + userFolder}, "uninstall");
+  ASSERT_EQ(removed.code, 0) << removed.err;
+  const std::string& folder = cases[0].folder;
+  EXPECT_FALSE(testsupport::FileExists(folder + "/talverine.exe"));
+  EXPECT_FALSE(testsupport::FileExists(folder + "/help/help.htm"));
+  EXPECT_EQ(UserPath().find(userFolder), std::string::npos) << UserPath();
 }
 
 }  // namespace
