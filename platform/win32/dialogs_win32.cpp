@@ -1,10 +1,10 @@
 // The option dialogs: each template of resources/dialog_templates.h turned
 // into a DLGTEMPLATE in memory and run with DialogBoxIndirectParam over a
 // DialogState. Windows' own dialog manager does the keyboard (Enter, Esc
-// and the close box are IDOK and IDCANCEL, arrows move within a group); the
-// buttons are of the kinds that leave their checks to the program, and what
-// the controls show comes from the state after each event. Only the user's
-// changes are reported: what the program shows notifies nothing.
+// and the close box are IDOK and IDCANCEL, arrows move within a group);
+// what the controls show, checks included, comes from the state after each
+// event. Only the user's changes are reported: what the program shows
+// notifies nothing.
 #include <windows.h>
 
 #include <algorithm>
@@ -55,8 +55,10 @@ ControlStyle StyleOf(const DialogControl& c) {
     case ControlKind::GroupBox: return {kButtonClass, BS_GROUPBOX | WS_GROUP};
     case ControlKind::PushButton: return {kButtonClass, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP};
     case ControlKind::DefaultPushButton: return {kButtonClass, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP};
-    case ControlKind::RadioButton:
-    case ControlKind::AutoRadioButton: return {kButtonClass, BS_RADIOBUTTON | group};
+    case ControlKind::RadioButton: return {kButtonClass, BS_RADIOBUTTON | group};
+    // Windows' arrow keys click only this kind within its group; the check
+    // it sets by itself is the one the program sets too.
+    case ControlKind::AutoRadioButton: return {kButtonClass, BS_AUTORADIOBUTTON | group};
     case ControlKind::AutoCheckBox: return {kButtonClass, BS_CHECKBOX | WS_TABSTOP | WS_GROUP};
     case ControlKind::Edit:
       return {kEditClass,
