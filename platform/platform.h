@@ -331,13 +331,14 @@ class WindowSystem {
 
   // Modal dialogs built from the templates in resources/ ----------------------
   // Shows dialog `templateId` with `state` (a control without an item keeps
-  // its template's text) and runs it modally. The back end changes nothing
-  // of `state` itself but what the user sets: a list's selection or an edit
-  // box's text is stored before `onEvent` hears of it; a click on a button
-  // changes no check, and a disabled control takes nothing. After each event
-  // the state is shown again, and once `onEvent` has ended it the dialog
-  // closes. Returns state.result; -1 for an unknown template or a window
-  // gone without being ended. A state ended before it shows returns at once.
+  // its template's text) and runs it modally, reporting each thing the user
+  // does to `onEvent`. Of `state` the back end changes only what the user
+  // sets, before reporting it: a list's selection, an edit box's text. A
+  // click changes no check in it (the buttons' rules are the program's), and
+  // a disabled control takes nothing. After each event the state is shown
+  // again; once `onEvent` has ended it, the dialog closes. Returns
+  // state.result; -1 for an unknown template or a window gone without being
+  // ended. A state ended before it shows returns at once.
   virtual INT_PTR ShowDialog(HWND owner, int templateId, DialogState& state, const DialogEventHandler& onEvent) = 0;
 
   // Common dialogs and the shell ----------------------------------------------
