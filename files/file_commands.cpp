@@ -59,7 +59,7 @@ SectionChoice ChooseSection(HWND hWnd, const ImageModel& image, const std::strin
     return c;
   }
   const INT_PTR answer =
-      plat::DialogBoxParam(hWnd, IDD_CHOOSE_SOUND, WhichHalfDialog, reinterpret_cast<LPARAM>(path.c_str()));
+      dlg::DialogBoxParam(hWnd, IDD_CHOOSE_SOUND, WhichHalfDialog, reinterpret_cast<LPARAM>(path.c_str()));
   if (answer == CHOOSE_SOUND_1 || answer == CHOOSE_SOUND_2) {
     c.chosen = true;
     c.sound = static_cast<BYTE>(answer);

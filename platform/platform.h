@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/dialog_state.h"
+
 // ---------------------------------------------------------------------------
 // Basic types
 // ---------------------------------------------------------------------------
@@ -328,16 +330,16 @@ class WindowSystem {
   virtual void EndPaint(HWND hWnd, Canvas* canvas) = 0;
 
   // Modal dialogs built from the templates in resources/ ----------------------
-  virtual INT_PTR DialogBoxParam(HWND owner, int templateId, DLGPROC proc, LPARAM param) = 0;
-  virtual void EndDialog(HWND hDlg, INT_PTR result) = 0;
-  virtual void DlgListAdd(HWND hDlg, int id, const char* text) = 0;
-  virtual void DlgListSelect(HWND hDlg, int id, int index) = 0;
-  virtual int DlgListGetSel(HWND hDlg, int id) = 0;          // -1: none
-  virtual void SetDlgItemText(HWND hDlg, int id, const char* text) = 0;
-  virtual std::string GetDlgItemText(HWND hDlg, int id) = 0;
-  virtual void CheckDlgButton(HWND hDlg, int id, bool checked) = 0;
-  virtual bool IsDlgButtonChecked(HWND hDlg, int id) = 0;
-  virtual void EnableDlgItem(HWND hDlg, int id, bool enabled) = 0;
+  // Shows dialog `templateId` with `state` (a control without an item keeps
+  // its template's text) and runs it modally, reporting each thing the user
+  // does to `onEvent`. Of `state` the back end changes only what the user
+  // sets, before reporting it: a list's selection, an edit box's text. A
+  // click changes no check in it (the buttons' rules are the program's), and
+  // a disabled control takes nothing. After each event the state is shown
+  // again; once `onEvent` has ended it, the dialog closes. Returns
+  // state.result; -1 for an unknown template or a window gone without being
+  // ended. A state ended before it shows returns at once.
+  virtual INT_PTR ShowDialog(HWND owner, int templateId, DialogState& state, const DialogEventHandler& onEvent) = 0;
 
   // Common dialogs and the shell ----------------------------------------------
   // Shows the open (or, with `save`, the save) dialog `ofn` describes; on a
@@ -443,16 +445,9 @@ inline void ProgressSet(HWND b, int pos, int range) { Window().ProgressSet(b, po
 inline Canvas* BeginPaint(HWND h) { return Window().BeginPaint(h); }
 inline void EndPaint(HWND h, Canvas* c) { Window().EndPaint(h, c); }
 
-inline INT_PTR DialogBoxParam(HWND o, int id, DLGPROC p, LPARAM l) { return Window().DialogBoxParam(o, id, p, l); }
-inline void EndDialog(HWND d, INT_PTR r) { Window().EndDialog(d, r); }
-inline void DlgListAdd(HWND d, int id, const char* t) { Window().DlgListAdd(d, id, t); }
-inline void DlgListSelect(HWND d, int id, int i) { Window().DlgListSelect(d, id, i); }
-inline int DlgListGetSel(HWND d, int id) { return Window().DlgListGetSel(d, id); }
-inline void SetDlgItemText(HWND d, int id, const char* t) { Window().SetDlgItemText(d, id, t); }
-inline std::string GetDlgItemText(HWND d, int id) { return Window().GetDlgItemText(d, id); }
-inline void CheckDlgButton(HWND d, int id, bool c) { Window().CheckDlgButton(d, id, c); }
-inline bool IsDlgButtonChecked(HWND d, int id) { return Window().IsDlgButtonChecked(d, id); }
-inline void EnableDlgItem(HWND d, int id, bool e) { Window().EnableDlgItem(d, id, e); }
+inline INT_PTR ShowDialog(HWND o, int id, DialogState& s, const DialogEventHandler& e) {
+  return Window().ShowDialog(o, id, s, e);
+}
 
 inline FileDialogResult ChooseFile(OPENFILENAME& o, bool save) { return Window().ChooseFile(o, save); }
 inline void DragAcceptFiles(HWND h, bool a) { Window().DragAcceptFiles(h, a); }

@@ -83,3 +83,13 @@ const DialogTemplate* FindDialogTemplate(int id) {
     if (t.id == id) return &t;
   return nullptr;
 }
+
+std::pair<size_t, size_t> RadioGroup(const DialogTemplate& tpl, size_t index) {
+  const auto& c = tpl.controls;
+  const ControlKind kind = c[index].kind;
+  size_t first = index;
+  while (first > 0 && !(c[first].style & CS_GROUP_START) && c[first - 1].kind == kind) --first;
+  size_t last = index + 1;
+  while (last < c.size() && c[last].kind == kind && !(c[last].style & CS_GROUP_START)) ++last;
+  return {first, last};
+}

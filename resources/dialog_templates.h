@@ -2,6 +2,8 @@
 // units and styles. Each back end builds its dialogs from these.
 #pragma once
 
+#include <cstddef>
+#include <utility>
 #include <vector>
 
 constexpr int IDD_MIDI_OPTIONS = 1;
@@ -51,3 +53,7 @@ struct DialogTemplate {
 // The template with resource id `id`, or nullptr.
 const DialogTemplate* FindDialogTemplate(int id);
 const std::vector<DialogTemplate>& AllDialogTemplates();
+
+// The radio group of control `index`: the run of radio buttons of its kind
+// from a group start to the next, as [first, last).
+std::pair<size_t, size_t> RadioGroup(const DialogTemplate& tpl, size_t index);

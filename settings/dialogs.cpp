@@ -15,18 +15,18 @@ INT_PTR WhichHalfDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {
       const char* filename = reinterpret_cast<const char*>(lParam);
-      plat::SetDlgItemText(hDlg, IDC_FILE_NAME, filename ? filename : "");
-      plat::CheckDlgButton(hDlg, IDC_SOUND_1, true);
+      dlg::SetDlgItemText(hDlg, IDC_FILE_NAME, filename ? filename : "");
+      dlg::CheckDlgButton(hDlg, IDC_SOUND_1, true);
       return 1;
     }
     case WM_COMMAND:
       if (LOWORD(wParam) != IDOK) return 0;  // Esc and the close box included
-      if (plat::IsDlgButtonChecked(hDlg, IDC_SOUND_2))
-        plat::EndDialog(hDlg, CHOOSE_SOUND_2);
-      else if (plat::IsDlgButtonChecked(hDlg, IDC_BOTH_SOUNDS) && !plat::IsDlgButtonChecked(hDlg, IDC_SOUND_1))
-        plat::EndDialog(hDlg, CHOOSE_BOTH_SOUNDS);
+      if (dlg::IsDlgButtonChecked(hDlg, IDC_SOUND_2))
+        dlg::EndDialog(hDlg, CHOOSE_SOUND_2);
+      else if (dlg::IsDlgButtonChecked(hDlg, IDC_BOTH_SOUNDS) && !dlg::IsDlgButtonChecked(hDlg, IDC_SOUND_1))
+        dlg::EndDialog(hDlg, CHOOSE_BOTH_SOUNDS);
       else
-        plat::EndDialog(hDlg, CHOOSE_SOUND_1);
+        dlg::EndDialog(hDlg, CHOOSE_SOUND_1);
       return 1;
     default:
       return 0;

@@ -7,6 +7,7 @@
 #include "device/midi.h"
 #include "files/file_settings.h"
 #include "platform/platform.h"
+#include "settings/dialog_runner.h"
 #include "shell/image_model.h"
 
 struct OptionDialogsState;

@@ -67,13 +67,13 @@ const char kEpromHelpText[] =
 
 // Checks `checkId` and clears every other button of `firstId` .. `lastId`.
 void CheckRadioButton(HWND hDlg, int firstId, int lastId, int checkId) {
-  for (int id = firstId; id <= lastId; ++id) plat::CheckDlgButton(hDlg, id, id == checkId);
+  for (int id = firstId; id <= lastId; ++id) dlg::CheckDlgButton(hDlg, id, id == checkId);
 }
 
 // Position of the first checked button of `firstId` .. `lastId`, or -1.
 int FirstCheckedButton(HWND hDlg, int firstId, int lastId) {
   for (int id = firstId; id <= lastId; ++id)
-    if (plat::IsDlgButtonChecked(hDlg, id)) return id - firstId;
+    if (dlg::IsDlgButtonChecked(hDlg, id)) return id - firstId;
   return -1;
 }
 
@@ -83,7 +83,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 // are allowed, anything else makes the text read as 0, and a number beyond
 // 32 bits reads as the largest value rather than wrapping round.
 UINT GetDlgItemInt(HWND hDlg, int id) {
-  const std::string text = plat::GetDlgItemText(hDlg, id);
+  const std::string text = dlg::GetDlgItemText(hDlg, id);
   size_t pos = 0;
   while (pos < text.size() && IsBlank(text[pos])) ++pos;
   const size_t firstDigit = pos;
@@ -101,7 +101,7 @@ UINT GetDlgItemInt(HWND hDlg, int id) {
 void SetDlgItemInt(HWND hDlg, int id, UINT value) {
   char text[16];
   std::snprintf(text, sizeof text, "%u", value);
-  plat::SetDlgItemText(hDlg, id, text);
+  dlg::SetDlgItemText(hDlg, id, text);
 }
 
 UINT ClampSampleRate(UINT rate) {
@@ -124,10 +124,10 @@ void FillMidiDeviceList(HWND hDlg, int listId, UINT uDeviceType, UINT count, UIN
     // entry keeps its device's index.
     char szName[256] = "";
     MidiGetDeviceName(hDlg, uDeviceType, i, szName);
-    plat::DlgListAdd(hDlg, listId, szName);
+    dlg::DlgListAdd(hDlg, listId, szName);
     names.push_back(szName);
   }
-  plat::DlgListSelect(hDlg, listId, selected < count ? static_cast<int>(selected) : -1);
+  dlg::DlgListSelect(hDlg, listId, selected < count ? static_cast<int>(selected) : -1);
 }
 
 // The port remembered: the one of its name, else (a file without names)
@@ -168,9 +168,9 @@ void FillEpromTypeList(HWND hDlg, etEnum selected) {
     char szEntry[32];
     std::snprintf(szEntry, sizeof szEntry, "%.7s (%3dK)", EPROM_info[type].etName,
                   static_cast<int>(EPROM_info[type].etSizeK));
-    plat::DlgListAdd(hDlg, IDC_EPROM_TYPE_LIST, szEntry);
+    dlg::DlgListAdd(hDlg, IDC_EPROM_TYPE_LIST, szEntry);
   }
-  plat::DlgListSelect(hDlg, IDC_EPROM_TYPE_LIST, selected < etINVALID ? static_cast<int>(selected) : -1);
+  dlg::DlgListSelect(hDlg, IDC_EPROM_TYPE_LIST, selected < etINVALID ? static_cast<int>(selected) : -1);
 }
 
 int ArrangementButton(eaEnum arrangement) {
@@ -194,12 +194,12 @@ void InitEpromDialog(HWND hDlg, const ImageModel& image) {
 
 void StoreEpromSettings(HWND hDlg, ImageModel& image) {
   // A list without a selection keeps the type in use.
-  const int type = plat::DlgListGetSel(hDlg, IDC_EPROM_TYPE_LIST);
+  const int type = dlg::DlgListGetSel(hDlg, IDC_EPROM_TYPE_LIST);
   if (type >= 0 && static_cast<UINT>(type) < etINVALID) image.EPROM_type = static_cast<etEnum>(type);
   const int arrangement = FirstCheckedButton(hDlg, IDC_ONE_EPROM_ONE_SOUND, IDC_FOUR_EPROMS);
   if (arrangement >= 0) image.EPROM_Arrangement = static_cast<eaEnum>(arrangement);
-  if (plat::IsDlgButtonChecked(hDlg, IDC_FILL_AUDIO)) image.cMemoryFillValue = 0;
-  if (plat::IsDlgButtonChecked(hDlg, IDC_FILL_DATA)) image.cMemoryFillValue = 0xFF;
+  if (dlg::IsDlgButtonChecked(hDlg, IDC_FILL_AUDIO)) image.cMemoryFillValue = 0;
+  if (dlg::IsDlgButtonChecked(hDlg, IDC_FILL_DATA)) image.cMemoryFillValue = 0xFF;
 }
 
 
@@ -211,7 +211,7 @@ int FormatButton(UINT format) {
 
 // --- Audio Options ------------------------------------------------------------
 
-UINT CheckBoxValue(HWND hDlg, int id) { return plat::IsDlgButtonChecked(hDlg, id) ? 1 : 0; }
+UINT CheckBoxValue(HWND hDlg, int id) { return dlg::IsDlgButtonChecked(hDlg, id) ? 1 : 0; }
 
 void InitAudioDialog(HWND hDlg, const FileSettings& files, OptionDialogsState& old) {
   old.old_sr = files.sample_rate;
@@ -219,10 +219,10 @@ void InitAudioDialog(HWND hDlg, const FileSettings& files, OptionDialogsState& o
   old.oldF2 = files.AutoDetectSampleRate;
   old.oldF3 = files.AutoCleanup;
   old.oldF4 = files.ResampleToPlaybackRate;
-  plat::CheckDlgButton(hDlg, IDC_AUTO_SCALE, files.AutoScale != 0);
-  plat::CheckDlgButton(hDlg, IDC_AUTO_DETECT_RATE, files.AutoDetectSampleRate != 0);
-  plat::CheckDlgButton(hDlg, IDC_AUTO_CLEANUP, files.AutoCleanup != 0);
-  plat::CheckDlgButton(hDlg, IDC_RESAMPLE, files.ResampleToPlaybackRate != 0);
+  dlg::CheckDlgButton(hDlg, IDC_AUTO_SCALE, files.AutoScale != 0);
+  dlg::CheckDlgButton(hDlg, IDC_AUTO_DETECT_RATE, files.AutoDetectSampleRate != 0);
+  dlg::CheckDlgButton(hDlg, IDC_AUTO_CLEANUP, files.AutoCleanup != 0);
+  dlg::CheckDlgButton(hDlg, IDC_RESAMPLE, files.ResampleToPlaybackRate != 0);
   SetDlgItemInt(hDlg, IDC_SAMPLE_RATE, files.sample_rate);
 }
 
@@ -244,7 +244,7 @@ void StoreAudioSettings(HWND hDlg, SettingsContext& context) {
 INT_PTR ShowSettingsDialog(HWND owner, int templateId, DLGPROC proc, SettingsContext& context, LPARAM param) {
   SettingsContext* const outer = g_shown;
   g_shown = &context;
-  const INT_PTR result = plat::DialogBoxParam(owner, templateId, proc, param);
+  const INT_PTR result = dlg::DialogBoxParam(owner, templateId, proc, param);
   g_shown = outer;
   return result;
 }
@@ -268,8 +268,8 @@ INT_PTR PrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
   switch (LOWORD(wParam)) {
     case IDOK:
       // An empty list gives -1, all bits set: no port chosen.
-      chosen.cMidiOutDevice = static_cast<UINT>(plat::DlgListGetSel(hDlg, IDC_MIDI_OUT_LIST));
-      chosen.cMidiInDevice = static_cast<UINT>(plat::DlgListGetSel(hDlg, IDC_MIDI_IN_LIST));
+      chosen.cMidiOutDevice = static_cast<UINT>(dlg::DlgListGetSel(hDlg, IDC_MIDI_OUT_LIST));
+      chosen.cMidiInDevice = static_cast<UINT>(dlg::DlgListGetSel(hDlg, IDC_MIDI_IN_LIST));
       StoreChosenName(context.dialogs.midiOutNames, chosen.cMidiOutDevice, chosen.midiOutName);
       StoreChosenName(context.dialogs.midiInNames, chosen.cMidiInDevice, chosen.midiInName);
       SaveSettings(context);
@@ -278,7 +278,7 @@ INT_PTR PrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
       // As at start-up, aimed at the main window: the dialog is gone when
       // the replies come.
       OpenRememberedMidiPorts(context.mainWindow, context.midiIn, context.midiOut);
-      plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
+      dlg::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
       return 1;
     default:
       return 0;
@@ -295,19 +295,19 @@ void CheckSizeLimits(HWND hDlg, UINT type) {
   if (type >= etINVALID) return;  // no such type: nothing to limit by
   const UINT S = EPROM_info[type].etSizeK;
   if (S > 16) {
-    plat::EnableDlgItem(hDlg, IDC_FOUR_EPROMS, false);
-    if (plat::IsDlgButtonChecked(hDlg, IDC_FOUR_EPROMS))
+    dlg::EnableDlgItem(hDlg, IDC_FOUR_EPROMS, false);
+    if (dlg::IsDlgButtonChecked(hDlg, IDC_FOUR_EPROMS))
       CheckRadioButton(hDlg, IDC_ONE_EPROM_ONE_SOUND, IDC_FOUR_EPROMS, IDC_TWO_EPROMS);
   } else {
-    plat::EnableDlgItem(hDlg, IDC_FOUR_EPROMS, true);
-    plat::EnableDlgItem(hDlg, IDC_TWO_EPROMS, true);
+    dlg::EnableDlgItem(hDlg, IDC_FOUR_EPROMS, true);
+    dlg::EnableDlgItem(hDlg, IDC_TWO_EPROMS, true);
   }
   if (S > 32) {
-    plat::EnableDlgItem(hDlg, IDC_TWO_EPROMS, false);
-    if (plat::IsDlgButtonChecked(hDlg, IDC_FOUR_EPROMS) || plat::IsDlgButtonChecked(hDlg, IDC_TWO_EPROMS))
+    dlg::EnableDlgItem(hDlg, IDC_TWO_EPROMS, false);
+    if (dlg::IsDlgButtonChecked(hDlg, IDC_FOUR_EPROMS) || dlg::IsDlgButtonChecked(hDlg, IDC_TWO_EPROMS))
       CheckRadioButton(hDlg, IDC_ONE_EPROM_ONE_SOUND, IDC_FOUR_EPROMS, IDC_ONE_EPROM_ONE_SOUND);
   } else {
-    plat::EnableDlgItem(hDlg, IDC_TWO_EPROMS, true);
+    dlg::EnableDlgItem(hDlg, IDC_TWO_EPROMS, true);
   }
 }
 
@@ -322,7 +322,7 @@ INT_PTR EPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
   const int id = LOWORD(wParam);
   switch (id) {
     case IDC_EPROM_TYPE_LIST:
-      CheckSizeLimits(hDlg, static_cast<UINT>(plat::DlgListGetSel(hDlg, IDC_EPROM_TYPE_LIST)));
+      CheckSizeLimits(hDlg, static_cast<UINT>(dlg::DlgListGetSel(hDlg, IDC_EPROM_TYPE_LIST)));
       return 1;
     case IDC_ONE_EPROM_ONE_SOUND:
     case IDC_ONE_EPROM_TWO_SOUNDS:
@@ -335,15 +335,15 @@ INT_PTR EPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
       CheckRadioButton(hDlg, IDC_FILL_AUDIO, IDC_FILL_DATA, id);
       return 1;
     case IDC_EPROM_HELP:
-      plat::MessageBox(hDlg, kEpromHelpText, kEpromHelpCaption, MB_OK);
+      plat::MessageBox(dlg::DialogWindow(hDlg), kEpromHelpText, kEpromHelpCaption, MB_OK);
       return 1;
     case IDOK:
       StoreEpromSettings(hDlg, context.image);
       SaveSettings(context);
-      plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
+      dlg::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
       return 1;
     case IDCANCEL:
-      plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
+      dlg::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
       return 1;
     default:
       return 0;
@@ -369,7 +369,7 @@ INT_PTR FilePrefsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lParam*
     SaveSettings(context);
   }
   if (id == IDOK || id == IDCANCEL) {
-    plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
+    dlg::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
     return 1;
   }
   return 0;
@@ -381,8 +381,8 @@ INT_PTR WhichEPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) 
     LPARAM sel = lParam < 0 ? 0 : (lParam > 3 ? 3 : lParam);
     if (g_shown->image.EPROM_Arrangement == eaTwoEpromsOneSound) {
       if (sel > 1) sel = 1;
-      plat::EnableDlgItem(hDlg, IDC_EPROM_3, false);
-      plat::EnableDlgItem(hDlg, IDC_EPROM_4, false);
+      dlg::EnableDlgItem(hDlg, IDC_EPROM_3, false);
+      dlg::EnableDlgItem(hDlg, IDC_EPROM_4, false);
     }
     CheckRadioButton(hDlg, IDC_EPROM_1, IDC_EPROM_4, IDC_EPROM_1 + static_cast<int>(sel));
     return 1;
@@ -393,11 +393,11 @@ INT_PTR WhichEPROMDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) 
       // The automatic buttons always leave one checked; should none be,
       // the operation is abandoned rather than aimed at a guessed EPROM.
       const int chosen = FirstCheckedButton(hDlg, IDC_EPROM_1, IDC_EPROM_4);
-      plat::EndDialog(hDlg, chosen >= 0 ? chosen : WHICH_EPROM_CANCELLED);
+      dlg::EndDialog(hDlg, chosen >= 0 ? chosen : WHICH_EPROM_CANCELLED);
       return 1;
     }
     case IDCANCEL:
-      plat::EndDialog(hDlg, WHICH_EPROM_CANCELLED);
+      dlg::EndDialog(hDlg, WHICH_EPROM_CANCELLED);
       return 1;
     default:
       return 0;  // Help has no effect
@@ -415,7 +415,7 @@ INT_PTR AudioOptionsDialog(HWND hDlg, UINT message, WPARAM wParam, LPARAM /*lPar
   const int id = LOWORD(wParam);
   if (id == IDOK) StoreAudioSettings(hDlg, context);
   if (id == IDOK || id == IDCANCEL) {
-    plat::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
+    dlg::EndDialog(hDlg, SETTINGS_DIALOG_RESULT);
     return 1;
   }
   return 0;

@@ -10,22 +10,10 @@ namespace headless {
 // ---------------------------------------------------------------------------
 // Windows and controls
 // ---------------------------------------------------------------------------
-struct HeadlessPlatform::Control {
-  ControlKind kind = ControlKind::Static;
-  int id = 0;
-  std::string text;
-  bool checked = false;
-  bool enabled = true;
-  bool groupStart = false;
-  std::vector<std::string> items;
-  int selection = -1;
-};
-
 struct HeadlessPlatform::Window {
   enum Kind { Main, Button, Status, Progress, Dialog } kind;
   HWND parent = nullptr;
   WNDPROC proc = nullptr;       // main window
-  DLGPROC dlgProc = nullptr;    // dialog
   std::string text;
   int id = 0;
   int x = 0, y = 0, w = 0, h = 0;
@@ -35,11 +23,11 @@ struct HeadlessPlatform::Window {
   std::string partText[3];
   // progress bar
   int high = 100, position = 0;
-  // dialog
+  // dialog, while it is open
   int templateId = 0;
-  std::vector<Control> controls;
-  bool ended = false;
-  INT_PTR result = 0;
+  const DialogTemplate* dialogTemplate = nullptr;
+  DialogState* dialog = nullptr;
+  const DialogEventHandler* onEvent = nullptr;
 };
 
 class HeadlessPlatform::RecordingCanvas : public Canvas {
@@ -155,8 +143,6 @@ LRESULT HeadlessPlatform::Dispatch(const Message& m) {
   LRESULT result = 0;
   if (w->kind == Window::Main && w->proc) {
     result = w->proc(m.window, m.msg, m.wParam, m.lParam);
-  } else if (w->kind == Window::Dialog && w->dlgProc) {
-    result = w->dlgProc(m.window, m.msg, m.wParam, m.lParam);
   }
   --dispatchDepth_;
   return result;
@@ -520,103 +506,55 @@ void HeadlessPlatform::EndPaint(HWND, Canvas*) { ++paintCount; }
 // ---------------------------------------------------------------------------
 void HeadlessPlatform::QueueDialog(DialogScript script) { dialogScripts_.push_back(std::move(script)); }
 
-INT_PTR HeadlessPlatform::DialogBoxParam(HWND owner, int templateId, DLGPROC proc, LPARAM param) {
+INT_PTR HeadlessPlatform::ShowDialog(HWND owner, int templateId, DialogState& state, const DialogEventHandler& onEvent) {
   const DialogTemplate* tpl = FindDialogTemplate(templateId);
-  if (tpl == nullptr || proc == nullptr) return -1;
+  if (tpl == nullptr) return -1;
   auto d = std::make_unique<Window>();
   d->kind = Window::Dialog;
   d->parent = owner;
-  d->dlgProc = proc;
   d->templateId = templateId;
   d->text = tpl->caption;
-  for (const DialogControl& c : tpl->controls) {
-    Control control;
-    control.kind = c.kind;
-    control.id = c.id;
-    control.text = c.text ? c.text : "";
-    control.groupStart = (c.style & CS_GROUP_START) != 0;
-    d->controls.push_back(control);
-  }
+  d->dialogTemplate = tpl;
+  d->dialog = &state;
+  d->onEvent = &onEvent;
   Window* dialog = d.get();
   HWND hDlg = NewWindow(std::move(d));
-  Dispatch({hDlg, WM_INITDIALOG, 0, param});
+  state.window = hDlg;
 
   DialogRecord record{templateId, 0, true};
   DialogDriver driver(*this, hDlg);
-  if (!dialog->ended && !dialogScripts_.empty()) {
+  if (!state.ended && !dialogScripts_.empty()) {
     DialogScript script = std::move(dialogScripts_.front());
     dialogScripts_.pop_front();
     script(driver);
   }
   // A dialog the script left open is closed as a user in a hurry would:
   // OK first, then Cancel.
-  if (!dialog->ended) {
+  if (!state.ended) {
     record.endedByScript = false;
     driver.PressOk();
   }
-  if (!dialog->ended) driver.PressCancel();
-  if (!dialog->ended) {
-    dialog->ended = true;
-    dialog->result = -1;
-  }
+  if (!state.ended) driver.PressCancel();
+  record.result = state.ended ? state.result : -1;
   dialog->destroyed = true;
-  record.result = dialog->result;
+  dialog->dialog = nullptr;
+  dialog->onEvent = nullptr;
+  state.window = nullptr;
   dialogs.push_back(record);
-  return dialog->result;
+  return record.result;
 }
 
-void HeadlessPlatform::EndDialog(HWND hDlg, INT_PTR result) {
-  if (Window* w = Find(hDlg); w && w->kind == Window::Dialog) {
-    w->ended = true;
-    w->result = result;
-  }
-}
-
-HeadlessPlatform::Control* HeadlessPlatform::FindControl(HWND hDlg, int id) const {
-  Window* w = Find(hDlg);
-  if (w == nullptr || w->kind != Window::Dialog) return nullptr;
-  for (Control& c : w->controls)
+const DialogControl* HeadlessPlatform::DialogControlOf(HWND hDlg, int id) const {
+  const Window* w = Find(hDlg);
+  if (w == nullptr || w->dialog == nullptr || id == IDC_STATIC) return nullptr;
+  for (const DialogControl& c : w->dialogTemplate->controls)
     if (c.id == id) return &c;
   return nullptr;
 }
 
-void HeadlessPlatform::DlgListAdd(HWND hDlg, int id, const char* text) {
-  if (Control* c = FindControl(hDlg, id)) c->items.emplace_back(text ? text : "");
-}
-
-void HeadlessPlatform::DlgListSelect(HWND hDlg, int id, int index) {
-  if (Control* c = FindControl(hDlg, id))
-    c->selection = (index >= 0 && index < static_cast<int>(c->items.size())) ? index : -1;
-}
-
-int HeadlessPlatform::DlgListGetSel(HWND hDlg, int id) {
-  Control* c = FindControl(hDlg, id);
-  return c ? c->selection : -1;
-}
-
-void HeadlessPlatform::SetDlgItemText(HWND hDlg, int id, const char* text) {
-  if (Control* c = FindControl(hDlg, id)) c->text = text ? text : "";
-}
-
-std::string HeadlessPlatform::GetDlgItemText(HWND hDlg, int id) {
-  const Control* c = FindControl(hDlg, id);
-  if (c == nullptr) return "";
-  // A drop-down list's text is its chosen entry.
-  if (c->kind == ControlKind::DropDownList) return c->selection >= 0 ? c->items[c->selection] : "";
-  return c->text;
-}
-
-void HeadlessPlatform::CheckDlgButton(HWND hDlg, int id, bool checked) {
-  if (Control* c = FindControl(hDlg, id)) c->checked = checked;
-}
-
-bool HeadlessPlatform::IsDlgButtonChecked(HWND hDlg, int id) {
-  Control* c = FindControl(hDlg, id);
-  return c && c->checked;
-}
-
-void HeadlessPlatform::EnableDlgItem(HWND hDlg, int id, bool enabled) {
-  if (Control* c = FindControl(hDlg, id)) c->enabled = enabled;
+DialogItem* HeadlessPlatform::DialogItemOf(HWND hDlg, int id) const {
+  if (DialogControlOf(hDlg, id) == nullptr) return nullptr;
+  return &Find(hDlg)->dialog->items[id];
 }
 
 int DialogDriver::TemplateId() const {
@@ -626,93 +564,79 @@ int DialogDriver::TemplateId() const {
 
 bool DialogDriver::Ended() const {
   auto* w = platform_.Find(dialog_);
-  return w == nullptr || w->ended;
+  return w == nullptr || w->dialog == nullptr || w->dialog->ended;
 }
 
+void DialogDriver::Report(int id, DialogEvent event) { (*platform_.Find(dialog_)->onEvent)(id, event); }
+
 void DialogDriver::Command(int id) {
-  if (Ended()) return;
-  platform_.Dispatch({dialog_, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED), 0});
+  if (!Ended()) Report(id, DialogEvent::Click);
 }
 
 bool DialogDriver::Click(int id) {
-  auto* w = platform_.Find(dialog_);
-  HeadlessPlatform::Control* c = platform_.FindControl(dialog_, id);
-  if (w == nullptr || c == nullptr || !c->enabled || Ended()) return false;
-  if (c->kind == ControlKind::AutoRadioButton) {
-    // Check it and clear the other buttons of its group.
-    auto& controls = w->controls;
-    auto self = std::find_if(controls.begin(), controls.end(), [&](const auto& k) { return k.id == id; });
-    auto first = self;
-    while (first != controls.begin() && !first->groupStart && (first - 1)->kind == ControlKind::AutoRadioButton)
-      --first;
-    for (auto it = first; it != controls.end() && it->kind == ControlKind::AutoRadioButton; ++it) {
-      if (it != first && it->groupStart) break;
-      it->checked = false;
-    }
-    c->checked = true;
-  } else if (c->kind == ControlKind::AutoCheckBox) {
-    c->checked = !c->checked;
-  } else if (c->kind == ControlKind::Static || c->kind == ControlKind::GroupBox ||
-             c->kind == ControlKind::Edit || c->kind == ControlKind::DropDownList) {
+  const DialogControl* c = platform_.DialogControlOf(dialog_, id);
+  if (c == nullptr || !platform_.DialogItemOf(dialog_, id)->enabled || Ended()) return false;
+  if (c->kind == ControlKind::Static || c->kind == ControlKind::GroupBox || c->kind == ControlKind::Edit ||
+      c->kind == ControlKind::DropDownList)
     return false;
-  }
-  platform_.Dispatch({dialog_, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED), 0});
+  Report(id, DialogEvent::Click);
   return true;
 }
 
 bool DialogDriver::SelectListEntry(int id, int index) {
-  HeadlessPlatform::Control* c = platform_.FindControl(dialog_, id);
-  if (c == nullptr || !c->enabled || Ended() || index < 0 || index >= static_cast<int>(c->items.size()))
+  DialogItem* list = platform_.DialogItemOf(dialog_, id);
+  if (list == nullptr || !list->enabled || Ended() || index < 0 || index >= static_cast<int>(list->entries.size()))
     return false;
-  c->selection = index;
-  platform_.Dispatch({dialog_, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), CBN_SELCHANGE), 0});
+  list->selection = index;
+  Report(id, DialogEvent::Select);
   return true;
 }
 
 bool DialogDriver::Type(int id, const std::string& text) {
-  HeadlessPlatform::Control* c = platform_.FindControl(dialog_, id);
-  if (c == nullptr || !c->enabled || Ended() || c->kind != ControlKind::Edit) return false;
+  const DialogControl* c = platform_.DialogControlOf(dialog_, id);
+  if (c == nullptr || c->kind != ControlKind::Edit || !platform_.DialogItemOf(dialog_, id)->enabled || Ended())
+    return false;
   // The first key replaces the whole text, as typed over a selection; an
   // empty text is the selection deleted.
   for (size_t typed = 1; typed <= std::max<size_t>(text.size(), 1) && !Ended(); ++typed) {
-    c->text = text.substr(0, typed);
-    platform_.Dispatch({dialog_, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), EN_CHANGE), 0});
+    platform_.DialogItemOf(dialog_, id)->text = text.substr(0, typed);
+    Report(id, DialogEvent::Edit);
   }
   return true;
 }
 
 void DialogDriver::PressEnter() {
   auto* w = platform_.Find(dialog_);
-  if (w == nullptr) return;
-  for (const HeadlessPlatform::Control& c : w->controls)
-    if (c.kind == ControlKind::DefaultPushButton && c.enabled) return Command(c.id);
+  if (w == nullptr || w->dialog == nullptr) return;
+  for (const DialogControl& c : w->dialogTemplate->controls)
+    if (c.kind == ControlKind::DefaultPushButton && IsEnabled(c.id)) return Command(c.id);
 }
 
 void DialogDriver::AdvanceTime(uint64_t ms) { platform_.AdvanceTime(ms); }
 
 bool DialogDriver::IsChecked(int id) const {
-  HeadlessPlatform::Control* c = platform_.FindControl(dialog_, id);
-  return c && c->checked;
+  const DialogItem* item = platform_.DialogItemOf(dialog_, id);
+  return item && item->checked;
 }
 
 bool DialogDriver::IsEnabled(int id) const {
-  HeadlessPlatform::Control* c = platform_.FindControl(dialog_, id);
-  return c && c->enabled;
+  const DialogItem* item = platform_.DialogItemOf(dialog_, id);
+  return item && item->enabled;
 }
 
 std::string DialogDriver::Text(int id) const {
-  HeadlessPlatform::Control* c = platform_.FindControl(dialog_, id);
-  return c ? c->text : "";
+  const DialogItem* item = platform_.DialogItemOf(dialog_, id);
+  return item ? item->text : "";
 }
 
 std::vector<std::string> DialogDriver::ListItems(int id) const {
-  HeadlessPlatform::Control* c = platform_.FindControl(dialog_, id);
-  return c ? c->items : std::vector<std::string>{};
+  const DialogItem* item = platform_.DialogItemOf(dialog_, id);
+  return item ? item->entries : std::vector<std::string>{};
 }
 
 int DialogDriver::ListSelection(int id) const {
-  HeadlessPlatform::Control* c = platform_.FindControl(dialog_, id);
-  return c ? c->selection : -1;
+  const DialogItem* item = platform_.DialogItemOf(dialog_, id);
+  return item ? item->selection : -1;
 }
 
 // ---------------------------------------------------------------------------

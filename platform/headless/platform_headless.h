@@ -119,6 +119,7 @@ class DialogDriver {
 
  private:
   void Command(int id);
+  void Report(int id, DialogEvent event);
   HeadlessPlatform& platform_;
   HWND dialog_;
 };
@@ -228,16 +229,7 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   void ProgressSet(HWND bar, int position, int range) override;
   Canvas* BeginPaint(HWND hWnd) override;
   void EndPaint(HWND hWnd, Canvas* canvas) override;
-  INT_PTR DialogBoxParam(HWND owner, int templateId, DLGPROC proc, LPARAM param) override;
-  void EndDialog(HWND hDlg, INT_PTR result) override;
-  void DlgListAdd(HWND hDlg, int id, const char* text) override;
-  void DlgListSelect(HWND hDlg, int id, int index) override;
-  int DlgListGetSel(HWND hDlg, int id) override;
-  void SetDlgItemText(HWND hDlg, int id, const char* text) override;
-  std::string GetDlgItemText(HWND hDlg, int id) override;
-  void CheckDlgButton(HWND hDlg, int id, bool checked) override;
-  bool IsDlgButtonChecked(HWND hDlg, int id) override;
-  void EnableDlgItem(HWND hDlg, int id, bool enabled) override;
+  INT_PTR ShowDialog(HWND owner, int templateId, DialogState& state, const DialogEventHandler& onEvent) override;
   FileDialogResult ChooseFile(OPENFILENAME& ofn, bool save) override;
   void DragAcceptFiles(HWND hWnd, bool accept) override;
   void ShellOpen(HWND owner, const char* file) override;
@@ -255,7 +247,6 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
  private:
   friend class DialogDriver;
   struct Window;
-  struct Control;
   struct Timer { HWND window; UINT id; UINT period; uint64_t due; };
   struct Message { HWND window; UINT msg; WPARAM wParam; LPARAM lParam; };
   struct BoxAnswer { int button; uint64_t waitMs; std::function<bool()> ready; uint64_t maxMs; };
@@ -269,7 +260,9 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   void RunTimeSourcesTo(uint64_t t);
   std::optional<uint64_t> NextEventTime() const;
   void FireDueTimers();
-  Control* FindControl(HWND hDlg, int id) const;
+  // Control `id` of an open dialog, or null.
+  const DialogControl* DialogControlOf(HWND hDlg, int id) const;
+  DialogItem* DialogItemOf(HWND hDlg, int id) const;
   void SyncClock();
   void WaitForWakeup(uint64_t maxMs);
   void AdvanceRealTime(uint64_t ms);

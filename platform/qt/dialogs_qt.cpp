@@ -29,23 +29,19 @@ constexpr int kVisibleListEntries = 16;
 
 QString FromCore(const char* text) { return QString::fromUtf8(text ? text : ""); }
 
-// A radio button whose click either leaves the check to the procedure (the
-// plain kind) or checks it within its group (the automatic kind, through
-// `checkSelf`). Like the desktop API's buttons it reacts to a click anywhere
-// in its rectangle, not only on the circle and the text, and the arrow keys
-// click the next or previous button of its group (through `moveInGroup`).
+// A radio button that leaves its check to the program. Like the desktop
+// API's buttons it reacts to a click anywhere in its rectangle, not only on
+// the circle and the text, and the arrow keys click the next or previous
+// button of its group (through `moveInGroup`).
 class DlgRadioButton : public QRadioButton {
  public:
-  DlgRadioButton(const QString& text, QWidget* parent, std::function<void()> checkSelf,
-                 std::function<void(int)> moveInGroup)
-      : QRadioButton(text, parent), checkSelf_(std::move(checkSelf)), moveInGroup_(std::move(moveInGroup)) {
+  DlgRadioButton(const QString& text, QWidget* parent, std::function<void(int)> moveInGroup)
+      : QRadioButton(text, parent), moveInGroup_(std::move(moveInGroup)) {
     setAutoExclusive(false);
   }
 
  protected:
-  void nextCheckState() override {
-    if (checkSelf_) checkSelf_();
-  }
+  void nextCheckState() override {}
   bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
   void keyPressEvent(QKeyEvent* event) override {
     switch (event->key()) {
@@ -58,7 +54,6 @@ class DlgRadioButton : public QRadioButton {
   }
 
  private:
-  std::function<void()> checkSelf_;
   std::function<void(int)> moveInGroup_;
 };
 
@@ -67,6 +62,7 @@ class DlgCheckBox : public QCheckBox {
   DlgCheckBox(const QString& text, QWidget* parent) : QCheckBox(text, parent) {}
 
  protected:
+  void nextCheckState() override {}
   bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 };
 
@@ -119,14 +115,14 @@ DialogUnits MeasureDialogUnits(const QFont& font) {
 
 namespace qtdlg {
 
-// One open dialog: its controls built from the template, and the procedure
-// it feeds.
+// One open dialog: its controls built from the template, showing a state
+// and reporting what the user does to it.
 class TemplateDialog : public QDialog {
  public:
-  TemplateDialog(const DialogTemplate& tpl, DLGPROC proc, QWidget* parent)
+  TemplateDialog(const DialogTemplate& tpl, DialogState& state, const DialogEventHandler& onEvent, QWidget* parent)
       : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                             Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-        tpl_(tpl), proc_(proc) {
+        tpl_(tpl), state_(state), onEvent_(onEvent) {
     setObjectName(QStringLiteral("dialog%1").arg(tpl.id));
     setWindowTitle(FromCore(tpl.caption));
     setFont(TemplateFont(tpl));
@@ -136,27 +132,18 @@ class TemplateDialog : public QDialog {
   }
 
   HWND Handle() { return reinterpret_cast<HWND>(this); }
-  bool Ended() const { return ended_; }
-  INT_PTR Result() const { return result_; }
-
-  INT_PTR Send(UINT message, WPARAM wParam, LPARAM lParam) { return proc_(Handle(), message, wParam, lParam); }
-
-  void Command(int id, WORD notification) {
-    if (ended_) return;  // what arrives after EndDialog goes nowhere
-    Send(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), notification), 0);
-  }
-
-  void End(INT_PTR result) {
-    if (ended_) return;
-    ended_ = true;
-    result_ = result;
-    if (isVisible()) done(0);
-  }
 
   QWidget* Control(int id) const {
     for (const Built& c : controls_)
       if (c.def->id == id) return c.widget;
     return nullptr;
+  }
+
+  void ShowState() {
+    for (const Built& c : controls_) {
+      const auto item = state_.items.find(c.def->id);
+      if (c.def->id != IDC_STATIC && item != state_.items.end()) Show(c.widget, item->second);
+    }
   }
 
  protected:
@@ -172,14 +159,14 @@ class TemplateDialog : public QDialog {
     }
   }
 
-  // Esc: the procedure decides, as with Cancel.
-  void reject() override { Command(IDCANCEL, BN_CLICKED); }
+  // Esc: the program decides, as with Cancel.
+  void reject() override { Report(IDCANCEL, DialogEvent::Click); }
 
   // The close box (and the window manager's close): the same, and the
-  // window stays unless the procedure ended the dialog.
+  // window stays unless the program ended the dialog.
   void closeEvent(QCloseEvent* event) override {
-    if (!ended_) Command(IDCANCEL, BN_CLICKED);
-    if (ended_)
+    if (!state_.ended) Report(IDCANCEL, DialogEvent::Click);
+    if (state_.ended)
       event->accept();
     else
       event->ignore();
@@ -190,6 +177,48 @@ class TemplateDialog : public QDialog {
     const DialogControl* def;
     QWidget* widget;
   };
+
+  // Hands the user's action to the program, then shows what it made of it.
+  void Report(int id, DialogEvent event) {
+    if (state_.ended) return;  // what arrives after the end goes nowhere
+    onEvent_(id, event);
+    if (!state_.ended)
+      ShowState();
+    else if (isVisible())
+      done(0);
+  }
+
+  static void Show(QWidget* widget, const DialogItem& item) {
+    const QString text = FromCore(item.text.c_str());
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+      if (edit->text() != text) {
+        edit->setText(text);
+        edit->setCursorPosition(0);  // a long file name shows its start
+      }
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+      label->setText(text);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+      button->setText(text);
+      if (button->isCheckable()) button->setChecked(item.checked);
+    } else if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+      box->setTitle(text);
+    } else if (auto* list = qobject_cast<QComboBox*>(widget)) {
+      ShowList(*list, item);
+    }
+    widget->setEnabled(item.enabled);
+  }
+
+  static void ShowList(QComboBox& list, const DialogItem& item) {
+    QStringList entries;
+    for (const std::string& e : item.entries) entries << FromCore(e.c_str());
+    bool same = list.count() == entries.size();
+    for (int i = 0; same && i < list.count(); ++i) same = list.itemText(i) == entries[i];
+    if (!same) {
+      list.clear();
+      list.addItems(entries);
+    }
+    list.setCurrentIndex(item.selection >= 0 && item.selection < list.count() ? item.selection : -1);
+  }
 
   void BuildControls() {
     std::vector<QWidget*> groupBoxes;
@@ -223,64 +252,47 @@ class TemplateDialog : public QDialog {
       case ControlKind::DefaultPushButton: {
         auto* button = new QPushButton(text, this);
         button->setDefault(def.kind == ControlKind::DefaultPushButton);
-        connect(button, &QPushButton::clicked, this, [this, id] { Command(id, BN_CLICKED); });
+        connect(button, &QPushButton::clicked, this, [this, id] { Report(id, DialogEvent::Click); });
         return button;
       }
       case ControlKind::RadioButton:
       case ControlKind::AutoRadioButton: {
         const size_t index = static_cast<size_t>(&def - tpl_.controls.data());
-        std::function<void()> checkSelf;
-        if (def.kind == ControlKind::AutoRadioButton) checkSelf = [this, index] { CheckInGroup(index); };
-        auto* radio = new DlgRadioButton(text, this, std::move(checkSelf), [this, index](int step) {
-          MoveInGroup(index, step);
-        });
-        connect(radio, &QRadioButton::clicked, this, [this, id] { Command(id, BN_CLICKED); });
+        auto* radio = new DlgRadioButton(text, this, [this, index](int step) { MoveInGroup(index, step); });
+        connect(radio, &QRadioButton::clicked, this, [this, id] { Report(id, DialogEvent::Click); });
         return radio;
       }
       case ControlKind::AutoCheckBox: {
         auto* box = new DlgCheckBox(text, this);
-        connect(box, &QCheckBox::clicked, this, [this, id] { Command(id, BN_CLICKED); });
+        connect(box, &QCheckBox::clicked, this, [this, id] { Report(id, DialogEvent::Click); });
         return box;
       }
       case ControlKind::Edit: {
         auto* edit = new QLineEdit(text, this);
         if (def.style & CS_ALIGN_RIGHT) edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        connect(edit, &QLineEdit::textEdited, this, [this, id] { Command(id, EN_CHANGE); });
+        connect(edit, &QLineEdit::textEdited, this, [this, id](const QString& typed) {
+          state_.items[id].text = typed.toStdString();
+          Report(id, DialogEvent::Edit);
+        });
         return edit;
       }
       case ControlKind::DropDownList: {
         auto* list = new QComboBox(this);
         list->setMaxVisibleItems(kVisibleListEntries);
-        connect(list, &QComboBox::activated, this, [this, id] { Command(id, CBN_SELCHANGE); });
+        connect(list, &QComboBox::activated, this, [this, id](int index) {
+          state_.items[id].selection = index;
+          Report(id, DialogEvent::Select);
+        });
         return list;
       }
     }
     return new QWidget(this);
   }
 
-  // The radio group of control `index`: the run of radio buttons of its
-  // kind from a group start to the next, as [first, last).
-  std::pair<size_t, size_t> RadioGroup(size_t index) const {
-    const auto& c = tpl_.controls;
-    const ControlKind kind = c[index].kind;
-    size_t first = index;
-    while (first > 0 && !(c[first].style & CS_GROUP_START) && c[first - 1].kind == kind) --first;
-    size_t last = index + 1;
-    while (last < c.size() && c[last].kind == kind && !(c[last].style & CS_GROUP_START)) ++last;
-    return {first, last};
-  }
-
-  // An automatic radio button checks itself and clears the others of its
-  // group.
-  void CheckInGroup(size_t index) {
-    const auto [first, last] = RadioGroup(index);
-    for (size_t i = first; i < last; ++i) static_cast<QRadioButton*>(controls_[i].widget)->setChecked(i == index);
-  }
-
   // Arrow keys: the next enabled button of the group, round its ends, takes
   // the focus and is clicked, as the desktop API's dialogs do.
   void MoveInGroup(size_t index, int step) {
-    const auto [first, last] = RadioGroup(index);
+    const auto [first, last] = RadioGroup(tpl_, index);
     const int count = static_cast<int>(last - first);
     const int position = static_cast<int>(index - first);
     for (int n = 1; n < count; ++n) {
@@ -294,11 +306,10 @@ class TemplateDialog : public QDialog {
   }
 
   const DialogTemplate& tpl_;
-  DLGPROC proc_;
+  DialogState& state_;
+  const DialogEventHandler& onEvent_;
   DialogUnits units_;
   std::vector<Built> controls_;  // in template order
-  bool ended_ = false;
-  INT_PTR result_ = 0;
 };
 
 }  // namespace qtdlg
@@ -309,19 +320,21 @@ QtDialogHost::QtDialogHost(QWidget* mainWindow) : mainWindow_(mainWindow) {}
 
 QtDialogHost::~QtDialogHost() = default;
 
-INT_PTR QtDialogHost::DialogBoxParam(HWND owner, int templateId, DLGPROC proc, LPARAM param) {
+INT_PTR QtDialogHost::ShowDialog(HWND owner, int templateId, DialogState& state, const DialogEventHandler& onEvent) {
   const DialogTemplate* tpl = FindDialogTemplate(templateId);
-  if (tpl == nullptr || proc == nullptr) return -1;
+  if (tpl == nullptr) return -1;
+  if (state.ended) return state.result;
   QWidget* parent = DialogWidget(owner);
-  QPointer<TemplateDialog> dialog = new TemplateDialog(*tpl, proc, parent ? parent : mainWindow_);
+  QPointer<TemplateDialog> dialog = new TemplateDialog(*tpl, state, onEvent, parent ? parent : mainWindow_);
   open_.push_back(dialog);
-  dialog->Send(WM_INITDIALOG, 0, param);
-  if (!dialog->Ended()) dialog->exec();
-  INT_PTR result = -1;
+  state.window = dialog->Handle();
+  dialog->ShowState();
+  dialog->exec();
+  state.window = nullptr;
+  // A dialog whose window went without being ended (its owner destroyed)
+  // counts as cancelled.
+  const INT_PTR result = dialog && state.ended ? state.result : -1;
   if (dialog) {
-    // A dialog whose window went without EndDialog (its owner destroyed)
-    // counts as cancelled.
-    result = dialog->Ended() ? dialog->Result() : -1;
     std::erase(open_, dialog.data());
     delete dialog.data();
   } else {
@@ -334,84 +347,6 @@ TemplateDialog* QtDialogHost::Find(HWND hDlg) const {
   for (TemplateDialog* d : open_)
     if (reinterpret_cast<HWND>(d) == hDlg) return d;
   return nullptr;
-}
-
-void QtDialogHost::EndDialog(HWND hDlg, INT_PTR result) {
-  if (TemplateDialog* d = Find(hDlg)) d->End(result);
-}
-
-void QtDialogHost::DlgListAdd(HWND hDlg, int id, const char* text) {
-  TemplateDialog* d = Find(hDlg);
-  auto* list = d ? qobject_cast<QComboBox*>(d->Control(id)) : nullptr;
-  if (list == nullptr) return;
-  // Adding keeps the selection as it was; a combo box would select its
-  // first entry by itself.
-  const int selected = list->currentIndex();
-  list->addItem(FromCore(text));
-  list->setCurrentIndex(selected);
-}
-
-void QtDialogHost::DlgListSelect(HWND hDlg, int id, int index) {
-  TemplateDialog* d = Find(hDlg);
-  auto* list = d ? qobject_cast<QComboBox*>(d->Control(id)) : nullptr;
-  if (list == nullptr) return;
-  list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
-}
-
-int QtDialogHost::DlgListGetSel(HWND hDlg, int id) {
-  TemplateDialog* d = Find(hDlg);
-  auto* list = d ? qobject_cast<QComboBox*>(d->Control(id)) : nullptr;
-  return list ? list->currentIndex() : -1;
-}
-
-void QtDialogHost::SetDlgItemText(HWND hDlg, int id, const char* text) {
-  TemplateDialog* d = Find(hDlg);
-  QWidget* w = d ? d->Control(id) : nullptr;
-  const QString value = FromCore(text);
-  if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-    edit->setText(value);
-    edit->setCursorPosition(0);  // a long file name shows its start
-  } else if (auto* label = qobject_cast<QLabel*>(w)) {
-    label->setText(value);
-  } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-    button->setText(value);
-  } else if (auto* box = qobject_cast<QGroupBox*>(w)) {
-    box->setTitle(value);
-  }
-}
-
-std::string QtDialogHost::GetDlgItemText(HWND hDlg, int id) {
-  TemplateDialog* d = Find(hDlg);
-  QWidget* w = d ? d->Control(id) : nullptr;
-  QString value;
-  if (auto* edit = qobject_cast<QLineEdit*>(w))
-    value = edit->text();
-  else if (auto* label = qobject_cast<QLabel*>(w))
-    value = label->text();
-  else if (auto* button = qobject_cast<QAbstractButton*>(w))
-    value = button->text();
-  else if (auto* box = qobject_cast<QGroupBox*>(w))
-    value = box->title();
-  else if (auto* list = qobject_cast<QComboBox*>(w))
-    value = list->currentText();
-  return value.toStdString();
-}
-
-void QtDialogHost::CheckDlgButton(HWND hDlg, int id, bool checked) {
-  TemplateDialog* d = Find(hDlg);
-  auto* button = d ? qobject_cast<QAbstractButton*>(d->Control(id)) : nullptr;
-  if (button && button->isCheckable()) button->setChecked(checked);
-}
-
-bool QtDialogHost::IsDlgButtonChecked(HWND hDlg, int id) {
-  TemplateDialog* d = Find(hDlg);
-  auto* button = d ? qobject_cast<QAbstractButton*>(d->Control(id)) : nullptr;
-  return button && button->isCheckable() && button->isChecked();
-}
-
-void QtDialogHost::EnableDlgItem(HWND hDlg, int id, bool enabled) {
-  TemplateDialog* d = Find(hDlg);
-  if (QWidget* w = d ? d->Control(id) : nullptr) w->setEnabled(enabled);
 }
 
 QWidget* QtDialogHost::DialogWidget(HWND hDlg) const { return Find(hDlg); }

@@ -466,31 +466,8 @@ void QtPlatform::EndPaint(HWND, Canvas* canvas) {
 // ---------------------------------------------------------------------------
 // Option dialogs: the dialog host builds them from their templates.
 // ---------------------------------------------------------------------------
-INT_PTR QtPlatform::DialogBoxParam(HWND owner, int templateId, DLGPROC proc, LPARAM param) {
-  return dialogs_ ? dialogs_->DialogBoxParam(owner, templateId, proc, param) : -1;
-}
-void QtPlatform::EndDialog(HWND hDlg, INT_PTR result) {
-  if (dialogs_) dialogs_->EndDialog(hDlg, result);
-}
-void QtPlatform::DlgListAdd(HWND hDlg, int id, const char* text) {
-  if (dialogs_) dialogs_->DlgListAdd(hDlg, id, text);
-}
-void QtPlatform::DlgListSelect(HWND hDlg, int id, int index) {
-  if (dialogs_) dialogs_->DlgListSelect(hDlg, id, index);
-}
-int QtPlatform::DlgListGetSel(HWND hDlg, int id) { return dialogs_ ? dialogs_->DlgListGetSel(hDlg, id) : -1; }
-void QtPlatform::SetDlgItemText(HWND hDlg, int id, const char* text) {
-  if (dialogs_) dialogs_->SetDlgItemText(hDlg, id, text);
-}
-std::string QtPlatform::GetDlgItemText(HWND hDlg, int id) { return dialogs_ ? dialogs_->GetDlgItemText(hDlg, id) : ""; }
-void QtPlatform::CheckDlgButton(HWND hDlg, int id, bool checked) {
-  if (dialogs_) dialogs_->CheckDlgButton(hDlg, id, checked);
-}
-bool QtPlatform::IsDlgButtonChecked(HWND hDlg, int id) {
-  return dialogs_ && dialogs_->IsDlgButtonChecked(hDlg, id);
-}
-void QtPlatform::EnableDlgItem(HWND hDlg, int id, bool enabled) {
-  if (dialogs_) dialogs_->EnableDlgItem(hDlg, id, enabled);
+INT_PTR QtPlatform::ShowDialog(HWND owner, int templateId, DialogState& state, const DialogEventHandler& onEvent) {
+  return dialogs_ ? dialogs_->ShowDialog(owner, templateId, state, onEvent) : -1;
 }
 
 // ---------------------------------------------------------------------------

@@ -1,10 +1,10 @@
 // The option dialogs: each template of resources/dialog_templates.h turned
-// into a DLGTEMPLATE in memory and run with DialogBoxIndirectParam; the
-// program's dialog procedure gets WM_INITDIALOG and WM_COMMAND, and
-// Windows' own dialog manager does the rest (Esc and the close box are
-// IDCANCEL, automatic radio buttons check themselves within their group).
-// Only a dialog that runs is touched, and only the user's changes notify:
-// the program's own setting of a text sends no EN_CHANGE.
+// into a DLGTEMPLATE in memory and run with DialogBoxIndirectParam over a
+// DialogState. Windows' own dialog manager does the keyboard (Enter, Esc
+// and the close box are IDOK and IDCANCEL, arrows move within a group);
+// what the controls show, checks included, comes from the state after each
+// event. Only the user's changes are reported: what the program shows
+// notifies nothing.
 #include <windows.h>
 
 #include <algorithm>
@@ -56,8 +56,10 @@ ControlStyle StyleOf(const DialogControl& c) {
     case ControlKind::PushButton: return {kButtonClass, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP};
     case ControlKind::DefaultPushButton: return {kButtonClass, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP};
     case ControlKind::RadioButton: return {kButtonClass, BS_RADIOBUTTON | group};
+    // Windows' arrow keys click only this kind within its group; the check
+    // it sets by itself is the one the program sets too.
     case ControlKind::AutoRadioButton: return {kButtonClass, BS_AUTORADIOBUTTON | group};
-    case ControlKind::AutoCheckBox: return {kButtonClass, BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP};
+    case ControlKind::AutoCheckBox: return {kButtonClass, BS_CHECKBOX | WS_TABSTOP | WS_GROUP};
     case ControlKind::Edit:
       return {kEditClass,
               static_cast<DWORD>(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_GROUP |
@@ -97,16 +99,15 @@ TemplateWriter BuildTemplate(const DialogTemplate& tpl) {
 }
 
 struct Running {
-  Procedure procedure;
-  intptr_t param;
+  const DialogTemplate& tpl;
+  DialogState& state;
+  const DialogEventHandler& onEvent;
   HWND dialog = nullptr;
-  bool ended = false;
+  bool showing = false;  // the controls' notifications now are the program's doing
 };
 
 // The dialogs running, innermost last.
 std::vector<Running*> g_running;
-// The edit control whose text the program is setting.
-HWND g_settingText = nullptr;
 
 Running* Find(Handle dialog) {
   for (Running* r : g_running)
@@ -114,98 +115,118 @@ Running* Find(Handle dialog) {
   return nullptr;
 }
 
+std::string WindowText(HWND window) {
+  std::vector<wchar_t> text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1);
+  const int n = GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
+  return w32::Utf8(text.data(), static_cast<size_t>(std::max(n, 0)));
+}
+
+void ShowText(HWND window, const std::string& text) {
+  if (WindowText(window) != text) SetWindowTextW(window, w32::Wide(text).c_str());
+}
+
+void ShowList(HWND list, const DialogItem& item) {
+  bool same = SendMessageW(list, CB_GETCOUNT, 0, 0) == static_cast<LRESULT>(item.entries.size());
+  for (size_t i = 0; same && i < item.entries.size(); ++i) {
+    std::vector<wchar_t> entry(static_cast<size_t>(SendMessageW(list, CB_GETLBTEXTLEN, i, 0)) + 1);
+    SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry.data()));
+    same = w32::Utf8(entry.data(), wcslen(entry.data())) == item.entries[i];
+  }
+  if (!same) {
+    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    for (const std::string& e : item.entries)
+      SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w32::Wide(e).c_str()));
+  }
+  const int count = static_cast<int>(item.entries.size());
+  SendMessageW(list, CB_SETCURSEL, item.selection >= 0 && item.selection < count ? item.selection : -1, 0);
+}
+
+bool Checkable(ControlKind kind) {
+  return kind == ControlKind::RadioButton || kind == ControlKind::AutoRadioButton || kind == ControlKind::AutoCheckBox;
+}
+
+void Show(Running& r) {
+  r.showing = true;
+  for (const DialogControl& c : r.tpl.controls) {
+    const auto item = r.state.items.find(c.id);
+    HWND control = GetDlgItem(r.dialog, c.id);
+    if (c.id == IDC_STATIC || item == r.state.items.end() || control == nullptr) continue;
+    if (c.kind == ControlKind::DropDownList)
+      ShowList(control, item->second);
+    else
+      ShowText(control, item->second.text);
+    if (Checkable(c.kind)) SendMessageW(control, BM_SETCHECK, item->second.checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    EnableWindow(control, item->second.enabled);
+  }
+  r.showing = false;
+}
+
+// Hands the user's action to the program, then shows what it made of it.
+void Report(Running& r, int id, DialogEvent event) {
+  if (r.state.ended) return;  // what arrives after the end goes nowhere
+  r.onEvent(id, event);
+  if (r.state.ended)
+    ::EndDialog(r.dialog, r.state.result);
+  else
+    Show(r);
+}
+
+void OnCommand(Running& r, int id, WORD notification, HWND control) {
+  switch (notification) {
+    case BN_CLICKED: return Report(r, id, DialogEvent::Click);
+    case CBN_SELCHANGE: {
+      const LRESULT selected = SendMessageW(control, CB_GETCURSEL, 0, 0);
+      r.state.items[id].selection = selected == CB_ERR ? -1 : static_cast<int>(selected);
+      return Report(r, id, DialogEvent::Select);
+    }
+    case EN_CHANGE:
+      r.state.items[id].text = WindowText(control);
+      return Report(r, id, DialogEvent::Edit);
+    default:
+      return;
+  }
+}
+
 INT_PTR CALLBACK DialogProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_INITDIALOG) {
     auto* running = reinterpret_cast<Running*>(lParam);
     running->dialog = hDlg;
+    running->state.window = reinterpret_cast<PlatWindow*>(hDlg);
     SetWindowLongPtrW(hDlg, DWLP_USER, lParam);
-    return running->procedure(hDlg, msg, wParam, running->param);
+    Show(*running);
+    return TRUE;
   }
   auto* running = reinterpret_cast<Running*>(GetWindowLongPtrW(hDlg, DWLP_USER));
   if (running == nullptr || msg != WM_COMMAND) return FALSE;
-  if (HIWORD(wParam) == EN_CHANGE && reinterpret_cast<HWND>(lParam) == g_settingText) return TRUE;
-  return running->procedure(hDlg, msg, wParam, lParam);
+  if (!running->showing) OnCommand(*running, LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+  return TRUE;
 }
-
-HWND Item(Handle dialog, int id) { return Find(dialog) ? GetDlgItem(static_cast<HWND>(dialog), id) : nullptr; }
 
 }  // namespace
 
-intptr_t RunDialog(Handle owner, const DialogTemplate& tpl, Procedure procedure, intptr_t param) {
+intptr_t ShowDialog(Handle owner, const DialogTemplate& tpl, DialogState& state, const DialogEventHandler& onEvent) {
+  if (state.ended) return state.result;
   const TemplateWriter built = BuildTemplate(tpl);
-  Running running{std::move(procedure), param};
+  Running running{tpl, state, onEvent};
   g_running.push_back(&running);
   const intptr_t result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
                                                   reinterpret_cast<LPCDLGTEMPLATEW>(built.Data()),
                                                   static_cast<HWND>(owner), DialogProc,
                                                   reinterpret_cast<LPARAM>(&running));
-  g_running.pop_back();
-  return result;
+  std::erase(g_running, &running);
+  state.window = nullptr;
+  return state.ended ? result : -1;
 }
 
 bool DialogRunning(Handle dialog) {
   const Running* r = Find(dialog);
-  return r != nullptr && !r->ended;
+  return r != nullptr && !r->state.ended;
 }
 
 Handle ActiveDialog() {
   for (auto it = g_running.rbegin(); it != g_running.rend(); ++it)
-    if ((*it)->dialog != nullptr && !(*it)->ended) return (*it)->dialog;
+    if ((*it)->dialog != nullptr && !(*it)->state.ended) return (*it)->dialog;
   return nullptr;
-}
-
-void EndDialog(Handle dialog, intptr_t result) {
-  Running* r = Find(dialog);
-  if (r == nullptr) return;
-  r->ended = true;
-  ::EndDialog(r->dialog, result);
-}
-
-void ListAdd(Handle dialog, int id, const std::string& text) {
-  const std::wstring wide = w32::Wide(text);
-  SendMessageW(Item(dialog, id), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
-}
-
-void ListSelect(Handle dialog, int id, int index) {
-  HWND list = Item(dialog, id);
-  const LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
-  SendMessageW(list, CB_SETCURSEL, index >= 0 && index < count ? index : -1, 0);
-}
-
-int ListSelection(Handle dialog, int id) {
-  HWND list = Item(dialog, id);
-  if (list == nullptr) return -1;
-  const LRESULT selected = SendMessageW(list, CB_GETCURSEL, 0, 0);
-  return selected == CB_ERR ? -1 : static_cast<int>(selected);
-}
-
-void SetItemText(Handle dialog, int id, const std::string& text) {
-  HWND item = Item(dialog, id);
-  if (item == nullptr) return;
-  g_settingText = item;
-  SetWindowTextW(item, w32::Wide(text).c_str());
-  g_settingText = nullptr;
-}
-
-std::string GetItemText(Handle dialog, int id) {
-  HWND item = Item(dialog, id);
-  if (item == nullptr) return "";
-  std::vector<wchar_t> text(static_cast<size_t>(GetWindowTextLengthW(item)) + 1);
-  const int n = GetWindowTextW(item, text.data(), static_cast<int>(text.size()));
-  return w32::Utf8(text.data(), static_cast<size_t>(std::max(n, 0)));
-}
-
-void CheckButton(Handle dialog, int id, bool checked) {
-  if (HWND item = Item(dialog, id)) SendMessageW(item, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-bool IsButtonChecked(Handle dialog, int id) {
-  HWND item = Item(dialog, id);
-  return item != nullptr && SendMessageW(item, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-void EnableItem(Handle dialog, int id, bool enabled) {
-  if (HWND item = Item(dialog, id)) EnableWindow(item, enabled);
 }
 
 }  // namespace w32ui

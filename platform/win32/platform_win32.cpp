@@ -195,35 +195,10 @@ void Win32Platform::EndPaint(HWND hWnd, Canvas* canvas) {
 // ---------------------------------------------------------------------------
 // Option dialogs
 // ---------------------------------------------------------------------------
-INT_PTR Win32Platform::DialogBoxParam(HWND owner, int templateId, DLGPROC proc, LPARAM param) {
+INT_PTR Win32Platform::ShowDialog(HWND owner, int templateId, DialogState& state, const DialogEventHandler& onEvent) {
   const DialogTemplate* tpl = FindDialogTemplate(templateId);
-  if (tpl == nullptr || proc == nullptr) return -1;
-  return w32ui::RunDialog(U(owner), *tpl,
-                          [proc](w32ui::Handle h, unsigned m, uintptr_t w, intptr_t l) {
-                            return static_cast<intptr_t>(proc(Seam(h), m, w, l));
-                          },
-                          param);
+  return tpl ? w32ui::ShowDialog(U(owner), *tpl, state, onEvent) : -1;
 }
-
-void Win32Platform::EndDialog(HWND hDlg, INT_PTR result) { w32ui::EndDialog(U(hDlg), result); }
-
-void Win32Platform::DlgListAdd(HWND hDlg, int id, const char* text) { w32ui::ListAdd(U(hDlg), id, Text(text)); }
-
-void Win32Platform::DlgListSelect(HWND hDlg, int id, int index) { w32ui::ListSelect(U(hDlg), id, index); }
-
-int Win32Platform::DlgListGetSel(HWND hDlg, int id) { return w32ui::ListSelection(U(hDlg), id); }
-
-void Win32Platform::SetDlgItemText(HWND hDlg, int id, const char* text) {
-  w32ui::SetItemText(U(hDlg), id, Text(text));
-}
-
-std::string Win32Platform::GetDlgItemText(HWND hDlg, int id) { return w32ui::GetItemText(U(hDlg), id); }
-
-void Win32Platform::CheckDlgButton(HWND hDlg, int id, bool checked) { w32ui::CheckButton(U(hDlg), id, checked); }
-
-bool Win32Platform::IsDlgButtonChecked(HWND hDlg, int id) { return w32ui::IsButtonChecked(U(hDlg), id); }
-
-void Win32Platform::EnableDlgItem(HWND hDlg, int id, bool enabled) { w32ui::EnableItem(U(hDlg), id, enabled); }
 
 // ---------------------------------------------------------------------------
 // Common dialogs, drops and the shell

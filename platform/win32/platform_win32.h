@@ -57,16 +57,7 @@ class Win32Platform : public WindowSystem, public os::SystemServices {
   void ProgressSet(HWND bar, int position, int range) override;
   Canvas* BeginPaint(HWND hWnd) override;
   void EndPaint(HWND hWnd, Canvas* canvas) override;
-  INT_PTR DialogBoxParam(HWND owner, int templateId, DLGPROC proc, LPARAM param) override;
-  void EndDialog(HWND hDlg, INT_PTR result) override;
-  void DlgListAdd(HWND hDlg, int id, const char* text) override;
-  void DlgListSelect(HWND hDlg, int id, int index) override;
-  int DlgListGetSel(HWND hDlg, int id) override;
-  void SetDlgItemText(HWND hDlg, int id, const char* text) override;
-  std::string GetDlgItemText(HWND hDlg, int id) override;
-  void CheckDlgButton(HWND hDlg, int id, bool checked) override;
-  bool IsDlgButtonChecked(HWND hDlg, int id) override;
-  void EnableDlgItem(HWND hDlg, int id, bool enabled) override;
+  INT_PTR ShowDialog(HWND owner, int templateId, DialogState& state, const DialogEventHandler& onEvent) override;
   FileDialogResult ChooseFile(OPENFILENAME& ofn, bool save) override;
   void DragAcceptFiles(HWND hWnd, bool accept) override;
   void ShellOpen(HWND owner, const char* file) override;

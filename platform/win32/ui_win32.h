@@ -1,8 +1,8 @@
 // The Win32 window system in the program's own terms: the calls the seam's
 // WindowSystem part makes, with plain types (handles as void*, texts in
 // UTF-8, message numbers as Win32 has them). Neutral header: no
-// <windows.h>, no seam types. platform_win32.cpp maps the seam onto it;
-// ui_win32.cpp and dialogs_win32.cpp implement it.
+// <windows.h>, no seam types but the dialogs' plain data. platform_win32.cpp
+// maps the seam onto it; ui_win32.cpp and dialogs_win32.cpp implement it.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/dialog_state.h"
 
 struct DialogTemplate;
 
@@ -83,20 +85,13 @@ Painter* BeginPaint(Handle window);
 void EndPaint(Handle window, Painter* painter);
 
 // --- dialogs from the templates in resources/ ---------------------------------------------
-intptr_t RunDialog(Handle owner, const DialogTemplate& tpl, Procedure procedure, intptr_t param);
-// Whether `dialog` is a dialog of RunDialog that has not been ended.
+// Runs the dialog of `tpl` over `state` until `onEvent` ends it, as the
+// seam's ShowDialog.
+intptr_t ShowDialog(Handle owner, const DialogTemplate& tpl, DialogState& state, const DialogEventHandler& onEvent);
+// Whether `dialog` is a dialog of ShowDialog that has not been ended.
 bool DialogRunning(Handle dialog);
 // The innermost such dialog, or null.
 Handle ActiveDialog();
-void EndDialog(Handle dialog, intptr_t result);
-void ListAdd(Handle dialog, int id, const std::string& text);
-void ListSelect(Handle dialog, int id, int index);
-int ListSelection(Handle dialog, int id);
-void SetItemText(Handle dialog, int id, const std::string& text);
-std::string GetItemText(Handle dialog, int id);
-void CheckButton(Handle dialog, int id, bool checked);
-bool IsButtonChecked(Handle dialog, int id);
-void EnableItem(Handle dialog, int id, bool enabled);
 
 // --- common dialogs and the shell ---------------------------------------------------------
 struct FileRequest {

@@ -31,14 +31,11 @@ struct SeenBox {
 constexpr int kPressEsc = -1;
 constexpr int kCloseBox = -2;
 
-// A dialog the driver's script left open is ended with this result.
-constexpr INT_PTR kLeftOpen = -99;
 
 // The user in an open dialog built from a template.
 class DialogUser {
  public:
   virtual ~DialogUser() = default;
-  virtual HWND Dialog() const = 0;
   // Clicks a control as with the mouse: nothing happens on a disabled one.
   virtual void Click(int id) = 0;
   // Chooses entry `index` of drop-down list `id`.
@@ -50,6 +47,9 @@ class DialogUser {
   // The close button of the dialog's frame.
   virtual void CloseBox() = 0;
   virtual bool IsEnabled(int id) = 0;
+  virtual bool IsChecked(int id) = 0;
+  // What control `id` shows: its text, or a list's chosen entry.
+  virtual std::string Text(int id) = 0;
 };
 
 // The user in a file dialog.
@@ -92,7 +92,7 @@ class BackendDriver {
   // Every message box answered so far, in order.
   virtual std::vector<SeenBox> MessageBoxesSeen() = 0;
   // Runs `script` once the dialog's loop runs (never, when the dialog ends
-  // before it shows); a dialog still open after it is ended with kLeftOpen.
+  // before it shows); a dialog still open after it gets the close box.
   virtual void AnswerNextDialog(std::function<void(DialogUser&)> script) = 0;
   virtual void AnswerNextFileDialog(FileChoice choice) = 0;
   // Every file dialog answered so far, in order.

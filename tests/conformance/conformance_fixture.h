@@ -34,14 +34,26 @@ class BackEnd : public ::testing::TestWithParam<Backend> {
   plat::Parts previous_;
 };
 
-// The fixture of the dialog tests (test_dialogs.cpp).
+// The fixture of the dialog tests (test_dialogs.cpp): the window system's
+// side of a dialog, with the program's side played by the test.
 class Dialogs : public BackEnd {
  protected:
-  void SetUp() override;
-  void TearDown() override;
-  // Opens dialog `templateId` on a procedure that records what it is sent,
-  // with `script` for the user.
-  INT_PTR Open(int templateId, const std::function<void(DialogUser&)>& script, LPARAM param = 0);
+  struct Event {
+    int id;
+    DialogEvent event;
+    DialogItem item;  // the control's state as the event reported it
+    bool operator==(const Event& o) const { return id == o.id && event == o.event; }
+  };
+  // Shows dialog `templateId` over `state_`, with `script` for the user.
+  // Each event is recorded in `events_`, then handed to `react_` (if set);
+  // a click on OK or Cancel ends the dialog with that id.
+  INT_PTR Open(int templateId, const std::function<void(DialogUser&)>& script);
+  // The state of a dialog as the template has it.
+  static DialogState StateOf(int templateId);
+
+  DialogState state_;
+  std::vector<Event> events_;
+  std::function<void(int id, DialogEvent event)> react_;
 };
 
 // Runs every conformance test on the back end `factory` drives, the tests

@@ -12,7 +12,6 @@ namespace {
 class HeadlessUser : public DialogUser {
  public:
   explicit HeadlessUser(headless::DialogDriver& d) : d_(d) {}
-  HWND Dialog() const override { return d_.Handle(); }
   void Click(int id) override { d_.Click(id); }
   void Pick(int id, int index) override { d_.SelectListEntry(id, index); }
   void Type(int id, const std::string& text) override { d_.Type(id, text); }
@@ -20,6 +19,11 @@ class HeadlessUser : public DialogUser {
   void PressEsc() override { d_.PressEsc(); }
   void CloseBox() override { d_.CloseBox(); }
   bool IsEnabled(int id) override { return d_.IsEnabled(id); }
+  bool IsChecked(int id) override { return d_.IsChecked(id); }
+  std::string Text(int id) override {
+    const int selected = d_.ListSelection(id);
+    return selected >= 0 ? d_.ListItems(id)[static_cast<size_t>(selected)] : d_.Text(id);
+  }
 
  private:
   headless::DialogDriver& d_;
@@ -53,7 +57,7 @@ class HeadlessDriver : public BackendDriver {
     p_.QueueDialog([script = std::move(script)](headless::DialogDriver& d) {
       HeadlessUser user(d);
       script(user);
-      if (!d.Ended()) plat::EndDialog(d.Handle(), kLeftOpen);
+      if (!d.Ended()) d.CloseBox();
     });
   }
   void AnswerNextFileDialog(FileChoice choice) override {

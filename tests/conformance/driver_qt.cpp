@@ -57,7 +57,6 @@ QMessageBox::StandardButton ButtonOf(int answer) {
 class QtUser : public DialogUser {
  public:
   QtUser(QtDialogHost& host, HWND dialog) : host_(host), dialog_(dialog) {}
-  HWND Dialog() const override { return dialog_; }
   void Click(int id) override { guitest::ClickControl(host_.ControlWidget(dialog_, id)); }
   void Pick(int id, int index) override { guitest::PickEntry(host_.ControlWidget(dialog_, id), index); }
   void Type(int id, const std::string& text) override { guitest::TypeInto(host_.ControlWidget(dialog_, id), text); }
@@ -68,6 +67,11 @@ class QtUser : public DialogUser {
     QWidget* control = host_.ControlWidget(dialog_, id);
     return control && control->isEnabled();
   }
+  bool IsChecked(int id) override {
+    auto* button = qobject_cast<QAbstractButton*>(host_.ControlWidget(dialog_, id));
+    return button && button->isChecked();
+  }
+  std::string Text(int id) override { return guitest::ShownText(host_.ControlWidget(dialog_, id)); }
 
  private:
   QWidget* Window() const { return host_.DialogWidget(dialog_); }
@@ -159,7 +163,7 @@ class QtDriver : public QueuedDriver {
   void RunDialogScript(HWND h, const std::function<void(DialogUser&)>& script) {
     QtUser user(Host(), h);
     script(user);
-    if (Host().DialogWidget(h)) Host().EndDialog(h, kLeftOpen);
+    if (QWidget* dialog = Host().DialogWidget(h)) dialog->close();
   }
 
   testsupport::TempDir temp_;

@@ -20,7 +20,6 @@ namespace {
 class Win32User : public DialogUser {
  public:
   explicit Win32User(void* dialog) : dialog_(dialog) {}
-  HWND Dialog() const override { return static_cast<HWND>(dialog_); }
   void Click(int id) override { w32test::Click(dialog_, id); }
   void Pick(int id, int index) override { w32test::Pick(dialog_, id, index); }
   void Type(int id, const std::string& text) override { w32test::Type(dialog_, id, text); }
@@ -28,6 +27,8 @@ class Win32User : public DialogUser {
   void PressEsc() override { w32test::PressEsc(dialog_); }
   void CloseBox() override { w32test::CloseBox(dialog_); }
   bool IsEnabled(int id) override { return w32test::IsEnabled(dialog_, id); }
+  bool IsChecked(int id) override { return w32test::IsChecked(dialog_, id); }
+  std::string Text(int id) override { return w32test::Text(dialog_, id); }
 
  private:
   void* dialog_;
@@ -125,7 +126,7 @@ class Win32Driver : public QueuedDriver {
     answered_.push_back(dialog);
     Win32User user(dialog);
     script(user);
-    if (w32ui::DialogRunning(dialog)) plat::EndDialog(static_cast<HWND>(dialog), kLeftOpen);
+    if (w32ui::DialogRunning(dialog)) w32test::CloseBox(dialog);
   }
 
   Win32Platform platform_;

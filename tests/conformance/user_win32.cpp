@@ -249,6 +249,13 @@ bool IsEnabled(Handle dialog, int id) {
   return control != nullptr && IsWindowEnabled(control);
 }
 
+bool IsChecked(Handle dialog, int id) { return IsDlgButtonChecked(H(dialog), id) == BST_CHECKED; }
+
+std::string Text(Handle dialog, int id) {
+  HWND control = GetDlgItem(H(dialog), id);
+  return control ? TextOf(control) : "";
+}
+
 // ---------------------------------------------------------------------------
 // File dialogs
 // ---------------------------------------------------------------------------

@@ -52,6 +52,9 @@ void PressEnter(Handle dialog);
 void PressEsc(Handle dialog);
 void CloseBox(Handle dialog);
 bool IsEnabled(Handle dialog, int id);
+bool IsChecked(Handle dialog, int id);
+// What control `id` shows: its text, or a list's chosen entry.
+std::string Text(Handle dialog, int id);
 
 // File dialogs ----------------------------------------------------------------------
 bool IsFileDialog(Handle window);

@@ -7,6 +7,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QRadioButton>
@@ -53,6 +55,21 @@ void PickEntry(QWidget* list, int index) {
   QAbstractItemView* view = box->view();
   view->setCurrentIndex(view->model()->index(index, 0));
   QTest::keyClick(view, Qt::Key_Return);
+}
+
+std::string ShownText(QWidget* control) {
+  QString text;
+  if (auto* edit = qobject_cast<QLineEdit*>(control))
+    text = edit->text();
+  else if (auto* label = qobject_cast<QLabel*>(control))
+    text = label->text();
+  else if (auto* button = qobject_cast<QAbstractButton*>(control))
+    text = button->text();
+  else if (auto* box = qobject_cast<QGroupBox*>(control))
+    text = box->title();
+  else if (auto* list = qobject_cast<QComboBox*>(control))
+    text = list->currentText();
+  return text.toStdString();
 }
 
 void TypeInto(QWidget* edit, const std::string& text) {

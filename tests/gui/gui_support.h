@@ -49,6 +49,8 @@ void ClickControl(QWidget* control);
 void PickEntry(QWidget* list, int index);
 // Replaces the text of line edit `edit`, one key at a time.
 void TypeInto(QWidget* edit, const std::string& text);
+// What a dialog's control shows: its text or title, or a list's chosen entry.
+std::string ShownText(QWidget* control);
 
 // Sets an environment variable for the life of the object.
 class ScopedEnv {

@@ -34,16 +34,9 @@ namespace {
 class QtDialogPlatform : public headless::HeadlessPlatform {
  public:
   explicit QtDialogPlatform(QtDialogHost& host) : host_(host) {}
-  INT_PTR DialogBoxParam(HWND o, int t, DLGPROC p, LPARAM l) override { return host_.DialogBoxParam(o, t, p, l); }
-  void EndDialog(HWND d, INT_PTR r) override { host_.EndDialog(d, r); }
-  void DlgListAdd(HWND d, int id, const char* t) override { host_.DlgListAdd(d, id, t); }
-  void DlgListSelect(HWND d, int id, int i) override { host_.DlgListSelect(d, id, i); }
-  int DlgListGetSel(HWND d, int id) override { return host_.DlgListGetSel(d, id); }
-  void SetDlgItemText(HWND d, int id, const char* t) override { host_.SetDlgItemText(d, id, t); }
-  std::string GetDlgItemText(HWND d, int id) override { return host_.GetDlgItemText(d, id); }
-  void CheckDlgButton(HWND d, int id, bool c) override { host_.CheckDlgButton(d, id, c); }
-  bool IsDlgButtonChecked(HWND d, int id) override { return host_.IsDlgButtonChecked(d, id); }
-  void EnableDlgItem(HWND d, int id, bool e) override { host_.EnableDlgItem(d, id, e); }
+  INT_PTR ShowDialog(HWND o, int t, DialogState& s, const DialogEventHandler& e) override {
+    return host_.ShowDialog(o, t, s, e);
+  }
 
  private:
   QtDialogHost& host_;
@@ -53,8 +46,6 @@ using testsupport::CommandsReceived;
 using testsupport::g_onInit;
 using testsupport::g_received;
 constexpr DLGPROC RecordingProc = testsupport::RecordingDialogProc;
-
-constexpr INT_PTR kLeftOpen = -99;
 
 class QtDialogTest : public ::testing::Test {
  protected:
@@ -73,14 +64,14 @@ class QtDialogTest : public ::testing::Test {
   }
 
   // Opens a dialog and runs `script` on it once its loop runs. A dialog
-  // the script leaves open is ended with kLeftOpen, so that a failing
-  // test does not hang.
+  // the script leaves open is closed without its procedure, so that a
+  // failing test does not hang.
   INT_PTR Open(int templateId, DLGPROC proc, const std::function<void(HWND)>& script, LPARAM param = 0) {
     QTimer start;
     start.setSingleShot(true);
     QObject::connect(&start, &QTimer::timeout, [&] {
       if (HWND h = host_.ActiveDialog()) script(h);
-      if (HWND h = host_.ActiveDialog()) host_.EndDialog(h, kLeftOpen);
+      if (HWND h = host_.ActiveDialog()) D(h)->done(0);
     });
     start.start(0);
     SettingsContext settings = core_->Settings();
@@ -96,7 +87,10 @@ class QtDialogTest : public ::testing::Test {
     return nullptr;
   }
   QDialog* D(HWND h) { return static_cast<QDialog*>(host_.DialogWidget(h)); }
-  bool Checked(HWND h, int id) { return host_.IsDlgButtonChecked(h, id); }
+  bool Checked(HWND h, int id) {
+    auto* button = qobject_cast<QAbstractButton*>(W(h, id));
+    return button && button->isChecked();
+  }
   bool Enabled(HWND h, int id) { return W(h, id) && W(h, id)->isEnabled(); }
   std::string Checks(HWND h, int first, int last) {
     std::string s;
@@ -207,14 +201,17 @@ TEST_F(QtDialogTest, EveryTemplateBuildsItsControlsWhereTheDialogUnitsPutThem) {
           EXPECT_FALSE(W(h, a)->geometry().intersects(W(h, b)->geometry())) << a.id << " and " << b.id;
         }
       if (shots) dialog->grab().save(QStringLiteral("%1/dialog%2.png").arg(QString::fromLocal8Bit(shots)).arg(tpl.id));
-      plat::EndDialog(h, 0);
+      PressEsc(h);
     });
   }
 }
 
 TEST_F(QtDialogTest, TheProcedureIsCalledBeforeTheDialogShows) {
   bool visibleAtInit = true;
-  g_onInit = [&](HWND h) { visibleAtInit = D(h)->isVisible(); };
+  g_onInit = [&](HWND) {
+    const HWND shown = host_.ActiveDialog();
+    visibleAtInit = shown != nullptr && D(shown)->isVisible();
+  };
   const INT_PTR result = Open(IDD_WHICH_EPROM, RecordingProc, [&](HWND h) {
     EXPECT_TRUE(D(h)->isVisible());
     Click(h, IDOK);
@@ -232,11 +229,13 @@ TEST_F(QtDialogTest, AnotherWindowsHandleIsNoDialog) {
 // --- what a click, a key, typing and a list choice send ---------------------------
 
 TEST_F(QtDialogTest, RadioButtonsCheckedByTheProgramWaitForTheProcedure) {
+  HWND procedures = nullptr;  // the dialog as its procedure knows it
+  g_onInit = [&](HWND h) { procedures = h; };
   Open(IDD_EPROM_OPTIONS, RecordingProc, [&](HWND h) {
     Click(h, 14);
     Click(h, 18);
     EXPECT_EQ(Checks(h, 13, 18), "000000");  // the recording procedure checks nothing
-    host_.CheckDlgButton(h, 14, true);
+    dlg::CheckDlgButton(procedures, 14, true);
     Click(h, 14);                            // nor unchecks
     EXPECT_TRUE(Checked(h, 14));
     QTest::keyClick(W(h, 14), Qt::Key_Up);   // an arrow key clicks the previous one
@@ -281,7 +280,7 @@ TEST_F(QtDialogTest, EpromOptionsFollowTheTypeChosenInTheList) {
 TEST_F(QtDialogTest, ChooseSoundClosesOnlyThroughOk) {
   const char* name = "/home/user/samples/percussion-with-a-rather-long-name.wav";
   const INT_PTR result = Open(IDD_CHOOSE_SOUND, WhichHalfDialog, [&](HWND h) {
-    EXPECT_EQ(host_.GetDlgItemText(h, 104), name);
+    EXPECT_EQ(guitest::ShownText(W(h, 104)), name);
     EXPECT_EQ(Checks(h, 101, 103), "100");
     PressEsc(h);
     CloseBox(h);

@@ -1,5 +1,7 @@
 #include "tests/support/dialog_recorder.h"
 
+#include "settings/dialog_runner.h"
+
 namespace testsupport {
 
 std::vector<DialogMessage> g_received;
@@ -9,7 +11,7 @@ INT_PTR RecordingDialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lPara
   g_received.push_back({message, LOWORD(wParam), HIWORD(wParam), lParam});
   if (message == WM_INITDIALOG && g_onInit) g_onInit(hDlg);
   if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-    plat::EndDialog(hDlg, LOWORD(wParam));
+    dlg::EndDialog(hDlg, LOWORD(wParam));
     return 1;
   }
   return 0;

@@ -4,6 +4,7 @@
 
 #include "platform/headless/platform_headless.h"
 #include "resources/dialog_templates.h"
+#include "settings/dialog_runner.h"
 
 namespace {
 
@@ -45,18 +46,18 @@ TEST(HeadlessMessageBoxes, ScriptedAnswerLetsTimePassInsideTheBox) {
 }
 
 INT_PTR ChooserProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM) {
-  if (msg == WM_INITDIALOG) plat::CheckDlgButton(hDlg, 101, true);
+  if (msg == WM_INITDIALOG) dlg::CheckDlgButton(hDlg, 101, true);
   if (msg == WM_COMMAND && LOWORD(wParam) == IDOK) {
     for (int id = 101; id <= 103; ++id)
-      if (plat::IsDlgButtonChecked(hDlg, id)) plat::EndDialog(hDlg, id - 101);
+      if (dlg::IsDlgButtonChecked(hDlg, id)) dlg::EndDialog(hDlg, id - 101);
   }
   return 0;
 }
 
-// (What a click does to a dialog's buttons is in tests/conformance.)
+// (What a click does to a dialog's buttons is in tests/unit/settings.)
 TEST(HeadlessDialogs, UnscriptedDialogsPressOk) {
   headless::ScopedHeadless p;
-  EXPECT_EQ(plat::DialogBoxParam(nullptr, IDD_CHOOSE_SOUND, ChooserProc, 0), 0);
+  EXPECT_EQ(dlg::DialogBoxParam(nullptr, IDD_CHOOSE_SOUND, ChooserProc, 0), 0);
   ASSERT_EQ(p->dialogs.size(), 1u);
   EXPECT_FALSE(p->dialogs[0].endedByScript);
 }
