@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/win32/dpi_win32.h"
 #include "platform/win32/text_win32.h"
 
 namespace w32ui {
@@ -30,12 +31,14 @@ constexpr int kButtonHeight = 24;
 struct Window {
   explicit Window(simview::SimulatorView v) : view(std::move(v)) {}
   simview::SimulatorView view;
+  UINT dpi = 96;  // its layout is in 96-dpi pixels, scaled to this
   HFONT lcdFont = nullptr;
   HFONT uiFont = nullptr;
   HBRUSH lcdBrush = CreateSolidBrush(kLcdBackground);
   ~Window() {
     DeleteObject(lcdBrush);
     if (lcdFont) DeleteObject(lcdFont);
+    if (uiFont && uiFont != GetStockObject(DEFAULT_GUI_FONT)) DeleteObject(uiFont);
   }
 };
 
@@ -113,16 +116,30 @@ void Press(HWND hWnd, const simview::Button& button) {
 
 HWND Child(HWND parent, const wchar_t* cls, const std::string& text, DWORD style, int id, int x, int y, int w, int h,
            HFONT font) {
-  HWND child = CreateWindowExW(0, cls, w32::Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
+  const UINT dpi = g_window->dpi;
+  HWND child = CreateWindowExW(0, cls, w32::Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, w32::ToScreen(x, dpi),
+                               w32::ToScreen(y, dpi), w32::ToScreen(w, dpi), w32::ToScreen(h, dpi), parent,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return child;
 }
 
+// Windows' dialog font, made for the desktop's scale, at `dpi`.
+HFONT UiFont(UINT dpi) {
+  HFONT stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  LOGFONTW font{};
+  const UINT desktop = w32::SystemDpi();
+  if (dpi == desktop || GetObjectW(stock, sizeof font, &font) == 0) return stock;
+  font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), static_cast<int>(desktop));
+  font.lfWidth = 0;
+  HFONT scaled = CreateFontIndirectW(&font);
+  return scaled ? scaled : stock;
+}
+
 void Build(HWND hWnd) {
   Window& w = *g_window;
-  w.uiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  w.lcdFont = CreateFontW(-20, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+  w.uiFont = UiFont(w.dpi);
+  w.lcdFont = CreateFontW(w32::ToScreen(-20, w.dpi), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Courier New");
   Child(hWnd, L"STATIC", "", SS_LEFT | SS_NOPREFIX, kDisplay, 10, 10, 230, 52, w.lcdFont);
   Child(hWnd, L"STATIC", "", SS_LEFT | SS_NOPREFIX, kSocket, 10, 70, 380, 34, w.uiFont);
@@ -180,8 +197,9 @@ void ShowSimulatorWindow(void* owner, simview::SimulatorView view) {
   wc.lpszClassName = kClass;
   RegisterClassExW(&wc);
   const DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  RECT r{0, 0, 406, 174};
-  AdjustWindowRectEx(&r, style, FALSE, WS_EX_TOOLWINDOW);
+  g_window->dpi = w32::WindowDpi(static_cast<HWND>(owner));
+  RECT r{0, 0, w32::ToScreen(406, g_window->dpi), w32::ToScreen(174, g_window->dpi)};
+  w32::AdjustWindowRectForDpi(&r, style, false, WS_EX_TOOLWINDOW, g_window->dpi);
   // Beside the main window, where it hides nothing of it, as far as the
   // screen allows.
   RECT main{};

@@ -17,8 +17,13 @@
 #include <vector>
 
 #include "platform/os/os_services.h"
+#include "platform/win32/dpi_win32.h"
 #include "platform/win32/text_win32.h"
 #include "resources/menu.h"
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
 
 namespace w32ui {
 namespace {
@@ -39,7 +44,9 @@ struct State {
   std::atomic<bool> wakePosted{false};
   HWND main = nullptr;
   Procedure mainProcedure;
-  HFONT controlFont = nullptr;
+  UINT dpi = 96;                  // of the main window's monitor
+  HFONT controlFont = nullptr;    // for `dpi`
+  std::map<HWND, RECT> placed;    // the child controls, in 96-dpi pixels
   std::vector<char> sound;  // the image PlaySound is reading
 };
 
@@ -51,6 +58,12 @@ State& S() {
 HWND H(Handle h) { return static_cast<HWND>(h); }
 
 std::wstring W(const std::string& s) { return w32::Wide(s); }
+
+int ToScreen(int v) { return w32::ToScreen(v, S().dpi); }
+int FromScreen(int v) { return w32::FromScreen(v, S().dpi); }
+LPARAM PointFromScreen(LPARAM lParam) {
+  return MAKELPARAM(FromScreen(static_cast<short>(LOWORD(lParam))), FromScreen(static_cast<short>(HIWORD(lParam))));
+}
 
 // The messages the program's window procedure handles; everything else
 // takes Windows' own course.
@@ -107,14 +120,25 @@ void ClearIfUnpainted(HWND window) {
   ::EndPaint(window, &ps);
 }
 
+void OnDpiChanged(HWND window, UINT dpi, const RECT& suggested);
+
 LRESULT CALLBACK MainProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   State& s = S();
   // The painter clears what it paints in its buffer: the erase Windows
   // would do first is what makes a window flicker.
   if (msg == WM_ERASEBKGND) return 1;
-  if (msg == WM_NCCREATE) s.main = hWnd;
+  if (msg == WM_NCCREATE) {
+    s.main = hWnd;
+    s.dpi = w32::WindowDpi(hWnd);
+  }
+  if (msg == WM_DPICHANGED) {
+    OnDpiChanged(hWnd, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+    return 0;
+  }
   if (msg == WM_DROPFILES) {
     Drop drop = TakeDrop(reinterpret_cast<HDROP>(wParam));
+    drop.x = FromScreen(drop.x);
+    drop.y = FromScreen(drop.y);
     if (s.mainProcedure) s.mainProcedure(hWnd, msg, reinterpret_cast<uintptr_t>(&drop), lParam);
     return 0;
   }
@@ -127,6 +151,8 @@ LRESULT CALLBACK MainProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     ClearIfUnpainted(hWnd);
     return 0;
   }
+  // The program hears of sizes and places in 96-dpi pixels.
+  if (msg == WM_SIZE || msg == WM_LBUTTONDOWN) lParam = PointFromScreen(lParam);
   return static_cast<LRESULT>(s.mainProcedure(hWnd, msg, wParam, lParam));
 }
 
@@ -145,23 +171,45 @@ LRESULT CALLBACK WakeProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 HFONT ControlFont() {
   State& s = S();
-  if (s.controlFont == nullptr) {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-      s.controlFont = CreateFontIndirectW(&metrics.lfMessageFont);
-    if (s.controlFont == nullptr) s.controlFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  }
+  if (s.controlFont == nullptr) s.controlFont = w32::CreateMessageFont(s.dpi);
+  if (s.controlFont == nullptr) s.controlFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   return s.controlFont;
+}
+
+// Places a child control given in 96-dpi pixels, and keeps its place for a
+// change of scale.
+void Place(HWND child, int x, int y, int w, int h, bool repaint) {
+  S().placed[child] = RECT{x, y, x + std::max(0, w), y + std::max(0, h)};
+  ::MoveWindow(child, ToScreen(x), ToScreen(y), ToScreen(std::max(0, w)), ToScreen(std::max(0, h)), repaint);
 }
 
 HWND MakeChild(const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h, HWND parent,
                int id) {
-  HWND child = CreateWindowExW(0, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, std::max(0, w),
-                               std::max(0, h), parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                               S().instance, nullptr);
-  if (child) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont()), FALSE);
+  HWND child = CreateWindowExW(0, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), S().instance, nullptr);
+  if (child == nullptr) return nullptr;
+  SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont()), FALSE);
+  Place(child, x, y, w, h, false);
   return child;
+}
+
+// The window moved to a monitor of another scale: the font, the controls
+// and the window follow it (Windows suggests the window's new rectangle).
+void OnDpiChanged(HWND window, UINT dpi, const RECT& suggested) {
+  State& s = S();
+  s.dpi = dpi;
+  HFONT old = s.controlFont;
+  s.controlFont = nullptr;
+  for (auto& [child, r] : s.placed) {
+    if (!IsWindow(child)) continue;
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont()), FALSE);
+    ::MoveWindow(child, ToScreen(r.left), ToScreen(r.top), ToScreen(r.right - r.left), ToScreen(r.bottom - r.top),
+                 FALSE);
+  }
+  if (old && old != GetStockObject(DEFAULT_GUI_FONT)) DeleteObject(old);
+  SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  ::InvalidateRect(window, nullptr, TRUE);
 }
 
 }  // namespace
@@ -201,9 +249,13 @@ namespace {
 SIZE DefaultWindowSize(DWORD style, HMENU menu) {
   RECT work{0, 0, 1024, 768};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  RECT r{0, 0, std::clamp<LONG>((work.right - work.left) * 3 / 4, kMinClientW, kMaxClientW),
-         std::clamp<LONG>((work.bottom - work.top) * 3 / 4, kMinClientH, kMaxClientH)};
-  AdjustWindowRectEx(&r, style, menu != nullptr, 0);
+  const UINT dpi = w32::SystemDpi();
+  RECT r{0, 0,
+         std::clamp<LONG>((work.right - work.left) * 3 / 4, w32::ToScreen(kMinClientW, dpi),
+                          w32::ToScreen(kMaxClientW, dpi)),
+         std::clamp<LONG>((work.bottom - work.top) * 3 / 4, w32::ToScreen(kMinClientH, dpi),
+                          w32::ToScreen(kMaxClientH, dpi))};
+  w32::AdjustWindowRectForDpi(&r, style, menu != nullptr, 0, dpi);
   return {r.right - r.left, r.bottom - r.top};
 }
 
@@ -335,7 +387,7 @@ void InvalidateRect(Handle window, bool erase) { ::InvalidateRect(H(window), nul
 Rect GetClientRect(Handle window) {
   RECT r{};
   if (!::GetClientRect(H(window), &r)) return {};
-  return {r.left, r.top, r.right, r.bottom};
+  return {FromScreen(r.left), FromScreen(r.top), FromScreen(r.right), FromScreen(r.bottom)};
 }
 
 void DestroyWindow(Handle window) {
@@ -346,12 +398,11 @@ void DestroyWindow(Handle window) {
     S().mainProcedure = nullptr;
     return;
   }
+  S().placed.erase(H(window));
   ::DestroyWindow(H(window));
 }
 
-void MoveWindow(Handle window, int x, int y, int w, int h, bool repaint) {
-  ::MoveWindow(H(window), x, y, std::max(0, w), std::max(0, h), repaint);
-}
+void MoveWindow(Handle window, int x, int y, int w, int h, bool repaint) { Place(H(window), x, y, w, h, repaint); }
 
 void RaiseWindow(Handle window) {
   if (IsIconic(H(window))) ShowWindow(H(window), SW_RESTORE);
@@ -371,6 +422,8 @@ Handle CreateStatusBar(Handle parent, int id) {
 
 void StatusSetParts(Handle status, const std::vector<int>& rightEdges) {
   std::vector<int> edges = rightEdges;
+  for (int& edge : edges)
+    if (edge >= 0) edge = ToScreen(edge);  // -1: to the right end
   SendMessageW(H(status), SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
 }
 
@@ -403,6 +456,7 @@ class GdiPainter : public Painter {
     target_ = ::BeginPaint(window_, &ps_);
     hdc_ = target_;
     StartBuffer();
+    ScaleDrawing();
     originalPen_ = SelectObject(hdc_, GetStockObject(BLACK_PEN));
     originalFont_ = SelectObject(hdc_, GetStockObject(SYSTEM_FONT));
   }
@@ -430,7 +484,7 @@ class GdiPainter : public Painter {
     if (bitmap == nullptr || w <= 0 || h <= 0) return;
     HDC source = CreateCompatibleDC(hdc_);
     HGDIOBJ old = SelectObject(source, bitmap);
-    BitBlt(hdc_, x, y, w, h, source, 0, 0, SRCCOPY);
+    StretchBlt(hdc_, x, y, w, h, source, 0, 0, w, h, SRCCOPY);
     SelectObject(source, old);
     DeleteDC(source);
     DeleteObject(bitmap);
@@ -466,6 +520,17 @@ class GdiPainter : public Painter {
   }
 
  private:
+  // The program draws in 96-dpi pixels; lines, text and pictures are
+  // scaled as they are drawn, so they stay sharp.
+  void ScaleDrawing() {
+    const int dpi = static_cast<int>(S().dpi);
+    if (dpi == 96) return;
+    SetMapMode(hdc_, MM_ANISOTROPIC);
+    SetWindowExtEx(hdc_, 96, 96, nullptr);
+    SetViewportExtEx(hdc_, dpi, dpi, nullptr);
+    SetStretchBltMode(hdc_, HALFTONE);
+    SetBrushOrgEx(hdc_, 0, 0, nullptr);
+  }
   void StartBuffer() {
     RECT client{};
     ::GetClientRect(window_, &client);
@@ -483,6 +548,7 @@ class GdiPainter : public Painter {
   }
   void ShowBuffer() {
     if (bitmap_ == nullptr) return;
+    SetMapMode(hdc_, MM_TEXT);
     const RECT& r = ps_.rcPaint;
     BitBlt(target_, r.left, r.top, r.right - r.left, r.bottom - r.top, hdc_, r.left, r.top, SRCCOPY);
     SelectObject(hdc_, originalBitmap_);
