@@ -47,7 +47,7 @@ list(REMOVE_ITEM TALVERINE_WIN32_SOURCES
 add_library(talverine_win32 STATIC ${TALVERINE_WIN32_SOURCES})
 target_link_libraries(talverine_win32 PUBLIC
   talverine_midi talverine_midi_sim talverine_os talverine_resources talverine_platform
-  comctl32 comdlg32 gdi32 shell32 winmm)
+  comctl32 comdlg32 gdi32 ole32 shell32 winmm)
 talverine_warnings(talverine_win32)
 
 # The resources: icon and bitmaps made from resources/ as Windows takes

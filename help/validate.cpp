@@ -13,6 +13,7 @@ namespace {
 constexpr char kDamagedHelpText[] =
     "One or more help files is missing or has been modified.\nPlease click OK for online help.";
 constexpr char kHelpStartPage[] = "help.htm";
+constexpr char kHelpCaption[] = "Help";
 
 // Both texts are kept out of plain sight in the program: stored combined
 // with one key byte, unscrambled on every call.
@@ -97,6 +98,14 @@ int CheckSupportFile(const SUPFILE& row, BYTE* buffer) {
   return std::memcmp(digest, row.hash, sizeof digest) == 0 ? 0 : 2;
 }
 
+// Opens `target` in the user's browser; when no program could take it, the
+// user is told rather than left wondering why nothing appeared.
+void OpenInBrowser(HWND hWnd, const std::string& target, const std::string& what) {
+  if (plat::ShellOpen(hWnd, target.c_str())) return;
+  const std::string text = "Unable to open " + what + ":\n" + target;
+  plat::MessageBox(hWnd, text.c_str(), kHelpCaption, MB_OK | MB_ICONWARNING);
+}
+
 }  // namespace
 
 int ValidateSupportFileTable(HWND hWnd, const SUPFILE* table, int count) {
@@ -114,7 +123,8 @@ int ValidateSupportFiles(HWND hWnd, HINSTANCE /*hInst*/) {
 }
 
 void AltMessageBox(HWND hWnd) {
-  if (plat::MessageBox(hWnd, kDamagedHelpText, nullptr, MB_OKCANCEL) == IDOK) plat::ShellOpen(hWnd, ContactInfo(1));
+  if (plat::MessageBox(hWnd, kDamagedHelpText, nullptr, MB_OKCANCEL) == IDOK)
+    OpenInBrowser(hWnd, ContactInfo(1), "the online help");
 }
 
 const char* ContactInfo(int which) {
@@ -144,7 +154,7 @@ void ShowHelpFromTable(HWND hWnd, const std::string& helpPath, const SUPFILE* ta
     AltMessageBox(hWnd);
     return;
   }
-  if (ValidateSupportFileTable(hWnd, table, count) == 0) plat::ShellOpen(hWnd, kHelpStartPage);
+  if (ValidateSupportFileTable(hWnd, table, count) == 0) OpenInBrowser(hWnd, kHelpStartPage, "the help page");
   plat::SetCurrentDirectory(saveCurrDir);
 }
 

@@ -347,8 +347,9 @@ class WindowSystem {
   virtual FileDialogResult ChooseFile(OPENFILENAME& ofn, bool save) = 0;
   // Whether files dropped on the window reach it (WM_DROPFILES).
   virtual void DragAcceptFiles(HWND hWnd, bool accept) = 0;
-  // Opens a document or an address with its program.
-  virtual void ShellOpen(HWND owner, const char* file) = 0;
+  // Opens a document or an address with its program; false when none
+  // could be started for it.
+  virtual bool ShellOpen(HWND owner, const char* file) = 0;
 
   // Sound -------------------------------------------------------------------
   // Plays a complete WAV file image held in memory (`flags`: SND_*); a new
@@ -451,7 +452,7 @@ inline INT_PTR ShowDialog(HWND o, int id, DialogState& s, const DialogEventHandl
 
 inline FileDialogResult ChooseFile(OPENFILENAME& o, bool save) { return Window().ChooseFile(o, save); }
 inline void DragAcceptFiles(HWND h, bool a) { Window().DragAcceptFiles(h, a); }
-inline void ShellOpen(HWND o, const char* f) { Window().ShellOpen(o, f); }
+inline bool ShellOpen(HWND o, const char* f) { return Window().ShellOpen(o, f); }
 
 inline bool PlaySoundMemory(const void* w, UINT f) { return Window().PlaySoundMemory(w, f); }
 inline std::unique_ptr<InstanceLock> LockSingleInstance(const char* n) { return Window().LockSingleInstance(n); }

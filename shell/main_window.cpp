@@ -102,7 +102,7 @@ void ShutDown(CoreSession& session) {
   session.FreeBuffers();
 }
 
-int TalverineMain(CoreSession& session, HINSTANCE instance) {
+int TalverineMain(CoreSession& session, HINSTANCE instance, const std::vector<std::string>& files) {
   const std::unique_ptr<InstanceLock> only = plat::LockSingleInstance(szAppName);
   if (!only) return 0;
   AppState& app = session.app;
@@ -114,5 +114,10 @@ int TalverineMain(CoreSession& session, HINSTANCE instance) {
   if (window == nullptr) return 0;
   app.MyWindow = window;
   plat::DragAcceptFiles(app.MyWindow, true);
+  if (!files.empty()) {
+    // Outside the client area: a drop that starts with the first sound.
+    DroppedFiles named{files, {}, false};
+    BaseMsgProc(window, WM_DROPFILES, reinterpret_cast<WPARAM>(&named), 0);
+  }
   return plat::RunMessageLoop();
 }

@@ -2,14 +2,17 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
 class CoreSession;
 
 // Runs the program in `session` on the installed platform: one instance
-// only, the main window, its message loop. Returns the exit code.
-int TalverineMain(CoreSession& session, HINSTANCE instance);
+// only, the main window, `files` (the command line's, with their folders)
+// loaded as files dropped beside the sound panels are, its message loop.
+// Returns the exit code.
+int TalverineMain(CoreSession& session, HINSTANCE instance, const std::vector<std::string>& files = {});
 
 // The one door from a back end into the core; it works on the session that
 // runs (CoreSession::Current()).

@@ -53,11 +53,11 @@ int main(int argc, char** argv) {
   const std::string command = args.front();
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   if (command == "--help" || command == "-h" || command == "help") {
-    std::fputs(kUsage, stdout);
+    cli::WriteOut(kUsage);
     return cli::EXIT_OK;
   }
   if (command == "--version") {
-    std::printf("talverine-cli %s\n", TALVERINE_VERSION);
+    cli::WriteOut(std::string("talverine-cli ") + TALVERINE_VERSION + "\n");
     return cli::EXIT_OK;
   }
   if (command == "convert") return cli::ConvertCommand(rest);

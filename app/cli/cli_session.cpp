@@ -1,7 +1,6 @@
 #include "app/cli/cli_session.h"
 
-#include <cstdio>
-
+#include "app/cli/cli_system.h"
 
 namespace cli {
 namespace {
@@ -12,7 +11,7 @@ void SetMidiLogPath(const std::string& path) { g_midiLogPath = path; }
 
 Session::Session() : core_(CoreSession::Setup::WithoutWindow) {
   platform_->onMessageBox = [this](const headless::MessageBoxRecord& box) {
-    std::fprintf(stderr, "talverine-cli: %s\n", box.text.c_str());
+    WriteErr("talverine-cli: " + box.text + "\n");
     failed_ = true;
     return (box.type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDCANCEL;
   };
@@ -22,7 +21,7 @@ Session::Session() : core_(CoreSession::Setup::WithoutWindow) {
     std::string text = status.text;
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
     while (!text.empty() && text.front() == ' ') text.erase(text.begin());
-    std::fprintf(stderr, "talverine-cli: %s\n", text.c_str());
+    WriteErr("talverine-cli: " + text + "\n");
     failed_ = true;
   };
   std::string error;
@@ -34,13 +33,13 @@ Session::Session() : core_(CoreSession::Setup::WithoutWindow) {
 Session::~Session() = default;
 
 void Session::Fail(const std::string& text) {
-  std::fprintf(stderr, "talverine-cli: %s\n", text.c_str());
+  WriteErr("talverine-cli: " + text + "\n");
   failed_ = true;
 }
 
 int Usage(const std::string& problem, const char* usage) {
-  if (!problem.empty()) std::fprintf(stderr, "talverine-cli: %s\n", problem.c_str());
-  std::fputs(usage, stderr);
+  if (!problem.empty()) WriteErr("talverine-cli: " + problem + "\n");
+  WriteErr(usage);
   return EXIT_USAGE;
 }
 

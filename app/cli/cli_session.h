@@ -13,6 +13,7 @@ namespace cli {
 constexpr int EXIT_OK = 0;
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
+constexpr int EXIT_INTERRUPTED = 130;  // what shells give a program Ctrl+C ended
 
 // Every session logs its MIDI traffic to this file when it is set.
 void SetMidiLogPath(const std::string& path);

@@ -7,6 +7,7 @@
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_image.h"
 #include "app/cli/cli_session.h"
+#include "app/cli/cli_system.h"
 #include "files/file_load.h"
 #include "shell/core_session.h"
 #include "shell/file_outcome.h"
@@ -48,7 +49,7 @@ int ConvertCommand(const std::vector<std::string>& argv) {
             {"--type", "--arrangement", "--sound", "--fill", "--sample-rate"});
   if (!args.ok()) return Usage(args.error(), kUsage);
   if (args.Has("--help")) {
-    std::fputs(kUsage, stdout);
+    WriteOut(kUsage);
     return EXIT_OK;
   }
   if (args.positional().size() != 2) return Usage("convert needs an INPUT and an OUTPUT file", kUsage);

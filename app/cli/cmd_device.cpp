@@ -100,7 +100,9 @@ const char kDeviceUsage[] =
     "The exit code is 0 when the operation succeeded (\"Read OK\", every byte\n"
     "verified, the data sent, the EPROM programmed and verified or already\n"
     "holding the image, the blank check started, or with --read every byte\n"
-    "blank), 1 when it failed or program refused, 2 for bad usage.\n";
+    "blank), 1 when it failed or program refused, 2 for bad usage, 130 when\n"
+    "Ctrl+C cancelled it: the operation ends as Cancel Operation ends it, the\n"
+    "ports close, nothing is saved (a second Ctrl+C ends it at once).\n";
 
 const char kPortsUsage[] =
     "usage: talverine-cli ports [--midi-device PATH]... [--simulator]\n"
@@ -299,9 +301,12 @@ std::string ReadPortChoice(const Args& args, etEnum type, PortChoice* choice) {
   return "";
 }
 
-int Finish(DeviceRun& run) {
+// The exit code once the command has done what it could; `ok`: it succeeded
+// as far as it went.
+int Finish(DeviceRun& run, bool ok) {
   run.Close();
-  return run.failed() ? EXIT_FAILED : EXIT_OK;
+  if (run.interrupted()) return EXIT_INTERRUPTED;
+  return ok && !run.failed() ? EXIT_OK : EXIT_FAILED;
 }
 
 }  // namespace
@@ -317,7 +322,7 @@ int DeviceCommand(const std::string& name, const std::vector<std::string>& argv)
              "--load", "--output"});
   if (!args.ok()) return Usage(args.error(), kDeviceUsage);
   if (args.Has("--help")) {
-    std::fputs(kDeviceUsage, stdout);
+    WriteOut(kDeviceUsage);
     return EXIT_OK;
   }
   if (!args.positional().empty()) return Usage("unexpected argument \"" + args.positional().front() + "\"", kDeviceUsage);
@@ -349,6 +354,7 @@ int DeviceCommand(const std::string& name, const std::vector<std::string>& argv)
   if (const std::string problem = ReadPortChoice(args, type, &choice); !problem.empty())
     return Usage(problem, kDeviceUsage);
 
+  CatchInterrupt();
   DeviceRun run;
   if (!run.ChoosePorts(choice, type) || !run.Start(type, arrangement)) return EXIT_FAILED;
   if (!loads.empty() && !run.Load(loads)) return EXIT_FAILED;
@@ -358,41 +364,41 @@ int DeviceCommand(const std::string& name, const std::vector<std::string>& argv)
   const ImageModel& image = run.core().image;
   const long sizeK = static_cast<long>((op->choosesEprom ? image.EpromBytes() : image.DataSize()) / 1024);
   if (op->operation == DeviceOperation::BlankCheck && args.Has("--read"))
-    return CheckBlank(run, sizeK) ? Finish(run) : EXIT_FAILED;
+    return Finish(run, CheckBlank(run, sizeK));
   if (op->operation == DeviceOperation::ProgramEprom && !args.Has("--no-check") &&
       !CheckBeforeProgramming(run, sizeK, args.Has("--force")))
-    return Finish(run);
+    return Finish(run, true);
   if (!RunOperation(run, *op, sizeK)) {
     if (op->operation == DeviceOperation::VerifyEprom) ReportVerify(run);
-    return EXIT_FAILED;
+    return Finish(run, false);
   }
-  if (op->operation == DeviceOperation::VerifyEprom && !ReportVerify(run)) return EXIT_FAILED;
+  if (op->operation == DeviceOperation::VerifyEprom && !ReportVerify(run)) return Finish(run, false);
   // The programmer says it programmed; the EPROM itself tells whether it did.
   if (op->operation == DeviceOperation::ProgramEprom && !args.Has("--no-verify")) {
     const bool verified = RunOperation(run, kVerifyAfterProgram, sizeK);
-    if (!ReportVerify(run) || !verified) return EXIT_FAILED;
+    if (!ReportVerify(run) || !verified) return Finish(run, false);
   }
   if (output) {
     // What was read: the chosen EPROM, or the Kilnbox's block of one sound.
     const UINT offset = op->choosesEprom ? image.WhichEPROM * image.EpromBytes() : 0;
     SaveSection(run.core(), *output, offset, static_cast<UINT>(sizeK * 1024));
   }
-  return Finish(run);
+  return Finish(run, true);
 }
 
 int PortsCommand(const std::vector<std::string>& argv) {
   Args args(argv, {"--simulator", "--help"}, {"--midi-device"});
   if (!args.ok()) return Usage(args.error(), kPortsUsage);
   if (args.Has("--help")) {
-    std::fputs(kPortsUsage, stdout);
+    WriteOut(kPortsUsage);
     return EXIT_OK;
   }
   if (!args.positional().empty()) return Usage("unexpected argument \"" + args.positional().front() + "\"", kPortsUsage);
   const PortNames names = ListPorts(args.Values("--midi-device"), args.Has("--simulator"));
   auto list = [](const char* title, const std::vector<std::string>& ports) {
-    std::printf("%s\n", title);
-    if (ports.empty()) std::printf("  (none)\n");
-    for (size_t i = 0; i < ports.size(); ++i) std::printf("  %zu  %s\n", i, ports[i].c_str());
+    WriteOut(std::string(title) + "\n");
+    if (ports.empty()) WriteOut("  (none)\n");
+    for (size_t i = 0; i < ports.size(); ++i) WriteOut("  " + std::to_string(i) + "  " + ports[i] + "\n");
   };
   list("Input ports:", names.inputs);
   list("Output ports:", names.outputs);

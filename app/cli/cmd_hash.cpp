@@ -5,6 +5,7 @@
 #include "app/cli/cli_args.h"
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_session.h"
+#include "app/cli/cli_system.h"
 #include "help/validate.h"
 
 namespace cli {
@@ -22,7 +23,7 @@ int HashCommand(const std::vector<std::string>& argv) {
   Args args(argv, {"--text", "--help"}, {});
   if (!args.ok()) return Usage(args.error(), kUsage);
   if (args.Has("--help")) {
-    std::fputs(kUsage, stdout);
+    WriteOut(kUsage);
     return EXIT_OK;
   }
   if (args.positional().empty()) return Usage("hash needs at least one FILE", kUsage);
@@ -33,7 +34,9 @@ int HashCommand(const std::vector<std::string>& argv) {
       session.Fail("cannot read " + path);
       continue;
     }
-    std::printf("%08x%08x%08x%08x%08x  %s\n", digest[0], digest[1], digest[2], digest[3], digest[4], path.c_str());
+    char hex[41];
+    std::snprintf(hex, sizeof hex, "%08x%08x%08x%08x%08x", digest[0], digest[1], digest[2], digest[3], digest[4]);
+    WriteOut(std::string(hex) + "  " + path + "\n");
   }
   return session.failed() ? EXIT_FAILED : EXIT_OK;
 }

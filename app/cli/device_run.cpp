@@ -173,6 +173,7 @@ void DeviceRun::SelectEprom(int index) {
 }
 
 std::optional<DeviceOutcome> DeviceRun::Run(DeviceOperation operation, uint64_t limitMs) {
+  if (interrupted_) return std::nullopt;
   headless::HeadlessPlatform& platform = session_.platform();
   DeviceController& controller = *core().devices;
   std::optional<DeviceOutcome>& outcome = controller.LastOutcome();
@@ -180,6 +181,10 @@ std::optional<DeviceOutcome> DeviceRun::Run(DeviceOperation operation, uint64_t 
   controller.Request(RequestFor(core().image, operation, eprom_));
   uint64_t deadline = platform.NowMs() + limitMs;
   while (!outcome && !failed()) {
+    if (Interrupted()) {
+      Interrupt();
+      return std::nullopt;
+    }
     if (answering_) {
       // The time the user takes to answer is no delay of the Kilnbox's.
       const uint64_t asked = platform.NowMs();
@@ -192,6 +197,19 @@ std::optional<DeviceOutcome> DeviceRun::Run(DeviceOperation operation, uint64_t 
     platform.AdvanceTime(std::min(kStepMs, deadline - now));
   }
   return outcome;
+}
+
+// Ctrl+C: the operation ends as the program's own Cancel ends it, then the
+// ports close; nothing more is said, sent or saved.
+void DeviceRun::Interrupt() {
+  if (answering_) WriteErr("\n");  // off the question's line
+  EndInPlace();
+  session_.Fail("interrupted: the operation was cancelled");
+  interrupted_ = true;
+  answering_ = nullptr;
+  core().devices->Cancel();
+  session_.platform().Pump();
+  Close();
 }
 
 void DeviceRun::Close() {
@@ -211,21 +229,26 @@ void DeviceRun::Close() {
 
 void DeviceRun::Progress(const std::string& text) {
   EndInPlace();
-  std::fprintf(stderr, "%s\n", text.c_str());
+  WriteErr(text + "\n");
 }
 
 void DeviceRun::ProgressInPlace(const std::string& text) {
-  std::fprintf(stderr, "\r\033[K%s", text.c_str());
+  WriteErr("\r\033[K" + text);
   inPlaceShown_ = true;
 }
 
 void DeviceRun::EndInPlace() {
   if (!inPlaceShown_) return;
-  std::fputs("\r\033[K", stderr);
+  WriteErr("\r\033[K");
   inPlaceShown_ = false;
 }
 
+void DeviceRun::Report(const std::string& text) {
+  if (!interrupted_) Progress(text);
+}
+
 void DeviceRun::Problem(const std::string& text) {
+  if (interrupted_) return;  // its reason has been given
   EndInPlace();
   session_.Fail(text);
 }
@@ -275,7 +298,7 @@ int DeviceRun::OnMessageBox(const headless::MessageBoxRecord& box) {
 
 void DeviceRun::AskOnTerminal(const std::string& question, std::function<void(bool)> answered) {
   EndInPlace();
-  std::fprintf(stderr, "%s [y/n] ", question.c_str());
+  WriteErr(question + " [y/n] ");
   typed_.clear();
   answering_ = std::move(answered);
 }
@@ -288,7 +311,7 @@ void DeviceRun::ReadAnswer() {
   if (c == kNoInputYet) return;
   std::optional<bool> yes;
   if (c == kEndOfInput) {
-    std::fputc('\n', stderr);
+    WriteErr("\n");
     Problem("no answer: taken as No");
     yes = false;
   } else if (c != '\n') {
@@ -298,7 +321,7 @@ void DeviceRun::ReadAnswer() {
     yes = YesOrNo(typed_);
     typed_.clear();
     if (!yes) {
-      std::fputs("Please answer y or n: ", stderr);
+      WriteErr("Please answer y or n: ");
       return;
     }
   }

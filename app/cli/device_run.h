@@ -53,9 +53,9 @@ class DeviceRun : private DeviceView {
   // The EPROM (from 0) the operations work on.
   void SelectEprom(int index);
 
-  // Runs `operation` until it has ended or `limitMs` have passed (the time
-  // the user takes to answer a question aside); the outcome, or nullopt on
-  // the time limit.
+  // Runs `operation` until it has ended, `limitMs` have passed (the time
+  // the user takes to answer a question aside) or Ctrl+C was pressed; the
+  // outcome, or nullopt on the time limit and after Ctrl+C.
   std::optional<DeviceOutcome> Run(DeviceOperation operation, uint64_t limitMs);
   const EpromComparison& LastVerify() { return core().devices->LastVerify(); }
 
@@ -63,12 +63,14 @@ class DeviceRun : private DeviceView {
   void Close();
 
   bool failed() const { return session_.failed(); }
+  // Whether Ctrl+C cancelled an operation (and closed the ports).
+  bool interrupted() const { return interrupted_; }
   // The core session the operations work on.
   CoreSession& core() { return session_.core(); }
   // Reports a problem of the command itself: stderr, and the run fails.
   void Problem(const std::string& text);
   // A line of the command's own after the controller's texts, on stderr.
-  void Report(const std::string& text) { Progress(text); }
+  void Report(const std::string& text);
 
  private:
   // What the controller shows and asks.
@@ -86,6 +88,7 @@ class DeviceRun : private DeviceView {
   int OnMessageBox(const headless::MessageBoxRecord& box);
   void AskOnTerminal(const std::string& question, std::function<void(bool)> answered);
   void ReadAnswer();
+  void Interrupt();
   void Progress(const std::string& text);
   void ProgressInPlace(const std::string& text);
   void EndInPlace();
@@ -99,6 +102,7 @@ class DeviceRun : private DeviceView {
   std::function<void(bool)> answering_;  // the terminal's answer is awaited
   std::string typed_;                    // what the user typed of it so far
   bool closing_ = false;
+  bool interrupted_ = false;
   bool inPlaceShown_ = false;
   bool terminalProgress_ = false;
   std::string shown_[3];

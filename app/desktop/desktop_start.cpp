@@ -5,6 +5,7 @@
 
 #include "app/cli/cli_args.h"
 #include "platform/midi/traffic_log.h"
+#include "platform/os/os_services.h"
 #include "shell/core_session.h"
 #include "shell/main_window.h"
 
@@ -58,10 +59,11 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
 
 std::string Usage(const char* deviceHelp, const char* footer) {
   return std::string(
-             "usage: talverine [OPTIONS]\n"
+             "usage: talverine [OPTIONS] [FILE...]\n"
              "\n"
              "Prepares and burns the voice EPROMs of a sampled drum machine with the\n"
-             "Kilnbox EPROM programmer.\n"
+             "Kilnbox EPROM programmer. FILEs load into the image as files dropped on\n"
+             "the window do: the first into the first sound or EPROM, and so on.\n"
              "\n"
              "Options:\n"
              "  --simulator          add a simulated Kilnbox to the MIDI ports, to try\n"
@@ -73,8 +75,15 @@ std::string Usage(const char* deviceHelp, const char* footer) {
          footer;
 }
 
-std::string NotTaken(const std::string& arg) {
-  return (arg.rfind('-', 0) == 0 ? "unknown option \"" : "unexpected argument \"") + arg + "\"";
+bool TakeFiles(const std::vector<std::string>& rest, Options* options, std::string* error) {
+  for (const std::string& arg : rest) {
+    if (arg.rfind('-', 0) == 0) {
+      *error = "unknown option \"" + arg + "\"";
+      return false;
+    }
+    options->files.push_back(arg);
+  }
+  return true;
 }
 
 int RunCore(plat::Parts parts, MidiPortSet& midi, const Options& options, std::string* error) {
@@ -85,10 +94,14 @@ int RunCore(plat::Parts parts, MidiPortSet& midi, const Options& options, std::s
       return kExitFailure;
   }
   const plat::Parts previous = plat::Install(parts);
+  // Named from the folder the program was started in, which loading the
+  // configuration changes.
+  std::vector<std::string> files;
+  for (const std::string& file : options.files) files.push_back(os::ResolvePath(plat::GetCurrentDirectory(), file));
   int code = 0;
   {
     CoreSession core;
-    code = TalverineMain(core, nullptr);
+    code = TalverineMain(core, nullptr, files);
   }
   trafficLog.Stop();
   plat::Install(previous);

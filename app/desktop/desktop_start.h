@@ -23,8 +23,11 @@ struct Options {
   std::optional<std::string> midiLog;
   std::vector<std::string> midiDevices;
   // Arguments that are not ours (not starting with "--"), in their order:
-  // the toolkit may take its own (-platform NAME); what is left is an error.
+  // the toolkit may take its own (-platform NAME); what is left is files
+  // (TakeFiles).
   std::vector<std::string> others;
+  // Files to load at start, as a drop beside the sound panels loads them.
+  std::vector<std::string> files;
 };
 
 // Reads the arguments after the program's name. "-h" and "/?" ask for help
@@ -35,8 +38,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
 // `footer` ends the text.
 std::string Usage(const char* deviceHelp, const char* footer = "");
 
-// "unknown option" or "unexpected argument", for an argument nobody took.
-std::string NotTaken(const std::string& arg);
+// Takes the arguments no option took as `options`' files; false, with the
+// error, for the first that looks like an option.
+bool TakeFiles(const std::vector<std::string>& rest, Options* options, std::string* error);
 
 // Starts the traffic log on `midi` and runs the window program on `parts`.
 // A log that can't start returns kExitFailure with `error` set, before the

@@ -26,7 +26,7 @@ int Usage(const std::string& error) {
 
 int main(int argc, char** argv) {
   std::string error;
-  const std::optional<desktop::Options> options =
+  std::optional<desktop::Options> options =
       desktop::ParseOptions(std::vector<std::string>(argv + std::min(argc, 1), argv + argc), &error);
   if (!options) return Usage(error);
   if (options->help) {
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
   }
 
   // Qt takes its own options (single-dash, with their values) out of the
-  // list; anything left is not one.
+  // list; what is left are files to load, or options nobody knows.
   std::vector<std::string> qtArgs{argc > 0 ? argv[0] : "talverine"};
   qtArgs.insert(qtArgs.end(), options->others.begin(), options->others.end());
   std::vector<char*> qtArgv;
@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
   QApplication app(qtArgc, qtArgv.data());
   QApplication::setApplicationName(QStringLiteral("talverine"));
   QApplication::setApplicationVersion(QStringLiteral(TALVERINE_VERSION));
-  if (qtArgc > 1) return Usage(desktop::NotTaken(qtArgv[1]));
+  if (!desktop::TakeFiles(std::vector<std::string>(qtArgv.begin() + 1, qtArgv.begin() + qtArgc), &*options, &error))
+    return Usage(error);
 
   QtPlatform platform;
   const int code = desktop::Run(platform, *options, &error);

@@ -33,10 +33,7 @@ int main() {
   std::vector<std::string> args = w32::CommandLineArguments();
   if (!args.empty()) args.erase(args.begin());
   std::optional<desktop::Options> options = desktop::ParseOptions(args, &error);
-  if (options && !options->others.empty()) {
-    error = desktop::NotTaken(options->others.front());
-    options.reset();
-  }
+  if (options && !desktop::TakeFiles(options->others, &*options, &error)) options.reset();
   if (!options) return Tell("talverine: " + error + "\n\n" + kUsage, stderr, desktop::kExitUsage);
   if (options->help) return Tell(kUsage, stdout, 0);
   if (options->version) return Tell(std::string("talverine ") + TALVERINE_VERSION + "\n", stdout, 0);

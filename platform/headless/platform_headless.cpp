@@ -670,7 +670,10 @@ FileDialogResult HeadlessPlatform::ChooseFile(OPENFILENAME& ofn, bool save) {
 
 void HeadlessPlatform::DragAcceptFiles(HWND, bool accept) { acceptsDrops = accept; }
 
-void HeadlessPlatform::ShellOpen(HWND, const char* file) { shellOpened.push_back(Resolve(file ? file : "")); }
+bool HeadlessPlatform::ShellOpen(HWND, const char* file) {
+  shellOpened.push_back(Resolve(file ? file : ""));
+  return !shellOpenFails;
+}
 
 bool HeadlessPlatform::PlaySoundMemory(const void* wavImage, UINT) {
   soundsPlayed.push_back(wavImage);

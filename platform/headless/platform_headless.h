@@ -198,6 +198,7 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   bool lastEraseRequested = false;
   std::vector<const void*> soundsPlayed;
   std::vector<std::string> shellOpened;
+  bool shellOpenFails = false;       // ShellOpen records the file and reports it not opened
   std::vector<std::string> debugTraces;
   std::vector<uint64_t> sleeps;      // every Sleep, in ms
   bool acceptsDrops = false;
@@ -232,7 +233,7 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   INT_PTR ShowDialog(HWND owner, int templateId, DialogState& state, const DialogEventHandler& onEvent) override;
   FileDialogResult ChooseFile(OPENFILENAME& ofn, bool save) override;
   void DragAcceptFiles(HWND hWnd, bool accept) override;
-  void ShellOpen(HWND owner, const char* file) override;
+  bool ShellOpen(HWND owner, const char* file) override;
   bool PlaySoundMemory(const void* wavImage, UINT flags) override;
   std::unique_ptr<InstanceLock> LockSingleInstance(const char* name) override;
 

@@ -484,11 +484,11 @@ void QtPlatform::DragAcceptFiles(HWND hWnd, bool accept) {
   if (hWnd == main_ && ClientArea()) ClientArea()->AcceptDrops(accept);
 }
 
-void QtPlatform::ShellOpen(HWND, const char* file) {
+bool QtPlatform::ShellOpen(HWND, const char* file) {
   const QString target = Text(file);
-  if (target.isEmpty()) return;
+  if (target.isEmpty()) return false;
   const QUrl url = IsWebAddress(target) ? QUrl(target) : QUrl::fromLocalFile(QFile::decodeName(Resolve(file).c_str()));
-  QDesktopServices::openUrl(url);
+  return QDesktopServices::openUrl(url);
 }
 
 // ---------------------------------------------------------------------------

@@ -24,6 +24,8 @@ bool IsAbsolute(const std::string& path) {
   return path.size() >= 2 && path[1] == ':' && ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z');
 }
 
+void SleepFor(unsigned ms) { Sleep(ms); }
+
 std::string ParentOf(const std::string& path) {
   const std::string::size_type cut = path.find_last_of("\\/");
   return cut == std::string::npos ? std::string() : path.substr(0, cut);
@@ -44,7 +46,7 @@ std::string CurrentDirectory() {
 bool DirectoryExists(const std::string& path) { return KindOfPath(path) == PathKind::Directory; }
 
 PathKind KindOfPath(const std::string& path) {
-  const std::wstring wide = w32::Wide(path);
+  const std::wstring wide = w32::FilePath(path);
   if (wide.empty()) return PathKind::Missing;
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
@@ -71,7 +73,7 @@ bool MakeDirectories(const std::string& path) {
   if (DirectoryExists(path)) return true;
   const std::string parent = ParentOf(path);
   if (!parent.empty() && !(parent.size() == 2 && parent[1] == ':')) MakeDirectories(parent);
-  return CreateDirectoryW(w32::Wide(path).c_str(), nullptr) != 0 || GetLastError() == ERROR_ALREADY_EXISTS;
+  return CreateDirectoryW(w32::FilePath(path).c_str(), nullptr) != 0 || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 std::string ConfigDirectory() {
@@ -85,25 +87,18 @@ std::string ConfigDirectory() {
 }
 
 bool RenameOver(const std::string& from, const std::string& to) {
-  // Only a file is replaced: never a folder (Wine would put the file in
-  // its place, and whatever it held would be gone) nor a device.
-  const PathKind old = KindOfPath(to);
-  if (old == PathKind::Directory || old == PathKind::Other) return false;
-  const std::wstring source = w32::Wide(from);
-  const std::wstring target = w32::Wide(to);
-  // Replacing keeps what the user set on the old file (its attributes and
-  // access rights); only a new name is a plain move.
-  if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES &&
-      ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-    return true;
-  return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  return w32::RenameOverWaiting(from, to, SleepFor);
 }
 
 FILE* OpenFile(const std::string& path, const char* mode) {
-  return _wfopen(w32::Wide(path).c_str(), w32::Wide(mode ? mode : "").c_str());
+  const std::wstring file = w32::FilePath(path);
+  const std::wstring how = w32::Wide(mode ? mode : "");
+  FILE* fp = nullptr;
+  w32::RetryWhileHeld([&] { return (fp = _wfopen(file.c_str(), how.c_str())) != nullptr; }, SleepFor);
+  return fp;
 }
 
-bool Remove(const std::string& path) { return DeleteFileW(w32::Wide(path).c_str()) != 0; }
+bool Remove(const std::string& path) { return DeleteFileW(w32::FilePath(path).c_str()) != 0; }
 
 std::string ExecutableDirectory() {
   std::vector<wchar_t> buffer(MAX_PATH);
@@ -164,6 +159,56 @@ bool UseParentConsole() {
 
 void ShowMessage(const std::string& caption, const std::string& text) {
   MessageBoxW(nullptr, Wide(text).c_str(), Wide(caption).c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
+std::wstring FilePath(const std::string& path) {
+  // Less room for a file name: CreateDirectoryW stops at 248 characters.
+  constexpr size_t kClassicLimit = MAX_PATH - 12;
+  const std::wstring wide = Wide(path);
+  if (wide.size() < kClassicLimit || wide.rfind(L"\\\\?\\", 0) == 0 || wide.rfind(L"\\\\.\\", 0) == 0) return wide;
+  // The prefix turns off Windows' own clean-up of the path: it gets
+  // absolute, its separators back-slashes and its "." and ".." resolved here.
+  const DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return wide;
+  std::wstring full(n, L'\0');
+  const DWORD got = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+  if (got == 0 || got >= n) return wide;
+  full.resize(got);
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+bool RetryWhileHeld(const std::function<bool()>& attempt, const Pause& pause) {
+  constexpr unsigned kStepMs = 50;
+  constexpr unsigned kPatienceMs = 1000;
+  // Waits are counted, not timed: a loaded machine neither gives up sooner
+  // nor waits longer.
+  for (unsigned waited = 0;; waited += kStepMs) {
+    if (attempt()) return true;
+    const DWORD error = GetLastError();
+    const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+    if (!held || waited >= kPatienceMs) return false;
+    pause(kStepMs);
+  }
+}
+
+bool RenameOverWaiting(const std::string& from, const std::string& to, const Pause& pause) {
+  // Only a file is replaced: never a folder (Wine would put the file in
+  // its place, and whatever it held would be gone) nor a device.
+  const os::PathKind old = os::KindOfPath(to);
+  if (old == os::PathKind::Directory || old == os::PathKind::Other) return false;
+  const std::wstring source = FilePath(from);
+  const std::wstring target = FilePath(to);
+  return RetryWhileHeld(
+      [&] {
+        // Replacing keeps what the user set on the old file (its attributes
+        // and access rights); only a new name is a plain move.
+        if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES &&
+            ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+          return true;
+        return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+      },
+      pause);
 }
 
 }  // namespace w32

@@ -223,8 +223,8 @@ FileDialogResult Win32Platform::ChooseFile(OPENFILENAME& ofn, bool save) {
 
 void Win32Platform::DragAcceptFiles(HWND hWnd, bool accept) { w32ui::DragAcceptFiles(U(hWnd), accept); }
 
-void Win32Platform::ShellOpen(HWND owner, const char* file) {
-  w32ui::ShellOpen(U(owner), Text(file), GetCurrentDirectory());
+bool Win32Platform::ShellOpen(HWND owner, const char* file) {
+  return w32ui::ShellOpen(U(owner), Text(file), GetCurrentDirectory());
 }
 
 // ---------------------------------------------------------------------------

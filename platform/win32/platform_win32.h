@@ -60,7 +60,7 @@ class Win32Platform : public WindowSystem, public os::SystemServices {
   INT_PTR ShowDialog(HWND owner, int templateId, DialogState& state, const DialogEventHandler& onEvent) override;
   FileDialogResult ChooseFile(OPENFILENAME& ofn, bool save) override;
   void DragAcceptFiles(HWND hWnd, bool accept) override;
-  void ShellOpen(HWND owner, const char* file) override;
+  bool ShellOpen(HWND owner, const char* file) override;
   bool PlaySoundMemory(const void* wavImage, UINT flags) override;
   std::unique_ptr<InstanceLock> LockSingleInstance(const char* name) override;
 

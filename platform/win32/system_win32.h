@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,5 +23,19 @@ std::vector<std::string> CommandLineArguments();
 bool UseParentConsole();
 // A message for a user with no console: a box.
 void ShowMessage(const std::string& caption, const std::string& text);
+
+// A path as the wide file calls take it. A long one (near the classic 260
+// characters or beyond) is made absolute with the "\\?\" prefix, which
+// every version of Windows takes, whatever its long-path setting.
+std::wstring FilePath(const std::string& path);
+
+// How a retry waits between its tries: Sleep, or a test's own.
+using Pause = std::function<void(unsigned ms)>;
+// Runs `attempt` until it succeeds, fails for another reason than the file
+// being held by another program (an antivirus or indexer looking at a file
+// just written), or has waited a second in all; whether it succeeded.
+bool RetryWhileHeld(const std::function<bool()>& attempt, const Pause& pause);
+// os::RenameOver, waiting with `pause` while either file is held.
+bool RenameOverWaiting(const std::string& from, const std::string& to, const Pause& pause);
 
 }  // namespace w32

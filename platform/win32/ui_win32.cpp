@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <mmsystem.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -221,6 +222,10 @@ void Initialize() {
   State& s = S();
   if (s.instance != nullptr) return;
   s.instance = GetModuleHandleW(nullptr);
+  // The shell hands documents to extensions that need COM on the calling
+  // thread, apartment-threaded as a window's thread must be; kept for the
+  // life of the process.
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
                                 ICC_BAR_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
@@ -640,15 +645,25 @@ bool RunFileDialog(FileRequest& request, bool save) {
 
 void DragAcceptFiles(Handle window, bool accept) { ::DragAcceptFiles(H(window), accept); }
 
-void ShellOpen(Handle owner, const std::string& target, const std::string& folder) {
-  if (target.empty()) return;
+bool ShellOpen(Handle owner, const std::string& target, const std::string& folder) {
+  if (target.empty()) return false;
   std::string path = target;
   const bool address = target.rfind("http://", 0) == 0 || target.rfind("https://", 0) == 0;
   if (!address) {
     path = os::ResolvePath(folder, target);
     std::replace(path.begin(), path.end(), '/', '\\');
   }
-  ShellExecuteW(H(owner), L"open", W(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  const std::wstring file = W(path);
+  SHELLEXECUTEINFOW request{};
+  request.cbSize = sizeof request;
+  // Done before the call returns, so that its outcome is known; the
+  // program tells the user of a failure in its own words, not the shell's.
+  request.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  request.hwnd = H(owner);
+  request.lpVerb = L"open";
+  request.lpFile = file.c_str();
+  request.nShow = SW_SHOWNORMAL;
+  return ShellExecuteExW(&request) != 0;
 }
 
 // ---------------------------------------------------------------------------

@@ -114,8 +114,9 @@ struct Drop {
   long x = 0, y = 0;
   bool inClient = false;
 };
-// Opens an address, or a file (relative to `folder`) with its program.
-void ShellOpen(Handle owner, const std::string& target, const std::string& folder);
+// Opens an address, or a file (relative to `folder`) with its program;
+// false when nothing could be started for it.
+bool ShellOpen(Handle owner, const std::string& target, const std::string& folder);
 
 // --- sound ------------------------------------------------------------------------------
 // Plays a WAV file image (a copy is kept while it plays); `bytes` 0 stops.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -265,6 +266,23 @@ TEST_F(Integration, HostKilledInMidReplyDoesNotKeepTheNextHostWaiting) {
   const CliResult second = Cli({"read", "--midi-device", pty, "-o", Path("read.bin")});
   ASSERT_EQ(second.code, 0) << second.err;
   EXPECT_EQ(FileBytes("read.bin"), eprom);
+}
+
+TEST_F(Integration, CtrlCInMidReplyCancelsTheReadAndSavesNothing) {
+  WriteImage("eprom.bin", Pattern(65536, 8));
+  const std::string pty = StartSim({"--socket", Path("eprom.bin")});  // a 45-second reply
+  ASSERT_FALSE(pty.empty());
+  std::unique_ptr<Child> cli =
+      StartCli({"read", "--midi-device", pty, "--type", "27512", "-o", Path("read.bin")});
+  ASSERT_TRUE(SimShowed("display: Sending block 1 |"));
+  kill(cli->Pid(), SIGINT);
+
+  const CliResult read = Finish(*cli, kPatienceMs);
+  EXPECT_EQ(read.code, 130) << read.err;
+  EXPECT_NE(read.err.find("talverine-cli: interrupted: the operation was cancelled\n"), std::string::npos) << read.err;
+  EXPECT_EQ(read.err.find("Read OK"), std::string::npos) << read.err;
+  for (const auto& entry : std::filesystem::directory_iterator(temp_.path()))
+    EXPECT_NE(entry.path().filename().string().rfind("read.bin", 0), 0u) << entry.path();
 }
 
 TEST_F(Integration, CorruptedReplyIsReportedAndNeverStoredAsGood) {

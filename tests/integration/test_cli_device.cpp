@@ -2,6 +2,7 @@
 // Kilnbox, the options, the programming question on a terminal and off one,
 // and the exit codes a script relies on.
 #include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -91,22 +92,33 @@ TEST_F(Integration, ProgrammingQuestionWithoutATerminalIsNo) {
   EXPECT_NE(program.err.find("taken as No"), std::string::npos) << program.err;
 }
 
-TEST_F(Integration, ProgrammingQuestionIsAnsweredOnTheTerminal) {
+TEST_F(Integration, ProgrammingQuestionIsAnsweredOnTheTerminalOrCtrlCEndsIt) {
   const int master = posix_openpt(O_RDWR | O_NOCTTY);
   ASSERT_GE(master, 0);
   ASSERT_EQ(grantpt(master), 0);
   ASSERT_EQ(unlockpt(master), 0);
   const std::string terminal = ptsname(master);
   WriteImage("image.bin", Pattern(4096));
-  std::unique_ptr<Child> cli = StartCli(
-      {"program", "--simulator", "--type", "2732", "--speed", "50", "--load", Path("image.bin")}, terminal);
+  const std::vector<std::string> args = {"program", "--simulator", "--type", "2732", "--speed", "50",
+                                         "--load", Path("image.bin")};
+  std::unique_ptr<Child> cli = StartCli(args, terminal);
   ASSERT_TRUE(WaitForText(cli->StderrPath(), "[y/n]", kPatienceMs)) << ReadText(cli->StderrPath());
   const std::string answers = "perhaps\ny\n";
   ASSERT_EQ(write(master, answers.data(), answers.size()), static_cast<ssize_t>(answers.size()));
   const CliResult program = Finish(*cli, kPatienceMs);
-  close(master);
   EXPECT_EQ(program.code, 0) << program.err;
   EXPECT_NE(program.err.find("Please answer y or n"), std::string::npos) << program.err;
+
+  cli = StartCli(args, terminal);
+  ASSERT_TRUE(WaitForText(cli->StderrPath(), "[y/n]", kPatienceMs)) << ReadText(cli->StderrPath());
+  kill(cli->Pid(), SIGINT);
+  const CliResult interrupted = Finish(*cli, kPatienceMs);
+  close(master);
+  EXPECT_EQ(interrupted.code, 130) << interrupted.err;
+  EXPECT_NE(interrupted.err.find("[y/n] \ntalverine-cli: interrupted: the operation was cancelled\n"),
+            std::string::npos)
+      << interrupted.err;
+  EXPECT_EQ(interrupted.err.find("all 4096 bytes match"), std::string::npos) << interrupted.err;
 }
 
 }  // namespace

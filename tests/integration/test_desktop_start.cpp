@@ -34,7 +34,8 @@ class DesktopStart : public Integration {
 };
 
 TEST_F(DesktopStart, ASecondStartLeavesTheLogFileItWasGivenAlone) {
-  std::unique_ptr<Child> first = StartTalverine({}, "first");
+  WriteImage("voice.bin", std::vector<uint8_t>(8192, 0x40));
+  std::unique_ptr<Child> first = StartTalverine({Path("voice.bin")}, "first");  // a file to load is no error
   ASSERT_TRUE(WaitForSocket(kPatienceMs)) << ReadText(first->StderrPath());
 
   WriteImage("session.log", {'k', 'e', 'p', 't', '\n'});
@@ -64,7 +65,7 @@ TEST_F(DesktopStart, TheCommandLineIsReadBeforeAnyWindow) {
       {{"--midi-device", ""}, 2, "option --midi-device needs a NAME"},
       {{"--simulator=yes"}, 2, "unknown option --simulator=yes"},
       {{"-nosuchqtoption"}, 2, "unknown option \"-nosuchqtoption\""},
-      {{"--midi-log", Path("log.txt"), "stray.wav"}, 2, "unexpected argument \"stray.wav\""},
+      {{"--midi-log", Path("log.txt"), "stray.wav", "-stray"}, 2, "unknown option \"-stray\""},
   };
   for (const auto& c : cases) {
     std::unique_ptr<Child> run = StartTalverine(c.args, "args");

@@ -238,6 +238,19 @@ TEST_F(MainWindow, DroppedFilesLoadFromTheSectionUnderThePoint) {
   EXPECT_EQ(Image(8192, 8192), std::vector<uint8_t>(8192, 0xC3));
 }
 
+TEST_F(MainWindow, FilesNamedAtStartLoadAsADropFromTheFirstEprom) {
+  testsupport::WriteText(Path("TALVERINE.CFG"), "EPROM_type = " + std::to_string(et2764) +
+                                                    "\nEPROM_Arrangement = " + std::to_string(eaTwoEpromsOneSound) + "\n");
+  WriteFile("a.bin", 8192, 0x11);
+  WriteFile("b.bin", 8192, 0x22);
+  P().PostQuitMessage(0);  // the loop ends at once; the files are loaded before it runs
+  EXPECT_EQ(TalverineMain(Session(), nullptr, {Path("a.bin"), Path("b.bin"), Path("a.bin")}), 0);
+  EXPECT_EQ(Image(0, 8192), std::vector<uint8_t>(8192, 0x11));
+  EXPECT_EQ(Image(8192, 8192), std::vector<uint8_t>(8192, 0x22));
+  EXPECT_EQ(Model().SoundFile[1], Path("b.bin"));
+  EXPECT_TRUE(P().acceptsDrops);
+}
+
 TEST_F(MainWindow, DropsOnFourEpromsAndOnOddOrTinyWindows) {
   StartWith(et2764, eaFourEpromsOneSound);
   WriteFile("a.bin", 40000, 0x11);

@@ -1,7 +1,16 @@
 // talverine-cli.exe under Wine: its conversions give the Linux build's bytes,
 // file names beyond ASCII load and save, and it reads, programs and
 // verifies against kilnbox-sim (the Linux program) on a pseudo-terminal
-// that Wine maps to a COM port.
+// that Wine maps to a COM port, where Ctrl+C cancels cleanly.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+
 #include "tests/wine/wine_fixture.h"
 
 #include <pwd.h>
@@ -14,6 +23,48 @@ using integration::CliResult;
 using integration::Pattern;
 
 class WineCli : public WineTest {};
+
+// A pseudo-terminal in raw mode, as a terminal emulator keeps it: Wine makes
+// it the console of a program started on it.
+class Terminal {
+ public:
+  Terminal() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+    path_ = ptsname(master_);
+    const int slave = open(path_.c_str(), O_RDWR | O_NOCTTY);
+    termios raw{};
+    tcgetattr(slave, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(slave, TCSANOW, &raw);
+    close(slave);
+  }
+  ~Terminal() {
+    if (master_ >= 0) close(master_);
+  }
+  const std::string& path() const { return path_; }
+  // Reads what the terminal shows until it has shown `text`; false after
+  // kPatienceMs without it.
+  bool Showed(const std::string& text) {
+    const auto start = std::chrono::steady_clock::now();
+    while (shown_.find(text) == std::string::npos) {
+      if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(integration::kPatienceMs)) return false;
+      pollfd ready{master_, POLLIN, 0};
+      if (poll(&ready, 1, 100) <= 0) continue;
+      char bytes[4096];
+      const ssize_t got = read(master_, bytes, sizeof bytes);
+      if (got > 0) shown_.append(bytes, static_cast<size_t>(got));
+    }
+    return true;
+  }
+  void Type(const std::string& keys) { ASSERT_EQ(write(master_, keys.data(), keys.size()), ssize_t(keys.size())); }
+  const std::string& shown() const { return shown_; }
+
+ private:
+  int master_ = -1;
+  std::string path_;
+  std::string shown_;
+};
 
 TEST_F(WineCli, ConversionsGiveTheLinuxBytesAndNamesBeyondAsciiLoadAndSave) {
   WriteImage("sound.bin", Pattern(8192, 5));
@@ -136,6 +187,42 @@ TEST_F(WineInstaller, InstallsForTheUserOrForEveryoneAndUninstallsCleanly) {
   EXPECT_FALSE(testsupport::FileExists(folder + "/talverine.exe"));
   EXPECT_FALSE(testsupport::FileExists(folder + "/help/help.htm"));
   EXPECT_EQ(UserPath().find(userFolder), std::string::npos) << UserPath();
+}
+
+TEST_F(WineCli, CtrlCInMidReplyCancelsTheReadAndSavesNothing) {
+  WriteImage("eprom.bin", Pattern(65536, 8));
+  const std::string pty = StartSim({"--socket", Path("eprom.bin")});  // a 45-second reply
+  ASSERT_FALSE(pty.empty());
+  const std::string port = MapComPort(8, pty);
+  std::unique_ptr<integration::Child> cli =
+      StartWindows("talverine-cli.exe", {"read", "--midi-device", port, "--type", "27512", "-o", "read.bin"}, "read");
+  ASSERT_TRUE(SimShowed("display: Sending block 1 |"));
+  // Wine hands a SIGINT to the program's console control handlers as Ctrl+C.
+  kill(cli->Pid(), SIGINT);
+
+  const CliResult read = Finish(*cli, integration::kPatienceMs);
+  EXPECT_EQ(read.code, 130) << read.err;
+  EXPECT_NE(read.err.find("talverine-cli: interrupted: the operation was cancelled"), std::string::npos) << read.err;
+  for (const auto& entry : std::filesystem::directory_iterator(temp_.path()))
+    EXPECT_NE(entry.path().filename().string().rfind("read.bin", 0), 0u) << entry.path();
+}
+
+TEST_F(WineCli, OnAConsoleTextIsUnicodeAndTheAnswerIsOneLine) {
+  Terminal terminal;
+  ASSERT_FALSE(terminal.path().empty());
+  std::unique_ptr<integration::Child> convert =
+      StartWindows("talverine-cli.exe", {"convert", "Kl\xC3\xA4nge \xE2\x82\xAC.bin", "out.bin"}, "", terminal.path());
+  EXPECT_TRUE(terminal.Showed("cannot read Kl\xC3\xA4nge \xE2\x82\xAC.bin")) << terminal.shown();
+  EXPECT_EQ(convert->WaitFor(integration::kPatienceMs), std::optional<int>(1));
+
+  WriteImage("image.bin", Pattern(4096, 3));
+  std::unique_ptr<integration::Child> program = StartWindows(
+      "talverine-cli.exe", {"program", "--simulator", "--type", "2732", "--speed", "50", "--load", "image.bin"}, "",
+      terminal.path());
+  ASSERT_TRUE(terminal.Showed("[y/n]")) << terminal.shown();
+  terminal.Type("y\r");  // Enter, once
+  EXPECT_TRUE(terminal.Showed("all 4096 bytes match")) << terminal.shown();
+  EXPECT_EQ(program->WaitFor(integration::kPatienceMs), std::optional<int>(0)) << terminal.shown();
 }
 
 }  // namespace

@@ -236,5 +236,30 @@ TEST_F(WineGui, ReadsAnEpromFromTheSimulatorThroughTheMenuAndKeepsTheLayout) {
   EXPECT_EQ(program_->WaitFor(kPatienceMs), std::optional<int>(0));
 }
 
+TEST_F(WineGui, AFileNamedOnTheCommandLineLoadsAsADrop) {
+  WriteImage("blank.bin", std::vector<uint8_t>(8192, 0xFF));
+  setenv("TALVERINE_CONFIG_DIR", Path("config").c_str(), 1);
+  // With ports (the simulator's): without any, the start asks about them first.
+  program_ = StartWindows("talverine.exe", {"--simulator", "blank.bin"}, "talverine");
+  unsetenv("TALVERINE_CONFIG_DIR");
+  std::istringstream client(Probe({"client", "TALVERINE", "600", "480"}));
+  std::string word;
+  client >> word >> clientX_ >> clientY_;
+  ASSERT_EQ(word, "client");
+  ASSERT_TRUE(FindXWindow()) << ReadText(Path("tree.out"));
+
+  // Bytes of 0xFF: the trace runs along the panel's top.
+  std::optional<Picture> shot;
+  for (int tries = 0; tries < 600; ++tries) {
+    shot = Client();
+    if (shot && CountInRows(*shot, kTraceBlue, 4, 14) > 400) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  ASSERT_TRUE(shot) << "no dump of the window";
+  EXPECT_GT(CountInRows(*shot, kTraceBlue, 4, 14), 400) << "the file was not loaded";
+  Probe({"close", "TALVERINE"});
+  EXPECT_EQ(program_->WaitFor(kPatienceMs), std::optional<int>(0));
+}
+
 }  // namespace
 }  // namespace wine

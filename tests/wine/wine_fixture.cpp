@@ -62,9 +62,10 @@ std::string WindowsProgram(const std::string& name) { return std::string(TALVERI
 const std::string& Prefix() { return g_prefix; }
 
 std::unique_ptr<integration::Child> WineTest::StartWindows(const std::string& exe, const std::vector<std::string>& args,
-                                                           const std::string& name) {
+                                                           const std::string& name, const std::string& terminal) {
   std::vector<std::string> argv = {"/usr/bin/env", "-C", temp_.path(), kWine, WindowsProgram(exe)};
   argv.insert(argv.end(), args.begin(), args.end());
+  if (!terminal.empty()) return std::make_unique<integration::Child>(argv, terminal, terminal, terminal);
   return std::make_unique<integration::Child>(argv, Path(name + ".out"), Path(name + ".err"));
 }
 

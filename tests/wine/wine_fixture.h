@@ -19,9 +19,10 @@ const std::string& Prefix();
 class WineTest : public integration::Integration {
  protected:
   // Starts a Windows program in the scratch folder (relative names are
-  // files there) and leaves it running.
+  // files there) and leaves it running; with a `terminal`, that is its
+  // input and output (Wine makes it the program's console).
   std::unique_ptr<integration::Child> StartWindows(const std::string& exe, const std::vector<std::string>& args,
-                                                   const std::string& name);
+                                                   const std::string& name, const std::string& terminal = "");
   // Runs a Windows program in the scratch folder to its end.
   integration::CliResult RunWindows(const std::string& exe, const std::vector<std::string>& args,
                                     uint64_t limitMs = integration::kPatienceMs);

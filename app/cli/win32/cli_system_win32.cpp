@@ -16,6 +16,14 @@ std::vector<std::string> CommandLine(int argc, char** argv) {
   return args;
 }
 
+void WriteOut(const std::string& text) { win32::Write(stdout, text); }
+
+void WriteErr(const std::string& text) { win32::Write(stderr, text); }
+
+void CatchInterrupt() { win32::CatchCtrlC(); }
+
+bool Interrupted() { return win32::CtrlCPressed(); }
+
 bool StdinIsTerminal() { return win32::StdinIsConsole(); }
 
 bool StderrRedraws() { return win32::StderrTakesEscapes(); }

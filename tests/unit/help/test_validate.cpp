@@ -166,6 +166,22 @@ TEST_F(HelpCheck, TheHelpCommandOpensTheStartPageAndRestoresTheDirectory) {
   EXPECT_EQ(plat::GetCurrentDirectory(), before);
 }
 
+TEST_F(HelpCheck, APageNoProgramCouldOpenIsReportedAndTheDirectoryStillRestored) {
+  P().SetCurrentDirectoryForTest(Path(""));
+  const std::string before = plat::GetCurrentDirectory();
+  P().shellOpenFails = true;
+  ShowHelpFromTable(Owner(), help_, table.data(), static_cast<int>(table.size()));
+  ASSERT_EQ(P().messageBoxes.size(), 1u);
+  EXPECT_EQ(P().messageBoxes[0].text, "Unable to open the help page:\nhelp.htm");
+  EXPECT_EQ(P().messageBoxes[0].caption, "Help");
+  EXPECT_EQ(P().messageBoxes[0].owner, Owner());
+  EXPECT_EQ(plat::GetCurrentDirectory(), before);
+
+  AltMessageBox(Owner());  // OK: the online help
+  ASSERT_EQ(P().messageBoxes.size(), 3u);
+  EXPECT_EQ(P().messageBoxes[2].text, std::string("Unable to open the online help:\n") + ContactInfo(1));
+}
+
 TEST_F(HelpCheck, WithoutAHelpFolderTheOnlineHelpIsOffered) {
   P().SetCurrentDirectoryForTest(Path(""));
   const std::string before = plat::GetCurrentDirectory();
