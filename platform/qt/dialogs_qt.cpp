@@ -325,8 +325,9 @@ INT_PTR QtDialogHost::ShowDialog(HWND owner, int templateId, DialogState& state,
   if (tpl == nullptr) return -1;
   if (state.ended) return state.result;
   QWidget* parent = DialogWidget(owner);
-  QPointer<TemplateDialog> dialog = new TemplateDialog(*tpl, state, onEvent, parent ? parent : mainWindow_);
-  open_.push_back(dialog);
+  TemplateDialog* shown = new TemplateDialog(*tpl, state, onEvent, parent ? parent : mainWindow_);
+  QPointer<TemplateDialog> dialog = shown;
+  open_.push_back(shown);
   state.window = dialog->Handle();
   dialog->ShowState();
   dialog->exec();
@@ -334,12 +335,8 @@ INT_PTR QtDialogHost::ShowDialog(HWND owner, int templateId, DialogState& state,
   // A dialog whose window went without being ended (its owner destroyed)
   // counts as cancelled.
   const INT_PTR result = dialog && state.ended ? state.result : -1;
-  if (dialog) {
-    std::erase(open_, dialog.data());
-    delete dialog.data();
-  } else {
-    std::erase_if(open_, [](TemplateDialog* d) { return d == nullptr; });
-  }
+  std::erase(open_, shown);  // compared, never dereferenced: it may be gone
+  delete dialog.data();
   return result;
 }
 

@@ -143,6 +143,16 @@ class WineGui : public WineTest {
     return client;
   }
 
+  // Sizes the main window's client area; false when it would not be.
+  bool SizeClient(int width, int height) {
+    const std::string answer = Probe({"client", "TALVERINE", std::to_string(width), std::to_string(height)});
+    std::istringstream client(answer);
+    std::string word;
+    int w = 0, h = 0;
+    client >> word >> clientX_ >> clientY_ >> w >> h;
+    return word == "client" && w == width && h == height;
+  }
+
   std::unique_ptr<Child> program_;
   std::string window_;
   int windowX_ = 0, windowY_ = 0, clientX_ = 0, clientY_ = 0;
@@ -160,13 +170,7 @@ TEST_F(WineGui, ReadsAnEpromFromTheSimulatorThroughTheMenuAndKeepsTheLayout) {
   program_ = StartWindows("talverine.exe", {"--simulator", "--midi-log", "midi.log"}, "talverine");
   unsetenv("TALVERINE_CONFIG_DIR");
 
-  std::istringstream client(Probe({"client", "TALVERINE", "600", "480"}));
-  std::string word;
-  int width = 0, height = 0;
-  client >> word >> clientX_ >> clientY_ >> width >> height;
-  ASSERT_EQ(word, "client");
-  ASSERT_EQ(width, 600);
-  ASSERT_EQ(height, 480);
+  ASSERT_TRUE(SizeClient(600, 480));
   Probe({"click", "TalverineKilnboxSimulator", "Insert Blank"});
   Probe({"menu", "TALVERINE", "e", "r"});  // EPROM, Read EPROM
   ASSERT_TRUE(FindXWindow()) << ReadText(Path("tree.out"));
@@ -242,10 +246,7 @@ TEST_F(WineGui, AFileNamedOnTheCommandLineLoadsAsADrop) {
   // With ports (the simulator's): without any, the start asks about them first.
   program_ = StartWindows("talverine.exe", {"--simulator", "blank.bin"}, "talverine");
   unsetenv("TALVERINE_CONFIG_DIR");
-  std::istringstream client(Probe({"client", "TALVERINE", "600", "480"}));
-  std::string word;
-  client >> word >> clientX_ >> clientY_;
-  ASSERT_EQ(word, "client");
+  ASSERT_TRUE(SizeClient(600, 480));
   ASSERT_TRUE(FindXWindow()) << ReadText(Path("tree.out"));
 
   // Bytes of 0xFF: the trace runs along the panel's top.
