@@ -128,13 +128,13 @@ class WineGui : public WineTest {
   }
 
   // The client area now, cut out of a dump of the window.
-  std::optional<Picture> Client() {
+  std::optional<Picture> Client(int width = 600, int height = 480) {
     Tool({"/usr/bin/xwd", "-id", window_, "-out", Path("main.xwd")}, "xwd");
     const std::optional<Picture> whole = ReadXwd(Path("main.xwd"));
     if (!whole) return std::nullopt;
     Picture client;
-    client.width = 600;
-    client.height = 480;
+    client.width = width;
+    client.height = height;
     for (int y = 0; y < client.height; ++y)
       for (int x = 0; x < client.width; ++x) {
         const int wx = clientX_ - windowX_ + x, wy = clientY_ - windowY_ + y;
@@ -260,6 +260,71 @@ TEST_F(WineGui, AFileNamedOnTheCommandLineLoadsAsADrop) {
   EXPECT_GT(CountInRows(*shot, kTraceBlue, 4, 14), 400) << "the file was not loaded";
   Probe({"close", "TALVERINE"});
   EXPECT_EQ(program_->WaitFor(kPatienceMs), std::optional<int>(0));
+}
+
+// Whether the picture's pixel at 96-dpi point (x, y) is not white.
+bool InkAt(const Picture& p, int dpi, int x, int y) { return !(p.At(x * dpi / 96, y * dpi / 96) == kWhite); }
+
+// How much of `from`'s ink (in the 96-dpi area w x h) `to` has at the same
+// place, in parts of a hundred.
+int InkKept(const Picture& from, int fromDpi, const Picture& to, int toDpi, int w, int h) {
+  int ink = 0, kept = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (InkAt(from, fromDpi, x, y)) {
+        ++ink;
+        kept += InkAt(to, toDpi, x, y) || InkAt(to, toDpi, x + 1, y) || InkAt(to, toDpi, x, y + 1);
+      }
+  return ink ? kept * 100 / ink : 0;
+}
+
+// On a screen of 144 dpi (Wine's LogPixels) the program scales itself: a
+// client area half as large again shows the same picture as at 96 dpi,
+// frame, trace, EPROM and texts in the same places, not a 96-dpi layout in
+// a corner. (The simulator's window, placed beside the main one, may cover
+// its right part: the left 260 pixels are compared.)
+TEST_F(WineGui, ScalesItselfOnAScreenOf144Dpi) {
+  // Wine's screen scale; every process of the prefix, its desktop among
+  // them, starts again to take it.
+  const auto setScreenDpi = [this](int dpi) {
+    const std::string desktop = "HKCU\\Control Panel\\Desktop";
+    if (dpi == 96)
+      Tool({"/usr/lib/wine/wine64", "reg", "delete", desktop, "/v", "LogPixels", "/f"}, "dpi");
+    else
+      Tool({"/usr/lib/wine/wine64", "reg", "add", desktop, "/v", "LogPixels", "/t", "REG_DWORD", "/d",
+            std::to_string(dpi), "/f"},
+           "dpi");
+    Tool({"/usr/bin/wineserver", "-k"}, "restart");
+    Tool({"/usr/bin/wineserver", "-w"}, "restarted");
+  };
+  struct Screen {
+    int dpi;
+    Picture shot;
+  };
+  std::vector<Screen> screens = {{96, {}}, {144, {}}};
+  for (Screen& screen : screens) {
+    if (screen.dpi != 96) setScreenDpi(screen.dpi);
+    setenv("TALVERINE_CONFIG_DIR", Path("config").c_str(), 1);
+    program_ = StartWindows("talverine.exe", {"--simulator"}, "talverine");
+    unsetenv("TALVERINE_CONFIG_DIR");
+    const int width = 534 * screen.dpi / 96, height = 400 * screen.dpi / 96;
+    const bool sized = SizeClient(width, height) && FindXWindow();
+    // Drawn once the panel's frame stands at its scaled place.
+    std::optional<Picture> shot;
+    for (int tries = 0; sized && tries < 600; ++tries) {
+      shot = Client(width, height);
+      if (shot && shot->At(4 * screen.dpi / 96, 80 * screen.dpi / 96) == kFrameGrey) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    Probe({"close", "TALVERINE"});
+    EXPECT_EQ(program_->WaitFor(kPatienceMs), std::optional<int>(0));
+    if (screen.dpi != 96) setScreenDpi(96);
+    ASSERT_TRUE(sized) << screen.dpi << " dpi";
+    ASSERT_TRUE(shot) << screen.dpi << " dpi: no dump of the window";
+    screen.shot = *shot;
+  }
+  EXPECT_GE(InkKept(screens[0].shot, 96, screens[1].shot, 144, 260, 400), 90) << "what 96 dpi shows, 144 dpi has";
+  EXPECT_GE(InkKept(screens[1].shot, 144, screens[0].shot, 96, 260, 400), 90) << "what 144 dpi shows, 96 dpi has";
 }
 
 }  // namespace
