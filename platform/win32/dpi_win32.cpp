@@ -40,13 +40,16 @@ HFONT CreateMessageFont(UINT dpi) {
   metrics.cbSize = sizeof metrics;
   if (forDpi) {
     if (!forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)) return nullptr;
-  } else {
-    // Given at the desktop's scale.
-    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return nullptr;
-    metrics.lfMessageFont.lfHeight =
-        MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), static_cast<int>(SystemDpi()));
+    return CreateFontIndirectW(&metrics.lfMessageFont);
   }
-  return CreateFontIndirectW(&metrics.lfMessageFont);
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return nullptr;
+  return CreateFontForDpi(metrics.lfMessageFont, dpi);
+}
+
+HFONT CreateFontForDpi(LOGFONTW font, UINT dpi) {
+  font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), static_cast<int>(SystemDpi()));
+  font.lfWidth = 0;
+  return CreateFontIndirectW(&font);
 }
 
 void AdjustWindowRectForDpi(RECT* rect, DWORD style, bool menu, DWORD exStyle, UINT dpi) {

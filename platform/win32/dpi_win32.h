@@ -21,6 +21,9 @@ inline int FromScreen(int v, UINT dpi) { return MulDiv(v, 96, static_cast<int>(d
 // The font of message boxes at `dpi`; the caller deletes it. Null when the
 // system gives none.
 HFONT CreateMessageFont(UINT dpi);
+// A font described at the desktop's scale, made for `dpi`; the caller
+// deletes it.
+HFONT CreateFontForDpi(LOGFONTW font, UINT dpi);
 // AdjustWindowRectEx for a window at `dpi`.
 void AdjustWindowRectForDpi(RECT* rect, DWORD style, bool menu, DWORD exStyle, UINT dpi);
 

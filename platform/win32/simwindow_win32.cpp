@@ -128,11 +128,8 @@ HWND Child(HWND parent, const wchar_t* cls, const std::string& text, DWORD style
 HFONT UiFont(UINT dpi) {
   HFONT stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   LOGFONTW font{};
-  const UINT desktop = w32::SystemDpi();
-  if (dpi == desktop || GetObjectW(stock, sizeof font, &font) == 0) return stock;
-  font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), static_cast<int>(desktop));
-  font.lfWidth = 0;
-  HFONT scaled = CreateFontIndirectW(&font);
+  if (dpi == w32::SystemDpi() || GetObjectW(stock, sizeof font, &font) == 0) return stock;
+  HFONT scaled = w32::CreateFontForDpi(font, dpi);
   return scaled ? scaled : stock;
 }
 
