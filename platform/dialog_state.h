@@ -1,7 +1,5 @@
 // What a dialog built from a template in resources/ shows, as plain data:
-// the window system shows it and reports what the user does to it. Apart
-// from platform.h, so that a back end whose system headers have their own
-// HWND can include it.
+// the window system shows it and reports what the user does to it.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +8,7 @@
 #include <string>
 #include <vector>
 
-struct PlatWindow;  // the seam's window, defined by each back end
+struct PlatWindow;  // a window of a back end, defined by it
 
 // One control of a dialog on screen.
 struct DialogItem {

@@ -178,22 +178,22 @@ void DrawTexts(Canvas& dc, ClientSize c, const DisplayLayout& layout, const Imag
   for (UINT i = 0; i < eproms; ++i) {
     const int centre = layout.hPosEPROM[i] + 32;
     std::snprintf(text, sizeof text, "EPROM %d of %d", static_cast<int>(i + 1), static_cast<int>(eproms));
-    dc.TextOut(centre, 2 * c.h / 3 - 10, text);
+    dc.PutText(centre, 2 * c.h / 3 - 10, text);
     std::snprintf(text, sizeof text, "%s (%dK)", type.etName, static_cast<int>(type.etSizeK));
-    dc.TextOut(centre, 2 * c.h / 3 + 10, text);
+    dc.PutText(centre, 2 * c.h / 3 + 10, text);
   }
   dc.SetTextAlign(TA_LEFT | TA_TOP);
   for (UINT i = 0; i < sounds; ++i) {
     const int number = static_cast<int>(i + 1);
     if (sounds > 1) {
       std::snprintf(text, sizeof text, "File %d", number);
-      dc.TextOut(layout.hPosSound[i] + 32, c.h / 3 + 12, text);
+      dc.PutText(layout.hPosSound[i] + 32, c.h / 3 + 12, text);
     }
     if (image.SoundFileLoaded[i])
       std::snprintf(text, sizeof text, "File %d: %s", number, image.SoundFile[i].c_str());
     else
       std::snprintf(text, sizeof text, "File %d: ?", number);
-    dc.TextOut(10, 3 * c.h / 4 + 32 * static_cast<int>(i), text);
+    dc.PutText(10, 3 * c.h / 4 + 32 * static_cast<int>(i), text);
   }
 }
 

@@ -46,7 +46,7 @@ class HeadlessPlatform::RecordingCanvas : public Canvas {
                     font.lfFaceName});
   }
   void SetTextAlign(UINT align) override { ops_.push_back({CanvasOp::Align, static_cast<int>(align), 0, 0, 0, 0, {}}); }
-  void TextOut(int x, int y, const char* text) override { ops_.push_back({CanvasOp::Text, x, y, 0, 0, 0, text}); }
+  void PutText(int x, int y, const char* text) override { ops_.push_back({CanvasOp::Text, x, y, 0, 0, 0, text}); }
 
  private:
   std::vector<CanvasOp>& ops_;
@@ -197,7 +197,7 @@ void HeadlessPlatform::FireDueTimers() {
     // One tick for this period; the next is a period later.
     t.due += t.period;
     if (t.due <= now_) t.due = now_ + t.period;
-    PostMessage(t.window, WM_TIMER, t.id, 0);
+    Post(t.window, WM_TIMER, t.id, 0);
   }
 }
 
@@ -245,7 +245,7 @@ int HeadlessPlatform::RunMessageLoop() {
   return exitCode_;
 }
 
-void HeadlessPlatform::PostMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+void HeadlessPlatform::Post(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   queue_.push_back({hWnd, msg, wParam, lParam});
 }
 
@@ -309,7 +309,7 @@ LRESULT HeadlessPlatform::Send(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void HeadlessPlatform::Command(int id) {
-  PostMessage(main_, WM_COMMAND, static_cast<WPARAM>(id), 0);
+  Post(main_, WM_COMMAND, static_cast<WPARAM>(id), 0);
   Pump();
 }
 
@@ -362,7 +362,7 @@ static int CloseAnswer(UINT type) {
   }
 }
 
-int HeadlessPlatform::MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+int HeadlessPlatform::ShowMessage(HWND owner, const char* text, const char* caption, UINT type) {
   MessageBoxRecord r;
   r.owner = owner;
   r.text = text ? text : "";

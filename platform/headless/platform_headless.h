@@ -213,11 +213,11 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   // --- WindowSystem ------------------------------------------------------------
   HWND CreateMainWindow(const char* className, const char* caption, WNDPROC wndProc) override;
   int RunMessageLoop() override;
-  void PostMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+  void Post(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
   void PostQuitMessage(int exitCode) override;
   UINT SetTimer(HWND hWnd, UINT id, UINT periodMs) override;
   void KillTimer(HWND hWnd, UINT id) override;
-  int MessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
+  int ShowMessage(HWND owner, const char* text, const char* caption, UINT type) override;
   void InvalidateRect(HWND hWnd, bool erase) override;
   RECT GetClientRect(HWND hWnd) override;
   void DestroyWindow(HWND hWnd) override;

@@ -4,15 +4,15 @@
 
 namespace {
 
-constexpr BYTE kSysexStart = 0xF0;
-constexpr BYTE kSysexEnd = 0xF7;
-constexpr BYTE kFirstRealTime = 0xF8;
+constexpr uint8_t kSysexStart = 0xF0;
+constexpr uint8_t kSysexEnd = 0xF7;
+constexpr uint8_t kFirstRealTime = 0xF8;
 
-bool IsStatus(BYTE b) { return (b & 0x80) != 0; }
+bool IsStatus(uint8_t b) { return (b & 0x80) != 0; }
 
 // Data bytes that follow a status byte; -1 for the undefined system common
 // statuses (0xF4, 0xF5), which carry no message.
-int DataBytesAfter(BYTE status) {
+int DataBytesAfter(uint8_t status) {
   if (status < 0xC0) return 2;  // note off/on, key pressure, control change
   if (status < 0xE0) return 1;  // program change, channel pressure
   if (status < 0xF0) return 2;  // pitch bend
@@ -27,7 +27,7 @@ int DataBytesAfter(BYTE status) {
 
 }  // namespace
 
-size_t AppendBounded(std::vector<BYTE>& buffer, const BYTE* data, size_t size, size_t max) {
+size_t AppendBounded(std::vector<uint8_t>& buffer, const uint8_t* data, size_t size, size_t max) {
   const size_t room = buffer.size() < max ? max - buffer.size() : 0;
   const size_t keep = std::min(size, room);
   if (keep == 0) return 0;
@@ -39,7 +39,7 @@ size_t AppendBounded(std::vector<BYTE>& buffer, const BYTE* data, size_t size, s
 
 MidiFramer::MidiFramer(size_t maxSysex, Handler handler) : maxSysex_(maxSysex), handler_(std::move(handler)) {}
 
-void MidiFramer::Feed(const BYTE* data, size_t size) {
+void MidiFramer::Feed(const uint8_t* data, size_t size) {
   size_t i = 0;
   while (i < size) {
     if (inSysex_ && !IsStatus(data[i])) {
@@ -49,7 +49,7 @@ void MidiFramer::Feed(const BYTE* data, size_t size) {
       i = end;
       continue;
     }
-    const BYTE b = data[i++];
+    const uint8_t b = data[i++];
     if (b >= kFirstRealTime) continue;
     if (IsStatus(b)) {
       OnStatus(b);
@@ -72,7 +72,7 @@ void MidiFramer::Reset() {
   have_ = need_ = 0;
 }
 
-void MidiFramer::OnStatus(BYTE status) {
+void MidiFramer::OnStatus(uint8_t status) {
   if (inSysex_) {
     if (status == kSysexEnd) {
       EndSysex(true);
@@ -97,7 +97,7 @@ void MidiFramer::OnStatus(BYTE status) {
   if (have_ == need_) EmitShort();
 }
 
-void MidiFramer::OnData(BYTE data) {
+void MidiFramer::OnData(uint8_t data) {
   if (need_ == 0) {
     if (runningStatus_ == 0) return;  // no status to belong to
     message_[0] = runningStatus_;
@@ -117,14 +117,14 @@ void MidiFramer::EmitShort() {
   if (handler_) handler_(event);
 }
 
-void MidiFramer::FeedSysexRun(const BYTE* data, size_t size) {
+void MidiFramer::FeedSysexRun(const uint8_t* data, size_t size) {
   sysexSeen_ += size;
   AppendBounded(sysex_, data, size, maxSysex_);
 }
 
 void MidiFramer::EndSysex(bool complete) {
   if (complete) {
-    const BYTE end = kSysexEnd;
+    const uint8_t end = kSysexEnd;
     FeedSysexRun(&end, 1);
   }
   MidiFramerEvent event;

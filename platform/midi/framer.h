@@ -18,12 +18,12 @@
 #include <functional>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/seam.h"
 
 // Appends `size` bytes to `buffer` but lets it hold `max` bytes at most;
 // returns how many were appended. Capacity grows by doubling, never past
 // `max`.
-size_t AppendBounded(std::vector<BYTE>& buffer, const BYTE* data, size_t size, size_t max);
+size_t AppendBounded(std::vector<uint8_t>& buffer, const uint8_t* data, size_t size, size_t max);
 
 struct MidiFramerEvent {
   enum class Kind {
@@ -35,7 +35,7 @@ struct MidiFramerEvent {
   Kind kind = Kind::Short;
   // Short and Sysex: the message's bytes, valid during the callback only.
   // The other kinds carry no bytes.
-  const BYTE* data = nullptr;
+  const uint8_t* data = nullptr;
   // Bytes of the message; for the incomplete and over-length kinds, the
   // bytes seen before it ended (0xF0 included).
   size_t size = 0;
@@ -48,7 +48,7 @@ class MidiFramer {
   // `maxSysex` counts the whole message, 0xF0 and 0xF7 included.
   MidiFramer(size_t maxSysex, Handler handler);
 
-  void Feed(const BYTE* data, size_t size);
+  void Feed(const uint8_t* data, size_t size);
   // Ends a System Exclusive message in progress as incomplete (bytes were
   // lost) and forgets running status.
   void Interrupt();
@@ -57,9 +57,9 @@ class MidiFramer {
   bool InSysex() const { return inSysex_; }
 
  private:
-  void OnStatus(BYTE status);
-  void OnData(BYTE data);
-  void FeedSysexRun(const BYTE* data, size_t size);
+  void OnStatus(uint8_t status);
+  void OnData(uint8_t data);
+  void FeedSysexRun(const uint8_t* data, size_t size);
   void EndSysex(bool complete);
   void EmitShort();
 
@@ -68,10 +68,10 @@ class MidiFramer {
 
   bool inSysex_ = false;
   size_t sysexSeen_ = 0;          // bytes of the message so far, kept or not
-  std::vector<BYTE> sysex_;
+  std::vector<uint8_t> sysex_;
 
-  BYTE runningStatus_ = 0;        // 0: none
-  BYTE message_[3] = {};          // the short message being collected
+  uint8_t runningStatus_ = 0;        // 0: none
+  uint8_t message_[3] = {};          // the short message being collected
   size_t have_ = 0;               // bytes of message_ collected
   size_t need_ = 0;               // bytes message_ needs in all; 0: none pending
 };

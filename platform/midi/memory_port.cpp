@@ -28,7 +28,7 @@ void MemoryInput::Close() {
   sink_ = nullptr;
 }
 
-bool MemoryInput::Feed(const BYTE* data, size_t size) {
+bool MemoryInput::Feed(const uint8_t* data, size_t size) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!open_ || !sink_) return false;
   sink_(data, size);
@@ -40,7 +40,7 @@ bool MemoryInput::IsOpen() const {
   return open_;
 }
 
-void MemoryInput::FailNextOpen(UINT error, std::string text) {
+void MemoryInput::FailNextOpen(uint32_t error, std::string text) {
   std::lock_guard<std::mutex> lock(mutex_);
   failOpen_ = {error, std::move(text)};
 }
@@ -53,8 +53,8 @@ MidiResult MemoryOutput::Open(SentReport report) {
   return {};
 }
 
-MidiResult MemoryOutput::Send(const BYTE* data, size_t size) {
-  if (!open_) return {MMSYSERR_INVALHANDLE, ""};
+MidiResult MemoryOutput::Send(const uint8_t* data, size_t size) {
+  if (!open_) return {midi_error::kInvalidHandle, ""};
   const MidiResult failed = TakeFailure(failSend_);
   if (!failed.Ok()) return failed;
   ++sent_;
@@ -64,9 +64,9 @@ MidiResult MemoryOutput::Send(const BYTE* data, size_t size) {
   return {};
 }
 
-void MemoryOutput::FailNextOpen(UINT error, std::string text) { failOpen_ = {error, std::move(text)}; }
+void MemoryOutput::FailNextOpen(uint32_t error, std::string text) { failOpen_ = {error, std::move(text)}; }
 
-void MemoryOutput::FailNextSend(UINT error, std::string text) { failSend_ = {error, std::move(text)}; }
+void MemoryOutput::FailNextSend(uint32_t error, std::string text) { failSend_ = {error, std::move(text)}; }
 
 MemoryPorts AddMemoryPorts(MidiPortSet& ports, const std::string& name) {
   auto input = std::make_unique<MemoryInput>(name);

@@ -22,11 +22,11 @@ class MemoryInput : public MidiInputDevice {
 
   // Hands bytes over as if they had come down the cable, in one piece.
   // Safe from any thread; false (and nothing handed over) while closed.
-  bool Feed(const BYTE* data, size_t size);
-  bool Feed(const std::vector<BYTE>& bytes) { return Feed(bytes.data(), bytes.size()); }
+  bool Feed(const uint8_t* data, size_t size);
+  bool Feed(const std::vector<uint8_t>& bytes) { return Feed(bytes.data(), bytes.size()); }
   bool IsOpen() const;
   // The next Open fails with `error`; `text` becomes the device's own text.
-  void FailNextOpen(UINT error, std::string text = "");
+  void FailNextOpen(uint32_t error, std::string text = "");
 
  private:
   mutable std::mutex mutex_;
@@ -38,26 +38,26 @@ class MemoryInput : public MidiInputDevice {
 
 class MemoryOutput : public MidiOutputDevice {
  public:
-  using SendHook = std::function<void(const BYTE* data, size_t size)>;
+  using SendHook = std::function<void(const uint8_t* data, size_t size)>;
 
   explicit MemoryOutput(std::string name) : name_(std::move(name)) {}
   std::string Name() const override { return name_; }
   // A message is out as soon as it is taken.
   MidiResult Open(SentReport report) override;
   void Close() override { open_ = false; }
-  MidiResult Send(const BYTE* data, size_t size) override;
+  MidiResult Send(const uint8_t* data, size_t size) override;
 
   // Every message sent while open, in order.
-  const std::vector<std::vector<BYTE>>& Messages() const { return messages_; }
+  const std::vector<std::vector<uint8_t>>& Messages() const { return messages_; }
   void ClearMessages() { messages_.clear(); }
   bool IsOpen() const { return open_; }
   // Stops keeping the messages (a benchmark sends many); on by default.
   void SetRecording(bool record) { recording_ = record; }
   size_t MessagesSent() const { return sent_; }
 
-  void FailNextOpen(UINT error, std::string text = "");
+  void FailNextOpen(uint32_t error, std::string text = "");
   // The next Send hands nothing over and returns `error`.
-  void FailNextSend(UINT error, std::string text = "");
+  void FailNextSend(uint32_t error, std::string text = "");
   // Called after each message is taken, so that a scripted peer can answer
   // (for instance by feeding a MemoryInput).
   void OnSend(SendHook hook) { onSend_ = std::move(hook); }
@@ -67,7 +67,7 @@ class MemoryOutput : public MidiOutputDevice {
   bool open_ = false;
   bool recording_ = true;
   size_t sent_ = 0;
-  std::vector<std::vector<BYTE>> messages_;
+  std::vector<std::vector<uint8_t>> messages_;
   SendHook onSend_;
   SentReport report_;
   MidiResult failOpen_;
@@ -78,8 +78,8 @@ class MemoryOutput : public MidiOutputDevice {
 struct MemoryPorts {
   MemoryInput* input = nullptr;
   MemoryOutput* output = nullptr;
-  UINT inputId = 0;
-  UINT outputId = 0;
+  uint32_t inputId = 0;
+  uint32_t outputId = 0;
 };
 
 // Adds an input and an output, both named `name`, at the end of the lists.

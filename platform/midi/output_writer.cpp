@@ -47,10 +47,10 @@ void MidiOutputWriter::Close() {
   closeWhenIdle_ = true;
 }
 
-MidiResult MidiOutputWriter::Send(const BYTE* data, size_t size) {
+MidiResult MidiOutputWriter::Send(const uint8_t* data, size_t size) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!deviceOpen_ || closeWhenIdle_) return {MMSYSERR_INVALHANDLE, ""};
-  if (data == nullptr || size == 0) return {MMSYSERR_INVALPARAM, ""};
+  if (!deviceOpen_ || closeWhenIdle_) return {midi_error::kInvalidHandle, ""};
+  if (data == nullptr || size == 0) return {midi_error::kInvalidParam, ""};
   if (!failure_.Ok()) {
     const MidiWriteResult failure = failure_;
     if (!failure.fatal) failure_ = MidiWriteResult();
@@ -62,7 +62,7 @@ MidiResult MidiOutputWriter::Send(const BYTE* data, size_t size) {
     if (!probed.Ok()) return probed;
   }
   if (size > maxQueuedBytes_ - queuedBytes_)
-    return {MIDIERR_NOTREADY, "Too many MIDI messages are waiting to be sent."};
+    return {midi_error::kNotReady, "Too many MIDI messages are waiting to be sent."};
   queue_.emplace_back(data, data + size);
   queuedBytes_ += size;
   wake_.notify_all();
@@ -79,7 +79,7 @@ void MidiOutputWriter::Run() {
   for (;;) {
     wake_.wait(lock, [this] { return !queue_.empty() || stopping_; });
     if (queue_.empty()) return;  // stopping, and everything went out
-    std::vector<BYTE> message = std::move(queue_.front());
+    std::vector<uint8_t> message = std::move(queue_.front());
     queue_.pop_front();
     queuedBytes_ -= message.size();
     busy_ = true;

@@ -27,14 +27,14 @@
 #include <thread>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/seam.h"
 
 // The outcome of putting bytes on the wire or opening a device (the text:
 // the device's own words, "" for the generic words).
 struct MidiWriteResult : MidiResult {
   bool fatal = false;  // unusable until closed and opened again
 
-  static MidiWriteResult Failure(UINT error, std::string text, bool fatal = false) {
+  static MidiWriteResult Failure(uint32_t error, std::string text, bool fatal = false) {
     MidiWriteResult result;
     result.error = error;
     result.text = std::move(text);
@@ -51,7 +51,7 @@ class MidiOutputWriter {
     // Closes it; called on either thread, never while a put is under way.
     std::function<void()> close;
     // Puts one whole message on the wire; called on the writer thread only.
-    std::function<MidiWriteResult(const BYTE* data, size_t size)> put;
+    std::function<MidiWriteResult(const uint8_t* data, size_t size)> put;
     // Optional: looks at the open device before a message is queued (one
     // that has gone away refuses it at once); must not block.
     std::function<MidiWriteResult()> probe;
@@ -70,7 +70,7 @@ class MidiOutputWriter {
   using SentReport = std::function<void(const MidiResult& result)>;
   MidiResult Open(SentReport report);
   void Close();
-  MidiResult Send(const BYTE* data, size_t size);
+  MidiResult Send(const uint8_t* data, size_t size);
 
   // True once nothing is queued or being sent, within `timeout`.
   bool WaitUntilIdle(std::chrono::milliseconds timeout);
@@ -85,7 +85,7 @@ class MidiOutputWriter {
   mutable std::mutex mutex_;
   std::condition_variable wake_;      // the writer: work, close or stop
   std::condition_variable idleCv_;    // waiters: the queue went out
-  std::deque<std::vector<BYTE>> queue_;
+  std::deque<std::vector<uint8_t>> queue_;
   size_t queuedBytes_ = 0;
   bool busy_ = false;           // a message is being put on the wire
   bool deviceOpen_ = false;

@@ -22,7 +22,7 @@ std::chrono::microseconds SysexPacer::WireTime(size_t bytes) const {
   return std::chrono::microseconds(us);
 }
 
-MidiWriteResult SysexPacer::Send(const BYTE* data, size_t size, const PieceSink& sink) {
+MidiWriteResult SysexPacer::Send(const uint8_t* data, size_t size, const PieceSink& sink) {
   for (size_t offset = 0; offset < size; offset += pieceBytes_) {
     const size_t piece = std::min(pieceBytes_, size - offset);
     if (wireUsed_ && clock_.Now() < wireFree_) clock_.SleepUntil(wireFree_);
@@ -45,7 +45,7 @@ PacedOutputDevice::PacedOutputDevice(std::string name, std::unique_ptr<FragmentP
       clock_(std::move(clock)),
       pacer_(*clock_),
       writer_({[this] { return port_->Open(); }, [this] { port_->Close(); },
-               [this](const BYTE* data, size_t size) {
-                 return pacer_.Send(data, size, [this](const BYTE* piece, size_t n) { return port_->SendPiece(piece, n); });
+               [this](const uint8_t* data, size_t size) {
+                 return pacer_.Send(data, size, [this](const uint8_t* piece, size_t n) { return port_->SendPiece(piece, n); });
                },
                nullptr}) {}

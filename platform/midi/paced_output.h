@@ -46,14 +46,14 @@ class SteadyPaceClock : public PaceClock {
 
 class SysexPacer {
  public:
-  using PieceSink = std::function<MidiWriteResult(const BYTE* data, size_t size)>;
+  using PieceSink = std::function<MidiWriteResult(const uint8_t* data, size_t size)>;
 
   explicit SysexPacer(PaceClock& clock, size_t pieceBytes = kFragmentBytes,
                       uint32_t bytesPerSecond = kWireBytesPerSecond);
 
   // Hands `data` to `sink` piece by piece; the first failure ends the
   // message and is returned.
-  MidiWriteResult Send(const BYTE* data, size_t size, const PieceSink& sink);
+  MidiWriteResult Send(const uint8_t* data, size_t size, const PieceSink& sink);
 
  private:
   std::chrono::microseconds WireTime(size_t bytes) const;
@@ -71,7 +71,7 @@ class FragmentPort {
   virtual MidiWriteResult Open() = 0;
   virtual void Close() = 0;
   // Sends one piece of a message; called on the writer thread.
-  virtual MidiWriteResult SendPiece(const BYTE* data, size_t size) = 0;
+  virtual MidiWriteResult SendPiece(const uint8_t* data, size_t size) = 0;
 };
 
 class PacedOutputDevice : public MidiOutputDevice {
@@ -81,7 +81,7 @@ class PacedOutputDevice : public MidiOutputDevice {
   std::string Name() const override { return name_; }
   MidiResult Open(SentReport report) override { return writer_.Open(std::move(report)); }
   void Close() override { writer_.Close(); }
-  MidiResult Send(const BYTE* data, size_t size) override { return writer_.Send(data, size); }
+  MidiResult Send(const uint8_t* data, size_t size) override { return writer_.Send(data, size); }
 
   // True once every message handed over has gone out, within `timeout`.
   bool WaitUntilSent(std::chrono::milliseconds timeout) { return writer_.WaitUntilIdle(timeout); }

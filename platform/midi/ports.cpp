@@ -45,7 +45,7 @@ struct WakeState {
 // for the same reason.
 struct Inbox {
   std::mutex mutex;
-  std::vector<BYTE> bytes;
+  std::vector<uint8_t> bytes;
   bool accepting = false;  // the port is open and listening
   bool overrun = false;    // bytes were dropped since the last Deliver()
 };
@@ -80,12 +80,12 @@ struct OutputPort {
 struct Event {
   enum class Kind { Sysex, InputError, Sent } kind = Kind::Sysex;
   PlatMidiPort* input = nullptr;  // Sysex, InputError
-  std::vector<BYTE> bytes;        // Sysex
+  std::vector<uint8_t> bytes;        // Sysex
   MidiSentHandler sent;           // Sent: its output's handler, which outlives a Close
   MidiResult result;              // Sent
 };
 
-MidiResult Failure(UINT error) { return {error, MidiErrorText(error)}; }
+MidiResult Failure(uint32_t error) { return {error, MidiErrorText(error)}; }
 
 MidiResult WithWords(MidiResult result) {
   if (!result.Ok() && result.text.empty()) result.text = MidiErrorText(result.error);
@@ -95,11 +95,11 @@ MidiResult WithWords(MidiResult result) {
 // One System Exclusive message from 0xF0 to 0xF7, or one channel or system
 // common message; a data byte with its top bit set would be read as a
 // status by the peer.
-bool IsWholeMessage(const BYTE* data, size_t size) {
+bool IsWholeMessage(const uint8_t* data, size_t size) {
   if (data == nullptr || size == 0) return false;
   const bool sysex = data[0] == 0xF0;
   if (sysex ? size < 2 || data[size - 1] != 0xF7 : size != MidiMessageLength(data[0])) return false;
-  return std::all_of(data + 1, data + size - (sysex ? 1 : 0), [](BYTE b) { return b < 0x80; });
+  return std::all_of(data + 1, data + size - (sysex ? 1 : 0), [](uint8_t b) { return b < 0x80; });
 }
 
 // The names of `devices` as the seam lists them: at most 31 characters, and
@@ -126,22 +126,22 @@ std::optional<size_t> IndexOf(const std::vector<std::string>& names, const std::
 }
 
 MidiResult NoPortCalled(const std::string& name) {
-  return {MMSYSERR_BADDEVICEID, "The MIDI port \"" + name + "\" is not present."};
+  return {midi_error::kBadDeviceId, "The MIDI port \"" + name + "\" is not present."};
 }
 
 }  // namespace
 
-std::string MidiErrorText(UINT error) {
+std::string MidiErrorText(uint32_t error) {
   switch (error) {
-    case MMSYSERR_NOERROR: return "The specified command was carried out.";
-    case MMSYSERR_ERROR: return "Undefined external error.";
-    case MMSYSERR_BADDEVICEID: return "The specified device identifier is out of range.";
-    case MMSYSERR_ALLOCATED: return "The specified resource is already allocated.";
-    case MMSYSERR_INVALHANDLE: return "The specified device handle is invalid.";
-    case MMSYSERR_NODRIVER: return "There is no driver installed on your system.";
-    case MMSYSERR_NOMEM: return "There is not enough memory available for this task.";
-    case MMSYSERR_INVALPARAM: return "An invalid parameter was passed to a system function.";
-    case MIDIERR_NOTREADY: return "The MIDI device is busy. Wait until it is free, and then try again.";
+    case midi_error::kNone: return "The specified command was carried out.";
+    case midi_error::kError: return "Undefined external error.";
+    case midi_error::kBadDeviceId: return "The specified device identifier is out of range.";
+    case midi_error::kAllocated: return "The specified resource is already allocated.";
+    case midi_error::kInvalidHandle: return "The specified device handle is invalid.";
+    case midi_error::kNoDriver: return "There is no driver installed on your system.";
+    case midi_error::kNoMemory: return "There is not enough memory available for this task.";
+    case midi_error::kInvalidParam: return "An invalid parameter was passed to a system function.";
+    case midi_error::kNotReady: return "The MIDI device is busy. Wait until it is free, and then try again.";
     default: return "The specified error number is out of range.";
   }
 }
@@ -157,7 +157,7 @@ struct MidiPortSet::Impl {
   std::vector<std::unique_ptr<OutputPort>> openOutputs;
   std::deque<Event> events;
   uintptr_t lastHandle = 0;
-  std::vector<BYTE> scratch;  // the bytes being framed
+  std::vector<uint8_t> scratch;  // the bytes being framed
 
   PlatMidiPort* NewHandle() { return reinterpret_cast<PlatMidiPort*>(++lastHandle); }
 
@@ -179,7 +179,7 @@ struct MidiPortSet::Impl {
                                        MidiResult* why) {
     const std::optional<size_t> index = IndexOf(NamesOf(devices), name);
     if (!index) *why = NoPortCalled(name);
-    if (index && IsOpen(open, *index)) *why = Failure(MMSYSERR_ALLOCATED);
+    if (index && IsOpen(open, *index)) *why = Failure(midi_error::kAllocated);
     if (!why->Ok()) return nullptr;
     auto port = std::make_unique<Port>();
     port->index = *index;
@@ -199,13 +199,13 @@ struct MidiPortSet::Impl {
                open.end());
   }
 
-  void Observe(bool outgoing, const BYTE* data, size_t size) const {
+  void Observe(bool outgoing, const uint8_t* data, size_t size) const {
     if (monitor) monitor(outgoing, data, size);
   }
 
   MidiByteSink SinkFor(const std::shared_ptr<Inbox>& inbox) const {
     std::shared_ptr<WakeState> wakeState = wake;
-    return [inbox, wakeState](const BYTE* data, size_t size) {
+    return [inbox, wakeState](const uint8_t* data, size_t size) {
       if (data == nullptr || size == 0) return;
       {
         std::lock_guard<std::mutex> lock(inbox->mutex);
@@ -319,14 +319,14 @@ std::string ShortPortName(const std::string& device) {
   return "..." + device.substr(device.size() - (MAX_MIDI_PORT_NAME - 3));
 }
 
-UINT MidiPortSet::AddInput(std::unique_ptr<MidiInputDevice> device) {
+uint32_t MidiPortSet::AddInput(std::unique_ptr<MidiInputDevice> device) {
   impl_->inputs.push_back(std::move(device));
-  return static_cast<UINT>(impl_->inputs.size() - 1);
+  return static_cast<uint32_t>(impl_->inputs.size() - 1);
 }
 
-UINT MidiPortSet::AddOutput(std::unique_ptr<MidiOutputDevice> device) {
+uint32_t MidiPortSet::AddOutput(std::unique_ptr<MidiOutputDevice> device) {
   impl_->outputs.push_back(std::move(device));
-  return static_cast<UINT>(impl_->outputs.size() - 1);
+  return static_cast<uint32_t>(impl_->outputs.size() - 1);
 }
 
 void MidiPortSet::Deliver() {
@@ -353,7 +353,7 @@ std::vector<std::string> MidiPortSet::InputNames() { return NamesOf(impl_->input
 std::vector<std::string> MidiPortSet::OutputNames() { return NamesOf(impl_->outputs); }
 
 MidiResult MidiPortSet::OpenInput(const std::string& name, MidiInputHandler handler, PlatMidiPort** port) {
-  if (port == nullptr) return Failure(MMSYSERR_INVALPARAM);
+  if (port == nullptr) return Failure(midi_error::kInvalidParam);
   MidiResult why;
   std::unique_ptr<InputPort> input = Impl::NewPort(impl_->inputs, impl_->openInputs, name, &why);
   if (!input) return why;
@@ -368,7 +368,7 @@ MidiResult MidiPortSet::OpenInput(const std::string& name, MidiInputHandler hand
 }
 
 MidiResult MidiPortSet::OpenOutput(const std::string& name, MidiSentHandler sent, PlatMidiPort** port) {
-  if (port == nullptr) return Failure(MMSYSERR_INVALPARAM);
+  if (port == nullptr) return Failure(midi_error::kInvalidParam);
   MidiResult why;
   std::unique_ptr<OutputPort> output = Impl::NewPort(impl_->outputs, impl_->openOutputs, name, &why);
   if (!output) return why;
@@ -380,7 +380,7 @@ MidiResult MidiPortSet::OpenOutput(const std::string& name, MidiSentHandler sent
 
 MidiResult MidiPortSet::Listen(PlatMidiPort* input, bool listen) {
   InputPort* port = Impl::Find(impl_->openInputs, input);
-  if (port == nullptr) return Failure(MMSYSERR_INVALHANDLE);
+  if (port == nullptr) return Failure(midi_error::kInvalidHandle);
   if (!listen) {
     impl_->StopInput(*port);
     return {};
@@ -390,10 +390,10 @@ MidiResult MidiPortSet::Listen(PlatMidiPort* input, bool listen) {
   return {};
 }
 
-MidiResult MidiPortSet::Send(PlatMidiPort* output, const BYTE* data, size_t size) {
+MidiResult MidiPortSet::Send(PlatMidiPort* output, const uint8_t* data, size_t size) {
   OutputPort* port = Impl::Find(impl_->openOutputs, output);
-  if (port == nullptr) return Failure(MMSYSERR_INVALHANDLE);
-  if (!IsWholeMessage(data, size)) return Failure(MMSYSERR_INVALPARAM);
+  if (port == nullptr) return Failure(midi_error::kInvalidHandle);
+  if (!IsWholeMessage(data, size)) return Failure(midi_error::kInvalidParam);
   const MidiResult sent = port->device->Send(data, size);
   if (!sent.Ok()) return WithWords(sent);
   impl_->Observe(true, data, size);
@@ -412,5 +412,5 @@ MidiResult MidiPortSet::Close(PlatMidiPort* port) {
     Impl::Erase(impl_->openOutputs, output);
     return {};
   }
-  return Failure(MMSYSERR_INVALHANDLE);
+  return Failure(midi_error::kInvalidHandle);
 }

@@ -14,13 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/seam.h"
 
 // Receives raw bytes from an input device; may be called from any thread.
-using MidiByteSink = std::function<void(const BYTE* data, size_t size)>;
+using MidiByteSink = std::function<void(const uint8_t* data, size_t size)>;
 
 // A failed result without words of its own gets these.
-std::string MidiErrorText(UINT error);
+std::string MidiErrorText(uint32_t error);
 
 class MidiInputDevice {
  public:
@@ -46,13 +46,13 @@ class MidiOutputDevice {
   // Takes a whole message (System Exclusive or short); returns once it has
   // been handed over. A message handed over is never cut by a later Close;
   // later messages go out after it.
-  virtual MidiResult Send(const BYTE* data, size_t size) = 0;
+  virtual MidiResult Send(const uint8_t* data, size_t size) = 0;
 };
 
 // Where a device's two ports stand in the port lists.
 struct MidiPortPair {
-  UINT input = 0;
-  UINT output = 0;
+  uint32_t input = 0;
+  uint32_t output = 0;
 };
 
 // A device's name as a port name: itself, or "..." and its end when it is
@@ -67,8 +67,8 @@ class MidiPortSet : public MidiPorts {
   MidiPortSet& operator=(const MidiPortSet&) = delete;
 
   // Adds a device at the end of its direction's list; returns its index.
-  UINT AddInput(std::unique_ptr<MidiInputDevice> device);
-  UINT AddOutput(std::unique_ptr<MidiOutputDevice> device);
+  uint32_t AddInput(std::unique_ptr<MidiInputDevice> device);
+  uint32_t AddOutput(std::unique_ptr<MidiOutputDevice> device);
 
   // Frames the bytes received, then hands each whole System Exclusive
   // message and each error to its input's handler and each message sent to
@@ -85,7 +85,7 @@ class MidiPortSet : public MidiPorts {
   // Called on the GUI thread for every message handed to an output device
   // and every complete message received on a listening input (whether or
   // not it is handed on); may be empty.
-  using Monitor = std::function<void(bool outgoing, const BYTE* data, size_t size)>;
+  using Monitor = std::function<void(bool outgoing, const uint8_t* data, size_t size)>;
   void SetMonitor(Monitor monitor);
 
   // The longest System Exclusive message an input frames; a longer one is
@@ -101,7 +101,7 @@ class MidiPortSet : public MidiPorts {
   MidiResult OpenInput(const std::string& name, MidiInputHandler handler, PlatMidiPort** port) override;
   MidiResult OpenOutput(const std::string& name, MidiSentHandler sent, PlatMidiPort** port) override;
   MidiResult Listen(PlatMidiPort* input, bool listen) override;
-  MidiResult Send(PlatMidiPort* output, const BYTE* data, size_t size) override;
+  MidiResult Send(PlatMidiPort* output, const uint8_t* data, size_t size) override;
   MidiResult Close(PlatMidiPort* port) override;
 
  private:

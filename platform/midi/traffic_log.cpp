@@ -18,7 +18,7 @@ bool MidiTrafficLog::Start(const std::string& path, MidiPortSet& ports, Clock cl
     clock_ = std::move(clock);
   }
   ports_ = &ports;
-  ports.SetMonitor([this](bool outgoing, const BYTE* data, size_t size) { Record(outgoing, data, size); });
+  ports.SetMonitor([this](bool outgoing, const uint8_t* data, size_t size) { Record(outgoing, data, size); });
   return true;
 }
 
@@ -30,7 +30,7 @@ void MidiTrafficLog::Stop() {
   file_ = nullptr;
 }
 
-std::string MidiTrafficLog::FormatLine(uint64_t ms, bool outgoing, const BYTE* data, size_t size) {
+std::string MidiTrafficLog::FormatLine(uint64_t ms, bool outgoing, const uint8_t* data, size_t size) {
   char stamp[40];
   std::snprintf(stamp, sizeof stamp, "%9llu.%03llu %s", static_cast<unsigned long long>(ms / 1000),
                 static_cast<unsigned long long>(ms % 1000), outgoing ? "out" : "in ");
@@ -46,7 +46,7 @@ std::string MidiTrafficLog::FormatLine(uint64_t ms, bool outgoing, const BYTE* d
   return line;
 }
 
-void MidiTrafficLog::Record(bool outgoing, const BYTE* data, size_t size) {
+void MidiTrafficLog::Record(bool outgoing, const uint8_t* data, size_t size) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (file_ == nullptr) return;
   const std::string line = FormatLine(clock_ ? clock_() : 0, outgoing, data, size);

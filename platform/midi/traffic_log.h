@@ -24,10 +24,10 @@ class MidiTrafficLog {
   bool Start(const std::string& path, MidiPortSet& ports, Clock clock, std::string* error);
   void Stop();
   // One line: "   12.345 out F0 10 05 ...".
-  static std::string FormatLine(uint64_t ms, bool outgoing, const BYTE* data, size_t size);
+  static std::string FormatLine(uint64_t ms, bool outgoing, const uint8_t* data, size_t size);
 
  private:
-  void Record(bool outgoing, const BYTE* data, size_t size);
+  void Record(bool outgoing, const uint8_t* data, size_t size);
   std::mutex mutex_;
   FILE* file_ = nullptr;
   MidiPortSet* ports_ = nullptr;

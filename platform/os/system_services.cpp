@@ -9,12 +9,12 @@
 
 namespace os {
 
-SystemServices::SystemServices() : cwd_(CurrentDirectory()) {
+SystemServices::SystemServices() : cwd_(os::CurrentDirectory()) {
   if (std::getenv("TALVERINE_DEBUG") != nullptr)
     traceSink_ = [](const char* text) { std::fputs(text, stderr); };
 }
 
-void SystemServices::Sleep(UINT ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SystemServices::Sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 int64_t SystemServices::TimeSeconds() {
   using namespace std::chrono;
@@ -26,7 +26,7 @@ uint64_t SystemServices::MonotonicMs() {
   return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-bool SystemServices::SetCurrentDirectory(const std::string& dir) {
+bool SystemServices::ChangeDirectory(const std::string& dir) {
   const std::string resolved = Resolve(dir);
   if (!DirectoryExists(resolved)) return false;
   cwd_ = resolved;
@@ -41,8 +41,8 @@ FILE* SystemServices::OpenFile(const std::string& path, const char* mode) {
   return os::OpenFile(Resolve(path), mode);
 }
 
-bool SystemServices::ReplaceFile(const std::string& from, const std::string& to) {
-  return RenameOver(Resolve(from), Resolve(to));
+bool SystemServices::RenameOver(const std::string& from, const std::string& to) {
+  return os::RenameOver(Resolve(from), Resolve(to));
 }
 
 bool SystemServices::RemoveFile(const std::string& path) { return Remove(Resolve(path)); }

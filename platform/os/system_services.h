@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/seam.h"
 
 namespace os {
 
@@ -16,17 +16,17 @@ class SystemServices : public OsServices {
   // stderr when TALVERINE_DEBUG is set, else nowhere.
   SystemServices();
 
-  void Sleep(UINT ms) override;
+  void Sleep(uint32_t ms) override;
   int64_t TimeSeconds() override;
   uint64_t MonotonicMs() override;
   // The current directory is this object's own, so that the process's
   // working directory (and with it the user's relative paths) never moves.
-  std::string GetCurrentDirectory() override { return cwd_; }
-  bool SetCurrentDirectory(const std::string& dir) override;
+  std::string CurrentDirectory() override { return cwd_; }
+  bool ChangeDirectory(const std::string& dir) override;
   std::string GetConfigDirectory() override;
   std::string GetDataDirectory() override { return dataDir_; }
   FILE* OpenFile(const std::string& path, const char* mode) override;
-  bool ReplaceFile(const std::string& from, const std::string& to) override;
+  bool RenameOver(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
   PathKind GetPathKind(const std::string& path) override;
   void* AllocMemory(size_t bytes) override;

@@ -111,7 +111,7 @@ void QtCanvas::SetFont(const LOGFONT& font) { painter_.setFont(FontFromLogFont(f
 
 void QtCanvas::SetTextAlign(UINT align) { align_ = align; }
 
-void QtCanvas::TextOut(int x, int y, const char* text) {
+void QtCanvas::PutText(int x, int y, const char* text) {
   const QString s = QString::fromUtf8(text ? text : "");
   const QFontMetrics metrics(painter_.font());
   const int width = metrics.horizontalAdvance(s);

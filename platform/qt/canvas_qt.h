@@ -35,7 +35,7 @@ class QtCanvas : public Canvas {
   void DrawBitmap(int bitmapId, int x, int y, int w, int h) override;
   void SetFont(const LOGFONT& font) override;
   void SetTextAlign(UINT align) override;
-  void TextOut(int x, int y, const char* text) override;
+  void PutText(int x, int y, const char* text) override;
 
  private:
   QPainter& painter_;

@@ -148,7 +148,7 @@ class QtPlatform::Host : public MainWindowHost {
     return platform_.wndProc_(platform_.main_, msg, wParam, lParam);
   }
   void PostToWindow(UINT msg, WPARAM wParam, LPARAM lParam) override {
-    platform_.PostMessage(platform_.main_, msg, wParam, lParam);
+    platform_.Post(platform_.main_, msg, wParam, lParam);
   }
   bool PostedMessagesPending() const override { return platform_.pendingPosts_ > 0; }
 
@@ -290,7 +290,7 @@ int QtPlatform::RunMessageLoop() {
   return exitCode_;
 }
 
-void QtPlatform::PostMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+void QtPlatform::Post(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   ++pendingPosts_;
   QCoreApplication::postEvent(queue_.get(), new WindowMessageEvent(hWnd, msg, wParam, lParam));
 }
@@ -330,7 +330,7 @@ UINT QtPlatform::SetTimer(HWND hWnd, UINT id, UINT periodMs) {
 
 void QtPlatform::KillTimer(HWND hWnd, UINT id) { timers_.erase({hWnd, id}); }
 
-int QtPlatform::MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+int QtPlatform::ShowMessage(HWND owner, const char* text, const char* caption, UINT type) {
   const BoxButtons buttons = ButtonsOf(type);
   // The desktop's default caption for a box that names none.
   QMessageBox box(IconOf(type), caption ? Text(caption) : QStringLiteral("Error"), Text(text), buttons.buttons,
@@ -476,7 +476,7 @@ INT_PTR QtPlatform::ShowDialog(HWND owner, int templateId, DialogState& state, c
 // Qt's dialog cannot fail to open; a cancel is not an error.
 FileDialogResult QtPlatform::ChooseFile(OPENFILENAME& ofn, bool save) {
   const bool chosen =
-      RunFileDialog(BoxParent(ofn.hwndOwner), ofn, save, QFile::decodeName(GetCurrentDirectory().c_str()));
+      RunFileDialog(BoxParent(ofn.hwndOwner), ofn, save, QFile::decodeName(CurrentDirectory().c_str()));
   return {chosen ? FileDialogResult::kChosen : FileDialogResult::kCancelled};
 }
 

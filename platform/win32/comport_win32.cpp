@@ -21,7 +21,7 @@ ComMidiInput::~ComMidiInput() { Close(); }
 std::string ComMidiInput::Name() const { return ShortPortName(line_->Name()); }
 
 MidiResult ComMidiInput::Open(MidiByteSink sink) {
-  if (reader_.joinable()) return {MMSYSERR_ALLOCATED, ""};
+  if (reader_.joinable()) return {midi_error::kAllocated, ""};
   MidiResult result;
   result.error = line_->Acquire(&result.text);
   if (!result.Ok()) return result;
@@ -38,7 +38,7 @@ void ComMidiInput::Close() {
 }
 
 void ComMidiInput::Read(const MidiByteSink& sink) {
-  std::vector<BYTE> buffer(kReadChunk);
+  std::vector<uint8_t> buffer(kReadChunk);
   for (;;) {
     std::string text;
     const long got = line_->Read(buffer.data(), buffer.size(), &text);
@@ -56,16 +56,16 @@ ComMidiOutput::ComMidiOutput(std::shared_ptr<w32::SerialLine> line, std::chrono:
       stallLimit_(stallLimit),
       writer_({[this] {
                  std::string text;
-                 const UINT error = line_->Acquire(&text);
-                 return error == MMSYSERR_NOERROR ? MidiWriteResult() : MidiWriteResult::Failure(error, text);
+                 const uint32_t error = line_->Acquire(&text);
+                 return error == midi_error::kNone ? MidiWriteResult() : MidiWriteResult::Failure(error, text);
                },
                [this] { line_->Release(); },
-               [this](const BYTE* data, size_t size) {
+               [this](const uint8_t* data, size_t size) {
                  std::string text;
                  bool gone = false;
                  const auto stallMs = static_cast<unsigned>(stallLimit_.count());
                  if (line_->Write(data, size, stallMs, &text, &gone)) return MidiWriteResult();
-                 return MidiWriteResult::Failure(MMSYSERR_ERROR, text, gone);
+                 return MidiWriteResult::Failure(midi_error::kError, text, gone);
                },
                nullptr}) {}
 

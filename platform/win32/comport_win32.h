@@ -49,7 +49,7 @@ class ComMidiOutput : public MidiOutputDevice {
   std::string Name() const override;
   MidiResult Open(SentReport report) override { return writer_.Open(std::move(report)); }
   void Close() override { writer_.Close(); }
-  MidiResult Send(const BYTE* data, size_t size) override { return writer_.Send(data, size); }
+  MidiResult Send(const uint8_t* data, size_t size) override { return writer_.Send(data, size); }
 
  private:
   std::shared_ptr<w32::SerialLine> line_;

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "platform/win32/text_win32.h"
-#include "platform/win32/ui_win32.h"
+#include "platform/win32/window_win32.h"
 #include "resources/dialog_templates.h"
 
-namespace w32ui {
+namespace w32 {
 namespace {
 
 constexpr WORD kButtonClass = 0x0080;
@@ -109,9 +109,9 @@ struct Running {
 // The dialogs running, innermost last.
 std::vector<Running*> g_running;
 
-Running* Find(Handle dialog) {
+Running* Find(HWND dialog) {
   for (Running* r : g_running)
-    if (r->dialog != nullptr && r->dialog == static_cast<HWND>(dialog)) return r;
+    if (r->dialog != nullptr && r->dialog == dialog) return r;
   return nullptr;
 }
 
@@ -204,29 +204,29 @@ INT_PTR CALLBACK DialogProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-intptr_t ShowDialog(Handle owner, const DialogTemplate& tpl, DialogState& state, const DialogEventHandler& onEvent) {
+intptr_t RunDialog(HWND owner, const DialogTemplate& tpl, DialogState& state, const DialogEventHandler& onEvent) {
   if (state.ended) return state.result;
   const TemplateWriter built = BuildTemplate(tpl);
   Running running{tpl, state, onEvent};
   g_running.push_back(&running);
   const intptr_t result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
                                                   reinterpret_cast<LPCDLGTEMPLATEW>(built.Data()),
-                                                  static_cast<HWND>(owner), DialogProc,
+                                                  owner, DialogProc,
                                                   reinterpret_cast<LPARAM>(&running));
   std::erase(g_running, &running);
   state.window = nullptr;
   return state.ended ? result : -1;
 }
 
-bool DialogRunning(Handle dialog) {
+bool DialogRunning(HWND dialog) {
   const Running* r = Find(dialog);
   return r != nullptr && !r->state.ended;
 }
 
-Handle ActiveDialog() {
+HWND ActiveDialog() {
   for (auto it = g_running.rbegin(); it != g_running.rend(); ++it)
     if ((*it)->dialog != nullptr && !(*it)->state.ended) return (*it)->dialog;
   return nullptr;
 }
 
-}  // namespace w32ui
+}  // namespace w32

@@ -17,8 +17,8 @@ std::string Upper(std::string s) {
   return s;
 }
 
-MidiWriteResult WriteResult(UINT error, const std::string& text) {
-  return error == MMSYSERR_NOERROR ? MidiWriteResult() : MidiWriteResult::Failure(error, text);
+MidiWriteResult WriteResult(uint32_t error, const std::string& text) {
+  return error == midi_error::kNone ? MidiWriteResult() : MidiWriteResult::Failure(error, text);
 }
 
 }  // namespace
@@ -29,32 +29,32 @@ MidiResult WinMmInputDevice::Open(MidiByteSink sink) {
   return result;
 }
 
-WinMmOutputDevice::WinMmOutputDevice(const w32::WinMmCalls& mm, UINT id, std::shared_ptr<PaceClock> clock)
+WinMmOutputDevice::WinMmOutputDevice(const w32::WinMmCalls& mm, uint32_t id, std::shared_ptr<PaceClock> clock)
     : port_(mm, id),
       clock_(std::move(clock)),
       pacer_(*clock_),
       writer_({[this] {
                  std::string text;
-                 const UINT error = port_.Open(&text);
+                 const uint32_t error = port_.Open(&text);
                  return WriteResult(error, text);
                },
-               [this] { port_.Close(); }, [this](const BYTE* data, size_t size) { return Put(data, size); },
+               [this] { port_.Close(); }, [this](const uint8_t* data, size_t size) { return Put(data, size); },
                nullptr}) {}
 
-MidiWriteResult WinMmOutputDevice::Put(const BYTE* data, size_t size) {
+MidiWriteResult WinMmOutputDevice::Put(const uint8_t* data, size_t size) {
   // Short messages share the wire with the pieces, so they are paced too.
   const bool isShort = w32::IsShortMessage(data, size);
-  return pacer_.Send(data, size, [this, isShort](const BYTE* piece, size_t n) {
+  return pacer_.Send(data, size, [this, isShort](const uint8_t* piece, size_t n) {
     std::string text;
-    const UINT error = isShort ? port_.PutShort(piece, n, &text) : port_.PutLong(piece, n, kDriverGraceMs, &text);
+    const uint32_t error = isShort ? port_.PutShort(piece, n, &text) : port_.PutLong(piece, n, kDriverGraceMs, &text);
     return WriteResult(error, text);
   });
 }
 
 void RegisterWinMmPorts(MidiPortSet& ports, const w32::WinMmCalls& mm, const std::shared_ptr<PaceClock>& clock) {
-  for (UINT id = 0, n = w32::WinMmInputCount(mm); id < n; ++id)
+  for (uint32_t id = 0, n = w32::WinMmInputCount(mm); id < n; ++id)
     ports.AddInput(std::make_unique<WinMmInputDevice>(mm, id));
-  for (UINT id = 0, n = w32::WinMmOutputCount(mm); id < n; ++id)
+  for (uint32_t id = 0, n = w32::WinMmOutputCount(mm); id < n; ++id)
     ports.AddOutput(std::make_unique<WinMmOutputDevice>(mm, id, clock));
 }
 

@@ -18,7 +18,7 @@
 
 class WinMmInputDevice : public MidiInputDevice {
  public:
-  WinMmInputDevice(const w32::WinMmCalls& mm, UINT id) : port_(mm, id) {}
+  WinMmInputDevice(const w32::WinMmCalls& mm, uint32_t id) : port_(mm, id) {}
   std::string Name() const override { return port_.Name(); }
   MidiResult Open(MidiByteSink sink) override;
   void Close() override { port_.Close(); }
@@ -29,14 +29,14 @@ class WinMmInputDevice : public MidiInputDevice {
 
 class WinMmOutputDevice : public MidiOutputDevice {
  public:
-  WinMmOutputDevice(const w32::WinMmCalls& mm, UINT id, std::shared_ptr<PaceClock> clock);
+  WinMmOutputDevice(const w32::WinMmCalls& mm, uint32_t id, std::shared_ptr<PaceClock> clock);
   std::string Name() const override { return port_.Name(); }
   MidiResult Open(SentReport report) override { return writer_.Open(std::move(report)); }
   void Close() override { writer_.Close(); }
-  MidiResult Send(const BYTE* data, size_t size) override { return writer_.Send(data, size); }
+  MidiResult Send(const uint8_t* data, size_t size) override { return writer_.Send(data, size); }
 
  private:
-  MidiWriteResult Put(const BYTE* data, size_t size);
+  MidiWriteResult Put(const uint8_t* data, size_t size);
 
   w32::WinMmOutput port_;
   std::shared_ptr<PaceClock> clock_;

@@ -1,23 +1,95 @@
+// The Win32 window system and the rest of the Win32 back end's seam: the
+// main window and its message loop, child controls, message boxes, painting
+// with GDI, the common dialogs, dropped files, the shell, sound and the
+// single-instance rule; the option dialogs are in dialogs_win32.cpp.
 #include "platform/win32/platform_win32.h"
 
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+#include <mmsystem.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <map>
+#include <utility>
+#include <vector>
 
 #include "platform/os/os_services.h"
+#include "platform/win32/dpi_win32.h"
 #include "platform/win32/simulator_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text_win32.h"
-#include "platform/win32/ui_win32.h"
+#include "platform/win32/window_win32.h"
 #include "resources/dialog_templates.h"
+#include "resources/menu.h"
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+// The seam's numbers are Win32's own, so that they pass through unchanged.
+static_assert(WM_CREATE == wm::kCreate && WM_SIZE == wm::kSize && WM_PAINT == wm::kPaint &&
+              WM_CLOSE == wm::kClose && WM_QUIT == wm::kQuit && WM_COMMAND == wm::kCommand &&
+              WM_TIMER == wm::kTimer && WM_LBUTTONDOWN == wm::kLButtonDown && WM_DROPFILES == wm::kDropFiles);
+static_assert(MB_OK == msgbox::kOk && MB_OKCANCEL == msgbox::kOkCancel && MB_YESNO == msgbox::kYesNo &&
+              MB_ICONERROR == msgbox::kIconError && MB_ICONQUESTION == msgbox::kIconQuestion &&
+              MB_ICONWARNING == msgbox::kIconWarning && MB_ICONINFORMATION == msgbox::kIconInformation &&
+              MB_TASKMODAL == msgbox::kTaskModal && MB_TYPEMASK == msgbox::kButtonsMask);
+static_assert(IDOK == button_id::kOk && IDCANCEL == button_id::kCancel && IDYES == button_id::kYes &&
+              IDNO == button_id::kNo);
+static_assert(TA_CENTER == text_align::kCenter && OFN_OVERWRITEPROMPT == file_dialog::kOverwritePrompt &&
+              OFN_HIDEREADONLY == file_dialog::kHideReadOnly && OFN_PATHMUSTEXIST == file_dialog::kPathMustExist &&
+              OFN_FILEMUSTEXIST == file_dialog::kFileMustExist);
 
 namespace {
 
-w32ui::Handle U(HWND h) { return static_cast<w32ui::Handle>(h); }
-HWND Seam(w32ui::Handle h) { return static_cast<HWND>(h); }
-std::string Text(const char* s) { return s ? s : ""; }
+constexpr UINT kWakeMessage = WM_APP + 1;
+// Sent by a second start to the running one's wake window: raise yourself.
+constexpr UINT kRaiseMessage = WM_APP + 2;
+const wchar_t kWakeClass[] = L"TalverineWake";
+
+// The default client size: three quarters of the work area, within bounds a
+// 64-sample trace and four EPROM columns fit in.
+constexpr int kMinClientW = 640, kMinClientH = 480, kMaxClientW = 1280, kMaxClientH = 960;
 
 // The largest WAV image the program builds: a 44-byte header and 65,536
 // samples of 2 bytes.
 constexpr uint32_t kMaxWaveImageBytes = 44 + 65536 * 2;
+
+struct State {
+  HINSTANCE instance = nullptr;
+  HWND wake = nullptr;
+  std::function<void()> wakeHandler;
+  std::atomic<bool> wakePosted{false};
+  HWND main = nullptr;
+  WindowProc proc = nullptr;      // the program's, for the main window
+  UINT dpi = 96;                  // of the main window's monitor
+  HFONT controlFont = nullptr;    // for `dpi`
+  std::map<HWND, RECT> placed;    // the child controls, in 96-dpi pixels
+  std::vector<char> sound;        // the image PlaySound is reading
+  bool painting = false;
+};
+
+State& S() {
+  static State state;
+  return state;
+}
+
+HWND H(PlatWindow* window) { return reinterpret_cast<HWND>(window); }
+PlatWindow* P(HWND window) { return reinterpret_cast<PlatWindow*>(window); }
+
+std::wstring W(const std::string& s) { return w32::Wide(s); }
+std::string Text(const char* s) { return s ? s : ""; }
+
+int ToScreen(int v) { return w32::ToScreen(v, S().dpi); }
+int FromScreen(int v) { return w32::FromScreen(v, S().dpi); }
+LPARAM PointFromScreen(LPARAM lParam) {
+  return MAKELPARAM(FromScreen(static_cast<short>(LOWORD(lParam))), FromScreen(static_cast<short>(HIWORD(lParam))));
+}
 
 // The bytes of a WAV file image, from its RIFF header; 0 when it is no
 // RIFF/WAVE image or claims more than the program ever builds, so that
@@ -31,52 +103,263 @@ size_t WaveImageBytes(const void* image) {
   return riffSize + 8;
 }
 
-
-// Hands the window procedure the drop in the seam's terms.
-intptr_t DeliverDrop(WNDPROC wndProc, HWND hWnd, uintptr_t drop, intptr_t lParam) {
-  const auto& from = *reinterpret_cast<const w32ui::Drop*>(drop);
-  DroppedFiles dropped{from.names, {static_cast<LONG>(from.x), static_cast<LONG>(from.y)}, from.inClient};
-  return static_cast<intptr_t>(wndProc(hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(&dropped), lParam));
+// The messages the program's window procedure handles; everything else
+// takes Windows' own course.
+bool ForProgram(UINT msg) {
+  switch (msg) {
+    case WM_CREATE:
+    case WM_SIZE:
+    case WM_PAINT:
+    case WM_CLOSE:
+    case WM_COMMAND:
+    case WM_TIMER:
+    case WM_LBUTTONDOWN: return true;
+    default: return false;
+  }
 }
+
+std::string DroppedFile(HDROP drop, UINT index) {
+  const UINT n = DragQueryFileW(drop, index, nullptr, 0);
+  if (n == 0) return "";
+  std::vector<wchar_t> name(n + 1);
+  const UINT got = DragQueryFileW(drop, index, name.data(), n + 1);
+  return w32::Utf8(name.data(), got);
+}
+
+// Reads Windows' drop, in 96-dpi pixels, and releases it.
+DroppedFiles TakeDrop(HDROP handle) {
+  DroppedFiles drop;
+  const UINT count = DragQueryFileW(handle, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) drop.names.push_back(DroppedFile(handle, i));
+  POINT p{};
+  drop.inClient = DragQueryPoint(handle, &p) != 0;
+  drop.point = {FromScreen(p.x), FromScreen(p.y)};
+  ::DragFinish(handle);
+  return drop;
+}
+
+void KeepStatusBarsAtBottom(HWND window) {
+  for (HWND bar = FindWindowExW(window, nullptr, STATUSCLASSNAMEW, nullptr); bar != nullptr;
+       bar = FindWindowExW(window, bar, STATUSCLASSNAMEW, nullptr))
+    SendMessageW(bar, WM_SIZE, 0, 0);
+}
+
+HBRUSH Background(HWND window) { return reinterpret_cast<HBRUSH>(GetClassLongPtrW(window, GCLP_HBRBACKGROUND)); }
+
+// A paint that drew nothing still leaves the window valid, and cleared as
+// Windows' erase would have, or WM_PAINT would come again at once.
+void ClearIfUnpainted(HWND window) {
+  if (!GetUpdateRect(window, nullptr, FALSE)) return;
+  PAINTSTRUCT ps{};
+  HDC dc = ::BeginPaint(window, &ps);
+  FillRect(dc, &ps.rcPaint, Background(window));
+  ::EndPaint(window, &ps);
+}
+
+void OnDpiChanged(HWND window, UINT dpi, const RECT& suggested);
+
+LRESULT CALLBACK MainProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  State& s = S();
+  // The canvas clears what it paints in its buffer: the erase Windows
+  // would do first is what makes a window flicker.
+  if (msg == WM_ERASEBKGND) return 1;
+  if (msg == WM_NCCREATE) {
+    s.main = hWnd;
+    s.dpi = w32::WindowDpi(hWnd);
+  }
+  if (msg == WM_DPICHANGED) {
+    OnDpiChanged(hWnd, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+    return 0;
+  }
+  if (msg == WM_DROPFILES) {
+    DroppedFiles drop = TakeDrop(reinterpret_cast<HDROP>(wParam));
+    if (s.proc) s.proc(P(hWnd), wm::kDropFiles, reinterpret_cast<uintptr_t>(&drop), lParam);
+    return 0;
+  }
+  // The status bars keep to the bottom of the window before the program
+  // hears of the new size.
+  if (msg == WM_SIZE) KeepStatusBarsAtBottom(hWnd);
+  if (!ForProgram(msg) || !s.proc) return DefWindowProcW(hWnd, msg, wParam, lParam);
+  if (msg == WM_PAINT) {
+    s.proc(P(hWnd), msg, wParam, lParam);
+    ClearIfUnpainted(hWnd);
+    return 0;
+  }
+  // The program hears of sizes and places in 96-dpi pixels.
+  if (msg == WM_SIZE || msg == WM_LBUTTONDOWN) lParam = PointFromScreen(lParam);
+  return static_cast<LRESULT>(s.proc(P(hWnd), msg, wParam, lParam));
+}
+
+void RaiseMainAndPopup();
+
+LRESULT CALLBACK WakeProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kRaiseMessage) {
+    RaiseMainAndPopup();
+    return 0;
+  }
+  if (msg != kWakeMessage) return DefWindowProcW(hWnd, msg, wParam, lParam);
+  S().wakePosted = false;
+  if (S().wakeHandler) S().wakeHandler();
+  return 0;
+}
+
+// From any thread: runs the wake handler on the GUI thread soon. One
+// wake-up in the queue at a time is enough: it takes all there is.
+void WakeGuiThread() {
+  State& s = S();
+  if (s.wake && !s.wakePosted.exchange(true)) PostMessageW(s.wake, kWakeMessage, 0, 0);
+}
+
+HFONT ControlFont() {
+  State& s = S();
+  if (s.controlFont == nullptr) s.controlFont = w32::CreateMessageFont(s.dpi);
+  if (s.controlFont == nullptr) s.controlFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  return s.controlFont;
+}
+
+// Places a child control given in 96-dpi pixels, and keeps its place for a
+// change of scale.
+void Place(HWND child, int x, int y, int w, int h, bool repaint) {
+  S().placed[child] = RECT{x, y, x + std::max(0, w), y + std::max(0, h)};
+  ::MoveWindow(child, ToScreen(x), ToScreen(y), ToScreen(std::max(0, w)), ToScreen(std::max(0, h)), repaint);
+}
+
+PlatWindow* MakeChild(const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h,
+                      HWND parent, int id) {
+  HWND child = CreateWindowExW(0, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), S().instance, nullptr);
+  if (child == nullptr) return nullptr;
+  SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont()), FALSE);
+  Place(child, x, y, w, h, false);
+  return P(child);
+}
+
+// The window moved to a monitor of another scale: the font, the controls
+// and the window follow it (Windows suggests the window's new rectangle).
+void OnDpiChanged(HWND window, UINT dpi, const RECT& suggested) {
+  State& s = S();
+  s.dpi = dpi;
+  HFONT old = s.controlFont;
+  s.controlFont = nullptr;
+  for (auto& [child, r] : s.placed) {
+    if (!IsWindow(child)) continue;
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont()), FALSE);
+    ::MoveWindow(child, ToScreen(r.left), ToScreen(r.top), ToScreen(r.right - r.left), ToScreen(r.bottom - r.top),
+                 FALSE);
+  }
+  if (old && old != GetStockObject(DEFAULT_GUI_FONT)) DeleteObject(old);
+  SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  ::InvalidateRect(window, nullptr, TRUE);
+}
+
+// Once at start: COM and the common controls, the wake window.
+void Initialize() {
+  State& s = S();
+  if (s.instance != nullptr) return;
+  s.instance = GetModuleHandleW(nullptr);
+  // The shell hands documents to extensions that need COM on the calling
+  // thread, apartment-threaded as a window's thread must be; kept for the
+  // life of the process.
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                ICC_BAR_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  WNDCLASSEXW wake{};
+  wake.cbSize = sizeof wake;
+  wake.lpfnWndProc = WakeProc;
+  wake.hInstance = s.instance;
+  wake.lpszClassName = kWakeClass;
+  RegisterClassExW(&wake);
+  s.wake = CreateWindowExW(0, kWakeClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, s.instance, nullptr);
+}
+
+SIZE DefaultWindowSize(DWORD style, HMENU menu) {
+  RECT work{0, 0, 1024, 768};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const UINT dpi = w32::SystemDpi();
+  RECT r{0, 0,
+         std::clamp<LONG>((work.right - work.left) * 3 / 4, w32::ToScreen(kMinClientW, dpi),
+                          w32::ToScreen(kMaxClientW, dpi)),
+         std::clamp<LONG>((work.bottom - work.top) * 3 / 4, w32::ToScreen(kMinClientH, dpi),
+                          w32::ToScreen(kMaxClientH, dpi))};
+  w32::AdjustWindowRectForDpi(&r, style, menu != nullptr, 0, dpi);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+// The menu bar, from the menu table.
+HMENU BuildMenu() {
+  HMENU bar = CreateMenu();
+  for (const MenuPopup& popup : MainMenu()) {
+    HMENU items = CreatePopupMenu();
+    for (const MenuItem& item : popup.items) {
+      if (item.text == nullptr)
+        AppendMenuW(items, MF_SEPARATOR, 0, nullptr);
+      else
+        AppendMenuW(items, MF_STRING, static_cast<UINT_PTR>(item.id), W(item.text).c_str());
+    }
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(items), W(popup.text).c_str());
+  }
+  return bar;
+}
+
+
+// Brings the main window up from the task bar and to the front, and the
+// box or dialog it may be busy in with it.
+void RaiseMainAndPopup() {
+  HWND main = S().main;
+  if (main == nullptr || !IsWindowVisible(main)) return;
+  HWND popup = GetLastActivePopup(main);
+  if (IsIconic(main)) ShowWindow(main, SW_RESTORE);
+  ::SetForegroundWindow(main);
+  if (popup && popup != main) ::SetForegroundWindow(popup);
+}
+
+// The running instance is found by its wake window, which bears the
+// instance's name.
+std::wstring InstanceTitle(const std::string& name) { return L"Talverine instance " + W(name); }
+
+// True when no other instance holds `name`; otherwise the other one has
+// been asked to raise its main window.
+bool AcquireSingleInstance(const std::string& name) {
+  if (os::LockSingleInstance(name)) {
+    SetWindowTextW(S().wake, InstanceTitle(name).c_str());
+    return true;
+  }
+  if (HWND running = FindWindowExW(HWND_MESSAGE, nullptr, kWakeClass, InstanceTitle(name).c_str())) {
+    // A program started by the user may hand the foreground on.
+    DWORD process = 0;
+    GetWindowThreadProcessId(running, &process);
+    AllowSetForegroundWindow(process);
+    PostMessageW(running, kRaiseMessage, 0, 0);
+  }
+  return false;
+}
+
+void ReleaseSingleInstance() {
+  os::UnlockSingleInstance();
+  if (S().wake) SetWindowTextW(S().wake, L"");
+}
+
+// Plays a WAV file image (a copy is kept while it plays); null stops.
+bool PlayWaveImage(const void* image, size_t bytes) {
+  State& s = S();
+  // Stopped first, synchronously: the copy is rewritten below.
+  PlaySoundW(nullptr, nullptr, 0);
+  if (image == nullptr || bytes == 0) return true;
+  s.sound.assign(static_cast<const char*>(image), static_cast<const char*>(image) + bytes);
+  // No sound device is no error: the sound just isn't heard.
+  return PlaySoundW(reinterpret_cast<LPCWSTR>(s.sound.data()), nullptr, SND_MEMORY | SND_ASYNC | SND_NODEFAULT) != 0;
+}
+
 }  // namespace
 
-// What the paint code draws on: GDI through the painter of one WM_PAINT.
-class Win32Canvas : public Canvas {
- public:
-  explicit Win32Canvas(w32ui::Painter& painter) : painter_(painter) {}
-  void SetPen(int width, COLORREF colour, bool insideFrame) override { painter_.SetPen(width, colour, insideFrame); }
-  void MoveTo(int x, int y) override { painter_.MoveTo(x, y); }
-  void LineTo(int x, int y) override { painter_.LineTo(x, y); }
-  void DrawBitmap(int bitmapId, int x, int y, int w, int h) override { painter_.DrawBitmap(bitmapId, x, y, w, h); }
-  void SetFont(const LOGFONT& lf) override {
-    w32ui::Font f;
-    f.height = lf.lfHeight;
-    f.width = lf.lfWidth;
-    f.escapement = lf.lfEscapement;
-    f.orientation = lf.lfOrientation;
-    f.weight = lf.lfWeight;
-    f.italic = lf.lfItalic;
-    f.underline = lf.lfUnderline;
-    f.strikeOut = lf.lfStrikeOut;
-    f.charSet = lf.lfCharSet;
-    f.outPrecision = lf.lfOutPrecision;
-    f.clipPrecision = lf.lfClipPrecision;
-    f.quality = lf.lfQuality;
-    f.pitchAndFamily = lf.lfPitchAndFamily;
-    f.face.assign(lf.lfFaceName, strnlen(lf.lfFaceName, sizeof lf.lfFaceName));
-    painter_.SetFont(f);
-  }
-  void SetTextAlign(UINT align) override { painter_.SetTextAlign(align); }
-  void TextOut(int x, int y, const char* text) override { painter_.PutText(x, y, Text(text)); }
-  w32ui::Painter& Painter() { return painter_; }
+PlatWindow* Win32Platform::MainWindow() { return P(S().main); }
+PlatWindow* Win32Platform::ActiveDialog() { return P(w32::ActiveDialog()); }
+bool Win32Platform::DialogRunning(PlatWindow* dialog) { return w32::DialogRunning(H(dialog)); }
 
- private:
-  w32ui::Painter& painter_;
-};
-
-Win32Platform::Win32Platform()
-    : midi_(std::make_unique<MidiPortSet>()) {
-  w32ui::Initialize();
+Win32Platform::Win32Platform() : midi_(std::make_unique<MidiPortSet>()) {
+  Initialize();
   // The help lies beside the .exe; traces go to the debugger, and to stderr
   // as well when TALVERINE_DEBUG is set.
   SetDataDirectory(os::ExecutableDirectory());
@@ -86,14 +369,14 @@ Win32Platform::Win32Platform()
   });
   // Received MIDI bytes are framed on the GUI thread, which a device's
   // thread wakes.
-  w32ui::SetWakeHandler([this] { midi_->Deliver(); });
-  midi_->SetWakeup([] { w32ui::WakeGuiThread(); });
+  S().wakeHandler = [this] { midi_->Deliver(); };
+  midi_->SetWakeup([] { WakeGuiThread(); });
 }
 
 Win32Platform::~Win32Platform() {
   midi_->SetWakeup(nullptr);
-  w32ui::SetWakeHandler(nullptr);
-  w32ui::PlayWaveImage(nullptr, 0);
+  S().wakeHandler = nullptr;
+  PlayWaveImage(nullptr, 0);
   simulator_.reset();
   // The port set goes last: its devices may still hand bytes over.
   midi_.reset();
@@ -107,145 +390,411 @@ Win32SimulatedKilnbox& Win32Platform::StartSimulator(double speed) {
 // ---------------------------------------------------------------------------
 // Windows and messages
 // ---------------------------------------------------------------------------
-HWND Win32Platform::CreateMainWindow(const char* className, const char* caption, WNDPROC wndProc) {
-  main_ = Seam(w32ui::CreateMainWindow(Text(className), Text(caption),
-                                       [wndProc](w32ui::Handle h, unsigned m, uintptr_t w, intptr_t l) {
-                                         if (m == WM_DROPFILES) return DeliverDrop(wndProc, Seam(h), w, l);
-                                         return static_cast<intptr_t>(wndProc(Seam(h), m, w, l));
-                                       }));
-  if (main_ != nullptr && simulator_) simulator_->ShowWindow(U(main_));
-  return main_;
+PlatWindow* Win32Platform::CreateMainWindow(const char* className, const char* caption, WindowProc proc) {
+  State& s = S();
+  const std::wstring cls = W(Text(className));
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = MainProc;
+  wc.hInstance = s.instance;
+  wc.hIcon = LoadIconW(s.instance, MAKEINTRESOURCEW(100));
+  wc.hIconSm = static_cast<HICON>(LoadImageW(s.instance, MAKEINTRESOURCEW(100), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+  wc.hCursor = LoadCursorW(nullptr, IDC_CROSS);
+  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  wc.lpszClassName = cls.c_str();
+  RegisterClassExW(&wc);
+  s.proc = proc;
+  // The panel is painted around the buttons and the status bar, never over them.
+  const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  HMENU menu = BuildMenu();
+  const SIZE size = DefaultWindowSize(style, menu);
+  HWND window = CreateWindowExW(0, cls.c_str(), W(Text(caption)).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+                                size.cx, size.cy, nullptr, menu, s.instance, nullptr);
+  if (window == nullptr) {
+    s.main = nullptr;
+    s.proc = nullptr;
+    return nullptr;
+  }
+  ShowWindow(window, SW_SHOWNORMAL);
+  UpdateWindow(window);
+  if (simulator_) simulator_->ShowWindow(window);
+  return P(window);
 }
 
-int Win32Platform::RunMessageLoop() { return w32ui::RunMessageLoop(); }
-
-void Win32Platform::PostMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  w32ui::Post(U(hWnd), msg, wParam, lParam);
+int Win32Platform::RunMessageLoop() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
 }
 
-void Win32Platform::PostQuitMessage(int exitCode) { w32ui::PostQuitMessage(exitCode); }
-
-UINT Win32Platform::SetTimer(HWND hWnd, UINT id, UINT periodMs) { return w32ui::SetTimer(U(hWnd), id, periodMs); }
-
-void Win32Platform::KillTimer(HWND hWnd, UINT id) { w32ui::KillTimer(U(hWnd), id); }
-
-int Win32Platform::MessageBox(HWND owner, const char* text, const char* caption, UINT type) {
-  return w32ui::ShowMessageBox(U(owner), Text(text), caption, type);
+void Win32Platform::Post(PlatWindow* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  PostMessageW(H(window), message, wParam, lParam);
 }
 
-void Win32Platform::InvalidateRect(HWND hWnd, bool erase) {
+void Win32Platform::PostQuitMessage(int exitCode) { ::PostQuitMessage(exitCode); }
+
+uint32_t Win32Platform::SetTimer(PlatWindow* window, uint32_t id, uint32_t periodMs) {
+  return static_cast<uint32_t>(::SetTimer(H(window), id, std::max(periodMs, 1u), nullptr));
+}
+
+void Win32Platform::KillTimer(PlatWindow* window, uint32_t id) { ::KillTimer(H(window), id); }
+
+namespace {
+
+// Windows' own message box, held to the program's rule whatever the
+// system's box does on its own (Windows' and Wine's differ): a Yes/No box
+// is ended by one of its buttons only, and Esc or the close box on an OK box
+// is OK. The box's window procedure is wrapped from its creation, caught by
+// a hook.
+const wchar_t kBoxRuleProp[] = L"TalverineBoxRule";
+
+struct BoxRule {
+  UINT buttons;
+  WNDPROC original = nullptr;
+};
+
+BoxRule* g_pendingBoxRule = nullptr;
+
+LRESULT CALLBACK BoxProc(HWND box, UINT msg, WPARAM wParam, LPARAM lParam) {
+  const BoxRule* rule = static_cast<const BoxRule*>(GetPropW(box, kBoxRuleProp));
+  const WNDPROC original = rule->original;
+  const bool cancel = msg == WM_COMMAND && LOWORD(wParam) == IDCANCEL;
+  const bool close = msg == WM_CLOSE || (msg == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE);
+  if (rule->buttons == MB_YESNO && (cancel || close)) return 0;
+  if (rule->buttons == MB_OK && cancel)
+    return CallWindowProcW(original, box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    RemovePropW(box, kBoxRuleProp);
+  }
+  return CallWindowProcW(original, box, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK WatchForBox(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND && g_pendingBoxRule != nullptr) {
+    HWND created = reinterpret_cast<HWND>(wParam);
+    wchar_t cls[16] = {};
+    GetClassNameW(created, cls, 16);
+    if (std::wstring(cls) == L"#32770") {
+      SetPropW(created, kBoxRuleProp, g_pendingBoxRule);
+      g_pendingBoxRule->original = reinterpret_cast<WNDPROC>(
+          SetWindowLongPtrW(created, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BoxProc)));
+      g_pendingBoxRule = nullptr;
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
+int Win32Platform::ShowMessage(PlatWindow* owner, const char* text, const char* caption, uint32_t type) {
+  // A box nobody owns is modal for the whole program: the windows of the
+  // thread wait for it, while its loop goes on handling timers and MIDI.
+  if (owner == nullptr) type |= MB_TASKMODAL;
+  const std::wstring wideCaption = caption ? W(caption) : std::wstring();
+  BoxRule rule{type & MB_TYPEMASK};
+  BoxRule* outer = std::exchange(g_pendingBoxRule, &rule);
+  HHOOK hook = SetWindowsHookExW(WH_CBT, WatchForBox, nullptr, GetCurrentThreadId());
+  const int answer = MessageBoxW(H(owner), W(Text(text)).c_str(), caption ? wideCaption.c_str() : nullptr, type);
+  if (hook) UnhookWindowsHookEx(hook);
+  g_pendingBoxRule = outer;
+  return answer;
+}
+
+void Win32Platform::InvalidateRect(PlatWindow* window, bool erase) {
   // Null would be every window of the desktop in Win32; here it is ours.
-  w32ui::InvalidateRect(U(hWnd ? hWnd : main_), erase);
+  ::InvalidateRect(window ? H(window) : S().main, nullptr, erase);
 }
 
-RECT Win32Platform::GetClientRect(HWND hWnd) {
-  const w32ui::Rect r = w32ui::GetClientRect(U(hWnd));
-  return {static_cast<LONG>(r.left), static_cast<LONG>(r.top), static_cast<LONG>(r.right),
-          static_cast<LONG>(r.bottom)};
+Rect Win32Platform::GetClientRect(PlatWindow* window) {
+  RECT r{};
+  if (!::GetClientRect(H(window), &r)) return {};
+  return {FromScreen(r.left), FromScreen(r.top), FromScreen(r.right), FromScreen(r.bottom)};
 }
 
-void Win32Platform::DestroyWindow(HWND hWnd) {
-  if (hWnd != nullptr) w32ui::DestroyWindow(U(hWnd));
+void Win32Platform::DestroyWindow(PlatWindow* window) {
+  if (window == nullptr) return;
+  State& s = S();
+  if (H(window) == s.main) {
+    // The program's window only stops taking messages; the loop ends with
+    // the quit message.
+    ShowWindow(s.main, SW_HIDE);
+    s.proc = nullptr;
+    return;
+  }
+  s.placed.erase(H(window));
+  ::DestroyWindow(H(window));
 }
 
-void Win32Platform::MoveWindow(HWND hWnd, int x, int y, int w, int h, bool repaint) {
-  w32ui::MoveWindow(U(hWnd), x, y, w, h, repaint);
+void Win32Platform::MoveWindow(PlatWindow* window, int x, int y, int w, int h, bool repaint) {
+  Place(H(window), x, y, w, h, repaint);
 }
-
 
 // ---------------------------------------------------------------------------
 // Child controls
 // ---------------------------------------------------------------------------
-HWND Win32Platform::CreateButton(HWND parent, const char* label, int id, int x, int y, int w, int h) {
-  return Seam(w32ui::CreateButton(U(parent), Text(label), id, x, y, w, h));
+PlatWindow* Win32Platform::CreateButton(PlatWindow* parent, const char* label, int id, int x, int y, int w, int h) {
+  return MakeChild(L"BUTTON", W(Text(label)), BS_PUSHBUTTON, x, y, w, h, H(parent), id);
 }
 
-HWND Win32Platform::CreateStatusBar(HWND parent, int id) { return Seam(w32ui::CreateStatusBar(U(parent), id)); }
-
-void Win32Platform::StatusSetParts(HWND status, int count, const int* rightEdges) {
-  if (count > 0 && rightEdges) w32ui::StatusSetParts(U(status), std::vector<int>(rightEdges, rightEdges + count));
+PlatWindow* Win32Platform::CreateStatusBar(PlatWindow* parent, int id) {
+  return MakeChild(STATUSCLASSNAMEW, L"", 0, 0, 0, 0, 0, H(parent), id);
 }
 
-void Win32Platform::StatusSetText(HWND status, int part, const char* text) {
-  w32ui::StatusSetText(U(status), part, Text(text));
+void Win32Platform::StatusSetParts(PlatWindow* status, int count, const int* rightEdges) {
+  if (count <= 0 || rightEdges == nullptr) return;
+  std::vector<int> edges(rightEdges, rightEdges + count);
+  for (int& edge : edges)
+    if (edge >= 0) edge = ToScreen(edge);  // -1: to the right end
+  SendMessageW(H(status), SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
 }
 
-HWND Win32Platform::CreateProgressBar(HWND parent, int x, int y, int w, int h) {
-  return Seam(w32ui::CreateProgressBar(U(parent), x, y, w, h));
+void Win32Platform::StatusSetText(PlatWindow* status, int part, const char* text) {
+  const std::wstring wide = W(Text(text));
+  SendMessageW(H(status), SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
-void Win32Platform::ProgressSet(HWND bar, int position, int range) { w32ui::ProgressSet(U(bar), position, range); }
+PlatWindow* Win32Platform::CreateProgressBar(PlatWindow* parent, int x, int y, int w, int h) {
+  return MakeChild(PROGRESS_CLASSW, L"", 0, x, y, w, h, H(parent), 0);
+}
+
+void Win32Platform::ProgressSet(PlatWindow* bar, int position, int range) {
+  SendMessageW(H(bar), PBM_SETRANGE32, 0, range);
+  SendMessageW(H(bar), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
 
 // ---------------------------------------------------------------------------
 // Painting
 // ---------------------------------------------------------------------------
-Canvas* Win32Platform::BeginPaint(HWND hWnd) {
-  w32ui::Painter* painter = w32ui::BeginPaint(U(hWnd));
-  if (painter == nullptr) return nullptr;
-  canvas_ = std::make_unique<Win32Canvas>(*painter);
+namespace {
+
+// Draws into a bitmap of the whole client area, cleared with the window's
+// background, and shows it in one piece at the end: the window is never
+// seen erased or half drawn. Without memory for the bitmap it draws on the
+// window itself, as Windows would.
+class GdiCanvas : public Canvas {
+ public:
+  explicit GdiCanvas(HWND window) : window_(window) {
+    target_ = ::BeginPaint(window_, &ps_);
+    hdc_ = target_;
+    StartBuffer();
+    ScaleDrawing();
+    originalPen_ = SelectObject(hdc_, GetStockObject(BLACK_PEN));
+    originalFont_ = SelectObject(hdc_, GetStockObject(SYSTEM_FONT));
+  }
+  ~GdiCanvas() override {
+    SelectObject(hdc_, originalPen_);
+    SelectObject(hdc_, originalFont_);
+    if (pen_) DeleteObject(pen_);
+    if (font_) DeleteObject(font_);
+    ShowBuffer();
+    ::EndPaint(window_, &ps_);
+  }
+
+  void SetPen(int width, Colour colour, bool insideFrame) override {
+    HPEN pen = CreatePen(insideFrame ? PS_INSIDEFRAME : PS_SOLID, width, colour);
+    if (pen == nullptr) return;
+    SelectObject(hdc_, pen);
+    if (pen_) DeleteObject(pen_);
+    pen_ = pen;
+  }
+  void MoveTo(int x, int y) override { MoveToEx(hdc_, x, y, nullptr); }
+  void LineTo(int x, int y) override { ::LineTo(hdc_, x, y); }
+
+  void DrawBitmap(int bitmapId, int x, int y, int w, int h) override {
+    HBITMAP bitmap = LoadBitmapW(S().instance, MAKEINTRESOURCEW(bitmapId));
+    if (bitmap == nullptr || w <= 0 || h <= 0) return;
+    HDC source = CreateCompatibleDC(hdc_);
+    HGDIOBJ old = SelectObject(source, bitmap);
+    StretchBlt(hdc_, x, y, w, h, source, 0, 0, w, h, SRCCOPY);
+    SelectObject(source, old);
+    DeleteDC(source);
+    DeleteObject(bitmap);
+  }
+
+  void SetFont(const LogFont& f) override {
+    LOGFONTW lf{};
+    lf.lfHeight = f.lfHeight;
+    lf.lfWidth = f.lfWidth;
+    lf.lfEscapement = f.lfEscapement;
+    lf.lfOrientation = f.lfOrientation;
+    lf.lfWeight = f.lfWeight;
+    lf.lfItalic = f.lfItalic;
+    lf.lfUnderline = f.lfUnderline;
+    lf.lfStrikeOut = f.lfStrikeOut;
+    lf.lfCharSet = f.lfCharSet;
+    lf.lfOutPrecision = f.lfOutPrecision;
+    lf.lfClipPrecision = f.lfClipPrecision;
+    lf.lfQuality = f.lfQuality;
+    lf.lfPitchAndFamily = f.lfPitchAndFamily;
+    const std::string name(f.lfFaceName, strnlen(f.lfFaceName, sizeof f.lfFaceName));
+    const std::wstring face = W(name).substr(0, LF_FACESIZE - 1);
+    std::copy(face.begin(), face.end(), lf.lfFaceName);
+    HFONT font = CreateFontIndirectW(&lf);
+    if (font == nullptr) return;
+    SelectObject(hdc_, font);
+    if (font_) DeleteObject(font_);
+    font_ = font;
+  }
+  void SetTextAlign(uint32_t align) override { ::SetTextAlign(hdc_, align); }
+  void PutText(int x, int y, const char* text) override {
+    const std::wstring wide = W(text ? text : "");
+    TextOutW(hdc_, x, y, wide.c_str(), static_cast<int>(wide.size()));
+  }
+
+ private:
+  // The program draws in 96-dpi pixels; lines, text and pictures are
+  // scaled as they are drawn, so they stay sharp.
+  void ScaleDrawing() {
+    const int dpi = static_cast<int>(S().dpi);
+    if (dpi == 96) return;
+    SetMapMode(hdc_, MM_ANISOTROPIC);
+    SetWindowExtEx(hdc_, 96, 96, nullptr);
+    SetViewportExtEx(hdc_, dpi, dpi, nullptr);
+    SetStretchBltMode(hdc_, HALFTONE);
+    SetBrushOrgEx(hdc_, 0, 0, nullptr);
+  }
+  void StartBuffer() {
+    RECT client{};
+    ::GetClientRect(window_, &client);
+    if (client.right <= 0 || client.bottom <= 0) return;
+    HDC memory = CreateCompatibleDC(target_);
+    HBITMAP bitmap = memory ? CreateCompatibleBitmap(target_, client.right, client.bottom) : nullptr;
+    if (bitmap == nullptr) {
+      if (memory) DeleteDC(memory);
+      return;
+    }
+    hdc_ = memory;
+    bitmap_ = bitmap;
+    originalBitmap_ = SelectObject(hdc_, bitmap_);
+    FillRect(hdc_, &client, Background(window_));
+  }
+  void ShowBuffer() {
+    if (bitmap_ == nullptr) return;
+    SetMapMode(hdc_, MM_TEXT);
+    const RECT& r = ps_.rcPaint;
+    BitBlt(target_, r.left, r.top, r.right - r.left, r.bottom - r.top, hdc_, r.left, r.top, SRCCOPY);
+    SelectObject(hdc_, originalBitmap_);
+    DeleteObject(bitmap_);
+    DeleteDC(hdc_);
+  }
+
+  HWND window_;
+  PAINTSTRUCT ps_{};
+  HDC target_ = nullptr;   // the window's
+  HDC hdc_ = nullptr;      // drawn on: the buffer's, or the window's
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ originalBitmap_ = nullptr;
+  HGDIOBJ originalPen_ = nullptr;
+  HGDIOBJ originalFont_ = nullptr;
+  HPEN pen_ = nullptr;
+  HFONT font_ = nullptr;
+};
+
+}  // namespace
+
+Canvas* Win32Platform::BeginPaint(PlatWindow* window) {
+  if (H(window) != S().main || canvas_) return nullptr;
+  canvas_ = std::make_unique<GdiCanvas>(H(window));
   return canvas_.get();
 }
 
-void Win32Platform::EndPaint(HWND hWnd, Canvas* canvas) {
-  if (canvas == nullptr || canvas != canvas_.get()) return;
-  w32ui::EndPaint(U(hWnd), &canvas_->Painter());
-  canvas_.reset();
+void Win32Platform::EndPaint(PlatWindow*, Canvas* canvas) {
+  if (canvas != nullptr && canvas == canvas_.get()) canvas_.reset();
 }
 
 // ---------------------------------------------------------------------------
-// Option dialogs
+// Option dialogs, common dialogs, drops and the shell
 // ---------------------------------------------------------------------------
-INT_PTR Win32Platform::ShowDialog(HWND owner, int templateId, DialogState& state, const DialogEventHandler& onEvent) {
+intptr_t Win32Platform::ShowDialog(PlatWindow* owner, int templateId, DialogState& state,
+                                   const DialogEventHandler& onEvent) {
   const DialogTemplate* tpl = FindDialogTemplate(templateId);
-  return tpl ? w32ui::ShowDialog(U(owner), *tpl, state, onEvent) : -1;
+  return tpl ? w32::RunDialog(H(owner), *tpl, state, onEvent) : -1;
 }
 
-// ---------------------------------------------------------------------------
-// Common dialogs, drops and the shell
-// ---------------------------------------------------------------------------
-FileDialogResult Win32Platform::ChooseFile(OPENFILENAME& ofn, bool save) {
-  w32ui::FileRequest request;
-  request.owner = U(ofn.hwndOwner);
-  for (const FileFilter& f : ofn.filters) request.filters.emplace_back(f.description, f.pattern);
+FileDialogResult Win32Platform::ChooseFile(FileRequest& request, bool save) {
+  // "Description\0Pattern\0...\0\0"
+  std::wstring filter;
+  for (const FileFilter& f : request.filters) {
+    filter += W(f.description) + L'\0';
+    filter += W(f.pattern) + L'\0';
+  }
+  filter += L'\0';
+  std::vector<wchar_t> file(32768, L'\0');
+  std::vector<wchar_t> title(MAX_PATH, L'\0');
+  const std::wstring initialDir = W(request.initialDir);
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = H(request.hwndOwner);
+  ofn.lpstrFilter = request.filters.empty() ? nullptr : filter.c_str();
   // An index that names no filter shows the first, and the first is reported.
-  request.filterIndex = ofn.nFilterIndex >= 1 && ofn.nFilterIndex <= ofn.filters.size() ? ofn.nFilterIndex : 1;
-  request.initialDir = ofn.initialDir;
-  request.flags = ofn.flags;
-  if (!w32ui::RunFileDialog(request, save)) {
-    const auto error = static_cast<DWORD>(request.error);
+  const bool named = request.nFilterIndex >= 1 && request.nFilterIndex <= request.filters.size();
+  ofn.nFilterIndex = named ? request.nFilterIndex : 1;
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrFileTitle = title.data();
+  ofn.nMaxFileTitle = static_cast<DWORD>(title.size());
+  ofn.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
+  ofn.Flags = request.flags | OFN_EXPLORER | OFN_NOCHANGEDIR;
+  if (!(save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn))) {
+    const auto error = static_cast<uint32_t>(CommDlgExtendedError());
     return {error ? FileDialogResult::kFailed : FileDialogResult::kCancelled, error};
   }
-  ofn.file = request.file;
-  ofn.fileTitle = request.fileTitle;
-  ofn.nFilterIndex = request.filterIndex;
+  request.file = w32::Utf8(file.data(), wcsnlen(file.data(), file.size()));
+  request.fileTitle = w32::Utf8(title.data(), wcsnlen(title.data(), title.size()));
+  request.nFilterIndex = ofn.nFilterIndex;
   return {FileDialogResult::kChosen};
 }
 
-void Win32Platform::DragAcceptFiles(HWND hWnd, bool accept) { w32ui::DragAcceptFiles(U(hWnd), accept); }
+void Win32Platform::DragAcceptFiles(PlatWindow* window, bool accept) { ::DragAcceptFiles(H(window), accept); }
 
-bool Win32Platform::ShellOpen(HWND owner, const char* file) {
-  return w32ui::ShellOpen(U(owner), Text(file), GetCurrentDirectory());
+bool Win32Platform::ShellOpen(PlatWindow* owner, const char* file) {
+  const std::string target = Text(file);
+  if (target.empty()) return false;
+  std::string path = target;
+  const bool address = target.rfind("http://", 0) == 0 || target.rfind("https://", 0) == 0;
+  if (!address) {
+    path = os::ResolvePath(CurrentDirectory(), target);
+    std::replace(path.begin(), path.end(), '/', '\\');
+  }
+  const std::wstring wide = W(path);
+  SHELLEXECUTEINFOW request{};
+  request.cbSize = sizeof request;
+  // Done before the call returns, so that its outcome is known; the
+  // program tells the user of a failure in its own words, not the shell's.
+  request.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  request.hwnd = H(owner);
+  request.lpVerb = L"open";
+  request.lpFile = wide.c_str();
+  request.nShow = SW_SHOWNORMAL;
+  return ShellExecuteExW(&request) != 0;
 }
 
 // ---------------------------------------------------------------------------
 // Sound and the single instance
 // ---------------------------------------------------------------------------
-bool Win32Platform::PlaySoundMemory(const void* wavImage, UINT flags) {
-  if (wavImage == nullptr) return w32ui::PlayWaveImage(nullptr, 0);
-  const size_t bytes = (flags & SND_MEMORY) ? WaveImageBytes(wavImage) : 0;
+bool Win32Platform::PlaySoundMemory(const void* wavImage, uint32_t flags) {
+  if (wavImage == nullptr) return PlayWaveImage(nullptr, 0);
+  const size_t bytes = (flags & play_flags::kMemory) ? WaveImageBytes(wavImage) : 0;
   if (bytes == 0) {
-    w32ui::PlayWaveImage(nullptr, 0);
+    PlayWaveImage(nullptr, 0);
     return false;
   }
-  return w32ui::PlayWaveImage(wavImage, bytes);
+  return PlayWaveImage(wavImage, bytes);
 }
 
 std::unique_ptr<InstanceLock> Win32Platform::LockSingleInstance(const char* name) {
   if (instanceHeld_) return std::make_unique<InstanceLock>();
-  if (!w32ui::AcquireSingleInstance(Text(name))) return nullptr;
+  if (!AcquireSingleInstance(Text(name))) return nullptr;
   instanceHeld_ = true;
   return std::make_unique<InstanceLock>([this] {
-    w32ui::ReleaseSingleInstance();
+    ReleaseSingleInstance();
     instanceHeld_ = false;
   });
 }

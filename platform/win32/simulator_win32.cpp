@@ -42,5 +42,5 @@ void Win32SimulatedKilnbox::Drive() {
 }
 
 void Win32SimulatedKilnbox::ShowWindow(void* owner) {
-  w32ui::ShowSimulatorWindow(owner, simview::SimulatorView(link_));
+  w32::ShowSimulatorWindow(owner, simview::SimulatorView(link_));
 }

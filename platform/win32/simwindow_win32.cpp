@@ -11,7 +11,7 @@
 #include "platform/win32/dpi_win32.h"
 #include "platform/win32/text_win32.h"
 
-namespace w32ui {
+namespace w32 {
 namespace {
 
 const wchar_t kClass[] = L"TalverineKilnboxSimulator";
@@ -210,4 +210,4 @@ void ShowSimulatorWindow(void* owner, simview::SimulatorView view) {
   ShowWindow(window, SW_SHOWNOACTIVATE);
 }
 
-}  // namespace w32ui
+}  // namespace w32

@@ -7,10 +7,10 @@
 
 #include "platform/midi/sim/sim_view.h"
 
-namespace w32ui {
+namespace w32 {
 
 // Opens the window beside the window `owner` (an HWND); it lives as long
 // as the program.
 void ShowSimulatorWindow(void* owner, simview::SimulatorView view);
 
-}  // namespace w32ui
+}  // namespace w32

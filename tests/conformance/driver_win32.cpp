@@ -9,7 +9,6 @@
 #include <string>
 
 #include "platform/win32/platform_win32.h"
-#include "platform/win32/ui_win32.h"
 #include "tests/conformance/conformance_fixture.h"
 #include "tests/conformance/queued_driver.h"
 #include "tests/conformance/user_win32.h"
@@ -41,7 +40,7 @@ class Win32Driver : public QueuedDriver {
   }
   ~Win32Driver() override {
     w32test::StopPolling();
-    w32test::Destroy(w32ui::MainWindow());
+    w32test::Destroy(Main());
   }
   plat::Parts Parts() override { return &platform_; }
   bool PumpUntil(const std::function<bool()>& done) override { return w32test::PumpUntil(done, kWaitLimitMs); }
@@ -62,7 +61,7 @@ class Win32Driver : public QueuedDriver {
   bool MainWindowRaised() override { return !w32test::IsMinimized(Main()); }
 
  private:
-  static void* Main() { return w32ui::MainWindow(); }
+  static void* Main() { return Win32Platform::MainWindow(); }
 
   // Answers the modal window that is up, once, with the next answer of its
   // kind; runs in the window's own loop.
@@ -70,7 +69,7 @@ class Win32Driver : public QueuedDriver {
     void* modal = w32test::ModalWindow();
     if (answering_ || modal == nullptr || Answered(modal)) return;
     answering_ = true;
-    if (modal == w32ui::ActiveDialog()) {
+    if (modal == Win32Platform::ActiveDialog()) {
       if (!dialogs_.empty()) RunDialogScript(modal, Take(dialogs_));
     } else if (w32test::IsFileDialog(modal)) {
       if (!files_.empty()) AnswerFileDialog(modal, Take(files_));
@@ -126,7 +125,7 @@ class Win32Driver : public QueuedDriver {
     answered_.push_back(dialog);
     Win32User user(dialog);
     script(user);
-    if (w32ui::DialogRunning(dialog)) w32test::CloseBox(dialog);
+    if (Win32Platform::DialogRunning(static_cast<PlatWindow*>(dialog))) w32test::CloseBox(dialog);
   }
 
   Win32Platform platform_;

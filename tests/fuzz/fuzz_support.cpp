@@ -100,7 +100,7 @@ FILE* FuzzPlatform::OpenFile(const std::string& path, const char* mode) {
   return nullptr;
 }
 
-bool FuzzPlatform::ReplaceFile(const std::string& from, const std::string& to) {
+bool FuzzPlatform::RenameOver(const std::string& from, const std::string& to) {
   auto it = files_.find(from);
   if (it == files_.end()) return false;
   auto bytes = it->second;
@@ -115,7 +115,7 @@ Platform::PathKind FuzzPlatform::GetPathKind(const std::string& path) {
   return files_.count(path) ? PathKind::Regular : PathKind::Missing;
 }
 
-void FuzzPlatform::PostMessage(HWND, UINT, WPARAM, LPARAM) {}
+void FuzzPlatform::Post(HWND, UINT, WPARAM, LPARAM) {}
 
 namespace {
 

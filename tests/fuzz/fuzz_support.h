@@ -49,10 +49,10 @@ class FuzzPlatform : public headless::HeadlessPlatform {
   void ForgetEffects();
 
   FILE* OpenFile(const std::string& path, const char* mode) override;
-  bool ReplaceFile(const std::string& from, const std::string& to) override;
+  bool RenameOver(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
   PathKind GetPathKind(const std::string& path) override;
-  void PostMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+  void Post(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  private:
   std::map<std::string, std::shared_ptr<std::vector<uint8_t>>> files_;

@@ -205,7 +205,7 @@ TEST_F(QtPlatformTest, TheCanvasDrawsLinesBitmapsAndTextAsGdiDoes) {
     EXPECT_EQ(font.family(), QStringLiteral("Liberation Mono"));
     EXPECT_EQ(font.pixelSize(), 13);
     dc.SetTextAlign(TA_CENTER | TA_TOP);
-    dc.TextOut(100, 70, "MMMM");
+    dc.PutText(100, 70, "MMMM");
   }
   // A 4-pixel line covers two rows either side of its path.
   EXPECT_EQ(image.pixelColor(80, 18), QColor(128, 128, 128));

@@ -274,13 +274,13 @@ TEST_F(MainWindow, DropsOnFourEpromsAndOnOddOrTinyWindows) {
 
 TEST_F(MainWindow, HelpWithDamagedFilesOffersTheOnlineHelpAndRestoresTheFolder) {
   StartProgram();
-  const std::string before = P().GetCurrentDirectory();
+  const std::string before = P().CurrentDirectory();
   P().QueueMessageBoxAnswer(IDCANCEL);
   Command(IDM_HELP);
   ASSERT_EQ(BoxTexts(), std::vector<std::string>{
                             "One or more help files is missing or has been modified.\nPlease click OK for online help."});
   EXPECT_TRUE(P().shellOpened.empty());
-  EXPECT_EQ(P().GetCurrentDirectory(), before);
+  EXPECT_EQ(P().CurrentDirectory(), before);
   Command(IDM_HELP);
   ASSERT_EQ(P().shellOpened.size(), 1u);
   EXPECT_NE(P().shellOpened[0].find("talverine.example"), std::string::npos);

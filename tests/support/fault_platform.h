@@ -18,8 +18,8 @@ namespace testsupport {
 
 // One per operation, in the order of platform.h.
 enum class Fault {
-  Sleep, TimeSeconds, GetCurrentDirectory, SetCurrentDirectory, GetConfigDirectory, GetDataDirectory, OpenFile,
-  ReplaceFile, RemoveFile, GetPathKind, AllocMemory, FreeMemory, DebugTrace,
+  Sleep, TimeSeconds, CurrentDirectory, ChangeDirectory, GetConfigDirectory, GetDataDirectory, OpenFile,
+  RenameOver, RemoveFile, GetPathKind, AllocMemory, FreeMemory, DebugTrace,
   MidiInputNames, MidiOutputNames, MidiOpenInput, MidiOpenOutput, MidiListen, MidiSend, MidiClose,
   kCount
 };
@@ -57,19 +57,19 @@ class FaultPlatform : public OsServices, public MidiPorts {
   int64_t TimeSeconds() override { return Fails(Fault::TimeSeconds) ? -1 : os_->TimeSeconds(); }
   // A clock that never goes back cannot fail.
   uint64_t MonotonicMs() override { return os_->MonotonicMs(); }
-  std::string GetCurrentDirectory() override {
-    return Fails(Fault::GetCurrentDirectory) ? "" : os_->GetCurrentDirectory();
+  std::string CurrentDirectory() override {
+    return Fails(Fault::CurrentDirectory) ? "" : os_->CurrentDirectory();
   }
-  bool SetCurrentDirectory(const std::string& d) override {
-    return !Fails(Fault::SetCurrentDirectory) && os_->SetCurrentDirectory(d);
+  bool ChangeDirectory(const std::string& d) override {
+    return !Fails(Fault::ChangeDirectory) && os_->ChangeDirectory(d);
   }
   std::string GetConfigDirectory() override {
     return Fails(Fault::GetConfigDirectory) ? "" : os_->GetConfigDirectory();
   }
   std::string GetDataDirectory() override { return Fails(Fault::GetDataDirectory) ? "" : os_->GetDataDirectory(); }
   FILE* OpenFile(const std::string& path, const char* mode) override;  // nullptr, errno EACCES
-  bool ReplaceFile(const std::string& from, const std::string& to) override {
-    return !Fails(Fault::ReplaceFile) && os_->ReplaceFile(from, to);
+  bool RenameOver(const std::string& from, const std::string& to) override {
+    return !Fails(Fault::RenameOver) && os_->RenameOver(from, to);
   }
   bool RemoveFile(const std::string& path) override { return !Fails(Fault::RemoveFile) && os_->RemoveFile(path); }
   PathKind GetPathKind(const std::string& path) override {

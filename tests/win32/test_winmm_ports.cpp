@@ -59,7 +59,7 @@ TEST(WinMmPorts, AReplyReachesTheHandlerAndABlockGoesOutInPiecesAtTheWireRate) {
   PlatMidiPort* in = nullptr;
   PlatMidiPort* out = nullptr;
   ASSERT_TRUE(ports.set
-                  .OpenInput("In", {[&replies](const BYTE* d, size_t n) { replies.emplace_back(d, d + n); }, nullptr},
+                  .OpenInput("In", {[&replies](const uint8_t* d, size_t n) { replies.emplace_back(d, d + n); }, nullptr},
                              &in)
                   .Ok());
   ASSERT_TRUE(ports.set.OpenOutput("Out", [&ports](const MidiResult& r) { ports.sent.push_back(r); }, &out).Ok());
@@ -108,12 +108,12 @@ TEST(WinMmPorts, APieceTheDriverRefusesEndsTheMessageAndIsReportedInItsWords) {
   Ports ports;
   PlatMidiPort* out = nullptr;
   ASSERT_TRUE(ports.set.OpenOutput("Out", [&ports](const MidiResult& r) { ports.sent.push_back(r); }, &out).Ok());
-  winmmdouble::FailLongMessage(2, MMSYSERR_NOMEM);
+  winmmdouble::FailLongMessage(2, midi_error::kNoMemory);
   const std::vector<uint8_t> block = Block(1000);
   ASSERT_TRUE(ports.set.Send(out, block.data(), block.size()).Ok());
   ports.WaitForReports(1);
   ASSERT_EQ(ports.sent.size(), 1u);
-  EXPECT_EQ(ports.sent[0].error, MMSYSERR_NOMEM);
+  EXPECT_EQ(ports.sent[0].error, midi_error::kNoMemory);
   EXPECT_EQ(ports.sent[0].text, "Fake WinMM error 7.");
   EXPECT_EQ(winmmdouble::LongMessages().size(), 1u);  // nothing after the refused piece
   ASSERT_TRUE(ports.set.Close(out).Ok());

@@ -26,20 +26,20 @@ constexpr size_t kReadChunk = 4096;
 std::string Reason(int error) { return std::system_category().message(error); }
 
 MidiWriteResult OpenFailure(const std::string& path, int error) {
-  UINT number = MMSYSERR_ERROR;
+  uint32_t number = midi_error::kError;
   switch (error) {
     case ENOENT:
     case ENODEV:
-    case ENXIO: number = MMSYSERR_BADDEVICEID; break;
-    case EBUSY: number = MMSYSERR_ALLOCATED; break;
-    case ENOMEM: number = MMSYSERR_NOMEM; break;
+    case ENXIO: number = midi_error::kBadDeviceId; break;
+    case EBUSY: number = midi_error::kAllocated; break;
+    case ENOMEM: number = midi_error::kNoMemory; break;
     default: break;
   }
   return MidiWriteResult::Failure(number, "Cannot open " + path + ": " + Reason(error));
 }
 
 MidiWriteResult WriteFailure(const std::string& path, const std::string& why, bool fatal) {
-  return MidiWriteResult::Failure(MMSYSERR_ERROR, "Cannot write to " + path + ": " + why, fatal);
+  return MidiWriteResult::Failure(midi_error::kError, "Cannot write to " + path + ": " + why, fatal);
 }
 
 bool IsPseudoTerminal(int fd) {
@@ -114,7 +114,7 @@ class LineSettings {
  private:
   MidiWriteResult Undo(const std::string& path, int error) {
     --users_;
-    return MidiWriteResult::Failure(MMSYSERR_ERROR, "Cannot set " + path + " to raw bytes: " + Reason(error));
+    return MidiWriteResult::Failure(midi_error::kError, "Cannot set " + path + " to raw bytes: " + Reason(error));
   }
 
   std::mutex mutex_;
@@ -154,7 +154,7 @@ RawMidiInput::RawMidiInput(std::string path, std::shared_ptr<LineSettings> line)
 RawMidiInput::~RawMidiInput() { Close(); }
 
 MidiResult RawMidiInput::Open(MidiByteSink sink) {
-  if (reader_.joinable()) return {MMSYSERR_ALLOCATED, ""};
+  if (reader_.joinable()) return {midi_error::kAllocated, ""};
   fd_ = open(path_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd_ < 0) return OpenFailure(path_, errno);
   MidiWriteResult set = line_->Acquire(fd_, path_);
@@ -202,7 +202,7 @@ void RawMidiInput::Fail(std::string reason) {
 }
 
 void RawMidiInput::Read(MidiByteSink sink) {
-  BYTE buffer[kReadChunk];
+  uint8_t buffer[kReadChunk];
   for (;;) {
     pollfd polled[2] = {{fd_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
     if (poll(polled, 2, -1) < 0) {
@@ -235,7 +235,7 @@ RawMidiOutput::RawMidiOutput(std::string path, std::shared_ptr<LineSettings> lin
       line_(std::move(line)),
       stallLimit_(stallLimit),
       writer_({[this] { return OpenDevice(); }, [this] { CloseDevice(); },
-               [this](const BYTE* data, size_t size) { return WriteAll(data, size); },
+               [this](const uint8_t* data, size_t size) { return WriteAll(data, size); },
                [this] { return Probe(); }}) {}
 
 RawMidiOutput::~RawMidiOutput() = default;
@@ -260,7 +260,7 @@ MidiWriteResult RawMidiOutput::Probe() const {
   return {};
 }
 
-MidiWriteResult RawMidiOutput::WriteAll(const BYTE* data, size_t size) {
+MidiWriteResult RawMidiOutput::WriteAll(const uint8_t* data, size_t size) {
   using Clock = std::chrono::steady_clock;
   auto lastProgress = Clock::now();
   bool hungUp = false;

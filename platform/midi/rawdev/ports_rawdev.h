@@ -86,7 +86,7 @@ class RawMidiOutput : public MidiOutputDevice {
   std::string Name() const override { return PortNameForPath(path_); }
   MidiResult Open(SentReport report) override { return writer_.Open(std::move(report)); }
   void Close() override { writer_.Close(); }
-  MidiResult Send(const BYTE* data, size_t size) override { return writer_.Send(data, size); }
+  MidiResult Send(const uint8_t* data, size_t size) override { return writer_.Send(data, size); }
 
   // True once every message handed over has been written, within `timeout`.
   bool WaitUntilWritten(std::chrono::milliseconds timeout) { return writer_.WaitUntilIdle(timeout); }
@@ -95,7 +95,7 @@ class RawMidiOutput : public MidiOutputDevice {
   MidiWriteResult OpenDevice();
   void CloseDevice();
   MidiWriteResult Probe() const;
-  MidiWriteResult WriteAll(const BYTE* data, size_t size);
+  MidiWriteResult WriteAll(const uint8_t* data, size_t size);
 
   const std::string path_;
   std::shared_ptr<LineSettings> line_;

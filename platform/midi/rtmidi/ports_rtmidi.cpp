@@ -56,10 +56,10 @@ int FindPort(Client& client, const std::string& wanted) {
 MidiWriteResult OpenNamedPort(Client& client, const std::string& portName, const char* ourName) {
   const int index = FindPort(client, portName);
   if (index < 0)
-    return MidiWriteResult::Failure(MMSYSERR_BADDEVICEID, "The MIDI port \"" + portName + "\" is no longer present.");
+    return MidiWriteResult::Failure(midi_error::kBadDeviceId, "The MIDI port \"" + portName + "\" is no longer present.");
   std::string why = client.OpenPort(static_cast<unsigned>(index), ourName);
   if (why.empty() && !client.IsPortOpen()) why = "The MIDI port \"" + portName + "\" could not be opened.";
-  if (!why.empty()) return MidiWriteResult::Failure(MMSYSERR_ERROR, why);
+  if (!why.empty()) return MidiWriteResult::Failure(midi_error::kError, why);
   return {};
 }
 
@@ -112,10 +112,10 @@ RtMidiInputDevice::RtMidiInputDevice(std::string portName) : portName_(std::move
 RtMidiInputDevice::~RtMidiInputDevice() { Close(); }
 
 MidiResult RtMidiInputDevice::Open(MidiByteSink sink) {
-  if (in_) return {MMSYSERR_ALLOCATED, ""};
+  if (in_) return {midi_error::kAllocated, ""};
   std::string why;
   in_ = NewClient(true, &why);
-  if (!in_) return {MMSYSERR_NODRIVER, why};
+  if (!in_) return {midi_error::kNoDriver, why};
   {
     std::lock_guard<std::mutex> lock(sinkMutex_);
     sink_ = std::move(sink);
@@ -153,7 +153,7 @@ RtMidiFragmentPort::~RtMidiFragmentPort() { Close(); }
 MidiWriteResult RtMidiFragmentPort::Open() {
   std::string why;
   out_ = NewClient(false, &why);
-  if (!out_) return MidiWriteResult::Failure(MMSYSERR_NODRIVER, why);
+  if (!out_) return MidiWriteResult::Failure(midi_error::kNoDriver, why);
   MidiWriteResult opened = OpenNamedPort(*out_, portName_, "Talverine Out");
   if (!opened.Ok()) out_.reset();
   return opened;
@@ -165,10 +165,10 @@ void RtMidiFragmentPort::Close() {
   out_.reset();
 }
 
-MidiWriteResult RtMidiFragmentPort::SendPiece(const BYTE* data, size_t size) {
-  if (!out_) return MidiWriteResult::Failure(MMSYSERR_INVALHANDLE, "");
+MidiWriteResult RtMidiFragmentPort::SendPiece(const uint8_t* data, size_t size) {
+  if (!out_) return MidiWriteResult::Failure(midi_error::kInvalidHandle, "");
   const std::string why = out_->Send(data, size);
-  if (!why.empty()) return MidiWriteResult::Failure(MMSYSERR_ERROR, why);
+  if (!why.empty()) return MidiWriteResult::Failure(midi_error::kError, why);
   return {};
 }
 

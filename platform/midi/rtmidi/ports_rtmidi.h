@@ -66,7 +66,7 @@ class RtMidiFragmentPort : public FragmentPort {
   ~RtMidiFragmentPort() override;
   MidiWriteResult Open() override;
   void Close() override;
-  MidiWriteResult SendPiece(const BYTE* data, size_t size) override;
+  MidiWriteResult SendPiece(const uint8_t* data, size_t size) override;
 
  private:
   const std::string portName_;

@@ -77,7 +77,7 @@ void KilnboxLink::WithModel(const std::function<void(sim::Kilnbox&)>& fn) {
 }
 
 MidiResult SimInputDevice::Open(MidiByteSink sink) {
-  if (open_) return {MMSYSERR_ALLOCATED, ""};
+  if (open_) return {midi_error::kAllocated, ""};
   link_->SetSink(std::move(sink));
   open_ = true;
   return {};
@@ -89,7 +89,7 @@ void SimInputDevice::Close() {
 }
 
 MidiResult SimOutputDevice::Open(SentReport report) {
-  if (open_) return {MMSYSERR_ALLOCATED, ""};
+  if (open_) return {midi_error::kAllocated, ""};
   report_ = std::move(report);
   open_ = true;
   return {};
@@ -97,8 +97,8 @@ MidiResult SimOutputDevice::Open(SentReport report) {
 
 void SimOutputDevice::Close() { open_ = false; }
 
-MidiResult SimOutputDevice::Send(const BYTE* data, size_t size) {
-  if (!open_) return {MMSYSERR_INVALHANDLE, ""};
+MidiResult SimOutputDevice::Send(const uint8_t* data, size_t size) {
+  if (!open_) return {midi_error::kInvalidHandle, ""};
   link_->HostSend(data, size);
   if (report_) report_({});
   return {};

@@ -82,7 +82,7 @@ class SimOutputDevice : public MidiOutputDevice {
   // The link is the cable: a message handed to it has left this port.
   MidiResult Open(SentReport report) override;
   void Close() override;
-  MidiResult Send(const BYTE* data, size_t size) override;
+  MidiResult Send(const uint8_t* data, size_t size) override;
 
  private:
   std::shared_ptr<KilnboxLink> link_;

@@ -130,7 +130,7 @@ TEST_P(SaveFileFaults, EveryOpenRenameAndWriteFailedInTurn) {
   const SaveOutcome good = Save();
   ASSERT_NE(good.data, Bytes{}) << "the clean run wrote nothing";
   const int opens = faults_.Calls(Fault::OpenFile);
-  const int renames = faults_.Calls(Fault::ReplaceFile);
+  const int renames = faults_.Calls(Fault::RenameOver);
   ASSERT_GE(opens, 2);  // the file and the configuration
   ASSERT_GE(renames, 2);
   for (int n = 1; n <= opens; ++n) {
@@ -141,7 +141,7 @@ TEST_P(SaveFileFaults, EveryOpenRenameAndWriteFailedInTurn) {
   }
   for (int n = 1; n <= renames; ++n) {
     faults_.ResetCounts();
-    faults_.FailCall(Fault::ReplaceFile, n);
+    faults_.FailCall(Fault::RenameOver, n);
     Save();
     CheckOutcome(good, "rename " + std::to_string(n) + " failed");
   }
@@ -245,7 +245,7 @@ TEST_F(FaultInjection, SaveConfigKeepsTheOldFileWhateverFails) {
     EXPECT_EQ(Strays({szCfgName}), std::vector<std::string>{});
     EXPECT_EQ(Boxes(), std::vector<std::string>{});  // the settings stay in effect, silently
   };
-  for (Fault fault : {Fault::OpenFile, Fault::ReplaceFile}) {
+  for (Fault fault : {Fault::OpenFile, Fault::RenameOver}) {
     WriteOldConfig();
     faults_.ResetCounts();
     faults_.FailCall(fault, 1);

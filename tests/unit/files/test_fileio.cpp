@@ -235,7 +235,7 @@ TEST_F(FailedSave, FullDiskKeepsTheOldFileForEveryFormat) {
 }
 
 TEST_F(FailedSave, FailedRenameKeepsTheOldFile) {
-  faults_.FailCall(testsupport::Fault::ReplaceFile, 1, true);
+  faults_.FailCall(testsupport::Fault::RenameOver, 1, true);
   Show(SaveBinaryFile(Model(), Path("old.bin").c_str(), 0, 16));
   ExpectOldFileIntact({"Unable to write output file " + Path("old.bin")});
 }

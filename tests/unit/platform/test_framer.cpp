@@ -11,7 +11,7 @@
 
 namespace {
 
-using Bytes = std::vector<BYTE>;
+using Bytes = std::vector<uint8_t>;
 using Kind = MidiFramerEvent::Kind;
 
 struct Seen {
@@ -23,7 +23,7 @@ struct Seen {
 
 std::ostream& operator<<(std::ostream& os, const Seen& s) {
   os << "kind " << static_cast<int>(s.kind) << " size " << s.size << " [";
-  for (BYTE b : s.bytes) os << std::hex << static_cast<int>(b) << ' ';
+  for (uint8_t b : s.bytes) os << std::hex << static_cast<int>(b) << ' ';
   return os << std::dec << "]";
 }
 
@@ -56,7 +56,7 @@ std::vector<Seen> FrameOf(const Bytes& stream) {
   return f.seen;
 }
 
-Bytes Insert(Bytes b, size_t at, BYTE value) {
+Bytes Insert(Bytes b, size_t at, uint8_t value) {
   b.insert(b.begin() + static_cast<std::ptrdiff_t>(at), value);
   return b;
 }
@@ -84,7 +84,7 @@ TEST(MidiFramer, RealTimeBytesAreDroppedAtEveryPositionOfEveryMessage) {
   const Bytes stream = {0xF0, 0x10, 0x05, 0x01, 0x4A, 0x07, 0xF7, 0x90, 0x40, 0x7F, 0x41, 0x00, 0xC0, 0x05};
   const std::vector<Seen> expected = FrameOf(stream);
   ASSERT_EQ(expected.size(), 4u);
-  for (BYTE rt : {0xF8, 0xFA, 0xFE, 0xFF}) {
+  for (uint8_t rt : {0xF8, 0xFA, 0xFE, 0xFF}) {
     for (size_t at = 0; at <= stream.size(); ++at) {
       EXPECT_EQ(FrameOf(Insert(stream, at, rt)), expected) << "byte " << int(rt) << " at " << at;
     }
@@ -146,9 +146,9 @@ TEST(MidiFramer, FullSizeReplySplitAtRandomBoundariesComesOutWhole) {
   Bytes reply = {0xF0, 0x10, 0x05, 0x01, 0x00};
   while (reply.size() < 45) reply.push_back(0x40);
   for (int i = 0; i < 65536; ++i) {
-    const BYTE d = static_cast<BYTE>(rng());
-    reply.push_back(static_cast<BYTE>(0x40 | (d >> 4)));
-    reply.push_back(static_cast<BYTE>(d & 0x0F));
+    const uint8_t d = static_cast<uint8_t>(rng());
+    reply.push_back(static_cast<uint8_t>(0x40 | (d >> 4)));
+    reply.push_back(static_cast<uint8_t>(d & 0x0F));
   }
   reply.push_back(0xF7);
   ASSERT_EQ(reply.size(), 131118u);

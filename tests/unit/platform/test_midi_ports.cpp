@@ -14,7 +14,7 @@
 
 namespace {
 
-using Bytes = std::vector<BYTE>;
+using Bytes = std::vector<uint8_t>;
 
 class MidiPortsTest : public ::testing::Test {
  protected:
@@ -23,7 +23,7 @@ class MidiPortsTest : public ::testing::Test {
   // What reaches a handler, in order: "sysex F0 01 F7", "error", "sent 0".
   void Heard(const std::string& what) { heard.push_back(what); }
   MidiInputHandler Recorder() {
-    return {[this](const BYTE* data, size_t size) {
+    return {[this](const uint8_t* data, size_t size) {
               std::string line = "sysex";
               char hex[4];
               for (size_t i = 0; i < size; ++i) {
@@ -80,21 +80,21 @@ TEST_F(MidiPortsTest, PortsOpenByNameOnceAndHandlesDieWithThePort) {
   ASSERT_NE(in, nullptr);
   EXPECT_NE(in, out);
   PlatMidiPort* again = nullptr;
-  EXPECT_EQ(ports.OpenInput("Test Port", Recorder(), &again).error, MMSYSERR_ALLOCATED);
+  EXPECT_EQ(ports.OpenInput("Test Port", Recorder(), &again).error, midi_error::kAllocated);
   const MidiResult missing = ports.OpenOutput("Gone", SentRecorder(), &again);
-  EXPECT_EQ(missing.error, MMSYSERR_BADDEVICEID);
+  EXPECT_EQ(missing.error, midi_error::kBadDeviceId);
   EXPECT_EQ(missing.text, "The MIDI port \"Gone\" is not present.");
   EXPECT_EQ(again, nullptr);
   // An output handle is no input handle.
-  EXPECT_EQ(ports.Listen(out, true).error, MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(ports.Listen(out, true).error, midi_error::kInvalidHandle);
 
   EXPECT_TRUE(ports.Close(in).Ok());
   EXPECT_TRUE(ports.Close(out).Ok());
   EXPECT_FALSE(mem.input->IsOpen());
   EXPECT_FALSE(mem.output->IsOpen());
-  EXPECT_EQ(ports.Close(in).error, MMSYSERR_INVALHANDLE);
-  EXPECT_EQ(ports.Listen(in, true).error, MMSYSERR_INVALHANDLE);
-  EXPECT_EQ(Send(out, {0xF6}).error, MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(ports.Close(in).error, midi_error::kInvalidHandle);
+  EXPECT_EQ(ports.Listen(in, true).error, midi_error::kInvalidHandle);
+  EXPECT_EQ(Send(out, {0xF6}).error, midi_error::kInvalidHandle);
   // A handle is never given again, so a stale one finds no new port.
   PlatMidiPort* reopened = OpenInput(Recorder());
   EXPECT_NE(reopened, in);
@@ -103,25 +103,25 @@ TEST_F(MidiPortsTest, PortsOpenByNameOnceAndHandlesDieWithThePort) {
 }
 
 TEST_F(MidiPortsTest, DeviceFailuresComeWithTheDevicesOwnWordsOrTheGenericOnes) {
-  mem.input->FailNextOpen(MMSYSERR_ALLOCATED, "Port busy: used by another program");
+  mem.input->FailNextOpen(midi_error::kAllocated, "Port busy: used by another program");
   PlatMidiPort* in = nullptr;
   const MidiResult busy = ports.OpenInput("Test Port", Recorder(), &in);
-  EXPECT_EQ(busy.error, MMSYSERR_ALLOCATED);
+  EXPECT_EQ(busy.error, midi_error::kAllocated);
   EXPECT_EQ(busy.text, "Port busy: used by another program");
   EXPECT_EQ(in, nullptr);
   EXPECT_TRUE(ports.OpenInput("Test Port", Recorder(), &in).Ok());  // failed once only
 
-  mem.output->FailNextOpen(MMSYSERR_NOMEM);
+  mem.output->FailNextOpen(midi_error::kNoMemory);
   PlatMidiPort* out = nullptr;
   EXPECT_EQ(ports.OpenOutput("Test Port", SentRecorder(), &out).text,
             "There is not enough memory available for this task.");
 }
 
 TEST_F(MidiPortsTest, ErrorTextsCoverEveryNumberAndSayWhenOneIsUnknown) {
-  for (UINT e : {MMSYSERR_NOERROR, MMSYSERR_ERROR, MMSYSERR_BADDEVICEID, MMSYSERR_ALLOCATED, MMSYSERR_INVALHANDLE,
-                 MMSYSERR_NODRIVER, MMSYSERR_NOMEM, MMSYSERR_BADERRNUM, MMSYSERR_INVALPARAM, MIDIERR_NOTREADY})
+  for (uint32_t e : {midi_error::kNone, midi_error::kError, midi_error::kBadDeviceId, midi_error::kAllocated, midi_error::kInvalidHandle,
+                 midi_error::kNoDriver, midi_error::kNoMemory, midi_error::kBadErrorNumber, midi_error::kInvalidParam, midi_error::kNotReady})
     EXPECT_GT(MidiErrorText(e).size(), 10u) << e;
-  EXPECT_EQ(MidiErrorText(MMSYSERR_BADDEVICEID), "The specified device identifier is out of range.");
+  EXPECT_EQ(MidiErrorText(midi_error::kBadDeviceId), "The specified device identifier is out of range.");
   EXPECT_EQ(MidiErrorText(0xFF00), "The specified error number is out of range.");
 }
 
@@ -177,7 +177,7 @@ TEST_F(MidiPortsTest, AStopNeverLetsAStaleMessageEndALaterReception) {
 
   // Framed already, but a handler before it stops the input: it is dropped.
   ASSERT_TRUE(ports.Close(in).Ok());
-  in = OpenInput({[&](const BYTE* data, size_t) {
+  in = OpenInput({[&](const uint8_t* data, size_t) {
                     Heard(data[1] == 0x42 ? "first" : "second");
                     ports.Listen(in, false);
                   },
@@ -191,7 +191,7 @@ TEST_F(MidiPortsTest, AStopNeverLetsAStaleMessageEndALaterReception) {
 TEST_F(MidiPortsTest, ANestedLoopInAHandlerGoesOnWithTheNextInOrder) {
   PlatMidiPort* out = OpenOutput();
   int depth = 0;
-  PlatMidiPort* in = OpenInput({[&](const BYTE* data, size_t) {
+  PlatMidiPort* in = OpenInput({[&](const uint8_t* data, size_t) {
                                   Heard("sysex " + std::to_string(data[1]) + " at depth " + std::to_string(depth));
                                   // A modal box: its loop delivers on.
                                   ++depth;
@@ -219,9 +219,9 @@ TEST_F(MidiPortsTest, AMessageIsHandedOverWholeAndReportedFromDeliver) {
   ports.Deliver();
   EXPECT_EQ(heard, std::vector<std::string>{"sent 0"});
 
-  mem.output->FailNextSend(MMSYSERR_ERROR, "Write failed: cable unplugged");
+  mem.output->FailNextSend(midi_error::kError, "Write failed: cable unplugged");
   const MidiResult refused = Send(out, message);
-  EXPECT_EQ(refused.error, MMSYSERR_ERROR);
+  EXPECT_EQ(refused.error, midi_error::kError);
   EXPECT_EQ(refused.text, "Write failed: cable unplugged");
   EXPECT_EQ(mem.output->Messages().size(), 1u);
   ports.Deliver();
@@ -235,14 +235,14 @@ TEST_F(MidiPortsTest, OnlyWholeMessagesAreSent) {
   for (const Bytes& broken : {Bytes{}, Bytes{0x40}, Bytes{0xF0}, Bytes{0xF7}, Bytes{0x90, 0xC0, 0x00},
                               Bytes{0xC2, 0x05, 0x05}, Bytes{0x90, 0x40}, Bytes{0xF0, 0x01, 0x90, 0xF7},
                               Bytes{0xF0, 0x01, 0x02}})
-    EXPECT_EQ(Send(out, broken).error, MMSYSERR_INVALPARAM) << broken.size();
+    EXPECT_EQ(Send(out, broken).error, midi_error::kInvalidParam) << broken.size();
   EXPECT_EQ(mem.output->Messages(),
             (std::vector<Bytes>{{0x91, 0x40, 0x7F}, {0xC2, 0x05}, {0xF6}, {0xF0, 0xF7}}));
 }
 
 TEST_F(MidiPortsTest, MonitorSeesEveryMessageSentAndEveryCompleteMessageReceived) {
   std::vector<std::pair<bool, Bytes>> traffic;
-  ports.SetMonitor([&](bool outgoing, const BYTE* d, size_t n) { traffic.push_back({outgoing, Bytes(d, d + n)}); });
+  ports.SetMonitor([&](bool outgoing, const uint8_t* d, size_t n) { traffic.push_back({outgoing, Bytes(d, d + n)}); });
   ListeningInput();
   PlatMidiPort* out = OpenOutput();
   Send(out, {0xC0, 0x00});
@@ -257,14 +257,14 @@ TEST_F(MidiPortsTest, BytesFromAnotherThreadArriveWholeAndWakeTheGuiThread) {
   ports.SetWakeup([&] { ++wakeups; });
   size_t received = 0;
   Bytes last;
-  PlatMidiPort* in = OpenInput({[&](const BYTE* data, size_t size) {
+  PlatMidiPort* in = OpenInput({[&](const uint8_t* data, size_t size) {
                                   ++received;
                                   last.assign(data, data + size);
                                 },
                                 nullptr});
   ASSERT_TRUE(ports.Listen(in, true).Ok());
   Bytes reply = {0xF0};
-  for (int i = 0; i < 65536; ++i) reply.push_back(static_cast<BYTE>(i & 0x7F));
+  for (int i = 0; i < 65536; ++i) reply.push_back(static_cast<uint8_t>(i & 0x7F));
   reply.push_back(0xF7);
 
   std::atomic<bool> fed{false};

@@ -18,7 +18,7 @@
 
 namespace {
 
-using Bytes = std::vector<BYTE>;
+using Bytes = std::vector<uint8_t>;
 using std::chrono::microseconds;
 using namespace std::chrono_literals;
 
@@ -29,9 +29,9 @@ constexpr auto kPatience = 60s;
 constexpr size_t kFullBlock = 131118;
 constexpr int64_t kUsPerByte = 320;  // 1 s / 3125
 
-Bytes Sysex(size_t size, BYTE salt = 0) {
+Bytes Sysex(size_t size, uint8_t salt = 0) {
   Bytes bytes(size);
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<BYTE>((i * 13 + salt) & 0x7F);
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>((i * 13 + salt) & 0x7F);
   bytes.front() = 0xF0;
   if (size > 1) bytes.back() = 0xF7;
   return bytes;
@@ -60,7 +60,7 @@ class FakePort : public FragmentPort {
     ++closes_;
     open_ = false;
   }
-  MidiWriteResult SendPiece(const BYTE* data, size_t size) override {
+  MidiWriteResult SendPiece(const uint8_t* data, size_t size) override {
     std::unique_lock<std::mutex> lock(mutex_);
     EXPECT_TRUE(open_) << "a piece was sent to a closed port";
     if (held_) {
@@ -72,7 +72,7 @@ class FakePort : public FragmentPort {
     if (failAt_ == pieces_.size()) {
       failAt_ = SIZE_MAX;
       pieces_.push_back({clock_.Now(), Bytes()});
-      return MidiWriteResult::Failure(MMSYSERR_ERROR, "MidiOutAlsa::sendMessage: error sending MIDI message to port.");
+      return MidiWriteResult::Failure(midi_error::kError, "MidiOutAlsa::sendMessage: error sending MIDI message to port.");
     }
     pieces_.push_back({clock_.Now(), Bytes(data, data + size)});
     return {};
@@ -139,7 +139,7 @@ class PacerTest : public ::testing::Test {
   // Sends `message` through the pacer; returns the pieces it made.
   std::vector<Piece> SendThrough(const Bytes& message) {
     std::vector<Piece> pieces;
-    const MidiWriteResult result = pacer.Send(message.data(), message.size(), [&](const BYTE* d, size_t n) {
+    const MidiWriteResult result = pacer.Send(message.data(), message.size(), [&](const uint8_t* d, size_t n) {
       pieces.push_back({clock.Now(), Bytes(d, d + n)});
       clock.Advance(microseconds(jitter ? n % 7 * 50 : 0));  // a hand-over takes a little time
       return MidiWriteResult();
@@ -155,7 +155,7 @@ class PacerTest : public ::testing::Test {
 
 TEST_F(PacerTest, PiecesAreExactlyFragmentSizedAndRejoinToTheMessage) {
   for (size_t size : {1u, 3u, 14u, 255u, 256u, 257u, 512u, 8238u, 131118u}) {
-    const Bytes message = Sysex(size, static_cast<BYTE>(size));
+    const Bytes message = Sysex(size, static_cast<uint8_t>(size));
     const std::vector<Piece> pieces = SendThrough(message);
     ASSERT_EQ(pieces.size(), (size + kFragmentBytes - 1) / kFragmentBytes) << size;
     Bytes joined;
@@ -213,8 +213,8 @@ class PacedDeviceTest : public ::testing::Test {
   }
 
   // What the MIDI layer does for one message.
-  UINT SendAndRelease(PlatMidiPort* out, Bytes& message) {
-    const UINT error = ports.Send(out, message.data(), message.size()).error;
+  uint32_t SendAndRelease(PlatMidiPort* out, Bytes& message) {
+    const uint32_t error = ports.Send(out, message.data(), message.size()).error;
     // The caller's buffer is free for the next message at once.
     std::fill(message.begin(), message.end(), 0x55);
     return error;
@@ -232,14 +232,14 @@ TEST_F(PacedDeviceTest, ACloseWhileQueuedCutsNothingAndLaterMessagesFollow) {
   port->Hold();
   Bytes block = Sysex(kFullBlock, 1), command = Sysex(10, 2), request = Sysex(6, 3);
   const Bytes expectedBlock = block, expectedCommand = command, expectedRequest = request;
-  ASSERT_EQ(SendAndRelease(out, block), MMSYSERR_NOERROR);
+  ASSERT_EQ(SendAndRelease(out, block), midi_error::kNone);
   ASSERT_TRUE(port->WaitUntilHeld());
-  ASSERT_EQ(SendAndRelease(out, command), MMSYSERR_NOERROR);
+  ASSERT_EQ(SendAndRelease(out, command), midi_error::kNone);
   // Ports chosen again in the middle of the block: closed and reopened.
   ASSERT_TRUE(ports.Close(out).Ok());
   EXPECT_TRUE(port->IsOpen()) << "closed under a message handed over";
   out = Open();
-  ASSERT_EQ(SendAndRelease(out, request), MMSYSERR_NOERROR);
+  ASSERT_EQ(SendAndRelease(out, request), midi_error::kNone);
   port->Release();
   ASSERT_TRUE(paced->WaitUntilSent(kPatience));
 
@@ -259,9 +259,9 @@ TEST_F(PacedDeviceTest, AFailedPieceAbortsTheMessageAndItAndThoseBehindItAreRepo
   port->Hold();
   port->FailPiece(4);
   Bytes block = Sysex(kFullBlock, 5), behind = Sysex(12, 6);
-  ASSERT_EQ(SendAndRelease(out, block), MMSYSERR_NOERROR);
+  ASSERT_EQ(SendAndRelease(out, block), midi_error::kNone);
   ASSERT_TRUE(port->WaitUntilHeld());
-  ASSERT_EQ(SendAndRelease(out, behind), MMSYSERR_NOERROR);
+  ASSERT_EQ(SendAndRelease(out, behind), midi_error::kNone);
   port->Release();
   ASSERT_TRUE(paced->WaitUntilSent(kPatience));
   // Four pieces went, the fifth failed, nothing after it was tried: the
@@ -271,14 +271,14 @@ TEST_F(PacedDeviceTest, AFailedPieceAbortsTheMessageAndItAndThoseBehindItAreRepo
   ports.Deliver();
   ASSERT_EQ(sentReports.size(), 2u);
   for (const MidiResult& report : sentReports) {
-    EXPECT_EQ(report.error, MMSYSERR_ERROR);
+    EXPECT_EQ(report.error, midi_error::kError);
     EXPECT_EQ(report.text, "MidiOutAlsa::sendMessage: error sending MIDI message to port.");
   }
 
   // Reported as it happened; the port takes the next message.
   Bytes next = Sysex(6, 7);
   const Bytes expectedNext = next;
-  ASSERT_EQ(SendAndRelease(out, next), MMSYSERR_NOERROR);
+  ASSERT_EQ(SendAndRelease(out, next), midi_error::kNone);
   ASSERT_TRUE(paced->WaitUntilSent(kPatience));
   EXPECT_EQ(port->Pieces().back().bytes, expectedNext);
   ports.Deliver();
@@ -291,7 +291,7 @@ class ForwardingPort : public FragmentPort {
   explicit ForwardingPort(FakePort& to) : to_(to) {}
   MidiWriteResult Open() override { return to_.Open(); }
   void Close() override { to_.Close(); }
-  MidiWriteResult SendPiece(const BYTE* data, size_t size) override { return to_.SendPiece(data, size); }
+  MidiWriteResult SendPiece(const uint8_t* data, size_t size) override { return to_.SendPiece(data, size); }
 
  private:
   FakePort& to_;
@@ -301,10 +301,10 @@ TEST(PacedDevice, GoingAwayFinishesWhatWasHandedOverFirst) {
   auto clock = std::make_shared<FakeClock>();
   FakePort port(*clock);
   auto device = std::make_unique<PacedOutputDevice>("Paced Port", std::make_unique<ForwardingPort>(port), clock);
-  ASSERT_EQ(device->Open(nullptr).error, MMSYSERR_NOERROR);
+  ASSERT_EQ(device->Open(nullptr).error, midi_error::kNone);
   const Bytes block = Sysex(kFullBlock, 8);
   port.Hold();
-  ASSERT_EQ(device->Send(block.data(), block.size()).error, MMSYSERR_NOERROR);
+  ASSERT_EQ(device->Send(block.data(), block.size()).error, midi_error::kNone);
   ASSERT_TRUE(port.WaitUntilHeld());
   device->Close();
   port.Release();
@@ -330,25 +330,25 @@ TEST(OutputWriter, AFullQueueRefusesAndAFatalErrorRefusesUntilReopened) {
          return MidiWriteResult();
        },
        [] {},
-       [&](const BYTE*, size_t) {
+       [&](const uint8_t*, size_t) {
          std::unique_lock<std::mutex> lock(mutex);
          entered = true;
          cv.notify_all();
          cv.wait_for(lock, kPatience, [&] { return released; });
-         return failFatally ? MidiWriteResult::Failure(MMSYSERR_ERROR, "gone", true) : MidiWriteResult();
+         return failFatally ? MidiWriteResult::Failure(midi_error::kError, "gone", true) : MidiWriteResult();
        },
        nullptr},
       1000);
-  ASSERT_EQ(writer.Open(nullptr).error, MMSYSERR_NOERROR);
+  ASSERT_EQ(writer.Open(nullptr).error, midi_error::kNone);
   const Bytes big(600, 0x10);
-  ASSERT_EQ(writer.Send(big.data(), big.size()).error, MMSYSERR_NOERROR);
+  ASSERT_EQ(writer.Send(big.data(), big.size()).error, midi_error::kNone);
   {
     std::unique_lock<std::mutex> lock(mutex);
     ASSERT_TRUE(cv.wait_for(lock, kPatience, [&] { return entered; }));  // taken by the writer
   }
-  ASSERT_EQ(writer.Send(big.data(), big.size()).error, MMSYSERR_NOERROR);  // queued
+  ASSERT_EQ(writer.Send(big.data(), big.size()).error, midi_error::kNone);  // queued
   const MidiResult full = writer.Send(big.data(), big.size());
-  EXPECT_EQ(full.error, MIDIERR_NOTREADY);
+  EXPECT_EQ(full.error, midi_error::kNotReady);
   EXPECT_FALSE(full.text.empty());
 
   {
@@ -360,13 +360,13 @@ TEST(OutputWriter, AFullQueueRefusesAndAFatalErrorRefusesUntilReopened) {
   ASSERT_TRUE(writer.WaitUntilIdle(kPatience));
   for (int i = 0; i < 2; ++i) {
     const MidiResult refused = writer.Send(big.data(), 1);
-    EXPECT_EQ(refused.error, MMSYSERR_ERROR);
+    EXPECT_EQ(refused.error, midi_error::kError);
     EXPECT_EQ(refused.text, "gone");
   }
   failFatally = false;
-  ASSERT_EQ(writer.Open(nullptr).error, MMSYSERR_NOERROR);
+  ASSERT_EQ(writer.Open(nullptr).error, midi_error::kNone);
   EXPECT_EQ(opens, 2);
-  EXPECT_EQ(writer.Send(big.data(), 1).error, MMSYSERR_NOERROR);
+  EXPECT_EQ(writer.Send(big.data(), 1).error, midi_error::kNone);
 }
 
 }  // namespace

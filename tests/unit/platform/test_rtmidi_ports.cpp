@@ -38,14 +38,14 @@ TEST(RtMidiPorts, OpeningWithoutSequencerFailsWithRtMidisOwnText) {
   PlatMidiPort* port = nullptr;
 
   const MidiResult in = ports.OpenInput("Kilnbox MIDI 1 20:0", {}, &port);
-  EXPECT_EQ(in.error, MMSYSERR_NODRIVER);
+  EXPECT_EQ(in.error, midi_error::kNoDriver);
   EXPECT_EQ(in.text, "MidiInAlsa::initialize: error creating ALSA sequencer client object.");
 
   const MidiResult out = ports.OpenOutput("Kilnbox MIDI 1 20:0", nullptr, &port);
-  EXPECT_EQ(out.error, MMSYSERR_NODRIVER);
+  EXPECT_EQ(out.error, midi_error::kNoDriver);
   EXPECT_EQ(out.text, "MidiOutAlsa::initialize: error creating ALSA sequencer client object.");
   // A second try fails the same way instead of finding a half-made port.
-  EXPECT_EQ(ports.OpenOutput("Kilnbox MIDI 1 20:0", nullptr, &port).error, MMSYSERR_NODRIVER);
+  EXPECT_EQ(ports.OpenOutput("Kilnbox MIDI 1 20:0", nullptr, &port).error, midi_error::kNoDriver);
   EXPECT_EQ(port, nullptr);
 }
 
