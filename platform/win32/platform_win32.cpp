@@ -71,7 +71,6 @@ struct State {
   HFONT controlFont = nullptr;    // for `dpi`
   std::map<HWND, RECT> placed;    // the child controls, in 96-dpi pixels
   std::vector<char> sound;        // the image PlaySound is reading
-  bool painting = false;
 };
 
 State& S() {
