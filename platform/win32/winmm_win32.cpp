@@ -109,6 +109,7 @@ struct WinMmInput::State {
   bool closing = false;
   HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   std::thread service;
+  bool driverMayCall = false;  // a close failed: the driver may still call back with this state
 
   ~State() { CloseHandle(wake); }
 
@@ -193,7 +194,7 @@ struct WinMmInput::State {
       if (mm.inUnprepareHeader(handle, &h, sizeof(MIDIHDR)) != MMSYSERR_NOERROR) LetDriverKeep(std::move(buffers[i]));
     }
     prepared = 0;
-    mm.inClose(handle);
+    driverMayCall = mm.inClose(handle) != MMSYSERR_NOERROR;
     handle = nullptr;
     buffers.clear();
   }
@@ -201,7 +202,11 @@ struct WinMmInput::State {
 
 WinMmInput::WinMmInput(const WinMmCalls& mm, unsigned id) : state_(std::make_unique<State>(mm, id)) {}
 
-WinMmInput::~WinMmInput() { Close(); }
+WinMmInput::~WinMmInput() {
+  Close();
+  // The callback's instance is the state: kept for a driver that would not close.
+  if (state_->driverMayCall) static_cast<void>(state_.release());
+}
 
 std::string WinMmInput::Name() const {
   MIDIINCAPSW caps{};
@@ -273,11 +278,16 @@ struct WinMmOutput::State {
   HMIDIOUT handle = nullptr;
   HANDLE done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   std::vector<std::unique_ptr<DriverBuffer>> held;  // prepared, the driver kept them
+  bool driverMayCall = false;  // a close failed: the driver may still call back with this state
 };
 
 WinMmOutput::WinMmOutput(const WinMmCalls& mm, unsigned id) : state_(std::make_unique<State>(mm, id)) {}
 
-WinMmOutput::~WinMmOutput() { Close(); }
+WinMmOutput::~WinMmOutput() {
+  Close();
+  // The callback's instance is the state: kept for a driver that would not close.
+  if (state_->driverMayCall) static_cast<void>(state_.release());
+}
 
 std::string WinMmOutput::Name() const {
   MIDIOUTCAPSW caps{};
@@ -302,7 +312,7 @@ void WinMmOutput::Close() {
   if (s.handle == nullptr) return;
   s.mm.outReset(s.handle);
   s.RetryHeld();
-  s.mm.outClose(s.handle);
+  s.driverMayCall = s.mm.outClose(s.handle) != MMSYSERR_NOERROR;
   s.handle = nullptr;
   // No handle is left to unprepare them with.
   for (std::unique_ptr<DriverBuffer>& b : s.held) LetDriverKeep(std::move(b));
