@@ -144,12 +144,55 @@ class WineInstaller : public WineTest {
   }
 
   std::string UserPath() { return RunUnderWine({"reg", "query", "HKCU\\Environment", "/v", "Path"}, "path").out; }
+
+  // The text of `value` under `key` ("" for the key's (Default)), as
+  // `reg query` shows it; nullopt when there is no such value.
+  std::optional<std::string> RegValue(const std::string& key, const std::string& value) {
+    std::vector<std::string> query = {"reg", "query", key};
+    if (value.empty()) {
+      query.push_back("/ve");
+    } else {
+      query.insert(query.end(), {"/v", value});
+    }
+    const CliResult shown = RunUnderWine(query, "reg");
+    const size_t type = shown.out.find("REG_SZ");
+    if (shown.code != 0 || type == std::string::npos) return std::nullopt;
+    const size_t data = shown.out.find_first_not_of(' ', type + 6);
+    const size_t end = shown.out.find_first_of("\r\n", type);
+    return data < end ? shown.out.substr(data, end - data) : "";
+  }
+
+  // Whether `key` exists at all.
+  bool RegKeyExists(const std::string& key) { return RunUnderWine({"reg", "query", key}, "reg").code == 0; }
+
+  void SetReg(const std::string& key, const std::vector<std::string>& value) {
+    std::vector<std::string> add = {"reg", "add", key};
+    add.insert(add.end(), value.begin(), value.end());
+    add.push_back("/f");
+    ASSERT_EQ(RunUnderWine(add, "reg").code, 0) << key;
+  }
 };
+
+// What "Open with" registers under a root's Software\Classes: each
+// extension names our type beside any other program's, and our program's
+// entry lists it as a type it supports.
+struct OpenWithEntry {
+  std::string extension, type;
+};
+const std::vector<OpenWithEntry> kOpenWith = {{".wav", "Talverine.Sound"},
+                                              {".aif", "Talverine.Sound"},
+                                              {".aiff", "Talverine.Sound"},
+                                              {".hex", "Talverine.Image"},
+                                              {".bin", "Talverine.Image"}};
+const char kApplication[] = "Applications\\talverine.exe";
 
 // The installer scripts/build-windows makes, run silently: for the user
 // alone (no administrator rights needed) into the user's own programs
 // folder, the command-line program optionally on the user's PATH and taken
-// off it again by the uninstaller; for everyone into Program Files.
+// off it again by the uninstaller; for everyone into Program Files. Each
+// offers "Open with" for its own kind (the user's file types or the
+// machine's) without taking a default, and the uninstaller takes back only
+// its own entries.
 TEST_F(WineInstaller, InstallsForTheUserOrForEveryoneAndUninstallsCleanly) {
   const std::string installer = "talverine-" TALVERINE_VERSION "-win64.exe";
   ASSERT_TRUE(testsupport::FileExists(WindowsProgram(installer))) << "no " << installer << " (scripts/build-windows)";
@@ -159,10 +202,39 @@ TEST_F(WineInstaller, InstallsForTheUserOrForEveryoneAndUninstallsCleanly) {
   struct Case {
     std::vector<std::string> switches;
     std::string folder;
+    std::string classes;        // where its file types go
+    std::string windowsFolder;  // the folder as Windows names it
   };
   const std::vector<Case> cases = {
-      {{"/S", "/AddToPath"}, Prefix() + "/drive_c/users/" + user + "/AppData/Local/Programs/Talverine"},
-      {{"/S", "/AllUsers"}, Prefix() + "/drive_c/Program Files/Talverine"},
+      {{"/S", "/AddToPath"}, Prefix() + "/drive_c/users/" + user + "/AppData/Local/Programs/Talverine",
+       "HKCU\\Software\\Classes\\", userFolder},
+      {{"/S", "/AllUsers"}, Prefix() + "/drive_c/Program Files/Talverine", "HKLM\\Software\\Classes\\",
+       "C:\\Program Files\\Talverine"},
+  };
+  // Another program owns .wav for everyone and for this user (and is
+  // offered for it too), and .aif for this user: it stays the default and
+  // on the list, whoever installs or uninstalls.
+  const std::string userWav = "HKCU\\Software\\Classes\\.wav", userAif = "HKCU\\Software\\Classes\\.aif";
+  const std::string machineWav = "HKLM\\Software\\Classes\\.wav";
+  SetReg(userWav, {"/ve", "/d", "OtherApp.Sound"});
+  SetReg(userWav + "\\OpenWithProgids", {"/v", "OtherApp.Sound"});
+  SetReg(userAif, {"/ve", "/d", "OtherApp.Sound"});
+  SetReg(machineWav, {"/ve", "/d", "OtherApp.Sound"});
+  const auto offersOpenWith = [&](const Case& c) {
+    for (const OpenWithEntry& entry : kOpenWith) {
+      const std::string where = c.classes + entry.extension;
+      EXPECT_EQ(RegValue(where + "\\OpenWithProgids", entry.type), "") << where;
+      EXPECT_EQ(RegValue(c.classes + kApplication + "\\SupportedTypes", entry.extension), "") << where;
+    }
+    const std::string command = "\"" + c.windowsFolder + "\\talverine.exe\" \"%1\"";
+    for (const std::string opener : {"Talverine.Sound", "Talverine.Image", kApplication})
+      EXPECT_EQ(RegValue(c.classes + opener + "\\shell\\open\\command", ""), command) << c.classes << opener;
+  };
+  const auto othersUntouched = [&] {
+    EXPECT_EQ(RegValue(userWav, ""), "OtherApp.Sound");
+    EXPECT_EQ(RegValue(userAif, ""), "OtherApp.Sound");
+    EXPECT_EQ(RegValue(userWav + "\\OpenWithProgids", "OtherApp.Sound"), "");
+    EXPECT_EQ(RegValue(machineWav, ""), "OtherApp.Sound");
   };
   for (const Case& c : cases) {
     std::vector<std::string> setup = {WindowsProgram(installer)};
@@ -175,6 +247,8 @@ TEST_F(WineInstaller, InstallsForTheUserOrForEveryoneAndUninstallsCleanly) {
     const CliResult version = RunUnderWine({folder + "/talverine-cli.exe", "--version"}, "version");
     ASSERT_EQ(version.code, 0) << folder;
     EXPECT_EQ(version.out, "talverine-cli " TALVERINE_VERSION "\r\n");  // a Windows text line
+    offersOpenWith(c);
+    othersUntouched();
   }
   EXPECT_NE(UserPath().find(userFolder), std::string::npos) << UserPath();
 
@@ -187,6 +261,15 @@ TEST_F(WineInstaller, InstallsForTheUserOrForEveryoneAndUninstallsCleanly) {
   EXPECT_FALSE(testsupport::FileExists(folder + "/talverine.exe"));
   EXPECT_FALSE(testsupport::FileExists(folder + "/help/help.htm"));
   EXPECT_EQ(UserPath().find(userFolder), std::string::npos) << UserPath();
+  // Of "Open with" only what others wrote is left for the user (a key of
+  // ours emptied goes too); the installation for everyone keeps its own.
+  for (const OpenWithEntry& entry : kOpenWith)
+    EXPECT_EQ(RegValue(cases[0].classes + entry.extension + "\\OpenWithProgids", entry.type), std::nullopt)
+        << entry.extension;
+  for (const std::string ours : {"Talverine.Sound", "Talverine.Image", kApplication, ".aiff"})
+    EXPECT_FALSE(RegKeyExists(cases[0].classes + ours)) << ours;
+  othersUntouched();
+  offersOpenWith(cases[1]);
 }
 
 TEST_F(WineCli, CtrlCInMidReplyCancelsTheReadAndSavesNothing) {
