@@ -16,7 +16,8 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WIN
 # OsServices for every back end), with the text conversions and kernel
 # helpers the Win32 back end shares.
 add_library(talverine_os STATIC
-  platform/win32/os_win32.cpp platform/win32/text_win32.cpp platform/os/system_services.cpp)
+  platform/win32/os_win32.cpp platform/win32/text_win32.cpp platform/os/system_services.cpp
+  platform/os/hand_over.cpp)
 target_include_directories(talverine_os PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(talverine_os PUBLIC talverine_platform)
 talverine_warnings(talverine_os)
@@ -114,7 +115,7 @@ if(TALVERINE_TESTS)
     list(REMOVE_ITEM TALVERINE_UNIT_TESTS ${CMAKE_SOURCE_DIR}/tests/unit/${posix_only}.cpp)
   endforeach()
   add_executable(unit_tests ${TALVERINE_UNIT_TESTS})
-  target_link_libraries(unit_tests PRIVATE talverine_test_support talverine_midi_sim talverine_midi_system
+  target_link_libraries(unit_tests PRIVATE talverine_test_support talverine_midi_sim talverine_midi_system talverine_os
                         GTest::gtest_main GTest::gmock)
   target_compile_definitions(unit_tests PRIVATE TALVERINE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   add_test(NAME unit_tests COMMAND unit_tests)

@@ -168,7 +168,9 @@ inline void DragAcceptFiles(HWND h, bool a) { Window().DragAcceptFiles(h, a); }
 inline bool ShellOpen(HWND o, const char* f) { return Window().ShellOpen(o, f); }
 
 inline bool PlaySoundMemory(const void* w, UINT f) { return Window().PlaySoundMemory(w, f); }
-inline std::unique_ptr<InstanceLock> LockSingleInstance(const char* n) { return Window().LockSingleInstance(n); }
+inline std::unique_ptr<InstanceLock> LockSingleInstance(const char* n, const std::vector<std::string>& f = {}) {
+  return Window().LockSingleInstance(n, f);
+}
 
 inline void Sleep(UINT ms) { Os().Sleep(ms); }
 inline int64_t TimeSeconds() { return Os().TimeSeconds(); }

@@ -349,11 +349,14 @@ class WindowSystem {
   virtual bool PlaySoundMemory(const void* wavImage, uint32_t flags) = 0;
 
   // Single instance -----------------------------------------------------------
-  // Null when another instance runs: its window has then been raised.
-  // Otherwise this is the only running instance until the lock is
-  // destroyed; asked again meanwhile, the answer is a lock that lets go of
-  // nothing. A lock must not outlive the back end that gave it.
-  virtual std::unique_ptr<InstanceLock> LockSingleInstance(const char* name) = 0;
+  // Null when another instance runs: its window has then been raised and it
+  // has been handed `files` (absolute names), which it loads as files
+  // dropped outside its client area, from its loop, once its main window
+  // takes drops. Otherwise this is the only running instance until the
+  // lock is destroyed; asked again meanwhile, the answer is a lock that
+  // lets go of nothing. A lock must not outlive the back end that gave it.
+  virtual std::unique_ptr<InstanceLock> LockSingleInstance(const char* name,
+                                                           const std::vector<std::string>& files) = 0;
 };
 
 // Files, the clock and the rest of the operating system.

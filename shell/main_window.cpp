@@ -103,7 +103,7 @@ void ShutDown(CoreSession& session) {
 }
 
 int TalverineMain(CoreSession& session, HINSTANCE instance, const std::vector<std::string>& files) {
-  const std::unique_ptr<InstanceLock> only = plat::LockSingleInstance(szAppName);
+  const std::unique_ptr<InstanceLock> only = plat::LockSingleInstance(szAppName, files);
   if (!only) return 0;
   AppState& app = session.app;
   // Fixed before the window exists, so it is the folder the program was

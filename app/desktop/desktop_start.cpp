@@ -86,6 +86,14 @@ bool TakeFiles(const std::vector<std::string>& rest, Options* options, std::stri
   return true;
 }
 
+std::vector<std::string> AbsoluteFiles(const std::string& folder, const std::vector<std::string>& files) {
+  std::vector<std::string> absolute;
+  for (const std::string& file : files) absolute.push_back(os::ResolvePath(folder, file));
+  return absolute;
+}
+
+std::string StartFolder() { return os::CurrentDirectory(); }
+
 int RunCore(plat::Parts parts, MidiPortSet& midi, const Options& options, std::string* error) {
   MidiTrafficLog trafficLog;
   if (options.midiLog) {
@@ -96,8 +104,7 @@ int RunCore(plat::Parts parts, MidiPortSet& midi, const Options& options, std::s
   const plat::Parts previous = plat::Install(parts);
   // Named from the folder the program was started in, which loading the
   // configuration changes.
-  std::vector<std::string> files;
-  for (const std::string& file : options.files) files.push_back(os::ResolvePath(plat::GetCurrentDirectory(), file));
+  const std::vector<std::string> files = AbsoluteFiles(plat::GetCurrentDirectory(), options.files);
   int code = 0;
   {
     CoreSession core;

@@ -47,14 +47,22 @@ bool TakeFiles(const std::vector<std::string>& rest, Options* options, std::stri
 // window opens.
 int RunCore(plat::Parts parts, MidiPortSet& midi, const Options& options, std::string* error);
 
+// `files` made absolute against `folder`, so that another instance, or this
+// one once it has changed folder, finds them.
+std::vector<std::string> AbsoluteFiles(const std::string& folder, const std::vector<std::string>& files);
+// The folder this process was started in.
+std::string StartFolder();
+
 // Runs the window program on `platform`, unless another instance runs: that
-// one is raised and this start ends with 0. The instance is taken first,
-// because a second start must not start a simulator or empty a log file.
-// Then the MIDI ports in their order: the system's ports, the devices given
-// with --midi-device, then the simulated Kilnbox.
+// one is raised, loads this start's files and this start ends with 0. The
+// instance is taken first, because a second start must not start a
+// simulator or empty a log file. Then the MIDI ports in their order: the
+// system's ports, the devices given with --midi-device, then the simulated
+// Kilnbox.
 template <typename Platform>
 int Run(Platform& platform, const Options& options, std::string* error) {
-  const std::unique_ptr<InstanceLock> only = platform.LockSingleInstance(szAppName);
+  const std::unique_ptr<InstanceLock> only =
+      platform.LockSingleInstance(szAppName, AbsoluteFiles(StartFolder(), options.files));
   if (!only) return 0;
   RegisterSystemPorts(platform.Midi(), options.midiDevices);
   if (options.simulator) platform.StartSimulator();

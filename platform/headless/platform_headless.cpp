@@ -167,9 +167,17 @@ void HeadlessPlatform::Pump() {
   for (;;) {
     while (DispatchOne()) {
     }
+    DeliverHandedFiles();
     PaintIfNeeded();
     midi_->Deliver();
     if (queue_.empty() && !invalidated) return;
+  }
+}
+
+void HeadlessPlatform::DeliverHandedFiles() {
+  while (handedDelivered_ < handedFiles.size() && main_ != nullptr && acceptsDrops) {
+    DroppedFiles dropped{handedFiles[handedDelivered_++], {}, false};
+    Dispatch({main_, WM_DROPFILES, reinterpret_cast<WPARAM>(&dropped), 0});
   }
 }
 
@@ -703,12 +711,15 @@ int64_t HeadlessPlatform::TimeSeconds() { return static_cast<int64_t>(NowMs() / 
 // ---------------------------------------------------------------------------
 // Single instance
 // ---------------------------------------------------------------------------
-std::unique_ptr<InstanceLock> HeadlessPlatform::LockSingleInstance(const char* name) {
+std::unique_ptr<InstanceLock> HeadlessPlatform::LockSingleInstance(const char* name,
+                                                                   const std::vector<std::string>& files) {
   auto [held, fresh] = InstanceNames().try_emplace(name ? name : "", this);
   if (!fresh && held->second == this) return std::make_unique<InstanceLock>();
   if (!fresh) {
-    // The running instance's window comes to the front.
+    // The running instance's window comes to the front; the files wait
+    // for its loop.
     if (held->second->MainWindow() != nullptr) ++held->second->timesRaised;
+    if (!files.empty()) held->second->handedFiles.push_back(files);
     return nullptr;
   }
   // Let go only while still this platform's: it may have gone before the lock.

@@ -203,6 +203,9 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   std::vector<uint64_t> sleeps;      // every Sleep, in ms
   bool acceptsDrops = false;
   int timesRaised = 0;               // the main window brought to the front
+  // What later starts handed over, in order; each loads as a drop outside
+  // the client area once the loop runs.
+  std::vector<std::vector<std::string>> handedFiles;
 
   struct ButtonInfo { int id; std::string label; int x, y, w, h; };
   std::vector<ButtonInfo> Buttons() const;
@@ -235,7 +238,7 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   void DragAcceptFiles(HWND hWnd, bool accept) override;
   bool ShellOpen(HWND owner, const char* file) override;
   bool PlaySoundMemory(const void* wavImage, UINT flags) override;
-  std::unique_ptr<InstanceLock> LockSingleInstance(const char* name) override;
+  std::unique_ptr<InstanceLock> LockSingleInstance(const char* name, const std::vector<std::string>& files) override;
 
   // --- the clock (virtual, or the wall clock after UseRealClock) -------------
   void Sleep(UINT ms) override;
@@ -257,6 +260,7 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   HWND NewWindow(std::unique_ptr<Window> w);
   LRESULT Dispatch(const Message& m);
   bool DispatchOne();
+  void DeliverHandedFiles();
   void PaintIfNeeded();
   void RunTimeSourcesTo(uint64_t t);
   std::optional<uint64_t> NextEventTime() const;
@@ -285,6 +289,7 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   bool quit_ = false;
   int exitCode_ = 0;
   int dispatchDepth_ = 0;
+  size_t handedDelivered_ = 0;  // of handedFiles
   bool realClock_ = false;
   std::chrono::steady_clock::time_point epoch_;
   uint64_t epochMs_ = 0;

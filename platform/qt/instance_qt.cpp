@@ -5,14 +5,30 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
 
+#include "platform/os/hand_over.h"
 #include "platform/os/os_services.h"
 
 namespace {
 
 constexpr int kConnectTimeoutMs = 1000;
+// A running instance busy in a box still reads its socket from that box's
+// loop; one that does not read in this time is hung.
+constexpr int kSendTimeoutMs = 2000;
 constexpr qsizetype kMaxSocketPath = 100;  // a Unix socket path holds 108 bytes
-const char kRaiseRequest[] = "raise\n";
+
+// Writes `request` whole and disconnects; the receiver acts on what it has
+// read once it sees the disconnect.
+void SendRequest(QLocalSocket& socket, const std::string& request) {
+  socket.write(request.data(), static_cast<qint64>(request.size()));
+  while (socket.bytesToWrite() > 0)
+    if (!socket.waitForBytesWritten(kSendTimeoutMs)) break;
+  socket.disconnectFromServer();
+  if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(kSendTimeoutMs);
+}
 
 // The folder of the lock file, so that the socket lives beside it.
 QString RuntimeFolder() {
@@ -25,7 +41,8 @@ std::string LockName(const char* name) { return std::string("talverine-") + (nam
 
 }  // namespace
 
-SingleInstance::SingleInstance(std::function<void()> raise) : raise_(std::move(raise)) {}
+SingleInstance::SingleInstance(std::function<void()> raise, std::function<void(Files)> load)
+    : raise_(std::move(raise)), load_(std::move(load)) {}
 
 SingleInstance::~SingleInstance() { Release(); }
 
@@ -35,17 +52,13 @@ QString SingleInstance::ServerName(const char* name) {
   return path.size() <= kMaxSocketPath ? path : base;
 }
 
-bool SingleInstance::Acquire(const char* name) {
+bool SingleInstance::Acquire(const char* name, const Files& files) {
   if (locked_) return true;
   const QString serverName = ServerName(name);
   if (!os::LockSingleInstance(LockName(name))) {
     QLocalSocket socket;
     socket.connectToServer(serverName);
-    if (socket.waitForConnected(kConnectTimeoutMs)) {
-      socket.write(kRaiseRequest);
-      socket.waitForBytesWritten(kConnectTimeoutMs);
-      socket.disconnectFromServer();
-    }
+    if (socket.waitForConnected(kConnectTimeoutMs)) SendRequest(socket, os::EncodeHandOver(files));
     return false;
   }
   locked_ = true;
@@ -61,14 +74,35 @@ bool SingleInstance::Acquire(const char* name) {
 }
 
 void SingleInstance::OnConnection() {
-  while (QLocalSocket* socket = server_->nextPendingConnection()) {
-    auto handle = [this, socket] {
-      if (socket->readAll().contains("raise") && raise_) raise_();
-    };
-    QObject::connect(socket, &QLocalSocket::readyRead, socket, handle);
-    QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    if (socket->bytesAvailable() > 0) handle();
-  }
+  while (QLocalSocket* socket = server_->nextPendingConnection()) Serve(socket);
+}
+
+// Gathers one request, in however many pieces it comes, and acts on it when
+// the sender has gone; a request longer than any well-formed one ends the
+// connection unread.
+void SingleInstance::Serve(QLocalSocket* socket) {
+  auto request = std::make_shared<std::string>();
+  auto read = [socket, request] {
+    const QByteArray piece = socket->readAll();
+    if (request->size() + static_cast<size_t>(piece.size()) > os::kMaxHandOverBytes) {
+      request->clear();
+      socket->abort();
+      return;
+    }
+    request->append(piece.constData(), static_cast<size_t>(piece.size()));
+  };
+  auto finish = [this, socket, request, read] {
+    if (socket->bytesAvailable() > 0) read();
+    const std::optional<Files> files = os::DecodeHandOver(*request);
+    request->clear();
+    socket->deleteLater();
+    if (!files) return;
+    if (raise_) raise_();
+    if (!files->empty() && load_) load_(*files);
+  };
+  QObject::connect(socket, &QLocalSocket::readyRead, socket, read);
+  QObject::connect(socket, &QLocalSocket::disconnected, socket, finish);
+  if (socket->bytesAvailable() > 0) read();
 }
 
 void SingleInstance::Release() {

@@ -163,7 +163,10 @@ QtPlatform::QtPlatform()
     : host_(std::make_unique<Host>(*this)),
       queue_(std::make_unique<Queue>(*this)),
       midi_(std::make_unique<MidiPortSet>()),
-      instance_(std::make_unique<SingleInstance>([this] { RaiseMainWindow(); })),
+      instance_(std::make_unique<SingleInstance>([this] { RaiseMainWindow(); },
+                                                 [this](std::vector<std::string> files) {
+                                                   TakeHandedFiles(std::move(files));
+                                                 })),
       player_(std::make_unique<QtSoundPlayer>()) {
   SetDataDirectory(os::InstalledDataDirectory());
   // Message boxes shown before the main window, or after it was hidden,
@@ -399,6 +402,25 @@ void QtPlatform::RaiseMainWindow() {
   window_->activateWindow();
 }
 
+void QtPlatform::TakeHandedFiles(std::vector<std::string> files) {
+  handedFiles_.push_back(std::move(files));
+  if (main_ != nullptr) DeliverHandedFilesLater();
+}
+
+void QtPlatform::DeliverHandedFilesLater() {
+  QMetaObject::invokeMethod(queue_.get(), [this] { DeliverHandedFiles(); }, Qt::QueuedConnection);
+}
+
+void QtPlatform::DeliverHandedFiles() {
+  // Taken as the window takes a drop: not before it does, nor once it
+  // has stopped (while it closes).
+  while (!handedFiles_.empty() && ClientArea() != nullptr && ClientArea()->acceptDrops()) {
+    DroppedFiles dropped{std::move(handedFiles_.front()), {}, false};
+    handedFiles_.pop_front();
+    host_->SendToWindow(WM_DROPFILES, reinterpret_cast<WPARAM>(&dropped), 0);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Child controls
 // ---------------------------------------------------------------------------
@@ -481,7 +503,9 @@ FileDialogResult QtPlatform::ChooseFile(OPENFILENAME& ofn, bool save) {
 }
 
 void QtPlatform::DragAcceptFiles(HWND hWnd, bool accept) {
-  if (hWnd == main_ && ClientArea()) ClientArea()->AcceptDrops(accept);
+  if (hWnd != main_ || !ClientArea()) return;
+  ClientArea()->AcceptDrops(accept);
+  if (accept && !handedFiles_.empty()) DeliverHandedFilesLater();
 }
 
 bool QtPlatform::ShellOpen(HWND, const char* file) {
@@ -502,9 +526,9 @@ bool QtPlatform::PlaySoundMemory(const void* wavImage, UINT flags) {
 // ---------------------------------------------------------------------------
 // Single instance
 // ---------------------------------------------------------------------------
-std::unique_ptr<InstanceLock> QtPlatform::LockSingleInstance(const char* name) {
+std::unique_ptr<InstanceLock> QtPlatform::LockSingleInstance(const char* name, const std::vector<std::string>& files) {
   if (instance_->Held()) return std::make_unique<InstanceLock>();
-  if (!instance_->Acquire(name)) return nullptr;
+  if (!instance_->Acquire(name, files)) return nullptr;
   return std::make_unique<InstanceLock>([this] { instance_->Release(); });
 }
 

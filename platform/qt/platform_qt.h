@@ -16,6 +16,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -87,7 +88,7 @@ class QtPlatform : public WindowSystem, public os::SystemServices {
   void DragAcceptFiles(HWND hWnd, bool accept) override;
   bool ShellOpen(HWND owner, const char* file) override;
   bool PlaySoundMemory(const void* wavImage, UINT flags) override;
-  std::unique_ptr<InstanceLock> LockSingleInstance(const char* name) override;
+  std::unique_ptr<InstanceLock> LockSingleInstance(const char* name, const std::vector<std::string>& files) override;
 
  private:
   class Host;
@@ -109,6 +110,11 @@ class QtPlatform : public WindowSystem, public os::SystemServices {
   void Deliver(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
   void DeliverQuit();
   void RaiseMainWindow();
+  // Files a later start handed over wait here for the main window and are
+  // delivered from the loop, as a drop outside the client area.
+  void TakeHandedFiles(std::vector<std::string> files);
+  void DeliverHandedFilesLater();
+  void DeliverHandedFiles();
   void ShowSimulatorWindow();
 
   std::unique_ptr<Host> host_;
@@ -126,6 +132,7 @@ class QtPlatform : public WindowSystem, public os::SystemServices {
   WNDPROC wndProc_ = nullptr;
   std::map<std::pair<HWND, UINT>, std::unique_ptr<QTimer>> timers_;
   int pendingPosts_ = 0;
+  std::deque<std::vector<std::string>> handedFiles_;
   bool quitPosted_ = false;
   bool quitDelivered_ = false;
   int exitCode_ = 0;

@@ -14,10 +14,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <deque>
 #include <map>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/os/hand_over.h"
 #include "platform/os/os_services.h"
 #include "platform/win32/dpi_win32.h"
 #include "platform/win32/simulator_win32.h"
@@ -50,6 +54,14 @@ namespace {
 constexpr UINT kWakeMessage = WM_APP + 1;
 // Sent by a second start to the running one's wake window: raise yourself.
 constexpr UINT kRaiseMessage = WM_APP + 2;
+// Posted by the wake window to itself: deliver the files handed over.
+constexpr UINT kHandedFilesMessage = WM_APP + 3;
+// WM_COPYDATA's tag for a second start's request (platform/os/hand_over.h);
+// other data sent to the wake window is not ours and is ignored.
+constexpr ULONG_PTR kHandOverTag = 0x54564C48;  // "TVLH"
+// A running instance busy in a box still answers from that box's loop; one
+// that does not in this time is hung.
+constexpr UINT kHandOverTimeoutMs = 2000;
 const wchar_t kWakeClass[] = L"TalverineWake";
 
 // The default client size: three quarters of the work area, within bounds a
@@ -71,6 +83,9 @@ struct State {
   HFONT controlFont = nullptr;    // for `dpi`
   std::map<HWND, RECT> placed;    // the child controls, in 96-dpi pixels
   std::vector<char> sound;        // the image PlaySound is reading
+  // Files later starts handed over, waiting for the main window to take
+  // drops.
+  std::deque<std::vector<std::string>> handedFiles;
 };
 
 State& S() {
@@ -191,9 +206,46 @@ LRESULT CALLBACK MainProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void RaiseMainAndPopup();
 
+bool TakesDrops(HWND window) {
+  return window != nullptr && (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0;
+}
+
+// The files handed over, as a drop outside the client area, once the main
+// window takes drops (not while it closes).
+void DeliverHandedFiles() {
+  State& s = S();
+  while (!s.handedFiles.empty() && s.proc && TakesDrops(s.main)) {
+    DroppedFiles drop{std::move(s.handedFiles.front()), {}, false};
+    s.handedFiles.pop_front();
+    s.proc(P(s.main), wm::kDropFiles, reinterpret_cast<uintptr_t>(&drop), 0);
+  }
+}
+
+// A second start's request, inside its SendMessage: copied and checked,
+// then acted on from the loop, when the sender has been let go.
+LRESULT TakeHandOver(HWND wake, const COPYDATASTRUCT* data) {
+  if (data == nullptr || data->dwData != kHandOverTag || data->cbData > os::kMaxHandOverBytes ||
+      (data->cbData > 0 && data->lpData == nullptr))
+    return FALSE;
+  const std::optional<std::vector<std::string>> files =
+      os::DecodeHandOver(std::string(static_cast<const char*>(data->lpData), data->cbData));
+  if (!files) return FALSE;
+  PostMessageW(wake, kRaiseMessage, 0, 0);
+  if (!files->empty()) {
+    S().handedFiles.push_back(*files);
+    PostMessageW(wake, kHandedFilesMessage, 0, 0);
+  }
+  return TRUE;
+}
+
 LRESULT CALLBACK WakeProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == kRaiseMessage) {
     RaiseMainAndPopup();
+    return 0;
+  }
+  if (msg == WM_COPYDATA) return TakeHandOver(hWnd, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+  if (msg == kHandedFilesMessage) {
+    DeliverHandedFiles();
     return 0;
   }
   if (msg != kWakeMessage) return DefWindowProcW(hWnd, msg, wParam, lParam);
@@ -318,9 +370,20 @@ void RaiseMainAndPopup() {
 // instance's name.
 std::wstring InstanceTitle(const std::string& name) { return L"Talverine instance " + W(name); }
 
+// Hands `files` to the running instance's wake window, which raises its
+// main window; false when it did not take them in time.
+bool HandOver(HWND running, const std::vector<std::string>& files) {
+  std::string request = os::EncodeHandOver(files);
+  COPYDATASTRUCT data{kHandOverTag, static_cast<DWORD>(request.size()), request.data()};
+  DWORD_PTR taken = FALSE;
+  return SendMessageTimeoutW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
+                             kHandOverTimeoutMs, &taken) != 0 &&
+         taken == TRUE;
+}
+
 // True when no other instance holds `name`; otherwise the other one has
-// been asked to raise its main window.
-bool AcquireSingleInstance(const std::string& name) {
+// been asked to raise its main window and handed `files`.
+bool AcquireSingleInstance(const std::string& name, const std::vector<std::string>& files) {
   if (os::LockSingleInstance(name)) {
     SetWindowTextW(S().wake, InstanceTitle(name).c_str());
     return true;
@@ -330,7 +393,8 @@ bool AcquireSingleInstance(const std::string& name) {
     DWORD process = 0;
     GetWindowThreadProcessId(running, &process);
     AllowSetForegroundWindow(process);
-    PostMessageW(running, kRaiseMessage, 0, 0);
+    // Without files, or when it would not take them, it is still raised.
+    if (files.empty() || !HandOver(running, files)) PostMessageW(running, kRaiseMessage, 0, 0);
   }
   return false;
 }
@@ -751,7 +815,11 @@ FileDialogResult Win32Platform::ChooseFile(FileRequest& request, bool save) {
   return {FileDialogResult::kChosen};
 }
 
-void Win32Platform::DragAcceptFiles(PlatWindow* window, bool accept) { ::DragAcceptFiles(H(window), accept); }
+void Win32Platform::DragAcceptFiles(PlatWindow* window, bool accept) {
+  ::DragAcceptFiles(H(window), accept);
+  // Files handed over before the window took drops are delivered now.
+  if (accept && !S().handedFiles.empty() && S().wake) PostMessageW(S().wake, kHandedFilesMessage, 0, 0);
+}
 
 bool Win32Platform::ShellOpen(PlatWindow* owner, const char* file) {
   const std::string target = Text(file);
@@ -788,9 +856,10 @@ bool Win32Platform::PlaySoundMemory(const void* wavImage, uint32_t flags) {
   return PlayWaveImage(wavImage, bytes);
 }
 
-std::unique_ptr<InstanceLock> Win32Platform::LockSingleInstance(const char* name) {
+std::unique_ptr<InstanceLock> Win32Platform::LockSingleInstance(const char* name,
+                                                                const std::vector<std::string>& files) {
   if (instanceHeld_) return std::make_unique<InstanceLock>();
-  if (!AcquireSingleInstance(Text(name))) return nullptr;
+  if (!AcquireSingleInstance(Text(name), files)) return nullptr;
   instanceHeld_ = true;
   return std::make_unique<InstanceLock>([this] {
     ReleaseSingleInstance();

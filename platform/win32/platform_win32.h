@@ -68,7 +68,7 @@ class Win32Platform : public WindowSystem, public os::SystemServices {
   void DragAcceptFiles(PlatWindow* window, bool accept) override;
   bool ShellOpen(PlatWindow* owner, const char* file) override;
   bool PlaySoundMemory(const void* wavImage, uint32_t flags) override;
-  std::unique_ptr<InstanceLock> LockSingleInstance(const char* name) override;
+  std::unique_ptr<InstanceLock> LockSingleInstance(const char* name, const std::vector<std::string>& files) override;
 
  private:
   std::unique_ptr<MidiPortSet> midi_;

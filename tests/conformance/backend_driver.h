@@ -105,9 +105,10 @@ class BackendDriver {
   // Whether the main window takes dropped files now.
   virtual bool AcceptsDrops() = 0;
   // Puts the main window out of the way and starts a second instance of the
-  // program, which asks for single instance `name`; returns whether it got
-  // the lock. The second instance then ends.
-  virtual bool SecondInstanceAcquires(const char* name) = 0;
+  // program, which asks for single instance `name` with `files` on its
+  // command line; returns whether it got the lock. The second instance then
+  // ends.
+  virtual bool SecondInstanceAcquires(const char* name, const std::vector<std::string>& files) = 0;
   // True once the main window has been brought back to the front since
   // SecondInstanceAcquires put it out of the way.
   virtual bool MainWindowRaised() = 0;

@@ -75,10 +75,10 @@ class HeadlessDriver : public BackendDriver {
 
   void DropFiles(const std::vector<std::string>& files, POINT at) override { p_.DropFiles(files, at); }
   bool AcceptsDrops() override { return p_.acceptsDrops; }
-  bool SecondInstanceAcquires(const char* name) override {
+  bool SecondInstanceAcquires(const char* name, const std::vector<std::string>& files) override {
     raisedBefore_ = p_.timesRaised;
     headless::HeadlessPlatform second;
-    return second.LockSingleInstance(name) != nullptr;
+    return second.LockSingleInstance(name, files) != nullptr;
   }
   bool MainWindowRaised() override { return p_.timesRaised > raisedBefore_; }
 

@@ -103,10 +103,10 @@ class QtDriver : public QueuedDriver {
     QApplication::sendEvent(platform_.ClientArea(), &drop);
   }
   bool AcceptsDrops() override { return platform_.ClientArea()->acceptDrops(); }
-  bool SecondInstanceAcquires(const char* name) override {
+  bool SecondInstanceAcquires(const char* name, const std::vector<std::string>& files) override {
     platform_.MainWindowWidget()->showMinimized();
     SingleInstance second([] {});
-    return second.Acquire(name);
+    return second.Acquire(name, files);
   }
   bool MainWindowRaised() override { return !platform_.MainWindowWidget()->isMinimized(); }
 

@@ -52,9 +52,9 @@ class Win32Driver : public QueuedDriver {
     w32test::DropFiles(Main(), files, at.x, at.y);
   }
   bool AcceptsDrops() override { return w32test::AcceptsDrops(Main()); }
-  bool SecondInstanceAcquires(const char* name) override {
+  bool SecondInstanceAcquires(const char* name, const std::vector<std::string>& files) override {
     w32test::Minimize(Main());
-    const int code = w32test::RunSecondInstance(name);
+    const int code = w32test::RunSecondInstance(name, files);
     EXPECT_TRUE(code == w32test::kAcquired || code == w32test::kRefused) << "the second start ended with " << code;
     return code == w32test::kAcquired;
   }
@@ -144,9 +144,10 @@ TALVERINE_CONFORMANCE_TESTS(Win32, &MakeWin32Driver);
 // The tests, or the second start that SecondInstanceAcquires runs.
 int main(int argc, char** argv) {
   std::string name;
-  if (w32test::IsSecondInstance(&name)) {
+  std::vector<std::string> files;
+  if (w32test::IsSecondInstance(&name, &files)) {
     Win32Platform second;
-    return second.LockSingleInstance(name.c_str()) ? w32test::kAcquired : w32test::kRefused;
+    return second.LockSingleInstance(name.c_str(), files) ? w32test::kAcquired : w32test::kRefused;
   }
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -149,17 +149,32 @@ TEST_P(BackEnd, FileDialogsShowTheFilterAskedForAndReportTheChoice) {
   EXPECT_EQ(seen[2].shownFilter, 3u);
 }
 
-TEST_P(BackEnd, ASecondInstanceIsRefusedAndRaisesTheFirst) {
+TEST_P(BackEnd, ASecondInstanceIsRefusedRaisesTheFirstAndHandsItsFilesOver) {
+  std::vector<DroppedFiles> drops;
+  recorder_.onDrop = [&](const DroppedFiles& drop) { drops.push_back(drop); };
+  plat::DragAcceptFiles(window_, true);
   const std::string name = "conformance-" + std::to_string(getpid());
   std::unique_ptr<InstanceLock> lock = plat::LockSingleInstance(name.c_str());
   ASSERT_NE(lock, nullptr);
   // Asked again: still the only one, and letting go of that answer keeps it so.
   EXPECT_NE(plat::LockSingleInstance(name.c_str()), nullptr);
-  EXPECT_FALSE(driver_->SecondInstanceAcquires(name.c_str()));
+  EXPECT_FALSE(driver_->SecondInstanceAcquires(name.c_str(), {}));
   EXPECT_TRUE(driver_->PumpUntil([&] { return driver_->MainWindowRaised(); }));
+
+  // With files, the first loads them as a drop outside its client area.
+  const std::vector<std::string> files{temp_.File("kick drum \xC3\xBC.wav"), temp_.File("snare; tom (2).bin")};
+  EXPECT_FALSE(driver_->SecondInstanceAcquires(name.c_str(), files));
+  ASSERT_TRUE(driver_->PumpUntil([&] { return !drops.empty() && driver_->MainWindowRaised(); }));
+  driver_->PumpOnce();
+  ASSERT_EQ(drops.size(), 1u) << "the start without files handed some over";
+  EXPECT_EQ(drops[0].names, files);
+  EXPECT_FALSE(drops[0].inClient);
+
   // Once the first has let go, a new start runs.
   lock.reset();
-  EXPECT_TRUE(driver_->SecondInstanceAcquires(name.c_str()));
+  EXPECT_TRUE(driver_->SecondInstanceAcquires(name.c_str(), files));
+  driver_->PumpOnce();
+  EXPECT_EQ(drops.size(), 1u);
 }
 
 }  // namespace

@@ -313,26 +313,48 @@ void DropFiles(Handle window, const std::vector<std::string>& files, long x, lon
 
 bool AcceptsDrops(Handle window) { return (GetWindowLongW(H(window), GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0; }
 
-int RunSecondInstance(const std::string& name) {
+namespace {
+
+// Waits for `object`, answering the messages other threads send to this one
+// (a second start's hand-over) but leaving those posted in the queue.
+bool WaitAnsweringSentMessages(HANDLE object, DWORD limitMs) {
+  const ULONGLONG end = GetTickCount64() + limitMs;
+  for (;;) {
+    const ULONGLONG now = GetTickCount64();
+    if (now >= end) return false;
+    const DWORD woke = MsgWaitForMultipleObjects(1, &object, FALSE, static_cast<DWORD>(end - now), QS_SENDMESSAGE);
+    if (woke == WAIT_OBJECT_0) return true;
+    if (woke != WAIT_OBJECT_0 + 1) return false;
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
+
+}  // namespace
+
+int RunSecondInstance(const std::string& name, const std::vector<std::string>& files) {
   std::vector<wchar_t> exe(32768);
   GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size()));
+  // No name here holds a quote or ends in a backslash: quoting is enough.
   std::wstring command = L"\"" + std::wstring(exe.data()) + L"\" --second-instance \"" + w32::Wide(name) + L"\"";
+  for (const std::string& file : files) command += L" \"" + w32::Wide(file) + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(exe.data(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return -1;
   DWORD code = static_cast<DWORD>(-2);
-  if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+  if (WaitAnsweringSentMessages(process.hProcess, 120000)) GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return static_cast<int>(code);
 }
 
-bool IsSecondInstance(std::string* name) {
+bool IsSecondInstance(std::string* name, std::vector<std::string>* files) {
   const std::vector<std::string> args = w32::CommandLineArguments();
-  if (args.size() != 3 || args[1] != "--second-instance") return false;
+  if (args.size() < 3 || args[1] != "--second-instance") return false;
   *name = args[2];
+  files->assign(args.begin() + 3, args.end());
   return true;
 }
 

@@ -68,12 +68,14 @@ void CancelFileDialog(Handle dialog);
 // Drops `files` on `window`'s client area at (x, y), as the shell does.
 void DropFiles(Handle window, const std::vector<std::string>& files, long x, long y);
 bool AcceptsDrops(Handle window);
-// Runs this program again as a second instance asking for `name`; the exit
-// code of that run (kAcquired, kRefused, or another on failure).
+// Runs this program again as a second instance asking for `name` with
+// `files`; the exit code of that run (kAcquired, kRefused, or another on
+// failure). Messages sent to this thread meanwhile are answered; those
+// posted wait for the loop.
 constexpr int kAcquired = 10;
 constexpr int kRefused = 11;
-int RunSecondInstance(const std::string& name);
-// The name a second instance is to ask for, when this run is one.
-bool IsSecondInstance(std::string* name);
+int RunSecondInstance(const std::string& name, const std::vector<std::string>& files);
+// The name and files a second instance is to ask for, when this run is one.
+bool IsSecondInstance(std::string* name, std::vector<std::string>* files);
 
 }  // namespace w32test

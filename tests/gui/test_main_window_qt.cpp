@@ -357,4 +357,36 @@ TEST_F(MainWindowQtTest, TheProgramRunsUntilExitWhileASecondStartOnlyRaisesIt) {
   EXPECT_FALSE(socket.waitForConnected(200));
 }
 
+// A request is read whole, however it is cut up on the way, before it is
+// acted on; one that is not well formed is ignored whole.
+TEST_F(MainWindowQtTest, ARequestIsActedOnWholeAndOnlyWhenWellFormed) {
+  const std::string name = "pieces-" + std::to_string(QCoreApplication::applicationPid());
+  int raised = 0;
+  std::vector<SingleInstance::Files> loaded;
+  SingleInstance first([&] { ++raised; }, [&](SingleInstance::Files files) { loaded.push_back(files); });
+  ASSERT_TRUE(first.Acquire(name.c_str()));
+  auto send = [&](const std::vector<std::string>& pieces) {
+    QLocalSocket socket;
+    socket.connectToServer(SingleInstance::ServerName(name.c_str()));
+    ASSERT_TRUE(socket.waitForConnected(guitest::kSettleLimitMs));
+    for (const std::string& piece : pieces) {
+      socket.write(piece.data(), static_cast<qint64>(piece.size()));
+      // (The first may end a request that is too long before it is all written.)
+      while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(guitest::kSettleLimitMs)) {
+      }
+      // The first instance may read what has come so far.
+      QCoreApplication::processEvents();
+    }
+    socket.disconnectFromServer();
+  };
+  using namespace std::string_literals;
+  send({"raise\n/a.wav"});                               // the last name unended
+  send({"raise\n/a.wav\0"s + std::string(70000, 'x')});  // longer than any request
+  send({"open\n/a.wav\0"s});
+  send({"rai", "se\n/home/my", " kick.wav\0/snare"s, ".bin\0"s});
+  ASSERT_TRUE(guitest::WaitFor([&] { return !loaded.empty(); }));
+  EXPECT_EQ(loaded, (std::vector<SingleInstance::Files>{{"/home/my kick.wav", "/snare.bin"}}));
+  EXPECT_EQ(raised, 1);
+}
+
 }  // namespace

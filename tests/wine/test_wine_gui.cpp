@@ -258,6 +258,20 @@ TEST_F(WineGui, AFileNamedOnTheCommandLineLoadsAsADrop) {
   }
   ASSERT_TRUE(shot) << "no dump of the window";
   EXPECT_GT(CountInRows(*shot, kTraceBlue, 4, 14), 400) << "the file was not loaded";
+
+  // A second start ("Open with" while the program runs) hands its file to
+  // the running program, which loads it the same way: bytes of 0x80 draw
+  // the trace across the middle, away from the top.
+  WriteImage("middle.bin", std::vector<uint8_t>(8192, 0x80));
+  const integration::CliResult second = RunWindows("talverine.exe", {"middle.bin"});
+  EXPECT_EQ(second.code, 0) << second.err;
+  for (int tries = 0; tries < 600; ++tries) {
+    shot = Client();
+    if (shot && CountInRows(*shot, kTraceBlue, 4, 14) < 40) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  ASSERT_TRUE(shot) << "no dump of the window";
+  EXPECT_LT(CountInRows(*shot, kTraceBlue, 4, 14), 40) << "the second start's file was not loaded";
   Probe({"close", "TALVERINE"});
   EXPECT_EQ(program_->WaitFor(kPatienceMs), std::optional<int>(0));
 }
