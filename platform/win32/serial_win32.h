@@ -1,7 +1,7 @@
 // A serial port (COM1, COM3, ...) or another byte-stream device as one
 // line both MIDI ports of it share: Windows opens a COM port once, so the
-// input and the output hold it together. Neutral header: no <windows.h>,
-// no seam types; results are the MIDI API's error numbers.
+// input and the output hold it together. Without <windows.h>, for the
+// port set and the tests; results are the MIDI API's error numbers.
 //
 // The line is opened with overlapped I/O, so that a read waiting for the
 // next byte never holds up a write; it is set to raw 8-bit bytes without

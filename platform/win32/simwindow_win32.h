@@ -1,8 +1,8 @@
 // The Kilnbox Simulator window on Win32: a tool window translating the
 // toolkit-free view (platform/midi/sim/sim_view.h) into controls: the
 // device's display as an LCD, the socket's description, the type list and
-// the buttons, refreshed a few times a second. Neutral header: no
-// <windows.h>, no seam types.
+// the buttons, refreshed a few times a second. Without <windows.h>, so
+// that portable files can open it.
 #pragma once
 
 #include "platform/midi/sim/sim_view.h"

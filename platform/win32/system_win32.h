@@ -1,6 +1,6 @@
 // Kernel services for the Win32 back end and the Windows programs, in the
-// program's own terms (UTF-8 paths). Neutral header: no <windows.h>, no
-// seam types. The folder and file operations shared with the other back
+// program's own terms (UTF-8 paths), without <windows.h> so that portable
+// files and tests can use them. The folder and file operations shared with the other back
 // ends are those of platform/os/os_services.h, implemented in os_win32.cpp.
 #pragma once
 

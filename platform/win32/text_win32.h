@@ -1,5 +1,6 @@
 // Text at the Windows boundary: the program keeps UTF-8 inside and hands
-// UTF-16 to the wide calls. Neutral header: no <windows.h>, no seam types.
+// UTF-16 to the wide calls. Without <windows.h>, for portable files and
+// tests.
 #pragma once
 
 #include <string>

@@ -1,6 +1,6 @@
 // The system's MIDI ports through WinMM, as byte devices for a MidiPortSet.
-// Neutral header: no <windows.h>, no seam types; results are WinMM's
-// error numbers.
+// Without <windows.h>, for the port set and the tests; results are
+// WinMM's error numbers.
 //
 // Implements:
 // - input: the port opened with a callback function; kInputBuffers
