@@ -86,13 +86,12 @@ bool TakeFiles(const std::vector<std::string>& rest, Options* options, std::stri
   return true;
 }
 
-std::vector<std::string> AbsoluteFiles(const std::string& folder, const std::vector<std::string>& files) {
+std::vector<std::string> AbsoluteFiles(const std::vector<std::string>& files) {
+  const std::string folder = os::CurrentDirectory();
   std::vector<std::string> absolute;
   for (const std::string& file : files) absolute.push_back(os::ResolvePath(folder, file));
   return absolute;
 }
-
-std::string StartFolder() { return os::CurrentDirectory(); }
 
 int RunCore(plat::Parts parts, MidiPortSet& midi, const Options& options, std::string* error) {
   MidiTrafficLog trafficLog;
@@ -102,13 +101,10 @@ int RunCore(plat::Parts parts, MidiPortSet& midi, const Options& options, std::s
       return kExitFailure;
   }
   const plat::Parts previous = plat::Install(parts);
-  // Named from the folder the program was started in, which loading the
-  // configuration changes.
-  const std::vector<std::string> files = AbsoluteFiles(plat::GetCurrentDirectory(), options.files);
   int code = 0;
   {
     CoreSession core;
-    code = TalverineMain(core, nullptr, files);
+    code = TalverineMain(core, nullptr, options.files);
   }
   trafficLog.Stop();
   plat::Install(previous);

@@ -42,16 +42,14 @@ std::string Usage(const char* deviceHelp, const char* footer = "");
 // error, for the first that looks like an option.
 bool TakeFiles(const std::vector<std::string>& rest, Options* options, std::string* error);
 
-// Starts the traffic log on `midi` and runs the window program on `parts`.
-// A log that can't start returns kExitFailure with `error` set, before the
-// window opens.
+// Starts the traffic log on `midi` and runs the window program on `parts`
+// with `options`' files, which must be absolute. A log that can't start
+// returns kExitFailure with `error` set, before the window opens.
 int RunCore(plat::Parts parts, MidiPortSet& midi, const Options& options, std::string* error);
 
-// `files` made absolute against `folder`, so that another instance, or this
-// one once it has changed folder, finds them.
-std::vector<std::string> AbsoluteFiles(const std::string& folder, const std::vector<std::string>& files);
-// The folder this process was started in.
-std::string StartFolder();
+// `files` made absolute against the current folder, so that another
+// instance, or this one once it has changed folder, finds them.
+std::vector<std::string> AbsoluteFiles(const std::vector<std::string>& files);
 
 // Runs the window program on `platform`, unless another instance runs: that
 // one is raised, loads this start's files and this start ends with 0. The
@@ -60,9 +58,11 @@ std::string StartFolder();
 // system's ports, the devices given with --midi-device, then the simulated
 // Kilnbox.
 template <typename Platform>
-int Run(Platform& platform, const Options& options, std::string* error) {
-  const std::unique_ptr<InstanceLock> only =
-      platform.LockSingleInstance(szAppName, AbsoluteFiles(StartFolder(), options.files));
+int Run(Platform& platform, Options options, std::string* error) {
+  // While this is still the folder the program was started in: loading the
+  // configuration changes it.
+  options.files = AbsoluteFiles(options.files);
+  const std::unique_ptr<InstanceLock> only = platform.LockSingleInstance(szAppName, options.files);
   if (!only) return 0;
   RegisterSystemPorts(platform.Midi(), options.midiDevices);
   if (options.simulator) platform.StartSimulator();

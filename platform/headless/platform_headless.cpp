@@ -175,10 +175,10 @@ void HeadlessPlatform::Pump() {
 }
 
 void HeadlessPlatform::DeliverHandedFiles() {
-  while (handedDelivered_ < handedFiles.size() && main_ != nullptr && acceptsDrops) {
-    DroppedFiles dropped{handedFiles[handedDelivered_++], {}, false};
-    Dispatch({main_, WM_DROPFILES, reinterpret_cast<WPARAM>(&dropped), 0});
-  }
+  handedFiles_.Deliver([this] { return main_ != nullptr && acceptsDrops; },
+                       [this](DroppedFiles& dropped) {
+                         Dispatch({main_, WM_DROPFILES, reinterpret_cast<WPARAM>(&dropped), 0});
+                       });
 }
 
 std::optional<uint64_t> HeadlessPlatform::NextEventTime() const {
@@ -719,7 +719,7 @@ std::unique_ptr<InstanceLock> HeadlessPlatform::LockSingleInstance(const char* n
     // The running instance's window comes to the front; the files wait
     // for its loop.
     if (held->second->MainWindow() != nullptr) ++held->second->timesRaised;
-    if (!files.empty()) held->second->handedFiles.push_back(files);
+    held->second->handedFiles_.Hold(files);
     return nullptr;
   }
   // Let go only while still this platform's: it may have gone before the lock.

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "platform/midi/ports.h"
+#include "platform/os/hand_over.h"
 #include "platform/os/system_services.h"
 #include "platform/platform.h"
 #include "resources/dialog_templates.h"
@@ -203,9 +204,6 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   std::vector<uint64_t> sleeps;      // every Sleep, in ms
   bool acceptsDrops = false;
   int timesRaised = 0;               // the main window brought to the front
-  // What later starts handed over, in order; each loads as a drop outside
-  // the client area once the loop runs.
-  std::vector<std::vector<std::string>> handedFiles;
 
   struct ButtonInfo { int id; std::string label; int x, y, w, h; };
   std::vector<ButtonInfo> Buttons() const;
@@ -289,7 +287,7 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   bool quit_ = false;
   int exitCode_ = 0;
   int dispatchDepth_ = 0;
-  size_t handedDelivered_ = 0;  // of handedFiles
+  os::HandedFiles handedFiles_;  // what later starts handed over, for the loop
   bool realClock_ = false;
   std::chrono::steady_clock::time_point epoch_;
   uint64_t epochMs_ = 0;

@@ -11,9 +11,12 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/seam.h"
 
 namespace os {
 
@@ -29,5 +32,29 @@ std::string EncodeHandOver(const std::vector<std::string>& files);
 // The files a request hands over (none: raise only); nullopt for anything
 // that is not a well-formed request.
 std::optional<std::vector<std::string>> DecodeHandOver(const std::string& request);
+
+// The files handed over, held from their arrival until the main window
+// takes drops: not before it does, nor once it has stopped (while it
+// closes).
+class HandedFiles {
+ public:
+  void Hold(std::vector<std::string> files) {
+    if (!files.empty()) held_.push_back(std::move(files));
+  }
+  bool Holding() const { return !held_.empty(); }
+  // Gives `drop` each list held, as files dropped outside the client area,
+  // for as long as `takesDrops()`.
+  template <typename TakesDrops, typename Drop>
+  void Deliver(TakesDrops takesDrops, Drop drop) {
+    while (!held_.empty() && takesDrops()) {
+      DroppedFiles dropped{std::move(held_.front()), {}, false};
+      held_.pop_front();
+      drop(dropped);
+    }
+  }
+
+ private:
+  std::deque<std::vector<std::string>> held_;
+};
 
 }  // namespace os

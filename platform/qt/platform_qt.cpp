@@ -403,22 +403,20 @@ void QtPlatform::RaiseMainWindow() {
 }
 
 void QtPlatform::TakeHandedFiles(std::vector<std::string> files) {
-  handedFiles_.push_back(std::move(files));
+  handedFiles_.Hold(std::move(files));
   if (main_ != nullptr) DeliverHandedFilesLater();
 }
 
 void QtPlatform::DeliverHandedFilesLater() {
-  QMetaObject::invokeMethod(queue_.get(), [this] { DeliverHandedFiles(); }, Qt::QueuedConnection);
-}
-
-void QtPlatform::DeliverHandedFiles() {
-  // Taken as the window takes a drop: not before it does, nor once it
-  // has stopped (while it closes).
-  while (!handedFiles_.empty() && ClientArea() != nullptr && ClientArea()->acceptDrops()) {
-    DroppedFiles dropped{std::move(handedFiles_.front()), {}, false};
-    handedFiles_.pop_front();
-    host_->SendToWindow(WM_DROPFILES, reinterpret_cast<WPARAM>(&dropped), 0);
-  }
+  QMetaObject::invokeMethod(
+      queue_.get(),
+      [this] {
+        handedFiles_.Deliver([this] { return ClientArea() != nullptr && ClientArea()->acceptDrops(); },
+                             [this](DroppedFiles& dropped) {
+                               host_->SendToWindow(WM_DROPFILES, reinterpret_cast<WPARAM>(&dropped), 0);
+                             });
+      },
+      Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------------------
@@ -505,7 +503,7 @@ FileDialogResult QtPlatform::ChooseFile(OPENFILENAME& ofn, bool save) {
 void QtPlatform::DragAcceptFiles(HWND hWnd, bool accept) {
   if (hWnd != main_ || !ClientArea()) return;
   ClientArea()->AcceptDrops(accept);
-  if (accept && !handedFiles_.empty()) DeliverHandedFilesLater();
+  if (accept && handedFiles_.Holding()) DeliverHandedFilesLater();
 }
 
 bool QtPlatform::ShellOpen(HWND, const char* file) {

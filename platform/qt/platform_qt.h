@@ -16,7 +16,6 @@
 
 #include <QString>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -24,6 +23,7 @@
 #include <vector>
 
 #include "platform/midi/ports.h"
+#include "platform/os/hand_over.h"
 #include "platform/os/system_services.h"
 #include "platform/platform.h"
 
@@ -114,7 +114,6 @@ class QtPlatform : public WindowSystem, public os::SystemServices {
   // delivered from the loop, as a drop outside the client area.
   void TakeHandedFiles(std::vector<std::string> files);
   void DeliverHandedFilesLater();
-  void DeliverHandedFiles();
   void ShowSimulatorWindow();
 
   std::unique_ptr<Host> host_;
@@ -132,7 +131,7 @@ class QtPlatform : public WindowSystem, public os::SystemServices {
   WNDPROC wndProc_ = nullptr;
   std::map<std::pair<HWND, UINT>, std::unique_ptr<QTimer>> timers_;
   int pendingPosts_ = 0;
-  std::deque<std::vector<std::string>> handedFiles_;
+  os::HandedFiles handedFiles_;
   bool quitPosted_ = false;
   bool quitDelivered_ = false;
   int exitCode_ = 0;

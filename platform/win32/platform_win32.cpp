@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <deque>
 #include <map>
 #include <optional>
 #include <string>
@@ -85,7 +84,7 @@ struct State {
   std::vector<char> sound;        // the image PlaySound is reading
   // Files later starts handed over, waiting for the main window to take
   // drops.
-  std::deque<std::vector<std::string>> handedFiles;
+  os::HandedFiles handedFiles;
 };
 
 State& S() {
@@ -210,15 +209,12 @@ bool TakesDrops(HWND window) {
   return window != nullptr && (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0;
 }
 
-// The files handed over, as a drop outside the client area, once the main
-// window takes drops (not while it closes).
 void DeliverHandedFiles() {
   State& s = S();
-  while (!s.handedFiles.empty() && s.proc && TakesDrops(s.main)) {
-    DroppedFiles drop{std::move(s.handedFiles.front()), {}, false};
-    s.handedFiles.pop_front();
-    s.proc(P(s.main), wm::kDropFiles, reinterpret_cast<uintptr_t>(&drop), 0);
-  }
+  s.handedFiles.Deliver([&s] { return s.proc && TakesDrops(s.main); },
+                        [&s](DroppedFiles& drop) {
+                          s.proc(P(s.main), wm::kDropFiles, reinterpret_cast<uintptr_t>(&drop), 0);
+                        });
 }
 
 // A second start's request, inside its SendMessage: copied and checked,
@@ -232,7 +228,7 @@ LRESULT TakeHandOver(HWND wake, const COPYDATASTRUCT* data) {
   if (!files) return FALSE;
   PostMessageW(wake, kRaiseMessage, 0, 0);
   if (!files->empty()) {
-    S().handedFiles.push_back(*files);
+    S().handedFiles.Hold(*files);
     PostMessageW(wake, kHandedFilesMessage, 0, 0);
   }
   return TRUE;
@@ -818,7 +814,7 @@ FileDialogResult Win32Platform::ChooseFile(FileRequest& request, bool save) {
 void Win32Platform::DragAcceptFiles(PlatWindow* window, bool accept) {
   ::DragAcceptFiles(H(window), accept);
   // Files handed over before the window took drops are delivered now.
-  if (accept && !S().handedFiles.empty() && S().wake) PostMessageW(S().wake, kHandedFilesMessage, 0, 0);
+  if (accept && S().handedFiles.Holding() && S().wake) PostMessageW(S().wake, kHandedFilesMessage, 0, 0);
 }
 
 bool Win32Platform::ShellOpen(PlatWindow* owner, const char* file) {
