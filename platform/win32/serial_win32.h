@@ -19,6 +19,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/midi/ports.h"
+
 namespace w32 {
 
 struct CommCalls;
@@ -59,5 +61,11 @@ class SerialLine {
   const std::string name_;
   std::unique_ptr<State> state_;
 };
+
+constexpr unsigned kStallLimitMs = 10000;
+
+// Adds the input and the output on device `name` at the end of the lists,
+// both named by it.
+MidiPortPair AddComPort(MidiPortSet& ports, const std::string& name);
 
 }  // namespace w32
