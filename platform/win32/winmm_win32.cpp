@@ -81,9 +81,6 @@ const WinMmCalls& SystemWinMm() {
   return calls;
 }
 
-// ---------------------------------------------------------------------------
-// Input
-// ---------------------------------------------------------------------------
 struct WinMmInput::State {
   State(const WinMmCalls& calls, unsigned port) : mm(calls), id(port) {}
 
@@ -249,9 +246,6 @@ void WinMmInput::Close() {
   if (state_->handle != nullptr) state_->Release();
 }
 
-// ---------------------------------------------------------------------------
-// Output
-// ---------------------------------------------------------------------------
 struct WinMmOutput::State {
   State(const WinMmCalls& calls, unsigned port) : mm(calls), id(port) {}
   ~State() { CloseHandle(done); }

@@ -11,9 +11,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <system_error>
-#include <tuple>
 #include <utility>
 
 namespace rawdev {
@@ -124,27 +124,17 @@ class LineSettings {
 };
 
 std::vector<std::string> FindRawMidiNodes(const std::string& dir) {
-  struct Node {
-    unsigned card, device;
-    std::string path;
-  };
-  std::vector<Node> nodes;
+  std::multimap<std::pair<unsigned, unsigned>, std::string> nodes;  // by card and device
   std::error_code error;
   for (std::filesystem::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
     unsigned card = 0, device = 0;
     if (ParseNodeName(it->path().filename().string(), card, device))
-      nodes.push_back({card, device, it->path().string()});
+      nodes.emplace(std::pair(card, device), it->path().string());
   }
-  std::sort(nodes.begin(), nodes.end(),
-            [](const Node& a, const Node& b) { return std::tie(a.card, a.device) < std::tie(b.card, b.device); });
   std::vector<std::string> paths;
-  for (const Node& n : nodes) paths.push_back(n.path);
+  for (const auto& node : nodes) paths.push_back(node.second);
   return paths;
 }
-
-// ---------------------------------------------------------------------------
-// Input
-// ---------------------------------------------------------------------------
 
 RawMidiInput::RawMidiInput(std::string path, std::shared_ptr<LineSettings> line)
     : path_(std::move(path)), line_(std::move(line)) {}
@@ -223,10 +213,6 @@ void RawMidiInput::Read(MidiByteSink sink) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// Output
-// ---------------------------------------------------------------------------
-
 // Blocking writes, so the device's own buffer paces the sender.
 class RawWire : public OutputWire {
  public:
@@ -288,10 +274,6 @@ class RawWire : public OutputWire {
   const std::chrono::milliseconds stallLimit_;
   int fd_ = -1;
 };
-
-// ---------------------------------------------------------------------------
-// Registration
-// ---------------------------------------------------------------------------
 
 RawDevice MakeRawDevice(const std::string& path, std::chrono::milliseconds stallLimit) {
   auto line = std::make_shared<LineSettings>();

@@ -135,10 +135,6 @@ std::unique_ptr<MidiOutputDevice> MakeOutputDevice(const std::string& portName) 
   return std::make_unique<WriterOutput>(FitPortName(portName), std::make_unique<RtMidiFragmentPort>(portName));
 }
 
-// ---------------------------------------------------------------------------
-// Input
-// ---------------------------------------------------------------------------
-
 RtMidiInputDevice::RtMidiInputDevice(std::string portName) : portName_(std::move(portName)) {}
 
 RtMidiInputDevice::~RtMidiInputDevice() { Close(); }
