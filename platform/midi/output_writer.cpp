@@ -126,8 +126,10 @@ PaceClock& SteadyPaceClock() {
       std::this_thread::sleep_until(std::chrono::steady_clock::time_point(when));
     }
   };
-  static Steady clock;
-  return clock;
+  // Never destroyed: a writer thread may still pace by it while the
+  // program's statics go.
+  static Steady* const clock = new Steady;
+  return *clock;
 }
 
 SysexPacer::SysexPacer(PaceClock& clock, size_t pieceBytes, uint32_t bytesPerSecond)

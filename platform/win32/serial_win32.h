@@ -11,6 +11,11 @@
 // that tells no rate at all is. The settings it had are put back when the
 // last user lets go. A device unplugged while open is named as removed.
 // The few calls tests replace come from a table (CommCalls).
+//
+// Its MIDI ports (--midi-device COM3, the counterpart of platform/midi/rawdev
+// on Linux): an input whose reader thread hands every byte read to the port
+// set's sink until the device goes away, and a WriterOutput whose message
+// fails when the device takes no byte for kStallLimitMs, instead of hanging.
 #pragma once
 
 #include <cstddef>
