@@ -26,8 +26,7 @@ include(cmake/portable.cmake)
 
 # The system's MIDI ports: WinMM, and COM ports as byte-stream devices.
 add_library(talverine_midi_system STATIC
-  platform/win32/winmm_win32.cpp platform/win32/midiports_win32.cpp
-  platform/win32/serial_win32.cpp platform/win32/comport_win32.cpp)
+  platform/win32/winmm_win32.cpp platform/win32/serial_win32.cpp)
 target_link_libraries(talverine_midi_system PUBLIC talverine_midi talverine_os winmm)
 talverine_warnings(talverine_midi_system)
 
@@ -43,8 +42,7 @@ file(GLOB TALVERINE_WIN32_SOURCES CONFIGURE_DEPENDS platform/win32/*.cpp)
 list(REMOVE_ITEM TALVERINE_WIN32_SOURCES
   ${CMAKE_SOURCE_DIR}/platform/win32/os_win32.cpp ${CMAKE_SOURCE_DIR}/platform/win32/text_win32.cpp
   ${CMAKE_SOURCE_DIR}/platform/win32/winmm_win32.cpp
-  ${CMAKE_SOURCE_DIR}/platform/win32/midiports_win32.cpp ${CMAKE_SOURCE_DIR}/platform/win32/serial_win32.cpp
-  ${CMAKE_SOURCE_DIR}/platform/win32/comport_win32.cpp)
+  ${CMAKE_SOURCE_DIR}/platform/win32/serial_win32.cpp)
 add_library(talverine_win32 STATIC ${TALVERINE_WIN32_SOURCES})
 target_link_libraries(talverine_win32 PUBLIC
   talverine_midi talverine_midi_sim talverine_os talverine_resources talverine_platform

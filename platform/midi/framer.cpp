@@ -10,19 +10,11 @@ constexpr uint8_t kFirstRealTime = 0xF8;
 
 bool IsStatus(uint8_t b) { return (b & 0x80) != 0; }
 
-// Data bytes that follow a status byte; -1 for the undefined system common
-// statuses (0xF4, 0xF5), which carry no message.
+// Data bytes that follow a status byte; -1 for a stray 0xF7 and the
+// undefined system common statuses (0xF4, 0xF5), which carry no message.
 int DataBytesAfter(uint8_t status) {
-  if (status < 0xC0) return 2;  // note off/on, key pressure, control change
-  if (status < 0xE0) return 1;  // program change, channel pressure
-  if (status < 0xF0) return 2;  // pitch bend
-  switch (status) {
-    case 0xF1: return 1;        // time code quarter frame
-    case 0xF2: return 2;        // song position
-    case 0xF3: return 1;        // song select
-    case 0xF6: return 0;        // tune request
-    default: return -1;
-  }
+  if (status == 0xF4 || status == 0xF5) return -1;
+  return static_cast<int>(MidiMessageLength(status)) - 1;
 }
 
 }  // namespace

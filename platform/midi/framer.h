@@ -54,7 +54,6 @@ class MidiFramer {
   void Interrupt();
   // Silently forgets a message in progress and running status.
   void Reset();
-  bool InSysex() const { return inSysex_; }
 
  private:
   void OnStatus(uint8_t status);

@@ -59,7 +59,6 @@ MidiResult MemoryOutput::Send(const uint8_t* data, size_t size) {
   if (!failed.Ok()) return failed;
   ++sent_;
   if (recording_) messages_.emplace_back(data, data + size);
-  if (onSend_) onSend_(data, size);
   if (report_) report_({});
   return {};
 }

@@ -38,8 +38,6 @@ class MemoryInput : public MidiInputDevice {
 
 class MemoryOutput : public MidiOutputDevice {
  public:
-  using SendHook = std::function<void(const uint8_t* data, size_t size)>;
-
   explicit MemoryOutput(std::string name) : name_(std::move(name)) {}
   std::string Name() const override { return name_; }
   // A message is out as soon as it is taken.
@@ -58,9 +56,6 @@ class MemoryOutput : public MidiOutputDevice {
   void FailNextOpen(uint32_t error, std::string text = "");
   // The next Send hands nothing over and returns `error`.
   void FailNextSend(uint32_t error, std::string text = "");
-  // Called after each message is taken, so that a scripted peer can answer
-  // (for instance by feeding a MemoryInput).
-  void OnSend(SendHook hook) { onSend_ = std::move(hook); }
 
  private:
   std::string name_;
@@ -68,7 +63,6 @@ class MemoryOutput : public MidiOutputDevice {
   bool recording_ = true;
   size_t sent_ = 0;
   std::vector<std::vector<uint8_t>> messages_;
-  SendHook onSend_;
   SentReport report_;
   MidiResult failOpen_;
   MidiResult failSend_;

@@ -1,11 +1,12 @@
 #include "platform/midi/output_writer.h"
 
+#include <algorithm>
 #include <utility>
 
-MidiOutputWriter::MidiOutputWriter(Hooks hooks, size_t maxQueuedBytes)
-    : hooks_(std::move(hooks)), maxQueuedBytes_(maxQueuedBytes) {}
+WriterOutput::WriterOutput(std::string name, std::unique_ptr<OutputWire> wire, size_t maxQueuedBytes)
+    : name_(std::move(name)), wire_(std::move(wire)), maxQueuedBytes_(maxQueuedBytes) {}
 
-MidiOutputWriter::~MidiOutputWriter() {
+WriterOutput::~WriterOutput() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
@@ -15,52 +16,50 @@ MidiOutputWriter::~MidiOutputWriter() {
   // ending is no reason to leave the device with half a message.
   if (thread_.joinable()) thread_.join();
   std::lock_guard<std::mutex> lock(mutex_);
-  CloseDeviceLocked();
+  CloseWireLocked();
 }
 
-MidiResult MidiOutputWriter::Open(SentReport report) {
+MidiResult WriterOutput::Open(SentReport report) {
   std::lock_guard<std::mutex> lock(mutex_);
   closeWhenIdle_ = false;
   sentReport_ = std::move(report);
-  if (deviceOpen_ && failure_.fatal) {
+  if (wireOpen_ && failure_.fatal) {
     // Broken for good: try it afresh, once the writer has let go of it.
     if (!IdleLocked()) return failure_;
-    CloseDeviceLocked();
+    CloseWireLocked();
   }
-  if (!deviceOpen_) {
+  if (!wireOpen_) {
     failure_ = MidiWriteResult();
-    const MidiWriteResult opened = hooks_.open();
+    const MidiWriteResult opened = wire_->Open();
     if (!opened.Ok()) return opened;
-    deviceOpen_ = true;
+    wireOpen_ = true;
   }
   if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
   return {};
 }
 
-void MidiOutputWriter::Close() {
+void WriterOutput::Close() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!deviceOpen_) return;
+  if (!wireOpen_) return;
   if (IdleLocked()) {
-    CloseDeviceLocked();
+    CloseWireLocked();
     return;
   }
   closeWhenIdle_ = true;
 }
 
-MidiResult MidiOutputWriter::Send(const uint8_t* data, size_t size) {
+MidiResult WriterOutput::Send(const uint8_t* data, size_t size) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!deviceOpen_ || closeWhenIdle_) return {midi_error::kInvalidHandle, ""};
+  if (!wireOpen_ || closeWhenIdle_) return {midi_error::kInvalidHandle, ""};
   if (data == nullptr || size == 0) return {midi_error::kInvalidParam, ""};
   if (!failure_.Ok()) {
     const MidiWriteResult failure = failure_;
     if (!failure.fatal) failure_ = MidiWriteResult();
     return failure;
   }
-  if (hooks_.probe) {
-    const MidiWriteResult probed = hooks_.probe();
-    if (probed.fatal) failure_ = probed;
-    if (!probed.Ok()) return probed;
-  }
+  const MidiWriteResult probed = wire_->Probe();
+  if (probed.fatal) failure_ = probed;
+  if (!probed.Ok()) return probed;
   if (size > maxQueuedBytes_ - queuedBytes_)
     return {midi_error::kNotReady, "Too many MIDI messages are waiting to be sent."};
   queue_.emplace_back(data, data + size);
@@ -69,12 +68,12 @@ MidiResult MidiOutputWriter::Send(const uint8_t* data, size_t size) {
   return {};
 }
 
-bool MidiOutputWriter::WaitUntilIdle(std::chrono::milliseconds timeout) {
+bool WriterOutput::WaitUntilIdle(std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
   return idleCv_.wait_for(lock, timeout, [this] { return IdleLocked(); });
 }
 
-void MidiOutputWriter::Run() {
+void WriterOutput::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     wake_.wait(lock, [this] { return !queue_.empty() || stopping_; });
@@ -84,7 +83,7 @@ void MidiOutputWriter::Run() {
     queuedBytes_ -= message.size();
     busy_ = true;
     lock.unlock();
-    const MidiWriteResult result = hooks_.put(message.data(), message.size());
+    const MidiWriteResult result = wire_->Put(message.data(), message.size());
     lock.lock();
     busy_ = false;
     size_t dropped = 0;
@@ -103,15 +102,57 @@ void MidiOutputWriter::Run() {
       lock.lock();
     }
     if (IdleLocked()) {
-      if (closeWhenIdle_) CloseDeviceLocked();
+      if (closeWhenIdle_) CloseWireLocked();
       idleCv_.notify_all();
     }
   }
 }
 
-void MidiOutputWriter::CloseDeviceLocked() {
+void WriterOutput::CloseWireLocked() {
   closeWhenIdle_ = false;
-  if (!deviceOpen_) return;
-  hooks_.close();
-  deviceOpen_ = false;
+  if (!wireOpen_) return;
+  wire_->Close();
+  wireOpen_ = false;
+}
+
+PaceClock& SteadyPaceClock() {
+  class Steady : public PaceClock {
+   public:
+    std::chrono::microseconds Now() override {
+      return std::chrono::duration_cast<std::chrono::microseconds>(
+          std::chrono::steady_clock::now().time_since_epoch());
+    }
+    void SleepUntil(std::chrono::microseconds when) override {
+      std::this_thread::sleep_until(std::chrono::steady_clock::time_point(when));
+    }
+  };
+  // Never destroyed: a writer thread may still pace by it while the
+  // program's statics go.
+  static Steady* const clock = new Steady;
+  return *clock;
+}
+
+SysexPacer::SysexPacer(PaceClock& clock, size_t pieceBytes, uint32_t bytesPerSecond)
+    : clock_(clock), pieceBytes_(std::max<size_t>(pieceBytes, 1)), bytesPerSecond_(std::max<uint32_t>(bytesPerSecond, 1)) {}
+
+std::chrono::microseconds SysexPacer::WireTime(size_t bytes) const {
+  // Rounded up: a pause never comes out shorter than the wire needs.
+  const uint64_t us = (static_cast<uint64_t>(bytes) * 1000000 + bytesPerSecond_ - 1) / bytesPerSecond_;
+  return std::chrono::microseconds(us);
+}
+
+MidiWriteResult SysexPacer::Send(const uint8_t* data, size_t size, const PieceSink& sink) {
+  for (size_t offset = 0; offset < size; offset += pieceBytes_) {
+    const size_t piece = std::min(pieceBytes_, size - offset);
+    if (wireUsed_ && clock_.Now() < wireFree_) clock_.SleepUntil(wireFree_);
+    // Timed from the hand-over itself, so a late wake-up is never made up
+    // by a burst.
+    const std::chrono::microseconds handedOver = clock_.Now();
+    MidiWriteResult result = sink(data + offset, piece);
+    // A refused piece may have gone out in part: the wire counts it too.
+    wireUsed_ = true;
+    wireFree_ = handedOver + WireTime(piece);
+    if (!result.Ok()) return result;
+  }
+  return {};
 }

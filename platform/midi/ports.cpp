@@ -24,11 +24,13 @@
 
 namespace {
 
-// What wakes the GUI thread, shared with the device sinks and reports so
-// that one called late from a device thread still finds it.
-struct WakeState {
+// Shared with the device threads (sinks and reports), so that one called
+// late still finds it: the reports waiting for Deliver(), and what wakes
+// the GUI thread.
+struct Mailbox {
   std::mutex mutex;
   std::function<void()> wakeup;
+  std::vector<std::pair<MidiSentHandler, MidiResult>> reports;
   std::atomic<size_t> pending{0};  // bytes in the inboxes and reports not yet taken
 
   void Wake() {
@@ -41,8 +43,7 @@ struct WakeState {
   }
 };
 
-// Bytes a device handed over, waiting for Deliver(). Shared with the sink
-// for the same reason.
+// Bytes a device handed over, waiting for Deliver(); shared with its sink.
 struct Inbox {
   std::mutex mutex;
   std::vector<uint8_t> bytes;
@@ -50,30 +51,16 @@ struct Inbox {
   bool overrun = false;    // bytes were dropped since the last Deliver()
 };
 
-// Messages reported out (or failed) by the output devices, from any thread,
-// waiting for Deliver(). Shared with the devices' reports.
-struct SentReports {
-  struct Report {
-    MidiSentHandler handler;
-    MidiResult result;
-  };
-  std::mutex mutex;
-  std::vector<Report> reports;
-};
-
-struct InputPort {
+// An open port: an input (with its handler, inbox and framer) or an output.
+struct OpenPort {
   PlatMidiPort* handle = nullptr;
+  bool input = false;
   size_t index = 0;
-  MidiInputDevice* device = nullptr;
+  MidiInputDevice* in = nullptr;
+  MidiOutputDevice* out = nullptr;
   MidiInputHandler handler;
   std::shared_ptr<Inbox> inbox = std::make_shared<Inbox>();
   std::unique_ptr<MidiFramer> framer;
-};
-
-struct OutputPort {
-  PlatMidiPort* handle = nullptr;
-  size_t index = 0;
-  MidiOutputDevice* device = nullptr;
 };
 
 // What waits for a handler.
@@ -149,54 +136,41 @@ std::string MidiErrorText(uint32_t error) {
 
 struct MidiPortSet::Impl {
   Monitor monitor;
-  std::shared_ptr<WakeState> wake = std::make_shared<WakeState>();
-  std::shared_ptr<SentReports> sent = std::make_shared<SentReports>();
+  std::shared_ptr<Mailbox> mail = std::make_shared<Mailbox>();
   std::vector<std::unique_ptr<MidiInputDevice>> inputs;
   std::vector<std::unique_ptr<MidiOutputDevice>> outputs;
-  std::vector<std::unique_ptr<InputPort>> openInputs;
-  std::vector<std::unique_ptr<OutputPort>> openOutputs;
+  std::vector<std::unique_ptr<OpenPort>> open;
   std::deque<Event> events;
   uintptr_t lastHandle = 0;
   std::vector<uint8_t> scratch;  // the bytes being framed
 
-  PlatMidiPort* NewHandle() { return reinterpret_cast<PlatMidiPort*>(++lastHandle); }
-
-  template <typename Port>
-  static Port* Find(const std::vector<std::unique_ptr<Port>>& open, PlatMidiPort* handle) {
+  OpenPort* Find(PlatMidiPort* handle, bool input) const {
     for (const auto& p : open)
-      if (p->handle == handle) return p.get();
+      if (p->handle == handle && p->input == input) return p.get();
     return nullptr;
   }
-  template <typename Port>
-  static bool IsOpen(const std::vector<std::unique_ptr<Port>>& open, size_t index) {
-    return std::any_of(open.begin(), open.end(), [index](const auto& p) { return p->index == index; });
-  }
-  // A port on the device called `name`, not open yet; nullptr, and why,
-  // when there is none.
-  template <typename Port, typename Device>
-  static std::unique_ptr<Port> NewPort(const std::vector<std::unique_ptr<Device>>& devices,
-                                       const std::vector<std::unique_ptr<Port>>& open, const std::string& name,
-                                       MidiResult* why) {
-    const std::optional<size_t> index = IndexOf(NamesOf(devices), name);
+
+  // A port on the device called `name` in `names`, not open yet; nullptr,
+  // and why, when there is none.
+  std::unique_ptr<OpenPort> NewPort(bool input, const std::vector<std::string>& names, const std::string& name,
+                                    MidiResult* why) const {
+    const std::optional<size_t> index = IndexOf(names, name);
     if (!index) *why = NoPortCalled(name);
-    if (index && IsOpen(open, *index)) *why = Failure(midi_error::kAllocated);
+    if (index && std::any_of(open.begin(), open.end(),
+                             [&](const auto& p) { return p->input == input && p->index == *index; }))
+      *why = Failure(midi_error::kAllocated);
     if (!why->Ok()) return nullptr;
-    auto port = std::make_unique<Port>();
+    auto port = std::make_unique<OpenPort>();
+    port->input = input;
     port->index = *index;
-    port->device = devices[*index].get();
     return port;
   }
+
   // Keeps a port whose device has opened, and hands out its handle.
-  template <typename Port>
-  void Keep(std::vector<std::unique_ptr<Port>>& open, std::unique_ptr<Port> port, PlatMidiPort** handle) {
-    port->handle = NewHandle();
+  void Keep(std::unique_ptr<OpenPort> port, PlatMidiPort** handle) {
+    port->handle = reinterpret_cast<PlatMidiPort*>(++lastHandle);
     *handle = port->handle;
     open.push_back(std::move(port));
-  }
-  template <typename Port>
-  static void Erase(std::vector<std::unique_ptr<Port>>& open, Port* port) {
-    open.erase(std::remove_if(open.begin(), open.end(), [port](const auto& p) { return p.get() == port; }),
-               open.end());
   }
 
   void Observe(bool outgoing, const uint8_t* data, size_t size) const {
@@ -204,41 +178,38 @@ struct MidiPortSet::Impl {
   }
 
   MidiByteSink SinkFor(const std::shared_ptr<Inbox>& inbox) const {
-    std::shared_ptr<WakeState> wakeState = wake;
-    return [inbox, wakeState](const uint8_t* data, size_t size) {
+    return [inbox, mailbox = mail](const uint8_t* data, size_t size) {
       if (data == nullptr || size == 0) return;
       {
         std::lock_guard<std::mutex> lock(inbox->mutex);
         if (!inbox->accepting) return;
         const size_t kept = AppendBounded(inbox->bytes, data, size, kMaxPendingBytes);
         if (kept < size) inbox->overrun = true;
-        wakeState->pending += kept;
+        mailbox->pending += kept;
       }
-      wakeState->Wake();
+      mailbox->Wake();
     };
   }
 
   MidiOutputDevice::SentReport ReportFor(MidiSentHandler handler) const {
-    std::shared_ptr<SentReports> reports = sent;
-    std::shared_ptr<WakeState> wakeState = wake;
-    return [reports, wakeState, handler = std::move(handler)](const MidiResult& result) {
+    return [mailbox = mail, handler = std::move(handler)](const MidiResult& result) {
       {
-        std::lock_guard<std::mutex> lock(reports->mutex);
-        reports->reports.push_back({handler, WithWords(result)});
+        std::lock_guard<std::mutex> lock(mailbox->mutex);
+        mailbox->reports.emplace_back(handler, WithWords(result));
       }
-      ++wakeState->pending;
-      wakeState->Wake();
+      ++mailbox->pending;
+      mailbox->Wake();
     };
   }
 
   // Stops accepting bytes and forgets those not yet handed on, a message
   // half received included: nothing that arrived before a stop may end a
   // later reception.
-  void StopInput(InputPort& port) {
+  void StopInput(OpenPort& port) {
     {
       std::lock_guard<std::mutex> lock(port.inbox->mutex);
       port.inbox->accepting = false;
-      wake->pending -= port.inbox->bytes.size();
+      mail->pending -= port.inbox->bytes.size();
       port.inbox->bytes.clear();
       port.inbox->overrun = false;
     }
@@ -246,12 +217,18 @@ struct MidiPortSet::Impl {
     std::erase_if(events, [&port](const Event& e) { return e.input == port.handle; });
   }
 
-  void Frame(InputPort& port) {
+  void CloseDevice(OpenPort& port) {
+    if (!port.input) return port.out->Close();
+    StopInput(port);
+    port.in->Close();
+  }
+
+  void Frame(OpenPort& port) {
     bool overrun = false;
     {
       std::lock_guard<std::mutex> lock(port.inbox->mutex);
       std::swap(scratch, port.inbox->bytes);
-      wake->pending -= scratch.size();
+      mail->pending -= scratch.size();
       overrun = port.inbox->overrun;
       port.inbox->overrun = false;
     }
@@ -260,7 +237,7 @@ struct MidiPortSet::Impl {
     if (overrun) port.framer->Interrupt();
   }
 
-  void OnFramed(const InputPort& port, const MidiFramerEvent& framed) {
+  void OnFramed(const OpenPort& port, const MidiFramerEvent& framed) {
     switch (framed.kind) {
       case MidiFramerEvent::Kind::Short:
         Observe(false, framed.data, framed.size);
@@ -277,14 +254,14 @@ struct MidiPortSet::Impl {
   }
 
   void TakeReports() {
-    std::vector<SentReports::Report> reports;
+    std::vector<std::pair<MidiSentHandler, MidiResult>> reports;
     {
-      std::lock_guard<std::mutex> lock(sent->mutex);
-      reports.swap(sent->reports);
+      std::lock_guard<std::mutex> lock(mail->mutex);
+      reports.swap(mail->reports);
     }
-    wake->pending -= reports.size();
-    for (SentReports::Report& r : reports)
-      events.push_back({Event::Kind::Sent, nullptr, {}, std::move(r.handler), std::move(r.result)});
+    mail->pending -= reports.size();
+    for (auto& [handler, result] : reports)
+      events.push_back({Event::Kind::Sent, nullptr, {}, std::move(handler), std::move(result)});
   }
 
   void Dispatch(const Event& event) const {
@@ -292,7 +269,7 @@ struct MidiPortSet::Impl {
       if (event.sent) event.sent(event.result);
       return;
     }
-    const InputPort* port = Find(openInputs, event.input);
+    const OpenPort* port = Find(event.input, true);
     if (port == nullptr) return;
     // A copy: the handler may close the port.
     const MidiInputHandler handler = port->handler;
@@ -307,11 +284,7 @@ struct MidiPortSet::Impl {
 MidiPortSet::MidiPortSet() : impl_(std::make_unique<Impl>()) {}
 
 MidiPortSet::~MidiPortSet() {
-  for (auto& port : impl_->openInputs) {
-    impl_->StopInput(*port);
-    port->device->Close();
-  }
-  for (auto& port : impl_->openOutputs) port->device->Close();
+  for (auto& port : impl_->open) impl_->CloseDevice(*port);
 }
 
 std::string ShortPortName(const std::string& device) {
@@ -331,7 +304,8 @@ uint32_t MidiPortSet::AddOutput(std::unique_ptr<MidiOutputDevice> device) {
 
 void MidiPortSet::Deliver() {
   for (;;) {
-    for (auto& port : impl_->openInputs) impl_->Frame(*port);
+    for (auto& port : impl_->open)
+      if (port->input) impl_->Frame(*port);
     impl_->TakeReports();
     if (impl_->events.empty()) return;
     const Event event = std::move(impl_->events.front());
@@ -340,11 +314,11 @@ void MidiPortSet::Deliver() {
   }
 }
 
-bool MidiPortSet::HasPendingInput() const { return impl_->wake->pending.load() > 0; }
+bool MidiPortSet::HasPendingInput() const { return impl_->mail->pending.load() > 0; }
 
 void MidiPortSet::SetWakeup(std::function<void()> wakeup) {
-  std::lock_guard<std::mutex> lock(impl_->wake->mutex);
-  impl_->wake->wakeup = std::move(wakeup);
+  std::lock_guard<std::mutex> lock(impl_->mail->mutex);
+  impl_->mail->wakeup = std::move(wakeup);
 }
 
 void MidiPortSet::SetMonitor(Monitor monitor) { impl_->monitor = std::move(monitor); }
@@ -355,31 +329,32 @@ std::vector<std::string> MidiPortSet::OutputNames() { return NamesOf(impl_->outp
 MidiResult MidiPortSet::OpenInput(const std::string& name, MidiInputHandler handler, PlatMidiPort** port) {
   if (port == nullptr) return Failure(midi_error::kInvalidParam);
   MidiResult why;
-  std::unique_ptr<InputPort> input = Impl::NewPort(impl_->inputs, impl_->openInputs, name, &why);
+  std::unique_ptr<OpenPort> input = impl_->NewPort(true, InputNames(), name, &why);
   if (!input) return why;
+  input->in = impl_->inputs[input->index].get();
   input->handler = std::move(handler);
-  InputPort* raw = input.get();
   input->framer = std::make_unique<MidiFramer>(
-      kMaxSysexBytes, [impl = impl_.get(), raw](const MidiFramerEvent& e) { impl->OnFramed(*raw, e); });
-  const MidiResult opened = input->device->Open(impl_->SinkFor(input->inbox));
+      kMaxSysexBytes, [impl = impl_.get(), raw = input.get()](const MidiFramerEvent& e) { impl->OnFramed(*raw, e); });
+  const MidiResult opened = input->in->Open(impl_->SinkFor(input->inbox));
   if (!opened.Ok()) return WithWords(opened);
-  impl_->Keep(impl_->openInputs, std::move(input), port);
+  impl_->Keep(std::move(input), port);
   return {};
 }
 
 MidiResult MidiPortSet::OpenOutput(const std::string& name, MidiSentHandler sent, PlatMidiPort** port) {
   if (port == nullptr) return Failure(midi_error::kInvalidParam);
   MidiResult why;
-  std::unique_ptr<OutputPort> output = Impl::NewPort(impl_->outputs, impl_->openOutputs, name, &why);
+  std::unique_ptr<OpenPort> output = impl_->NewPort(false, OutputNames(), name, &why);
   if (!output) return why;
-  const MidiResult opened = output->device->Open(impl_->ReportFor(std::move(sent)));
+  output->out = impl_->outputs[output->index].get();
+  const MidiResult opened = output->out->Open(impl_->ReportFor(std::move(sent)));
   if (!opened.Ok()) return WithWords(opened);
-  impl_->Keep(impl_->openOutputs, std::move(output), port);
+  impl_->Keep(std::move(output), port);
   return {};
 }
 
 MidiResult MidiPortSet::Listen(PlatMidiPort* input, bool listen) {
-  InputPort* port = Impl::Find(impl_->openInputs, input);
+  OpenPort* port = impl_->Find(input, true);
   if (port == nullptr) return Failure(midi_error::kInvalidHandle);
   if (!listen) {
     impl_->StopInput(*port);
@@ -391,26 +366,19 @@ MidiResult MidiPortSet::Listen(PlatMidiPort* input, bool listen) {
 }
 
 MidiResult MidiPortSet::Send(PlatMidiPort* output, const uint8_t* data, size_t size) {
-  OutputPort* port = Impl::Find(impl_->openOutputs, output);
+  OpenPort* port = impl_->Find(output, false);
   if (port == nullptr) return Failure(midi_error::kInvalidHandle);
   if (!IsWholeMessage(data, size)) return Failure(midi_error::kInvalidParam);
-  const MidiResult sent = port->device->Send(data, size);
+  const MidiResult sent = port->out->Send(data, size);
   if (!sent.Ok()) return WithWords(sent);
   impl_->Observe(true, data, size);
   return {};
 }
 
 MidiResult MidiPortSet::Close(PlatMidiPort* port) {
-  if (InputPort* input = Impl::Find(impl_->openInputs, port)) {
-    impl_->StopInput(*input);
-    input->device->Close();
-    Impl::Erase(impl_->openInputs, input);
-    return {};
-  }
-  if (OutputPort* output = Impl::Find(impl_->openOutputs, port)) {
-    output->device->Close();
-    Impl::Erase(impl_->openOutputs, output);
-    return {};
-  }
-  return Failure(midi_error::kInvalidHandle);
+  const auto it = std::find_if(impl_->open.begin(), impl_->open.end(), [port](const auto& p) { return p->handle == port; });
+  if (it == impl_->open.end()) return Failure(midi_error::kInvalidHandle);
+  impl_->CloseDevice(**it);
+  impl_->open.erase(it);
+  return {};
 }

@@ -7,7 +7,10 @@
 #include <cctype>
 #include <functional>
 #include <mutex>
+#include <thread>
+#include <vector>
 
+#include "platform/midi/output_writer.h"
 #include "platform/win32/comm_calls_win32.h"
 #include "platform/win32/text_win32.h"
 
@@ -290,6 +293,74 @@ bool SerialLine::Write(const uint8_t* data, size_t size, unsigned stallMs, std::
     }
   }
   return true;
+}
+
+namespace {
+
+class ComMidiInput : public MidiInputDevice {
+ public:
+  explicit ComMidiInput(std::shared_ptr<SerialLine> line) : line_(std::move(line)) {}
+  ~ComMidiInput() override { Close(); }
+  std::string Name() const override { return ShortPortName(line_->Name()); }
+
+  MidiResult Open(MidiByteSink sink) override {
+    if (reader_.joinable()) return {midi_error::kAllocated, ""};
+    MidiResult result;
+    result.error = line_->Acquire(&result.text);
+    if (!result.Ok()) return result;
+    line_->ResumeReading();
+    reader_ = std::thread([this, reader = std::move(sink)] { Read(reader); });
+    return {};
+  }
+
+  void Close() override {
+    if (!reader_.joinable()) return;
+    line_->InterruptRead();
+    reader_.join();
+    line_->Release();
+  }
+
+ private:
+  // Until Close (0) or the device going away (-1).
+  void Read(const MidiByteSink& sink) {
+    std::vector<uint8_t> buffer(4096);
+    std::string text;
+    for (long got; (got = line_->Read(buffer.data(), buffer.size(), &text)) > 0;)
+      sink(buffer.data(), static_cast<size_t>(got));
+  }
+
+  std::shared_ptr<SerialLine> line_;
+  std::thread reader_;
+};
+
+class ComWire : public OutputWire {
+ public:
+  explicit ComWire(std::shared_ptr<SerialLine> line) : line_(std::move(line)) {}
+  MidiWriteResult Open() override {
+    std::string text;
+    const uint32_t error = line_->Acquire(&text);
+    return error == midi_error::kNone ? MidiWriteResult() : MidiWriteResult::Failure(error, text);
+  }
+  void Close() override { line_->Release(); }
+  MidiWriteResult Put(const uint8_t* data, size_t size) override {
+    std::string text;
+    bool gone = false;
+    if (line_->Write(data, size, kStallLimitMs, &text, &gone)) return {};
+    return MidiWriteResult::Failure(midi_error::kError, text, gone);
+  }
+
+ private:
+  std::shared_ptr<SerialLine> line_;
+};
+
+}  // namespace
+
+MidiPortPair AddComPort(MidiPortSet& ports, const std::string& name) {
+  auto line = std::make_shared<SerialLine>(name);
+  MidiPortPair added;
+  added.input = ports.AddInput(std::make_unique<ComMidiInput>(line));
+  added.output = ports.AddOutput(std::make_unique<WriterOutput>(ShortPortName(name), std::make_unique<ComWire>(line)));
+  return added;
 }
 
 }  // namespace w32

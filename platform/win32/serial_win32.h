@@ -11,6 +11,11 @@
 // that tells no rate at all is. The settings it had are put back when the
 // last user lets go. A device unplugged while open is named as removed.
 // The few calls tests replace come from a table (CommCalls).
+//
+// Its MIDI ports (--midi-device COM3, the counterpart of platform/midi/rawdev
+// on Linux): an input whose reader thread hands every byte read to the port
+// set's sink until the device goes away, and a WriterOutput whose message
+// fails when the device takes no byte for kStallLimitMs, instead of hanging.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +23,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+
+#include "platform/midi/ports.h"
 
 namespace w32 {
 
@@ -59,5 +66,11 @@ class SerialLine {
   const std::string name_;
   std::unique_ptr<State> state_;
 };
+
+constexpr unsigned kStallLimitMs = 10000;
+
+// Adds the input and the output on device `name` at the end of the lists,
+// both named by it.
+MidiPortPair AddComPort(MidiPortSet& ports, const std::string& name);
 
 }  // namespace w32

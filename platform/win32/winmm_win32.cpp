@@ -2,42 +2,46 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
+#include "platform/midi/system_ports.h"
+#include "platform/win32/serial_win32.h"
 #include "platform/win32/text_win32.h"
 #include "platform/win32/winmm_calls_win32.h"
 
 namespace w32 {
 namespace {
 
-constexpr double kWireBytesPerSecond = 3125.0;
+// Beyond a message's own time on the wire, how long a driver may take.
+constexpr unsigned kDriverGraceMs = 10000;
 // A reset hands every buffer back at once; this is only the bound on a
 // driver that is slow about it.
 constexpr DWORD kBufferReturnMs = 5000;
 
-// Bytes of a short message with this status byte.
-size_t ShortMessageLength(uint8_t status) {
-  if (status < 0x80) return 0;
-  if (status < 0xC0 || (status >= 0xE0 && status < 0xF0)) return 3;
-  if (status < 0xE0) return 2;
-  if (status == 0xF1 || status == 0xF3) return 2;
-  if (status == 0xF2) return 3;
-  return 1;
-}
+// A channel or system common message, sent with midiOutShortMsg.
+bool IsShortMessage(const uint8_t* data, size_t size) { return size > 0 && size <= 3 && data[0] != 0xF0; }
 
 std::string PortName(const wchar_t* name) {
   return Utf8(name, std::find(name, name + MAXPNAMELEN, L'\0') - name);
 }
 
-// WinMM's words for `error`, or "" for the generic ones.
-std::string ErrorText(MMRESULT(WINAPI* getText)(MMRESULT, LPWSTR, UINT), MMRESULT error) {
+// `error` with WinMM's words for it, or "" for the generic ones.
+MidiWriteResult Failure(MMRESULT(WINAPI* getText)(MMRESULT, LPWSTR, UINT), MMRESULT error) {
+  if (error == MMSYSERR_NOERROR) return {};
   wchar_t text[MAXERRORLENGTH] = {};
-  if (getText(error, text, MAXERRORLENGTH) != MMSYSERR_NOERROR) return "";
-  return Utf8(text, wcsnlen(text, MAXERRORLENGTH));
+  if (getText(error, text, MAXERRORLENGTH) != MMSYSERR_NOERROR) return MidiWriteResult::Failure(error, "");
+  return MidiWriteResult::Failure(error, Utf8(text, wcsnlen(text, MAXERRORLENGTH)));
+}
+
+std::string Upper(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return s;
 }
 
 bool WaitForDone(const MIDIHDR& header, HANDLE signal, DWORD limitMs) {
@@ -67,8 +71,6 @@ void LetDriverKeep(std::unique_ptr<DriverBuffer> buffer) { static_cast<void>(buf
 
 }  // namespace
 
-bool IsShortMessage(const uint8_t* data, size_t size) { return size > 0 && size <= 3 && data[0] != 0xF0; }
-
 const WinMmCalls& SystemWinMm() {
   static const WinMmCalls calls = {
       midiInGetNumDevs,  midiInGetDevCapsW,  midiInOpen,          midiInClose,           midiInPrepareHeader,
@@ -79,12 +81,6 @@ const WinMmCalls& SystemWinMm() {
   return calls;
 }
 
-unsigned WinMmInputCount(const WinMmCalls& mm) { return mm.inGetNumDevs(); }
-unsigned WinMmOutputCount(const WinMmCalls& mm) { return mm.outGetNumDevs(); }
-
-// ---------------------------------------------------------------------------
-// Input
-// ---------------------------------------------------------------------------
 struct WinMmInput::State {
   State(const WinMmCalls& calls, unsigned port) : mm(calls), id(port) {}
 
@@ -101,7 +97,7 @@ struct WinMmInput::State {
   HMIDIIN handle = nullptr;
   std::vector<std::unique_ptr<DriverBuffer>> buffers;
   size_t prepared = 0;
-  ByteSink sink;
+  MidiByteSink sink;
   std::mutex mutex;  // guards `arrived` and `stopping`
   std::deque<Arrival> arrived;
   bool stopping = false;
@@ -113,7 +109,7 @@ struct WinMmInput::State {
 
   ~State() { CloseHandle(wake); }
 
-  std::string Text(MMRESULT error) const { return ErrorText(mm.inGetErrorText, error); }
+  MidiWriteResult Fail(MMRESULT error) const { return Failure(mm.inGetErrorText, error); }
 
   static void CALLBACK Callback(HMIDIIN, UINT msg, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
     auto* self = reinterpret_cast<State*>(instance);
@@ -121,7 +117,8 @@ struct WinMmInput::State {
     switch (msg) {
       case MIM_DATA:
       case MIM_MOREDATA:
-        arrival.count = ShortMessageLength(static_cast<uint8_t>(param1));
+        // Any other system byte stands alone, for the framer to judge.
+        arrival.count = std::max<size_t>(MidiMessageLength(static_cast<uint8_t>(param1)), (param1 & 0xFF) >= 0xF0);
         for (size_t i = 0; i < arrival.count; ++i) arrival.bytes[i] = static_cast<uint8_t>(param1 >> (8 * i));
         if (arrival.count == 0) return;
         break;
@@ -214,15 +211,14 @@ std::string WinMmInput::Name() const {
   return PortName(caps.szPname);
 }
 
-unsigned WinMmInput::Open(ByteSink sink, std::string* text) {
+MidiResult WinMmInput::Open(MidiByteSink sink) {
   State& s = *state_;
-  if (s.handle != nullptr) return MMSYSERR_ALLOCATED;
+  if (s.handle != nullptr) return {MMSYSERR_ALLOCATED, ""};
   MMRESULT error = s.mm.inOpen(&s.handle, s.id, reinterpret_cast<DWORD_PTR>(&State::Callback),
                                reinterpret_cast<DWORD_PTR>(&s), CALLBACK_FUNCTION);
   if (error != MMSYSERR_NOERROR) {
     s.handle = nullptr;
-    *text = s.Text(error);
-    return error;
+    return s.Fail(error);
   }
   s.closing = false;
   s.sink = std::move(sink);
@@ -241,20 +237,15 @@ unsigned WinMmInput::Open(ByteSink sink, std::string* text) {
     s.service = std::thread([&s] { s.Serve(); });
     error = s.mm.inStart(s.handle);
   }
-  if (error != MMSYSERR_NOERROR) {
-    *text = s.Text(error);
-    s.Release();
-  }
-  return error;
+  const MidiWriteResult result = s.Fail(error);
+  if (!result.Ok()) s.Release();
+  return result;
 }
 
 void WinMmInput::Close() {
   if (state_->handle != nullptr) state_->Release();
 }
 
-// ---------------------------------------------------------------------------
-// Output
-// ---------------------------------------------------------------------------
 struct WinMmOutput::State {
   State(const WinMmCalls& calls, unsigned port) : mm(calls), id(port) {}
   ~State() { CloseHandle(done); }
@@ -263,7 +254,7 @@ struct WinMmOutput::State {
     if (msg == MOM_DONE) SetEvent(reinterpret_cast<State*>(instance)->done);
   }
 
-  std::string Text(MMRESULT error) const { return ErrorText(mm.outGetErrorText, error); }
+  MidiWriteResult Fail(MMRESULT error) const { return Failure(mm.outGetErrorText, error); }
 
   // Unprepares the buffers the driver would not give back before; those it
   // still holds stay.
@@ -281,7 +272,8 @@ struct WinMmOutput::State {
   bool driverMayCall = false;  // a close failed: the driver may still call back with this state
 };
 
-WinMmOutput::WinMmOutput(const WinMmCalls& mm, unsigned id) : state_(std::make_unique<State>(mm, id)) {}
+WinMmOutput::WinMmOutput(const WinMmCalls& mm, unsigned id, PaceClock& clock)
+    : state_(std::make_unique<State>(mm, id)), pacer_(clock) {}
 
 WinMmOutput::~WinMmOutput() {
   Close();
@@ -295,16 +287,13 @@ std::string WinMmOutput::Name() const {
   return PortName(caps.szPname);
 }
 
-unsigned WinMmOutput::Open(std::string* text) {
+MidiWriteResult WinMmOutput::Open() {
   State& s = *state_;
-  if (s.handle != nullptr) return MMSYSERR_ALLOCATED;
+  if (s.handle != nullptr) return MidiWriteResult::Failure(MMSYSERR_ALLOCATED, "");
   const MMRESULT error = s.mm.outOpen(&s.handle, s.id, reinterpret_cast<DWORD_PTR>(&State::Callback),
                                       reinterpret_cast<DWORD_PTR>(&s), CALLBACK_FUNCTION);
-  if (error != MMSYSERR_NOERROR) {
-    s.handle = nullptr;
-    *text = s.Text(error);
-  }
-  return error;
+  if (error != MMSYSERR_NOERROR) s.handle = nullptr;
+  return s.Fail(error);
 }
 
 void WinMmOutput::Close() {
@@ -319,47 +308,62 @@ void WinMmOutput::Close() {
   s.held.clear();
 }
 
-unsigned WinMmOutput::PutShort(const uint8_t* data, size_t size, std::string* text) {
-  State& s = *state_;
-  if (s.handle == nullptr) return MMSYSERR_INVALHANDLE;
-  if (!IsShortMessage(data, size)) return MMSYSERR_INVALPARAM;
-  DWORD packed = 0;
-  for (size_t i = 0; i < size; ++i) packed |= static_cast<DWORD>(data[i]) << (8 * i);
-  const MMRESULT error = s.mm.outShortMsg(s.handle, packed);
-  if (error != MMSYSERR_NOERROR) *text = s.Text(error);
-  return error;
+MidiWriteResult WinMmOutput::Put(const uint8_t* data, size_t size) {
+  const bool isShort = IsShortMessage(data, size);
+  return pacer_.Send(data, size, [this, isShort](const uint8_t* piece, size_t n) {
+    return isShort ? PutShort(piece, n) : PutLong(piece, n, kDriverGraceMs);
+  });
 }
 
-unsigned WinMmOutput::PutLong(const uint8_t* data, size_t size, unsigned graceMs, std::string* text) {
+MidiWriteResult WinMmOutput::PutShort(const uint8_t* data, size_t size) {
   State& s = *state_;
-  if (s.handle == nullptr) return MMSYSERR_INVALHANDLE;
-  if (size == 0) return MMSYSERR_INVALPARAM;
+  if (s.handle == nullptr) return MidiWriteResult::Failure(MMSYSERR_INVALHANDLE, "");
+  if (!IsShortMessage(data, size)) return MidiWriteResult::Failure(MMSYSERR_INVALPARAM, "");
+  DWORD packed = 0;
+  for (size_t i = 0; i < size; ++i) packed |= static_cast<DWORD>(data[i]) << (8 * i);
+  return s.Fail(s.mm.outShortMsg(s.handle, packed));
+}
+
+MidiWriteResult WinMmOutput::PutLong(const uint8_t* data, size_t size, unsigned graceMs) {
+  State& s = *state_;
+  if (s.handle == nullptr) return MidiWriteResult::Failure(MMSYSERR_INVALHANDLE, "");
+  if (size == 0) return MidiWriteResult::Failure(MMSYSERR_INVALPARAM, "");
   s.RetryHeld();
   auto buffer = std::make_unique<DriverBuffer>(size);
   std::copy(data, data + size, buffer->bytes.begin());
   MIDIHDR& header = buffer->header;
-  MMRESULT error = s.mm.outPrepareHeader(s.handle, &header, sizeof header);
-  if (error != MMSYSERR_NOERROR) {
-    *text = s.Text(error);
-    return error;
-  }
+  MidiWriteResult result = s.Fail(s.mm.outPrepareHeader(s.handle, &header, sizeof header));
+  if (!result.Ok()) return result;
   ResetEvent(s.done);
-  error = s.mm.outLongMsg(s.handle, &header, sizeof header);
-  if (error != MMSYSERR_NOERROR) {
-    *text = s.Text(error);
-  } else {
-    const DWORD limitMs = static_cast<DWORD>(2000.0 * static_cast<double>(size) / kWireBytesPerSecond) + graceMs;
-    if (!WaitForDone(header, s.done, limitMs)) {
-      // Taken back, so that the header can be let go of.
-      s.mm.outReset(s.handle);
-      WaitForDone(header, s.done, kBufferReturnMs);
-      error = MMSYSERR_ERROR;
-      *text = "The MIDI driver did not send the message within " + std::to_string(limitMs / 1000) + " s.";
-    }
+  result = s.Fail(s.mm.outLongMsg(s.handle, &header, sizeof header));
+  const DWORD limitMs = static_cast<DWORD>(2000.0 * static_cast<double>(size) / kWireBytesPerSecond) + graceMs;
+  if (result.Ok() && !WaitForDone(header, s.done, limitMs)) {
+    // Taken back, so that the header can be let go of.
+    s.mm.outReset(s.handle);
+    WaitForDone(header, s.done, kBufferReturnMs);
+    result = MidiWriteResult::Failure(
+        MMSYSERR_ERROR, "The MIDI driver did not send the message within " + std::to_string(limitMs / 1000) + " s.");
   }
   if (s.mm.outUnprepareHeader(s.handle, &header, sizeof header) != MMSYSERR_NOERROR)
     s.held.push_back(std::move(buffer));
-  return error;
+  return result;
+}
+
+void RegisterWinMmPorts(MidiPortSet& ports, const WinMmCalls& mm, PaceClock& clock) {
+  for (unsigned id = 0, n = mm.inGetNumDevs(); id < n; ++id) ports.AddInput(std::make_unique<WinMmInput>(mm, id));
+  for (unsigned id = 0, n = mm.outGetNumDevs(); id < n; ++id) {
+    auto wire = std::make_unique<WinMmOutput>(mm, id, clock);
+    std::string name = wire->Name();
+    ports.AddOutput(std::make_unique<WriterOutput>(std::move(name), std::move(wire)));
+  }
 }
 
 }  // namespace w32
+
+void RegisterSystemPorts(MidiPortSet& ports, const std::vector<std::string>& devicePaths) {
+  w32::RegisterWinMmPorts(ports);
+  // Windows' device names know no case: COM3 and com3 are one port.
+  std::set<std::string> added;
+  for (const std::string& path : devicePaths)
+    if (!path.empty() && added.insert(w32::Upper(path)).second) w32::AddComPort(ports, path);
+}

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <random>
 
-#include "platform/midi/paced_output.h"
+#include "platform/midi/output_writer.h"
 
 namespace testsupport {
 

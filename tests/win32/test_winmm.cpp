@@ -25,7 +25,7 @@ constexpr auto kPatience = std::chrono::seconds(60);
 // The bytes a port passed on, from the service thread.
 class Received {
  public:
-  w32::ByteSink Sink() {
+  MidiByteSink Sink() {
     return [this](const uint8_t* data, size_t size) {
       std::lock_guard<std::mutex> lock(mutex_);
       bytes_.insert(bytes_.end(), data, data + size);
@@ -60,10 +60,9 @@ class WinMm : public ::testing::Test {
 
 TEST_F(WinMm, InputArmsItsBuffersBeforeItStartsAndJoinsAMessageSplitAcrossThem) {
   Received got;
-  std::string text;
   w32::WinMmInput in(winmmdouble::Calls(), 0);
   EXPECT_EQ(in.Name(), "In \xC3\x9C" "ber");  // the port's name in UTF-8
-  ASSERT_EQ(in.Open(got.Sink(), &text), 0u);
+  ASSERT_EQ(in.Open(got.Sink()).error, 0u);
   std::vector<std::string> opening = winmmdouble::Log();
   ASSERT_EQ(opening.back(), "inStart");
   EXPECT_EQ(std::count(opening.begin(), opening.end(), "inAdd"), static_cast<long>(w32::kInputBuffers));
@@ -83,9 +82,8 @@ TEST_F(WinMm, InputArmsItsBuffersBeforeItStartsAndJoinsAMessageSplitAcrossThem) 
 
 TEST_F(WinMm, ClosingDropsWhatTheResetHandsBackAndLetsGoOfEveryBuffer) {
   Received got;
-  std::string text;
   w32::WinMmInput in(winmmdouble::Calls(), 0);
-  ASSERT_EQ(in.Open(got.Sink(), &text), 0u);
+  ASSERT_EQ(in.Open(got.Sink()).error, 0u);
   // Half a message in a buffer when the port closes: no reply.
   winmmdouble::Receive({0xF0, 0x10, 0x05, 0x01});
   in.Close();
@@ -98,34 +96,34 @@ TEST_F(WinMm, ClosingDropsWhatTheResetHandsBackAndLetsGoOfEveryBuffer) {
   EXPECT_EQ(winmmdouble::QueuedInputBuffers(), 0u);
   EXPECT_EQ(winmmdouble::PreparedHeaders(), 0u);
   // The port opens again.
-  ASSERT_EQ(in.Open(got.Sink(), &text), 0u);
+  ASSERT_EQ(in.Open(got.Sink()).error, 0u);
   in.Close();
 }
 
 TEST_F(WinMm, AnOpenTheDriverRefusesGivesItsErrorAndText) {
   Received got;
-  std::string text;
   w32::WinMmInput in(winmmdouble::Calls(), 0);
   winmmdouble::FailNextOpen(MMSYSERR_ALLOCATED);
-  EXPECT_EQ(in.Open(got.Sink(), &text), static_cast<unsigned>(MMSYSERR_ALLOCATED));
-  EXPECT_EQ(text, "Fake WinMM error 4.");
+  const MidiResult in4 = in.Open(got.Sink());
+  EXPECT_EQ(in4.error, static_cast<unsigned>(MMSYSERR_ALLOCATED));
+  EXPECT_EQ(in4.text, "Fake WinMM error 4.");
   w32::WinMmOutput out(winmmdouble::Calls(), 0);
   winmmdouble::FailNextOpen(MMSYSERR_NODRIVER);
-  EXPECT_EQ(out.Open(&text), static_cast<unsigned>(MMSYSERR_NODRIVER));
-  EXPECT_EQ(text, "Fake WinMM error 6.");
+  const MidiWriteResult out6 = out.Open();
+  EXPECT_EQ(out6.error, static_cast<unsigned>(MMSYSERR_NODRIVER));
+  EXPECT_EQ(out6.text, "Fake WinMM error 6.");
 }
 
 TEST_F(WinMm, OutputHandsALongMessageOverWholeAndReturnsOnceTheDriverIsDone) {
   w32::WinMmOutput out(winmmdouble::Calls(), 0);
-  std::string text;
-  ASSERT_EQ(out.Open(&text), 0u);
+  ASSERT_EQ(out.Open().error, 0u);
   const std::vector<uint8_t> block = Sysex(131118);  // a 64 KB block on the wire
-  ASSERT_EQ(out.PutLong(block.data(), block.size(), 10000, &text), 0u) << text;
+  ASSERT_EQ(out.PutLong(block.data(), block.size(), 10000).error, 0u);
   ASSERT_EQ(winmmdouble::LongMessages().size(), 1u);
   EXPECT_EQ(winmmdouble::LongMessages()[0], block);
   EXPECT_EQ(winmmdouble::PreparedHeaders(), 0u);  // done, then unprepared
   const uint8_t note[] = {0x90, 0x40, 0x7F};
-  ASSERT_EQ(out.PutShort(note, sizeof note, &text), 0u);
+  ASSERT_EQ(out.PutShort(note, sizeof note).error, 0u);
   EXPECT_EQ(winmmdouble::ShortMessages(), std::vector<uint32_t>({0x7F4090}));
   const std::vector<std::string> log = winmmdouble::Log();
   EXPECT_EQ(std::count(log.begin(), log.end(), "outReset"), 0);  // nothing was cut
@@ -134,40 +132,39 @@ TEST_F(WinMm, OutputHandsALongMessageOverWholeAndReturnsOnceTheDriverIsDone) {
 
 TEST_F(WinMm, AMessageTheDriverNeverFinishesFailsAndIsTakenBack) {
   w32::WinMmOutput out(winmmdouble::Calls(), 0);
-  std::string text;
-  ASSERT_EQ(out.Open(&text), 0u);
+  ASSERT_EQ(out.Open().error, 0u);
   winmmdouble::SetOutputFinishes(false);
   const std::vector<uint8_t> message = Sysex(8);
-  EXPECT_NE(out.PutLong(message.data(), message.size(), 200, &text), 0u);
-  EXPECT_NE(text.find("did not send"), std::string::npos) << text;
+  const MidiWriteResult late = out.PutLong(message.data(), message.size(), 200);
+  EXPECT_NE(late.error, 0u);
+  EXPECT_NE(late.text.find("did not send"), std::string::npos) << late.text;
   EXPECT_EQ(winmmdouble::PreparedHeaders(), 0u);
   out.Close();
 }
 
 TEST_F(WinMm, AHeaderTheDriverWillNotGiveBackIsNeverFreed) {
-  std::string text;
   w32::WinMmOutput out(winmmdouble::Calls(), 0);
-  ASSERT_EQ(out.Open(&text), 0u);
+  ASSERT_EQ(out.Open().error, 0u);
   winmmdouble::SetUnprepareRefused(true);
   const std::vector<uint8_t> message = Sysex(300);
-  ASSERT_EQ(out.PutLong(message.data(), message.size(), 10000, &text), 0u) << text;
-  ASSERT_EQ(out.PutLong(message.data(), 200, 10000, &text), 0u) << text;
+  ASSERT_EQ(out.PutLong(message.data(), message.size(), 10000).error, 0u);
+  ASSERT_EQ(out.PutLong(message.data(), 200, 10000).error, 0u);
   EXPECT_EQ(winmmdouble::PreparedHeaders(), 2u);
   EXPECT_TRUE(winmmdouble::PreparedHeadersIntact());
   // Given back at the next try.
   winmmdouble::SetUnprepareRefused(false);
-  ASSERT_EQ(out.PutLong(message.data(), message.size(), 10000, &text), 0u) << text;
+  ASSERT_EQ(out.PutLong(message.data(), message.size(), 10000).error, 0u);
   EXPECT_EQ(winmmdouble::PreparedHeaders(), 0u);
   // Still held when the port closes: kept for good.
   winmmdouble::SetUnprepareRefused(true);
-  ASSERT_EQ(out.PutLong(message.data(), message.size(), 10000, &text), 0u) << text;
+  ASSERT_EQ(out.PutLong(message.data(), message.size(), 10000).error, 0u);
   out.Close();
   EXPECT_EQ(winmmdouble::PreparedHeaders(), 1u);
   EXPECT_TRUE(winmmdouble::PreparedHeadersIntact());
 
   Received got;
   w32::WinMmInput in(winmmdouble::Calls(), 0);
-  ASSERT_EQ(in.Open(got.Sink(), &text), 0u);
+  ASSERT_EQ(in.Open(got.Sink()).error, 0u);
   in.Close();
   EXPECT_EQ(winmmdouble::PreparedHeaders(), 1u + w32::kInputBuffers);
   EXPECT_TRUE(winmmdouble::PreparedHeadersIntact());

@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/midi/paced_output.h"
+#include "platform/midi/output_writer.h"
 #include "platform/midi/ports.h"
-#include "platform/win32/midiports_win32.h"
+#include "platform/win32/winmm_win32.h"
 #include "tests/support/fake_pace_clock.h"
 #include "tests/win32/winmm_double.h"
 
@@ -28,7 +28,7 @@ struct Ports {
   Ports() {
     winmmdouble::Reset({"In"}, {"Out"});
     winmmdouble::SetClock([c = clock] { return c->Now(); });
-    RegisterWinMmPorts(set, winmmdouble::Calls(), clock);
+    w32::RegisterWinMmPorts(set, winmmdouble::Calls(), *clock);
   }
   // Waits for `count` sent reports.
   void WaitForReports(size_t count) {

@@ -5,7 +5,7 @@
 #include "app/cli/cli_system.h"
 #include "app/cli/win32/console_win32.h"
 #include "platform/os/os_services.h"
-#include "platform/win32/comport_win32.h"
+#include "platform/win32/serial_win32.h"
 #include "platform/win32/system_win32.h"
 
 namespace cli {
@@ -31,7 +31,7 @@ bool StderrRedraws() { return win32::StderrTakesEscapes(); }
 int ReadTerminalByte(unsigned waitMs) { return win32::ReadConsoleByte(waitMs, kNoInputYet, kEndOfInput); }
 
 MidiPortPair AddDevicePorts(MidiPortSet& ports, const std::string& path) {
-  return comport::AddComPort(ports, path);
+  return w32::AddComPort(ports, path);
 }
 
 }  // namespace cli

@@ -11,9 +11,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <system_error>
-#include <tuple>
 #include <utility>
 
 namespace rawdev {
@@ -123,30 +123,18 @@ class LineSettings {
   termios original_{};
 };
 
-std::string PortNameForPath(const std::string& path) { return ShortPortName(path); }
-
 std::vector<std::string> FindRawMidiNodes(const std::string& dir) {
-  struct Node {
-    unsigned card, device;
-    std::string path;
-  };
-  std::vector<Node> nodes;
+  std::multimap<std::pair<unsigned, unsigned>, std::string> nodes;  // by card and device
   std::error_code error;
   for (std::filesystem::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
     unsigned card = 0, device = 0;
     if (ParseNodeName(it->path().filename().string(), card, device))
-      nodes.push_back({card, device, it->path().string()});
+      nodes.emplace(std::pair(card, device), it->path().string());
   }
-  std::sort(nodes.begin(), nodes.end(),
-            [](const Node& a, const Node& b) { return std::tie(a.card, a.device) < std::tie(b.card, b.device); });
   std::vector<std::string> paths;
-  for (const Node& n : nodes) paths.push_back(n.path);
+  for (const auto& node : nodes) paths.push_back(node.second);
   return paths;
 }
-
-// ---------------------------------------------------------------------------
-// Input
-// ---------------------------------------------------------------------------
 
 RawMidiInput::RawMidiInput(std::string path, std::shared_ptr<LineSettings> line)
     : path_(std::move(path)), line_(std::move(line)) {}
@@ -225,77 +213,72 @@ void RawMidiInput::Read(MidiByteSink sink) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// Output
-// ---------------------------------------------------------------------------
+// Blocking writes, so the device's own buffer paces the sender.
+class RawWire : public OutputWire {
+ public:
+  RawWire(std::string path, std::shared_ptr<LineSettings> line, std::chrono::milliseconds stallLimit)
+      : path_(std::move(path)), line_(std::move(line)), stallLimit_(stallLimit) {}
 
-RawMidiOutput::RawMidiOutput(std::string path, std::shared_ptr<LineSettings> line,
-                             std::chrono::milliseconds stallLimit)
-    : path_(std::move(path)),
-      line_(std::move(line)),
-      stallLimit_(stallLimit),
-      writer_({[this] { return OpenDevice(); }, [this] { CloseDevice(); },
-               [this](const uint8_t* data, size_t size) { return WriteAll(data, size); },
-               [this] { return Probe(); }}) {}
-
-RawMidiOutput::~RawMidiOutput() = default;
-
-MidiWriteResult RawMidiOutput::OpenDevice() {
-  fd_ = open(path_.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd_ < 0) return OpenFailure(path_, errno);
-  MidiWriteResult set = line_->Acquire(fd_, path_);
-  if (!set.Ok()) CloseQuietly(fd_);
-  return set;
-}
-
-void RawMidiOutput::CloseDevice() {
-  line_->Release(fd_);
-  CloseQuietly(fd_);
-}
-
-MidiWriteResult RawMidiOutput::Probe() const {
-  pollfd polled = {fd_, POLLOUT, 0};
-  if (poll(&polled, 1, 0) > 0 && (polled.revents & (POLLHUP | POLLERR | POLLNVAL)))
-    return WriteFailure(path_, "the device hung up", true);
-  return {};
-}
-
-MidiWriteResult RawMidiOutput::WriteAll(const uint8_t* data, size_t size) {
-  using Clock = std::chrono::steady_clock;
-  auto lastProgress = Clock::now();
-  bool hungUp = false;
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t wrote = write(fd_, data + done, size - done);
-    if (wrote > 0) {
-      done += static_cast<size_t>(wrote);
-      lastProgress = Clock::now();
-      continue;
-    }
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote < 0 && errno != EAGAIN) return WriteFailure(path_, Reason(errno), true);
-    if (hungUp) return WriteFailure(path_, "the device hung up", true);
-    const auto left = stallLimit_ - (Clock::now() - lastProgress);
-    if (left <= Clock::duration::zero()) {
-      char why[64];
-      std::snprintf(why, sizeof why, "no byte was taken for %lld ms",
-                    static_cast<long long>(stallLimit_.count()));
-      return WriteFailure(path_, why, false);
-    }
-    pollfd polled = {fd_, POLLOUT, 0};
-    if (poll(&polled, 1, PollMs(left)) < 0 && errno != EINTR) return WriteFailure(path_, Reason(errno), true);
-    hungUp = (polled.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+  MidiWriteResult Open() override {
+    fd_ = open(path_.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) return OpenFailure(path_, errno);
+    MidiWriteResult set = line_->Acquire(fd_, path_);
+    if (!set.Ok()) CloseQuietly(fd_);
+    return set;
   }
-  return {};
-}
 
-// ---------------------------------------------------------------------------
-// Registration
-// ---------------------------------------------------------------------------
+  void Close() override {
+    line_->Release(fd_);
+    CloseQuietly(fd_);
+  }
+
+  MidiWriteResult Probe() override {
+    pollfd polled = {fd_, POLLOUT, 0};
+    if (poll(&polled, 1, 0) > 0 && (polled.revents & (POLLHUP | POLLERR | POLLNVAL)))
+      return WriteFailure(path_, "the device hung up", true);
+    return {};
+  }
+
+  MidiWriteResult Put(const uint8_t* data, size_t size) override {
+    using Clock = std::chrono::steady_clock;
+    auto lastProgress = Clock::now();
+    bool hungUp = false;
+    size_t done = 0;
+    while (done < size) {
+      const ssize_t wrote = write(fd_, data + done, size - done);
+      if (wrote > 0) {
+        done += static_cast<size_t>(wrote);
+        lastProgress = Clock::now();
+        continue;
+      }
+      if (wrote < 0 && errno == EINTR) continue;
+      if (wrote < 0 && errno != EAGAIN) return WriteFailure(path_, Reason(errno), true);
+      if (hungUp) return WriteFailure(path_, "the device hung up", true);
+      const auto left = stallLimit_ - (Clock::now() - lastProgress);
+      if (left <= Clock::duration::zero()) {
+        char why[64];
+        std::snprintf(why, sizeof why, "no byte was taken for %lld ms",
+                      static_cast<long long>(stallLimit_.count()));
+        return WriteFailure(path_, why, false);
+      }
+      pollfd polled = {fd_, POLLOUT, 0};
+      if (poll(&polled, 1, PollMs(left)) < 0 && errno != EINTR) return WriteFailure(path_, Reason(errno), true);
+      hungUp = (polled.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    }
+    return {};
+  }
+
+ private:
+  const std::string path_;
+  std::shared_ptr<LineSettings> line_;
+  const std::chrono::milliseconds stallLimit_;
+  int fd_ = -1;
+};
 
 RawDevice MakeRawDevice(const std::string& path, std::chrono::milliseconds stallLimit) {
   auto line = std::make_shared<LineSettings>();
-  return {std::make_unique<RawMidiInput>(path, line), std::make_unique<RawMidiOutput>(path, line, stallLimit)};
+  return {std::make_unique<RawMidiInput>(path, line),
+          std::make_unique<WriterOutput>(ShortPortName(path), std::make_unique<RawWire>(path, line, stallLimit))};
 }
 
 MidiPortPair AddRawDevice(MidiPortSet& ports, const std::string& path) {

@@ -9,7 +9,7 @@
 // - input: a reader thread hands every byte read to the port set's sink;
 //   when the device goes away (EIO, ENODEV, end of file) the reader stops
 //   and keeps the reason;
-// - output: a writer thread with blocking writes, so the device's own
+// - output: a WriterOutput with blocking writes, so the device's own
 //   buffer paces the sender; a device that goes away fails the next Send
 //   with its reason, and one that stops taking bytes for kStallLimit fails
 //   the message instead of hanging;
@@ -41,10 +41,6 @@ namespace rawdev {
 // How long an output may take no byte at all before the message fails.
 constexpr std::chrono::milliseconds kStallLimit{10000};
 
-// The name of the ports on `path`: the path, or "..." and its last
-// characters when it is longer than 31 characters.
-std::string PortNameForPath(const std::string& path);
-
 // The raw MIDI nodes (midiC<card>D<device>) in `dir`, in card and device
 // order; none when the folder is missing.
 std::vector<std::string> FindRawMidiNodes(const std::string& dir = "/dev/snd");
@@ -57,7 +53,7 @@ class RawMidiInput : public MidiInputDevice {
  public:
   RawMidiInput(std::string path, std::shared_ptr<LineSettings> line);
   ~RawMidiInput() override;
-  std::string Name() const override { return PortNameForPath(path_); }
+  std::string Name() const override { return ShortPortName(path_); }
   MidiResult Open(MidiByteSink sink) override;
   void Close() override;
 
@@ -78,36 +74,10 @@ class RawMidiInput : public MidiInputDevice {
   std::string failure_;
 };
 
-class RawMidiOutput : public MidiOutputDevice {
- public:
-  RawMidiOutput(std::string path, std::shared_ptr<LineSettings> line,
-                std::chrono::milliseconds stallLimit = kStallLimit);
-  ~RawMidiOutput() override;
-  std::string Name() const override { return PortNameForPath(path_); }
-  MidiResult Open(SentReport report) override { return writer_.Open(std::move(report)); }
-  void Close() override { writer_.Close(); }
-  MidiResult Send(const uint8_t* data, size_t size) override { return writer_.Send(data, size); }
-
-  // True once every message handed over has been written, within `timeout`.
-  bool WaitUntilWritten(std::chrono::milliseconds timeout) { return writer_.WaitUntilIdle(timeout); }
-
- private:
-  MidiWriteResult OpenDevice();
-  void CloseDevice();
-  MidiWriteResult Probe() const;
-  MidiWriteResult WriteAll(const uint8_t* data, size_t size);
-
-  const std::string path_;
-  std::shared_ptr<LineSettings> line_;
-  const std::chrono::milliseconds stallLimit_;
-  int fd_ = -1;  // opened and closed by the writer's hooks only
-  MidiOutputWriter writer_;
-};
-
 // The input and the output on one path, sharing its terminal settings.
 struct RawDevice {
   std::unique_ptr<RawMidiInput> input;
-  std::unique_ptr<RawMidiOutput> output;
+  std::unique_ptr<WriterOutput> output;
 };
 RawDevice MakeRawDevice(const std::string& path, std::chrono::milliseconds stallLimit = kStallLimit);
 

@@ -63,6 +63,38 @@ MidiWriteResult OpenNamedPort(Client& client, const std::string& portName, const
   return {};
 }
 
+class RtMidiFragmentPort : public FragmentPort {
+ public:
+  explicit RtMidiFragmentPort(std::string portName) : portName_(std::move(portName)) {}
+  ~RtMidiFragmentPort() override { Close(); }
+
+  MidiWriteResult Open() override {
+    std::string why;
+    out_ = NewClient(false, &why);
+    if (!out_) return MidiWriteResult::Failure(midi_error::kNoDriver, why);
+    MidiWriteResult opened = OpenNamedPort(*out_, portName_, "Talverine Out");
+    if (!opened.Ok()) out_.reset();
+    return opened;
+  }
+
+  void Close() override {
+    if (!out_) return;
+    out_->ClosePort();
+    out_.reset();
+  }
+
+  MidiWriteResult SendPiece(const uint8_t* data, size_t size) override {
+    if (!out_) return MidiWriteResult::Failure(midi_error::kInvalidHandle, "");
+    const std::string why = out_->Send(data, size);
+    if (!why.empty()) return MidiWriteResult::Failure(midi_error::kError, why);
+    return {};
+  }
+
+ private:
+  const std::string portName_;
+  std::unique_ptr<Client> out_;
+};
+
 }  // namespace
 
 std::vector<std::string> ListPorts(bool input) {
@@ -100,12 +132,8 @@ void RegisterRtMidiPorts(MidiPortSet& ports) {
 }
 
 std::unique_ptr<MidiOutputDevice> MakeOutputDevice(const std::string& portName) {
-  return std::make_unique<PacedOutputDevice>(FitPortName(portName), std::make_unique<RtMidiFragmentPort>(portName));
+  return std::make_unique<WriterOutput>(FitPortName(portName), std::make_unique<RtMidiFragmentPort>(portName));
 }
-
-// ---------------------------------------------------------------------------
-// Input
-// ---------------------------------------------------------------------------
 
 RtMidiInputDevice::RtMidiInputDevice(std::string portName) : portName_(std::move(portName)) {}
 
@@ -140,36 +168,6 @@ void RtMidiInputDevice::Close() {
 void RtMidiInputDevice::Receive(const unsigned char* data, size_t size) {
   std::lock_guard<std::mutex> lock(sinkMutex_);
   if (sink_) sink_(data, size);
-}
-
-// ---------------------------------------------------------------------------
-// Output
-// ---------------------------------------------------------------------------
-
-RtMidiFragmentPort::RtMidiFragmentPort(std::string portName) : portName_(std::move(portName)) {}
-
-RtMidiFragmentPort::~RtMidiFragmentPort() { Close(); }
-
-MidiWriteResult RtMidiFragmentPort::Open() {
-  std::string why;
-  out_ = NewClient(false, &why);
-  if (!out_) return MidiWriteResult::Failure(midi_error::kNoDriver, why);
-  MidiWriteResult opened = OpenNamedPort(*out_, portName_, "Talverine Out");
-  if (!opened.Ok()) out_.reset();
-  return opened;
-}
-
-void RtMidiFragmentPort::Close() {
-  if (!out_) return;
-  out_->ClosePort();
-  out_.reset();
-}
-
-MidiWriteResult RtMidiFragmentPort::SendPiece(const uint8_t* data, size_t size) {
-  if (!out_) return MidiWriteResult::Failure(midi_error::kInvalidHandle, "");
-  const std::string why = out_->Send(data, size);
-  if (!why.empty()) return MidiWriteResult::Failure(midi_error::kError, why);
-  return {};
 }
 
 }  // namespace rtmidiports

@@ -16,10 +16,10 @@
 // - input: System Exclusive let through (ignoreTypes(false, true, true));
 //   the bytes of every message RtMidi hands over go to the port set's sink,
 //   which frames them;
-// - output: a PacedOutputDevice over RtMidiFragmentPort: messages go out in
-//   256-byte pieces no faster than the wire, from a writer thread, and a
-//   warning or error from RtMidi's error callback ends the message and
-//   fails the next send with RtMidi's own text.
+// - output: a WriterOutput over a FragmentPort: messages go out in 256-byte
+//   pieces no faster than the wire, from a writer thread, and a warning or
+//   error from RtMidi's error callback ends the message and fails the next
+//   send with RtMidi's own text.
 #pragma once
 
 #include <memory>
@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/midi/paced_output.h"
+#include "platform/midi/output_writer.h"
 #include "platform/midi/ports.h"
 #include "platform/midi/rtmidi/rtmidi_client.h"
 
@@ -58,19 +58,6 @@ class RtMidiInputDevice : public MidiInputDevice {
   std::unique_ptr<Client> in_;
   std::mutex sinkMutex_;
   MidiByteSink sink_;
-};
-
-class RtMidiFragmentPort : public FragmentPort {
- public:
-  explicit RtMidiFragmentPort(std::string portName);
-  ~RtMidiFragmentPort() override;
-  MidiWriteResult Open() override;
-  void Close() override;
-  MidiWriteResult SendPiece(const uint8_t* data, size_t size) override;
-
- private:
-  const std::string portName_;
-  std::unique_ptr<Client> out_;
 };
 
 // An output device on RtMidi's port `portName`.

@@ -179,7 +179,7 @@ TEST_F(RawDeviceTest, AFullBlockGoesThroughIntactInEachDirection) {
   ASSERT_EQ(output->Send(out.data(), out.size()).error, MMSYSERR_NOERROR);
   const Bytes received = peer.Read(out.size());
   EXPECT_TRUE(received == out) << received.size() << " of " << out.size() << " bytes arrived";
-  EXPECT_TRUE(output->WaitUntilWritten(1s));
+  EXPECT_TRUE(output->WaitUntilIdle(1s));
 
   const Bytes in = Sysex(kFullBlock, 2);
   ASSERT_TRUE(peer.Write(in));
@@ -222,7 +222,7 @@ TEST_F(RawDeviceTest, ThePeerHangingUpMidTransferFailsTheOutputAndStopsTheReader
   EXPECT_EQ(peer.Read(8192).size(), 8192u);
   peer.Hangup();
 
-  EXPECT_TRUE(output->WaitUntilWritten(kPatience)) << "the writer is stuck";
+  EXPECT_TRUE(output->WaitUntilIdle(kPatience)) << "the writer is stuck";
   EXPECT_TRUE(Eventually([&] { return !input->Failure().empty(); })) << "the reader did not notice";
   EXPECT_NE(input->Failure().find(peer.SlavePath()), std::string::npos) << input->Failure();
 
@@ -243,7 +243,7 @@ TEST_F(RawDeviceTest, APeerThatStopsReadingFailsTheMessageInsteadOfHanging) {
   ASSERT_EQ(output->Open(nullptr).error, MMSYSERR_NOERROR);
   const Bytes block = Sysex(kFullBlock);
   ASSERT_EQ(output->Send(block.data(), block.size()).error, MMSYSERR_NOERROR);
-  ASSERT_TRUE(output->WaitUntilWritten(kPatience));
+  ASSERT_TRUE(output->WaitUntilIdle(kPatience));
 
   const Bytes command = Sysex(8);
   const MidiResult refused = output->Send(command.data(), command.size());
@@ -259,7 +259,7 @@ TEST_F(RawDeviceTest, PortSetOpensThePathAndFramesWhatTheReaderHandsOver) {
   MidiPortSet ports;
   const MidiPortPair ids = rawdev::AddRawDevice(ports, peer.SlavePath());
   const std::string name = ports.InputNames().at(ids.input);
-  EXPECT_EQ(name, rawdev::PortNameForPath(peer.SlavePath()));
+  EXPECT_EQ(name, ShortPortName(peer.SlavePath()));
 
   PlatMidiPort* in = nullptr;
   std::vector<Bytes> received;
@@ -294,11 +294,11 @@ TEST(RawDevicePorts, AMissingPathFailsToOpenWithTheReasonAndThePath) {
 }
 
 TEST(RawDevicePorts, NamesKeepTheDistinctiveEndOfALongPath) {
-  EXPECT_EQ(rawdev::PortNameForPath("/dev/snd/midiC1D0"), "/dev/snd/midiC1D0");
-  const std::string name = rawdev::PortNameForPath("/dev/serial/by-id/usb-Kilnbox_MIDI_Interface-if00-port0");
+  EXPECT_EQ(ShortPortName("/dev/snd/midiC1D0"), "/dev/snd/midiC1D0");
+  const std::string name = ShortPortName("/dev/serial/by-id/usb-Kilnbox_MIDI_Interface-if00-port0");
   EXPECT_EQ(name, "...ox_MIDI_Interface-if00-port0");
-  EXPECT_EQ(rawdev::PortNameForPath(std::string(31, 'x')), std::string(31, 'x'));
-  EXPECT_EQ(rawdev::PortNameForPath(std::string(32, 'x')).size(), 31u);
+  EXPECT_EQ(ShortPortName(std::string(31, 'x')), std::string(31, 'x'));
+  EXPECT_EQ(ShortPortName(std::string(32, 'x')).size(), 31u);
 }
 
 TEST(RawDevicePorts, NodesAreFoundInCardAndDeviceOrderAndEachPathIsAddedOnce) {
@@ -317,7 +317,7 @@ TEST(RawDevicePorts, NodesAreFoundInCardAndDeviceOrderAndEachPathIsAddedOnce) {
   const std::vector<std::string> names = ports.OutputNames();
   EXPECT_EQ(names.size() - before, 2u);
   EXPECT_EQ(ports.InputNames().size(), names.size());
-  EXPECT_EQ(names[names.size() - 2], rawdev::PortNameForPath(dir.File("midiC1D0")));
+  EXPECT_EQ(names[names.size() - 2], ShortPortName(dir.File("midiC1D0")));
 }
 
 TEST(RawDevicePorts, ACustomLineRateIsTakenByATerminal) {

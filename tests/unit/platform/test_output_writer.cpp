@@ -4,7 +4,7 @@
 // reported. The writer thread's own rules (a close never cuts a message
 // already handed over) are checked through the port set, as the MIDI layer
 // drives them.
-#include "platform/midi/paced_output.h"
+#include "platform/midi/output_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +48,7 @@ struct Piece {
 // writer on the first piece until released.
 class FakePort : public FragmentPort {
  public:
-  explicit FakePort(FakeClock& clock) : clock_(clock) {}
+  explicit FakePort(FakeClock& clock) : FragmentPort(clock), clock_(clock) {}
   MidiWriteResult Open() override {
     std::lock_guard<std::mutex> lock(mutex_);
     ++opens_;
@@ -201,7 +201,7 @@ class PacedDeviceTest : public ::testing::Test {
   PacedDeviceTest() {
     auto owned = std::make_unique<FakePort>(*clock);
     port = owned.get();
-    auto device = std::make_unique<PacedOutputDevice>("Paced Port", std::move(owned), clock);
+    auto device = std::make_unique<WriterOutput>("Paced Port", std::move(owned));
     paced = device.get();
     ports.AddOutput(std::move(device));
   }
@@ -222,7 +222,7 @@ class PacedDeviceTest : public ::testing::Test {
 
   std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
   FakePort* port = nullptr;
-  PacedOutputDevice* paced = nullptr;
+  WriterOutput* paced = nullptr;
   std::vector<MidiResult> sentReports;  // in order
   MidiPortSet ports;
 };
@@ -241,7 +241,7 @@ TEST_F(PacedDeviceTest, ACloseWhileQueuedCutsNothingAndLaterMessagesFollow) {
   out = Open();
   ASSERT_EQ(SendAndRelease(out, request), midi_error::kNone);
   port->Release();
-  ASSERT_TRUE(paced->WaitUntilSent(kPatience));
+  ASSERT_TRUE(paced->WaitUntilIdle(kPatience));
 
   Bytes expected = expectedBlock;
   expected.insert(expected.end(), expectedCommand.begin(), expectedCommand.end());
@@ -263,7 +263,7 @@ TEST_F(PacedDeviceTest, AFailedPieceAbortsTheMessageAndItAndThoseBehindItAreRepo
   ASSERT_TRUE(port->WaitUntilHeld());
   ASSERT_EQ(SendAndRelease(out, behind), midi_error::kNone);
   port->Release();
-  ASSERT_TRUE(paced->WaitUntilSent(kPatience));
+  ASSERT_TRUE(paced->WaitUntilIdle(kPatience));
   // Four pieces went, the fifth failed, nothing after it was tried: the
   // message queued behind belonged to a sequence already broken.
   EXPECT_EQ(port->Pieces().size(), 5u);
@@ -279,7 +279,7 @@ TEST_F(PacedDeviceTest, AFailedPieceAbortsTheMessageAndItAndThoseBehindItAreRepo
   Bytes next = Sysex(6, 7);
   const Bytes expectedNext = next;
   ASSERT_EQ(SendAndRelease(out, next), midi_error::kNone);
-  ASSERT_TRUE(paced->WaitUntilSent(kPatience));
+  ASSERT_TRUE(paced->WaitUntilIdle(kPatience));
   EXPECT_EQ(port->Pieces().back().bytes, expectedNext);
   ports.Deliver();
   EXPECT_TRUE(sentReports.back().Ok());
@@ -288,7 +288,7 @@ TEST_F(PacedDeviceTest, AFailedPieceAbortsTheMessageAndItAndThoseBehindItAreRepo
 // Hands everything to a port the test keeps, so that it outlives the device.
 class ForwardingPort : public FragmentPort {
  public:
-  explicit ForwardingPort(FakePort& to) : to_(to) {}
+  ForwardingPort(FakePort& to, PaceClock& clock) : FragmentPort(clock), to_(to) {}
   MidiWriteResult Open() override { return to_.Open(); }
   void Close() override { to_.Close(); }
   MidiWriteResult SendPiece(const uint8_t* data, size_t size) override { return to_.SendPiece(data, size); }
@@ -300,7 +300,7 @@ class ForwardingPort : public FragmentPort {
 TEST(PacedDevice, GoingAwayFinishesWhatWasHandedOverFirst) {
   auto clock = std::make_shared<FakeClock>();
   FakePort port(*clock);
-  auto device = std::make_unique<PacedOutputDevice>("Paced Port", std::make_unique<ForwardingPort>(port), clock);
+  auto device = std::make_unique<WriterOutput>("Paced Port", std::make_unique<ForwardingPort>(port, *clock));
   ASSERT_EQ(device->Open(nullptr).error, midi_error::kNone);
   const Bytes block = Sysex(kFullBlock, 8);
   port.Hold();
@@ -317,6 +317,15 @@ TEST(PacedDevice, GoingAwayFinishesWhatWasHandedOverFirst) {
 
 // --- The writer's queue ----------------------------------------------------
 
+// A wire made of the test's own functions.
+struct FunctionWire : OutputWire {
+  std::function<MidiWriteResult()> open;
+  std::function<MidiWriteResult(const uint8_t*, size_t)> put;
+  MidiWriteResult Open() override { return open(); }
+  void Close() override {}
+  MidiWriteResult Put(const uint8_t* data, size_t size) override { return put(data, size); }
+};
+
 TEST(OutputWriter, AFullQueueRefusesAndAFatalErrorRefusesUntilReopened) {
   std::mutex mutex;
   std::condition_variable cv;
@@ -324,21 +333,19 @@ TEST(OutputWriter, AFullQueueRefusesAndAFatalErrorRefusesUntilReopened) {
   bool entered = false;
   int opens = 0;
   bool failFatally = false;
-  MidiOutputWriter writer(
-      {[&] {
-         ++opens;
-         return MidiWriteResult();
-       },
-       [] {},
-       [&](const uint8_t*, size_t) {
-         std::unique_lock<std::mutex> lock(mutex);
-         entered = true;
-         cv.notify_all();
-         cv.wait_for(lock, kPatience, [&] { return released; });
-         return failFatally ? MidiWriteResult::Failure(midi_error::kError, "gone", true) : MidiWriteResult();
-       },
-       nullptr},
-      1000);
+  auto wire = std::make_unique<FunctionWire>();
+  wire->open = [&] {
+    ++opens;
+    return MidiWriteResult();
+  };
+  wire->put = [&](const uint8_t*, size_t) {
+    std::unique_lock<std::mutex> lock(mutex);
+    entered = true;
+    cv.notify_all();
+    cv.wait_for(lock, kPatience, [&] { return released; });
+    return failFatally ? MidiWriteResult::Failure(midi_error::kError, "gone", true) : MidiWriteResult();
+  };
+  WriterOutput writer("Writer", std::move(wire), 1000);
   ASSERT_EQ(writer.Open(nullptr).error, midi_error::kNone);
   const Bytes big(600, 0x10);
   ASSERT_EQ(writer.Send(big.data(), big.size()).error, midi_error::kNone);
