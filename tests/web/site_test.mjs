@@ -1,0 +1,154 @@
+// The browser build in Debian's Chromium, headless: the page as a user
+// drives it, with the simulated Kilnbox. Usage:
+//   node --test site_test.mjs   (TALVERINE_SITE: the site folder;
+//   TALVERINE_SHOTS: where the screenshots go; TALVERINE_CHROMIUM: the browser)
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+import { after, afterEach, before, test } from 'node:test';
+import puppeteer from 'puppeteer-core';
+
+const site = path.resolve(process.env.TALVERINE_SITE || '../../build-web/site');
+const shots = path.resolve(process.env.TALVERINE_SHOTS || path.join(site, '..'));
+const chromium = process.env.TALVERINE_CHROMIUM || '/usr/bin/chromium';
+const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm',
+  '.png': 'image/png', '.svg': 'image/svg+xml', '.jpg': 'image/jpeg', '.htm': 'text/html', '.data': 'application/octet-stream' };
+
+let server;
+let origin;
+let browser;
+let pages = [];
+
+// Serves the site as a static host would.
+function serve() {
+  return new Promise((resolve) => {
+    server = http.createServer((req, res) => {
+      const name = decodeURIComponent(new URL(req.url, 'http://x').pathname);
+      const file = path.join(site, name.endsWith('/') ? name + 'index.html' : name);
+      if (!file.startsWith(site) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+        res.writeHead(404).end();
+        return;
+      }
+      res.writeHead(200, { 'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream' });
+      fs.createReadStream(file).pipe(res);
+    });
+    server.listen(0, '127.0.0.1', () => resolve(`http://127.0.0.1:${server.address().port}`));
+  });
+}
+
+before(async () => {
+  origin = await serve();
+  browser = await puppeteer.launch({ executablePath: chromium, headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--window-size=800,600'] });
+});
+// A page left open would keep the next one out (one tab at a time).
+afterEach(async () => {
+  for (const page of pages) await page.close();
+  pages = [];
+});
+after(async () => {
+  if (browser) await browser.close();
+  server.close();
+});
+
+// A page with a 600 x 480 client area under the menu bar, its console
+// errors and warnings collected.
+async function open(query = '', beforeDrawn = async () => {}) {
+  const page = await browser.newPage();
+  pages.push(page);
+  const problems = [];
+  page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warn') problems.push(m.text()); });
+  page.on('pageerror', (e) => problems.push(String(e)));
+  page.on('requestfailed', (r) => problems.push('failed: ' + r.url()));
+  await page.setViewport({ width: 600, height: 480 });
+  const started = Date.now();
+  await page.goto(origin + '/' + query);
+  await beforeDrawn(page);
+  await page.waitForFunction(() => document.body.dataset.drawn);
+  const menuHeight = await page.evaluate(() => document.getElementById('top').offsetHeight);
+  await page.setViewport({ width: 600, height: 480 + menuHeight });
+  await page.waitForFunction(() => document.getElementById('client').clientHeight === 480 &&
+    document.getElementById('canvas').height === 480);
+  return { page, problems, readyMs: Date.now() - started };
+}
+
+const statusText = (page, part) => page.$eval(`#status-part-${part}`, (e) => e.textContent);
+const waitForStatus = (page, part, text) => page.waitForFunction(
+  (p, t) => { const e = document.getElementById('status-part-' + p); return e && e.textContent === t; },
+  { timeout: 60000 }, part, text);
+
+async function menu(page, title, item) {
+  const [top] = await page.$$(`xpath/.//button[contains(@class,"menu-title")][normalize-space(.)="${title}"]`);
+  await top.click();
+  const [entry] = await page.$$(`xpath/.//button[contains(@class,"menu-item")][normalize-space(.)="${item}"]`);
+  await entry.click();
+}
+
+test('the page loads without a console error and draws the window', async () => {
+  // Headless Chromium refuses MIDI: without the simulator there are no
+  // ports, and the program says so as it starts, as on the desktop.
+  let box = '';
+  const { page, problems } = await open('', async (p) => {
+    const ok = await p.waitForSelector('dialog.box[open] button');
+    box = await p.$eval('dialog.box[open] .text', (e) => e.textContent);
+    await ok.click();
+  });
+  assert.equal(box, 'No MIDI input or output devices are present');
+  const titles = await page.$$eval('.menu-title', (b) => b.map((x) => x.textContent));
+  assert.deepEqual(titles, ['File', 'Options', 'Kilnbox', 'EPROM', 'Help']);
+  assert.equal(await page.$$eval('.status .part', (p) => p.length), 3);
+  // The picture of the EPROM and the label under it were drawn on the canvas.
+  const dark = await page.$eval('#canvas', (c) => {
+    const copy = document.createElement('canvas');
+    copy.width = c.width;
+    copy.height = c.height;
+    const x = copy.getContext('2d', { willReadFrequently: true });
+    x.drawImage(c, 0, 0);
+    const d = x.getImageData(0, 0, c.width, c.height).data;
+    let n = 0;
+    for (let i = 0; i < d.length; i += 4) if (d[i] < 80 && d[i + 1] < 80 && d[i + 2] < 80) ++n;
+    return n;
+  });
+  assert.ok(dark > 500, `only ${dark} dark pixels`);
+  assert.deepEqual(problems, []);
+});
+
+test('Read EPROM through the menu against the simulated Kilnbox', async () => {
+  const { page, problems, readyMs } = await open('?simulator');
+  console.log(`page ready (window drawn) in ${readyMs} ms`);
+  await menu(page, 'EPROM', 'Read EPROM');
+  await waitForStatus(page, 1, 'Received Block 1:  8192 bytes - Read OK.');
+  assert.equal(await statusText(page, 2), 'Kilnbox detected');
+  await page.screenshot({ path: path.join(shots, 'web-read-eprom.png') });
+  assert.deepEqual(problems, []);
+});
+
+test('a WAV made by sox loads through File > Load File', async () => {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'talverine-web-'));
+  const wav = path.join(dir, 'tone.wav');
+  execFileSync('sox', ['-n', '-r', '24000', '-b', '16', '-c', '1', wav, 'synth', '0.1', 'sine', '440']);
+  const { page, problems } = await open('?simulator');
+  const [chooser] = await Promise.all([page.waitForFileChooser(), menu(page, 'File', 'Load File')]);
+  await chooser.accept([wav]);
+  // The sound's trace, in the program's blue, across the top panel.
+  await page.waitForFunction(() => {
+    // Read from a copy: the page's own canvas is not made for reading.
+    const c = document.getElementById('canvas');
+    const copy = document.createElement('canvas');
+    copy.width = c.width;
+    copy.height = 180;
+    const x = copy.getContext('2d', { willReadFrequently: true });
+    x.drawImage(c, 0, 0);
+    const d = x.getImageData(0, 0, c.width, 180).data;
+    let blue = 0;
+    for (let i = 0; i < d.length; i += 4) if (d[i] < 60 && d[i + 1] < 60 && d[i + 2] > 180) ++blue;
+    return blue > 1000;
+  });
+  // A good WAV loads without a word, as on the desktop.
+  assert.deepEqual(await page.$$eval('.status .part', (p) => p.map((x) => x.textContent)), ['', '', '']);
+  assert.deepEqual(problems, []);
+  fs.rmSync(dir, { recursive: true });
+});
