@@ -152,3 +152,36 @@ test('a WAV made by sox loads through File > Load File', async () => {
   assert.deepEqual(problems, []);
   fs.rmSync(dir, { recursive: true });
 });
+
+test('a setting chosen in a dialog survives a reload of the page', async () => {
+  const { page } = await open('?simulator');
+  const chosen = async () => {
+    await menu(page, 'Options', 'EPROM Type');
+    const list = await page.waitForSelector('dialog.options[open] select');
+    return list;
+  };
+  const storedType = () => page.evaluate(() => {
+    const key = Object.keys(localStorage).find((k) => k.startsWith('talverine/config/'));
+    const line = key ? /^EPROM_type.*$/m.exec(localStorage.getItem(key)) : null;
+    return line ? line[0] : '';
+  });
+  const typeBefore = await storedType();
+  let list = await chosen();
+  const entries = await list.$$eval('option', (o) => o.map((x) => x.textContent));
+  const before = await list.evaluate((s) => s.selectedIndex);
+  const other = (before + 1) % entries.length;
+  await list.select(await list.$$eval('option', (o, i) => o[i].value, other));
+  await (await page.$('dialog.options[open] button.default')).click();
+  // Stored once the program has written its file with the new type.
+  await page.waitForFunction((before) => {
+    const key = Object.keys(localStorage).find((k) => k.startsWith('talverine/config/'));
+    const line = key ? /^EPROM_type.*$/m.exec(localStorage.getItem(key)) : null;
+    return line && line[0] !== before;
+  }, {}, typeBefore);
+  assert.notEqual(await storedType(), typeBefore);
+  await page.reload();
+  await page.waitForFunction(() => document.body.dataset.drawn);
+  list = await chosen();
+  assert.equal(await list.evaluate((s) => s.selectedIndex), other, `${entries[other]} was not kept`);
+  await (await page.$('dialog.options[open] button:not(.default)')).click();
+});
