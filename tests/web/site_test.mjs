@@ -17,10 +17,13 @@ const chromium = process.env.TALVERINE_CHROMIUM || '/usr/bin/chromium';
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm',
   '.png': 'image/png', '.svg': 'image/svg+xml', '.jpg': 'image/jpeg', '.htm': 'text/html', '.data': 'application/octet-stream' };
 
+// A test that hangs fails instead of holding up the run.
+const LIMIT = { timeout: 180000 };
+
 let server;
 let origin;
 let browser;
-let pages = [];
+let contexts = [];
 
 // Serves the site as a static host would.
 function serve() {
@@ -46,8 +49,8 @@ before(async () => {
 });
 // A page left open would keep the next one out (one tab at a time).
 afterEach(async () => {
-  for (const page of pages) await page.close();
-  pages = [];
+  for (const context of contexts) await context.close();
+  contexts = [];
 });
 after(async () => {
   if (browser) await browser.close();
@@ -55,10 +58,12 @@ after(async () => {
 });
 
 // A page with a 600 x 480 client area under the menu bar, its console
-// errors and warnings collected.
+// errors and warnings collected; each in a browser context of its own, with
+// storage of its own.
 async function open(query = '', beforeDrawn = async () => {}) {
-  const page = await browser.newPage();
-  pages.push(page);
+  const context = await browser.createBrowserContext();
+  contexts.push(context);
+  const page = await context.newPage();
   const problems = [];
   page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warn') problems.push(m.text()); });
   page.on('pageerror', (e) => problems.push(String(e)));
@@ -72,7 +77,7 @@ async function open(query = '', beforeDrawn = async () => {}) {
   await page.setViewport({ width: 600, height: 480 + menuHeight });
   await page.waitForFunction(() => document.getElementById('client').clientHeight === 480 &&
     document.getElementById('canvas').height === 480);
-  return { page, problems, readyMs: Date.now() - started };
+  return { page, problems, context, readyMs: Date.now() - started };
 }
 
 const statusText = (page, part) => page.$eval(`#status-part-${part}`, (e) => e.textContent);
@@ -87,7 +92,7 @@ async function menu(page, title, item) {
   await entry.click();
 }
 
-test('the page loads without a console error and draws the window', async () => {
+test('the page loads without a console error and draws the window', LIMIT, async () => {
   // Headless Chromium refuses MIDI: without the simulator there are no
   // ports, and the program says so as it starts, as on the desktop.
   let box = '';
@@ -116,7 +121,7 @@ test('the page loads without a console error and draws the window', async () => 
   assert.deepEqual(problems, []);
 });
 
-test('Read EPROM through the menu against the simulated Kilnbox', async () => {
+test('Read EPROM through the menu against the simulated Kilnbox', LIMIT, async () => {
   const { page, problems, readyMs } = await open('?simulator');
   console.log(`page ready (window drawn) in ${readyMs} ms`);
   await menu(page, 'EPROM', 'Read EPROM');
@@ -126,11 +131,18 @@ test('Read EPROM through the menu against the simulated Kilnbox', async () => {
   assert.deepEqual(problems, []);
 });
 
-test('a WAV made by sox loads through File > Load File', async () => {
+test('a WAV made by sox loads through File > Load File and saves as the command line converts it', LIMIT, async () => {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'talverine-web-'));
   const wav = path.join(dir, 'tone.wav');
   execFileSync('sox', ['-n', '-r', '24000', '-b', '16', '-c', '1', wav, 'synth', '0.1', 'sine', '440']);
-  const { page, problems } = await open('?simulator');
+  const { page, problems, context } = await open('?simulator');
+  const cdp = await browser.target().createCDPSession();
+  const downloads = path.join(dir, 'downloads');
+  await cdp.send('Browser.setDownloadBehavior',
+    { behavior: 'allow', downloadPath: downloads, eventsEnabled: true, browserContextId: context.id });
+  const downloaded = new Promise((resolve) => cdp.on('Browser.downloadProgress', (e) => {
+    if (e.state === 'completed') resolve();
+  }));
   const [chooser] = await Promise.all([page.waitForFileChooser(), menu(page, 'File', 'Load File')]);
   await chooser.accept([wav]);
   // The sound's trace, in the program's blue, across the top panel.
@@ -149,11 +161,25 @@ test('a WAV made by sox loads through File > Load File', async () => {
   });
   // A good WAV loads without a word, as on the desktop.
   assert.deepEqual(await page.$$eval('.status .part', (p) => p.map((x) => x.textContent)), ['', '', '']);
+
+  await menu(page, 'File', 'Save File');
+  const name = await page.waitForSelector('dialog.save[open] input[type=text]');
+  await name.evaluate((e) => { e.value = ''; });
+  await name.type('tone.bin');
+  await (await page.$('dialog.save[open] button.default')).click();
+  await downloaded;
+  const saved = fs.readFileSync(path.join(downloads, 'tone.bin'));
+  if (process.env.TALVERINE_CLI) {
+    execFileSync(process.env.TALVERINE_CLI, ['convert', wav, path.join(dir, 'cli.bin')]);
+    assert.ok(saved.equals(fs.readFileSync(path.join(dir, 'cli.bin'))), 'the saved image differs from talverine-cli\'s');
+  } else {
+    assert.equal(saved.length, 8192);
+  }
   assert.deepEqual(problems, []);
   fs.rmSync(dir, { recursive: true });
 });
 
-test('a setting chosen in a dialog survives a reload of the page', async () => {
+test('a setting chosen in a dialog survives a reload of the page', LIMIT, async () => {
   const { page } = await open('?simulator');
   const chosen = async () => {
     await menu(page, 'Options', 'EPROM Type');
