@@ -156,7 +156,6 @@ constexpr int kDialog = 6;       // a: dialog handle; b: control id; c: 0 click,
 constexpr int kFileChosen = 7;   // a: 1 chosen; b: filter index; text: the path in the file system
 constexpr int kMidiIn = 8;       // a: input index; bytes
 constexpr int kDrop = 9;         // a, b: client point; text: the paths, one a line
-constexpr int kClose = 10;       // the page is going away
 }  // namespace page_event
 
 // ---------------------------------------------------------------------------
@@ -451,7 +450,6 @@ void WebPlatform::HandlePageEvent(const PageEvent& e) {
       SendToMain(WM_DROPFILES, reinterpret_cast<WPARAM>(&dropped), 0);
       break;
     }
-    case page_event::kClose: Post(main_, WM_CLOSE, 0, 0); break;
     default: break;
   }
 }
@@ -616,9 +614,16 @@ void WebPlatform::DragAcceptFiles(HWND hWnd, bool accept) {
 bool WebPlatform::ShellOpen(HWND, const char* file) {
   std::string target = file ? file : "";
   if (target.empty()) return false;
-  // The help pages the program installed are served beside the page.
-  const std::string data = std::string(kDataFolder) + "/";
-  if (target.compare(0, data.size(), data) == 0) target = target.substr(data.size());
+  const bool address = target.rfind("http://", 0) == 0 || target.rfind("https://", 0) == 0 ||
+                       target.rfind("mailto:", 0) == 0;
+  if (!address) {
+    // The help pages the program installed are served beside the page;
+    // no other file of the program's file system is.
+    target = Resolve(target);
+    const std::string data = std::string(kDataFolder) + "/";
+    if (target.compare(0, data.size(), data) != 0) return false;
+    target = target.substr(data.size());
+  }
   return web_open_address(target.c_str()) != 0;
 }
 

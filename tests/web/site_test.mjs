@@ -211,3 +211,12 @@ test('a setting chosen in a dialog survives a reload of the page', LIMIT, async 
   assert.equal(await list.evaluate((s) => s.selectedIndex), other, `${entries[other]} was not kept`);
   await (await page.$('dialog.options[open] button:not(.default)')).click();
 });
+
+test('Help opens the help pages served beside the program, their check passed', LIMIT, async () => {
+  const { page, problems, context } = await open('?simulator');
+  const opened = context.waitForTarget((t) => t.url().endsWith('/help/help.htm'));
+  await menu(page, 'Help', 'Help');
+  await opened;
+  assert.equal(await page.$('dialog.box[open]'), null);
+  assert.deepEqual(problems, []);
+});

@@ -12,7 +12,7 @@
   const WIRE_BYTES_PER_MS = 3.125;
 
   const EVENT = { command: 1, button: 2, click: 3, resize: 4, boxAnswer: 5, dialog: 6, fileChosen: 7,
-    midiIn: 8, drop: 9, close: 10 };
+    midiIn: 8, drop: 9 };
   const ID = { ok: 1, cancel: 2, yes: 6, no: 7 };
 
   function el(tag, className, text) {
@@ -112,7 +112,6 @@
       });
       this.client.addEventListener('dragover', (ev) => { ev.preventDefault(); });
       this.client.addEventListener('drop', (ev) => { ev.preventDefault(); this.dropFiles(ev); });
-      addEventListener('pagehide', () => this.push(EVENT.close));
     }
     destroy_main() { document.getElementById('app').hidden = true; }
     client_width() { return this.client.clientWidth; }
