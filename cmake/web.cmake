@@ -20,6 +20,7 @@ include(cmake/portable.cmake)
 
 file(GLOB TALVERINE_WEB_SOURCES CONFIGURE_DEPENDS platform/web/*.cpp)
 add_executable(talverine-web ${TALVERINE_WEB_SOURCES})
+set_property(TARGET talverine-web APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/platform/web/wait_library.js)
 target_link_libraries(talverine-web PRIVATE talverine_core talverine_midi talverine_midi_sim talverine_os)
 talverine_warnings(talverine-web)
 # Asyncify lets the core's nested loops (message boxes, dialogs, waits)
@@ -29,6 +30,8 @@ target_link_options(talverine-web PRIVATE
   -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=33554432
   -sENVIRONMENT=web -sMODULARIZE=1 -sEXPORT_NAME=createTalverine -sINVOKE_RUN=0
   "-sEXPORTED_RUNTIME_METHODS=['callMain','FS']" -sFILESYSTEM=1
+  # The loop's wait for the page, which Asyncify unwinds from.
+  --js-library ${CMAKE_SOURCE_DIR}/platform/web/wait_library.js "-sASYNCIFY_IMPORTS=['web_wait_event']"
   # The help pages in the program's file system too, for their check.
   --preload-file ${CMAKE_SOURCE_DIR}/resources/help@/data/help)
 set_target_properties(talverine-web PROPERTIES OUTPUT_NAME talverine SUFFIX .js

@@ -29,7 +29,6 @@ EM_JS(void, web_dialog_show, (int handle, const char* templateJson, const char* 
 EM_JS(void, web_dialog_update, (int handle, const char* stateJson), { return Module.host.dialog_update(handle, UTF8ToString(stateJson)); });
 EM_JS(void, web_dialog_close, (int handle), { return Module.host.dialog_close(handle); });
 EM_JS(void, web_choose_file, (int save, const char* filtersJson, int filterIndex, const char* suggested), { return Module.host.choose_file(save, UTF8ToString(filtersJson), filterIndex, UTF8ToString(suggested)); });
-EM_JS(int, web_has_event, (), { return Module.host.has_event(); });
 EM_JS(char*, web_take_event, (int* ints), { var s = Module.host.take_event(ints); return s === null ? 0 : allocateUTF8(s); });
 EM_JS(void, web_take_event_bytes, (uint8_t* out), { return Module.host.take_event_bytes(out); });
 EM_JS(int, web_open_address, (const char* address), { return Module.host.open_address(UTF8ToString(address)); });

@@ -36,8 +36,9 @@ void web_dialog_update(int handle, const char* stateJson);
 void web_dialog_close(int handle);
 void web_choose_file(int save, const char* filtersJson, int filterIndex, const char* suggested);
 
-// Whether the page has queued an event.
-int web_has_event();
+// Waits, letting the browser run, until the page has queued an event or
+// `timeoutMs` have passed (wait_library.js).
+void web_wait_event(int timeoutMs);
 // The next queued event: its text (null when there is none) and, in ints,
 // its kind, four numbers and the count of its bytes, which
 // web_take_event_bytes then copies.

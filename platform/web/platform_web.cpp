@@ -14,9 +14,6 @@
 
 namespace {
 
-// How long the loop sleeps before it looks for page events again.
-constexpr uint64_t kPageEventPollMs = 4;
-
 uint64_t NowMs() {
   using namespace std::chrono;
   return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
@@ -358,18 +355,9 @@ void WebPlatform::WaitForPage() {
   for (const Timer& t : timers_) waitMs = std::min<uint64_t>(waitMs, t.due > now ? t.due - now : 0);
   if (simulator_) waitMs = std::min<uint64_t>(waitMs, simulator_->MsUntilNextPoll());
   if (invalidated_ || !queue_.empty()) waitMs = 0;
-  if (waitMs == 0 && !web_has_event()) {
-    // Still a turn for the browser, so that it paints and takes input.
-    emscripten_sleep(0);
-  }
-  // The browser runs its own events between the short sleeps; a page event
-  // ends the wait at the next one.
-  const uint64_t until = now + waitMs;
-  while (!web_has_event()) {
-    const uint64_t t = NowMs();
-    if (t >= until) break;
-    emscripten_sleep(static_cast<unsigned>(std::min<uint64_t>(until - t, kPageEventPollMs)));
-  }
+  // Even a wait of nothing lets the browser run once, so that it paints and
+  // takes input.
+  web_wait_event(static_cast<int>(waitMs));
   // Everything the page has queued meanwhile, in order.
   PageEvent e;
   int ints[6];

@@ -70,8 +70,25 @@
 
     push(kind, a = 0, b = 0, c = 0, d = 0, text = '', bytes = null) {
       this.events.push({ kind, a, b, c, d, text, bytes });
+      this.wake();
     }
-    has_event() { return this.events.length > 0 ? 1 : 0; }
+    // The program waits here for the next event or the end of `ms`.
+    waitEvent(ms, wakeUp) {
+      if (this.events.length > 0 && ms > 0) ms = 0;
+      let timer = null;
+      const done = () => {
+        if (this.waiting !== done) return;
+        this.waiting = null;
+        clearTimeout(timer);
+        wakeUp();
+      };
+      this.waiting = done;
+      timer = setTimeout(done, ms);
+    }
+    wake() {
+      // Not from inside the push itself: the program may be the caller.
+      if (this.waiting) queueMicrotask(() => { if (this.waiting) this.waiting(); });
+    }
     take_event(ints) {
       const e = this.events.shift();
       if (!e) return null;
