@@ -85,6 +85,21 @@ const waitForStatus = (page, part, text) => page.waitForFunction(
   (p, t) => { const e = document.getElementById('status-part-' + p); return e && e.textContent === t; },
   { timeout: 60000 }, part, text);
 
+// The sound's trace, in the program's blue, across the top panel.
+const traceDrawn = (page) => page.waitForFunction(() => {
+  // Read from a copy: the page's own canvas is not made for reading.
+  const c = document.getElementById('canvas');
+  const copy = document.createElement('canvas');
+  copy.width = c.width;
+  copy.height = 180;
+  const x = copy.getContext('2d', { willReadFrequently: true });
+  x.drawImage(c, 0, 0);
+  const d = x.getImageData(0, 0, c.width, 180).data;
+  let blue = 0;
+  for (let i = 0; i < d.length; i += 4) if (d[i] < 60 && d[i + 1] < 60 && d[i + 2] > 180) ++blue;
+  return blue > 1000;
+});
+
 async function menu(page, title, item) {
   const [top] = await page.$$(`xpath/.//button[contains(@class,"menu-title")][normalize-space(.)="${title}"]`);
   await top.click();
@@ -145,20 +160,7 @@ test('a WAV made by sox loads through File > Load File and saves as the command 
   }));
   const [chooser] = await Promise.all([page.waitForFileChooser(), menu(page, 'File', 'Load File')]);
   await chooser.accept([wav]);
-  // The sound's trace, in the program's blue, across the top panel.
-  await page.waitForFunction(() => {
-    // Read from a copy: the page's own canvas is not made for reading.
-    const c = document.getElementById('canvas');
-    const copy = document.createElement('canvas');
-    copy.width = c.width;
-    copy.height = 180;
-    const x = copy.getContext('2d', { willReadFrequently: true });
-    x.drawImage(c, 0, 0);
-    const d = x.getImageData(0, 0, c.width, 180).data;
-    let blue = 0;
-    for (let i = 0; i < d.length; i += 4) if (d[i] < 60 && d[i + 1] < 60 && d[i + 2] > 180) ++blue;
-    return blue > 1000;
-  });
+  await traceDrawn(page);
   // A good WAV loads without a word, as on the desktop.
   assert.deepEqual(await page.$$eval('.status .part', (p) => p.map((x) => x.textContent)), ['', '', '']);
 
@@ -219,4 +221,20 @@ test('Help opens the help pages served beside the program, their check passed', 
   await opened;
   assert.equal(await page.$('dialog.box[open]'), null);
   assert.deepEqual(problems, []);
+});
+
+test('a WAV dropped on the window loads into the sound under the drop point', LIMIT, async () => {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'talverine-web-'));
+  const wav = path.join(dir, 'dropped.wav');
+  execFileSync('sox', ['-n', '-r', '24000', '-b', '16', '-c', '1', wav, 'synth', '0.1', 'sine', '440']);
+  const { page, problems } = await open('?simulator');
+  const box = await (await page.$('#canvas')).boundingBox();
+  const at = { x: box.x + 300, y: box.y + 100 };
+  const data = { items: [], files: [wav], dragOperationsMask: 1 };
+  const cdp = await page.createCDPSession();
+  for (const type of ['dragEnter', 'dragOver', 'drop'])
+    await cdp.send('Input.dispatchDragEvent', { type, x: at.x, y: at.y, data });
+  await traceDrawn(page);
+  assert.deepEqual(problems, []);
+  fs.rmSync(dir, { recursive: true });
 });

@@ -198,6 +198,9 @@
     menuKey(ev) {
       if (document.querySelector('dialog[open]')) return;
       const key = ev.key.toLowerCase();
+      // F10 opens the first menu, as on the desktop (the browser may keep
+      // some Alt+letter keys for itself).
+      if (ev.key === 'F10' && !this.openEntry) { ev.preventDefault(); this.openMenu(this.menus[0], true); return; }
       if (ev.altKey && !this.openEntry) {
         const entry = this.menus.find((m) => m.key === key);
         if (entry) { ev.preventDefault(); this.openMenu(entry, true); }
