@@ -3,7 +3,7 @@
 //   node --test site_test.mjs   (TALVERINE_SITE: the site folder;
 //   TALVERINE_SHOTS: where the screenshots go; TALVERINE_CHROMIUM: the browser)
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
+import { execFileSync, spawn } from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
@@ -237,4 +237,75 @@ test('a WAV dropped on the window loads into the sound under the drop point', LI
   await traceDrawn(page);
   assert.deepEqual(problems, []);
   fs.rmSync(dir, { recursive: true });
+});
+
+// A Web MIDI access of two ports wired to a kilnbox-sim process over its
+// pseudo-terminal, so that the page's own MIDI code runs.
+async function wireWebMidiToKilnboxSim(page, simulator, socketFile) {
+  const sim = spawn(simulator, ['--speed', '50', '--socket', socketFile, '--exit-on-close'],
+    { stdio: ['ignore', 'pipe', 'inherit'] });
+  const pty = await new Promise((resolve, reject) => {
+    let out = '';
+    sim.stdout.on('data', (chunk) => {
+      out += chunk;
+      if (out.includes('\n')) resolve(out.split('\n')[0].trim());
+    });
+    sim.on('exit', () => reject(new Error('kilnbox-sim ended: ' + out)));
+  });
+  execFileSync('stty', ['-F', pty, 'raw', '-echo']);
+  const toDevice = fs.openSync(pty, 'w');
+  const fromDevice = spawn('cat', [pty], { stdio: ['ignore', 'pipe', 'inherit'] });
+  await page.exposeFunction('toKilnbox', (bytes) => { fs.writeSync(toDevice, Buffer.from(bytes)); });
+  fromDevice.stdout.on('data', (chunk) => {
+    page.evaluate((bytes) => window.fromKilnbox(bytes), [...chunk]).catch(() => {});
+  });
+  await page.evaluateOnNewDocument(() => {
+    const input = { name: 'Kilnbox over the wire In', onmidimessage: null, open: async () => {} };
+    const output = { name: 'Kilnbox over the wire Out', open: async () => {},
+      send: (data) => { window.toKilnbox([...data]); } };
+    window.fromKilnbox = (bytes) => { if (input.onmidimessage) input.onmidimessage({ data: new Uint8Array(bytes) }); };
+    navigator.requestMIDIAccess = async () => ({ inputs: new Map([['in', input]]), outputs: new Map([['out', output]]) });
+  });
+  return () => {
+    fromDevice.kill();
+    fs.closeSync(toDevice);
+    sim.kill();
+  };
+}
+
+test('Read EPROM through the page\'s Web MIDI code against kilnbox-sim, the image saved whole', LIMIT, async (t) => {
+  if (!process.env.TALVERINE_KILNBOX_SIM) { t.skip('TALVERINE_KILNBOX_SIM names no kilnbox-sim'); return; }
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'talverine-web-'));
+  const eprom = Buffer.alloc(8192);
+  for (let i = 0; i < eprom.length; ++i) eprom[i] = (i * 7 + (i >> 8)) & 0xff;
+  fs.writeFileSync(path.join(dir, 'socket.bin'), eprom);
+  const context = await browser.createBrowserContext();
+  contexts.push(context);
+  const page = await context.newPage();
+  const problems = [];
+  page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warn') problems.push(m.text()); });
+  const unwire = await wireWebMidiToKilnboxSim(page, process.env.TALVERINE_KILNBOX_SIM, path.join(dir, 'socket.bin'));
+  try {
+    const cdp = await browser.target().createCDPSession();
+    const downloads = path.join(dir, 'downloads');
+    await cdp.send('Browser.setDownloadBehavior',
+      { behavior: 'allow', downloadPath: downloads, eventsEnabled: true, browserContextId: context.id });
+    const downloaded = new Promise((resolve) => cdp.on('Browser.downloadProgress', (e) => {
+      if (e.state === 'completed') resolve();
+    }));
+    await page.goto(origin + '/');
+    await page.waitForFunction(() => document.body.dataset.drawn);
+    await menu(page, 'EPROM', 'Read EPROM');
+    await waitForStatus(page, 1, 'Received Block 1:  8192 bytes - Read OK.');
+    await menu(page, 'File', 'Save File');
+    const name = await page.waitForSelector('dialog.save[open] input[type=text]');
+    await name.evaluate((e) => { e.value = ''; });
+    await name.type('read.bin');
+    await (await page.$('dialog.save[open] button.default')).click();
+    await downloaded;
+    assert.ok(fs.readFileSync(path.join(downloads, 'read.bin')).equals(eprom), 'the image read differs from the EPROM');
+    assert.deepEqual(problems, []);
+  } finally {
+    unwire();
+  }
 });
