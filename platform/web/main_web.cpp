@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/web/page_calls.h"
 #include "platform/web/platform_web.h"
 #include "shell/core_session.h"
 #include "shell/main_window.h"
@@ -35,5 +36,6 @@ int main(int argc, char** argv) {
     code = TalverineMain(core, nullptr, {});
   }
   plat::Install(previous);
+  web_program_ended();
   return code;
 }

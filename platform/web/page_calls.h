@@ -45,6 +45,9 @@ void web_wait_event(int timeoutMs);
 char* web_take_event(int* ints);
 void web_take_event_bytes(uint8_t* out);
 
+// The program has ended (File > Exit): the page says so.
+void web_program_ended();
+
 // The browser around the page.
 int web_open_address(const char* address);
 int web_play_sound(const uint8_t* wav, int size);

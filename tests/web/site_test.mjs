@@ -18,7 +18,7 @@ const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/cs
   '.png': 'image/png', '.svg': 'image/svg+xml', '.jpg': 'image/jpeg', '.htm': 'text/html', '.data': 'application/octet-stream' };
 
 // A test that hangs fails instead of holding up the run.
-const LIMIT = { timeout: 180000 };
+const LIMIT = { timeout: Number(process.env.TALVERINE_TEST_LIMIT_MS || 180000) };
 
 let server;
 let origin;
@@ -308,4 +308,15 @@ test('Read EPROM through the page\'s Web MIDI code against kilnbox-sim, the imag
   } finally {
     unwire();
   }
+});
+
+test('a second tab says the program is open, and File > Exit ends the first one', LIMIT, async () => {
+  const { page, context } = await open('?simulator');
+  const second = await context.newPage();
+  await second.goto(origin + '/?simulator');
+  await second.waitForSelector('#already-open:not([hidden])');
+  assert.equal(await second.$eval('#app', (e) => e.hidden), true);
+  await page.bringToFront();
+  await menu(page, 'File', 'Exit');
+  await page.waitForSelector('#ended:not([hidden])');
 });

@@ -131,6 +131,10 @@
       this.client.addEventListener('drop', (ev) => { ev.preventDefault(); this.dropFiles(ev); });
     }
     destroy_main() { document.getElementById('app').hidden = true; }
+    program_ended() {
+      document.getElementById('app').hidden = true;
+      document.getElementById('ended').hidden = false;
+    }
     client_width() { return this.client.clientWidth; }
     client_height() { return this.client.clientHeight; }
     // The canvas's pixels follow the client area's size and the screen's
