@@ -153,6 +153,7 @@ constexpr int kDialog = 6;       // a: dialog handle; b: control id; c: 0 click,
 constexpr int kFileChosen = 7;   // a: 1 chosen; b: filter index; text: the path in the file system
 constexpr int kMidiIn = 8;       // a: input index; bytes
 constexpr int kDrop = 9;         // a, b: client point; text: the paths, one a line
+constexpr int kMidiSent = 10;    // a: output index; b: 1 sent, 0 refused; text: the browser's words
 }  // namespace page_event
 
 // ---------------------------------------------------------------------------
@@ -209,27 +210,28 @@ class WebMidiInput : public MidiInputDevice {
 
 class WebMidiOutput : public MidiOutputDevice {
  public:
-  WebMidiOutput(int index, std::string name) : index_(index), name_(std::move(name)) {}
+  WebMidiOutput(WebPlatform& platform, int index, std::string name)
+      : platform_(platform), index_(index), name_(std::move(name)) {}
   std::string Name() const override { return name_; }
   MidiResult Open(SentReport report) override {
     if (!web_midi_open_output(index_)) return {midi_error::kAllocated, "The port could not be opened."};
-    report_ = std::move(report);
+    platform_.webOutputs_[index_] = std::move(report);
     return {};
   }
+  // Messages handed over before still report when they have left.
   void Close() override { web_midi_close_output(index_); }
-  // The browser paces the bytes at the wire's rate by the timestamps the
-  // page gives each message; once handed to it, a message has left us.
+  // The page times each message to start once the one before has left the
+  // wire, and tells (a page event) when its last byte has.
   MidiResult Send(const uint8_t* data, size_t size) override {
     if (!web_midi_send(index_, data, static_cast<int>(size)))
       return {midi_error::kNotReady, "The browser refused the message."};
-    if (report_) report_(MidiResult{});
     return {};
   }
 
  private:
+  WebPlatform& platform_;
   int index_;
   std::string name_;
-  SentReport report_;
 };
 
 // ---------------------------------------------------------------------------
@@ -267,7 +269,7 @@ void WebPlatform::RegisterWebMidiPorts() {
   }
   for (int i = 0, n = web_midi_output_count(); i < n; ++i) {
     char* name = web_midi_output_name(i);
-    midi_->AddOutput(std::make_unique<WebMidiOutput>(i, name ? name : ""));
+    midi_->AddOutput(std::make_unique<WebMidiOutput>(*this, i, name ? name : ""));
     std::free(name);
   }
 }
@@ -421,6 +423,12 @@ void WebPlatform::HandlePageEvent(const PageEvent& e) {
     case page_event::kMidiIn: {
       auto it = webInputs_.find(e.a);
       if (it != webInputs_.end() && it->second) it->second(e.bytes.data(), e.bytes.size());
+      break;
+    }
+    case page_event::kMidiSent: {
+      auto it = webOutputs_.find(e.a);
+      if (it == webOutputs_.end() || !it->second) break;
+      it->second(e.b ? MidiResult{} : MidiResult{midi_error::kError, e.text});
       break;
     }
     case page_event::kDrop: {

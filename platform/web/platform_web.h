@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -141,5 +142,9 @@ class WebPlatform : public WindowSystem, public os::SystemServices {
   DialogRun* dialog_ = nullptr;  // the innermost open option dialog
   // Web MIDI inputs by the page's index, while open.
   std::map<int, MidiByteSink> webInputs_;
+  // Web MIDI outputs by the page's index, while open: told when each
+  // message has left the wire.
+  std::map<int, std::function<void(const MidiResult&)>> webOutputs_;
   friend class WebMidiInput;
+  friend class WebMidiOutput;
 };

@@ -12,7 +12,7 @@
   const WIRE_BYTES_PER_MS = 3.125;
 
   const EVENT = { command: 1, button: 2, click: 3, resize: 4, boxAnswer: 5, dialog: 6, fileChosen: 7,
-    midiIn: 8, drop: 9 };
+    midiIn: 8, drop: 9, midiSent: 10 };
   const ID = { ok: 1, cancel: 2, yes: 6, no: 7 };
 
   function el(tag, className, text) {
@@ -699,17 +699,20 @@
     midi_send(i, ptr, size) {
       const port = this.midiOutputs[i];
       if (!port) return 0;
-      // Each message timed to start when the one before has left the wire.
+      // Each message timed to start when the one before has left the wire;
+      // the program hears when its last byte has.
       const now = performance.now();
       const start = Math.max(now, this.outputFree[i] || 0);
-      this.outputFree[i] = start + size / WIRE_BYTES_PER_MS;
+      const end = start + size / WIRE_BYTES_PER_MS;
       try {
         port.send(this.module.HEAPU8.slice(ptr, ptr + size), start);
-        return 1;
       } catch (err) {
         console.warn('talverine: ' + port.name + ': ' + err);
         return 0;
       }
+      this.outputFree[i] = end;
+      setTimeout(() => this.push(EVENT.midiSent, i, 1), Math.max(0, end - now));
+      return 1;
     }
   }
 
