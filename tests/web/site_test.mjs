@@ -100,6 +100,26 @@ const traceDrawn = (page) => page.waitForFunction(() => {
   return blue > 1000;
 });
 
+// Downloads of `context` go to `folder`; `complete` resolves once the next
+// one is.
+async function nextDownload(context, folder) {
+  const cdp = await browser.target().createCDPSession();
+  await cdp.send('Browser.setDownloadBehavior',
+    { behavior: 'allow', downloadPath: folder, eventsEnabled: true, browserContextId: context.id });
+  return { complete: new Promise((resolve) => cdp.on('Browser.downloadProgress', (e) => {
+    if (e.state === 'completed') resolve();
+  })) };
+}
+
+// Saves the image through File > Save File as `name`.
+async function saveAs(page, name) {
+  await menu(page, 'File', 'Save File');
+  const field = await page.waitForSelector('dialog.save[open] input[type=text]');
+  await field.evaluate((e) => { e.value = ''; });
+  await field.type(name);
+  await (await page.$('dialog.save[open] button.default')).click();
+}
+
 async function menu(page, title, item) {
   const [top] = await page.$$(`xpath/.//button[contains(@class,"menu-title")][normalize-space(.)="${title}"]`);
   await top.click();
@@ -151,25 +171,16 @@ test('a WAV made by sox loads through File > Load File and saves as the command 
   const wav = path.join(dir, 'tone.wav');
   execFileSync('sox', ['-n', '-r', '24000', '-b', '16', '-c', '1', wav, 'synth', '0.1', 'sine', '440']);
   const { page, problems, context } = await open('?simulator');
-  const cdp = await browser.target().createCDPSession();
   const downloads = path.join(dir, 'downloads');
-  await cdp.send('Browser.setDownloadBehavior',
-    { behavior: 'allow', downloadPath: downloads, eventsEnabled: true, browserContextId: context.id });
-  const downloaded = new Promise((resolve) => cdp.on('Browser.downloadProgress', (e) => {
-    if (e.state === 'completed') resolve();
-  }));
+  const download = await nextDownload(context, downloads);
   const [chooser] = await Promise.all([page.waitForFileChooser(), menu(page, 'File', 'Load File')]);
   await chooser.accept([wav]);
   await traceDrawn(page);
   // A good WAV loads without a word, as on the desktop.
   assert.deepEqual(await page.$$eval('.status .part', (p) => p.map((x) => x.textContent)), ['', '', '']);
 
-  await menu(page, 'File', 'Save File');
-  const name = await page.waitForSelector('dialog.save[open] input[type=text]');
-  await name.evaluate((e) => { e.value = ''; });
-  await name.type('tone.bin');
-  await (await page.$('dialog.save[open] button.default')).click();
-  await downloaded;
+  await saveAs(page, 'tone.bin');
+  await download.complete;
   const saved = fs.readFileSync(path.join(downloads, 'tone.bin'));
   if (process.env.TALVERINE_CLI) {
     execFileSync(process.env.TALVERINE_CLI, ['convert', wav, path.join(dir, 'cli.bin')]);
@@ -286,23 +297,14 @@ test('Read EPROM through the page\'s Web MIDI code against kilnbox-sim, the imag
   page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warn') problems.push(m.text()); });
   const unwire = await wireWebMidiToKilnboxSim(page, process.env.TALVERINE_KILNBOX_SIM, path.join(dir, 'socket.bin'));
   try {
-    const cdp = await browser.target().createCDPSession();
     const downloads = path.join(dir, 'downloads');
-    await cdp.send('Browser.setDownloadBehavior',
-      { behavior: 'allow', downloadPath: downloads, eventsEnabled: true, browserContextId: context.id });
-    const downloaded = new Promise((resolve) => cdp.on('Browser.downloadProgress', (e) => {
-      if (e.state === 'completed') resolve();
-    }));
+    const download = await nextDownload(context, downloads);
     await page.goto(origin + '/');
     await page.waitForFunction(() => document.body.dataset.drawn);
     await menu(page, 'EPROM', 'Read EPROM');
     await waitForStatus(page, 1, 'Received Block 1:  8192 bytes - Read OK.');
-    await menu(page, 'File', 'Save File');
-    const name = await page.waitForSelector('dialog.save[open] input[type=text]');
-    await name.evaluate((e) => { e.value = ''; });
-    await name.type('read.bin');
-    await (await page.$('dialog.save[open] button.default')).click();
-    await downloaded;
+    await saveAs(page, 'read.bin');
+    await download.complete;
     assert.ok(fs.readFileSync(path.join(downloads, 'read.bin')).equals(eprom), 'the image read differs from the EPROM');
     assert.deepEqual(problems, []);
   } finally {
