@@ -31,6 +31,8 @@ EM_JS(void, web_dialog_close, (int handle), { return Module.host.dialog_close(ha
 EM_JS(void, web_choose_file, (int save, const char* filtersJson, int filterIndex, const char* suggested), { return Module.host.choose_file(save, UTF8ToString(filtersJson), filterIndex, UTF8ToString(suggested)); });
 EM_JS(char*, web_take_event, (int* ints), { var s = Module.host.take_event(ints); return s === null ? 0 : allocateUTF8(s); });
 EM_JS(void, web_take_event_bytes, (uint8_t* out), { return Module.host.take_event_bytes(out); });
+EM_JS(void, web_sim_panel, (const char* setupJson), { return Module.host.sim_panel(UTF8ToString(setupJson)); });
+EM_JS(void, web_sim_show, (const char* display, const char* socket, int eprom), { return Module.host.sim_show(UTF8ToString(display), UTF8ToString(socket), eprom); });
 EM_JS(void, web_program_ended, (), { return Module.host.program_ended(); });
 EM_JS(int, web_open_address, (const char* address), { return Module.host.open_address(UTF8ToString(address)); });
 EM_JS(int, web_play_sound, (const uint8_t* wav, int size), { return Module.host.play_sound(wav, size); });

@@ -45,6 +45,11 @@ void web_wait_event(int timeoutMs);
 char* web_take_event(int* ints);
 void web_take_event_bytes(uint8_t* out);
 
+// The simulated Kilnbox's panel: its buttons and type list (JSON), then
+// what it shows, refreshed as it changes.
+void web_sim_panel(const char* setupJson);
+void web_sim_show(const char* display, const char* socket, int eprom);
+
 // The program has ended (File > Exit): the page says so.
 void web_program_ended();
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/midi/sim/sim_port.h"
+#include "platform/midi/sim/sim_view.h"
 #include "platform/web/page_calls.h"
 #include "resources/dialog_templates.h"
 #include "resources/menu.h"
@@ -153,6 +154,7 @@ constexpr int kDialog = 6;       // a: dialog handle; b: control id; c: 0 click,
 constexpr int kFileChosen = 7;   // a: 1 chosen; b: filter index; text: the path in the file system
 constexpr int kMidiIn = 8;       // a: input index; bytes
 constexpr int kDrop = 9;         // a, b: client point; text: the paths, one a line
+constexpr int kSimAction = 11;   // a: index into simview::kButtons; b: type; text: an image file's path
 constexpr int kMidiSent = 10;    // a: output index; b: 1 sent, 0 refused; text: the browser's words
 }  // namespace page_event
 
@@ -253,12 +255,37 @@ WebPlatform::WebPlatform() : midi_(std::make_unique<MidiPortSet>()), canvas_(std
   SetDataDirectory(kDataFolder);
 }
 
-WebPlatform::~WebPlatform() { midi_.reset(); }
+WebPlatform::~WebPlatform() {
+  simView_.reset();
+  midi_.reset();
+}
 
 void WebPlatform::StartSimulator() {
   if (simulator_) return;
   simulator_ = std::make_shared<simport::KilnboxLink>(simport::SteadyClock());
   simport::RegisterPorts(*midi_, simulator_);
+  simView_ = std::make_unique<simview::SimulatorView>(simulator_);
+  std::string setup = "{\"title\":" + Json(simview::kTitle) + ",\"typeLabel\":" + Json(simview::kTypeListLabel) +
+                      ",\"defaultType\":" + std::to_string(simview::DefaultType()) + ",\"types\":[";
+  const std::vector<std::string> types = simview::TypeNames();
+  for (size_t i = 0; i < types.size(); ++i) setup += (i ? "," : "") + Json(types[i]);
+  setup += "],\"buttons\":[";
+  for (size_t i = 0; i < std::size(simview::kButtons); ++i) {
+    const simview::Button& b = simview::kButtons[i];
+    setup += std::string(i ? "," : "") + "{\"label\":" + Json(b.label) + ",\"row\":" + std::to_string(b.row) +
+             ",\"column\":" + std::to_string(b.column) + ",\"asksForFile\":" + (b.asksForFile ? "true" : "false") +
+             ",\"needsEprom\":" + (b.needsEprom ? "true" : "false") + "}";
+  }
+  web_sim_panel((setup + "]}").c_str());
+  ShowSimulator(true);
+}
+
+void WebPlatform::ShowSimulator(bool now) {
+  const uint64_t t = NowMs();
+  if (!simView_ || (!now && t < simShownAt_ + simview::kRefreshMs)) return;
+  simShownAt_ = t;
+  const simview::State state = simView_->Read();
+  web_sim_show(state.display.c_str(), state.socket.c_str(), state.eprom ? 1 : 0);
 }
 
 void WebPlatform::RegisterWebMidiPorts() {
@@ -315,6 +342,7 @@ void WebPlatform::PumpOnce() {
   if (DispatchPosted()) return;
   FireDueTimers();
   if (simulator_) simulator_->Poll();
+  ShowSimulator(false);
   if (midi_->HasPendingInput()) midi_->Deliver();
   if (!queue_.empty()) return;
   PaintIfNeeded();
@@ -356,6 +384,7 @@ void WebPlatform::WaitForPage() {
   const uint64_t now = NowMs();
   for (const Timer& t : timers_) waitMs = std::min<uint64_t>(waitMs, t.due > now ? t.due - now : 0);
   if (simulator_) waitMs = std::min<uint64_t>(waitMs, simulator_->MsUntilNextPoll());
+  if (simView_) waitMs = std::min<uint64_t>(waitMs, simShownAt_ + simview::kRefreshMs - std::min(now, simShownAt_ + simview::kRefreshMs));
   if (invalidated_ || !queue_.empty()) waitMs = 0;
   // Even a wait of nothing lets the browser run once, so that it paints and
   // takes input.
@@ -423,6 +452,13 @@ void WebPlatform::HandlePageEvent(const PageEvent& e) {
     case page_event::kMidiIn: {
       auto it = webInputs_.find(e.a);
       if (it != webInputs_.end() && it->second) it->second(e.bytes.data(), e.bytes.size());
+      break;
+    }
+    case page_event::kSimAction: {
+      if (!simView_ || e.a < 0 || e.a >= static_cast<int>(std::size(simview::kButtons))) break;
+      const std::string error = simView_->Do(simview::kButtons[e.a].action, e.b, e.text);
+      if (!error.empty()) ShowMessage(nullptr, error.c_str(), simview::kTitle, MB_OK | MB_ICONWARNING);
+      ShowSimulator(true);
       break;
     }
     case page_event::kMidiSent: {

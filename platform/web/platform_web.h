@@ -33,6 +33,9 @@
 namespace simport {
 class KilnboxLink;
 }
+namespace simview {
+class SimulatorView;
+}
 
 class WebPlatform : public WindowSystem, public os::SystemServices {
  public:
@@ -116,6 +119,10 @@ class WebPlatform : public WindowSystem, public os::SystemServices {
 
   std::unique_ptr<MidiPortSet> midi_;
   std::shared_ptr<simport::KilnboxLink> simulator_;
+  // The simulator's panel in the page, refreshed from the loop.
+  std::unique_ptr<simview::SimulatorView> simView_;
+  uint64_t simShownAt_ = 0;
+  void ShowSimulator(bool now);
   std::unique_ptr<WebCanvas> canvas_;
   std::map<HWND, Kind> handles_;
   uintptr_t nextHandle_ = 0;

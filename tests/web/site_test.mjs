@@ -159,6 +159,12 @@ test('the page loads without a console error and draws the window', LIMIT, async
 test('Read EPROM through the menu against the simulated Kilnbox', LIMIT, async () => {
   const { page, problems, readyMs } = await open('?simulator');
   console.log(`page ready (window drawn) in ${readyMs} ms`);
+  // A blank EPROM in the socket, through the simulator's panel.
+  await page.click('.sim-toggle');
+  const [insert] = await page.$$('xpath/.//dialog[contains(@class,"sim-panel")]//button[.="Insert Blank"]');
+  await insert.click();
+  await page.waitForFunction(() => /^Socket: 2764/.test(document.querySelector('.sim-socket').textContent));
+  await page.click('.sim-toggle');
   await menu(page, 'EPROM', 'Read EPROM');
   await waitForStatus(page, 1, 'Received Block 1:  8192 bytes - Read OK.');
   assert.equal(await statusText(page, 2), 'Kilnbox detected');

@@ -12,7 +12,7 @@
   const WIRE_BYTES_PER_MS = 3.125;
 
   const EVENT = { command: 1, button: 2, click: 3, resize: 4, boxAnswer: 5, dialog: 6, fileChosen: 7,
-    midiIn: 8, drop: 9, midiSent: 10 };
+    midiIn: 8, drop: 9, midiSent: 10, simAction: 11 };
   const ID = { ok: 1, cancel: 2, yes: 6, no: 7 };
 
   function el(tag, className, text) {
@@ -131,6 +131,52 @@
       this.client.addEventListener('drop', (ev) => { ev.preventDefault(); this.dropFiles(ev); });
     }
     destroy_main() { document.getElementById('app').hidden = true; }
+    // The simulated Kilnbox's panel, a window of its own over the page that
+    // the button beside the menus shows and hides.
+    sim_panel(setupJson) {
+      const setup = JSON.parse(setupJson);
+      const panel = el('dialog', 'sim-panel');
+      panel.setAttribute('aria-label', setup.title);
+      panel.appendChild(el('div', 'caption', setup.title));
+      this.simDisplay = el('pre', 'sim-display');
+      this.simSocket = el('pre', 'sim-socket');
+      const typeLabel = el('label', null, setup.typeLabel + ' ');
+      const types = el('select');
+      setup.types.forEach((t) => types.appendChild(el('option', null, t)));
+      types.selectedIndex = setup.defaultType;
+      typeLabel.appendChild(types);
+      const grid = el('div', 'sim-buttons');
+      this.simButtons = setup.buttons.map((b, index) => {
+        const button = el('button', null, b.label);
+        button.style.gridRow = String(b.row + 1);
+        button.style.gridColumn = String(b.column + 1);
+        button.addEventListener('click', async () => {
+          if (!b.asksForFile) { this.push(EVENT.simAction, index, types.selectedIndex); return; }
+          const input = el('input');
+          input.type = 'file';
+          input.accept = '.bin,.rom';
+          input.addEventListener('change', async () => {
+            const path = input.files[0] && await this.copyIn(input.files[0]);
+            if (path) this.push(EVENT.simAction, index, types.selectedIndex, 0, 0, path);
+          });
+          input.click();
+        });
+        grid.appendChild(button);
+        return { button, needsEprom: b.needsEprom };
+      });
+      const row = el('div', 'sim-row');
+      row.append(typeLabel, grid);
+      panel.append(this.simDisplay, this.simSocket, row);
+      document.body.appendChild(panel);
+      const toggle = el('button', 'sim-toggle', setup.title);
+      toggle.addEventListener('click', () => (panel.open ? panel.close() : panel.show()));
+      document.getElementById('top').insertBefore(toggle, document.getElementById('midi-note'));
+    }
+    sim_show(display, socket, eprom) {
+      if (this.simDisplay.textContent !== display) this.simDisplay.textContent = display;
+      if (this.simSocket.textContent !== socket) this.simSocket.textContent = socket;
+      for (const b of this.simButtons) b.button.disabled = b.needsEprom && !eprom;
+    }
     program_ended() {
       document.getElementById('app').hidden = true;
       document.getElementById('ended').hidden = false;
