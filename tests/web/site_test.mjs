@@ -290,7 +290,7 @@ async function wireWebMidiToKilnboxSim(page, simulator, socketFile) {
   };
 }
 
-test('Read EPROM through the page\'s Web MIDI code against kilnbox-sim, the image saved whole', LIMIT, async (t) => {
+test('Read and Verify EPROM through the page\'s Web MIDI code against kilnbox-sim, the image saved whole', LIMIT, async (t) => {
   if (!process.env.TALVERINE_KILNBOX_SIM) { t.skip('TALVERINE_KILNBOX_SIM names no kilnbox-sim'); return; }
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'talverine-web-'));
   const eprom = Buffer.alloc(8192);
@@ -312,6 +312,9 @@ test('Read EPROM through the page\'s Web MIDI code against kilnbox-sim, the imag
     await saveAs(page, 'read.bin');
     await download.complete;
     assert.ok(fs.readFileSync(path.join(downloads, 'read.bin')).equals(eprom), 'the image read differs from the EPROM');
+    // The image verifies against the EPROM it came from.
+    await menu(page, 'EPROM', 'Verify EPROM');
+    await waitForStatus(page, 1, 'Received Block 1:  8192 bytes - Verify OK.');
     assert.deepEqual(problems, []);
   } finally {
     unwire();
