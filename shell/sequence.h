@@ -15,6 +15,14 @@
 #include <exception>
 #include <utility>
 
+// WebAssembly without tail calls (which Asyncify, the browser build's way to
+// wait, can't take) has no symmetric transfer: there a sequence hands over
+// to the next by an ordinary call, one stack frame deeper each time. The
+// depth stays that of the sequences awaiting each other.
+#if defined(__wasm__)
+#define SEQUENCE_RESUMES_BY_CALL 1
+#endif
+
 // What a sequence ends in.
 template <typename T>
 struct SequenceResult {
@@ -39,10 +47,17 @@ class [[nodiscard]] Sequence {
     auto final_suspend() noexcept {
       struct ResumeAwaiting {
         bool await_ready() noexcept { return false; }
+#ifdef SEQUENCE_RESUMES_BY_CALL
+        void await_suspend(Handle done) noexcept {
+          // Nothing of this frame is touched after the resume.
+          if (std::coroutine_handle<> next = done.promise().continuation) next.resume();
+        }
+#else
         std::coroutine_handle<> await_suspend(Handle done) noexcept {
           const std::coroutine_handle<> next = done.promise().continuation;
           return next ? next : std::noop_coroutine();
         }
+#endif
         void await_resume() noexcept {}
       };
       return ResumeAwaiting{};
@@ -80,10 +95,17 @@ class [[nodiscard]] Sequence {
 
   // Awaiting a sequence runs it, then resumes the one awaiting it.
   bool await_ready() const noexcept { return false; }
+#ifdef SEQUENCE_RESUMES_BY_CALL
+  void await_suspend(std::coroutine_handle<> awaiting) noexcept {
+    handle_.promise().continuation = awaiting;
+    handle_.resume();
+  }
+#else
   std::coroutine_handle<> await_suspend(std::coroutine_handle<> awaiting) noexcept {
     handle_.promise().continuation = awaiting;
     return handle_;
   }
+#endif
   T await_resume() { return handle_.promise().Take(); }
 
  private:
