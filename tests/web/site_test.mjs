@@ -411,3 +411,86 @@ test('Program and Verify EPROM through the page\'s Web MIDI code, sending what t
     cliSends(dir, 'program', ['program', '--load', wav, '--yes', '--no-check', '--no-verify']).afterDetection);
   fs.rmSync(dir, { recursive: true });
 });
+
+// The long edges of a picture (`url`, a PNG) outside the rectangles
+// `covered`: runs of at least `minRun` pixels along which each pixel differs
+// strongly from its neighbour below (h) or to the right (v). Frames,
+// dividers, traces and bitmaps make them; text does not, so two pictures
+// whose fonts differ still compare. Runs in a page of its own.
+async function longEdges(url, covered, minRun) {
+  const img = new Image();
+  img.src = url;
+  await img.decode();
+  const canvas = document.createElement('canvas');
+  canvas.width = img.width;
+  canvas.height = img.height;
+  const ctx = canvas.getContext('2d', { willReadFrequently: true });
+  ctx.drawImage(img, 0, 0);
+  const d = ctx.getImageData(0, 0, img.width, img.height).data;
+  const w = img.width;
+  const at = (x, y) => (y * w + x) * 4;
+  const differ = (a, b) => Math.abs(d[a] - d[b]) + Math.abs(d[a + 1] - d[b + 1]) + Math.abs(d[a + 2] - d[b + 2]) > 96;
+  const free = (x, y) => !covered.some(([rx, ry, rw, rh]) => x >= rx - 1 && x <= rx + rw && y >= ry - 1 && y <= ry + rh);
+  const runs = (lines, length, edge) => {
+    const out = [];
+    for (let line = 0; line < lines; ++line) {
+      let start = -1;
+      for (let i = 0; i <= length; ++i) {
+        const on = i < length && edge(line, i);
+        if (on && start < 0) start = i;
+        if (!on && start >= 0) {
+          if (i - start >= minRun) out.push({ line, from: start, to: i - 1 });
+          start = -1;
+        }
+      }
+    }
+    return out;
+  };
+  return {
+    h: runs(img.height - 1, w, (y, x) => free(x, y) && free(x, y + 1) && differ(at(x, y), at(x, y + 1))),
+    v: runs(w - 1, img.height, (x, y) => free(x, y) && free(x + 1, y) && differ(at(x, y), at(x + 1, y))),
+  };
+}
+
+// The same edges on the same lines; their ends may differ by a pixel, as
+// the two draw the corners of thick lines and smooth them differently.
+function assertSameEdges(page, desktop, what) {
+  const show = (edges) => edges.map((e) => `${e.line}: ${e.from}-${e.to}`).join(', ');
+  const same = page.length === desktop.length && page.every((e, i) => e.line === desktop[i].line &&
+    Math.abs(e.from - desktop[i].from) <= 1 && Math.abs(e.to - desktop[i].to) <= 1);
+  assert.ok(same, `${what}: the page has ${show(page)}; the desktop ${show(desktop)}`);
+}
+
+test('the window at a 600 x 480 client area has the desktop\'s frames, dividers, trace, buttons and picture', LIMIT, async (t) => {
+  if (!process.env.TALVERINE_HELP_SHOTS) { t.skip('TALVERINE_HELP_SHOTS names no talverine-help-shots'); return; }
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'talverine-web-'));
+  // The desktop's window drawn offscreen, with the rectangles of its controls.
+  const shot = path.join(dir, 'desktop.png');
+  const listed = execFileSync(process.env.TALVERINE_HELP_SHOTS, ['window', shot],
+    { encoding: 'utf8', env: { ...process.env, QT_QPA_PLATFORM: 'offscreen' } });
+  const desktopControls = listed.split('\n').map((l) => /^(button|control) (\d+) (\d+) (\d+) (\d+) (.*)$/.exec(l))
+    .filter(Boolean).map((m) => ({ button: m[1] === 'button', rect: m.slice(2, 6).map(Number), label: m[6].replace(/&/g, '') }));
+
+  const { page, problems } = await open('?simulator');
+  const pageControls = await page.evaluate(() => {
+    const canvas = document.getElementById('canvas').getBoundingClientRect();
+    return [...document.querySelectorAll('#client > :not(canvas)')].filter((e) => e.offsetParent).map((e) => {
+      const r = e.getBoundingClientRect();
+      return { button: e.localName === 'button', rect: [r.x - canvas.x, r.y - canvas.y, r.width, r.height], label: e.textContent };
+    });
+  });
+  const buttons = (controls) => controls.filter((c) => c.button).map((c) => `${c.label} at ${c.rect.join(' ')}`).sort();
+  assert.deepEqual(buttons(pageControls), buttons(desktopControls));
+  assert.ok(buttons(pageControls).length > 0);
+
+  const covered = [...pageControls, ...desktopControls].map((c) => c.rect);
+  const pageShot = await page.$eval('#canvas', (c) => c.toDataURL('image/png'));
+  const desktopShot = 'data:image/png;base64,' + fs.readFileSync(shot).toString('base64');
+  const blank = await page.browserContext().newPage();
+  const pageEdges = await blank.evaluate(longEdges, pageShot, covered, 24);
+  const desktopEdges = await blank.evaluate(longEdges, desktopShot, covered, 24);
+  assertSameEdges(pageEdges.h, desktopEdges.h, 'edges along rows');
+  assertSameEdges(pageEdges.v, desktopEdges.v, 'edges along columns');
+  assert.deepEqual(problems, []);
+  fs.rmSync(dir, { recursive: true });
+});

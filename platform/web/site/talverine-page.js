@@ -369,12 +369,21 @@
       this.ctx.strokeStyle = `rgb(${r},${g},${b})`;
       this.ctx.lineWidth = width;
       this.ctx.lineCap = width > 1 ? 'round' : 'butt';
-      this.pen = { width };
+      this.pen = { width, style: this.ctx.strokeStyle };
     }
     canvas_line(x0, y0, x1, y1) {
       const c = this.ctx;
       // One-pixel lines on pixel centres, as the desktop draws them.
       const o = this.pen.width % 2 === 1 ? 0.5 : 0;
+      if (x0 === x1 && y0 === y1) {
+        // The canvas strokes nothing for a line of no length, where the
+        // desktop draws the pen's dot: a silent stretch of a trace is made
+        // of them.
+        const w = this.pen.width;
+        c.fillStyle = this.pen.style || c.strokeStyle;
+        c.fillRect(x0 + o - w / 2, y0 + o - w / 2, w, w);
+        return;
+      }
       c.beginPath();
       c.moveTo(x0 + o, y0 + o);
       c.lineTo(x1 + o, y1 + o);
