@@ -391,7 +391,8 @@ test('Program and Verify EPROM through the page\'s Web MIDI code, sending what t
     await traceDrawn(page);
     mark = await sentCount();
     await menu(page, 'EPROM', 'Program EPROM');
-    await page.waitForFunction(() => /programmed OK/.test(document.querySelector('dialog.box[open] .text')?.textContent));
+    await page.waitForFunction(() => /programmed OK/.test(document.querySelector('dialog.box[open] .text')?.textContent),
+      { timeout: 120000 });
     programmed = await sentSince(mark);
     const [yes] = await page.$$('xpath/.//dialog[@open][contains(@class,"box")]//button[normalize-space(.)="Yes"]');
     await yes.click();
@@ -472,6 +473,9 @@ test('the window at a 600 x 480 client area has the desktop\'s frames, dividers,
     .filter(Boolean).map((m) => ({ button: m[1] === 'button', rect: m.slice(2, 6).map(Number), label: m[6].replace(/&/g, '') }));
 
   const { page, problems } = await open('?simulator');
+  // Read once painted at the final size: the resize clears the canvas, and
+  // the controls take their places before the paint that follows it.
+  await page.waitForFunction(() => document.body.dataset.paintedSize === '600x480');
   const pageControls = await page.evaluate(() => {
     const canvas = document.getElementById('canvas').getBoundingClientRect();
     return [...document.querySelectorAll('#client > :not(canvas)')].filter((e) => e.offsetParent).map((e) => {

@@ -197,6 +197,7 @@
       this.dpr = dpr;
       this.ctx.fillStyle = '#fff';
       this.ctx.fillRect(0, 0, w, h);
+      delete document.body.dataset.paintedSize;
       return true;
     }
 
@@ -363,6 +364,9 @@
     }
     paint_end() {
       if (!document.body.dataset.drawn) document.body.dataset.drawn = String(performance.now());
+      // Set by each whole paint, cleared by a resize (which clears the
+      // canvas): a reader of the canvas waits for the paint at its size.
+      document.body.dataset.paintedSize = `${this.canvas.width}x${this.canvas.height}`;
     }
     canvas_pen(width, colour) {
       const r = colour & 0xff, g = (colour >> 8) & 0xff, b = (colour >> 16) & 0xff;
