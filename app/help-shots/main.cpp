@@ -2,6 +2,10 @@
 // window offscreen.
 //
 //   talverine-help-shots SHOT FILE.jpg        SHOT: 1_1, 1_2 or 4_1
+//   talverine-help-shots window FILE.png      the client area at 600 x 480
+//
+// The window shot is what the browser build's test compares its page with:
+// the client area alone, lossless, and its controls' rectangles on stdout.
 //
 // Each run is the program as a user sees it: the core's window procedure on
 // the Qt back end, the simulated Kilnbox as its MIDI ports, and a private
@@ -20,6 +24,7 @@
 #include <QMimeData>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -55,6 +60,8 @@ constexpr int kExitFailure = 1;
 // columns need 800 pixels: in a narrower window the first picture starts
 // left of the edge.
 const QSize kClientSize(800, 600);
+// The window shot's client area: the browser build's test page has it.
+const QSize kWindowShotClientSize(600, 480);
 constexpr int kJpegQuality = 90;
 constexpr double kSampleRate = 24000.0;  // the playback rate the program starts with
 // The simulated Kilnbox works this many times faster than the real one, so
@@ -65,7 +72,10 @@ constexpr int kReadTimeoutMs = 60000;
 const char kUsage[] =
     "usage: talverine-help-shots SHOT FILE.jpg\n"
     "SHOT: 1_1 (one EPROM, one sound, read from the simulated Kilnbox),\n"
-    "      1_2 (one EPROM, two sounds), 4_1 (four EPROMs, one sound)\n";
+    "      1_2 (one EPROM, two sounds), 4_1 (four EPROMs, one sound)\n"
+    "   or: talverine-help-shots window FILE.png\n"
+    "      (the client area at 600 x 480, empty; the rectangles of the\n"
+    "      controls on it on stdout, one a line: button|control X Y W H NAME)\n";
 
 [[noreturn]] void Fail(const std::string& text) {
   std::fprintf(stderr, "talverine-help-shots: %s\n", text.c_str());
@@ -219,8 +229,8 @@ void FailOnModalBoxes(QTimer& watch) {
 
 class Session {
  public:
-  Session(QtPlatform& platform, CoreSession& core, const QString& folder)
-      : platform_(platform), core_(core), folder_(folder) {}
+  Session(QtPlatform& platform, CoreSession& core, const QString& folder, QSize clientSize)
+      : platform_(platform), core_(core), folder_(folder), clientSize_(clientSize) {}
 
   CoreSession& Core() { return core_; }
 
@@ -232,11 +242,11 @@ class Session {
     core_.app.MyWindow = window;
     plat::DragAcceptFiles(window, true);
     QMainWindow* main = platform_.MainWindowWidget();
-    for (int i = 0; i < 4 && Client()->size() != kClientSize; ++i) {
-      main->resize(main->size() + kClientSize - Client()->size());
-      RunUntil([this] { return Client()->size() == kClientSize; }, 1000);
+    for (int i = 0; i < 4 && Client()->size() != clientSize_; ++i) {
+      main->resize(main->size() + clientSize_ - Client()->size());
+      RunUntil([this] { return Client()->size() == clientSize_; }, 1000);
     }
-    if (Client()->size() != kClientSize) Fail("the client area would not take its size");
+    if (Client()->size() != clientSize_) Fail("the client area would not take its size");
     Settle();
   }
 
@@ -284,6 +294,19 @@ class Session {
     if (!picture.save(path, "JPG", kJpegQuality)) Fail("cannot write " + path.toStdString());
   }
 
+  // The client area alone, lossless; then the controls shown on it, on stdout.
+  void GrabClientArea(const QString& path) {
+    Settle();
+    if (!Client()->grab().save(path, "PNG")) Fail("cannot write " + path.toStdString());
+    for (const QWidget* child : Client()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (!child->isVisible()) continue;
+      const QRect r = child->geometry();
+      const auto* button = qobject_cast<const QPushButton*>(child);
+      std::printf("%s %d %d %d %d %s\n", button ? "button" : "control", r.x(), r.y(), r.width(), r.height(),
+                  button ? button->text().toUtf8().constData() : child->metaObject()->className());
+    }
+  }
+
   void Close() {
     BaseMsgProc(Window(), WM_CLOSE, 0, 0);
     RunFor(100);
@@ -304,6 +327,7 @@ class Session {
   QtPlatform& platform_;
   CoreSession& core_;
   QString folder_;
+  QSize clientSize_;
 };
 
 // ---------------------------------------------------------------------------
@@ -314,6 +338,7 @@ struct Shot {
   etEnum type;
   eaEnum arrangement;
   std::function<void(Session&)> act;
+  bool clientAreaOnly = false;
 };
 
 // A tom read from an EPROM in the simulated Kilnbox's socket, through the
@@ -359,6 +384,7 @@ const Shot kShots[] = {
     {"1_1", et27128, eaOneEpromOneSound, ReadFromKilnbox},
     {"1_2", et2764, eaOneEpromTwoSounds, TwoSounds},
     {"4_1", et27128, eaFourEpromsOneSound, FourEproms},
+    {"window", et2764, eaOneEpromOneSound, [](Session&) {}, true},
 };
 
 const Shot* FindShot(const std::string& name) {
@@ -408,12 +434,20 @@ int main(int argc, char** argv) {
     QtPlatform platform;
     platform.StartSimulator(kSimulatorSpeed);
     const plat::Parts previous = plat::Install(&platform);
-    CoreSession core;
-    Session session(platform, core, soundFolder);
-    session.OpenMainWindow();
-    shot.act(session);
-    session.Grab(target);
-    session.Close();
+    {
+      // Ends while the platform is still installed: its device controller
+      // stops its timers through it.
+      CoreSession core;
+      Session session(platform, core, soundFolder, shot.clientAreaOnly ? kWindowShotClientSize : kClientSize);
+      session.OpenMainWindow();
+      shot.act(session);
+      if (shot.clientAreaOnly) {
+        session.GrabClientArea(target);
+      } else {
+        session.Grab(target);
+      }
+      session.Close();
+    }
     plat::Install(previous);
   }
   std::printf("%s\n", target.toLocal8Bit().constData());

@@ -256,11 +256,15 @@ test('a WAV dropped on the window loads into the sound under the drop point', LI
   fs.rmSync(dir, { recursive: true });
 });
 
-// A Web MIDI access of two ports wired to a kilnbox-sim process over its
-// pseudo-terminal, so that the page's own MIDI code runs.
-async function wireWebMidiToKilnboxSim(page, simulator, socketFile) {
-  const sim = spawn(simulator, ['--speed', '50', '--socket', socketFile, '--exit-on-close'],
+// A Web MIDI access of two ports wired to a kilnbox-sim process (started
+// with `simArgs`) over its pseudo-terminal, so that the page's own MIDI code
+// runs. Every byte the page sends is kept, in order, in window.sentToKilnbox.
+// unwire() resolves once the simulator has ended (and so written what
+// --save-socket names).
+async function wireWebMidiToKilnboxSim(page, simulator, simArgs) {
+  const sim = spawn(simulator, ['--speed', '50', '--exit-on-close', ...simArgs],
     { stdio: ['ignore', 'pipe', 'inherit'] });
+  const ended = new Promise((resolve) => sim.on('exit', resolve));
   const pty = await new Promise((resolve, reject) => {
     let out = '';
     sim.stdout.on('data', (chunk) => {
@@ -278,15 +282,17 @@ async function wireWebMidiToKilnboxSim(page, simulator, socketFile) {
   });
   await page.evaluateOnNewDocument(() => {
     const input = { name: 'Kilnbox over the wire In', onmidimessage: null, open: async () => {} };
+    window.sentToKilnbox = [];
     const output = { name: 'Kilnbox over the wire Out', open: async () => {},
-      send: (data) => { window.toKilnbox([...data]); } };
+      send: (data) => { window.sentToKilnbox.push(...data); window.toKilnbox([...data]); } };
     window.fromKilnbox = (bytes) => { if (input.onmidimessage) input.onmidimessage({ data: new Uint8Array(bytes) }); };
     navigator.requestMIDIAccess = async () => ({ inputs: new Map([['in', input]]), outputs: new Map([['out', output]]) });
   });
-  return () => {
+  return async () => {
     fromDevice.kill();
     fs.closeSync(toDevice);
     sim.kill();
+    await ended;
   };
 }
 
@@ -301,7 +307,7 @@ test('Read and Verify EPROM through the page\'s Web MIDI code against kilnbox-si
   const page = await context.newPage();
   const problems = [];
   page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warn') problems.push(m.text()); });
-  const unwire = await wireWebMidiToKilnboxSim(page, process.env.TALVERINE_KILNBOX_SIM, path.join(dir, 'socket.bin'));
+  const unwire = await wireWebMidiToKilnboxSim(page, process.env.TALVERINE_KILNBOX_SIM, ['--socket', path.join(dir, 'socket.bin')]);
   try {
     const downloads = path.join(dir, 'downloads');
     const download = await nextDownload(context, downloads);
@@ -317,7 +323,7 @@ test('Read and Verify EPROM through the page\'s Web MIDI code against kilnbox-si
     await waitForStatus(page, 1, 'Received Block 1:  8192 bytes - Verify OK.');
     assert.deepEqual(problems, []);
   } finally {
-    unwire();
+    await unwire();
   }
 });
 
@@ -330,4 +336,165 @@ test('a second tab says the program is open, and File > Exit ends the first one'
   await page.bringToFront();
   await menu(page, 'File', 'Exit');
   await page.waitForSelector('#ended:not([hidden])');
+});
+
+// The SysEx messages in a stream of bytes, each as hex ("F0 10 ... F7").
+function sysexMessages(bytes) {
+  const messages = [];
+  let current = [];
+  for (const b of bytes) {
+    if (b === 0xf0) current = [];
+    current.push(b.toString(16).toUpperCase().padStart(2, '0'));
+    if (b === 0xf7) messages.push(current.join(' '));
+  }
+  return messages;
+}
+
+// What talverine-cli sends for `args` against its own simulated Kilnbox:
+// all of it, and what follows the Kilnbox's answer to its detection.
+function cliSends(dir, name, args) {
+  const log = path.join(dir, name + '.log');
+  execFileSync(process.env.TALVERINE_CLI, ['--midi-log', log, ...args, '--simulator', '--speed', '50'], { stdio: 'ignore' });
+  const lines = fs.readFileSync(log, 'utf8').split('\n');
+  const sent = (from) => lines.slice(from).map((l) => / out (F0.*F7)\s*$/.exec(l)).filter(Boolean).map((m) => m[1]);
+  return { all: sent(0), afterDetection: sent(lines.findIndex((l) => / in  F0/.test(l)) + 1) };
+}
+
+test('Program and Verify EPROM through the page\'s Web MIDI code, sending what talverine-cli sends', LIMIT, async (t) => {
+  if (!process.env.TALVERINE_KILNBOX_SIM || !process.env.TALVERINE_CLI) {
+    t.skip('TALVERINE_KILNBOX_SIM and TALVERINE_CLI name no kilnbox-sim and talverine-cli');
+    return;
+  }
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'talverine-web-'));
+  const wav = path.join(dir, 'tone.wav');
+  execFileSync('sox', ['-n', '-r', '24000', '-b', '16', '-c', '1', wav, 'synth', '0.1', 'sine', '440']);
+  const socket = path.join(dir, 'socket.bin');
+  const context = await browser.createBrowserContext();
+  contexts.push(context);
+  const page = await context.newPage();
+  const problems = [];
+  page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warn') problems.push(m.text()); });
+  const unwire = await wireWebMidiToKilnboxSim(page, process.env.TALVERINE_KILNBOX_SIM, ['--save-socket', socket]);
+  const sentSince = async (mark) => sysexMessages(await page.evaluate((m) => window.sentToKilnbox.slice(m), mark));
+  const sentCount = () => page.evaluate(() => window.sentToKilnbox.length);
+  let read, programmed;
+  try {
+    await page.goto(origin + '/');
+    await page.waitForFunction(() => document.body.dataset.drawn);
+    let mark = await sentCount();
+    await menu(page, 'EPROM', 'Read EPROM');
+    await waitForStatus(page, 1, 'Received Block 1:  8192 bytes - Read OK.');
+    read = await sentSince(mark);
+
+    const [chooser] = await Promise.all([page.waitForFileChooser(), menu(page, 'File', 'Load File')]);
+    await chooser.accept([wav]);
+    await traceDrawn(page);
+    mark = await sentCount();
+    await menu(page, 'EPROM', 'Program EPROM');
+    await page.waitForFunction(() => /programmed OK/.test(document.querySelector('dialog.box[open] .text')?.textContent),
+      { timeout: 120000 });
+    programmed = await sentSince(mark);
+    const [yes] = await page.$$('xpath/.//dialog[@open][contains(@class,"box")]//button[normalize-space(.)="Yes"]');
+    await yes.click();
+    // Verify waits its turn behind what Program still does after the answer.
+    await menu(page, 'EPROM', 'Verify EPROM');
+    await waitForStatus(page, 1, 'Received Block 1:  8192 bytes - Verify OK.');
+    assert.deepEqual(problems, []);
+  } finally {
+    await unwire();
+  }
+  execFileSync(process.env.TALVERINE_CLI, ['convert', wav, path.join(dir, 'image.bin')]);
+  assert.ok(fs.readFileSync(socket).equals(fs.readFileSync(path.join(dir, 'image.bin'))),
+    'the simulator\'s EPROM does not hold the image');
+  // The page's first operation detects the Kilnbox, as talverine-cli's do.
+  assert.deepEqual(read, cliSends(dir, 'read', ['read']).all);
+  assert.deepEqual(programmed,
+    cliSends(dir, 'program', ['program', '--load', wav, '--yes', '--no-check', '--no-verify']).afterDetection);
+  fs.rmSync(dir, { recursive: true });
+});
+
+// The long edges of a picture (`url`, a PNG) outside the rectangles
+// `covered`: runs of at least `minRun` pixels along which each pixel differs
+// strongly from its neighbour below (h) or to the right (v). Frames,
+// dividers, traces and bitmaps make them; text does not, so two pictures
+// whose fonts differ still compare. Runs in a page of its own.
+async function longEdges(url, covered, minRun) {
+  const img = new Image();
+  img.src = url;
+  await img.decode();
+  const canvas = document.createElement('canvas');
+  canvas.width = img.width;
+  canvas.height = img.height;
+  const ctx = canvas.getContext('2d', { willReadFrequently: true });
+  ctx.drawImage(img, 0, 0);
+  const d = ctx.getImageData(0, 0, img.width, img.height).data;
+  const w = img.width;
+  const at = (x, y) => (y * w + x) * 4;
+  const differ = (a, b) => Math.abs(d[a] - d[b]) + Math.abs(d[a + 1] - d[b + 1]) + Math.abs(d[a + 2] - d[b + 2]) > 96;
+  const free = (x, y) => !covered.some(([rx, ry, rw, rh]) => x >= rx - 1 && x <= rx + rw && y >= ry - 1 && y <= ry + rh);
+  const runs = (lines, length, edge) => {
+    const out = [];
+    for (let line = 0; line < lines; ++line) {
+      let start = -1;
+      for (let i = 0; i <= length; ++i) {
+        const on = i < length && edge(line, i);
+        if (on && start < 0) start = i;
+        if (!on && start >= 0) {
+          if (i - start >= minRun) out.push({ line, from: start, to: i - 1 });
+          start = -1;
+        }
+      }
+    }
+    return out;
+  };
+  return {
+    h: runs(img.height - 1, w, (y, x) => free(x, y) && free(x, y + 1) && differ(at(x, y), at(x, y + 1))),
+    v: runs(w - 1, img.height, (x, y) => free(x, y) && free(x + 1, y) && differ(at(x, y), at(x + 1, y))),
+  };
+}
+
+// The same edges on the same lines; their ends may differ by a pixel, as
+// the two draw the corners of thick lines and smooth them differently.
+function assertSameEdges(page, desktop, what) {
+  const show = (edges) => edges.map((e) => `${e.line}: ${e.from}-${e.to}`).join(', ');
+  const same = page.length === desktop.length && page.every((e, i) => e.line === desktop[i].line &&
+    Math.abs(e.from - desktop[i].from) <= 1 && Math.abs(e.to - desktop[i].to) <= 1);
+  assert.ok(same, `${what}: the page has ${show(page)}; the desktop ${show(desktop)}`);
+}
+
+test('the window at a 600 x 480 client area has the desktop\'s frames, dividers, trace, buttons and picture', LIMIT, async (t) => {
+  if (!process.env.TALVERINE_HELP_SHOTS) { t.skip('TALVERINE_HELP_SHOTS names no talverine-help-shots'); return; }
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'talverine-web-'));
+  // The desktop's window drawn offscreen, with the rectangles of its controls.
+  const shot = path.join(dir, 'desktop.png');
+  const listed = execFileSync(process.env.TALVERINE_HELP_SHOTS, ['window', shot],
+    { encoding: 'utf8', env: { ...process.env, QT_QPA_PLATFORM: 'offscreen' } });
+  const desktopControls = listed.split('\n').map((l) => /^(button|control) (\d+) (\d+) (\d+) (\d+) (.*)$/.exec(l))
+    .filter(Boolean).map((m) => ({ button: m[1] === 'button', rect: m.slice(2, 6).map(Number), label: m[6].replace(/&/g, '') }));
+
+  const { page, problems } = await open('?simulator');
+  // Read once painted at the final size: the resize clears the canvas, and
+  // the controls take their places before the paint that follows it.
+  await page.waitForFunction(() => document.body.dataset.paintedSize === '600x480');
+  const pageControls = await page.evaluate(() => {
+    const canvas = document.getElementById('canvas').getBoundingClientRect();
+    return [...document.querySelectorAll('#client > :not(canvas)')].filter((e) => e.offsetParent).map((e) => {
+      const r = e.getBoundingClientRect();
+      return { button: e.localName === 'button', rect: [r.x - canvas.x, r.y - canvas.y, r.width, r.height], label: e.textContent };
+    });
+  });
+  const buttons = (controls) => controls.filter((c) => c.button).map((c) => `${c.label} at ${c.rect.join(' ')}`).sort();
+  assert.deepEqual(buttons(pageControls), buttons(desktopControls));
+  assert.ok(buttons(pageControls).length > 0);
+
+  const covered = [...pageControls, ...desktopControls].map((c) => c.rect);
+  const pageShot = await page.$eval('#canvas', (c) => c.toDataURL('image/png'));
+  const desktopShot = 'data:image/png;base64,' + fs.readFileSync(shot).toString('base64');
+  const blank = await page.browserContext().newPage();
+  const pageEdges = await blank.evaluate(longEdges, pageShot, covered, 24);
+  const desktopEdges = await blank.evaluate(longEdges, desktopShot, covered, 24);
+  assertSameEdges(pageEdges.h, desktopEdges.h, 'edges along rows');
+  assertSameEdges(pageEdges.v, desktopEdges.v, 'edges along columns');
+  assert.deepEqual(problems, []);
+  fs.rmSync(dir, { recursive: true });
 });

@@ -197,6 +197,7 @@
       this.dpr = dpr;
       this.ctx.fillStyle = '#fff';
       this.ctx.fillRect(0, 0, w, h);
+      delete document.body.dataset.paintedSize;
       return true;
     }
 
@@ -363,18 +364,30 @@
     }
     paint_end() {
       if (!document.body.dataset.drawn) document.body.dataset.drawn = String(performance.now());
+      // Set by each whole paint, cleared by a resize (which clears the
+      // canvas): a reader of the canvas waits for the paint at its size.
+      document.body.dataset.paintedSize = `${this.canvas.width}x${this.canvas.height}`;
     }
     canvas_pen(width, colour) {
       const r = colour & 0xff, g = (colour >> 8) & 0xff, b = (colour >> 16) & 0xff;
       this.ctx.strokeStyle = `rgb(${r},${g},${b})`;
       this.ctx.lineWidth = width;
       this.ctx.lineCap = width > 1 ? 'round' : 'butt';
-      this.pen = { width };
+      this.pen = { width, style: this.ctx.strokeStyle };
     }
     canvas_line(x0, y0, x1, y1) {
       const c = this.ctx;
       // One-pixel lines on pixel centres, as the desktop draws them.
       const o = this.pen.width % 2 === 1 ? 0.5 : 0;
+      if (x0 === x1 && y0 === y1) {
+        // The canvas strokes nothing for a line of no length, where the
+        // desktop draws the pen's dot: a silent stretch of a trace is made
+        // of them.
+        const w = this.pen.width;
+        c.fillStyle = this.pen.style || c.strokeStyle;
+        c.fillRect(x0 + o - w / 2, y0 + o - w / 2, w, w);
+        return;
+      }
       c.beginPath();
       c.moveTo(x0 + o, y0 + o);
       c.lineTo(x1 + o, y1 + o);
