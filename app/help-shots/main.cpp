@@ -256,7 +256,8 @@ class Session {
   // their names in the current folder, so that the window names them as a
   // user would see them, and every run draws the same picture.
   void DropOnFirstPanel(const QStringList& names) {
-    QDir::setCurrent(folder_);
+    // The program's own current folder, which a relative name resolves in.
+    if (!plat::SetCurrentDirectory(QFile::encodeName(folder_).toStdString())) Fail("cannot change to the folder");
     QList<QUrl> urls;
     for (const QString& name : names) urls << QUrl::fromLocalFile(name);
     QMimeData mime;
