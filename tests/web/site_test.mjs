@@ -164,8 +164,10 @@ test('the page loads without a console error and draws the window', LIMIT, async
   assert.deepEqual(problems, []);
 });
 
-test('Read EPROM through the menu against the simulated Kilnbox', LIMIT, async () => {
+test('Read EPROM through the menu against the simulated Kilnbox, with the network gone', LIMIT, async () => {
   const { page, problems } = await open('?simulator');
+  // Once loaded, the page needs nothing more from its host.
+  await page.setOfflineMode(true);
   // A blank EPROM in the socket, through the simulator's panel.
   await page.click('.sim-toggle');
   const [insert] = await page.$$('xpath/.//dialog[contains(@class,"sim-panel")]//button[.="Insert Blank"]');
