@@ -27,7 +27,6 @@ using INT_PTR = intptr_t;
 using HWND = PlatWindow*;
 using HINSTANCE = void*;
 
-using WNDPROC = WindowProc;
 using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
 
 using RECT = Rect;
@@ -39,20 +38,12 @@ inline WPARAM MAKEWPARAM(WORD lo, WORD hi) { return static_cast<WPARAM>(lo) | (s
 inline LPARAM MAKELPARAM(WORD lo, WORD hi) { return static_cast<LPARAM>(static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16)); }
 
 // ---------------------------------------------------------------------------
-// Window messages
+// Dialog messages (the dialog runner's, to the dialog procedures)
 // ---------------------------------------------------------------------------
-constexpr UINT WM_CREATE = wm::kCreate;
-constexpr UINT WM_SIZE = wm::kSize;
-constexpr UINT WM_PAINT = wm::kPaint;
-constexpr UINT WM_CLOSE = wm::kClose;
-constexpr UINT WM_QUIT = wm::kQuit;
-constexpr UINT WM_INITDIALOG = 0x0110;  // the dialog runner's, before a dialog shows
-constexpr UINT WM_COMMAND = wm::kCommand;
-constexpr UINT WM_TIMER = wm::kTimer;
-constexpr UINT WM_LBUTTONDOWN = wm::kLButtonDown;
-constexpr UINT WM_DROPFILES = wm::kDropFiles;
+constexpr UINT WM_INITDIALOG = 0x0110;  // before a dialog shows
+constexpr UINT WM_COMMAND = 0x0111;     // wParam: control id | notification << 16
 
-// Key state of mouse messages (wParam).
+// Keys held with a click.
 constexpr WPARAM MK_LBUTTON = mouse_key::kLeft;
 constexpr WPARAM MK_RBUTTON = mouse_key::kRight;
 constexpr WPARAM MK_SHIFT = mouse_key::kShift;
@@ -137,10 +128,10 @@ constexpr UINT SND_MEMORY = play_flags::kMemory;
 // ---------------------------------------------------------------------------
 namespace plat {
 
-inline HWND CreateMainWindow(const char* c, const char* t, WNDPROC p) { return Window().CreateMainWindow(c, t, p); }
+inline HWND CreateMainWindow(const char* caption, WindowEvents& e) { return Window().CreateMainWindow(caption, e); }
 inline int RunMessageLoop() { return Window().RunMessageLoop(); }
-inline void PostMessage(HWND h, UINT m, WPARAM w, LPARAM l) { Window().Post(h, m, w, l); }
-inline void PostQuitMessage(int code) { Window().PostQuitMessage(code); }
+inline void RequestClose(HWND h) { Window().RequestClose(h); }
+inline void Quit(int code) { Window().Quit(code); }
 inline UINT SetTimer(HWND h, UINT id, UINT ms) { return Window().SetTimer(h, id, ms); }
 inline void KillTimer(HWND h, UINT id) { Window().KillTimer(h, id); }
 inline int MessageBox(HWND o, const char* t, const char* c, UINT type) { return Window().ShowMessage(o, t, c, type); }
@@ -155,9 +146,6 @@ inline void StatusSetParts(HWND s, int n, const int* e) { Window().StatusSetPart
 inline void StatusSetText(HWND s, int part, const char* t) { Window().StatusSetText(s, part, t); }
 inline HWND CreateProgressBar(HWND p, int x, int y, int w, int h) { return Window().CreateProgressBar(p, x, y, w, h); }
 inline void ProgressSet(HWND b, int pos, int range) { Window().ProgressSet(b, pos, range); }
-
-inline Canvas* BeginPaint(HWND h) { return Window().BeginPaint(h); }
-inline void EndPaint(HWND h, Canvas* c) { Window().EndPaint(h, c); }
 
 inline INT_PTR ShowDialog(HWND o, int id, DialogState& s, const DialogEventHandler& e) {
   return Window().ShowDialog(o, id, s, e);

@@ -2,12 +2,13 @@
 // program's own terms: what a back end implements.
 //
 // Three parts: the window system, files with the clock and the OS, and the
-// MIDI ports. A back end (platform/qt, platform/win32, platform/headless)
-// implements each part and installs them with `plat::Install`. Nothing here
-// shares a name with a system header, so a back end can include its
-// system's headers beside this one. Numbers that travel through the window
-// procedure (messages, box kinds and answers) keep the values the core was
-// first written for; platform.h gives the core its names for them.
+// MIDI ports. A back end (platform/qt, platform/win32, platform/web,
+// platform/headless) implements each part and installs them with
+// `plat::Install`; the program hears from its window through WindowEvents.
+// Nothing here shares a name with a system header, so a back end can
+// include its system's headers beside this one. Flags and answers (box
+// kinds, buttons, keys) keep the values the core was first written for;
+// platform.h gives the core its names for them.
 #pragma once
 
 #include <concepts>
@@ -22,7 +23,7 @@
 #include "platform/dialog_state.h"
 
 // ---------------------------------------------------------------------------
-// Windows, points and the window procedure
+// Windows and points
 // ---------------------------------------------------------------------------
 struct PlatWindow;  // a window or control of a back end, defined by it
 
@@ -33,23 +34,7 @@ struct Point {
   int32_t x = 0, y = 0;
 };
 
-// Receives the messages of the main window: (window, message, wParam, lParam).
-using WindowProc = intptr_t (*)(PlatWindow*, uint32_t, uintptr_t, intptr_t);
-
-// The messages a back end hands the window procedure.
-namespace wm {
-inline constexpr uint32_t kCreate = 0x0001;
-inline constexpr uint32_t kSize = 0x0005;         // lParam: client width | height << 16
-inline constexpr uint32_t kPaint = 0x000F;
-inline constexpr uint32_t kClose = 0x0010;
-inline constexpr uint32_t kQuit = 0x0012;
-inline constexpr uint32_t kCommand = 0x0111;      // wParam: id | notification << 16
-inline constexpr uint32_t kTimer = 0x0113;        // wParam: the timer's id
-inline constexpr uint32_t kLButtonDown = 0x0201;  // wParam: mouse_key flags; lParam: x | y << 16
-inline constexpr uint32_t kDropFiles = 0x0233;    // wParam: a DroppedFiles*
-}  // namespace wm
-
-// The keys held with a click (wParam of wm::kLButtonDown).
+// The keys held with a click.
 namespace mouse_key {
 inline constexpr uintptr_t kLeft = 0x0001;
 inline constexpr uintptr_t kRight = 0x0002;
@@ -183,8 +168,7 @@ class InstanceLock {
   std::function<void()> release_;
 };
 
-// The files dropped on a window. wm::kDropFiles carries a pointer to one in
-// wParam, valid only while the window procedure handles that message.
+// The files dropped on the main window.
 struct DroppedFiles {
   std::vector<std::string> names;  // in the order they were dropped
   Point point{};                   // the drop point in client coordinates
@@ -280,21 +264,53 @@ inline constexpr uint32_t kMemory = 0x0004;  // the sound is a WAV file image in
 // ---------------------------------------------------------------------------
 // The operations a back end supplies, in three parts
 // ---------------------------------------------------------------------------
-// The window system and the desktop around it: the main window, its
-// messages and timers, message boxes, child controls, painting, dialogs,
+// What the main window tells the program. A back end calls these on the
+// GUI thread, from its loop (or a nested one: a message box's, a dialog's),
+// and never from inside one of its own operations. Each does nothing until
+// the program says otherwise.
+class WindowEvents {
+ public:
+  virtual ~WindowEvents() = default;
+  // The window exists at its first size, without children yet; false
+  // refuses it.
+  virtual bool Created(PlatWindow* /*window*/) { return true; }
+  // The client area has a new size.
+  virtual void Resized() {}
+  // Draws the client area, once it was invalidated, on a canvas valid for
+  // this call only.
+  virtual void Paint(Canvas& /*canvas*/) {}
+  // A press of the left button at `at`, in client coordinates, with the
+  // keys held then (mouse_key flags, kLeft among them).
+  virtual void LeftButtonDown(Point /*at*/, uintptr_t /*keys*/) {}
+  virtual void FilesDropped(const DroppedFiles& /*files*/) {}
+  // A menu item or a push button of the window, by its id.
+  virtual void Command(int /*id*/) {}
+  virtual void Timer(uint32_t /*id*/) {}
+  // The close box, or RequestClose.
+  virtual void CloseRequested() {}
+};
+
+// The window system and the desktop around it: the main window, its loop
+// and timers, message boxes, child controls, painting, dialogs,
 // the file dialogs, dropped files, opening documents, playing sounds and the
 // single-instance rule (a second start raises the first one's window).
 class WindowSystem {
  public:
   virtual ~WindowSystem() = default;
 
-  // Windows and messages ----------------------------------------------------
-  // Creates the main window; `proc` receives wm::kCreate before this returns.
-  virtual PlatWindow* CreateMainWindow(const char* className, const char* caption, WindowProc proc) = 0;
-  // Runs the message loop until wm::kQuit; returns its wParam.
+  // The main window and its loop --------------------------------------------
+  // Creates the main window, sized, and tells `events` (which outlives it)
+  // Created before this returns; null when that refuses the window.
+  virtual PlatWindow* CreateMainWindow(const char* caption, WindowEvents& events) = 0;
+  // Runs the loop until Quit; returns Quit's code.
   virtual int RunMessageLoop() = 0;
-  virtual void Post(PlatWindow* window, uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;
-  virtual void PostQuitMessage(int exitCode) = 0;
+  // Asks the window to close as its close box does: CloseRequested comes
+  // from the loop, after whatever the loop already holds.
+  virtual void RequestClose(PlatWindow* window) = 0;
+  // Ends the loop, and every nested one, once what the loop already holds
+  // is handled; nothing after reaches the window.
+  virtual void Quit(int exitCode) = 0;
+  // Window timers tick WindowEvents::Timer with their id.
   virtual uint32_t SetTimer(PlatWindow* window, uint32_t id, uint32_t periodMs) = 0;
   virtual void KillTimer(PlatWindow* window, uint32_t id) = 0;
   // Text, caption (nullptr: the system's default caption), owner (may be
@@ -316,10 +332,6 @@ class WindowSystem {
   // Shows `position` of 0..`range`.
   virtual void ProgressSet(PlatWindow* bar, int position, int range) = 0;
 
-  // Painting ----------------------------------------------------------------
-  virtual Canvas* BeginPaint(PlatWindow* window) = 0;
-  virtual void EndPaint(PlatWindow* window, Canvas* canvas) = 0;
-
   // Modal dialogs built from the templates in resources/ ----------------------
   // Shows dialog `templateId` with `state` (a control without an item keeps
   // its template's text) and runs it modally, reporting each thing the user
@@ -337,7 +349,7 @@ class WindowSystem {
   // Shows the open (or, with `save`, the save) dialog `request` describes;
   // on a choice fills in its file, title and filter in use.
   virtual FileDialogResult ChooseFile(FileRequest& request, bool save) = 0;
-  // Whether files dropped on the window reach it (wm::kDropFiles).
+  // Whether files dropped on the window reach it (WindowEvents::FilesDropped).
   virtual void DragAcceptFiles(PlatWindow* window, bool accept) = 0;
   // Opens a document or an address with its program; false when none
   // could be started for it.

@@ -74,10 +74,9 @@ void MidiDevices(CoreSession& session, HWND hWnd) {
 
 }  // namespace
 
-LRESULT OnCommand(CoreSession& session, HWND hWnd, WPARAM wParam) {
-  const int id = LOWORD(wParam);
+void OnCommand(CoreSession& session, HWND hWnd, int id) {
   switch (id) {
-    case IDM_EXIT: plat::PostMessage(hWnd, WM_CLOSE, 0, 0); break;
+    case IDM_EXIT: plat::RequestClose(hWnd); break;
     case IDM_LOAD_FILE: LoadFile(session, hWnd); break;
     case IDM_SAVE_FILE:
       ApplyCommandReport(session, hWnd, tvSaveFile(hWnd, session.image, session.fileSettings));
@@ -106,5 +105,4 @@ LRESULT OnCommand(CoreSession& session, HWND hWnd, WPARAM wParam) {
       break;
     }
   }
-  return 0;
 }

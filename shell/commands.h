@@ -1,8 +1,8 @@
-// WM_COMMAND: the menu commands and the per-EPROM buttons.
+// The menu commands and the per-EPROM buttons.
 #pragma once
 
 #include "platform/platform.h"
 
 class CoreSession;
 
-LRESULT OnCommand(CoreSession& session, HWND hWnd, WPARAM wParam);
+void OnCommand(CoreSession& session, HWND hWnd, int id);

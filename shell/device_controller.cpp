@@ -560,11 +560,10 @@ DeviceController::Operation DeviceController::BlankCheck(DeviceRequest request) 
 // ---------------------------------------------------------------------------
 // Events
 // ---------------------------------------------------------------------------
-bool DeviceController::HandleEvent(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
-  if (message != WM_TIMER) return false;
-  if (wParam == ID_TIMER) {
+bool DeviceController::Timer(UINT id) {
+  if (id == ID_TIMER) {
     Tick();
-  } else if (wParam == ID_PAUSE_TIMER) {
+  } else if (id == ID_PAUSE_TIMER) {
     PauseTimer();
   } else {
     return false;

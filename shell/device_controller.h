@@ -11,7 +11,7 @@
 // answer. Between its steps the window works as usual.
 //
 // The controller shows and asks through a DeviceView (the main window, or
-// talverine-cli's terminal). Its timers reach it through HandleEvent, from
+// talverine-cli's terminal). Its timers reach it through Timer, from
 // whoever receives them; the MIDI ports report to it through the MIDI layer.
 #pragma once
 
@@ -118,7 +118,7 @@ class DeviceView {
 class DeviceController : private MidiEvents {
  public:
   // `events` receives the controller's timers; the host hands them to
-  // HandleEvent. The MIDI layer's reports go to the controller while it
+  // Timer. The MIDI layer's reports go to the controller while it
   // lives. The operations read and write `image` (its bytes, its marks and
   // the EPROM chosen) and send and receive through `app`'s MIDI buffers.
   DeviceController(DeviceView& view, HWND events, ImageModel& image, AppState& app);
@@ -135,8 +135,8 @@ class DeviceController : private MidiEvents {
   // The window closes: what runs ends, what waits is dropped, input stops.
   void Shutdown();
 
-  // The controller's timers; false for any other message.
-  bool HandleEvent(UINT message, WPARAM wParam, LPARAM lParam);
+  // One of the controller's timers fired; false for any other timer.
+  bool Timer(UINT id);
 
   // Where things stand.
   bool Busy() const { return static_cast<bool>(current_); }

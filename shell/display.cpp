@@ -255,23 +255,20 @@ double ScaleForDisplay(int k, int zeroline, int maxheight) {
   return static_cast<double>(zeroline - u255lawToLinear(k, outputRange));
 }
 
-void PaintMainWindow(HWND hWnd, DisplayLayout& layout, const ImageModel& image) {
+void PaintMainWindow(Canvas& dc, HWND hWnd, DisplayLayout& layout, const ImageModel& image) {
   const ClientSize c = ReadClientSize(hWnd);
   LayoutFor(c, layout, image.EPROM_Arrangement);
   for (UINT i = 0; i < image.nSounds(); ++i) {
     layout.rScopeWindow[i].top = SCOPE_TOP;
     layout.rScopeWindow[i].bottom = ScopeBottom(c.h);
   }
-  Canvas* dc = plat::BeginPaint(hWnd);
-  if (dc == nullptr) return;
-  DrawFramesAndDividers(*dc, c, layout, image);
-  DrawZeroLines(*dc, layout, image);
+  DrawFramesAndDividers(dc, c, layout, image);
+  DrawZeroLines(dc, layout, image);
   const UINT n = image.DataSize();
   if (n == 0)
     plat::MessageBox(hWnd, "Scale problem", nullptr, MB_OK);
   else
-    DrawWaveforms(*dc, n, layout, image);
-  DrawPicturesAndMarks(*dc, c, layout, image);
-  DrawTexts(*dc, c, layout, image);
-  plat::EndPaint(hWnd, dc);
+    DrawWaveforms(dc, n, layout, image);
+  DrawPicturesAndMarks(dc, c, layout, image);
+  DrawTexts(dc, c, layout, image);
 }

@@ -46,5 +46,5 @@ void MoveButtons(HWND hWnd, DisplayLayout& layout, const ImageModel& image);
 // whose full scale reaches row `maxheight`.
 double ScaleForDisplay(int k, int zeroline, int maxheight);
 // Paints the whole client area of the main window: the image's sounds,
-// EPROMs, marks and files.
-void PaintMainWindow(HWND hWnd, DisplayLayout& layout, const ImageModel& image);
+// EPROMs, marks and files, on `dc`.
+void PaintMainWindow(Canvas& dc, HWND hWnd, DisplayLayout& layout, const ImageModel& image);

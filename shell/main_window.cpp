@@ -55,7 +55,7 @@ void OnClose(CoreSession& session, HWND hWnd) {
     MidiActivateDevice(hWnd, &session.app.MidiOutInfo, MIDI_FORCE_CLOSE);
   }
   ShutDown(session);
-  plat::PostQuitMessage(0);
+  plat::Quit(0);
 }
 
 // A folder that merely is called "help" (a source tree's, a project's) is
@@ -81,21 +81,39 @@ std::string ResolveHelpPath(const std::string& startDirectory) {
   return local;
 }
 
-LRESULT BaseMsgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  CoreSession& session = CoreSession::Current();
-  switch (message) {
-    case WM_CREATE: OnCreate(session, hWnd); return 0;
-    case WM_SIZE: OnSize(session, hWnd); return 0;
-    case WM_CLOSE: OnClose(session, hWnd); return 0;
-    case WM_PAINT: PaintMainWindow(hWnd, session.layout, session.image); return 0;
-    case WM_LBUTTONDOWN: OnLeftButtonDown(session, hWnd, wParam, lParam); return 0;
-    case WM_DROPFILES: OnDropFiles(session, hWnd, *reinterpret_cast<const DroppedFiles*>(wParam)); return 0;
-    case WM_COMMAND: return OnCommand(session, hWnd, wParam);
-    default:
-      // The device operations' timers.
-      if (session.devices) session.devices->HandleEvent(message, wParam, lParam);
-      return 0;
+namespace {
+
+// Each event goes to the session that runs, and to the window it made.
+class ProgramWindow final : public WindowEvents {
+ public:
+  bool Created(HWND window) override {
+    OnCreate(Session(), window);
+    return true;
   }
+  void Resized() override { OnSize(Session(), Window()); }
+  void Paint(Canvas& canvas) override {
+    CoreSession& session = Session();
+    PaintMainWindow(canvas, Window(), session.layout, session.image);
+  }
+  void LeftButtonDown(POINT at, WPARAM keys) override { OnLeftButtonDown(Session(), Window(), at, keys); }
+  void FilesDropped(const DroppedFiles& files) override { OnDropFiles(Session(), Window(), files); }
+  void Command(int id) override { OnCommand(Session(), Window(), id); }
+  // The device operations' timers.
+  void Timer(UINT id) override {
+    if (Session().devices) Session().devices->Timer(id);
+  }
+  void CloseRequested() override { OnClose(Session(), Window()); }
+
+ private:
+  static CoreSession& Session() { return CoreSession::Current(); }
+  static HWND Window() { return Session().app.MyWindow; }
+};
+
+}  // namespace
+
+WindowEvents& MainWindowEvents() {
+  static ProgramWindow events;
+  return events;
 }
 
 void ShutDown(CoreSession& session) {
@@ -110,14 +128,13 @@ int TalverineMain(CoreSession& session, HINSTANCE instance, const std::vector<st
   // started in.
   app.helpPath = ResolveHelpPath(plat::GetCurrentDirectory());
   app.MyInstance = instance;
-  HWND window = plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc);
+  HWND window = plat::CreateMainWindow(szAppCaption, MainWindowEvents());
   if (window == nullptr) return 0;
   app.MyWindow = window;
   plat::DragAcceptFiles(app.MyWindow, true);
   if (!files.empty()) {
     // Outside the client area: a drop that starts with the first sound.
-    DroppedFiles named{files, {}, false};
-    BaseMsgProc(window, WM_DROPFILES, reinterpret_cast<WPARAM>(&named), 0);
+    MainWindowEvents().FilesDropped(DroppedFiles{files, {}, false});
   }
   return plat::RunMessageLoop();
 }

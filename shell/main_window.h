@@ -1,4 +1,4 @@
-// Start-up, the main window procedure and shutdown.
+// Start-up, what the main window tells the program, and shutdown.
 #pragma once
 
 #include <string>
@@ -14,9 +14,9 @@ class CoreSession;
 // Returns the exit code.
 int TalverineMain(CoreSession& session, HINSTANCE instance, const std::vector<std::string>& files = {});
 
-// The one door from a back end into the core; it works on the session that
-// runs (CoreSession::Current()).
-LRESULT BaseMsgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+// The program's side of its main window: the one door from a back end into
+// the core. It works on the session that runs (CoreSession::Current()).
+WindowEvents& MainWindowEvents();
 
 // Frees the buffers and gives up the single-instance lock.
 void ShutDown(CoreSession& session);

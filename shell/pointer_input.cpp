@@ -39,13 +39,13 @@ BYTE DropSection(const DroppedFiles& drop, HWND hWnd, UINT sections) {
 
 }  // namespace
 
-void OnLeftButtonDown(CoreSession& session, HWND hWnd, WPARAM keys, LPARAM position) {
+void OnLeftButtonDown(CoreSession& session, HWND hWnd, POINT at, WPARAM keys) {
   if (keys != MK_LBUTTON) return;
   const RECT client = plat::GetClientRect(hWnd);
   const long width = client.right - client.left;
   const long height = client.bottom - client.top;
-  const long x = LOWORD(static_cast<uintptr_t>(position));
-  const long y = HIWORD(static_cast<uintptr_t>(position));
+  const long x = at.x;
+  const long y = at.y;
   if (!InPanelBand(y, height)) return;
   int which = 0;
   // With two sounds the right half plays the second; the last column of an

@@ -11,7 +11,7 @@
 
 class CoreSession;
 
-void OnLeftButtonDown(CoreSession& session, HWND hWnd, WPARAM keys, LPARAM position);
+void OnLeftButtonDown(CoreSession& session, HWND hWnd, POINT at, WPARAM keys);
 void OnDropFiles(CoreSession& session, HWND hWnd, const DroppedFiles& dropped);
 // Loads `names` into the sections from `first` on, a file each, as far as
 // there are sections, handing each load's report to `apply` before the next

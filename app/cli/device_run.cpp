@@ -67,15 +67,15 @@ DeviceRun::DeviceRun() : terminalProgress_(StderrRedraws()) {
   headless::HeadlessPlatform& platform = session_.platform();
   platform.onMessageBox = [this](const headless::MessageBoxRecord& box) { return OnMessageBox(box); };
   // The controller's timers come to the thread.
-  platform.onThreadMessage = [this](UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (DeviceController* controller = core().devices.get()) controller->HandleEvent(msg, wParam, lParam);
+  platform.onThreadTimer = [this](UINT id) {
+    if (DeviceController* controller = core().devices.get()) controller->Timer(id);
   };
 }
 
 DeviceRun::~DeviceRun() {
   Close();
   EndInPlace();
-  session_.platform().onThreadMessage = nullptr;
+  session_.platform().onThreadTimer = nullptr;
   core().devices.reset();
   simulator_.reset();
 }

@@ -237,7 +237,7 @@ class Session {
   // The main window as TalverineMain makes it, with its client area at the
   // pictures' size.
   void OpenMainWindow() {
-    HWND window = plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc);
+    HWND window = plat::CreateMainWindow(szAppCaption, MainWindowEvents());
     if (window == nullptr) Fail("the main window could not be made");
     core_.app.MyWindow = window;
     plat::DragAcceptFiles(window, true);
@@ -271,7 +271,11 @@ class Session {
     Settle();
   }
 
-  void Command(int id) { plat::PostMessage(Window(), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), 0), 0); }
+  // Queued, as a menu item's: a command that opens a dialog returns only
+  // when the dialog closes.
+  void Command(int id) {
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [id] { MainWindowEvents().Command(id); }, Qt::QueuedConnection);
+  }
 
   QString StatusText(int part) const {
     auto* bar = dynamic_cast<QtStatusBar*>(platform_.WidgetOf(core_.app.hWndStatus));
@@ -309,7 +313,7 @@ class Session {
   }
 
   void Close() {
-    BaseMsgProc(Window(), WM_CLOSE, 0, 0);
+    MainWindowEvents().CloseRequested();
     RunFor(100);
   }
 

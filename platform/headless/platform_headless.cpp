@@ -13,7 +13,6 @@ namespace headless {
 struct HeadlessPlatform::Window {
   enum Kind { Main, Button, Status, Progress, Dialog } kind;
   HWND parent = nullptr;
-  WNDPROC proc = nullptr;       // main window
   std::string text;
   int id = 0;
   int x = 0, y = 0, w = 0, h = 0;
@@ -132,35 +131,39 @@ HWND HeadlessPlatform::MainWindow() const { return main_; }
 // ---------------------------------------------------------------------------
 // The message loop
 // ---------------------------------------------------------------------------
-LRESULT HeadlessPlatform::Dispatch(const Message& m) {
-  if (m.window == nullptr) {
-    if (onThreadMessage) onThreadMessage(m.msg, m.wParam, m.lParam);
-    return 0;
+void HeadlessPlatform::ToWindow(const std::function<void(WindowEvents&)>& event) {
+  if (main_ != nullptr && events_ != nullptr) event(*events_);
+}
+
+void HeadlessPlatform::Deliver(const Queued& q) {
+  if (q.window == nullptr) {
+    // A timer set without a window: the thread's own.
+    if (q.kind == Queued::Timer && onThreadTimer) onThreadTimer(q.id);
+    return;
   }
-  Window* w = Find(m.window);
-  if (w == nullptr || w->destroyed) return 0;
-  ++dispatchDepth_;
-  LRESULT result = 0;
-  if (w->kind == Window::Main && w->proc) {
-    result = w->proc(m.window, m.msg, m.wParam, m.lParam);
+  if (q.window != main_) return;
+  switch (q.kind) {
+    case Queued::Command: ToWindow([&](WindowEvents& e) { e.Command(static_cast<int>(q.id)); }); break;
+    case Queued::Timer: ToWindow([&](WindowEvents& e) { e.Timer(q.id); }); break;
+    case Queued::Close: ToWindow([](WindowEvents& e) { e.CloseRequested(); }); break;
   }
-  --dispatchDepth_;
-  return result;
 }
 
 bool HeadlessPlatform::DispatchOne() {
   midi_->Deliver();
   if (queue_.empty()) return false;
-  Message m = queue_.front();
+  Queued q = queue_.front();
   queue_.pop_front();
-  Dispatch(m);
+  Deliver(q);
   return true;
 }
 
 void HeadlessPlatform::PaintIfNeeded() {
   if (!invalidated || main_ == nullptr) return;
+  lastPaint.clear();
   invalidated = false;
-  Dispatch({main_, WM_PAINT, 0, 0});
+  ToWindow([this](WindowEvents& e) { e.Paint(*canvas_); });
+  ++paintCount;
 }
 
 void HeadlessPlatform::Pump() {
@@ -177,7 +180,7 @@ void HeadlessPlatform::Pump() {
 void HeadlessPlatform::DeliverHandedFiles() {
   handedFiles_.Deliver([this] { return main_ != nullptr && acceptsDrops; },
                        [this](DroppedFiles& dropped) {
-                         Dispatch({main_, WM_DROPFILES, reinterpret_cast<WPARAM>(&dropped), 0});
+                         ToWindow([&](WindowEvents& e) { e.FilesDropped(dropped); });
                        });
 }
 
@@ -205,7 +208,7 @@ void HeadlessPlatform::FireDueTimers() {
     // One tick for this period; the next is a period later.
     t.due += t.period;
     if (t.due <= now_) t.due = now_ + t.period;
-    Post(t.window, WM_TIMER, t.id, 0);
+    queue_.push_back({t.window, Queued::Timer, t.id});
   }
 }
 
@@ -253,11 +256,9 @@ int HeadlessPlatform::RunMessageLoop() {
   return exitCode_;
 }
 
-void HeadlessPlatform::Post(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  queue_.push_back({hWnd, msg, wParam, lParam});
-}
+void HeadlessPlatform::RequestClose(HWND hWnd) { queue_.push_back({hWnd, Queued::Close, 0}); }
 
-void HeadlessPlatform::PostQuitMessage(int exitCode) {
+void HeadlessPlatform::Quit(int exitCode) {
   quit_ = true;
   exitCode_ = exitCode;
 }
@@ -288,15 +289,15 @@ void HeadlessPlatform::RemoveTimeSource(TimeSource* source) {
 // ---------------------------------------------------------------------------
 // Driving the main window
 // ---------------------------------------------------------------------------
-HWND HeadlessPlatform::CreateMainWindow(const char* /*className*/, const char* caption, WNDPROC wndProc) {
+HWND HeadlessPlatform::CreateMainWindow(const char* caption, WindowEvents& events) {
   auto w = std::make_unique<Window>();
   w->kind = Window::Main;
-  w->proc = wndProc;
   w->text = caption ? caption : "";
   w->w = clientWidth_;
   w->h = clientHeight_;
   main_ = NewWindow(std::move(w));
-  if (Dispatch({main_, WM_CREATE, 0, 0}) == -1) {
+  events_ = &events;
+  if (!events.Created(main_)) {
     DestroyWindow(main_);
     main_ = nullptr;
   }
@@ -307,25 +308,29 @@ void HeadlessPlatform::SetClientSize(int width, int height) {
   clientWidth_ = width;
   clientHeight_ = height;
   if (main_ == nullptr) return;
-  Dispatch({main_, WM_SIZE, 0, MAKELPARAM(static_cast<WORD>(width), static_cast<WORD>(height))});
+  ToWindow([](WindowEvents& e) { e.Resized(); });
   invalidated = true;
   Pump();
 }
 
-LRESULT HeadlessPlatform::Send(UINT msg, WPARAM wParam, LPARAM lParam) {
-  return Dispatch({main_, msg, wParam, lParam});
+void HeadlessPlatform::Close() {
+  ToWindow([](WindowEvents& e) { e.CloseRequested(); });
+}
+
+void HeadlessPlatform::FireTimer(UINT id) {
+  ToWindow([id](WindowEvents& e) { e.Timer(id); });
 }
 
 void HeadlessPlatform::Command(int id) {
-  Post(main_, WM_COMMAND, static_cast<WPARAM>(id), 0);
+  queue_.push_back({main_, Queued::Command, static_cast<UINT>(id)});
   Pump();
 }
 
 bool HeadlessPlatform::ClickButton(int id) {
   for (const auto& w : windows_) {
     if (w->kind != Window::Button || w->destroyed || w->id != id) continue;
-    Dispatch({w->parent, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED),
-              reinterpret_cast<LPARAM>(w.get())});
+    // A button reports its click at once.
+    ToWindow([id](WindowEvents& e) { e.Command(id); });
     Pump();
     return true;
   }
@@ -333,13 +338,12 @@ bool HeadlessPlatform::ClickButton(int id) {
 }
 
 void HeadlessPlatform::LeftClick(int x, int y, WPARAM keys) {
-  Dispatch({main_, WM_LBUTTONDOWN, keys, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y))});
+  ToWindow([&](WindowEvents& e) { e.LeftButtonDown(POINT{x, y}, keys); });
   Pump();
 }
 
 void HeadlessPlatform::DropFiles(const std::vector<std::string>& files, POINT at, bool inClient) {
-  DroppedFiles dropped{files, at, inClient};
-  Dispatch({main_, WM_DROPFILES, reinterpret_cast<WPARAM>(&dropped), 0});
+  ToWindow([&](WindowEvents& e) { e.FilesDropped(DroppedFiles{files, at, inClient}); });
   Pump();
 }
 
@@ -497,17 +501,6 @@ std::vector<HeadlessPlatform::ProgressInfo> HeadlessPlatform::ProgressBars() con
       out.push_back({w->x, w->y, w->w, w->h, w->high, w->position, !w->destroyed});
   return out;
 }
-
-// ---------------------------------------------------------------------------
-// Painting
-// ---------------------------------------------------------------------------
-Canvas* HeadlessPlatform::BeginPaint(HWND) {
-  lastPaint.clear();
-  invalidated = false;
-  return canvas_.get();
-}
-
-void HeadlessPlatform::EndPaint(HWND, Canvas*) { ++paintCount; }
 
 // ---------------------------------------------------------------------------
 // Dialogs

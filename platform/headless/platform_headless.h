@@ -3,7 +3,9 @@
 // Implements:
 // - a virtual clock: Sleep advances it; timers tick as it advances, and
 //   ticks missed during a Sleep are not made up;
-// - a message queue that the caller pumps (Pump, AdvanceTime);
+// - the main window's queue (commands, timer ticks, close requests) that
+//   the caller pumps (Pump, AdvanceTime), and a paint once it was
+//   invalidated;
 // - message boxes, file dialogs and option dialogs answered from a script
 //   (an answer may let virtual time pass first, so that a nested loop still
 //   delivers ticks and MIDI input);
@@ -158,9 +160,10 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   int ExitCode() const { return exitCode_; }
 
   HWND MainWindow() const;
-  void SetClientSize(int width, int height);  // sends WM_SIZE when the window exists
-  LRESULT Send(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);  // to the main window
-  void Command(int id);                       // a menu command, posted and pumped
+  void SetClientSize(int width, int height);  // the window is told when it exists
+  void Close();                               // the close box, at once
+  void FireTimer(UINT id);                    // a tick of the window's timer `id`, at once
+  void Command(int id);                       // a menu command, queued and pumped
   bool ClickButton(int id);                   // a child push button of the main window
   void LeftClick(int x, int y, WPARAM keys = MK_LBUTTON);
   void DropFiles(const std::vector<std::string>& files, POINT at, bool inClient = true);
@@ -182,9 +185,9 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   void QueueDialog(DialogScript script);
   // Called for every status text set; may be empty.
   std::function<void(const StatusRecord&)> onStatus;
-  // Messages posted to no window (the thread's own, as timers set without a
-  // window post them) go here; may be empty.
-  std::function<void(UINT msg, WPARAM wParam, LPARAM lParam)> onThreadMessage;
+  // Ticks of timers set without a window (the thread's own) go here; may
+  // be empty.
+  std::function<void(UINT id)> onThreadTimer;
 
   // --- recorded effects ------------------------------------------------------
   std::vector<MessageBoxRecord> messageBoxes;
@@ -212,10 +215,10 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   bool TimerRunning(UINT id) const;
 
   // --- WindowSystem ------------------------------------------------------------
-  HWND CreateMainWindow(const char* className, const char* caption, WNDPROC wndProc) override;
+  HWND CreateMainWindow(const char* caption, WindowEvents& events) override;
   int RunMessageLoop() override;
-  void Post(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
-  void PostQuitMessage(int exitCode) override;
+  void RequestClose(HWND hWnd) override;
+  void Quit(int exitCode) override;
   UINT SetTimer(HWND hWnd, UINT id, UINT periodMs) override;
   void KillTimer(HWND hWnd, UINT id) override;
   int ShowMessage(HWND owner, const char* text, const char* caption, UINT type) override;
@@ -229,8 +232,6 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   void StatusSetText(HWND status, int part, const char* text) override;
   HWND CreateProgressBar(HWND parent, int x, int y, int w, int h) override;
   void ProgressSet(HWND bar, int position, int range) override;
-  Canvas* BeginPaint(HWND hWnd) override;
-  void EndPaint(HWND hWnd, Canvas* canvas) override;
   INT_PTR ShowDialog(HWND owner, int templateId, DialogState& state, const DialogEventHandler& onEvent) override;
   FileDialogResult ChooseFile(OPENFILENAME& ofn, bool save) override;
   void DragAcceptFiles(HWND hWnd, bool accept) override;
@@ -250,13 +251,18 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   friend class DialogDriver;
   struct Window;
   struct Timer { HWND window; UINT id; UINT period; uint64_t due; };
-  struct Message { HWND window; UINT msg; WPARAM wParam; LPARAM lParam; };
+  struct Queued {
+    HWND window;
+    enum Kind { Command, Timer, Close } kind;
+    UINT id;  // the command's or the timer's
+  };
   struct BoxAnswer { int button; uint64_t waitMs; std::function<bool()> ready; uint64_t maxMs; };
   class RecordingCanvas;
 
   Window* Find(HWND h) const;
   HWND NewWindow(std::unique_ptr<Window> w);
-  LRESULT Dispatch(const Message& m);
+  void ToWindow(const std::function<void(WindowEvents&)>& event);
+  void Deliver(const Queued& q);
   bool DispatchOne();
   void DeliverHandedFiles();
   void PaintIfNeeded();
@@ -272,7 +278,7 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   FileDialogAnswer NextFileDialogAnswer();
 
   uint64_t now_ = 0;
-  std::deque<Message> queue_;
+  std::deque<Queued> queue_;
   std::vector<Timer> timers_;
   std::vector<std::unique_ptr<Window>> windows_;
   std::vector<TimeSource*> timeSources_;
@@ -282,11 +288,11 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   std::unique_ptr<MidiPortSet> midi_;
   std::unique_ptr<RecordingCanvas> canvas_;
   HWND main_ = nullptr;
+  WindowEvents* events_ = nullptr;
   int clientWidth_ = 600;
   int clientHeight_ = 480;
   bool quit_ = false;
   int exitCode_ = 0;
-  int dispatchDepth_ = 0;
   os::HandedFiles handedFiles_;  // what later starts handed over, for the loop
   bool realClock_ = false;
   std::chrono::steady_clock::time_point epoch_;

@@ -4,9 +4,8 @@ namespace conformance {
 
 void BackEnd::SetUp() {
   driver_ = GetParam().makeDriver();
-  testsupport::RecordInto(&recorder_);
   previous_ = plat::Install(driver_->Parts());
-  window_ = plat::CreateMainWindow("TALVERINE", "Caption", testsupport::RecordingWindowProc);
+  window_ = plat::CreateMainWindow("Caption", recorder_);
   ASSERT_NE(window_, nullptr);
   driver_->SetClientSize(600, 480);
 }
@@ -14,7 +13,6 @@ void BackEnd::SetUp() {
 void BackEnd::TearDown() {
   plat::Install(previous_);
   driver_.reset();
-  testsupport::RecordInto(nullptr);
 }
 
 }  // namespace conformance

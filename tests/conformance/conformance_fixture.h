@@ -1,5 +1,5 @@
 // The fixture of every conformance test: the back end a driver gives,
-// installed, with a main window whose procedure records what reaches it.
+// installed, with a main window that records what reaches it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,13 +17,14 @@
 namespace conformance {
 
 using testsupport::Received;
+using Ev = testsupport::Event;
 
 class BackEnd : public ::testing::TestWithParam<Backend> {
  protected:
   void SetUp() override;
   void TearDown() override;
-  int Count(UINT msg) const { return recorder_.Count(msg); }
-  std::vector<UINT> Messages(std::initializer_list<UINT> only) const { return recorder_.Messages(only); }
+  int Count(Ev event) const { return recorder_.Count(event); }
+  std::vector<Ev> Events(std::initializer_list<Ev> only) const { return recorder_.Events(only); }
 
   std::unique_ptr<BackendDriver> driver_;
   testsupport::WindowRecorder recorder_;

@@ -1,5 +1,5 @@
-// The window system as every back end must show it to the program: posted
-// messages, timers and message boxes, dropped files, the file dialogs and
+// The window system as every back end must show it to the program: its
+// events in order, timers and message boxes, dropped files, the file dialogs and
 // the single instance.
 #include <unistd.h>
 
@@ -12,50 +12,50 @@
 namespace conformance {
 namespace {
 
-TEST_P(BackEnd, CreationSizeAndPostedMessagesArriveInOrderBeforeThePaint) {
-  EXPECT_EQ(recorder_.log.front().msg, WM_CREATE);
-  EXPECT_GT(recorder_.clientAtCreate.right, 0);
-  EXPECT_GT(recorder_.clientAtCreate.bottom, 0);
-  // The last resize reached the procedure with the client size.
+TEST_P(BackEnd, CreationSizeAndCloseRequestsArriveInOrderBeforeThePaint) {
+  const Received& created = recorder_.log.front();
+  EXPECT_EQ(created.event, Ev::Created);
+  EXPECT_GT(created.client.right, 0);
+  EXPECT_GT(created.client.bottom, 0);
+  // The last resize reached the program with the client size.
   const auto lastSize = std::find_if(recorder_.log.rbegin(), recorder_.log.rend(),
-                                     [](const Received& m) { return m.msg == WM_SIZE; });
+                                     [](const Received& r) { return r.event == Ev::Resized; });
   ASSERT_NE(lastSize, recorder_.log.rend());
-  EXPECT_EQ(lastSize->lParam, MAKELPARAM(600, 480));
+  EXPECT_EQ(lastSize->client.right, 600);
+  EXPECT_EQ(lastSize->client.bottom, 480);
 
   recorder_.log.clear();
   recorder_.paints = 0;
-  plat::PostMessage(window_, WM_COMMAND, 1, 0);
-  plat::PostMessage(window_, WM_COMMAND, 2, 0);
+  plat::RequestClose(window_);
+  plat::RequestClose(window_);
   plat::InvalidateRect(window_, true);
-  plat::PostMessage(window_, WM_COMMAND, 3, 0);
-  plat::PostMessage(reinterpret_cast<HWND>(&recorder_), WM_COMMAND, 9, 0);  // not a window: dropped
+  plat::RequestClose(window_);
+  plat::RequestClose(reinterpret_cast<HWND>(&recorder_));  // not a window: dropped
+  EXPECT_TRUE(recorder_.log.empty());  // they come from the loop
   ASSERT_TRUE(driver_->PumpUntil([&] { return recorder_.paints > 0; }));
   driver_->PumpOnce();
-  ASSERT_EQ(Messages({WM_COMMAND, WM_PAINT}), (std::vector<UINT>{WM_COMMAND, WM_COMMAND, WM_COMMAND, WM_PAINT}));
-  std::vector<WPARAM> commands;
-  for (const Received& m : recorder_.log)
-    if (m.msg == WM_COMMAND) commands.push_back(m.wParam);
-  EXPECT_EQ(commands, (std::vector<WPARAM>{1, 2, 3}));
+  EXPECT_EQ(Events({Ev::CloseRequested, Ev::Paint}),
+            (std::vector<Ev>{Ev::CloseRequested, Ev::CloseRequested, Ev::CloseRequested, Ev::Paint}));
 }
 
 TEST_P(BackEnd, TimerTicksGoOnInAMessageBoxButMissedTicksAreNotMadeUp) {
   plat::SetTimer(window_, 7, 20);
   // The box is answered once five ticks have come through its loop.
-  driver_->AnswerNextMessageBox({IDOK}, [&] { return Count(WM_TIMER) >= 5; });
+  driver_->AnswerNextMessageBox({IDOK}, [&] { return Count(Ev::Timer) >= 5; });
   EXPECT_EQ(plat::MessageBox(window_, "Wait", "Caption", MB_OK), IDOK);
-  EXPECT_GE(Count(WM_TIMER), 5);
-  EXPECT_EQ(recorder_.log.back().wParam, 7u);
+  EXPECT_GE(Count(Ev::Timer), 5);
+  EXPECT_EQ(recorder_.log.back().value, 7u);
 
   // Fifteen periods blocked: one pass of the loop delivers one tick at most.
-  const int before = Count(WM_TIMER);
+  const int before = Count(Ev::Timer);
   plat::Sleep(300);
   driver_->PumpOnce();
-  EXPECT_LE(Count(WM_TIMER) - before, 1);
+  EXPECT_LE(Count(Ev::Timer) - before, 1);
 
   plat::KillTimer(window_, 7);
-  const int afterKill = Count(WM_TIMER);
+  const int afterKill = Count(Ev::Timer);
   driver_->Idle(80);
-  EXPECT_EQ(Count(WM_TIMER), afterKill);
+  EXPECT_EQ(Count(Ev::Timer), afterKill);
 }
 
 TEST_P(BackEnd, MessageBoxesShowCaptionButtonsAndIconAndReturnTheAnswer) {

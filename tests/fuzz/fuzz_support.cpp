@@ -115,8 +115,6 @@ Platform::PathKind FuzzPlatform::GetPathKind(const std::string& path) {
   return files_.count(path) ? PathKind::Regular : PathKind::Missing;
 }
 
-void FuzzPlatform::Post(HWND, UINT, WPARAM, LPARAM) {}
-
 namespace {
 
 // Lives as long as the process: every input runs in this one session.

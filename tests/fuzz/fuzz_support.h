@@ -36,7 +36,7 @@ class Input {
 };
 
 // The headless platform with a file system in memory (every path is a name
-// in a map; no disk is touched), and posted messages dropped instead of
+// in a map; no disk is touched), and close requests dropped instead of
 // queued, so that a harness never runs a follow-up command.
 class FuzzPlatform : public headless::HeadlessPlatform {
  public:
@@ -52,7 +52,7 @@ class FuzzPlatform : public headless::HeadlessPlatform {
   bool RenameOver(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
   PathKind GetPathKind(const std::string& path) override;
-  void Post(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+  void RequestClose(HWND) override {}
 
  private:
   std::map<std::string, std::shared_ptr<std::vector<uint8_t>>> files_;

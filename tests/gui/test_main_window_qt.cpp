@@ -68,7 +68,7 @@ class MainWindowQtTest : public ::testing::Test {
     testsupport::WriteText(temp_.File("TALVERINE.CFG"), "EPROM_type = " + std::to_string(type) +
                                                             "\nEPROM_Arrangement = " + std::to_string(arrangement) +
                                                             "\n");
-    App().MyWindow = plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc);
+    App().MyWindow = plat::CreateMainWindow(szAppCaption, MainWindowEvents());
     ASSERT_NE(App().MyWindow, nullptr);
     plat::DragAcceptFiles(App().MyWindow, true);
     guitest::SetClientSize(platform_, 600, 480);

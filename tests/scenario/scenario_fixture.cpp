@@ -31,7 +31,7 @@ void ScenarioTest::SetUp() {
 }
 
 void ScenarioTest::StartProgram() {
-  ASSERT_NE(plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc), nullptr);
+  ASSERT_NE(plat::CreateMainWindow(szAppCaption, MainWindowEvents()), nullptr);
   plat::DragAcceptFiles(App().MyWindow, true);
   P().Pump();
 }
@@ -39,7 +39,7 @@ void ScenarioTest::StartProgram() {
 void ScenarioTest::TearDown() {
   P().Midi().SetMonitor(nullptr);
   FinishPause();
-  if (P().MainWindow() && !P().QuitPosted()) P().Send(WM_CLOSE);
+  if (P().MainWindow() && !P().QuitPosted()) P().Close();
   core_.reset();
   kilnbox_.reset();
 }

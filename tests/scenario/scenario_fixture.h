@@ -46,7 +46,7 @@ class ScenarioTest : public ::testing::Test {
   simport::HeadlessKilnbox& Kilnbox() { return *kilnbox_; }
   std::string Path(const std::string& name) const { return temp_.File(name); }
 
-  // Starts the program (the main window and everything WM_CREATE does).
+  // Starts the program (the main window and everything its creation does).
   void StartProgram();
   // A menu command, with the pauses of the sequence it starts (the virtual
   // clock goes on through them, as through the sleeps they stand for).

@@ -582,7 +582,7 @@ TEST_F(DeviceOperations, APauseNeverEndsBeforeItsTime) {
   P().Command(IDM_READ_EPROM);
   ASSERT_TRUE(Pausing());
   Advance(475);
-  P().Send(WM_TIMER, ID_PAUSE_TIMER);
+  P().FireTimer(ID_PAUSE_TIMER);
   P().Pump();
   EXPECT_EQ(Sent().size(), 1u);
   FinishPause();

@@ -42,14 +42,14 @@ class FaultProgram : public ::testing::Test {
     kilnbox_ = std::make_unique<simport::HeadlessKilnbox>(p_);
   }
   void TearDown() override {
-    if (p_.MainWindow() && !p_.QuitPosted()) p_.Send(WM_CLOSE);
+    if (p_.MainWindow() && !p_.QuitPosted()) p_.Close();
     EXPECT_TRUE(p_.QuitPosted());
     core_.reset();
     kilnbox_.reset();
     plat::Install(previous_);
   }
   void Start() {
-    ASSERT_NE(plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc), nullptr);
+    ASSERT_NE(plat::CreateMainWindow(szAppCaption, MainWindowEvents()), nullptr);
     p_.Pump();
   }
   bool HasBox(const std::string& text) const {

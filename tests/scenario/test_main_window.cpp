@@ -67,13 +67,13 @@ TEST(MainWindowWithoutMidi, SaysSoAndStillEndsWithExitCodeZero) {
   headless::ScopedHeadless p;
   CoreSession core;
   p->SetConfigDirectory(temp.path());
-  ASSERT_NE(plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc), nullptr);
+  ASSERT_NE(plat::CreateMainWindow(szAppCaption, MainWindowEvents()), nullptr);
   ASSERT_FALSE(p->messageBoxes.empty());
   EXPECT_EQ(p->messageBoxes[0].text, "No MIDI input or output devices are present");
   EXPECT_EQ(p->messageBoxes[0].caption, "MidiInit");
   EXPECT_EQ(core.app.bMidiInit, 0u);
   const size_t boxes = p->messageBoxes.size();
-  p->Send(WM_CLOSE);
+  p->Close();
   EXPECT_EQ(p->messageBoxes.size(), boxes);  // no device calls, no complaints
   EXPECT_TRUE(p->QuitPosted());
   EXPECT_EQ(p->ExitCode(), 0);
@@ -103,13 +103,13 @@ ProgramRun RunWithInterfaces(const std::string& folder, const std::vector<std::s
     p->Midi().AddOutput(std::unique_ptr<MidiOutputDevice>(outputs.back()));
   }
   ProgramRun run;
-  EXPECT_NE(plat::CreateMainWindow(szAppName, szAppCaption, BaseMsgProc), nullptr);
+  EXPECT_NE(plat::CreateMainWindow(szAppCaption, MainWindowEvents()), nullptr);
   if (during) during(*p);
   for (const headless::MessageBoxRecord& box : p->messageBoxes) run.boxes.push_back(box.text);
   for (const midimem::MemoryInput* input : inputs) run.opened += input->IsOpen() ? '1' : '0';
   run.opened += '/';
   for (const midimem::MemoryOutput* output : outputs) run.opened += output->IsOpen() ? '1' : '0';
-  p->Send(WM_CLOSE);
+  p->Close();
   return run;
 }
 
@@ -142,10 +142,10 @@ TEST(MainWindowAcrossRuns, OpensTheChosenPortsByNameWhereverTheyStandNow) {
 
 TEST_F(MainWindow, UnknownCommandsAndTheAboutBox) {
   StartProgram();
-  for (int id : {114, 214, 100, 224, 150}) P().Send(WM_COMMAND, id);
+  for (int id : {114, 214, 100, 224, 150}) P().Command(id);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>(5, "Undefined Menu Command!"));
   P().messageBoxes.clear();
-  P().Send(WM_COMMAND, MAKEWPARAM(IDM_ABOUT, 1));  // the notification code plays no part
+  P().Command(IDM_ABOUT);
   ASSERT_EQ(P().messageBoxes.size(), 1u);
   const auto& about = P().messageBoxes[0];
   EXPECT_EQ(about.caption, "About");
@@ -243,7 +243,7 @@ TEST_F(MainWindow, FilesNamedAtStartLoadAsADropFromTheFirstEprom) {
                                                     "\nEPROM_Arrangement = " + std::to_string(eaTwoEpromsOneSound) + "\n");
   WriteFile("a.bin", 8192, 0x11);
   WriteFile("b.bin", 8192, 0x22);
-  P().PostQuitMessage(0);  // the loop ends at once; the files are loaded before it runs
+  P().Quit(0);  // the loop ends at once; the files are loaded before it runs
   EXPECT_EQ(TalverineMain(Session(), nullptr, {Path("a.bin"), Path("b.bin"), Path("a.bin")}), 0);
   EXPECT_EQ(Image(0, 8192), std::vector<uint8_t>(8192, 0x11));
   EXPECT_EQ(Image(8192, 8192), std::vector<uint8_t>(8192, 0x22));

@@ -3,39 +3,44 @@
 #include <algorithm>
 
 namespace testsupport {
-namespace {
-WindowRecorder* g_recorder = nullptr;
+
+int WindowRecorder::Count(Event event) const {
+  return static_cast<int>(std::count_if(log.begin(), log.end(), [event](const Received& r) { return r.event == event; }));
 }
 
-int WindowRecorder::Count(UINT msg) const {
-  return static_cast<int>(std::count_if(log.begin(), log.end(), [msg](const Received& m) { return m.msg == msg; }));
-}
-
-std::vector<UINT> WindowRecorder::Messages(std::initializer_list<UINT> only) const {
-  std::vector<UINT> out;
-  for (const Received& m : log)
-    if (std::find(only.begin(), only.end(), m.msg) != only.end()) out.push_back(m.msg);
+std::vector<Event> WindowRecorder::Events(std::initializer_list<Event> only) const {
+  std::vector<Event> out;
+  for (const Received& r : log)
+    if (std::find(only.begin(), only.end(), r.event) != only.end()) out.push_back(r.event);
   return out;
 }
 
-void RecordInto(WindowRecorder* recorder) { g_recorder = recorder; }
+std::vector<uintptr_t> WindowRecorder::Values(Event event) const {
+  std::vector<uintptr_t> out;
+  for (const Received& r : log)
+    if (r.event == event) out.push_back(r.value);
+  return out;
+}
 
-LRESULT RecordingWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (g_recorder == nullptr) return 0;
-  WindowRecorder& r = *g_recorder;
-  r.log.push_back({msg, wParam, lParam});
-  if (msg == WM_CREATE) r.clientAtCreate = plat::GetClientRect(hWnd);
-  if (msg == WM_DROPFILES && r.onDrop) r.onDrop(*reinterpret_cast<const DroppedFiles*>(wParam));
-  if (msg == WM_PAINT) {
-    ++r.paints;
-    r.deepestPaint = std::max(r.deepestPaint, ++r.paintDepth);
-    if (Canvas* dc = plat::BeginPaint(hWnd)) {
-      if (r.paint) r.paint(*dc);
-      plat::EndPaint(hWnd, dc);
-    }
-    --r.paintDepth;
-  }
-  return 0;
+bool WindowRecorder::Created(HWND window) {
+  window_ = window;
+  log.push_back({Event::Created, 0, {}, plat::GetClientRect(window)});
+  return true;
+}
+
+void WindowRecorder::Resized() { log.push_back({Event::Resized, 0, {}, plat::GetClientRect(window_)}); }
+
+void WindowRecorder::Paint(Canvas& canvas) {
+  log.push_back({Event::Paint});
+  ++paints;
+  deepestPaint = std::max(deepestPaint, ++paintDepth);
+  if (paint) paint(canvas);
+  --paintDepth;
+}
+
+void WindowRecorder::FilesDropped(const DroppedFiles& files) {
+  log.push_back({Event::FilesDropped});
+  if (onDrop) onDrop(files);
 }
 
 }  // namespace testsupport

@@ -29,13 +29,15 @@ class MidiLayerTest : public testsupport::CoreTest {
  protected:
   void SetUp() override {
     CoreTest::SetUp();
-    App().MyWindow = plat::CreateMainWindow("T", "T", [](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
+    App().MyWindow = plat::CreateMainWindow("T", idle_);
     MidiSetEvents(&reports);
   }
   void TearDown() override {
     MidiSetEvents(nullptr);
     CoreTest::TearDown();
   }
+
+  WindowEvents idle_;
 
   // One input and one output port, both records initialised and opened.
   void OpenBoth() {

@@ -21,13 +21,11 @@ using headless::FileDialogAnswer;
 using testsupport::ReadBytes;
 using testsupport::WriteBytes;
 
-LRESULT IdleWindowProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
-
 class FileCommands : public testsupport::CoreTest {
  protected:
   void SetUp() override {
     CoreTest::SetUp();
-    window_ = plat::CreateMainWindow("T", "T", IdleWindowProc);
+    window_ = plat::CreateMainWindow("T", idle_);
     std::memset(ImageBytes(), 0x11, IMAGE_SIZE);
   }
   void Choose(const std::string& path, DWORD filterIndex = 0) {
@@ -44,6 +42,7 @@ class FileCommands : public testsupport::CoreTest {
     const Bytes b = ReadBytes(Path("TALVERINE.CFG"));
     return std::string(b.begin(), b.end());
   }
+  WindowEvents idle_;
   HWND window_ = nullptr;
 };
 

@@ -46,7 +46,7 @@ class DeliveredHelp : public testsupport::CoreTest {
   }
   std::string HelpFile(const std::string& name) const { return start + "/help/" + name; }
   // The Help command as the menu sends it.
-  void Help() { BaseMsgProc(App().hWndStatus, WM_COMMAND, MAKEWPARAM(IDM_HELP, 0), 0); }
+  void Help() { MainWindowEvents().Command(IDM_HELP); }
 
   std::string start;  // the folder the program was started in, with the help
   std::string work;   // the current folder when Help is chosen

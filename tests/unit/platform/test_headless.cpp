@@ -9,19 +9,17 @@
 namespace {
 
 int g_ticks = 0;
-int g_commands = 0;
 
-LRESULT TestProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM) {
-  if (msg == WM_CREATE) plat::SetTimer(hWnd, 200, 320);
-  if (msg == WM_TIMER && wParam == 200) ++g_ticks;
-  if (msg == WM_COMMAND) ++g_commands;
-  return 0;
-}
+// Counts the ticks of the timer it sets when created.
+class TickingWindow : public WindowEvents {
+  bool Created(HWND window) override { return plat::SetTimer(window, 200, 320) != 0; }
+  void Timer(UINT id) override { g_ticks += id == 200; }
+} g_window;
 
 TEST(HeadlessClock, TimerTicksFollowVirtualTimeAndSleepDoesNotCatchUp) {
   headless::ScopedHeadless p;
   g_ticks = 0;
-  plat::CreateMainWindow("T", "T", TestProc);
+  plat::CreateMainWindow("T", g_window);
   p->AdvanceTime(319);
   EXPECT_EQ(g_ticks, 0);
   p->AdvanceTime(1);
@@ -36,7 +34,7 @@ TEST(HeadlessClock, TimerTicksFollowVirtualTimeAndSleepDoesNotCatchUp) {
 TEST(HeadlessMessageBoxes, ScriptedAnswerLetsTimePassInsideTheBox) {
   headless::ScopedHeadless p;
   g_ticks = 0;
-  plat::CreateMainWindow("T", "T", TestProc);
+  plat::CreateMainWindow("T", g_window);
   p->QueueMessageBoxAnswer(IDNO, 1000);
   EXPECT_EQ(plat::MessageBox(nullptr, "Q?", "Cap", MB_YESNO), IDNO);
   EXPECT_EQ(g_ticks, 3);  // the nested loop delivered the ticks

@@ -18,14 +18,22 @@ namespace {
 using headless::CanvasOp;
 using Strings = std::vector<std::string>;
 
-// The display's share of the main window procedure.
-LRESULT DisplayProc(HWND hWnd, UINT msg, WPARAM, LPARAM) {
-  CoreSession& s = CoreSession::Current();
-  if (msg == WM_CREATE) InitLabelFont(s.layout), CreateButttons(hWnd, s.layout, s.image);
-  if (msg == WM_SIZE) MoveButtons(hWnd, s.layout, s.image);
-  if (msg == WM_PAINT) PaintMainWindow(hWnd, s.layout, s.image);
-  return 0;
-}
+// The display's share of the main window.
+class DisplayWindow : public WindowEvents {
+ public:
+  bool Created(HWND window) override {
+    window_ = window;
+    InitLabelFont(S().layout);
+    CreateButttons(window, S().layout, S().image);
+    return true;
+  }
+  void Resized() override { MoveButtons(window_, S().layout, S().image); }
+  void Paint(Canvas& canvas) override { PaintMainWindow(canvas, window_, S().layout, S().image); }
+
+ private:
+  static CoreSession& S() { return CoreSession::Current(); }
+  HWND window_ = nullptr;
+};
 
 std::string At(int x, int y) { return std::to_string(x) + "," + std::to_string(y); }
 
@@ -37,7 +45,7 @@ class DisplayTest : public testsupport::CoreTest {
     Model().EPROM_Arrangement = arrangement;
     Model().EPROM_type = type;
     P().SetClientSize(w, h);
-    main_ = plat::CreateMainWindow("TALVERINE", "Kilnbox EPROM Utility", DisplayProc);
+    main_ = plat::CreateMainWindow("Kilnbox EPROM Utility", window_);
     Repaint();
   }
   void Repaint() {
@@ -92,6 +100,7 @@ class DisplayTest : public testsupport::CoreTest {
     return out;
   }
 
+  DisplayWindow window_;
   HWND main_ = nullptr;
 };
 
