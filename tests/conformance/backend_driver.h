@@ -81,7 +81,7 @@ class BackendDriver {
   // Lets `ms` pass with the loop running.
   virtual void Idle(int ms) = 0;
   // Makes the main window's client area `width` x `height` and waits for its
-  // WM_SIZE and paint.
+  // resize and paint.
   virtual void SetClientSize(int width, int height) = 0;
 
   // Modal windows: each answer is for the next window of its kind, and is
