@@ -398,10 +398,9 @@ int HeadlessPlatform::ShowMessage(HWND owner, const char* text, const char* capt
 // ---------------------------------------------------------------------------
 // Child windows
 // ---------------------------------------------------------------------------
-void HeadlessPlatform::InvalidateRect(HWND hWnd, bool erase) {
+void HeadlessPlatform::InvalidateRect(HWND hWnd, bool /*erase*/) {
   if (hWnd != main_ && hWnd != nullptr) return;
   invalidated = true;
-  lastEraseRequested = erase;
 }
 
 RECT HeadlessPlatform::GetClientRect(HWND hWnd) {

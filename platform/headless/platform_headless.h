@@ -146,7 +146,6 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   // AdvanceTime waits, and MIDI input wakes the loop. For talverine-cli's
   // device commands against real ports.
   void UseRealClock();
-  bool RealClock() const { return realClock_; }
   // Dispatches queued messages (and MIDI input, and a pending paint) until
   // the queue is empty; no time passes.
   void Pump();
@@ -199,7 +198,6 @@ class HeadlessPlatform : public WindowSystem, public os::SystemServices {
   std::vector<CanvasOp> lastPaint;   // the canvas calls of the latest paint
   int paintCount = 0;
   bool invalidated = false;
-  bool lastEraseRequested = false;
   std::vector<const void*> soundsPlayed;
   std::vector<std::string> shellOpened;
   bool shellOpenFails = false;       // ShellOpen records the file and reports it not opened
