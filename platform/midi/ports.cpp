@@ -163,11 +163,8 @@ struct MidiPortSet::Impl {
     if (!why->Ok()) return nullptr;
     auto port = std::make_unique<OpenPort>();
     port->index = *index;
-    if (input) {
-      port->in = inputs[*index].get();
-    } else {
-      port->out = outputs[*index].get();
-    }
+    port->in = input ? inputs[*index].get() : nullptr;
+    port->out = input ? nullptr : outputs[*index].get();
     return port;
   }
 
