@@ -42,6 +42,9 @@ static_assert(MB_OK == msgbox::kOk && MB_OKCANCEL == msgbox::kOkCancel && MB_YES
               MB_ICONERROR == msgbox::kIconError && MB_ICONQUESTION == msgbox::kIconQuestion &&
               MB_ICONWARNING == msgbox::kIconWarning && MB_ICONINFORMATION == msgbox::kIconInformation &&
               MB_TASKMODAL == msgbox::kTaskModal && MB_TYPEMASK == msgbox::kButtonsMask);
+static_assert(MK_LBUTTON == mouse_key::kLeft && MK_RBUTTON == mouse_key::kRight && MK_SHIFT == mouse_key::kShift &&
+              MK_CONTROL == mouse_key::kControl && MK_MBUTTON == mouse_key::kMiddle &&
+              MK_XBUTTON1 == mouse_key::kX1 && MK_XBUTTON2 == mouse_key::kX2);
 static_assert(IDOK == button_id::kOk && IDCANCEL == button_id::kCancel && IDYES == button_id::kYes &&
               IDNO == button_id::kNo);
 static_assert(TA_CENTER == text_align::kCenter && OFN_OVERWRITEPROMPT == file_dialog::kOverwritePrompt &&
@@ -77,8 +80,8 @@ struct State {
   std::function<void()> wakeHandler;
   std::atomic<bool> wakePosted{false};
   HWND main = nullptr;
-  WindowEvents deaf;              // hears nothing
-  WindowEvents* events = &deaf;   // the program's, for the main window
+  WindowEvents nobody;            // told when no main window is the program's
+  WindowEvents* events = &nobody; // the program's, for the main window
   UINT dpi = 96;                  // of the main window's monitor
   HFONT controlFont = nullptr;    // for `dpi`
   std::map<HWND, RECT> placed;    // the child controls, in 96-dpi pixels
@@ -182,7 +185,7 @@ LRESULT CALLBACK MainProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       // Nothing reaches the program from a window that is gone.
       if (hWnd == s.main) {
         s.main = nullptr;
-        s.events = &s.deaf;
+        s.events = &s.nobody;
       }
       return DefWindowProcW(hWnd, msg, wParam, lParam);
     case WM_DPICHANGED: OnDpiChanged(hWnd, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam)); return 0;
@@ -198,7 +201,7 @@ bool TakesDrops(HWND window) {
 
 void DeliverHandedFiles() {
   State& s = S();
-  s.handedFiles.Deliver([&s] { return s.events != &s.deaf && TakesDrops(s.main); },
+  s.handedFiles.Deliver([&s] { return s.events != &s.nobody && TakesDrops(s.main); },
                         [&s](DroppedFiles& drop) { s.events->FilesDropped(drop); });
 }
 
@@ -459,7 +462,7 @@ PlatWindow* Win32Platform::CreateMainWindow(const char* caption, WindowEvents& e
                                 size.cx, size.cy, nullptr, menu, s.instance, nullptr);
   if (window == nullptr) {
     s.main = nullptr;
-    s.events = &s.deaf;
+    s.events = &s.nobody;
     return nullptr;
   }
   ShowWindow(window, SW_SHOWNORMAL);
@@ -570,7 +573,7 @@ void Win32Platform::DestroyWindow(PlatWindow* window) {
     // The program's window only stops telling it anything; the loop ends
     // with the quit message.
     ShowWindow(s.main, SW_HIDE);
-    s.events = &s.deaf;
+    s.events = &s.nobody;
     return;
   }
   s.placed.erase(H(window));
