@@ -667,20 +667,9 @@ class GdiCanvas : public Canvas {
   }
 
   void SetFont(const LogFont& f) override {
-    LOGFONTW lf{};
-    lf.lfHeight = f.lfHeight;
-    lf.lfWidth = f.lfWidth;
-    lf.lfEscapement = f.lfEscapement;
-    lf.lfOrientation = f.lfOrientation;
-    lf.lfWeight = f.lfWeight;
-    lf.lfItalic = f.lfItalic;
-    lf.lfUnderline = f.lfUnderline;
-    lf.lfStrikeOut = f.lfStrikeOut;
-    lf.lfCharSet = f.lfCharSet;
-    lf.lfOutPrecision = f.lfOutPrecision;
-    lf.lfClipPrecision = f.lfClipPrecision;
-    lf.lfQuality = f.lfQuality;
-    lf.lfPitchAndFamily = f.lfPitchAndFamily;
+    LOGFONTW lf{f.lfHeight, f.lfWidth, f.lfEscapement, f.lfOrientation, f.lfWeight, f.lfItalic, f.lfUnderline,
+                f.lfStrikeOut, f.lfCharSet, f.lfOutPrecision, f.lfClipPrecision, f.lfQuality,
+                f.lfPitchAndFamily, {}};
     const std::string name(f.lfFaceName, strnlen(f.lfFaceName, sizeof f.lfFaceName));
     const std::wstring face = W(name).substr(0, LF_FACESIZE - 1);
     std::copy(face.begin(), face.end(), lf.lfFaceName);
