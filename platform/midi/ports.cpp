@@ -54,13 +54,14 @@ struct Inbox {
 // An open port: an input (with its handler, inbox and framer) or an output.
 struct OpenPort {
   PlatMidiPort* handle = nullptr;
-  bool input = false;
   size_t index = 0;
   MidiInputDevice* in = nullptr;
   MidiOutputDevice* out = nullptr;
   MidiInputHandler handler;
   std::shared_ptr<Inbox> inbox = std::make_shared<Inbox>();
   std::unique_ptr<MidiFramer> framer;
+
+  bool IsInput() const { return in != nullptr; }
 };
 
 // What waits for a handler.
@@ -146,23 +147,27 @@ struct MidiPortSet::Impl {
 
   OpenPort* Find(PlatMidiPort* handle, bool input) const {
     for (const auto& p : open)
-      if (p->handle == handle && p->input == input) return p.get();
+      if (p->handle == handle && p->IsInput() == input) return p.get();
     return nullptr;
   }
 
-  // A port on the device called `name` in `names`, not open yet; nullptr,
-  // and why, when there is none.
+  // A port on the input (or output) device called `name` in `names`, not
+  // open yet; nullptr, and why, when there is none.
   std::unique_ptr<OpenPort> NewPort(bool input, const std::vector<std::string>& names, const std::string& name,
                                     MidiResult* why) const {
     const std::optional<size_t> index = IndexOf(names, name);
     if (!index) *why = NoPortCalled(name);
     if (index && std::any_of(open.begin(), open.end(),
-                             [&](const auto& p) { return p->input == input && p->index == *index; }))
+                             [&](const auto& p) { return p->IsInput() == input && p->index == *index; }))
       *why = Failure(midi_error::kAllocated);
     if (!why->Ok()) return nullptr;
     auto port = std::make_unique<OpenPort>();
-    port->input = input;
     port->index = *index;
+    if (input) {
+      port->in = inputs[*index].get();
+    } else {
+      port->out = outputs[*index].get();
+    }
     return port;
   }
 
@@ -218,7 +223,7 @@ struct MidiPortSet::Impl {
   }
 
   void CloseDevice(OpenPort& port) {
-    if (!port.input) return port.out->Close();
+    if (!port.IsInput()) return port.out->Close();
     StopInput(port);
     port.in->Close();
   }
@@ -305,7 +310,7 @@ uint32_t MidiPortSet::AddOutput(std::unique_ptr<MidiOutputDevice> device) {
 void MidiPortSet::Deliver() {
   for (;;) {
     for (auto& port : impl_->open)
-      if (port->input) impl_->Frame(*port);
+      if (port->IsInput()) impl_->Frame(*port);
     impl_->TakeReports();
     if (impl_->events.empty()) return;
     const Event event = std::move(impl_->events.front());
@@ -331,7 +336,6 @@ MidiResult MidiPortSet::OpenInput(const std::string& name, MidiInputHandler hand
   MidiResult why;
   std::unique_ptr<OpenPort> input = impl_->NewPort(true, InputNames(), name, &why);
   if (!input) return why;
-  input->in = impl_->inputs[input->index].get();
   input->handler = std::move(handler);
   input->framer = std::make_unique<MidiFramer>(
       kMaxSysexBytes, [impl = impl_.get(), raw = input.get()](const MidiFramerEvent& e) { impl->OnFramed(*raw, e); });
@@ -346,7 +350,6 @@ MidiResult MidiPortSet::OpenOutput(const std::string& name, MidiSentHandler sent
   MidiResult why;
   std::unique_ptr<OpenPort> output = impl_->NewPort(false, OutputNames(), name, &why);
   if (!output) return why;
-  output->out = impl_->outputs[output->index].get();
   const MidiResult opened = output->out->Open(impl_->ReportFor(std::move(sent)));
   if (!opened.Ok()) return WithWords(opened);
   impl_->Keep(std::move(output), port);

@@ -16,7 +16,6 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "platform/qt/canvas_qt.h"
 #include "platform/qt/controls_qt.h"
 #include "platform/qt/dialogs_qt.h"
 #include "platform/qt/filedialog_qt.h"
@@ -101,56 +100,12 @@ bool IsWebAddress(const QString& s) {
 
 }  // namespace
 
-// ---------------------------------------------------------------------------
-// Posted messages: one Qt event each, delivered in the order posted.
-// ---------------------------------------------------------------------------
-namespace {
-
-const QEvent::Type kWindowMessageEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
-const QEvent::Type kQuitEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
-
-class WindowMessageEvent : public QEvent {
- public:
-  WindowMessageEvent(HWND h, UINT m, WPARAM w, LPARAM l)
-      : QEvent(kWindowMessageEvent), hWnd(h), msg(m), wParam(w), lParam(l) {}
-  HWND hWnd;
-  UINT msg;
-  WPARAM wParam;
-  LPARAM lParam;
-};
-
-}  // namespace
-
-class QtPlatform::Queue : public QObject {
- public:
-  explicit Queue(QtPlatform& platform) : platform_(platform) {}
-
- protected:
-  void customEvent(QEvent* event) override {
-    if (event->type() == kWindowMessageEvent) {
-      auto* m = static_cast<WindowMessageEvent*>(event);
-      --platform_.pendingPosts_;
-      platform_.Deliver(m->hWnd, m->msg, m->wParam, m->lParam);
-    } else if (event->type() == kQuitEvent) {
-      platform_.DeliverQuit();
-    }
-  }
-
- private:
-  QtPlatform& platform_;
-};
-
 class QtPlatform::Host : public MainWindowHost {
  public:
   explicit Host(QtPlatform& platform) : platform_(platform) {}
-  LRESULT SendToWindow(UINT msg, WPARAM wParam, LPARAM lParam) override {
-    if (platform_.main_ == nullptr || platform_.wndProc_ == nullptr) return 0;
-    return platform_.wndProc_(platform_.main_, msg, wParam, lParam);
-  }
-  void PostToWindow(UINT msg, WPARAM wParam, LPARAM lParam) override {
-    platform_.Post(platform_.main_, msg, wParam, lParam);
-  }
-  bool PostedMessagesPending() const override { return platform_.pendingPosts_ > 0; }
+  void ToProgram(const ProgramEvent& event) override { platform_.ToProgram(event); }
+  void QueueToProgram(ProgramEvent event) override { platform_.QueueToProgram(platform_.main_, std::move(event)); }
+  bool QueuedEventsPending() const override { return platform_.pendingEvents_ > 0; }
 
  private:
   QtPlatform& platform_;
@@ -161,7 +116,7 @@ class QtPlatform::Host : public MainWindowHost {
 // ---------------------------------------------------------------------------
 QtPlatform::QtPlatform()
     : host_(std::make_unique<Host>(*this)),
-      queue_(std::make_unique<Queue>(*this)),
+      queue_(std::make_unique<QObject>()),
       midi_(std::make_unique<MidiPortSet>()),
       instance_(std::make_unique<SingleInstance>([this] { RaiseMainWindow(); },
                                                  [this](std::vector<std::string> files) {
@@ -190,7 +145,6 @@ QtPlatform::~QtPlatform() {
   midi_->SetWakeup(nullptr);
   timers_.clear();
   simulator_.reset();
-  canvas_.reset();
   dialogs_.reset();
   window_.reset();
   player_.reset();
@@ -267,17 +221,17 @@ QWidget* QtPlatform::BoxParent(HWND owner) const {
 // ---------------------------------------------------------------------------
 // Windows and messages
 // ---------------------------------------------------------------------------
-HWND QtPlatform::CreateMainWindow(const char* /*className*/, const char* caption, WNDPROC wndProc) {
+HWND QtPlatform::CreateMainWindow(const char* caption, WindowEvents& events) {
   window_ = std::make_unique<QtMainWindow>(*host_, Text(caption));
   window_->setWindowIcon(QIcon(QStringLiteral(":/icons/talverine.png")));
   window_->resize(DefaultClientSize());
   dialogs_ = std::make_unique<QtDialogHost>(window_.get());
-  // Lay the window out now, so that WM_CREATE reads the real client size.
+  // Lay the window out now, so that its creation reads the real client size.
   window_->ensurePolished();
   if (window_->layout()) window_->layout()->activate();
   main_ = AddHandle(Kind::Main, window_->Client());
-  wndProc_ = wndProc;
-  if (wndProc_(main_, WM_CREATE, 0, 0) == -1) {
+  events_ = &events;
+  if (!events.Created(main_)) {
     DestroyWindow(main_);
     return nullptr;
   }
@@ -293,28 +247,40 @@ int QtPlatform::RunMessageLoop() {
   return exitCode_;
 }
 
-void QtPlatform::Post(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  ++pendingPosts_;
-  QCoreApplication::postEvent(queue_.get(), new WindowMessageEvent(hWnd, msg, wParam, lParam));
+// Each queued event is one Qt event on the queue object, so that they come
+// in order, and the quit after them.
+void QtPlatform::QueueToProgram(HWND hWnd, ProgramEvent event) {
+  ++pendingEvents_;
+  QMetaObject::invokeMethod(
+      queue_.get(),
+      [this, hWnd, event = std::move(event)] {
+        --pendingEvents_;
+        // An event for a window that is gone (or was never ours) is dropped.
+        if (hWnd == main_) ToProgram(event);
+      },
+      Qt::QueuedConnection);
 }
 
-void QtPlatform::Deliver(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  // A message for a window that is gone (or was never ours) is dropped.
-  if (quitDelivered_ || hWnd != main_ || main_ == nullptr || wndProc_ == nullptr) return;
-  wndProc_(hWnd, msg, wParam, lParam);
+void QtPlatform::ToProgram(const ProgramEvent& event) {
+  if (!quitDelivered_ && main_ != nullptr && events_ != nullptr) event(*events_);
 }
 
-void QtPlatform::PostQuitMessage(int exitCode) {
+void QtPlatform::RequestClose(HWND hWnd) {
+  QueueToProgram(hWnd, [](WindowEvents& e) { e.CloseRequested(); });
+}
+
+void QtPlatform::Quit(int exitCode) {
   if (quitPosted_) return;
   quitPosted_ = true;
   exitCode_ = exitCode;
-  QCoreApplication::postEvent(queue_.get(), new QEvent(kQuitEvent));
-}
-
-void QtPlatform::DeliverQuit() {
-  quitDelivered_ = true;
-  // Ends the loop (and any nested one still open) with the exit code.
-  QCoreApplication::exit(exitCode_);
+  QMetaObject::invokeMethod(
+      queue_.get(),
+      [this] {
+        quitDelivered_ = true;
+        // Ends the loop (and any nested one still open) with the exit code.
+        QCoreApplication::exit(exitCode_);
+      },
+      Qt::QueuedConnection);
 }
 
 UINT QtPlatform::SetTimer(HWND hWnd, UINT id, UINT periodMs) {
@@ -323,7 +289,9 @@ UINT QtPlatform::SetTimer(HWND hWnd, UINT id, UINT periodMs) {
     timer = std::make_unique<QTimer>();
     // A coarse timer may fire 5 % early: 237 ms for a 250 ms pause.
     timer->setTimerType(Qt::PreciseTimer);
-    QObject::connect(timer.get(), &QTimer::timeout, queue_.get(), [this, hWnd, id] { Deliver(hWnd, WM_TIMER, id, 0); });
+    QObject::connect(timer.get(), &QTimer::timeout, queue_.get(), [this, hWnd, id] {
+      if (hWnd == main_) ToProgram([id](WindowEvents& e) { e.Timer(id); });
+    });
   }
   // Ticks missed while the thread is blocked are not made up: a QTimer
   // fires once when it can.
@@ -413,7 +381,7 @@ void QtPlatform::DeliverHandedFilesLater() {
       [this] {
         handedFiles_.Deliver([this] { return ClientArea() != nullptr && ClientArea()->acceptDrops(); },
                              [this](DroppedFiles& dropped) {
-                               host_->SendToWindow(WM_DROPFILES, reinterpret_cast<WPARAM>(&dropped), 0);
+                               ToProgram([&dropped](WindowEvents& e) { e.FilesDropped(dropped); });
                              });
       },
       Qt::QueuedConnection);
@@ -428,8 +396,7 @@ HWND QtPlatform::CreateButton(HWND parent, const char* label, int id, int x, int
   const HWND handle = AddHandle(Kind::Button, nullptr);
   // A button reports its click to its parent at once, with its own handle.
   auto clicked = [this, parent, id, handle] {
-    if (Find(handle) != nullptr && parent == main_)
-      host_->SendToWindow(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED), reinterpret_cast<LPARAM>(handle));
+    if (Find(handle) != nullptr && parent == main_) ToProgram([id](WindowEvents& e) { e.Command(id); });
   };
   handles_[handle].widget =
       MakePushButton(client, Text(label), id, QRect(x, y, std::max(0, w), std::max(0, h)), clicked);
@@ -465,22 +432,6 @@ HWND QtPlatform::CreateProgressBar(HWND parent, int x, int y, int w, int h) {
 
 void QtPlatform::ProgressSet(HWND bar, int position, int range) {
   if (auto* p = WidgetAs<QtProgressBar>(bar, Kind::Progress)) p->Set(position, range);
-}
-
-// ---------------------------------------------------------------------------
-// Painting
-// ---------------------------------------------------------------------------
-Canvas* QtPlatform::BeginPaint(HWND hWnd) {
-  QtClientArea* client = ClientArea();
-  if (hWnd != main_ || client == nullptr || client->ActivePainter() == nullptr) return nullptr;
-  canvas_ = std::make_unique<QtCanvas>(*client->ActivePainter());
-  return canvas_.get();
-}
-
-void QtPlatform::EndPaint(HWND, Canvas* canvas) {
-  if (canvas != canvas_.get()) return;
-  canvas_.reset();
-  if (QtClientArea* client = ClientArea()) client->EndActivePaint();
 }
 
 // ---------------------------------------------------------------------------

@@ -1,9 +1,9 @@
 // The Qt 6 Widgets back end: the program on a desktop.
 //
 // Implements (the files beside it hold the pieces):
-// - QtPlatform: window handles, messages posted through the Qt event queue
-//   in order, the message loop and its quit, timers, modal message boxes
-//   with their own nested loop, child controls, painting;
+// - QtPlatform: window handles, the program's events queued through the Qt
+//   event queue in order, the loop and its quit, timers, modal message
+//   boxes with their own nested loop, child controls;
 // - files, folders, memory, the debug trace and the clock: the system's
 //   (os::SystemServices), with the installed help files as the data folder;
 // - the shell: opening a document or an address, dropped files;
@@ -31,7 +31,6 @@ class QMainWindow;
 class QObject;
 class QTimer;
 class QWidget;
-class QtCanvas;
 class QtClientArea;
 class QtDialogHost;
 class QtMainWindow;
@@ -64,10 +63,10 @@ class QtPlatform : public WindowSystem, public os::SystemServices {
   std::function<void(const void* wavImage, UINT flags)> onPlaySound;
 
   // --- WindowSystem ------------------------------------------------------------
-  HWND CreateMainWindow(const char* className, const char* caption, WNDPROC wndProc) override;
+  HWND CreateMainWindow(const char* caption, WindowEvents& events) override;
   int RunMessageLoop() override;
-  void Post(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
-  void PostQuitMessage(int exitCode) override;
+  void RequestClose(HWND hWnd) override;
+  void Quit(int exitCode) override;
   UINT SetTimer(HWND hWnd, UINT id, UINT periodMs) override;
   void KillTimer(HWND hWnd, UINT id) override;
   int ShowMessage(HWND owner, const char* text, const char* caption, UINT type) override;
@@ -81,8 +80,6 @@ class QtPlatform : public WindowSystem, public os::SystemServices {
   void StatusSetText(HWND status, int part, const char* text) override;
   HWND CreateProgressBar(HWND parent, int x, int y, int w, int h) override;
   void ProgressSet(HWND bar, int position, int range) override;
-  Canvas* BeginPaint(HWND hWnd) override;
-  void EndPaint(HWND hWnd, Canvas* canvas) override;
   INT_PTR ShowDialog(HWND owner, int templateId, DialogState& state, const DialogEventHandler& onEvent) override;
   FileDialogResult ChooseFile(OPENFILENAME& ofn, bool save) override;
   void DragAcceptFiles(HWND hWnd, bool accept) override;
@@ -92,7 +89,6 @@ class QtPlatform : public WindowSystem, public os::SystemServices {
 
  private:
   class Host;
-  class Queue;
   enum class Kind { Main, Button, Status, Progress };
   struct Handle {
     Kind kind;
@@ -107,8 +103,11 @@ class QtPlatform : public WindowSystem, public os::SystemServices {
   // area), or null.
   QWidget* ChildParent(HWND parent) const;
   QWidget* BoxParent(HWND owner) const;
-  void Deliver(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  void DeliverQuit();
+  // Tells the program now, while its window lives and the loop runs.
+  void ToProgram(const std::function<void(WindowEvents&)>& event);
+  // Tells the program from the loop, after what is queued, while `hWnd` is
+  // its window.
+  void QueueToProgram(HWND hWnd, std::function<void(WindowEvents&)> event);
   void RaiseMainWindow();
   // Files a later start handed over wait here for the main window and are
   // delivered from the loop, as a drop outside the client area.
@@ -117,20 +116,19 @@ class QtPlatform : public WindowSystem, public os::SystemServices {
   void ShowSimulatorWindow();
 
   std::unique_ptr<Host> host_;
-  std::unique_ptr<Queue> queue_;
+  std::unique_ptr<QObject> queue_;
   std::unique_ptr<MidiPortSet> midi_;
   std::unique_ptr<QtSimulatedKilnbox> simulator_;
   std::unique_ptr<SingleInstance> instance_;
   std::unique_ptr<QtSoundPlayer> player_;
   std::unique_ptr<QtMainWindow> window_;
   std::unique_ptr<QtDialogHost> dialogs_;
-  std::unique_ptr<QtCanvas> canvas_;
   std::map<HWND, Handle> handles_;
   uintptr_t nextHandle_ = 0;
   HWND main_ = nullptr;
-  WNDPROC wndProc_ = nullptr;
+  WindowEvents* events_ = nullptr;
   std::map<std::pair<HWND, UINT>, std::unique_ptr<QTimer>> timers_;
-  int pendingPosts_ = 0;
+  int pendingEvents_ = 0;
   os::HandedFiles handedFiles_;
   bool quitPosted_ = false;
   bool quitDelivered_ = false;

@@ -10,15 +10,13 @@
 #include <QPainter>
 #include <QUrl>
 
+#include "platform/qt/canvas_qt.h"
 #include "resources/menu.h"
 
 namespace {
 
-constexpr WPARAM SIZE_RESTORED = 0;
-constexpr WPARAM SIZE_MAXIMIZED = 2;
-
-// A paint waits behind posted messages as the desktop's WM_PAINT does, but
-// never for ever: after this many turns it runs anyway.
+// A paint waits behind queued events as the desktop's paint does, but never
+// for ever: after this many turns it runs anyway.
 constexpr int kMaxPaintDeferrals = 16;
 
 std::vector<std::string> LocalFiles(const QMimeData* mime) {
@@ -28,8 +26,6 @@ std::vector<std::string> LocalFiles(const QMimeData* mime) {
     if (url.isLocalFile()) files.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
   return files;
 }
-
-LPARAM PackPoint(int x, int y) { return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)); }
 
 // A white picture of `size` client pixels, at the screen's own resolution
 // so that a high-density screen shows it sharp.
@@ -65,8 +61,6 @@ QtClientArea::QtClientArea(MainWindowHost& host, QWidget* parent) : QWidget(pare
   setFocusPolicy(Qt::ClickFocus);
 }
 
-QtClientArea::~QtClientArea() { EndActivePaint(); }
-
 void QtClientArea::Invalidate(bool erase) {
   dirty_ = true;
   erase_ = erase_ || erase;
@@ -82,7 +76,7 @@ void QtClientArea::SchedulePaint() {
 void QtClientArea::RunScheduledPaint() {
   scheduled_ = false;
   if (!dirty_) return;
-  if (host_.PostedMessagesPending() && deferrals_ < kMaxPaintDeferrals) {
+  if (host_.QueuedEventsPending() && deferrals_ < kMaxPaintDeferrals) {
     ++deferrals_;
     SchedulePaint();
     return;
@@ -101,20 +95,16 @@ void QtClientArea::PaintNow() {
   const bool erase = erase_ || frame_.deviceIndependentSize() != QSizeF(size()) ||
                      frame_.devicePixelRatio() != pixelRatio;
   erase_ = false;
-  canvasImage_ = erase ? BlankImage(size(), pixelRatio) : frame_.copy();
-  painter_ = std::make_unique<QPainter>(&canvasImage_);
-  host_.SendToWindow(WM_PAINT, 0, 0);
-  EndActivePaint();
-  frame_ = canvasImage_;
+  QImage image = erase ? BlankImage(size(), pixelRatio) : frame_.copy();
+  {
+    QPainter painter(&image);
+    QtCanvas canvas(painter);
+    host_.ToProgram([&canvas](WindowEvents& e) { e.Paint(canvas); });
+  }
+  frame_ = image;
   rendering_ = false;
   update();
   if (dirty_) SchedulePaint();
-}
-
-void QtClientArea::EndActivePaint() {
-  if (!painter_) return;
-  painter_->end();
-  painter_.reset();
 }
 
 void QtClientArea::paintEvent(QPaintEvent*) {
@@ -126,8 +116,7 @@ void QtClientArea::paintEvent(QPaintEvent*) {
 void QtClientArea::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   if (!created_) return;
-  const bool maximized = window() != nullptr && window()->isMaximized();
-  host_.SendToWindow(WM_SIZE, maximized ? SIZE_MAXIMIZED : SIZE_RESTORED, PackPoint(width(), height()));
+  host_.ToProgram([](WindowEvents& e) { e.Resized(); });
   // The whole area is repainted on every change of size.
   Invalidate(true);
 }
@@ -138,7 +127,8 @@ void QtClientArea::mousePressEvent(QMouseEvent* event) {
     return;
   }
   const QPoint at = event->position().toPoint();
-  host_.SendToWindow(WM_LBUTTONDOWN, KeyStateOf(event->buttons(), event->modifiers()), PackPoint(at.x(), at.y()));
+  const WPARAM keys = KeyStateOf(event->buttons(), event->modifiers());
+  host_.ToProgram([&](WindowEvents& e) { e.LeftButtonDown(POINT{at.x(), at.y()}, keys); });
 }
 
 void QtClientArea::dragEnterEvent(QDragEnterEvent* event) {
@@ -157,7 +147,7 @@ void QtClientArea::dropEvent(QDropEvent* event) {
   const QPoint at = event->position().toPoint();
   dropped.point = POINT{at.x(), at.y()};
   dropped.inClient = rect().contains(at);
-  host_.SendToWindow(WM_DROPFILES, reinterpret_cast<WPARAM>(&dropped), 0);
+  host_.ToProgram([&dropped](WindowEvents& e) { e.FilesDropped(dropped); });
 }
 
 // ---------------------------------------------------------------------------
@@ -181,15 +171,14 @@ void QtMainWindow::BuildMenu() {
       QAction* action = menu->addAction(QString::fromUtf8(item.text));
       action->setProperty(kCommandIdProperty, item.id);
       const int id = item.id;
-      connect(action, &QAction::triggered, this, [this, id] {
-        host_.PostToWindow(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), 0), 0);
-      });
+      connect(action, &QAction::triggered, this,
+              [this, id] { host_.QueueToProgram([id](WindowEvents& e) { e.Command(id); }); });
     }
   }
 }
 
 void QtMainWindow::closeEvent(QCloseEvent* event) {
-  // The window procedure decides; the program ends when its loop does.
+  // The program decides; it ends when its loop does.
   event->ignore();
-  host_.SendToWindow(WM_CLOSE, 0, 0);
+  host_.ToProgram([](WindowEvents& e) { e.CloseRequested(); });
 }

@@ -2,39 +2,40 @@
 //
 // Implements:
 // - the menu bar built from the main menu table, mnemonics included, each
-//   item posting WM_COMMAND with its id;
-// - the client area: cross-hair cursor, white background, WM_SIZE on every
-//   resize, WM_LBUTTONDOWN with the key-state word and the position,
-//   WM_DROPFILES for local files dropped while drops are accepted, and the
-//   close box turned into WM_CLOSE (the window stays until the loop ends);
-// - painting: an invalidation schedules a paint that runs the window
-//   procedure's WM_PAINT into an image once the posted messages before it
-//   are handled; paintEvent only shows that image, so a message box opened
-//   in the middle of a paint (its nested loop) never re-enters Qt's own
-//   painting.
+//   item queueing its command;
+// - the client area: cross-hair cursor, white background, Resized on every
+//   resize, LeftButtonDown with the keys held and the position,
+//   FilesDropped for local files dropped while drops are accepted, and the
+//   close box turned into CloseRequested (the window stays until the loop
+//   ends);
+// - painting: an invalidation schedules a paint that runs the program's
+//   Paint into an image once the events queued before it are handled;
+//   paintEvent only shows that image, so a message box opened in the middle
+//   of a paint (its nested loop) never re-enters Qt's own painting.
 #pragma once
 
 #include <QImage>
 #include <QMainWindow>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 
-class QPainter;
+using ProgramEvent = std::function<void(WindowEvents&)>;
 
 // What the window asks of the platform that owns it.
 class MainWindowHost {
  public:
   virtual ~MainWindowHost() = default;
-  // Calls the window procedure now.
-  virtual LRESULT SendToWindow(UINT msg, WPARAM wParam, LPARAM lParam) = 0;
-  // Queues a message for the window procedure.
-  virtual void PostToWindow(UINT msg, WPARAM wParam, LPARAM lParam) = 0;
-  // True while posted messages wait to be handled.
-  virtual bool PostedMessagesPending() const = 0;
+  // Tells the program now, while the window takes events.
+  virtual void ToProgram(const ProgramEvent& event) = 0;
+  // Tells the program once the events queued before are handled.
+  virtual void QueueToProgram(ProgramEvent event) = 0;
+  // True while queued events wait to be handled.
+  virtual bool QueuedEventsPending() const = 0;
 };
 
 class QtClientArea : public QWidget {
@@ -42,9 +43,8 @@ class QtClientArea : public QWidget {
 
  public:
   QtClientArea(MainWindowHost& host, QWidget* parent);
-  ~QtClientArea() override;
 
-  // From WM_CREATE on, resizes reach the window procedure.
+  // From the window's creation on, resizes reach the program.
   void SetCreated(bool created) { created_ = created; }
   void AcceptDrops(bool accept) { setAcceptDrops(accept); }
 
@@ -54,9 +54,6 @@ class QtClientArea : public QWidget {
   bool PaintPending() const { return dirty_ || rendering_; }
   // Runs a pending paint now (when none is under way).
   void PaintNow();
-  // The painter of the paint under way, for BeginPaint; null outside one.
-  QPainter* ActivePainter() const { return painter_.get(); }
-  void EndActivePaint();
   // The last picture painted.
   const QImage& Frame() const { return frame_; }
 
@@ -80,8 +77,6 @@ class QtClientArea : public QWidget {
   bool rendering_ = false;
   int deferrals_ = 0;
   QImage frame_;
-  QImage canvasImage_;
-  std::unique_ptr<QPainter> painter_;
 };
 
 class QtMainWindow : public QMainWindow {
@@ -104,5 +99,5 @@ class QtMainWindow : public QMainWindow {
 // The property on each menu action carrying its command id, for the tests.
 constexpr const char* kCommandIdProperty = "talverineCommandId";
 
-// The key-state word of a mouse message for these buttons and modifiers.
+// The keys held (mouse_key flags) for these buttons and modifiers.
 WPARAM KeyStateOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);

@@ -315,31 +315,30 @@ bool WebPlatform::Is(HWND h, Kind kind) const {
   return it != handles_.end() && it->second == kind;
 }
 
-LRESULT WebPlatform::SendToMain(UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (main_ == nullptr || wndProc_ == nullptr || quitPosted_) return 0;
-  return wndProc_(main_, msg, wParam, lParam);
+void WebPlatform::ToWindow(const Queued& event) {
+  if (main_ != nullptr && events_ != nullptr && !quit_) event(*events_);
 }
 
 // ---------------------------------------------------------------------------
-// Windows, messages and the loop
+// Windows, the queue and the loop
 // ---------------------------------------------------------------------------
-HWND WebPlatform::CreateMainWindow(const char*, const char* caption, WNDPROC wndProc) {
+HWND WebPlatform::CreateMainWindow(const char* caption, WindowEvents& events) {
   web_create_main(caption ? caption : "", MenuJson().c_str());
   clientWidth_ = web_client_width();
   clientHeight_ = web_client_height();
   main_ = AddHandle(Kind::Main);
-  wndProc_ = wndProc;
-  if (wndProc_(main_, WM_CREATE, 0, 0) == -1) {
+  events_ = &events;
+  if (!events.Created(main_)) {
     DestroyWindow(main_);
     return nullptr;
   }
-  SendToMain(WM_SIZE, 0, MAKELPARAM(static_cast<WORD>(clientWidth_), static_cast<WORD>(clientHeight_)));
+  ToWindow([](WindowEvents& e) { e.Resized(); });
   InvalidateRect(main_, true);
   return main_;
 }
 
 void WebPlatform::PumpOnce() {
-  if (DispatchPosted()) return;
+  if (DispatchQueued()) return;
   FireDueTimers();
   if (simulator_) simulator_->Poll();
   ShowSimulator(false);
@@ -349,11 +348,11 @@ void WebPlatform::PumpOnce() {
   WaitForPage();
 }
 
-bool WebPlatform::DispatchPosted() {
+bool WebPlatform::DispatchQueued() {
   if (queue_.empty()) return false;
-  const Message m = queue_.front();
+  const Queued event = std::move(queue_.front());
   queue_.pop_front();
-  if (m.window == main_ && !quitPosted_) SendToMain(m.msg, m.wParam, m.lParam);
+  ToWindow(event);
   return true;
 }
 
@@ -367,16 +366,17 @@ void WebPlatform::FireDueTimers() {
                            [&](const Timer& x) { return x.window == t.window && x.id == t.id; });
     if (it == timers_.end() || it->due > now) continue;
     it->due = now + it->period;
-    if (t.window == main_) SendToMain(WM_TIMER, t.id, 0);
+    if (t.window == main_) ToWindow([id = t.id](WindowEvents& e) { e.Timer(id); });
   }
 }
 
 void WebPlatform::PaintIfNeeded() {
-  if (!invalidated_ || main_ == nullptr || quitPosted_) return;
+  if (!invalidated_ || main_ == nullptr || quit_) return;
   invalidated_ = false;
   web_paint_begin(eraseWanted_ ? 1 : 0);
   eraseWanted_ = false;
-  SendToMain(WM_PAINT, 0, 0);
+  ToWindow([this](WindowEvents& e) { e.Paint(*canvas_); });
+  web_paint_end();
 }
 
 void WebPlatform::WaitForPage() {
@@ -408,20 +408,19 @@ void WebPlatform::WaitForPage() {
 
 void WebPlatform::HandlePageEvent(const PageEvent& e) {
   switch (e.kind) {
-    case page_event::kCommand: Post(main_, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(e.a), 0), 0); break;
-    case page_event::kButton: {
-      const HWND button = reinterpret_cast<HWND>(static_cast<uintptr_t>(e.a));
-      if (!Is(button, Kind::Button)) break;
-      SendToMain(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(e.b), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    case page_event::kCommand: queue_.push_back([id = e.a](WindowEvents& w) { w.Command(id); }); break;
+    case page_event::kButton:
+      // A button reports its click at once.
+      if (Is(reinterpret_cast<HWND>(static_cast<uintptr_t>(e.a)), Kind::Button))
+        ToWindow([id = e.b](WindowEvents& w) { w.Command(id); });
       break;
-    }
     case page_event::kClick:
-      SendToMain(WM_LBUTTONDOWN, static_cast<WPARAM>(e.c), MAKELPARAM(static_cast<WORD>(e.a), static_cast<WORD>(e.b)));
+      ToWindow([&](WindowEvents& w) { w.LeftButtonDown(POINT{e.a, e.b}, static_cast<uintptr_t>(e.c)); });
       break;
     case page_event::kResize:
       clientWidth_ = e.a;
       clientHeight_ = e.b;
-      SendToMain(WM_SIZE, 0, MAKELPARAM(static_cast<WORD>(e.a), static_cast<WORD>(e.b)));
+      ToWindow([](WindowEvents& w) { w.Resized(); });
       InvalidateRect(main_, true);
       break;
     case page_event::kBoxAnswer: boxAnswer_ = e.a; break;
@@ -479,7 +478,7 @@ void WebPlatform::HandlePageEvent(const PageEvent& e) {
       }
       dropped.point = {e.a, e.b};
       dropped.inClient = e.a >= 0 && e.b >= 0 && e.a < clientWidth_ && e.b < clientHeight_;
-      SendToMain(WM_DROPFILES, reinterpret_cast<WPARAM>(&dropped), 0);
+      ToWindow([&](WindowEvents& w) { w.FilesDropped(dropped); });
       break;
     }
     default: break;
@@ -487,17 +486,17 @@ void WebPlatform::HandlePageEvent(const PageEvent& e) {
 }
 
 int WebPlatform::RunMessageLoop() {
-  while (!quitPosted_) PumpOnce();
+  while (!quit_) PumpOnce();
   return exitCode_;
 }
 
-void WebPlatform::Post(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  queue_.push_back({hWnd, msg, wParam, lParam});
+void WebPlatform::RequestClose(HWND hWnd) {
+  if (hWnd == main_ && main_ != nullptr) queue_.push_back([](WindowEvents& e) { e.CloseRequested(); });
 }
 
-void WebPlatform::PostQuitMessage(int exitCode) {
-  if (quitPosted_) return;
-  quitPosted_ = true;
+void WebPlatform::Quit(int exitCode) {
+  if (quit_) return;
+  quit_ = true;
   exitCode_ = exitCode;
 }
 
@@ -525,7 +524,7 @@ int WebPlatform::ShowMessage(HWND, const char* text, const char* caption, UINT t
   web_message_box(text ? text : "", caption ? caption : "Error", static_cast<int>(type));
   // The nested loop goes on with timers, MIDI and paints meanwhile; a box
   // the program quits under answers as its close box would.
-  while (boxAnswer_ == 0 && !quitPosted_) PumpOnce();
+  while (boxAnswer_ == 0 && !quit_) PumpOnce();
   int answer = boxAnswer_;
   if (answer == 0) answer = (type & MB_TYPEMASK) == MB_OKCANCEL ? IDCANCEL : (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
   web_message_box_close();
@@ -598,13 +597,6 @@ void WebPlatform::ProgressSet(HWND bar, int position, int range) {
 }
 
 // ---------------------------------------------------------------------------
-// Painting
-// ---------------------------------------------------------------------------
-Canvas* WebPlatform::BeginPaint(HWND hWnd) { return hWnd == main_ && main_ ? canvas_.get() : nullptr; }
-
-void WebPlatform::EndPaint(HWND, Canvas*) { web_paint_end(); }
-
-// ---------------------------------------------------------------------------
 // Option dialogs, built by the page from the templates.
 // ---------------------------------------------------------------------------
 INT_PTR WebPlatform::ShowDialog(HWND, int templateId, DialogState& state, const DialogEventHandler& onEvent) {
@@ -616,7 +608,7 @@ INT_PTR WebPlatform::ShowDialog(HWND, int templateId, DialogState& state, const 
   dialog_ = &run;
   state.window = run.handle;
   web_dialog_show(IdOf(run.handle), TemplateJson(*tpl).c_str(), StateJson(state).c_str());
-  while (!state.ended && !quitPosted_) PumpOnce();
+  while (!state.ended && !quit_) PumpOnce();
   web_dialog_close(IdOf(run.handle));
   dialog_ = run.outer;
   handles_.erase(run.handle);
@@ -631,7 +623,7 @@ FileDialogResult WebPlatform::ChooseFile(OPENFILENAME& ofn, bool save) {
   fileAnswer_ = {};
   std::string suggested = BaseName(ofn.file);
   web_choose_file(save ? 1 : 0, FiltersJson(ofn).c_str(), static_cast<int>(ofn.nFilterIndex), suggested.c_str());
-  while (!fileAnswer_.done && !quitPosted_) PumpOnce();
+  while (!fileAnswer_.done && !quit_) PumpOnce();
   if (!fileAnswer_.chosen || fileAnswer_.path.empty()) return {FileDialogResult::kCancelled};
   ofn.file = fileAnswer_.path;
   ofn.fileTitle = BaseName(fileAnswer_.path);

@@ -2,10 +2,10 @@
 //
 // Implements:
 // - WebPlatform: window handles as numbers the page script knows its
-//   elements by; posted messages, timers and the message loop over the
-//   browser's event loop (Asyncify lets a loop, and every nested loop of a
-//   message box or a dialog, wait for the page's next event or the next
-//   timer without blocking the page);
+//   elements by; the main window's queue (menu commands, close requests),
+//   timers and the loop over the browser's event loop (Asyncify lets a
+//   loop, and every nested loop of a message box or a dialog, wait for the
+//   page's next event or the next timer without blocking the page);
 // - the main window drawn by the core's paint code on a <canvas>, the
 //   buttons, status bar and progress bar as page elements where the core
 //   places them, the menus from the program's table;
@@ -51,10 +51,10 @@ class WebPlatform : public WindowSystem, public os::SystemServices {
   void RegisterWebMidiPorts();
 
   // --- WindowSystem ------------------------------------------------------------
-  HWND CreateMainWindow(const char* className, const char* caption, WNDPROC wndProc) override;
+  HWND CreateMainWindow(const char* caption, WindowEvents& events) override;
   int RunMessageLoop() override;
-  void Post(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
-  void PostQuitMessage(int exitCode) override;
+  void RequestClose(HWND hWnd) override;
+  void Quit(int exitCode) override;
   UINT SetTimer(HWND hWnd, UINT id, UINT periodMs) override;
   void KillTimer(HWND hWnd, UINT id) override;
   int ShowMessage(HWND owner, const char* text, const char* caption, UINT type) override;
@@ -68,8 +68,6 @@ class WebPlatform : public WindowSystem, public os::SystemServices {
   void StatusSetText(HWND status, int part, const char* text) override;
   HWND CreateProgressBar(HWND parent, int x, int y, int w, int h) override;
   void ProgressSet(HWND bar, int position, int range) override;
-  Canvas* BeginPaint(HWND hWnd) override;
-  void EndPaint(HWND hWnd, Canvas* canvas) override;
   INT_PTR ShowDialog(HWND owner, int templateId, DialogState& state, const DialogEventHandler& onEvent) override;
   FileDialogResult ChooseFile(OPENFILENAME& ofn, bool save) override;
   void DragAcceptFiles(HWND hWnd, bool accept) override;
@@ -96,26 +94,23 @@ class WebPlatform : public WindowSystem, public os::SystemServices {
     UINT period;
     uint64_t due;
   };
-  struct Message {
-    HWND window;
-    UINT msg;
-    WPARAM wParam;
-    LPARAM lParam;
-  };
+  // What the main window's queue holds: a menu command or a close request.
+  using Queued = std::function<void(WindowEvents&)>;
   struct PageEvent;
   class WebCanvas;
 
   HWND AddHandle(Kind kind);
   bool Is(HWND h, Kind kind) const;
-  // One round of the loop: posted messages, due timers, MIDI, the
-  // simulator, a paint; then waits for the page or the next due time.
+  // One round of the loop: the queue, due timers, MIDI, the simulator, a
+  // paint; then waits for the page or the next due time.
   void PumpOnce();
-  bool DispatchPosted();
+  bool DispatchQueued();
   void FireDueTimers();
   void PaintIfNeeded();
   void WaitForPage();
   void HandlePageEvent(const PageEvent& e);
-  LRESULT SendToMain(UINT msg, WPARAM wParam, LPARAM lParam);
+  // Tells the main window at once; nothing once it is gone or the program quit.
+  void ToWindow(const Queued& event);
 
   std::unique_ptr<MidiPortSet> midi_;
   std::shared_ptr<simport::KilnboxLink> simulator_;
@@ -127,14 +122,14 @@ class WebPlatform : public WindowSystem, public os::SystemServices {
   std::map<HWND, Kind> handles_;
   uintptr_t nextHandle_ = 0;
   HWND main_ = nullptr;
-  WNDPROC wndProc_ = nullptr;
+  WindowEvents* events_ = nullptr;
   int clientWidth_ = 0;
   int clientHeight_ = 0;
-  std::deque<Message> queue_;
+  std::deque<Queued> queue_;
   std::vector<Timer> timers_;
   bool invalidated_ = false;
   bool eraseWanted_ = false;
-  bool quitPosted_ = false;
+  bool quit_ = false;
   int exitCode_ = 0;
   bool acceptsDrops_ = false;
   // Answers the page has given to the open modal boxes and file dialogs.

@@ -80,8 +80,8 @@ class BackendDriver {
   virtual void PumpOnce() = 0;
   // Lets `ms` pass with the loop running.
   virtual void Idle(int ms) = 0;
-  // Makes the main window's client area `width` x `height` and waits for the
-  // window to be told of it and painted.
+  // Makes the main window's client area `width` x `height` and waits for its
+  // resize and paint.
   virtual void SetClientSize(int width, int height) = 0;
 
   // Modal windows: each answer is for the next window of its kind, and is

@@ -31,21 +31,18 @@
 namespace {
 
 using testsupport::Received;
+using Ev = testsupport::Event;
 
 class QtPlatformTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    testsupport::RecordInto(&recorder_);
     previous_ = plat::Install(&platform_);
-    window_ = plat::CreateMainWindow("TALVERINE", "Caption", testsupport::RecordingWindowProc);
+    window_ = plat::CreateMainWindow("Caption", recorder_);
     ASSERT_NE(window_, nullptr);
     guitest::SetClientSize(platform_, 600, 480);
   }
-  void TearDown() override {
-    plat::Install(previous_);
-    testsupport::RecordInto(nullptr);
-  }
-  int Count(UINT msg) const { return recorder_.Count(msg); }
+  void TearDown() override { plat::Install(previous_); }
+  int Count(Ev event) const { return recorder_.Count(event); }
   QImage Grab() {
     guitest::Settle(platform_);
     return platform_.ClientArea()->grab().toImage();
@@ -87,16 +84,16 @@ TEST_F(QtPlatformTest, APaintThatShowsAMessageBoxIsNeverEnteredTwice) {
   EXPECT_EQ(frame.pixelColor(100, 110), QColor(Qt::white));
 }
 
-TEST_F(QtPlatformTest, QuitEndsTheLoopWithItsCodeAfterTheMessagesPostedBefore) {
+TEST_F(QtPlatformTest, QuitEndsTheLoopWithItsCodeAfterTheEventsQueuedBefore) {
   QTimer::singleShot(0, [&] {
-    plat::PostMessage(window_, WM_COMMAND, 5, 0);
-    plat::PostQuitMessage(3);
-    plat::PostMessage(window_, WM_COMMAND, 6, 0);
+    plat::RequestClose(window_);
+    plat::Quit(3);
+    plat::RequestClose(window_);
   });
   recorder_.log.clear();
   EXPECT_EQ(plat::RunMessageLoop(), 3);
-  ASSERT_EQ(Count(WM_COMMAND), 1);
-  EXPECT_EQ(recorder_.log.back().wParam, 5u);
+  ASSERT_EQ(Count(Ev::CloseRequested), 1);
+  EXPECT_EQ(recorder_.log.back().event, Ev::CloseRequested);
 }
 
 TEST_F(QtPlatformTest, LeftClicksCarryTheKeyStateAndTheClientPosition) {
@@ -107,13 +104,14 @@ TEST_F(QtPlatformTest, LeftClicksCarryTheKeyStateAndTheClientPosition) {
   QTest::mouseClick(client, Qt::LeftButton, Qt::ControlModifier, QPoint(32, 42));
   QTest::mouseClick(client, Qt::RightButton, Qt::NoModifier, QPoint(33, 43));
   std::vector<Received> clicks;
-  for (const Received& m : recorder_.log)
-    if (m.msg == WM_LBUTTONDOWN) clicks.push_back(m);
+  for (const Received& r : recorder_.log)
+    if (r.event == Ev::LeftButtonDown) clicks.push_back(r);
   ASSERT_EQ(clicks.size(), 3u);
-  EXPECT_EQ(clicks[0].wParam, MK_LBUTTON);
-  EXPECT_EQ(clicks[0].lParam, MAKELPARAM(30, 40));
-  EXPECT_EQ(clicks[1].wParam, MK_LBUTTON | MK_SHIFT);
-  EXPECT_EQ(clicks[2].wParam, MK_LBUTTON | MK_CONTROL);
+  EXPECT_EQ(clicks[0].value, MK_LBUTTON);
+  EXPECT_EQ(clicks[0].at.x, 30);
+  EXPECT_EQ(clicks[0].at.y, 40);
+  EXPECT_EQ(clicks[1].value, MK_LBUTTON | MK_SHIFT);
+  EXPECT_EQ(clicks[2].value, MK_LBUTTON | MK_CONTROL);
   EXPECT_EQ(KeyStateOf(Qt::LeftButton | Qt::RightButton | Qt::MiddleButton, Qt::NoModifier),
             MK_LBUTTON | MK_RBUTTON | MK_MBUTTON);
   // A left click with a side button held is not a plain click either.
@@ -168,9 +166,8 @@ TEST_F(QtPlatformTest, StatusBarProgressBarAndButtonsBehaveAsTheDesktopControls)
   auto* push = static_cast<QPushButton*>(platform_.WidgetOf(button));
   recorder_.log.clear();
   QTest::mouseClick(push, Qt::LeftButton);
-  ASSERT_EQ(Count(WM_COMMAND), 1);  // sent at once, not posted
-  EXPECT_EQ(recorder_.log.back().wParam, MAKEWPARAM(211, BN_CLICKED));
-  EXPECT_EQ(recorder_.log.back().lParam, reinterpret_cast<LPARAM>(button));
+  ASSERT_EQ(Count(Ev::Command), 1);  // told at once, not queued
+  EXPECT_EQ(recorder_.log.back().value, 211u);
   plat::MoveWindow(button, 70, 80, 64, 28, true);
   EXPECT_EQ(push->geometry(), QRect(70, 80, 64, 28));
 
