@@ -10,6 +10,7 @@
 #include <mmsystem.h>
 #include <objbase.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <atomic>
@@ -27,6 +28,7 @@
 #include "platform/win32/system_win32.h"
 #include "platform/win32/text_win32.h"
 #include "platform/win32/window_win32.h"
+#include "resources/app_names.h"
 #include "resources/dialog_templates.h"
 #include "resources/menu.h"
 
@@ -34,14 +36,15 @@
 #define WM_DPICHANGED 0x02E0
 #endif
 
-// The seam's numbers are Win32's own, so that they pass through unchanged.
-static_assert(WM_CREATE == wm::kCreate && WM_SIZE == wm::kSize && WM_PAINT == wm::kPaint &&
-              WM_CLOSE == wm::kClose && WM_QUIT == wm::kQuit && WM_COMMAND == wm::kCommand &&
-              WM_TIMER == wm::kTimer && WM_LBUTTONDOWN == wm::kLButtonDown && WM_DROPFILES == wm::kDropFiles);
+// The seam's flags and answers are Win32's own, so that they pass through
+// unchanged.
 static_assert(MB_OK == msgbox::kOk && MB_OKCANCEL == msgbox::kOkCancel && MB_YESNO == msgbox::kYesNo &&
               MB_ICONERROR == msgbox::kIconError && MB_ICONQUESTION == msgbox::kIconQuestion &&
               MB_ICONWARNING == msgbox::kIconWarning && MB_ICONINFORMATION == msgbox::kIconInformation &&
               MB_TASKMODAL == msgbox::kTaskModal && MB_TYPEMASK == msgbox::kButtonsMask);
+static_assert(MK_LBUTTON == mouse_key::kLeft && MK_RBUTTON == mouse_key::kRight && MK_SHIFT == mouse_key::kShift &&
+              MK_CONTROL == mouse_key::kControl && MK_MBUTTON == mouse_key::kMiddle &&
+              MK_XBUTTON1 == mouse_key::kX1 && MK_XBUTTON2 == mouse_key::kX2);
 static_assert(IDOK == button_id::kOk && IDCANCEL == button_id::kCancel && IDYES == button_id::kYes &&
               IDNO == button_id::kNo);
 static_assert(TA_CENTER == text_align::kCenter && OFN_OVERWRITEPROMPT == file_dialog::kOverwritePrompt &&
@@ -77,7 +80,8 @@ struct State {
   std::function<void()> wakeHandler;
   std::atomic<bool> wakePosted{false};
   HWND main = nullptr;
-  WindowProc proc = nullptr;      // the program's, for the main window
+  WindowEvents nobody;            // told when no main window is the program's
+  WindowEvents* events = &nobody; // the program's, for the main window
   UINT dpi = 96;                  // of the main window's monitor
   HFONT controlFont = nullptr;    // for `dpi`
   std::map<HWND, RECT> placed;    // the child controls, in 96-dpi pixels
@@ -100,9 +104,6 @@ std::string Text(const char* s) { return s ? s : ""; }
 
 int ToScreen(int v) { return w32::ToScreen(v, S().dpi); }
 int FromScreen(int v) { return w32::FromScreen(v, S().dpi); }
-LPARAM PointFromScreen(LPARAM lParam) {
-  return MAKELPARAM(FromScreen(static_cast<short>(LOWORD(lParam))), FromScreen(static_cast<short>(HIWORD(lParam))));
-}
 
 // The bytes of a WAV file image, from its RIFF header; 0 when it is no
 // RIFF/WAVE image or claims more than the program ever builds, so that
@@ -114,21 +115,6 @@ size_t WaveImageBytes(const void* image) {
                             (static_cast<uint32_t>(b[6]) << 16) | (static_cast<uint32_t>(b[7]) << 24);
   if (riffSize < 36 || riffSize > kMaxWaveImageBytes - 8) return 0;
   return riffSize + 8;
-}
-
-// The messages the program's window procedure handles; everything else
-// takes Windows' own course.
-bool ForProgram(UINT msg) {
-  switch (msg) {
-    case WM_CREATE:
-    case WM_SIZE:
-    case WM_PAINT:
-    case WM_CLOSE:
-    case WM_COMMAND:
-    case WM_TIMER:
-    case WM_LBUTTONDOWN: return true;
-    default: return false;
-  }
 }
 
 std::string DroppedFile(HDROP drop, UINT index) {
@@ -159,48 +145,52 @@ void KeepStatusBarsAtBottom(HWND window) {
 
 HBRUSH Background(HWND window) { return reinterpret_cast<HBRUSH>(GetClassLongPtrW(window, GCLP_HBRBACKGROUND)); }
 
-// A paint that drew nothing still leaves the window valid, and cleared as
-// Windows' erase would have, or WM_PAINT would come again at once.
-void ClearIfUnpainted(HWND window) {
-  if (!GetUpdateRect(window, nullptr, FALSE)) return;
-  PAINTSTRUCT ps{};
-  HDC dc = ::BeginPaint(window, &ps);
-  FillRect(dc, &ps.rcPaint, Background(window));
-  ::EndPaint(window, &ps);
-}
-
 void OnDpiChanged(HWND window, UINT dpi, const RECT& suggested);
+void Paint(HWND window, WindowEvents& events);
+
+// What the main window hears from Windows, told to the program in 96-dpi
+// pixels; everything else takes Windows' own course.
+LRESULT ToProgram(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, WindowEvents& events) {
+  switch (msg) {
+    case WM_CREATE: return events.Created(P(hWnd)) ? 0 : -1;
+    case WM_SIZE:
+      // The status bars keep to the bottom of the window before the
+      // program hears of the new size.
+      KeepStatusBarsAtBottom(hWnd);
+      events.Resized();
+      return 0;
+    case WM_PAINT: Paint(hWnd, events); return 0;
+    case WM_LBUTTONDOWN:
+      events.LeftButtonDown(Point{FromScreen(GET_X_LPARAM(lParam)), FromScreen(GET_Y_LPARAM(lParam))}, wParam);
+      return 0;
+    case WM_DROPFILES: events.FilesDropped(TakeDrop(reinterpret_cast<HDROP>(wParam))); return 0;
+    case WM_COMMAND: events.Command(LOWORD(wParam)); return 0;
+    case WM_TIMER: events.Timer(static_cast<uint32_t>(wParam)); return 0;
+    case WM_CLOSE: events.CloseRequested(); return 0;
+    default: return DefWindowProcW(hWnd, msg, wParam, lParam);
+  }
+}
 
 LRESULT CALLBACK MainProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   State& s = S();
-  // The canvas clears what it paints in its buffer: the erase Windows
-  // would do first is what makes a window flicker.
-  if (msg == WM_ERASEBKGND) return 1;
-  if (msg == WM_NCCREATE) {
-    s.main = hWnd;
-    s.dpi = w32::WindowDpi(hWnd);
+  switch (msg) {
+    // The canvas clears what it paints in its buffer: the erase Windows
+    // would do first is what makes a window flicker.
+    case WM_ERASEBKGND: return 1;
+    case WM_NCCREATE:
+      s.main = hWnd;
+      s.dpi = w32::WindowDpi(hWnd);
+      return DefWindowProcW(hWnd, msg, wParam, lParam);
+    case WM_NCDESTROY:
+      // Nothing reaches the program from a window that is gone.
+      if (hWnd == s.main) {
+        s.main = nullptr;
+        s.events = &s.nobody;
+      }
+      return DefWindowProcW(hWnd, msg, wParam, lParam);
+    case WM_DPICHANGED: OnDpiChanged(hWnd, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam)); return 0;
+    default: return ToProgram(hWnd, msg, wParam, lParam, *s.events);
   }
-  if (msg == WM_DPICHANGED) {
-    OnDpiChanged(hWnd, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
-    return 0;
-  }
-  if (msg == WM_DROPFILES) {
-    DroppedFiles drop = TakeDrop(reinterpret_cast<HDROP>(wParam));
-    if (s.proc) s.proc(P(hWnd), wm::kDropFiles, reinterpret_cast<uintptr_t>(&drop), lParam);
-    return 0;
-  }
-  // The status bars keep to the bottom of the window before the program
-  // hears of the new size.
-  if (msg == WM_SIZE) KeepStatusBarsAtBottom(hWnd);
-  if (!ForProgram(msg) || !s.proc) return DefWindowProcW(hWnd, msg, wParam, lParam);
-  if (msg == WM_PAINT) {
-    s.proc(P(hWnd), msg, wParam, lParam);
-    ClearIfUnpainted(hWnd);
-    return 0;
-  }
-  // The program hears of sizes and places in 96-dpi pixels.
-  if (msg == WM_SIZE || msg == WM_LBUTTONDOWN) lParam = PointFromScreen(lParam);
-  return static_cast<LRESULT>(s.proc(P(hWnd), msg, wParam, lParam));
 }
 
 void RaiseMainAndPopup();
@@ -211,10 +201,8 @@ bool TakesDrops(HWND window) {
 
 void DeliverHandedFiles() {
   State& s = S();
-  s.handedFiles.Deliver([&s] { return s.proc && TakesDrops(s.main); },
-                        [&s](DroppedFiles& drop) {
-                          s.proc(P(s.main), wm::kDropFiles, reinterpret_cast<uintptr_t>(&drop), 0);
-                        });
+  s.handedFiles.Deliver([&s] { return s.events != &s.nobody && TakesDrops(s.main); },
+                        [&s](DroppedFiles& drop) { s.events->FilesDropped(drop); });
 }
 
 // A second start's request, inside its SendMessage: copied and checked,
@@ -449,9 +437,10 @@ Win32SimulatedKilnbox& Win32Platform::StartSimulator(double speed) {
 // ---------------------------------------------------------------------------
 // Windows and messages
 // ---------------------------------------------------------------------------
-PlatWindow* Win32Platform::CreateMainWindow(const char* className, const char* caption, WindowProc proc) {
+PlatWindow* Win32Platform::CreateMainWindow(const char* caption, WindowEvents& events) {
   State& s = S();
-  const std::wstring cls = W(Text(className));
+  // The class bears the program's name, by which tools find its window.
+  const std::wstring cls = W(szAppName);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.style = CS_HREDRAW | CS_VREDRAW;
@@ -464,7 +453,7 @@ PlatWindow* Win32Platform::CreateMainWindow(const char* className, const char* c
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   wc.lpszClassName = cls.c_str();
   RegisterClassExW(&wc);
-  s.proc = proc;
+  s.events = &events;
   // The panel is painted around the buttons and the status bar, never over them.
   const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   HMENU menu = BuildMenu();
@@ -473,7 +462,7 @@ PlatWindow* Win32Platform::CreateMainWindow(const char* className, const char* c
                                 size.cx, size.cy, nullptr, menu, s.instance, nullptr);
   if (window == nullptr) {
     s.main = nullptr;
-    s.proc = nullptr;
+    s.events = &s.nobody;
     return nullptr;
   }
   ShowWindow(window, SW_SHOWNORMAL);
@@ -491,11 +480,11 @@ int Win32Platform::RunMessageLoop() {
   return static_cast<int>(msg.wParam);
 }
 
-void Win32Platform::Post(PlatWindow* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  PostMessageW(H(window), message, wParam, lParam);
+void Win32Platform::RequestClose(PlatWindow* window) {
+  if (window != nullptr && H(window) == S().main) PostMessageW(S().main, WM_CLOSE, 0, 0);
 }
 
-void Win32Platform::PostQuitMessage(int exitCode) { ::PostQuitMessage(exitCode); }
+void Win32Platform::Quit(int exitCode) { ::PostQuitMessage(exitCode); }
 
 uint32_t Win32Platform::SetTimer(PlatWindow* window, uint32_t id, uint32_t periodMs) {
   return static_cast<uint32_t>(::SetTimer(H(window), id, std::max(periodMs, 1u), nullptr));
@@ -581,10 +570,10 @@ void Win32Platform::DestroyWindow(PlatWindow* window) {
   if (window == nullptr) return;
   State& s = S();
   if (H(window) == s.main) {
-    // The program's window only stops taking messages; the loop ends with
-    // the quit message.
+    // The program's window only stops telling it anything; the loop ends
+    // with the quit message.
     ShowWindow(s.main, SW_HIDE);
-    s.proc = nullptr;
+    s.events = &s.nobody;
     return;
   }
   s.placed.erase(H(window));
@@ -678,20 +667,9 @@ class GdiCanvas : public Canvas {
   }
 
   void SetFont(const LogFont& f) override {
-    LOGFONTW lf{};
-    lf.lfHeight = f.lfHeight;
-    lf.lfWidth = f.lfWidth;
-    lf.lfEscapement = f.lfEscapement;
-    lf.lfOrientation = f.lfOrientation;
-    lf.lfWeight = f.lfWeight;
-    lf.lfItalic = f.lfItalic;
-    lf.lfUnderline = f.lfUnderline;
-    lf.lfStrikeOut = f.lfStrikeOut;
-    lf.lfCharSet = f.lfCharSet;
-    lf.lfOutPrecision = f.lfOutPrecision;
-    lf.lfClipPrecision = f.lfClipPrecision;
-    lf.lfQuality = f.lfQuality;
-    lf.lfPitchAndFamily = f.lfPitchAndFamily;
+    LOGFONTW lf{f.lfHeight, f.lfWidth, f.lfEscapement, f.lfOrientation, f.lfWeight, f.lfItalic, f.lfUnderline,
+                f.lfStrikeOut, f.lfCharSet, f.lfOutPrecision, f.lfClipPrecision, f.lfQuality,
+                f.lfPitchAndFamily, {}};
     const std::string name(f.lfFaceName, strnlen(f.lfFaceName, sizeof f.lfFaceName));
     const std::wstring face = W(name).substr(0, LF_FACESIZE - 1);
     std::copy(face.begin(), face.end(), lf.lfFaceName);
@@ -756,17 +734,12 @@ class GdiCanvas : public Canvas {
   HFONT font_ = nullptr;
 };
 
+void Paint(HWND window, WindowEvents& events) {
+  GdiCanvas canvas(window);
+  events.Paint(canvas);
+}
+
 }  // namespace
-
-Canvas* Win32Platform::BeginPaint(PlatWindow* window) {
-  if (H(window) != S().main || canvas_) return nullptr;
-  canvas_ = std::make_unique<GdiCanvas>(H(window));
-  return canvas_.get();
-}
-
-void Win32Platform::EndPaint(PlatWindow*, Canvas* canvas) {
-  if (canvas != nullptr && canvas == canvas_.get()) canvas_.reset();
-}
 
 // ---------------------------------------------------------------------------
 // Option dialogs, common dialogs, drops and the shell

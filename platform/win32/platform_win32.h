@@ -2,14 +2,13 @@
 //
 // Implements (the files beside it hold the pieces):
 // - Win32Platform: the seam's three parts. The window system is Windows'
-//   own: a PlatWindow* is the HWND (a button's is the one WM_COMMAND
-//   carries), the seam's message numbers are Win32's, so posted messages
-//   are PostMessage and the 320 ms timer is SetTimer; the program lays out
-//   and draws in 96-dpi pixels, scaled here to each monitor. Files, the
-//   clock and the OS are the system's (os::SystemServices over
-//   os_win32.cpp, the help beside the .exe as the data folder); the MIDI
-//   ports are a MidiPortSet whose input is delivered on the GUI thread,
-//   woken by the devices' threads;
+//   own: a PlatWindow* is the HWND, the main window's messages become the
+//   program's window events, a close request is a posted WM_CLOSE and the
+//   320 ms timer is SetTimer; the program lays out and draws in 96-dpi
+//   pixels, scaled here to each monitor. Files, the clock and the OS are
+//   the system's (os::SystemServices over os_win32.cpp, the help beside
+//   the .exe as the data folder); the MIDI ports are a MidiPortSet whose
+//   input is delivered on the GUI thread, woken by the devices' threads;
 // - the built-in simulated Kilnbox and its window on request.
 // Texts stay UTF-8 inside and are UTF-16 at the wide calls.
 #pragma once
@@ -43,10 +42,10 @@ class Win32Platform : public WindowSystem, public os::SystemServices {
   static bool DialogRunning(PlatWindow* dialog);
 
   // --- WindowSystem ------------------------------------------------------------
-  PlatWindow* CreateMainWindow(const char* className, const char* caption, WindowProc proc) override;
+  PlatWindow* CreateMainWindow(const char* caption, WindowEvents& events) override;
   int RunMessageLoop() override;
-  void Post(PlatWindow* window, uint32_t message, uintptr_t wParam, intptr_t lParam) override;
-  void PostQuitMessage(int exitCode) override;
+  void RequestClose(PlatWindow* window) override;
+  void Quit(int exitCode) override;
   uint32_t SetTimer(PlatWindow* window, uint32_t id, uint32_t periodMs) override;
   void KillTimer(PlatWindow* window, uint32_t id) override;
   int ShowMessage(PlatWindow* owner, const char* text, const char* caption, uint32_t type) override;
@@ -60,8 +59,6 @@ class Win32Platform : public WindowSystem, public os::SystemServices {
   void StatusSetText(PlatWindow* status, int part, const char* text) override;
   PlatWindow* CreateProgressBar(PlatWindow* parent, int x, int y, int w, int h) override;
   void ProgressSet(PlatWindow* bar, int position, int range) override;
-  Canvas* BeginPaint(PlatWindow* window) override;
-  void EndPaint(PlatWindow* window, Canvas* canvas) override;
   intptr_t ShowDialog(PlatWindow* owner, int templateId, DialogState& state,
                       const DialogEventHandler& onEvent) override;
   FileDialogResult ChooseFile(FileRequest& request, bool save) override;
@@ -73,6 +70,5 @@ class Win32Platform : public WindowSystem, public os::SystemServices {
  private:
   std::unique_ptr<MidiPortSet> midi_;
   std::unique_ptr<Win32SimulatedKilnbox> simulator_;
-  std::unique_ptr<Canvas> canvas_;  // of the paint under way
   bool instanceHeld_ = false;
 };

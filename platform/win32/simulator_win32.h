@@ -18,7 +18,7 @@ class Win32SimulatedKilnbox {
   Win32SimulatedKilnbox(const Win32SimulatedKilnbox&) = delete;
   Win32SimulatedKilnbox& operator=(const Win32SimulatedKilnbox&) = delete;
 
-  // Opens its window beside `owner` (a w32ui handle).
+  // Opens its window beside `owner` (an HWND).
   void ShowWindow(void* owner);
 
  private:
