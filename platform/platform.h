@@ -21,7 +21,6 @@ using DWORD = uint32_t;
 using LONG = int32_t;
 using WPARAM = uintptr_t;
 using LPARAM = intptr_t;
-using LRESULT = intptr_t;
 using INT_PTR = intptr_t;
 
 using HWND = PlatWindow*;
@@ -35,7 +34,6 @@ using POINT = Point;
 inline WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
 inline WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
 inline WPARAM MAKEWPARAM(WORD lo, WORD hi) { return static_cast<WPARAM>(lo) | (static_cast<WPARAM>(hi) << 16); }
-inline LPARAM MAKELPARAM(WORD lo, WORD hi) { return static_cast<LPARAM>(static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16)); }
 
 // ---------------------------------------------------------------------------
 // Dialog messages (the dialog runner's, to the dialog procedures)
@@ -112,9 +110,7 @@ constexpr UINT MMSYSERR_ALLOCATED = midi_error::kAllocated;
 constexpr UINT MMSYSERR_INVALHANDLE = midi_error::kInvalidHandle;
 constexpr UINT MMSYSERR_NODRIVER = midi_error::kNoDriver;
 constexpr UINT MMSYSERR_NOMEM = midi_error::kNoMemory;
-constexpr UINT MMSYSERR_BADERRNUM = midi_error::kBadErrorNumber;
 constexpr UINT MMSYSERR_INVALPARAM = midi_error::kInvalidParam;
-constexpr UINT MIDIERR_NOTREADY = midi_error::kNotReady;
 
 // ---------------------------------------------------------------------------
 // Sound playback
