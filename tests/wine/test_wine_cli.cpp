@@ -169,7 +169,8 @@ class WineInstaller : public WineTest {
     std::vector<std::string> add = {"reg", "add", key};
     add.insert(add.end(), value.begin(), value.end());
     add.push_back("/f");
-    ASSERT_EQ(RunUnderWine(add, "reg").code, 0) << key;
+    const CliResult added = RunUnderWine(add, "reg");
+    ASSERT_EQ(added.code, 0) << key << "\n" << added.out << added.err;
   }
 };
 
