@@ -560,15 +560,9 @@ DeviceController::Operation DeviceController::BlankCheck(DeviceRequest request) 
 // ---------------------------------------------------------------------------
 // Events
 // ---------------------------------------------------------------------------
-bool DeviceController::Timer(UINT id) {
-  if (id == ID_TIMER) {
-    Tick();
-  } else if (id == ID_PAUSE_TIMER) {
-    PauseTimer();
-  } else {
-    return false;
-  }
-  return true;
+void DeviceController::Timer(UINT id) {
+  if (id == ID_TIMER) Tick();
+  if (id == ID_PAUSE_TIMER) PauseTimer();
 }
 
 void DeviceController::Tick() {

@@ -135,8 +135,8 @@ class DeviceController : private MidiEvents {
   // The window closes: what runs ends, what waits is dropped, input stops.
   void Shutdown();
 
-  // One of the controller's timers fired; false for any other timer.
-  bool Timer(UINT id);
+  // A timer fired; the controller's own act, any other is ignored.
+  void Timer(UINT id);
 
   // Where things stand.
   bool Busy() const { return static_cast<bool>(current_); }
