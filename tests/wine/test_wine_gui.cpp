@@ -292,6 +292,18 @@ int InkKept(const Picture& from, int fromDpi, const Picture& to, int toDpi, int 
   return ink ? kept * 100 / ink : 0;
 }
 
+// Whether the window and its controls have all been painted: the panel's
+// frame at its scaled place, the Program button's face (a button not yet
+// painted is black) and the status bar's edges between its parts. Each
+// paints on its own, so the frame alone says nothing of the others.
+bool AllDrawn(const Picture& p, int dpi) {
+  const Rgb kStatusEdge{174, 174, 174};
+  int edges = 0;
+  for (int x = 0; x < p.width; ++x) edges += p.At(x, p.height - 5) == kStatusEdge;
+  return p.At(4 * dpi / 96, 80 * dpi / 96) == kFrameGrey && p.At(241 * dpi / 96, 223 * dpi / 96) == kWhite &&
+         edges >= 2;
+}
+
 // On a screen of 144 dpi (Wine's LogPixels) the program scales itself: a
 // client area half as large again shows the same picture as at 96 dpi,
 // frame, trace, EPROM and texts in the same places, not a 96-dpi layout in
@@ -323,11 +335,10 @@ TEST_F(WineGui, ScalesItselfOnAScreenOf144Dpi) {
     unsetenv("TALVERINE_CONFIG_DIR");
     const int width = 534 * screen.dpi / 96, height = 400 * screen.dpi / 96;
     const bool sized = SizeClient(width, height) && FindXWindow();
-    // Drawn once the panel's frame stands at its scaled place.
     std::optional<Picture> shot;
     for (int tries = 0; sized && tries < 600; ++tries) {
       shot = Client(width, height);
-      if (shot && shot->At(4 * screen.dpi / 96, 80 * screen.dpi / 96) == kFrameGrey) break;
+      if (shot && AllDrawn(*shot, screen.dpi)) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     Probe({"close", "TALVERINE"});
