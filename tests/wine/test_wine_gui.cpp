@@ -276,8 +276,11 @@ TEST_F(WineGui, AFileNamedOnTheCommandLineLoadsAsADrop) {
   EXPECT_EQ(program_->WaitFor(kPatienceMs), std::optional<int>(0));
 }
 
+// The picture's pixel at 96-dpi point (x, y), on a screen of `dpi`.
+Rgb AtPoint(const Picture& p, int dpi, int x, int y) { return p.At(x * dpi / 96, y * dpi / 96); }
+
 // Whether the picture's pixel at 96-dpi point (x, y) is not white.
-bool InkAt(const Picture& p, int dpi, int x, int y) { return !(p.At(x * dpi / 96, y * dpi / 96) == kWhite); }
+bool InkAt(const Picture& p, int dpi, int x, int y) { return !(AtPoint(p, dpi, x, y) == kWhite); }
 
 // How much of `from`'s ink (in the 96-dpi area w x h) `to` has at the same
 // place, in parts of a hundred.
@@ -293,15 +296,14 @@ int InkKept(const Picture& from, int fromDpi, const Picture& to, int toDpi, int 
 }
 
 // Whether the window and its controls have all been painted: the panel's
-// frame at its scaled place, the Program button's face (a button not yet
-// painted is black) and the status bar's edges between its parts. Each
-// paints on its own, so the frame alone says nothing of the others.
+// frame at its scaled place, the faces of the Program and Verify buttons (a
+// button not yet painted is black) and the status bar's edges between its
+// parts. Each paints on its own, so one says nothing of the others.
 bool AllDrawn(const Picture& p, int dpi) {
   const Rgb kStatusEdge{174, 174, 174};
-  int edges = 0;
-  for (int x = 0; x < p.width; ++x) edges += p.At(x, p.height - 5) == kStatusEdge;
-  return p.At(4 * dpi / 96, 80 * dpi / 96) == kFrameGrey && p.At(241 * dpi / 96, 223 * dpi / 96) == kWhite &&
-         edges >= 2;
+  return AtPoint(p, dpi, 4, 80) == kFrameGrey && AtPoint(p, dpi, 241, 223) == kWhite &&
+         AtPoint(p, dpi, 241, 253) == kWhite &&
+         CountInRows(p, kStatusEdge, p.height - 5, p.height - 5) >= 2;
 }
 
 // On a screen of 144 dpi (Wine's LogPixels) the program scales itself: a
